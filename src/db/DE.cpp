@@ -1,0 +1,53 @@
+#include "DE.h"
+
+#include "Connection.h"
+#include "DatabaseFile.h"
+
+#include <QDir>
+
+namespace grelavo {
+
+DE::DE(const QString& programFolder) : m_folder(programFolder) {}
+
+DE::~DE() {
+    close();
+}
+
+Connection& DE::Connection2() {
+    if (!m_connection) {
+        QString path = DatabaseFile::findInFolder(m_folder, DatabaseFile::fileName());
+        if (path.isEmpty())
+            path = QDir(m_folder).filePath(DatabaseFile::fileName());
+        m_connection = std::make_unique<Connection>(path, DatabaseFile::password());
+        m_connection->setStatementNotices(m_before, m_after);
+    }
+    return *m_connection;
+}
+
+void DE::close() {
+    rsGeneral.close();
+    rstblResults.close();
+    rstblQueryResults.close();
+    m_connection.reset();
+}
+
+void DE::setStatementNotices(std::function<void()> before, std::function<void()> after) {
+    m_before = std::move(before);
+    m_after = std::move(after);
+    if (m_connection)
+        m_connection->setStatementNotices(m_before, m_after);
+}
+
+void DE::General() {
+    rsGeneral.open(Connection2(), QStringLiteral("Select * from listedesherbicides"));
+}
+
+void DE::tblResults() {
+    rstblResults.openTable(Connection2(), QStringLiteral("tblResults"));
+}
+
+void DE::tblQueryResults() {
+    rstblQueryResults.openTable(Connection2(), QStringLiteral("tblQueryResults"));
+}
+
+} // namespace grelavo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Recordset.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace grelavo {
+
+class Connection;
+
+// The program's one connection, Connection2, and its three named commands with their
+// recordsets. The connection opens on first use, on the database file of the program folder.
+class DE {
+public:
+    explicit DE(const QString& programFolder);
+    ~DE();
+    DE(const DE&) = delete;
+    DE& operator=(const DE&) = delete;
+
+    // Opens the connection if needed; throws DbError when the file cannot be opened.
+    Connection& Connection2();
+    bool isConnected() const { return m_connection != nullptr; }
+    void close();
+
+    // Installed on the connection now or when it opens.
+    void setStatementNotices(std::function<void()> before, std::function<void()> after);
+
+    // The commands: each opens its recordset on the command's own source.
+    void General();         // rsGeneral on "Select * from listedesherbicides"
+    void tblResults();      // rstblResults on the table tblResults
+    void tblQueryResults(); // rstblQueryResults on the table tblQueryResults
+
+    Recordset rsGeneral;
+    Recordset rstblResults;
+    Recordset rstblQueryResults;
+
+private:
+    QString m_folder;
+    std::unique_ptr<Connection> m_connection;
+    std::function<void()> m_before;
+    std::function<void()> m_after;
+};
+
+} // namespace grelavo

@@ -1,0 +1,34 @@
+#include "FrenchCollation.h"
+
+#include "DbError.h"
+
+#include <sqlite3.h>
+
+namespace grelavo {
+
+namespace {
+
+int compareUtf8(void* self, int lengthA, const void* a, int lengthB, const void* b) {
+    const auto* collation = static_cast<const FrenchCollation*>(self);
+    return collation->compare(QString::fromUtf8(static_cast<const char*>(a), lengthA),
+                              QString::fromUtf8(static_cast<const char*>(b), lengthB));
+}
+
+} // namespace
+
+FrenchCollation::FrenchCollation() : m_collator(QLocale(QLocale::French, QLocale::Canada)) {
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+}
+
+int FrenchCollation::compare(const QString& a, const QString& b) const {
+    const int order = m_collator.compare(a, b);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+void FrenchCollation::install(sqlite3* db) {
+    const int rc = sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, this, &compareUtf8);
+    if (rc != SQLITE_OK)
+        throw DbError(rc, QStringLiteral("cannot install the French collation"));
+}
+
+} // namespace grelavo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "db/DatabaseFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A program folder in a temporary directory holding Grelavo.mdb built from the real schema and
+// the small experiment set of tests/db/fixture.sql.
+class FixtureDatabase {
+public:
+    FixtureDatabase() {
+        QVERIFY(m_dir.isValid());
+        grelavo::Connection db(path(), grelavo::DatabaseFile::password(),
+                               grelavo::Connection::Mode::Create);
+        db.executeScript(readText(QStringLiteral(GRELAVO_SCHEMA_SQL)));
+        db.executeScript(readText(QStringLiteral(GRELAVO_FIXTURE_SQL)));
+    }
+
+    QString folder() const { return m_dir.path(); }
+    QString path() const { return m_dir.filePath(grelavo::DatabaseFile::fileName()); }
+
+    static QString readText(const QString& file) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(file));
+        return QString::fromUtf8(f.readAll());
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
