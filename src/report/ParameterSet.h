@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace grelavo {
+
+// What a combo box of the parameter form holds: its text and, when an item of its list is
+// selected, that item's data (the database key). A parameter is entered when its text is not
+// empty.
+struct Choice {
+    QString text;
+    std::optional<qint32> itemData;
+
+    bool isEntered() const { return !text.isEmpty(); }
+};
+
+// Everything a report is computed from, read out of the parameter form's controls (member names
+// are the controls' names) and the values kept beside them. Numbers are texts as the user typed
+// them, in the user's number format.
+struct ParameterSet {
+    static constexpr int HerbicideRows = 4;
+    static constexpr int ExtraWeeds = 5;
+    static constexpr int AllCornItemData = 999; // "Maïs (tous)"
+
+    // Mandatory page.
+    Choice cbbApp;
+    Choice cbbCult;
+    std::array<Choice, HerbicideRows> cbbHerbApp;
+    std::array<Choice, HerbicideRows> cbbFormApp;
+    std::array<QString, HerbicideRows> txtTaux;
+    // The rates as last typed (kept on every change that leaves a text): what the report uses.
+    std::array<QString, HerbicideRows> EnteredRate;
+    qint16 SelectedApplicationType = 0;
+    std::array<qint16, HerbicideRows> SelectedHerbicideId{};
+    qint16 RateInterval = 5;
+
+    // Crop details and crop stage.
+    Choice cbbCultVar;
+    Choice cbbCultAnte;
+    bool optKg = true; // seeding rate in kg/ha, otherwise in grains/ha
+    QString txtCultSemisDe, txtCultSemisA;
+    QString cbbCultProfDe, cbbCultProfA;
+    Choice cbbCultEcart;
+    bool optHaut = false; // crop stage as a height, otherwise as a number of leaves
+    QString txtCultHautDe, txtCultHautA;
+    QString txtCultFeuilDe, txtCultFeuilA;
+
+    // Site.
+    Choice cbbSiteProv;
+    Choice cbbSiteClaTex;
+    QString cbbSiteMatOrgDe, cbbSiteMatOrgA;
+    QString cbbSitepHDe, cbbSitepHA;
+
+    // Extra weeds.
+    std::array<Choice, ExtraWeeds> cbbMauvHerb;
+
+    bool isAllCorn() const { return cbbCult.text == QStringLiteral("Maïs (tous)"); }
+};
+
+} // namespace grelavo

@@ -1,0 +1,316 @@
+#include "ReportEngine.h"
+
+#include "NumberText.h"
+#include "ReportStatements.h"
+#include "db/Connection.h"
+#include "db/DE.h"
+#include "db/DataAccess.h"
+#include "db/DbError.h"
+#include "db/Transaction.h"
+
+#include <QLoggingCategory>
+#include <optional>
+
+namespace grelavo {
+
+Q_LOGGING_CATEGORY(lcReport, "grelavo.report")
+
+namespace {
+
+const QString kStatusText = QStringLiteral(
+    "Entrez les paramètres obligatoires et appuyez sur le bouton 'Rapports' pour produire le "
+    "rapport");
+
+void call(const std::function<void()>& f) {
+    if (f)
+        f();
+}
+
+} // namespace
+
+ReportEngine::ReportEngine(DE& de, const QLocale& locale) : m_de(de), m_locale(locale) {}
+
+double ReportEngine::fractionCentre(int k) {
+    static const double centres[Fractions] = {0.5, 0.6, 0.7, 0.8, 1.0};
+    return centres[k];
+}
+
+float ReportEngine::LowFactor(int k, int rateInterval) {
+    return static_cast<float>(fractionCentre(k) - rateInterval / 100.0);
+}
+
+float ReportEngine::HighFactor(int k, int rateInterval) {
+    return static_cast<float>(fractionCentre(k) + rateInterval / 100.0);
+}
+
+std::optional<QString> ReportEngine::bound(const QString& text, const char* what) {
+    const std::optional<double> value = NumberText::parse(text, m_locale);
+    if (!value) {
+        m_refusal =
+            QStringLiteral("%1: « %2 » n'est pas un nombre").arg(QString::fromUtf8(what), text);
+        return std::nullopt;
+    }
+    return NumberText::forStatement(*value);
+}
+
+std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet& p) {
+    const bool allCorn = p.isAllCorn();
+    if (!allCorn && !p.cbbCult.itemData) {
+        m_refusal = QStringLiteral("culture: « %1 » n'est pas dans la liste").arg(p.cbbCult.text);
+        return std::nullopt;
+    }
+    const int crop = p.cbbCult.itemData.value_or(0);
+    QStringList conditions{ReportStatements::cropCondition(allCorn, crop)};
+    auto addId = [&](const Choice& choice, const char* column) {
+        if (choice.isEntered() && choice.itemData)
+            conditions << ReportStatements::idCondition(QString::fromUtf8(column),
+                                                        *choice.itemData);
+    };
+    auto addRange = [&](const QString& low, const QString& high, const char* column) {
+        const std::optional<QString> a = bound(low, column);
+        const std::optional<QString> b = bound(high, column);
+        if (!a || !b)
+            return false;
+        conditions << ReportStatements::rangeCondition(QString::fromUtf8(column), *a, *b);
+        return true;
+    };
+
+    addId(p.cbbSiteClaTex, "tbldesSites.ClasseTexturaleId");
+    if (!p.cbbSiteMatOrgDe.isEmpty() &&
+        !addRange(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "tbldesSites.MatièreOrganique"))
+        return std::nullopt;
+    if (!p.cbbSitepHDe.isEmpty() && !addRange(p.cbbSitepHDe, p.cbbSitepHA, "tbldesSites.pH"))
+        return std::nullopt;
+    addId(p.cbbSiteProv, "tbldesSites.ProvinceID");
+    addId(p.cbbCultVar, "tblCultureEXP.VariétéId");
+    addId(p.cbbCultAnte, "tblCultureEXP.AntécédentID");
+    if (!p.txtCultSemisA.isEmpty() &&
+        !addRange(p.txtCultSemisDe, p.txtCultSemisA,
+                  p.optKg ? "tblCultureEXP.TauxSemisKg" : "tblCultureEXP.TauxSemisSe"))
+        return std::nullopt;
+    const bool stage = p.optHaut ? !p.txtCultHautDe.isEmpty() : !p.txtCultFeuilDe.isEmpty();
+    if (stage) {
+        const bool ok = p.optHaut ? addRange(p.txtCultHautDe, p.txtCultHautA,
+                                             "tblStadeCultureH.HautMoyenneCultH")
+                                  : addRange(p.txtCultFeuilDe, p.txtCultFeuilA,
+                                             "tblStadeCultureH.NoFeuilMoyenneCultH");
+        if (!ok)
+            return std::nullopt;
+        conditions << ReportStatements::stageCropCondition(allCorn, crop);
+    }
+    if (!p.cbbCultProfDe.isEmpty() &&
+        !addRange(p.cbbCultProfDe, p.cbbCultProfA, "tblCultureEXP.ProfPlantEXP"))
+        return std::nullopt;
+    if (p.cbbCultEcart.isEntered() && p.cbbCultEcart.itemData)
+        if (const auto spacing = ReportStatements::rowSpacingCondition(*p.cbbCultEcart.itemData))
+            conditions << *spacing;
+    return conditions;
+}
+
+std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const ParameterSet& p,
+                                                                    int fraction) {
+    m_refusal.clear();
+    Statements s;
+    const double low = LowFactor(fraction, p.RateInterval);
+    const double high = HighFactor(fraction, p.RateInterval);
+    int n = 0;
+    for (int i = 0; i < ParameterSet::HerbicideRows; ++i) {
+        if (!p.cbbHerbApp[i].isEntered())
+            continue;
+        const std::optional<double> rate = NumberText::parse(p.EnteredRate[i], m_locale);
+        if (!rate) {
+            m_refusal = QStringLiteral("taux %1: « %2 » n'est pas un nombre")
+                            .arg(i + 1)
+                            .arg(p.EnteredRate[i]);
+            return std::nullopt;
+        }
+        // A formulation is a condition only when an item of its list is chosen.
+        const std::optional<int> formulation =
+            p.cbbFormApp[i].isEntered() ? p.cbbFormApp[i].itemData : std::nullopt;
+        QString statement = ReportStatements::herbicideWindow(
+            p.SelectedHerbicideId[i], formulation, NumberText::forStatement(*rate * low),
+            NumberText::forStatement(*rate * high));
+        DataAccess::CommaToPoint(statement);
+        s.herbicide[i] = statement;
+        ++n;
+    }
+    if (n == 0) {
+        m_refusal = QStringLiteral("aucun herbicide");
+        return std::nullopt;
+    }
+    const std::optional<QStringList> conditions = treatmentConditions(p);
+    if (!conditions)
+        return std::nullopt;
+    s.detailsHerbicides = ReportStatements::detailsHerbicides(n);
+    s.detailsApplication = ReportStatements::detailsApplication(p.SelectedApplicationType);
+    s.detailsTraitements = ReportStatements::detailsTraitements(*conditions);
+    DataAccess::CommaToPoint(s.detailsTraitements);
+    return s;
+}
+
+void ReportEngine::run(const QString& statement) {
+    try {
+        m_de.Connection2().execute(statement);
+    } catch (const DbError& e) {
+        qCWarning(lcReport) << "step skipped:" << e.message();
+    }
+}
+
+void ReportEngine::ResetResults() {
+    for (const QString& statement : ReportStatements::resetResults())
+        run(statement);
+}
+
+QString ReportEngine::perWeedStatementWithExtraWeeds(const ParameterSet& p) {
+    DataAccess data(m_de);
+    QVector<int> extra;
+    for (const Choice& weed : p.cbbMauvHerb) {
+        if (!weed.isEntered() || !weed.itemData || data.IsInResults(weed.text))
+            continue;
+        extra << *weed.itemData;
+        data.AddResultRow(weed.text, *weed.itemData);
+    }
+    return ReportStatements::perWeed(extra);
+}
+
+void ReportEngine::AggregateFraction(int k, const QString& weedStatement) {
+    DataAccess(m_de).DropWorkTables();
+    run(weedStatement);
+    CheckFractionEmpty(k);
+    run(ReportStatements::perCategory());
+    run(ReportStatements::perWeedUpdate(k));
+    run(ReportStatements::perCategoryUpdate(k));
+}
+
+void ReportEngine::CheckFractionEmpty(int k) {
+    // A per-weed table that cannot be read found nothing.
+    m_fractionEmpty[k] = true;
+    try {
+        m_de.tblQueryResults();
+        m_de.rstblQueryResults.requery();
+        m_fractionEmpty[k] = m_de.rstblQueryResults.recordCount() == 0;
+    } catch (const DbError& e) {
+        qCWarning(lcReport) << "fraction" << k << "not counted:" << e.message();
+    }
+    m_de.rstblQueryResults.close();
+}
+
+void ReportEngine::AddToTotalCases() {
+    Recordset& rs = m_de.rsGeneral;
+    try {
+        rs.open(m_de.Connection2(), ReportStatements::totalCases());
+        rs.moveFirst();
+        const QVariant cases = rs.field(QStringLiteral("CompteCas"));
+        if (!cases.isNull())
+            m_totalCases += cases.toInt();
+    } catch (const DbError& e) {
+        qCWarning(lcReport) << "cases not added:" << e.message();
+    }
+    rs.close();
+}
+
+bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
+    std::array<Statements, Fractions> fractions;
+    for (int k = 0; k < Fractions; ++k) {
+        std::optional<Statements> s = statementsFor(p, k);
+        if (!s)
+            return false;
+        fractions[k] = *s;
+    }
+    if (hooks.started)
+        hooks.started(kStatusText);
+
+    DataAccess data(m_de);
+    m_totalCases = 0;
+    m_fractionEmpty.fill(true);
+    int progress = 0;
+    try {
+        Connection& db = m_de.Connection2();
+        QString weedStatement;
+        for (int k = 0; k < Fractions; ++k) {
+            // One transaction per fraction: events run only between two of them.
+            Transaction transaction(db);
+            if (k == 0)
+                ResetResults();
+            for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
+                if (!fractions[k].herbicide[i].isEmpty())
+                    data.RedefineStoredQuery(fractions[k].herbicide[i],
+                                             QStringLiteral("Herbicide%1").arg(i + 1));
+            if (k == 0) {
+                data.RedefineStoredQuery(fractions[0].detailsHerbicides,
+                                         QStringLiteral("DétailsHerbicides"));
+                data.RedefineStoredQuery(fractions[0].detailsApplication,
+                                         QStringLiteral("DétailsApplication"));
+                data.RedefineStoredQuery(fractions[0].detailsTraitements,
+                                         QStringLiteral("DétailsTraitements"));
+                weedStatement = perWeedStatementWithExtraWeeds(p);
+            }
+            AggregateFraction(k, weedStatement);
+            AddToTotalCases();
+            transaction.commit();
+            progress += 20;
+            if (hooks.progressed)
+                hooks.progressed(progress);
+            call(hooks.letEventsRun);
+        }
+    } catch (const DbError& e) {
+        qCWarning(lcReport) << "report stopped:" << e.message();
+    }
+    m_noDataFound = true;
+    for (bool empty : m_fractionEmpty)
+        m_noDataFound = m_noDataFound && empty;
+    call(hooks.pause);
+    call(hooks.finished);
+    return true;
+}
+
+QStringList ReportEngine::Set_ParamList(const ParameterSet& p) {
+    QStringList lines;
+    if (p.cbbApp.isEntered())
+        lines << QStringLiteral("Type d'application = ") + p.cbbApp.text;
+    for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
+        if (p.cbbHerbApp[i].isEntered())
+            lines << QStringLiteral("Herbicide %1 = %2, Taux = %3 kg/ha")
+                         .arg(i + 1)
+                         .arg(p.cbbHerbApp[i].text, p.txtTaux[i]);
+    if (p.cbbCultVar.isEntered())
+        lines << QStringLiteral("culture = ") + p.cbbCult.text + QStringLiteral(", variété = ") +
+                     p.cbbCultVar.text;
+    else if (p.isAllCorn())
+        lines << QStringLiteral("Culture = Maïs (tous)");
+    else
+        lines << QStringLiteral("Culture = ") + p.cbbCult.text;
+    if (!p.txtCultHautDe.isEmpty() || !p.txtCultFeuilDe.isEmpty()) {
+        if (p.optHaut)
+            lines << QStringLiteral("Hauteur de la culture : entre ") + p.txtCultHautDe +
+                         QStringLiteral(" et ") + p.txtCultHautA + QStringLiteral(" cm");
+        else
+            lines << QStringLiteral("Culture : entre ") + p.txtCultFeuilDe +
+                         QStringLiteral(" et ") + p.txtCultFeuilA + QStringLiteral(" feuilles");
+    }
+    if (p.cbbCultAnte.isEntered())
+        lines << QStringLiteral("Antécédent cultural = ") + p.cbbCultAnte.text;
+    if (!p.cbbCultProfDe.isEmpty())
+        lines << QStringLiteral("Profondeur du semis : entre ") + p.cbbCultProfDe +
+                     QStringLiteral(" et ") + p.cbbCultProfA + QStringLiteral(" cm");
+    if (!p.txtCultSemisDe.isEmpty())
+        lines << QStringLiteral("Taux de semis : entre ") + p.txtCultSemisDe +
+                     QStringLiteral(" et ") + p.txtCultSemisA +
+                     (p.optKg ? QStringLiteral(" kg/ha") : QStringLiteral(" grains/ha"));
+    if (p.cbbCultEcart.isEntered())
+        lines << QStringLiteral("Écart entre les rangs : ") + p.cbbCultEcart.text +
+                     QStringLiteral(" cm");
+    if (p.cbbSiteProv.isEntered())
+        lines << QStringLiteral("Province = ") + p.cbbSiteProv.text;
+    if (p.cbbSiteClaTex.isEntered())
+        lines << QStringLiteral("Classe texturale = ") + p.cbbSiteClaTex.text;
+    if (!p.cbbSitepHDe.isEmpty())
+        lines << QStringLiteral("pH : entre ") + p.cbbSitepHDe + QStringLiteral(" et ") +
+                     p.cbbSitepHA;
+    if (!p.cbbSiteMatOrgDe.isEmpty())
+        lines << QStringLiteral("Matière organique : entre ") + p.cbbSiteMatOrgDe +
+                     QStringLiteral(" et ") + p.cbbSiteMatOrgA + QStringLiteral(" %");
+    return lines;
+}
+
+} // namespace grelavo

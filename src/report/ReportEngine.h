@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ParameterSet.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+namespace grelavo {
+
+class DE;
+class DataAccess;
+
+// Where a report lets its caller act: the main window shows the progress bar and the status
+// line, lets window events run and makes the final one-second pause. The engine never waits.
+struct ReportHooks {
+    std::function<void(const QString& status)> started; // progress bar shown at 0
+    std::function<void(int value)> progressed;          // 20, 40 ... 100
+    std::function<void()> letEventsRun;                 // after each dose fraction
+    std::function<void()> pause;                        // the one-second pause at the end
+    std::function<void()> finished;                     // progress bar hidden
+};
+
+// The report: selects the experiments matching a parameter set through the chain of stored
+// queries, for five dose fractions of the entered rates, and aggregates their ratings into
+// tblResults. Knows nothing of windows: it reads a ParameterSet.
+class ReportEngine {
+public:
+    static constexpr int Fractions = 5;
+
+    explicit ReportEngine(DE& de, const QLocale& locale = QLocale());
+
+    // Runs a whole report. Refuses (returns false, runs nothing, refusal() says why) when a rate
+    // or range bound that the report uses is not a number, or the crop is not a list item.
+    bool SetQuery(const ParameterSet& parameters, const ReportHooks& hooks = {});
+    const QString& refusal() const { return m_refusal; }
+
+    // tblResults back to its empty state: " - " in every cell but the untouched rows, every
+    // free row free again.
+    void ResetResults();
+
+    // The lines that summarise the parameters of a report, in display order.
+    static QStringList Set_ParamList(const ParameterSet& parameters);
+
+    bool NoDataFound() const { return m_noDataFound; }
+    qint32 TotalCases() const { return m_totalCases; }
+    bool FractionEmpty(int k) const { return m_fractionEmpty.at(k); }
+
+    // The centre of dose fraction k (0.5, 0.6, 0.7, 0.8, 1.0) and its window factors, rounded
+    // to single precision as the rates' windows are.
+    static double fractionCentre(int k);
+    static float LowFactor(int k, int rateInterval);
+    static float HighFactor(int k, int rateInterval);
+
+    // The statements a parameter set gives, built without touching the database; empty when
+    // the set is refused (see refusal()).
+    struct Statements {
+        std::array<QString, 4> herbicide; // per row; empty for a row not in use
+        QString detailsHerbicides;
+        QString detailsApplication;
+        QString detailsTraitements;
+    };
+    std::optional<Statements> statementsFor(const ParameterSet& parameters, int fraction);
+
+private:
+    std::optional<QString> bound(const QString& text, const char* what);
+    std::optional<QStringList> treatmentConditions(const ParameterSet& p);
+    void AggregateFraction(int k, const QString& weedStatement);
+    void CheckFractionEmpty(int k);
+    void AddToTotalCases();
+    QString perWeedStatementWithExtraWeeds(const ParameterSet& p);
+    void run(const QString& statement);
+
+    DE& m_de;
+    QLocale m_locale;
+    QString m_refusal;
+    bool m_noDataFound = false;
+    qint32 m_totalCases = 0;
+    std::array<bool, Fractions> m_fractionEmpty{};
+};
+
+} // namespace grelavo

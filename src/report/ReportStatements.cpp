@@ -1,0 +1,199 @@
+#include "ReportStatements.h"
+
+namespace grelavo {
+
+namespace {
+
+QString cornCondition(const QString& column) {
+    QStringList terms;
+    for (int crop : {147, 149, 240, 242})
+        terms << QStringLiteral("(%1)=%2").arg(column).arg(crop);
+    return QStringLiteral("(") + terms.join(QStringLiteral(" Or ")) + QStringLiteral(")");
+}
+
+QString idList(const QString& column, const QVector<int>& ids) {
+    QStringList terms;
+    for (int id : ids)
+        terms << QStringLiteral("(%1)=%2").arg(column).arg(id);
+    return terms.join(QStringLiteral(" Or "));
+}
+
+// Ratings of matching treatments, each counted once: the treatments are taken as a set.
+const QString kMatchingRatings = QStringLiteral(
+    "FROM ListedesMauvaisesHerbes INNER JOIN tblMHEval ON ListedesMauvaisesHerbes.MHId = "
+    "tblMHEval.MHId WHERE (((tblMHEval.TraitementId) In (SELECT DétailsTraitements.TraitementId "
+    "FROM DétailsTraitements))) ");
+
+QString cellUpdate(const QString& table, const QString& key, int fraction) {
+    return QStringLiteral("UPDATE %1 INNER JOIN tblResults ON %1.%2 = tblResults.ResultsId SET "
+                          "tblResults.[%3] = [%1]![Moyenne], tblResults.[%4] = "
+                          "[%1]![CompteDeVisuel];")
+        .arg(table, key)
+        .arg(2 * fraction + 1)
+        .arg(2 * fraction + 2);
+}
+
+} // namespace
+
+const QVector<int>& ReportStatements::standardWeeds() {
+    static const QVector<int> weeds = {16,  34,  15, 103, 100, 133, 24, 94, 38, 47,
+                                       122, 121, 92, 152, 45,  46,  12, 52, 43};
+    return weeds;
+}
+
+const QVector<int>& ReportStatements::reportedCategories() {
+    static const QVector<int> categories = {1, 2, 3, 4, 7};
+    return categories;
+}
+
+QString ReportStatements::herbicideWindow(int herbicideId, std::optional<int> formulationId,
+                                          const QString& low, const QString& high) {
+    QString s = QStringLiteral("SELECT * FROM tblDétailsHerbicides WHERE "
+                               "(((tblDétailsHerbicides.HerbicideId)=%1)")
+                    .arg(herbicideId);
+    if (formulationId)
+        s += QStringLiteral(" AND ((tblDétailsHerbicides.FormulationId)=%1)").arg(*formulationId);
+    return s + QStringLiteral(" AND ((tblDétailsHerbicides.HerbTauxH) Between ") + low +
+           QStringLiteral(" and ") + high + QStringLiteral("));");
+}
+
+QString ReportStatements::detailsHerbicides(int n) {
+    static const QString head =
+        QStringLiteral("SELECT First(tblDétailsHerbicides.DateHerbId) AS DateHerbId FROM ");
+    static const QString core =
+        QStringLiteral("Herbicide1 INNER JOIN tblDétailsHerbicides ON Herbicide1.DateHerbId = "
+                       "tblDétailsHerbicides.DateHerbId");
+    static const QString with2 = QStringLiteral(
+        " INNER JOIN Herbicide2 ON tblDétailsHerbicides.DateHerbId = Herbicide2.DateHerbId");
+    QString from;
+    switch (n) {
+    case 1:
+        from = core;
+        break;
+    case 2:
+        from = QStringLiteral("Herbicide2 INNER JOIN (") + core +
+               QStringLiteral(") ON Herbicide2.DateHerbId = tblDétailsHerbicides.DateHerbId");
+        break;
+    case 3:
+        from = QStringLiteral("Herbicide3 INNER JOIN ((") + core + QStringLiteral(")") + with2 +
+               QStringLiteral(") ON Herbicide3.DateHerbId = tblDétailsHerbicides.DateHerbId");
+        break;
+    default:
+        from = QStringLiteral("Herbicide4 INNER JOIN (Herbicide3 INNER JOIN ((") + core +
+               QStringLiteral(")") + with2 +
+               QStringLiteral(") ON Herbicide3.DateHerbId = tblDétailsHerbicides.DateHerbId) ON "
+                              "Herbicide4.DateHerbId = tblDétailsHerbicides.DateHerbId");
+    }
+    return head + from +
+           QStringLiteral(" GROUP BY tblDétailsHerbicides.DateHerbId HAVING "
+                          "(((Count(tblDétailsHerbicides.DateHerbId))=%1));")
+               .arg(n);
+}
+
+QString ReportStatements::detailsApplication(int applicationType) {
+    return QStringLiteral(
+               "SELECT tblPériodesApplication.DateHerbId, tblPériodesApplication.TraitementId, "
+               "tblPériodesApplication.TypeApplicationId FROM tblPériodesApplication INNER JOIN "
+               "DétailsHerbicides ON tblPériodesApplication.DateHerbId = "
+               "DétailsHerbicides.DateHerbId WHERE (((tblPériodesApplication.TypeApplicationId)="
+               "%1));")
+        .arg(applicationType);
+}
+
+QString ReportStatements::detailsTraitements(const QStringList& conditions) {
+    return QStringLiteral(
+               "SELECT  DétailsApplication.DateHerbId, tbldesTraitements.TraitementId FROM "
+               "(tbldesSites INNER JOIN (tblStadeCultureH INNER JOIN (tbldesTraitements INNER "
+               "JOIN DétailsApplication ON tbldesTraitements.TraitementId = "
+               "DétailsApplication.TraitementId) ON tblStadeCultureH.DateHerbId = "
+               "DétailsApplication.DateHerbId) ON tbldesSites.SiteExpId = "
+               "tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
+               "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE (") +
+           conditions.join(QStringLiteral(" And ")) + QStringLiteral(");");
+}
+
+QString ReportStatements::cropCondition(bool allCorn, int cropId) {
+    return allCorn ? cornCondition(QStringLiteral("tblCultureEXP.CultureId"))
+                   : idCondition(QStringLiteral("tblCultureEXP.CultureId"), cropId);
+}
+
+QString ReportStatements::stageCropCondition(bool allCorn, int cropId) {
+    return allCorn ? cornCondition(QStringLiteral("tblStadeCultureH.CultureId"))
+                   : idCondition(QStringLiteral("tblStadeCultureH.CultureId"), cropId);
+}
+
+QString ReportStatements::idCondition(const QString& column, int id) {
+    return QStringLiteral("((%1) = %2)").arg(column).arg(id);
+}
+
+QString ReportStatements::rangeCondition(const QString& column, const QString& low,
+                                         const QString& high) {
+    return QStringLiteral("((%1) Between %2 And %3)").arg(column, low, high);
+}
+
+std::optional<QString> ReportStatements::rowSpacingCondition(int itemData) {
+    const QString column = QStringLiteral("tblCultureEXP.EcartPLantEXP");
+    switch (itemData) {
+    case 0:
+    case 1:
+    case 2:
+        return rangeCondition(column, QString::number(60 + 10 * itemData),
+                              QString::number(70 + 10 * itemData));
+    case 3:
+        return QStringLiteral("((%1) > 90)").arg(column);
+    case 4: // "100 et +": at least 100 cm
+        return QStringLiteral("((%1) >= 100)").arg(column);
+    default:
+        return std::nullopt;
+    }
+}
+
+QString ReportStatements::perWeed(const QVector<int>& extraWeeds) {
+    return QStringLiteral("SELECT tblMHEval.MHId, ListedesMauvaisesHerbes.[Nom-Francais], "
+                          "Fix(Avg([Visuel])) AS Moyenne, Count(tblMHEval.Visuel) AS "
+                          "CompteDeVisuel INTO tblQueryResults ") +
+           kMatchingRatings +
+           QStringLiteral("GROUP BY tblMHEval.MHId, ListedesMauvaisesHerbes.[Nom-Francais] "
+                          "HAVING ((") +
+           idList(QStringLiteral("tblMHEval.MHId"), standardWeeds() + extraWeeds) +
+           QStringLiteral("));");
+}
+
+QString ReportStatements::perCategory() {
+    return QStringLiteral("SELECT ListedesMauvaisesHerbes.TypeMHId, Fix(Avg([Visuel])) AS "
+                          "Moyenne, Count(tblMHEval.Visuel) AS CompteDeVisuel INTO "
+                          "tblQueryResults_Cat ") +
+           kMatchingRatings +
+           QStringLiteral("GROUP BY ListedesMauvaisesHerbes.TypeMHId HAVING ((") +
+           idList(QStringLiteral("ListedesMauvaisesHerbes.TypeMHId"), reportedCategories()) +
+           QStringLiteral("));");
+}
+
+QString ReportStatements::perWeedUpdate(int fraction) {
+    return cellUpdate(QStringLiteral("tblQueryResults"), QStringLiteral("MHId"), fraction);
+}
+
+QString ReportStatements::perCategoryUpdate(int fraction) {
+    return cellUpdate(QStringLiteral("tblQueryResults_Cat"), QStringLiteral("TypeMHId"), fraction);
+}
+
+QString ReportStatements::totalCases() {
+    return QStringLiteral("SELECT Sum(tblQueryResults_cat.CompteDeVisuel) AS CompteCas FROM "
+                          "tblQueryResults_cat;");
+}
+
+QStringList ReportStatements::resetResults() {
+    QStringList cells;
+    for (int c = 1; c <= 10; ++c)
+        cells << QStringLiteral("tblResults.[%1] = ' - '").arg(c);
+    return {QStringLiteral("UPDATE tblResults SET ") + cells.join(QStringLiteral(", ")) +
+                QStringLiteral(" WHERE ((Not ((tblResults.NoId)=7 Or (tblResults.NoId)=13 Or "
+                               "(tblResults.NoId)=22 Or (tblResults.NoId)=25 Or "
+                               "(tblResults.NoId)=29 Or (tblResults.NoId)=30)));"),
+            QStringLiteral("UPDATE tblResults SET tblResults.Results = '     --------' WHERE "
+                           "(((tblResults.NoId)>30));"),
+            QStringLiteral("UPDATE tblResults SET tblResults.ResultsID = NULL WHERE "
+                           "(((tblResults.NoId)>30));")};
+}
+
+} // namespace grelavo

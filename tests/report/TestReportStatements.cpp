@@ -1,0 +1,204 @@
+#include "QuotedStatements.h"
+#include "db/DE.h"
+#include "report/NumberText.h"
+#include "report/ReportEngine.h"
+#include "report/ReportStatements.h"
+
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+ParameterSet oneHerbicide(const QString& rate) {
+    ParameterSet p;
+    p.cbbApp = {QStringLiteral("Prélevée"), 1};
+    p.SelectedApplicationType = 1;
+    p.cbbHerbApp[0] = {QStringLiteral("atrazine"), 10};
+    p.SelectedHerbicideId[0] = 10;
+    p.txtTaux[0] = p.EnteredRate[0] = rate;
+    p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
+    return p;
+}
+
+} // namespace
+
+class TestReportStatements : public QObject {
+    Q_OBJECT
+
+private:
+    DE m_de{QString()}; // statements are built without opening the database
+
+    ReportEngine::Statements statements(const ParameterSet& p, int fraction,
+                                        const QLocale& locale = QLocale(QLocale::French,
+                                                                        QLocale::Canada)) {
+        ReportEngine engine(m_de, locale);
+        const auto s = engine.statementsFor(p, fraction);
+        if (!s)
+            qWarning() << engine.refusal();
+        return s.value_or(ReportEngine::Statements{});
+    }
+
+private slots:
+    void boundsCarryTheSinglePrecisionFactor() {
+        const auto f0 = statements(oneHerbicide(QStringLiteral("1")), 0);
+        QCOMPARE(f0.herbicide[0],
+                 QStringLiteral("SELECT * FROM tblDétailsHerbicides WHERE "
+                                "(((tblDétailsHerbicides.HerbicideId)=10) AND "
+                                "((tblDétailsHerbicides.HerbTauxH) Between 0.449999988079071 and "
+                                "0.550000011920929));"));
+        QVERIFY(statements(oneHerbicide(QStringLiteral("1")), 4)
+                    .herbicide[0]
+                    .endsWith(QStringLiteral("Between 0.949999988079071 and 1.04999995231628));")));
+        // A rate typed with a comma under French settings reaches the statement with a point.
+        QVERIFY(statements(oneHerbicide(QStringLiteral("1,5")), 4)
+                    .herbicide[0]
+                    .contains(QStringLiteral("Between 1.42499998211861 and 1.57499992847443")));
+        QCOMPARE(statements(oneHerbicide(QStringLiteral("1.5")), 4, QLocale(QLocale::English))
+                     .herbicide[0],
+                 statements(oneHerbicide(QStringLiteral("1,5")), 4).herbicide[0]);
+    }
+
+    void writesNumbersPlainly() {
+        QCOMPARE(NumberText::forStatement(0.00001), QStringLiteral("0.00001"));
+        QCOMPARE(NumberText::forStatement(1234567.5), QStringLiteral("1234567.5"));
+        QCOMPARE(NumberText::forStatement(-2.5), QStringLiteral("-2.5"));
+        QCOMPARE(NumberText::forStatement(9), QStringLiteral("9"));
+        QCOMPARE(NumberText::forStatement(0), QStringLiteral("0"));
+        const QLocale english(QLocale::English);
+        QCOMPARE(NumberText::parse(QStringLiteral(" 2.5 "), english), std::optional<double>(2.5));
+        QVERIFY(!NumberText::parse(QStringLiteral("1,500"), english));
+        QVERIFY(!NumberText::parse(QStringLiteral("abc"), english));
+        QVERIFY(!NumberText::parse(QString(), english));
+    }
+
+    void mixtureStatementsFollowTheHerbicideRows() {
+        ParameterSet p = oneHerbicide(QStringLiteral("1"));
+        for (int i = 1; i < 4; ++i) {
+            p.cbbHerbApp[i] = {QStringLiteral("h%1").arg(i), 20 + i};
+            p.SelectedHerbicideId[i] = static_cast<qint16>(20 + i);
+            p.EnteredRate[i] = QStringLiteral("2");
+        }
+        p.cbbFormApp[1] = {QStringLiteral("CE"), 3};
+        p.cbbFormApp[2] = {QStringLiteral("typed"), std::nullopt}; // not an item: no condition
+        const auto s = statements(p, 0);
+        QCOMPARE(s.detailsHerbicides, quoted::kDetailsHerbicides4);
+        QVERIFY(s.herbicide[1].contains(QStringLiteral(
+            "=21) AND ((tblDétailsHerbicides.FormulationId)=3) AND ((tblDétailsHerbicides")));
+        QVERIFY(!s.herbicide[2].contains(QStringLiteral("FormulationId")));
+        QCOMPARE(s.detailsApplication, quoted::detailsApplication(1));
+        QCOMPARE(ReportStatements::detailsHerbicides(1), quoted::kDetailsHerbicides1);
+        QCOMPARE(ReportStatements::detailsHerbicides(2), quoted::kDetailsHerbicides2);
+        QCOMPARE(ReportStatements::detailsHerbicides(3), quoted::kDetailsHerbicides3);
+        p.cbbHerbApp[3] = {};
+        QCOMPARE(statements(p, 0).herbicide[3], QString());
+        QCOMPARE(statements(p, 0).detailsHerbicides, quoted::kDetailsHerbicides3);
+    }
+
+    void treatmentConditionsComeInTheirOrder() {
+        ParameterSet p = oneHerbicide(QStringLiteral("1"));
+        QCOMPARE(statements(p, 0).detailsTraitements,
+                 quoted::detailsTraitements({quoted::kAllCorn}));
+        p.cbbCult = {QStringLiteral("Maïs grain"), 149};
+        p.cbbSiteClaTex = {QStringLiteral("loam"), 4};
+        p.cbbSiteMatOrgDe = QStringLiteral("3");
+        p.cbbSiteMatOrgA = QStringLiteral("10");
+        p.cbbSitepHDe = QStringLiteral("6,5");
+        p.cbbSitepHA = QStringLiteral("7");
+        p.cbbSiteProv = {QStringLiteral("Québec"), 1};
+        p.cbbCultVar = {QStringLiteral("Hybride A"), 7};
+        p.cbbCultAnte = {QStringLiteral("soya"), 2};
+        p.optKg = false;
+        p.txtCultSemisDe = QStringLiteral("70000");
+        p.txtCultSemisA = QStringLiteral("80000");
+        p.optHaut = false;
+        p.txtCultFeuilDe = QStringLiteral("2");
+        p.txtCultFeuilA = QStringLiteral("4,5");
+        p.txtCultHautDe = QStringLiteral("ignored while leaves are chosen");
+        p.cbbCultProfDe = QStringLiteral("2");
+        p.cbbCultProfA = QStringLiteral("10");
+        p.cbbCultEcart = {QStringLiteral("100 et +"), 4};
+        QCOMPARE(statements(p, 2).detailsTraitements,
+                 quoted::detailsTraitements(
+                     {"((tblCultureEXP.CultureId) = 149)", "((tbldesSites.ClasseTexturaleId) = 4)",
+                      "((tbldesSites.MatièreOrganique) Between 3 And 10)",
+                      "((tbldesSites.pH) Between 6.5 And 7)", "((tbldesSites.ProvinceID) = 1)",
+                      "((tblCultureEXP.VariétéId) = 7)", "((tblCultureEXP.AntécédentID) = 2)",
+                      "((tblCultureEXP.TauxSemisSe) Between 70000 And 80000)",
+                      "((tblStadeCultureH.NoFeuilMoyenneCultH) Between 2 And 4.5)",
+                      "((tblStadeCultureH.CultureId) = 149)",
+                      "((tblCultureEXP.ProfPlantEXP) Between 2 And 10)",
+                      "((tblCultureEXP.EcartPLantEXP) >= 100)"}));
+        p.optHaut = true;
+        p.txtCultHautDe = QStringLiteral("10");
+        p.txtCultHautA = QStringLiteral("30");
+        p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
+        const QString s = statements(p, 0).detailsTraitements;
+        QVERIFY(s.contains(QStringLiteral("((tblStadeCultureH.HautMoyenneCultH) Between 10 And "
+                                          "30) And ") +
+                           quoted::kAllCornStage));
+        QCOMPARE(ReportStatements::rowSpacingCondition(0),
+                 std::optional<QString>("((tblCultureEXP.EcartPLantEXP) Between 60 And 70)"));
+        QCOMPARE(ReportStatements::rowSpacingCondition(3),
+                 std::optional<QString>("((tblCultureEXP.EcartPLantEXP) > 90)"));
+        QVERIFY(!ReportStatements::rowSpacingCondition(5));
+    }
+
+    void textsThatAreNotNumbersNeverReachAStatement() {
+        ReportEngine engine(m_de, QLocale(QLocale::French, QLocale::Canada));
+        QVERIFY(!engine.statementsFor(oneHerbicide(QStringLiteral("1.5")), 0));
+        QVERIFY(engine.refusal().contains(QStringLiteral("1.5")));
+        ParameterSet pasted = oneHerbicide(QStringLiteral("1"));
+        pasted.cbbSitepHDe = QStringLiteral("6) Or (1=1");
+        pasted.cbbSitepHA = QStringLiteral("7");
+        QVERIFY(!engine.statementsFor(pasted, 0));
+        QVERIFY(!engine.SetQuery(pasted)); // refused before the database is reached
+        QVERIFY(!m_de.isConnected());
+        ParameterSet typedCrop = oneHerbicide(QStringLiteral("1"));
+        typedCrop.cbbCult = {QStringLiteral("Maïs grai"), std::nullopt};
+        QVERIFY(!engine.statementsFor(typedCrop, 0));
+    }
+
+    void resetAndUpdatesAreTheFixedTexts() {
+        QCOMPARE(ReportStatements::resetResults().first(), quoted::kResetCells);
+        QCOMPARE(ReportStatements::perWeedUpdate(2),
+                 quoted::cellUpdate(QStringLiteral("tblQueryResults"), QStringLiteral("MHId"), 2));
+        QCOMPARE(ReportStatements::perCategoryUpdate(4),
+                 quoted::cellUpdate(QStringLiteral("tblQueryResults_Cat"),
+                                    QStringLiteral("TypeMHId"), 4));
+        QVERIFY(ReportStatements::perWeed({200, 201})
+                    .endsWith(QStringLiteral("(tblMHEval.MHId)=43 Or (tblMHEval.MHId)=200 Or "
+                                             "(tblMHEval.MHId)=201));")));
+    }
+
+    void summaryLinesFollowTheEnteredParameters() {
+        ParameterSet p = oneHerbicide(QStringLiteral("1,5"));
+        QCOMPARE(
+            ReportEngine::Set_ParamList(p),
+            QStringList({"Type d'application = Prélevée",
+                         "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
+        p.cbbCult = {QStringLiteral("Maïs grain"), 149};
+        p.cbbCultVar = {QStringLiteral("Hybride A"), 1};
+        p.optHaut = true;
+        p.txtCultHautDe = QStringLiteral("10");
+        p.txtCultHautA = QStringLiteral("30");
+        p.txtCultFeuilDe = QStringLiteral("2");
+        p.txtCultFeuilA = QStringLiteral("4");
+        p.txtCultSemisDe = QStringLiteral("15");
+        p.txtCultSemisA = QStringLiteral("20");
+        p.cbbCultEcart = {QStringLiteral("60 - 70"), 0};
+        p.cbbSitepHDe = QStringLiteral("6,5");
+        p.cbbSitepHA = QStringLiteral("7");
+        p.cbbSiteMatOrgDe = QStringLiteral("5");
+        p.cbbSiteMatOrgA = QStringLiteral("5");
+        QCOMPARE(ReportEngine::Set_ParamList(p).mid(2),
+                 QStringList({"culture = Maïs grain, variété = Hybride A",
+                              "Hauteur de la culture : entre 10 et 30 cm",
+                              "Taux de semis : entre 15 et 20 kg/ha",
+                              "Écart entre les rangs : 60 - 70 cm", "pH : entre 6,5 et 7",
+                              "Matière organique : entre 5 et 5 %"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportStatements)
+#include "TestReportStatements.moc"
