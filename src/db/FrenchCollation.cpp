@@ -2,6 +2,7 @@
 
 #include "DbError.h"
 
+#include <cstring>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -9,6 +10,9 @@ namespace grelavo {
 namespace {
 
 int compareUtf8(void* self, int lengthA, const void* a, int lengthB, const void* b) {
+    // Grouping compares a text with copies of itself far more often than with other texts.
+    if (lengthA == lengthB && std::memcmp(a, b, static_cast<size_t>(lengthA)) == 0)
+        return 0;
     const auto* collation = static_cast<const FrenchCollation*>(self);
     return collation->compare(QString::fromUtf8(static_cast<const char*>(a), lengthA),
                               QString::fromUtf8(static_cast<const char*>(b), lengthB));

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds (warnings as errors) and runs the whole test suite headless.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh -DGRELAVO_WERROR=ON
+cd build
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
