@@ -7,7 +7,9 @@
 
 namespace grelavo {
 
-DE::DE(const QString& programFolder) : m_folder(programFolder) {}
+DE::DE(const QString& programFolder, const QString& fileName)
+    : m_folder(programFolder),
+      m_fileName(fileName.isEmpty() ? DatabaseFile::fileName() : fileName) {}
 
 DE::~DE() {
     close();
@@ -15,9 +17,9 @@ DE::~DE() {
 
 Connection& DE::Connection2() {
     if (!m_connection) {
-        QString path = DatabaseFile::findInFolder(m_folder, DatabaseFile::fileName());
+        QString path = DatabaseFile::findInFolder(m_folder, m_fileName);
         if (path.isEmpty())
-            path = QDir(m_folder).filePath(DatabaseFile::fileName());
+            path = QDir(m_folder).filePath(m_fileName);
         m_connection = std::make_unique<Connection>(path, DatabaseFile::password());
         m_connection->setStatementNotices(m_before, m_after);
     }

@@ -11,10 +11,11 @@ namespace grelavo {
 class Connection;
 
 // The program's one connection, Connection2, and its three named commands with their
-// recordsets. The connection opens on first use, on the database file of the program folder.
+// recordsets. The connection opens on first use, on the database file of the program folder
+// (Grelavo.mdb, or another file name), the name matched without regard to case.
 class DE {
 public:
-    explicit DE(const QString& programFolder);
+    explicit DE(const QString& programFolder, const QString& fileName = QString());
     ~DE();
     DE(const DE&) = delete;
     DE& operator=(const DE&) = delete;
@@ -38,6 +39,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_fileName;
     std::unique_ptr<Connection> m_connection;
     std::function<void()> m_before;
     std::function<void()> m_after;

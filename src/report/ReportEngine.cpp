@@ -66,9 +66,10 @@ std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet&
             conditions << ReportStatements::idCondition(QString::fromUtf8(column),
                                                         *choice.itemData);
     };
-    auto addRange = [&](const QString& low, const QString& high, const char* column) {
-        const std::optional<QString> a = bound(low, column);
-        const std::optional<QString> b = bound(high, column);
+    auto addRange = [&](const QString& low, const QString& high, const char* column,
+                        const char* label) {
+        const std::optional<QString> a = bound(low, label);
+        const std::optional<QString> b = bound(high, label);
         if (!a || !b)
             return false;
         conditions << ReportStatements::rangeCondition(QString::fromUtf8(column), *a, *b);
@@ -77,29 +78,32 @@ std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet&
 
     addId(p.cbbSiteClaTex, "tbldesSites.ClasseTexturaleId");
     if (!p.cbbSiteMatOrgDe.isEmpty() &&
-        !addRange(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "tbldesSites.MatièreOrganique"))
+        !addRange(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "tbldesSites.MatièreOrganique",
+                  "matière organique"))
         return std::nullopt;
-    if (!p.cbbSitepHDe.isEmpty() && !addRange(p.cbbSitepHDe, p.cbbSitepHA, "tbldesSites.pH"))
+    if (!p.cbbSitepHDe.isEmpty() && !addRange(p.cbbSitepHDe, p.cbbSitepHA, "tbldesSites.pH", "pH"))
         return std::nullopt;
     addId(p.cbbSiteProv, "tbldesSites.ProvinceID");
     addId(p.cbbCultVar, "tblCultureEXP.VariétéId");
     addId(p.cbbCultAnte, "tblCultureEXP.AntécédentID");
     if (!p.txtCultSemisA.isEmpty() &&
         !addRange(p.txtCultSemisDe, p.txtCultSemisA,
-                  p.optKg ? "tblCultureEXP.TauxSemisKg" : "tblCultureEXP.TauxSemisSe"))
+                  p.optKg ? "tblCultureEXP.TauxSemisKg" : "tblCultureEXP.TauxSemisSe",
+                  "taux de semis"))
         return std::nullopt;
     const bool stage = p.optHaut ? !p.txtCultHautDe.isEmpty() : !p.txtCultFeuilDe.isEmpty();
     if (stage) {
-        const bool ok = p.optHaut ? addRange(p.txtCultHautDe, p.txtCultHautA,
-                                             "tblStadeCultureH.HautMoyenneCultH")
-                                  : addRange(p.txtCultFeuilDe, p.txtCultFeuilA,
-                                             "tblStadeCultureH.NoFeuilMoyenneCultH");
+        const bool ok =
+            p.optHaut ? addRange(p.txtCultHautDe, p.txtCultHautA,
+                                 "tblStadeCultureH.HautMoyenneCultH", "hauteur")
+                      : addRange(p.txtCultFeuilDe, p.txtCultFeuilA,
+                                 "tblStadeCultureH.NoFeuilMoyenneCultH", "nombre de feuilles");
         if (!ok)
             return std::nullopt;
         conditions << ReportStatements::stageCropCondition(allCorn, crop);
     }
     if (!p.cbbCultProfDe.isEmpty() &&
-        !addRange(p.cbbCultProfDe, p.cbbCultProfA, "tblCultureEXP.ProfPlantEXP"))
+        !addRange(p.cbbCultProfDe, p.cbbCultProfA, "tblCultureEXP.ProfPlantEXP", "profondeur"))
         return std::nullopt;
     if (p.cbbCultEcart.isEntered() && p.cbbCultEcart.itemData)
         if (const auto spacing = ReportStatements::rowSpacingCondition(*p.cbbCultEcart.itemData))

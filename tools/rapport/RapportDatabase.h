@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+namespace grelavo {
+
+class DE;
+
+// The database a report runs on, reached through a DE as the program reaches it.
+class RapportDatabase {
+public:
+    RapportDatabase();
+    ~RapportDatabase();
+
+    // Opens the file (empty: the Grelavo.mdb of the program folder, its name matched without
+    // regard to case) and checks its key. False, with a one-line French error(), when the file
+    // is missing or cannot be opened.
+    bool open(const QString& path);
+
+    DE& de() { return *m_de; }
+    const QString& error() const { return m_error; }
+
+private:
+    bool openFolder(const QString& folder, const QString& shownPath, const QString& fileName);
+
+    std::unique_ptr<DE> m_de;
+    QString m_error;
+};
+
+} // namespace grelavo

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QJsonObject>
+
+namespace grelavo {
+
+class DE;
+class ReportEngine;
+
+// The outcome of a report as JSON: {"totalCases", "noDataFound", "rows": [{"noId", "label",
+// "cells": [10 texts]}]}, every row of tblResults in NoId order, labels and cells as the table
+// holds them, NULL as null. Database failures are thrown as DbError.
+QJsonObject resultsJson(DE& de, const ReportEngine& engine);
+
+} // namespace grelavo

@@ -1,0 +1,57 @@
+// grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON.
+
+#include "RapportDatabase.h"
+#include "RapportOptions.h"
+#include "ResultsJson.h"
+#include "db/DbError.h"
+#include "report/ReportEngine.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <cstdio>
+
+using namespace grelavo;
+
+namespace {
+
+enum ExitStatus { Done = 0, DatabaseUnusable = 1, ParametersRefused = 2 };
+
+void write(std::FILE* stream, const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
+
+int fail(ExitStatus status, const QString& message) {
+    write(stderr, QStringLiteral("grelavo-rapport : %1\n").arg(message).toUtf8());
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    RapportOptions options;
+    if (!options.parse(QCoreApplication::arguments().mid(1)))
+        return fail(ParametersRefused, options.error());
+    if (options.helpRequested()) {
+        write(stdout, RapportOptions::helpText().toUtf8());
+        return Done;
+    }
+    RapportDatabase database;
+    if (!database.open(options.databasePath()))
+        return fail(DatabaseUnusable, database.error());
+    try {
+        const std::optional<ParameterSet> parameters = options.parameterSet(database.de());
+        if (!parameters)
+            return fail(ParametersRefused, options.error());
+        // The parameter set holds numbers written with a point.
+        ReportEngine engine(database.de(), QLocale::c());
+        if (!engine.SetQuery(*parameters))
+            return fail(ParametersRefused, engine.refusal());
+        write(stdout, QJsonDocument(resultsJson(database.de(), engine)).toJson());
+    } catch (const DbError& e) {
+        return fail(DatabaseUnusable,
+                    QStringLiteral("base de données illisible (erreur %1)").arg(e.number()));
+    }
+    return Done;
+}
