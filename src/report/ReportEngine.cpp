@@ -121,6 +121,12 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
     for (int i = 0; i < ParameterSet::HerbicideRows; ++i) {
         if (!p.cbbHerbApp[i].isEntered())
             continue;
+        // The mixture statement names Herbicide1 to Herbicide n: a gap would bring in a stored
+        // query left by an earlier report.
+        if (n != i) {
+            m_refusal = QStringLiteral("herbicide %1 : les herbicides se suivent").arg(i + 1);
+            return std::nullopt;
+        }
         const std::optional<double> rate = NumberText::parse(p.EnteredRate[i], m_locale);
         if (!rate) {
             m_refusal = QStringLiteral("taux %1: « %2 » n'est pas un nombre")

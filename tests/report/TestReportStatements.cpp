@@ -154,6 +154,10 @@ private slots:
         QVERIFY(!engine.statementsFor(pasted, 0));
         QVERIFY(!engine.SetQuery(pasted)); // refused before the database is reached
         QVERIFY(!m_de.isConnected());
+        ParameterSet gap = oneHerbicide(QStringLiteral("1"));
+        gap.cbbHerbApp[2] = {QStringLiteral("dicamba"), 11};
+        gap.EnteredRate[2] = QStringLiteral("1");
+        QVERIFY(!engine.statementsFor(gap, 0));
         ParameterSet typedCrop = oneHerbicide(QStringLiteral("1"));
         typedCrop.cbbCult = {QStringLiteral("Maïs grai"), std::nullopt};
         QVERIFY(!engine.statementsFor(typedCrop, 0));
