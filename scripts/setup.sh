@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libgl-dev
     libsqlcipher-dev sqlcipher
     libchm-dev libchm-bin fp-utils
     libbenchmark-dev
-    xvfb xauth
+    xvfb xauth xdotool imagemagick
     fonts-liberation fonts-dejavu-core
 )
 

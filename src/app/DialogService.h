@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class QWidget;
+
+namespace grelavo {
+
+// Every message box, the help window and the mail opener go through this one service, so that
+// tests can record what would be shown and answer the questions.
+class DialogService {
+public:
+    enum class Icon { Critical, Warning, Question, Information };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~DialogService() = default;
+
+    // Lines of a message are joined by a carriage return, as the program writes them.
+    virtual Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                           Buttons buttons = Buttons::Ok) = 0;
+    // Opens the help file of the program folder at a topic; false when it cannot.
+    virtual bool openHelpTopic(const QString& helpFile, int contextId) = 0;
+    // Asks the system to open a URL (a new mail message for a mailto: address).
+    virtual void openUrl(const QUrl& url) = 0;
+};
+
+} // namespace grelavo

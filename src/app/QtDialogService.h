@@ -1,0 +1,27 @@
+#pragma once
+
+#include "DialogService.h"
+
+#include <memory>
+
+namespace grelavo {
+
+class HelpWindow;
+
+// The program's dialogs: Qt message boxes, its own help window, the system's URL opener.
+class QtDialogService : public DialogService {
+public:
+    QtDialogService();
+    ~QtDialogService() override;
+
+    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override;
+    bool openHelpTopic(const QString& helpFile, int contextId) override;
+    void openUrl(const QUrl& url) override;
+
+private:
+    std::unique_ptr<HelpWindow> m_help;
+    QString m_helpFile;
+};
+
+} // namespace grelavo

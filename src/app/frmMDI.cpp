@@ -1,0 +1,482 @@
+#include "frmMDI.h"
+
+#include "DialogService.h"
+#include "Twips.h"
+#include "db/DE.h"
+#include "db/DatabaseFile.h"
+#include "frmAPropos.h"
+#include "frmStart.h"
+#include "params/frmParam.h"
+#include "results/frmResults.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace grelavo {
+
+namespace {
+
+const int kListBarWidth = 2250; // the navigation bar, twips
+const int kStripButtonHeight = 900;
+const int kScrollButtonSize = 300;
+const int kStatusBarHeight = 540;
+
+struct StripButton {
+    const char* caption;
+    int group;
+    const char* icon;
+};
+
+// The ten buttons of the strip by index 1 to 10: caption, group, icon.
+const StripButton kStrip[frmMDI::StripButtons] = {{"Tout effacer", 0, "effacer"},
+                                                  {"Aide", 0, "aide"},
+                                                  {"Culture", 1, "culture"},
+                                                  {"Site", 1, "site"},
+                                                  {"Mauv. herb.", 1, "mauvaises-herbes"},
+                                                  {"Tout effacer", 1, "effacer"},
+                                                  {"Aide", 1, "aide"},
+                                                  {"Copier", 2, "copier"},
+                                                  {"Imprimer", 2, "imprimer"},
+                                                  {"Aide", 2, "aide"}};
+
+const QString kDatabaseMissing = QStringLiteral(
+    "La base de données est impossible à trouver ou inutilisable.\rCette erreur est critique.  "
+    "Vous devez désinstaller\rpuis réinstaller l'application à partir du CD-Rom.");
+const QString kHelpMissing = QStringLiteral(
+    "Le fichier d'aide est introuvable.\rPour pouvoir l'utiliser, vous devez désinstaller\rpuis "
+    "réinstaller l'application à partir du CD-Rom.");
+
+void place(QWidget* w, const QRect& twips) {
+    w->setGeometry(Twips::toPixels(twips));
+}
+
+int twipsOf(int pixels) {
+    return Twips::fromPixels(pixels);
+}
+
+} // namespace
+
+frmMDI::frmMDI(const QString& programFolder, DialogService& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_folder(programFolder), m_dialogs(dialogs),
+      m_de(std::make_unique<DE>(programFolder)), m_programEnd([] { QApplication::quit(); }) {
+    setObjectName(QStringLiteral("frmMDI"));
+    setWindowTitle(QStringLiteral("Grelavo"));
+    // Every statement shows the hourglass until it completes.
+    m_de->setStatementNotices([] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); },
+                              [] { QGuiApplication::restoreOverrideCursor(); });
+
+    auto* central = new QWidget;
+    auto* rows = new QVBoxLayout(central);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(0);
+    buildNavigationBar();
+    columns->addWidget(m_picListBar);
+    m_mdiArea = new QMdiArea;
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setBackground(QColor(0x80, 0x80, 0x80));
+    columns->addWidget(m_mdiArea, 1);
+    rows->addLayout(columns, 1);
+    buildStatusBar();
+    rows->addWidget(m_picStatusBar);
+    setCentralWidget(central);
+    buildMenus();
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(10);
+}
+
+frmMDI::~frmMDI() = default;
+
+void frmMDI::buildNavigationBar() {
+    m_picListBar = new QWidget;
+    m_picListBar->setObjectName(QStringLiteral("picListBar"));
+    m_picListBar->setFixedWidth(Twips::toPixels(kListBarWidth));
+    m_picListBar->setAutoFillBackground(true);
+    m_picListBar->setBackgroundRole(QPalette::Dark);
+    m_picListBar->installEventFilter(this);
+
+    const char* names[3] = {"cmdObligatoire", "cmdOptionnel", "cmdRapport"};
+    const char* captions[3] = {"Paramètres obligatoires", "Paramètres optionnels", "Rapports"};
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(captions[i]), m_picListBar);
+        button->setObjectName(QLatin1String(names[i]));
+        QFont font = button->font();
+        font.setPointSizeF(8.5);
+        button->setFont(font);
+        m_groupButtons[i] = button;
+    }
+    connect(m_groupButtons[0], &QPushButton::clicked, this, &frmMDI::cmdObligatoire_Click);
+    connect(m_groupButtons[1], &QPushButton::clicked, this, &frmMDI::cmdOptionnel_Click);
+    connect(m_groupButtons[2], &QPushButton::clicked, this, &frmMDI::cmdRapport_Click);
+
+    m_listBar = new QWidget(m_picListBar);
+    m_listBar->setObjectName(QStringLiteral("ListBar"));
+    for (int i = 0; i < StripButtons; ++i) {
+        auto* button = new QToolButton(m_listBar);
+        button->setObjectName(QStringLiteral("ListBar(%1)").arg(i + 1));
+        button->setText(QString::fromUtf8(kStrip[i].caption));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setIconSize(QSize(32, 32));
+        connect(button, &QToolButton::clicked, this, [this, i] { ListBar_ButtonClick(i + 1); });
+        m_stripButtons[i] = button;
+    }
+    m_listBar->raise();
+
+    m_cmdUp = new QToolButton(m_picListBar);
+    m_cmdUp->setObjectName(QStringLiteral("cmdUp"));
+    m_cmdUp->setIcon(QIcon(QStringLiteral(":/icons/haut.svg")));
+    m_cmdDown = new QToolButton(m_picListBar);
+    m_cmdDown->setObjectName(QStringLiteral("cmdDown"));
+    m_cmdDown->setIcon(QIcon(QStringLiteral(":/icons/bas.svg")));
+    for (QToolButton* b : {m_cmdUp, m_cmdDown}) {
+        b->resize(Twips::toPixels(kScrollButtonSize), Twips::toPixels(kScrollButtonSize));
+        b->hide();
+        b->raise();
+    }
+    connect(m_cmdUp, &QToolButton::clicked, this, &frmMDI::cmdUp_Click);
+    connect(m_cmdDown, &QToolButton::clicked, this, &frmMDI::cmdDown_Click);
+}
+
+void frmMDI::buildStatusBar() {
+    m_picStatusBar = new QWidget;
+    m_picStatusBar->setObjectName(QStringLiteral("picStatusBar"));
+    m_picStatusBar->setFixedHeight(Twips::toPixels(kStatusBarHeight));
+    const double sizes[4] = {9, 9, 8.25, 9.75};
+    for (int i = 0; i < 4; ++i) {
+        auto* label = new QLabel(m_picStatusBar);
+        label->setObjectName(QStringLiteral("StatusLabel(%1)").arg(i));
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSizeF(sizes[i]);
+        label->setFont(font);
+        label->setWordWrap(i == 1);
+        m_statusLabels[i] = label;
+    }
+    m_statusLabels[3]->lower();
+    m_statusLabels[3]->setFrameShape(QFrame::Panel);
+    m_statusLabels[3]->setFrameShadow(QFrame::Sunken);
+    m_statusLabels[0]->setAlignment(Qt::AlignCenter);
+    m_statusLabels[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_progressBar = new QProgressBar(m_picStatusBar);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->hide();
+}
+
+void frmMDI::buildMenus() {
+    QMenu* mnuFichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
+    mnuFichier->setObjectName(QStringLiteral("mnuFichier"));
+    QAction* quit = mnuFichier->addAction(QStringLiteral("&Quitter"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("mnuQuitter"));
+    QMenu* mnuAide = menuBar()->addMenu(QStringLiteral("&Aide"));
+    mnuAide->setObjectName(QStringLiteral("mnuAide"));
+    QAction* help = mnuAide->addAction(QStringLiteral("Fichier d'A&ide"), this,
+                                       [this] { openHelpTopic(1000); });
+    help->setObjectName(QStringLiteral("mnuFichAide"));
+    QAction* about = mnuAide->addAction(QStringLiteral("À &propos"), this, [this] {
+        frmAPropos box(m_dialogs, this);
+        box.exec();
+    });
+    about->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+bool frmMDI::FileExists(const QString& name) const {
+    return !DatabaseFile::findInFolder(m_folder, name).isEmpty();
+}
+
+bool frmMDI::Form_Load() {
+    if (!FileExists(DatabaseFile::fileName())) {
+        m_dialogs.message(this, kDatabaseMissing, QStringLiteral("Erreur critique"),
+                          DialogService::Icon::Critical);
+        return false;
+    }
+    const QSize screenSize = screen()->size();
+    setFixedSize(qRound(screenSize.width() * 0.85), qRound(screenSize.height() * 0.77));
+
+    m_param = new frmParam(m_state, *m_de, m_dialogs);
+    m_results = new frmResults;
+    for (QWidget* child : {static_cast<QWidget*>(m_param), static_cast<QWidget*>(m_results)}) {
+        QMdiSubWindow* sub = m_mdiArea->addSubWindow(child, Qt::FramelessWindowHint);
+        sub->hide();
+    }
+    QCoreApplication::processEvents();
+    m_state.reset();
+    SetButtonImages();
+    m_state.NoDataFound = false;
+    setDateLabel();
+    QCoreApplication::processEvents();
+
+    hide();
+    {
+        frmStart start;
+        start.exec();
+    }
+    show();
+    cmdObligatoire_Click();
+    return true;
+}
+
+void frmMDI::SetButtonImages() {
+    for (int i = 0; i < StripButtons; ++i)
+        m_stripButtons[i]->setIcon(
+            QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kStrip[i].icon))));
+}
+
+void frmMDI::setDateLabel() {
+    QFont font = m_statusLabels[2]->font();
+    font.setPointSizeF(8.6);
+    m_statusLabels[2]->setFont(font);
+    const QLocale locale;
+    const QDate today = QDate::currentDate();
+    m_statusLabels[2]->setText(locale.toString(today, QStringLiteral("dddd")) +
+                               QStringLiteral(",\n") +
+                               locale.toString(today, QLocale::ShortFormat));
+}
+
+void frmMDI::showChild(QWidget* child, bool visible) {
+    QWidget* sub = child->parentWidget();
+    if (visible) {
+        sub->showMaximized();
+        child->show();
+    } else {
+        sub->hide();
+    }
+}
+
+void frmMDI::HideSSTAB() {
+    for (int k = 0; k < frmParam::Pages; ++k)
+        m_param->sstParam(k)->setVisible(false);
+}
+
+void frmMDI::Show_sstParam(int i) {
+    m_param->sstParam(i)->setVisible(true);
+    m_param->sstParam(i)->setCurrentIndex(0);
+}
+
+void frmMDI::cmdObligatoire_Click() {
+    m_timer->start();
+    m_currentPage = 1;
+    m_currentGroup = 0;
+    if (m_state.ResultsShown) {
+        m_results->clearPicture();
+        m_state.ResultsShown = false;
+        showChild(m_results, false);
+    }
+    HideSSTAB();
+    Show_sstParam(0);
+    if (m_state.NeedFill_cbbApp) {
+        m_param->Fill_cbbApp();
+        m_state.NeedFill_cbbApp = false;
+    }
+    showChild(m_param, true);
+    ArrangeBar(0, true);
+    m_statusLabels[0]->setText(QStringLiteral("Paramètres obligatoires"));
+    m_statusLabels[1]->setText(
+        QStringLiteral("Cette page renferme les éléments obligatoire à la création d'un rapport"));
+}
+
+void frmMDI::cmdOptionnel_Click() {
+    m_timer->start();
+    m_currentPage = 2;
+    m_currentGroup = 1;
+    if (m_state.ResultsShown) {
+        m_results->clearPicture();
+        m_state.ResultsShown = false;
+        showChild(m_results, false);
+    }
+    if (m_state.NeedFill_Culture) {
+        m_param->Fill_Culture();
+        m_state.NeedFill_Culture = false;
+    }
+    HideSSTAB();
+    Show_sstParam(1);
+    showChild(m_param, true);
+    ArrangeBar(1, true);
+    m_statusLabels[0]->setText(QStringLiteral("Paramètres optionnels"));
+}
+
+void frmMDI::cmdRapport_Click() {
+    m_timer->stop();
+    ArrangeBar(2, true);
+    m_statusLabels[0]->setText(QStringLiteral("Gestion des rapports"));
+}
+
+void frmMDI::ListBar_ButtonClick(int index) {
+    switch (index) {
+    case 1:
+        m_param->EmptyControls(QStringLiteral("Obligatoire"));
+        break;
+    case 2:
+        openHelpTopic(2000);
+        break;
+    case 7:
+        openHelpTopic(3000);
+        break;
+    case 10:
+        openHelpTopic(4000);
+        break;
+    case 3:
+        m_currentPage = 2;
+        HideSSTAB();
+        Show_sstParam(1);
+        if (m_state.NeedFill_Culture) {
+            m_param->Fill_Culture();
+            m_state.NeedFill_Culture = false;
+        }
+        break;
+    case 4:
+        m_currentPage = 3;
+        HideSSTAB();
+        Show_sstParam(2);
+        if (m_state.NeedFill_Site)
+            m_param->Fill_Site();
+        break;
+    case 5:
+        m_currentPage = 4;
+        HideSSTAB();
+        Show_sstParam(3);
+        if (m_state.NeedFill_MauvHerb)
+            m_param->Fill_MauvHerb();
+        break;
+    case 6:
+        m_param->EmptyControls(QStringLiteral("Optionnel"));
+        break;
+    default: // 8 and 9 copy and print the report page of the results window
+        break;
+    }
+}
+
+void frmMDI::openHelpTopic(int contextId) {
+    const QString file = DatabaseFile::findInFolder(m_folder, QStringLiteral("Aide.chm"));
+    if (file.isEmpty()) {
+        m_dialogs.message(this, kHelpMissing, QStringLiteral("Fichier d'aide introuvable"),
+                          DialogService::Icon::Critical);
+        return;
+    }
+    m_dialogs.openHelpTopic(file, contextId);
+}
+
+int frmMDI::stripHeight() const {
+    int visible = 0;
+    for (int i = 0; i < StripButtons; ++i)
+        visible += kStrip[i].group == m_currentGroup ? 1 : 0;
+    return visible * kStripButtonHeight;
+}
+
+void frmMDI::layOutStrip() {
+    int top = 0;
+    for (int i = 0; i < StripButtons; ++i) {
+        const bool visible = kStrip[i].group == m_currentGroup;
+        m_stripButtons[i]->setVisible(visible);
+        if (visible) {
+            place(m_stripButtons[i], QRect(0, top, BarLayout::StripWidth, kStripButtonHeight));
+            top += kStripButtonHeight;
+        }
+    }
+    m_listBar->resize(Twips::toPixels(BarLayout::StripWidth), Twips::toPixels(top));
+}
+
+void frmMDI::placeStrip(int top) {
+    m_listBar->move(m_listBar->x(), Twips::toPixels(top));
+    m_listBar->setProperty("topTwips", top);
+}
+
+void frmMDI::ArrangeBar(int g, bool resetStrip) {
+    m_listBar->hide();
+    m_currentGroup = g; // the strip shows the buttons of group g
+    layOutStrip();
+    const int W = twipsOf(m_picListBar->width());
+    const int Ht = twipsOf(m_picListBar->height());
+    const BarLayout::Bar bar = BarLayout::ArrangeBar(
+        g, resetStrip, W, Ht, m_listBar->property("topTwips").toInt(), stripHeight(),
+        BarLayout::StripWidth, kScrollButtonSize, kScrollButtonSize);
+    for (int i = 0; i < 3; ++i)
+        place(m_groupButtons[i], bar.groupButtons[i]);
+    m_cmdUp->move(Twips::toPixels(bar.up.x()), Twips::toPixels(bar.up.y()));
+    m_cmdDown->move(Twips::toPixels(bar.down.x()), Twips::toPixels(bar.down.y()));
+    m_barTopLimit = bar.BarTopLimit;
+    m_barBottomLimit = bar.BarBottomLimit;
+    m_listBar->move(Twips::toPixels(bar.stripLeft), m_listBar->y());
+    placeStrip(bar.stripTop);
+    m_cmdUp->setVisible(bar.upVisible);
+    m_cmdDown->setVisible(bar.downVisible);
+    m_listBar->show();
+    m_cmdUp->raise();
+    m_cmdDown->raise();
+}
+
+void frmMDI::cmdDown_Click() {
+    const BarLayout::Scroll s =
+        BarLayout::cmdDown_Click(m_listBar->property("topTwips").toInt(), stripHeight(),
+                                 kStripButtonHeight, m_barBottomLimit);
+    placeStrip(s.top);
+    m_cmdDown->setVisible(s.downVisible);
+    m_cmdUp->setVisible(s.upVisible);
+}
+
+void frmMDI::cmdUp_Click() {
+    const BarLayout::Scroll s = BarLayout::cmdUp_Click(m_listBar->property("topTwips").toInt(),
+                                                       kStripButtonHeight, m_barTopLimit);
+    placeStrip(s.top);
+    m_cmdUp->setVisible(s.upVisible);
+    m_cmdDown->setVisible(s.downVisible);
+}
+
+void frmMDI::Set_StatusBar() {
+    const std::array<QRect, 4> labels = BarLayout::Set_StatusBar(twipsOf(width()));
+    for (int i = 0; i < 4; ++i)
+        place(m_statusLabels[i], labels[i]);
+    m_progressBar->setGeometry(m_statusLabels[1]->geometry());
+}
+
+void frmMDI::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Set_StatusBar();
+}
+
+bool frmMDI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_picListBar && event->type() == QEvent::Resize)
+        ArrangeBar(m_currentGroup, true);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMDI::closeEvent(QCloseEvent* event) {
+    if (FileExists(DatabaseFile::fileName()) &&
+        m_dialogs.message(this, QStringLiteral("Voulez-vous vraiment quitter l'application?"),
+                          QStringLiteral("Attention"), DialogService::Icon::Question,
+                          DialogService::Buttons::YesNo) == DialogService::Answer::No) {
+        event->ignore();
+        return;
+    }
+    unloadWindows();
+    event->accept();
+    m_programEnd();
+}
+
+void frmMDI::unloadWindows() {
+    m_timer->stop();
+    hide();
+    if (m_param)
+        m_param->hide();
+    m_de->close();
+}
+
+} // namespace grelavo

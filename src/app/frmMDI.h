@@ -1,0 +1,112 @@
+#pragma once
+
+#include "AppState.h"
+#include "BarLayout.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace grelavo {
+
+class DE;
+class DialogService;
+class frmParam;
+class frmResults;
+
+// The main window: navigation bar on the left, the parameter form and the results window as
+// MDI children, the status line at the bottom, the menus.
+class frmMDI : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int StripButtons = 10;
+
+    frmMDI(const QString& programFolder, DialogService& dialogs, QWidget* parent = nullptr);
+    ~frmMDI() override;
+
+    // The start-up: checks the database, loads the windows, shows the start window modally.
+    // False when the program must end at once (the database file is missing).
+    bool Form_Load();
+
+    void cmdObligatoire_Click();
+    void cmdOptionnel_Click();
+    void cmdRapport_Click();
+    void ListBar_ButtonClick(int index);
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void Set_StatusBar();
+    void Show_sstParam(int i);
+    void HideSSTAB();
+    // Whether a file of that name is in the program folder (names matched without regard to case).
+    bool FileExists(const QString& name) const;
+    void openHelpTopic(int contextId);
+
+    AppState& state() { return m_state; }
+    DE& de() { return *m_de; }
+    frmParam* param() const { return m_param; }
+    frmResults* results() const { return m_results; }
+    int CurrentPage() const { return m_currentPage; }
+    int CurrentGroup() const { return m_currentGroup; }
+    int BarTopLimit() const { return m_barTopLimit; }
+    int BarBottomLimit() const { return m_barBottomLimit; }
+    QTimer* Timer1() const { return m_timer; }
+
+    // What ends the program once the main window has unloaded (the application's quit by
+    // default; tests put their own).
+    void setProgramEnd(std::function<void()> end) { m_programEnd = std::move(end); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildNavigationBar();
+    void buildStatusBar();
+    void buildMenus();
+    void SetButtonImages();
+    void ArrangeBar(int g, bool resetStrip);
+    void layOutStrip();
+    int stripHeight() const;
+    void placeStrip(int top);
+    void setDateLabel();
+    void showChild(QWidget* child, bool visible);
+    void unloadWindows();
+
+    QString m_folder;
+    DialogService& m_dialogs;
+    AppState m_state;
+    std::unique_ptr<DE> m_de;
+    std::function<void()> m_programEnd;
+
+    int m_currentPage = 1;
+    int m_currentGroup = 0;
+    int m_barTopLimit = 0;
+    int m_barBottomLimit = 0;
+
+    QWidget* m_picListBar = nullptr;
+    std::array<QPushButton*, 3> m_groupButtons{};
+    QWidget* m_listBar = nullptr;
+    std::array<QToolButton*, StripButtons> m_stripButtons{};
+    QToolButton* m_cmdUp = nullptr;
+    QToolButton* m_cmdDown = nullptr;
+    QWidget* m_picStatusBar = nullptr;
+    std::array<QLabel*, 4> m_statusLabels{};
+    QProgressBar* m_progressBar = nullptr;
+    QTimer* m_timer = nullptr;
+    QMdiArea* m_mdiArea = nullptr;
+    frmParam* m_param = nullptr;
+    frmResults* m_results = nullptr;
+};
+
+} // namespace grelavo

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "db/DataAccess.h"
+
+#include <QCollator>
+#include <QComboBox>
+#include <algorithm>
+
+namespace grelavo {
+
+// Puts list rows into a combo box: one item per row, the row's key as the item's data.
+inline void fillCombo(QComboBox* combo, const QVector<ListRow>& rows) {
+    combo->clear();
+    for (const ListRow& row : rows)
+        combo->addItem(row.text, row.id);
+}
+
+// A sorted box keeps its items in French order whatever the order of the rows.
+inline QVector<ListRow> inFrenchOrder(QVector<ListRow> rows) {
+    QCollator collator(QLocale(QLocale::French, QLocale::Canada));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
+        return collator.compare(a.text, b.text) < 0;
+    });
+    return rows;
+}
+
+} // namespace grelavo

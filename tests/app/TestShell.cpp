@@ -1,0 +1,268 @@
+#include "FixtureDatabase.h"
+#include "ModalDriver.h"
+#include "RecordingDialogs.h"
+#include "app/BarLayout.h"
+#include "app/PressImage.h"
+#include "app/frmAPropos.h"
+#include "app/frmMDI.h"
+#include "db/DE.h"
+#include "params/frmParam.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+// Clicks the "continue" image of the start window once it is up.
+void continueWhenStartWindowShows() {
+    whenModalShows([](QWidget* start) {
+        QCOMPARE(start->objectName(), QStringLiteral("frmStart"));
+        QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
+                          Qt::LeftButton);
+    });
+}
+
+QString statusText(const frmMDI& w, int i) {
+    return w.findChild<QLabel*>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
+}
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+private:
+    struct Started {
+        FixtureDatabase fixture;
+        RecordingDialogs dialogs;
+        frmMDI window{fixture.folder(), dialogs};
+        int ends = 0;
+        Started() {
+            window.setProgramEnd([this] { ++ends; });
+            continueWhenStartWindowShows();
+            QVERIFY(window.Form_Load());
+        }
+        QTabWidget* page(int i) { return window.param()->sstParam(i); }
+    };
+
+private slots:
+    void missingDatabaseEndsAfterOneMessage() {
+        QTemporaryDir empty;
+        RecordingDialogs dialogs;
+        frmMDI window(empty.path(), dialogs);
+        int ends = 0;
+        window.setProgramEnd([&] { ++ends; });
+        QVERIFY(!window.Form_Load());
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].title, QStringLiteral("Erreur critique"));
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("La base de données est impossible à trouver ou "
+                                "inutilisable.\rCette erreur est critique.  Vous devez "
+                                "désinstaller\rpuis réinstaller l'application à partir du "
+                                "CD-Rom."));
+        QVERIFY(!window.isVisible());
+        window.close(); // no question: the database is missing
+        QCOMPARE(dialogs.messages.size(), 1);
+    }
+
+    void startWindowLeadsToTheMandatoryPage() {
+        Started s;
+        QVERIFY(s.window.isVisible());
+        const QSize screen = s.window.screen()->size();
+        QCOMPARE(s.window.size(),
+                 QSize(qRound(screen.width() * 0.85), qRound(screen.height() * 0.77)));
+        QCOMPARE(s.window.minimumSize(), s.window.maximumSize()); // no sizing
+        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(statusText(s.window, 1), QStringLiteral("Cette page renferme les éléments "
+                                                         "obligatoire à la création d'un rapport"));
+        QVERIFY(s.page(0)->isVisible() && !s.page(1)->isVisible());
+        QVERIFY(s.window.Timer1()->isActive());
+        QVERIFY(!s.window.state().NeedFill_cbbApp);
+        auto* cbbCult = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbCult"));
+        QCOMPARE(cbbCult->itemText(cbbCult->count() - 1), QStringLiteral("Maïs (tous)"));
+        const QStringList date = statusText(s.window, 2).split(QLatin1Char('\n'));
+        QCOMPARE(date.size(), 2);
+        QVERIFY(date[0].endsWith(QLatin1Char(',')));
+    }
+
+    void closingTheStartWindowContinuesToo() {
+        FixtureDatabase fixture;
+        RecordingDialogs dialogs;
+        frmMDI window(fixture.folder(), dialogs);
+        whenModalShows([](QWidget* start) { start->close(); });
+        QVERIFY(window.Form_Load());
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.CurrentGroup(), 0);
+    }
+
+    void quitAsksOnlyWhileTheDatabaseIsThere() {
+        Started s;
+        auto* cbbApp = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
+        cbbApp->setCurrentIndex(1);
+        s.dialogs.nextAnswer = DialogService::Answer::No;
+        s.window.close();
+        QCOMPARE(s.dialogs.messages.last().text,
+                 QStringLiteral("Voulez-vous vraiment quitter l'application?"));
+        QCOMPARE(s.dialogs.messages.last().buttons, DialogService::Buttons::YesNo);
+        QVERIFY(s.window.isVisible());
+        QCOMPARE(cbbApp->currentIndex(), 1);
+        QCOMPARE(s.ends, 0);
+        // With the database deleted, quitting asks nothing.
+        const int asked = s.dialogs.messages.size();
+        QVERIFY(QFile::remove(s.fixture.path()));
+        s.window.close();
+        QCOMPARE(s.dialogs.messages.size(), asked);
+        QCOMPARE(s.ends, 1);
+    }
+
+    void groupCommandsShowTheirPagesAndFillListsOnce() {
+        Started s;
+        int statements = 0;
+        s.window.de().setStatementNotices([&] { ++statements; }, [] {});
+        s.window.cmdOptionnel_Click();
+        QVERIFY(s.page(1)->isVisible() && !s.page(0)->isVisible());
+        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres optionnels"));
+        QCOMPARE(s.window.findChild<QPushButton*>("cmdOptionnel")->y(), 30); // H = 450 twips
+        QCOMPARE(s.window.findChild<QPushButton*>("cmdRapport")->geometry().bottom() + 1,
+                 s.window.findChild<QWidget*>("picListBar")->height());
+        const int afterCrop = statements;
+        QVERIFY(afterCrop > 0);
+        s.window.ListBar_ButtonClick(4); // Site: read once
+        QVERIFY(s.page(2)->isVisible() && !s.page(1)->isVisible());
+        const int afterSite = statements;
+        QVERIFY(afterSite > afterCrop);
+        s.window.ListBar_ButtonClick(5);
+        s.window.ListBar_ButtonClick(4);
+        s.window.ListBar_ButtonClick(5);
+        s.window.ListBar_ButtonClick(3);
+        QVERIFY(s.page(1)->isVisible());
+        QCOMPARE(s.window.CurrentPage(), 2);
+        QCOMPARE(statements, afterSite + 5); // five weed boxes filled once; nothing else
+        auto* weeds = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbMauvHerb(4)"));
+        QCOMPARE(weeds->count(), 5);
+        auto* ph = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
+        QCOMPARE(ph->count(), 66);
+        QCOMPARE(ph->itemText(65), QStringLiteral("9"));
+
+        s.window.cmdRapport_Click();
+        QCOMPARE(statusText(s.window, 0), QStringLiteral("Gestion des rapports"));
+        QVERIFY(!s.window.Timer1()->isActive());
+        QCOMPARE(s.window.CurrentGroup(), 2);
+        QVERIFY(s.window.findChild<QToolButton*>("ListBar(8)")->isVisibleTo(&s.window));
+        QVERIFY(!s.window.findChild<QToolButton*>("ListBar(1)")->isVisibleTo(&s.window));
+    }
+
+    void clearingCommandsClearTheirOwnPages() {
+        Started s;
+        auto* cbbApp = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
+        cbbApp->setCurrentIndex(0);
+        s.window.cmdOptionnel_Click();
+        s.window.ListBar_ButtonClick(4);
+        auto* prov = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbSiteProv"));
+        prov->setCurrentIndex(1);
+        s.window.ListBar_ButtonClick(6); // optional pages only
+        QVERIFY(prov->currentText().isEmpty());
+        QCOMPARE(prov->count(), 2);
+        QVERIFY(!cbbApp->currentText().isEmpty());
+        s.window.ListBar_ButtonClick(1);
+        QVERIFY(cbbApp->currentText().isEmpty());
+        QCOMPARE(cbbApp->count(), 2);
+    }
+
+    void helpOpensItsTopicsOrSaysTheFileIsMissing() {
+        Started s;
+        s.window.ListBar_ButtonClick(2);
+        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Fichier d'aide introuvable"));
+        QVERIFY(s.dialogs.helpTopics.isEmpty());
+        QFile help(s.fixture.folder() + QStringLiteral("/aide.CHM"));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.close();
+        for (int button : {2, 7, 10})
+            s.window.ListBar_ButtonClick(button);
+        s.window.findChild<QAction*>(QStringLiteral("mnuFichAide"))->trigger();
+        QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000, 1000}));
+        QCOMPARE(QFileInfo(s.dialogs.helpFile).fileName(), QStringLiteral("aide.CHM"));
+    }
+
+    void statusLabelsKeepTheirPlacesWhenTheWindowWidens() {
+        const auto narrow = BarLayout::Set_StatusBar(9000);
+        const auto wide = BarLayout::Set_StatusBar(15000);
+        QCOMPARE(narrow[2].right() + 1, 9000);
+        QCOMPARE(wide[2].right() + 1, 15000); // the date at the right edge
+        QCOMPARE(wide[1].width() - narrow[1].width(), 6000);
+        QCOMPARE(wide[1].left(), narrow[1].left());
+        QCOMPARE(wide[0], narrow[0]);
+        QCOMPARE(wide[3], narrow[3]);
+        QCOMPARE(narrow[0].left(), (2295 - 2160) / 2);
+        Started s;
+        QCOMPARE(s.window.findChild<QProgressBar*>("ProgressBar1")->geometry(),
+                 s.window.findChild<QLabel*>("StatusLabel(1)")->geometry());
+    }
+
+    void stripFitsOrScrollsWithinItsLimits() {
+        const int H = BarLayout::H;
+        // A tall bar: the five optional buttons fit; no scroll button.
+        BarLayout::Bar tall =
+            BarLayout::ArrangeBar(1, true, 1650, 9000, 0, 5 * 900, 1205, 300, 300);
+        QVERIFY(!tall.upVisible && !tall.downVisible);
+        QCOMPARE(tall.stripTop, 2 * H);
+        QCOMPARE(tall.BarBottomLimit, 9000 - H);
+        // A short one: they do not fit in Ht - 3H.
+        const int Ht = 3 * H + 2000;
+        BarLayout::Bar bar = BarLayout::ArrangeBar(1, true, 1650, Ht, 0, 4500, 1205, 300, 300);
+        QVERIFY(!bar.upVisible && bar.downVisible);
+        QCOMPARE(bar.stripTop, bar.BarTopLimit);
+        BarLayout::Scroll s{bar.stripTop, false, true};
+        for (int i = 0; i < 20 && s.downVisible; ++i)
+            s = BarLayout::cmdDown_Click(s.top, 4500, 900, bar.BarBottomLimit);
+        QCOMPARE(s.top + 4500, bar.BarBottomLimit);
+        QVERIFY(s.upVisible && !s.downVisible);
+        for (int i = 0; i < 20 && s.upVisible; ++i)
+            s = BarLayout::cmdUp_Click(s.top, 900, bar.BarTopLimit);
+        QCOMPARE(s.top, bar.BarTopLimit);
+        QVERIFY(!s.upVisible && s.downVisible);
+        // A resize keeps a scrolled strip only while it stays between the limits.
+        const BarLayout::Bar kept =
+            BarLayout::ArrangeBar(1, false, 1650, Ht, bar.BarTopLimit - 450, 4500, 1205, 300, 300);
+        QCOMPARE(kept.stripTop, bar.BarTopLimit - 450);
+        QVERIFY(kept.upVisible && kept.downVisible);
+        // The report group: every group button at the top.
+        const BarLayout::Bar report =
+            BarLayout::ArrangeBar(2, true, 1650, Ht, 0, 2700, 1205, 300, 300);
+        QCOMPARE(report.groupButtons[2].top(), 2 * H);
+        QCOMPARE(report.BarBottomLimit, Ht);
+        QCOMPARE(report.down.y(), Ht - H);
+    }
+
+    void aboutBoxWritesToTheMakerAndCloses() {
+        RecordingDialogs dialogs;
+        QCOMPARE(frmAPropos::mailUrl().toString(), QStringLiteral("mailto:") +
+                                                       frmAPropos::contactAddress() +
+                                                       QStringLiteral("?Subject=Grelavo"));
+        frmAPropos box(dialogs);
+        box.show();
+        QTest::mouseClick(box.lblEmail(), Qt::LeftButton);
+        QCOMPARE(dialogs.urls, QVector<QUrl>({frmAPropos::mailUrl()}));
+        QVERIFY(!box.isVisible());
+        box.show();
+        PressImage* close = box.imaFermer();
+        const QPoint rest = close->pos();
+        QTest::mousePress(close, Qt::LeftButton);
+        QCOMPARE(close->pos() - rest, QPoint(2, 2)); // 25 twips
+        QTest::mouseRelease(close, Qt::LeftButton);
+        QCOMPARE(close->pos(), rest);
+        QVERIFY(!box.isVisible());
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "TestShell.moc"

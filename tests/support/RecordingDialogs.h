@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/DialogService.h"
+
+#include <QStringList>
+#include <QVector>
+
+// Records what the program would show and answers its questions as a test says.
+class RecordingDialogs : public grelavo::DialogService {
+public:
+    struct Shown {
+        QString text;
+        QString title;
+        Icon icon;
+        Buttons buttons;
+    };
+
+    Answer message(QWidget*, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override {
+        messages.push_back({text, title, icon, buttons});
+        return buttons == Buttons::YesNo ? nextAnswer : Answer::Ok;
+    }
+    bool openHelpTopic(const QString& file, int contextId) override {
+        helpTopics.push_back(contextId);
+        helpFile = file;
+        return true;
+    }
+    void openUrl(const QUrl& url) override { urls.push_back(url); }
+
+    Answer nextAnswer = Answer::Yes;
+    QVector<Shown> messages;
+    QVector<int> helpTopics;
+    QString helpFile;
+    QVector<QUrl> urls;
+};
