@@ -176,6 +176,7 @@ void frmMDI::buildStatusBar() {
     m_statusLabels[3]->setFrameShadow(QFrame::Sunken);
     m_statusLabels[0]->setAlignment(Qt::AlignCenter);
     m_statusLabels[2]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_statusLabels[2]->setContentsMargins(0, 0, 4, 0);
     m_progressBar = new QProgressBar(m_picStatusBar);
     m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar->hide();
