@@ -14,6 +14,10 @@ public:
     // rest and pressed are the image's top-left corner in twips.
     PressImage(const QPoint& rest, const QPoint& pressed, QWidget* parent = nullptr);
 
+    // A rounded button face with its caption, of a size in twips.
+    static QPixmap buttonFace(const QString& caption, const QSize& twips, const QColor& fill,
+                              const QColor& border, double points);
+
 signals:
     void clicked();
 

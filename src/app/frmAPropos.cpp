@@ -7,7 +7,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
 
 namespace grelavo {
 
@@ -30,24 +29,6 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
     l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     l->setWordWrap(true);
     return l;
-}
-
-QPixmap closePicture() {
-    QPixmap picture(Twips::toPixels(1400), Twips::toPixels(420));
-    picture.fill(Qt::transparent);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r = QRectF(picture.rect()).adjusted(1, 1, -1, -1);
-    p.setBrush(QColor(0x45, 0x5a, 0x64));
-    p.setPen(QPen(QColor(0x26, 0x32, 0x38), 1.5));
-    p.drawRoundedRect(r, 7, 7);
-    p.setPen(Qt::white);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPointSizeF(9);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(r, Qt::AlignCenter, QStringLiteral("Fermer"));
-    return picture;
 }
 
 } // namespace
@@ -86,7 +67,9 @@ frmAPropos::frmAPropos(DialogService& dialogs, QWidget* parent)
 
     m_close = new PressImage(QPoint(240, 5040), QPoint(265, 5065), this);
     m_close->setObjectName(QStringLiteral("imaFermer"));
-    m_close->setPixmap(closePicture());
+    m_close->setPixmap(PressImage::buttonFace(QStringLiteral("Fermer"), QSize(1400, 420),
+                                              QColor(0x45, 0x5a, 0x64), QColor(0x26, 0x32, 0x38),
+                                              9));
     m_close->resize(m_close->pixmap().size());
     connect(m_close, &PressImage::clicked, this, &QDialog::accept);
 }

@@ -272,15 +272,19 @@ void frmMDI::Show_sstParam(int i) {
     m_param->sstParam(i)->setCurrentIndex(0);
 }
 
-void frmMDI::cmdObligatoire_Click() {
+void frmMDI::enterParameterGroup(int page, int group) {
     m_timer->start();
-    m_currentPage = 1;
-    m_currentGroup = 0;
+    m_currentPage = page;
+    m_currentGroup = group;
     if (m_state.ResultsShown) {
         m_results->clearPicture();
         m_state.ResultsShown = false;
         showChild(m_results, false);
     }
+}
+
+void frmMDI::cmdObligatoire_Click() {
+    enterParameterGroup(1, 0);
     HideSSTAB();
     Show_sstParam(0);
     if (m_state.NeedFill_cbbApp) {
@@ -295,14 +299,7 @@ void frmMDI::cmdObligatoire_Click() {
 }
 
 void frmMDI::cmdOptionnel_Click() {
-    m_timer->start();
-    m_currentPage = 2;
-    m_currentGroup = 1;
-    if (m_state.ResultsShown) {
-        m_results->clearPicture();
-        m_state.ResultsShown = false;
-        showChild(m_results, false);
-    }
+    enterParameterGroup(2, 1);
     if (m_state.NeedFill_Culture) {
         m_param->Fill_Culture();
         m_state.NeedFill_Culture = false;

@@ -81,6 +81,8 @@ private:
     void placeStrip(int top);
     void setDateLabel();
     void showChild(QWidget* child, bool visible);
+    // Hover help on, the page and group current, the results window put away.
+    void enterParameterGroup(int page, int group);
     void unloadWindows();
 
     QString m_folder;

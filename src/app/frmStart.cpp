@@ -64,21 +64,6 @@ QPixmap startPicture(const QSize& size) {
     return picture;
 }
 
-QPixmap continuePicture() {
-    QPixmap picture(Twips::toPixels(1900), Twips::toPixels(480));
-    picture.fill(Qt::transparent);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r = QRectF(picture.rect()).adjusted(1, 1, -1, -1);
-    p.setBrush(QColor(0x2e, 0x7d, 0x32));
-    p.setPen(QPen(QColor(0x1b, 0x5e, 0x20), 1.5));
-    p.drawRoundedRect(r, 8, 8);
-    p.setPen(Qt::white);
-    p.setFont(font(10, true));
-    p.drawText(r, Qt::AlignCenter, QStringLiteral("Continuer  ►"));
-    return picture;
-}
-
 } // namespace
 
 frmStart::frmStart(QWidget* parent) : QDialog(parent) {
@@ -92,7 +77,9 @@ frmStart::frmStart(QWidget* parent) : QDialog(parent) {
     background->setGeometry(rect());
     m_continue = new PressImage(QPoint(4440, 5280), QPoint(4465, 5305), this);
     m_continue->setObjectName(QStringLiteral("imaContinuer"));
-    m_continue->setPixmap(continuePicture());
+    m_continue->setPixmap(PressImage::buttonFace(QStringLiteral("Continuer  ►"), QSize(1900, 480),
+                                                 QColor(0x2e, 0x7d, 0x32), QColor(0x1b, 0x5e, 0x20),
+                                                 10));
     m_continue->resize(m_continue->pixmap().size());
     connect(m_continue, &PressImage::clicked, this, &QDialog::accept);
 }

@@ -5,22 +5,13 @@
 #include "db/Connection.h"
 #include "report/ReferenceEvaluator.h"
 
+#include "FixtureReports.h"
+
 #include <QtTest>
 
 using namespace grelavo;
 
 namespace {
-
-ParameterSet atrazine(const QString& rate) {
-    ParameterSet p;
-    p.cbbApp = {QStringLiteral("Prélevée"), 1};
-    p.SelectedApplicationType = 1;
-    p.cbbHerbApp[0] = {QStringLiteral("atrazine"), 10};
-    p.SelectedHerbicideId[0] = 10;
-    p.txtTaux[0] = p.EnteredRate[0] = rate;
-    p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
-    return p;
-}
 
 // The ten cells of a row, "~" for NULL, blanks trimmed.
 QString cells(const ReferenceReport& report, qint64 noId) {

@@ -4,24 +4,14 @@
 #include "db/Recordset.h"
 #include "report/ReportEngine.h"
 
+#include "FixtureReports.h"
+
 #include <QtTest>
 #include <sqlite3.h>
 
 using namespace grelavo;
 
 namespace {
-
-ParameterSet atrazine(const QString& rate, qint16 tolerance = 5) {
-    ParameterSet p;
-    p.cbbApp = {QStringLiteral("Prélevée"), 1};
-    p.SelectedApplicationType = 1;
-    p.cbbHerbApp[0] = {QStringLiteral("atrazine"), 10};
-    p.SelectedHerbicideId[0] = 10;
-    p.txtTaux[0] = p.EnteredRate[0] = rate;
-    p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
-    p.RateInterval = tolerance;
-    return p;
-}
 
 int countCommits(void* counter) {
     ++*static_cast<int*>(counter);

@@ -4,24 +4,11 @@
 #include "report/ReportEngine.h"
 #include "report/ReportStatements.h"
 
+#include "FixtureReports.h"
+
 #include <QtTest>
 
 using namespace grelavo;
-
-namespace {
-
-ParameterSet oneHerbicide(const QString& rate) {
-    ParameterSet p;
-    p.cbbApp = {QStringLiteral("Prélevée"), 1};
-    p.SelectedApplicationType = 1;
-    p.cbbHerbApp[0] = {QStringLiteral("atrazine"), 10};
-    p.SelectedHerbicideId[0] = 10;
-    p.txtTaux[0] = p.EnteredRate[0] = rate;
-    p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
-    return p;
-}
-
-} // namespace
 
 class TestReportStatements : public QObject {
     Q_OBJECT
@@ -41,22 +28,22 @@ private:
 
 private slots:
     void boundsCarryTheSinglePrecisionFactor() {
-        const auto f0 = statements(oneHerbicide(QStringLiteral("1")), 0);
+        const auto f0 = statements(atrazine(QStringLiteral("1")), 0);
         QCOMPARE(f0.herbicide[0],
                  QStringLiteral("SELECT * FROM tblDétailsHerbicides WHERE "
                                 "(((tblDétailsHerbicides.HerbicideId)=10) AND "
                                 "((tblDétailsHerbicides.HerbTauxH) Between 0.449999988079071 and "
                                 "0.550000011920929));"));
-        QVERIFY(statements(oneHerbicide(QStringLiteral("1")), 4)
+        QVERIFY(statements(atrazine(QStringLiteral("1")), 4)
                     .herbicide[0]
                     .endsWith(QStringLiteral("Between 0.949999988079071 and 1.04999995231628));")));
         // A rate typed with a comma under French settings reaches the statement with a point.
-        QVERIFY(statements(oneHerbicide(QStringLiteral("1,5")), 4)
+        QVERIFY(statements(atrazine(QStringLiteral("1,5")), 4)
                     .herbicide[0]
                     .contains(QStringLiteral("Between 1.42499998211861 and 1.57499992847443")));
-        QCOMPARE(statements(oneHerbicide(QStringLiteral("1.5")), 4, QLocale(QLocale::English))
-                     .herbicide[0],
-                 statements(oneHerbicide(QStringLiteral("1,5")), 4).herbicide[0]);
+        QCOMPARE(
+            statements(atrazine(QStringLiteral("1.5")), 4, QLocale(QLocale::English)).herbicide[0],
+            statements(atrazine(QStringLiteral("1,5")), 4).herbicide[0]);
     }
 
     void writesNumbersPlainly() {
@@ -73,7 +60,7 @@ private slots:
     }
 
     void mixtureStatementsFollowTheHerbicideRows() {
-        ParameterSet p = oneHerbicide(QStringLiteral("1"));
+        ParameterSet p = atrazine(QStringLiteral("1"));
         for (int i = 1; i < 4; ++i) {
             p.cbbHerbApp[i] = {QStringLiteral("h%1").arg(i), 20 + i};
             p.SelectedHerbicideId[i] = static_cast<qint16>(20 + i);
@@ -96,7 +83,7 @@ private slots:
     }
 
     void treatmentConditionsComeInTheirOrder() {
-        ParameterSet p = oneHerbicide(QStringLiteral("1"));
+        ParameterSet p = atrazine(QStringLiteral("1"));
         QCOMPARE(statements(p, 0).detailsTraitements,
                  quoted::detailsTraitements({quoted::kAllCorn}));
         p.cbbCult = {QStringLiteral("Maïs grain"), 149};
@@ -146,19 +133,19 @@ private slots:
 
     void textsThatAreNotNumbersNeverReachAStatement() {
         ReportEngine engine(m_de, QLocale(QLocale::French, QLocale::Canada));
-        QVERIFY(!engine.statementsFor(oneHerbicide(QStringLiteral("1.5")), 0));
+        QVERIFY(!engine.statementsFor(atrazine(QStringLiteral("1.5")), 0));
         QVERIFY(engine.refusal().contains(QStringLiteral("1.5")));
-        ParameterSet pasted = oneHerbicide(QStringLiteral("1"));
+        ParameterSet pasted = atrazine(QStringLiteral("1"));
         pasted.cbbSitepHDe = QStringLiteral("6) Or (1=1");
         pasted.cbbSitepHA = QStringLiteral("7");
         QVERIFY(!engine.statementsFor(pasted, 0));
         QVERIFY(!engine.SetQuery(pasted)); // refused before the database is reached
         QVERIFY(!m_de.isConnected());
-        ParameterSet gap = oneHerbicide(QStringLiteral("1"));
+        ParameterSet gap = atrazine(QStringLiteral("1"));
         gap.cbbHerbApp[2] = {QStringLiteral("dicamba"), 11};
         gap.EnteredRate[2] = QStringLiteral("1");
         QVERIFY(!engine.statementsFor(gap, 0));
-        ParameterSet typedCrop = oneHerbicide(QStringLiteral("1"));
+        ParameterSet typedCrop = atrazine(QStringLiteral("1"));
         typedCrop.cbbCult = {QStringLiteral("Maïs grai"), std::nullopt};
         QVERIFY(!engine.statementsFor(typedCrop, 0));
     }
@@ -176,7 +163,7 @@ private slots:
     }
 
     void summaryLinesFollowTheEnteredParameters() {
-        ParameterSet p = oneHerbicide(QStringLiteral("1,5"));
+        ParameterSet p = atrazine(QStringLiteral("1,5"));
         QCOMPARE(
             ReportEngine::Set_ParamList(p),
             QStringList({"Type d'application = Prélevée",
