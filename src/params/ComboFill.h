@@ -4,15 +4,22 @@
 
 #include <QCollator>
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <algorithm>
 
 namespace grelavo {
 
 // Puts list rows into a combo box: one item per row, the row's key as the item's data.
+// Filling chooses nothing: the box ends with no item selected and its text as it was.
 inline void fillCombo(QComboBox* combo, const QVector<ListRow>& rows) {
+    const QSignalBlocker quiet(combo);
+    const QString text = combo->currentText();
     combo->clear();
     for (const ListRow& row : rows)
         combo->addItem(row.text, row.id);
+    combo->setCurrentIndex(-1);
+    if (combo->isEditable())
+        combo->setEditText(text);
 }
 
 // A sorted box keeps its items in French order whatever the order of the rows.

@@ -2,15 +2,23 @@
 
 #include "ComboFill.h"
 #include "app/AppState.h"
+#include "app/DialogService.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
+#include "report/ListStatements.h"
+#include "report/ParameterSet.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -69,6 +77,293 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
         layout->addWidget(page);
         m_pages[i] = page;
     }
+    m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
+    m_fraHerbApp->setVisible(false);
+    connectCascade();
+    ResetHerbicideSection();
+}
+
+void frmParam::connectCascade() {
+    auto onChoice = [this](QComboBox* box, auto handler) {
+        connect(box, &QComboBox::currentIndexChanged, this, [handler](int index) {
+            if (index >= 0)
+                handler();
+        });
+    };
+    auto onEmptied = [this](QComboBox* box, auto handler) {
+        connect(box, &QComboBox::editTextChanged, this, [handler](const QString& text) {
+            if (text.isEmpty())
+                handler();
+        });
+    };
+    onChoice(m_cbbApp, [this] { cbbApp_Click(); });
+    onEmptied(m_cbbApp, [this] { cbbApp_Change(); });
+    onChoice(m_cbbNombHerb, [this] { cbbNombHerb_Click(); });
+    for (int r = 0; r < Rows; ++r) {
+        onChoice(m_cbbHerbApp[r], [this, r] { cbbHerbApp_Click(r); });
+        onEmptied(m_cbbHerbApp[r], [this, r] { cbbHerbApp_Change(r); });
+        m_cbbHerbApp[r]->installEventFilter(this);
+        m_cbbFormApp[r]->installEventFilter(this);
+        // The rate as last typed stays for the report; emptying the box keeps it.
+        connect(m_txtTaux[r], &QLineEdit::textChanged, this, [this, r](const QString& text) {
+            if (!text.isEmpty())
+                m_state.EnteredRate[r] = text;
+        });
+    }
+    onChoice(m_cbbCult, [this] { cbbCult_Click(); });
+    connect(m_cbbCult, &QComboBox::editTextChanged, this, [this] { cbbCult_Change(); });
+    m_cbbCultVar->installEventFilter(this);
+    connect(m_cbbApp->lineEdit(), &QLineEdit::returnPressed, this,
+            [this] { m_cbbHerbApp[0]->setFocus(Qt::OtherFocusReason); });
+    connect(m_cmdTaux, &QPushButton::clicked, this, [this] { cmdTaux_Click(); });
+}
+
+bool frmParam::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        // Focus coming back from a message box or a list is not the user entering the box.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            for (int r = 0; r < Rows; ++r) {
+                if (watched == m_cbbHerbApp[r])
+                    cbbHerbApp_GotFocus(r);
+                else if (watched == m_cbbFormApp[r])
+                    cbbFormApp_GotFocus(r);
+            }
+            if (watched == m_cbbCultVar)
+                cbbCultVar_GotFocus();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmParam::setInputColour(QWidget* w, bool enabled) {
+    QPalette palette = w->palette();
+    const QPalette system = QApplication::palette();
+    palette.setColor(QPalette::Base,
+                     enabled ? system.color(QPalette::Base) : system.color(QPalette::Window));
+    w->setPalette(palette);
+}
+
+void frmParam::ResetHerbicideSection() {
+    m_fraHerbApp->setEnabled(false);
+    setInputColour(m_cbbNombHerb, false);
+    m_cbbNombHerb->setEnabled(false);
+    for (int i = 0; i < Rows; ++i)
+        DisableHerbicideRow(i);
+    DisableHerbicideLabels();
+    m_cmdTaux->setEnabled(false);
+}
+
+void frmParam::DisableHerbicideLabels() {
+    for (QLabel* heading : m_headings)
+        heading->setEnabled(false);
+}
+
+void frmParam::EnableHerbicideSection() {
+    m_fraHerbApp->setEnabled(true);
+    setInputColour(m_cbbNombHerb, true);
+    m_cbbNombHerb->setEnabled(true);
+    for (QLabel* heading : m_headings)
+        heading->setEnabled(heading->objectName() != QLatin1String("lblConcApp"));
+    m_cmdTaux->setEnabled(true);
+}
+
+void frmParam::DisableHerbicideRow(int i) {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_cbbHerbApp[i], m_cbbFormApp[i],
+                                                      m_txtConcApp[i], m_txtTaux[i]}) {
+        setInputColour(w, false);
+        w->setEnabled(false);
+    }
+    fillCombo(m_cbbHerbApp[i], {});
+    m_cbbHerbApp[i]->setEditText(QString());
+    fillCombo(m_cbbFormApp[i], {});
+    m_cbbFormApp[i]->setEditText(QString());
+    m_txtConcApp[i]->clear();
+    m_txtTaux[i]->clear();
+    if (i >= 1) {
+        m_redArrow[i - 1]->setVisible(false);
+        m_lblStarHerb[i]->setVisible(false);
+        m_lblStarTaux[i]->setVisible(false);
+    }
+}
+
+void frmParam::EnableHerbicideRow(int i) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_cbbHerbApp[i], m_cbbFormApp[i], m_txtTaux[i]}) {
+        setInputColour(w, true);
+        w->setEnabled(true);
+    }
+    if (i >= 1) {
+        m_redArrow[i - 1]->setVisible(true);
+        m_lblStarHerb[i]->setVisible(true);
+        m_lblStarTaux[i]->setVisible(true);
+    }
+}
+
+void frmParam::ClearHerbicideRows(int first, int last) {
+    for (int i = first; i <= last; ++i) {
+        m_cbbHerbApp[i]->setCurrentIndex(-1);
+        m_cbbHerbApp[i]->setEditText(QString());
+        fillCombo(m_cbbFormApp[i], {});
+        m_cbbFormApp[i]->setEditText(QString());
+        m_txtConcApp[i]->clear();
+        m_txtTaux[i]->clear();
+    }
+}
+
+void frmParam::ClearFollowingRows(int i, int last) {
+    if (i >= last)
+        return;
+    m_txtTaux[i]->clear();
+    for (int j = i + 1; j <= last; ++j) {
+        fillCombo(m_cbbHerbApp[j], {});
+        m_cbbHerbApp[j]->setEditText(QString());
+        fillCombo(m_cbbFormApp[j], {});
+        m_cbbFormApp[j]->setEditText(QString());
+        m_txtConcApp[j]->clear();
+        m_txtTaux[j]->clear();
+    }
+}
+
+QStringList frmParam::herbicideTexts() const {
+    QStringList texts;
+    for (QComboBox* box : m_cbbHerbApp)
+        texts << box->currentText();
+    return texts;
+}
+
+void frmParam::fillHerbicideBox(int r, int box, const QString& statement) {
+    fillCombo(m_cbbHerbApp[box],
+              DataAccess(m_de).FillHerbicideList(r, statement, herbicideTexts()));
+}
+
+int frmParam::chosenCount() const {
+    bool ok = false;
+    const int count = m_cbbNombHerb->currentText().toInt(&ok);
+    return ok && count >= 1 && count <= Rows ? count : 0;
+}
+
+void frmParam::cbbApp_Click() {
+    m_state.SelectedApplicationType = static_cast<qint16>(m_cbbApp->currentData().toInt());
+    EnableHerbicideSection();
+    m_cbbNombHerb->setCurrentIndex(-1);
+    ClearHerbicideRows(0, 3);
+    for (int i = 0; i < Rows; ++i)
+        DisableHerbicideRow(i);
+}
+
+void frmParam::cbbApp_Change() {
+    ClearHerbicideRows(0, 3);
+    m_cbbNombHerb->setCurrentIndex(-1);
+    m_cbbNombHerb->setEditText(QString());
+    ResetHerbicideSection();
+}
+
+void frmParam::cbbNombHerb_Click() {
+    // A count that is not one of the items (pasted text) counts as no count.
+    const int count = chosenCount();
+    m_state.HerbicideCount = static_cast<qint16>(count);
+    ClearHerbicideRows(0, 3);
+    for (int i = 0; i < Rows; ++i) {
+        if (i < count)
+            EnableHerbicideRow(i);
+        else
+            DisableHerbicideRow(i);
+    }
+    if (count == 0)
+        return;
+    DataAccess(m_de).RedefineStoredQuery(
+        ListStatements::countStep(count, m_state.SelectedApplicationType),
+        QStringLiteral("DétailsApplication"));
+    fillHerbicideBox(9, 0, ListStatements::herbicideList());
+}
+
+void frmParam::cbbHerbApp_Click(int r) {
+    m_state.SelectedHerbicideId[r] = static_cast<qint16>(m_cbbHerbApp[r]->currentData().toInt());
+    m_state.SelectedHerbicideName[r] = m_cbbHerbApp[r]->currentText();
+    ClearFollowingRows(r, 3);
+    if (r >= 3)
+        return;
+    QVector<int> ids;
+    for (int k = 0; k <= r; ++k)
+        ids << m_state.SelectedHerbicideId[k];
+    DataAccess(m_de).RedefineStoredQuery(
+        ListStatements::herbicideStep(r, m_state.HerbicideCount, m_state.SelectedApplicationType,
+                                      ids),
+        QStringLiteral("DétailsApplication"));
+    fillHerbicideBox(r, r + 1, ListStatements::herbicideList());
+}
+
+void frmParam::cbbHerbApp_Change(int r) {
+    ClearFollowingRows(r, 3);
+}
+
+void frmParam::cbbHerbApp_GotFocus(int r) {
+    if (m_cbbHerbApp[r]->count() > 0)
+        return;
+    m_dialogs.message(this, QStringLiteral("Vous devez entrer les herbicides dans l'ordre."),
+                      QStringLiteral("Attention"), DialogService::Icon::Critical);
+    for (QComboBox* box : m_cbbHerbApp) {
+        if (box->currentText().isEmpty()) {
+            if (box != m_cbbHerbApp[r])
+                box->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+void frmParam::cbbFormApp_GotFocus(int r) {
+    if (m_cbbHerbApp[r]->currentText().isEmpty())
+        m_dialogs.message(this, QStringLiteral("Vous devez d'abord entrer un herbicide."),
+                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+}
+
+void frmParam::cbbCult_Click() {
+    if (m_cbbCult->currentText() == kAllCorn) {
+        fillCombo(m_cbbCultVar, {});
+        m_cbbCultVar->setEditText(QString());
+        m_cbbCultVar->setEnabled(false);
+        QPalette palette = m_cbbCultVar->palette();
+        palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Highlight));
+        m_cbbCultVar->setPalette(palette);
+        return;
+    }
+    fillCombo(m_cbbCultVar, DataAccess(m_de).FillList(
+                                ListStatements::varieties(m_cbbCult->currentData().toInt())));
+    m_cbbCultVar->setEnabled(true);
+    setInputColour(m_cbbCultVar, true);
+    m_cbbCultVar->setEditText(QString());
+}
+
+void frmParam::cbbCult_Change() {
+    fillCombo(m_cbbCultVar, {});
+    m_cbbCultVar->setEditText(QString());
+}
+
+void frmParam::cbbCultVar_GotFocus() {
+    if (!m_cbbCult->currentText().isEmpty())
+        return;
+    m_dialogs.message(this, QStringLiteral("Vous devez d'abord choisir une culture."),
+                      QStringLiteral("Attention"), DialogService::Icon::Critical);
+    if (m_state.NeedFill_cbbApp)
+        Fill_cbbApp();
+    if (m_showMandatoryPage)
+        m_showMandatoryPage();
+    m_pages[0]->setVisible(true);
+    m_cbbCult->setFocus(Qt::OtherFocusReason);
+}
+
+void frmParam::cmdTaux_Click() {
+    const int n = chosenCount();
+    if (n == 0)
+        return;
+    if (m_cbbHerbApp[n - 1]->currentText().isEmpty()) {
+        m_dialogs.message(this, QStringLiteral("Vous devez d'abord entrer tous vos herbicides."),
+                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+        return;
+    }
+    if (m_openRatePicker)
+        m_openRatePicker();
 }
 
 QComboBox* frmParam::combo(const QString& name, bool editable) {
@@ -84,27 +379,67 @@ QWidget* frmParam::buildMandatoryPage() {
     auto* fraApp =
         frame(QStringLiteral("fraApp"), QStringLiteral("Type d'application - stade de la culture"));
     auto* appLayout = new QGridLayout(fraApp);
-    appLayout->addWidget(combo(QStringLiteral("cbbApp")), 0, 0, 1, 2);
+    m_cbbApp = combo(QStringLiteral("cbbApp"));
+    appLayout->addWidget(m_cbbApp, 0, 0, 1, 2);
     auto* fraCult = frame(QStringLiteral("fraCult"), QString());
-    auto* cultLayout = new QGridLayout(fraCult);
-    cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")), 0, 0);
-    cultLayout->addWidget(combo(QStringLiteral("cbbCult")), 0, 1);
+    auto* cultLayout = new QHBoxLayout(fraCult);
+    cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")));
+    m_cbbCult = combo(QStringLiteral("cbbCult"));
+    cultLayout->addWidget(m_cbbCult, 1);
     appLayout->addWidget(fraCult, 1, 0, 1, 2);
 
-    auto* fraHerbApp =
+    m_fraHerbApp =
         frame(QStringLiteral("fraHerbApp"), QStringLiteral("Application - Détails des herbicides"));
-    auto* herbLayout = new QGridLayout(fraHerbApp);
-    herbLayout->addWidget(new QLabel(QStringLiteral("Nombre d'herbicides :")), 0, 0);
-    herbLayout->addWidget(combo(QStringLiteral("cbbNombHerb")), 0, 1);
-    for (int i = 0; i < 4; ++i) {
-        herbLayout->addWidget(combo(indexed("cbbHerbApp", i)), i + 1, 0);
-        herbLayout->addWidget(combo(indexed("cbbFormApp", i)), i + 1, 1);
-        herbLayout->addWidget(lineEdit(indexed("txtConcApp", i)), i + 1, 2);
-        herbLayout->addWidget(lineEdit(indexed("txtTaux", i)), i + 1, 3);
+    auto* herbLayout = new QGridLayout(m_fraHerbApp);
+    const char* headings[6] = {"lblHerbApp", "lblConcApp", "lblFormApp",
+                               "lblTauxApp", "lblkghaApp", "lblNombHerb"};
+    const char* captions[6] = {"Herbicides", "Concentrtion", "Formulation",
+                               "Taux",       "kg i.a. / ha", "Nombre d'herbicides :"};
+    for (int h = 0; h < 6; ++h) {
+        m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
+        m_headings[h]->setObjectName(QLatin1String(headings[h]));
     }
-    appLayout->addWidget(fraHerbApp, 2, 0, 1, 2);
+    herbLayout->addWidget(m_headings[5], 0, 0);
+    m_cbbNombHerb = combo(QStringLiteral("cbbNombHerb"));
+    herbLayout->addWidget(m_cbbNombHerb, 0, 1);
+    herbLayout->addWidget(m_headings[0], 1, 1);
+    herbLayout->addWidget(m_headings[2], 1, 3);
+    herbLayout->addWidget(m_headings[1], 1, 4);
+    herbLayout->addWidget(m_headings[3], 1, 5);
+    herbLayout->addWidget(m_headings[4], 1, 7);
+    for (int i = 0; i < Rows; ++i) {
+        const int row = i + 2;
+        if (i > 0) {
+            m_redArrow[i - 1] = new QLabel(QStringLiteral("➘"));
+            m_redArrow[i - 1]->setObjectName(indexed("RedArrow", i - 1));
+            m_redArrow[i - 1]->setStyleSheet(QStringLiteral("color: #c00000;"));
+            herbLayout->addWidget(m_redArrow[i - 1], row, 0, Qt::AlignRight);
+        }
+        m_cbbHerbApp[i] = combo(indexed("cbbHerbApp", i));
+        m_lblStarHerb[i] = new QLabel(QStringLiteral("*"));
+        m_lblStarHerb[i]->setObjectName(indexed("lblStarHerb", i));
+        m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
+        m_txtConcApp[i] = lineEdit(indexed("txtConcApp", i));
+        m_txtTaux[i] = lineEdit(indexed("txtTaux", i));
+        m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
+        m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
+        for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
+            star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+        herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
+        herbLayout->addWidget(m_lblStarHerb[i], row, 2);
+        herbLayout->addWidget(m_cbbFormApp[i], row, 3);
+        herbLayout->addWidget(m_txtConcApp[i], row, 4);
+        herbLayout->addWidget(m_txtTaux[i], row, 5);
+        herbLayout->addWidget(m_lblStarTaux[i], row, 6);
+    }
+    herbLayout->setColumnStretch(1, 3);
+    m_cmdTaux = new QPushButton(QStringLiteral("Sélectionner les taux"));
+    m_cmdTaux->setObjectName(QStringLiteral("cmdTaux"));
+    herbLayout->addWidget(m_cmdTaux, Rows + 2, 5, 1, 3);
+    appLayout->addWidget(m_fraHerbApp, 2, 0, 1, 2);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(fraApp);
+    layout->addStretch();
     return page;
 }
 
@@ -180,25 +515,22 @@ QWidget* frmParam::buildWeedPage() {
 
 void frmParam::Fill_cbbApp() {
     DataAccess data(m_de);
-    auto* cbbApp = findChild<QComboBox*>(QStringLiteral("cbbApp"));
     // The one sorted box of the form.
-    fillCombo(cbbApp, inFrenchOrder(data.FillList(
-                          QStringLiteral("SELECT TypeApplication AS tblField, TypeApplicationId "
-                                         "AS tblId FROM ListeDesPériodesApplication"))));
-    cbbApp->setCurrentIndex(-1);
-    auto* cbbCult = findChild<QComboBox*>(QStringLiteral("cbbCult"));
-    fillCombo(cbbCult, data.FillList(QStringLiteral(
-                           "SELECT ListeDesCultures.CultureId AS tblId, ListeDesCultures.[Nom "
-                           "Français] AS tblField FROM ListeDesCultures WHERE ((Not "
-                           "(ListeDesCultures.CultureId)=147)) ORDER BY ListeDesCultures.[Nom "
-                           "Français];")));
-    cbbCult->addItem(kAllCorn, 999);
-    cbbCult->setCurrentIndex(2);
-    auto* cbbNombHerb = findChild<QComboBox*>(QStringLiteral("cbbNombHerb"));
+    fillCombo(m_cbbApp, inFrenchOrder(data.FillList(
+                            QStringLiteral("SELECT TypeApplication AS tblField, TypeApplicationId "
+                                           "AS tblId FROM ListeDesPériodesApplication"))));
+    fillCombo(m_cbbCult, data.FillList(QStringLiteral(
+                             "SELECT ListeDesCultures.CultureId AS tblId, ListeDesCultures.[Nom "
+                             "Français] AS tblField FROM ListeDesCultures WHERE ((Not "
+                             "(ListeDesCultures.CultureId)=147)) ORDER BY ListeDesCultures.[Nom "
+                             "Français];")));
+    m_cbbCult->addItem(kAllCorn, ParameterSet::AllCornItemData);
+    m_cbbCult->setCurrentIndex(2); // chooses the crop: its varieties are read
     for (int i = 1; i <= 4; ++i)
-        cbbNombHerb->addItem(QString::number(i), i);
-    cbbNombHerb->setCurrentIndex(-1);
+        m_cbbNombHerb->addItem(QString::number(i), i);
+    m_cbbNombHerb->setCurrentIndex(-1);
     m_state.NeedFill_cbbApp = false;
+    m_fraHerbApp->setVisible(true);
 }
 
 void frmParam::Fill_Culture() {

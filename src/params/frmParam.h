@@ -2,8 +2,13 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QTabWidget;
 
@@ -20,9 +25,16 @@ class frmParam : public QWidget {
 public:
     static constexpr int Pages = 4;
 
+    static constexpr int Rows = 4;
+
     frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent = nullptr);
 
     QTabWidget* sstParam(int i) const { return m_pages.at(i); }
+
+    // What the form asks of the main window: bring the mandatory page forward (all pages
+    // hidden, then the mandatory command), and open the rate picker.
+    void setShowMandatoryPage(std::function<void()> f) { m_showMandatoryPage = std::move(f); }
+    void setOpenRatePicker(std::function<void()> f) { m_openRatePicker = std::move(f); }
 
     // Fill the lists of a page from the database (each is called once, the first time its page
     // is shown).
@@ -33,7 +45,37 @@ public:
     // Clears the mandatory page ("Obligatoire") or every optional page ("Optionnel").
     void EmptyControls(const QString& which);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The herbicide section and its rows.
+    void ResetHerbicideSection();
+    void DisableHerbicideLabels();
+    void EnableHerbicideSection();
+    void DisableHerbicideRow(int i);
+    void EnableHerbicideRow(int i);
+    void ClearHerbicideRows(int first, int last);
+    void ClearFollowingRows(int i, int last);
+    void setInputColour(QWidget* w, bool enabled);
+
+    // Choices and changes.
+    void cbbApp_Click();
+    void cbbApp_Change();
+    void cbbNombHerb_Click();
+    void cbbHerbApp_Click(int r);
+    void cbbHerbApp_Change(int r);
+    void cbbHerbApp_GotFocus(int r);
+    void cbbFormApp_GotFocus(int r);
+    void cbbCult_Click();
+    void cbbCult_Change();
+    void cbbCultVar_GotFocus();
+    void cmdTaux_Click();
+    int chosenCount() const; // 1 to 4, or 0 when the count box holds anything else
+    QStringList herbicideTexts() const;
+    void fillHerbicideBox(int r, int box, const QString& statement);
+    void connectCascade();
+
     QWidget* buildMandatoryPage();
     QWidget* buildCropPage(int tab);
     QWidget* buildSitePage();
@@ -44,6 +86,24 @@ private:
     DE& m_de;
     DialogService& m_dialogs;
     std::array<QTabWidget*, Pages> m_pages{};
+    std::function<void()> m_showMandatoryPage;
+    std::function<void()> m_openRatePicker;
+
+    QComboBox* m_cbbApp = nullptr;
+    QComboBox* m_cbbCult = nullptr;
+    QComboBox* m_cbbCultVar = nullptr;
+    QComboBox* m_cbbNombHerb = nullptr;
+    QGroupBox* m_fraHerbApp = nullptr;
+    QPushButton* m_cmdTaux = nullptr;
+    std::array<QComboBox*, Rows> m_cbbHerbApp{};
+    std::array<QComboBox*, Rows> m_cbbFormApp{};
+    std::array<QLineEdit*, Rows> m_txtConcApp{};
+    std::array<QLineEdit*, Rows> m_txtTaux{};
+    std::array<QLabel*, Rows> m_lblStarHerb{};
+    std::array<QLabel*, Rows> m_lblStarTaux{};
+    std::array<QLabel*, Rows - 1> m_redArrow{};
+    std::array<QLabel*, 6> m_headings{}; // lblHerbApp, lblConcApp, lblFormApp, lblTauxApp,
+                                         // lblkghaApp, lblNombHerb
 };
 
 } // namespace grelavo

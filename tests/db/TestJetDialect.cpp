@@ -170,10 +170,8 @@ private slots:
     void herbicideCascadeNarrowsToTheChosenMixtures() {
         FixtureDatabase fixture;
         Connection db(fixture.path(), DatabaseFile::password());
-        const QString byCount =
-            QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication ");
         auto countStep = [&](int count, int period) {
-            return byCount + kCountIn +
+            return kCountHead + kCountIn +
                    QStringLiteral("%1)) AND ((tblPériodesApplication.TypeApplicationId)=%2));")
                        .arg(count)
                        .arg(period);
@@ -187,40 +185,23 @@ private slots:
         db.redefineView(QStringLiteral("DétailsApplication"), countStep(4, 1));
         QCOMPARE(rows(db, kHerbicideList), QStringList());
 
-        const QString r0 = QStringLiteral(
-            "SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication INNER JOIN "
-            "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides.DateHerbId ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        r0 + kCountIn +
+                        kHerbicideStepHead[0] + kCountIn +
                             QStringLiteral("3)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10));"));
         QCOMPARE(rows(db, kHerbicideList),
                  QStringList({"10|atrazine", "11|dicamba", "12|nicosulfuron"}));
 
-        const QString r1 = QStringLiteral(
-            "SELECT tblPériodesApplication.DateHerbId FROM (tblPériodesApplication INNER JOIN "
-            "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
-            "tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides_1.DateHerbId ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        r1 + kCountIn +
+                        kHerbicideStepHead[1] + kCountIn +
                             QStringLiteral("3)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10) AND "
                                            "((tblDétailsHerbicides_1.HerbicideId)=11));"));
         QCOMPARE(rows(db, QStringLiteral("SELECT DISTINCT DateHerbId FROM DétailsApplication")),
                  QStringList({"5"}));
 
-        const QString r2 = QStringLiteral(
-            "SELECT tblPériodesApplication.DateHerbId FROM (tblDétailsHerbicides AS "
-            "tblDétailsHerbicides_2 INNER JOIN (tblDétailsHerbicides AS tblDétailsHerbicides_1 "
-            "INNER JOIN tblPériodesApplication ON tblDétailsHerbicides_1.DateHerbId = "
-            "tblPériodesApplication.DateHerbId) ON tblDétailsHerbicides_2.DateHerbId = "
-            "tblPériodesApplication.DateHerbId) INNER JOIN tblDétailsHerbicides ON "
-            "tblPériodesApplication.DateHerbId = tblDétailsHerbicides.DateHerbId ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        r2 + kCountIn +
+                        kHerbicideStepHead[2] + kCountIn +
                             QStringLiteral("3)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10) AND "
                                            "((tblDétailsHerbicides_1.HerbicideId)=11) AND "
@@ -364,12 +345,8 @@ private slots:
     void ratePickerStatementsListDistinctCombinations() {
         FixtureDatabase fixture;
         Connection db(fixture.path(), DatabaseFile::password());
-        const QString s1 = QStringLiteral(
-            "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1 FROM (tblPériodesApplication INNER "
-            "JOIN tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides.DateHerbId) ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        s1 + kCountIn +
+                        kRatesHead[0] + kCountIn +
                             QStringLiteral("1)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10));"));
         QCOMPARE(rows(db, QStringLiteral("SELECT DétailsApplication.Taux1 FROM DétailsApplication "
@@ -377,17 +354,8 @@ private slots:
                                          "DétailsApplication.Taux1;")),
                  QStringList({"0.5", "1"}));
 
-        const QString s3 = QStringLiteral(
-            "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1, tblDétailsHerbicides_1.HerbTauxH AS "
-            "Taux2, tblDétailsHerbicides_2.HerbTauxH AS Taux3 FROM tblDétailsHerbicides AS "
-            "tblDétailsHerbicides_2 INNER JOIN ((tblPériodesApplication INNER JOIN "
-            "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
-            "tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides_1.DateHerbId) ON tblDétailsHerbicides_2.DateHerbId = "
-            "tblPériodesApplication.DateHerbId ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        s3 + kCountIn +
+                        kRatesHead[2] + kCountIn +
                             QStringLiteral("3)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10) AND "
                                            "((tblDétailsHerbicides_1.HerbicideId)=11) AND "
@@ -400,19 +368,8 @@ private slots:
                                     "DétailsApplication.Taux2, DétailsApplication.Taux3;")),
             QStringList({"0.5|0.3|0.02"}));
 
-        const QString s4 = QStringLiteral(
-            "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1, tblDétailsHerbicides_1.HerbTauxH AS "
-            "Taux2, tblDétailsHerbicides_2.HerbTauxH AS Taux3, tblDétailsHerbicides_3.HerbTauxH "
-            "AS Taux4 FROM tblDétailsHerbicides AS tblDétailsHerbicides_3 INNER JOIN "
-            "(((tblPériodesApplication INNER JOIN tblDétailsHerbicides ON "
-            "tblPériodesApplication.DateHerbId = tblDétailsHerbicides.DateHerbId) INNER JOIN "
-            "tblDétailsHerbicides AS tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId "
-            "= tblDétailsHerbicides_1.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
-            "tblDétailsHerbicides_2 ON tblPériodesApplication.DateHerbId = "
-            "tblDétailsHerbicides_2.DateHerbId) ON tblDétailsHerbicides_3.DateHerbId = "
-            "tblPériodesApplication.DateHerbId ");
         db.redefineView(QStringLiteral("DétailsApplication"),
-                        s4 + kCountIn +
+                        kRatesHead[3] + kCountIn +
                             QStringLiteral("4)) AND ((tblPériodesApplication.TypeApplicationId)=1) "
                                            "AND ((tblDétailsHerbicides.HerbicideId)=10) AND "
                                            "((tblDétailsHerbicides_1.HerbicideId)=11) AND "

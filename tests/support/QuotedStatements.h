@@ -126,4 +126,55 @@ inline const QString kResetCells = QStringLiteral(
     "((tblResults.NoId)=7 Or (tblResults.NoId)=13 Or (tblResults.NoId)=22 Or "
     "(tblResults.NoId)=25 Or (tblResults.NoId)=29 Or (tblResults.NoId)=30)));");
 
+inline const QString kCountHead =
+    QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication ");
+
+// The heads of the cascade statements for herbicide r = 0, 1, 2.
+inline const QString kHerbicideStepHead[3] = {
+    QStringLiteral(
+        "SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication INNER JOIN "
+        "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides.DateHerbId "),
+    QStringLiteral(
+        "SELECT tblPériodesApplication.DateHerbId FROM (tblPériodesApplication INNER JOIN "
+        "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
+        "tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides_1.DateHerbId "),
+    QStringLiteral(
+        "SELECT tblPériodesApplication.DateHerbId FROM (tblDétailsHerbicides AS "
+        "tblDétailsHerbicides_2 INNER JOIN (tblDétailsHerbicides AS tblDétailsHerbicides_1 "
+        "INNER JOIN tblPériodesApplication ON tblDétailsHerbicides_1.DateHerbId = "
+        "tblPériodesApplication.DateHerbId) ON tblDétailsHerbicides_2.DateHerbId = "
+        "tblPériodesApplication.DateHerbId) INNER JOIN tblDétailsHerbicides ON "
+        "tblPériodesApplication.DateHerbId = tblDétailsHerbicides.DateHerbId ")};
+
+// The heads of the rate picker's statements for 1, 3 and 4 herbicides (2 is not written out).
+inline const QString kRatesHead[4] = {
+    QStringLiteral(
+        "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1 FROM (tblPériodesApplication INNER "
+        "JOIN tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides.DateHerbId) "),
+    QString(),
+    QStringLiteral(
+        "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1, tblDétailsHerbicides_1.HerbTauxH AS "
+        "Taux2, tblDétailsHerbicides_2.HerbTauxH AS Taux3 FROM tblDétailsHerbicides AS "
+        "tblDétailsHerbicides_2 INNER JOIN ((tblPériodesApplication INNER JOIN "
+        "tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
+        "tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides_1.DateHerbId) ON tblDétailsHerbicides_2.DateHerbId = "
+        "tblPériodesApplication.DateHerbId "),
+    QStringLiteral(
+        "SELECT tblDétailsHerbicides.HerbTauxH AS Taux1, tblDétailsHerbicides_1.HerbTauxH AS "
+        "Taux2, tblDétailsHerbicides_2.HerbTauxH AS Taux3, tblDétailsHerbicides_3.HerbTauxH "
+        "AS Taux4 FROM tblDétailsHerbicides AS tblDétailsHerbicides_3 INNER JOIN "
+        "(((tblPériodesApplication INNER JOIN tblDétailsHerbicides ON "
+        "tblPériodesApplication.DateHerbId = tblDétailsHerbicides.DateHerbId) INNER JOIN "
+        "tblDétailsHerbicides AS tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId "
+        "= tblDétailsHerbicides_1.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
+        "tblDétailsHerbicides_2 ON tblPériodesApplication.DateHerbId = "
+        "tblDétailsHerbicides_2.DateHerbId) ON tblDétailsHerbicides_3.DateHerbId = "
+        "tblPériodesApplication.DateHerbId ")};
+
 } // namespace quoted

@@ -1,0 +1,179 @@
+#include "FixtureDatabase.h"
+#include "RecordingDialogs.h"
+#include "app/AppState.h"
+#include "db/DE.h"
+#include "params/frmParam.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace grelavo;
+
+class TestCascade : public QObject {
+    Q_OBJECT
+
+private:
+    struct Form {
+        FixtureDatabase fixture;
+        AppState state;
+        DE de{fixture.folder()};
+        RecordingDialogs dialogs;
+        frmParam form{state, de, dialogs};
+        int mandatoryPageShown = 0;
+        int ratePickerOpened = 0;
+
+        Form() {
+            form.setShowMandatoryPage([this] { ++mandatoryPageShown; });
+            form.setOpenRatePicker([this] { ++ratePickerOpened; });
+            form.sstParam(0)->setVisible(true);
+            form.show();
+            QApplication::setActiveWindow(&form);
+            form.Fill_cbbApp();
+        }
+        QComboBox* box(const QString& name) const { return form.findChild<QComboBox*>(name); }
+        QComboBox* herb(int i) const { return box(QStringLiteral("cbbHerbApp(%1)").arg(i)); }
+        QLineEdit* rate(int i) const {
+            return form.findChild<QLineEdit*>(QStringLiteral("txtTaux(%1)").arg(i));
+        }
+        void choose(const QString& name, const QString& text) const {
+            QComboBox* b = box(name);
+            const int index = b->findText(text);
+            QVERIFY2(index >= 0, qPrintable(name + ": " + text));
+            b->setCurrentIndex(index);
+        }
+        QStringList items(QComboBox* b) const {
+            QStringList out;
+            for (int i = 0; i < b->count(); ++i)
+                out << b->itemText(i);
+            return out;
+        }
+        QVector<bool> rowsEnabled() const {
+            QVector<bool> out;
+            for (int i = 0; i < 4; ++i)
+                out << herb(i)->isEnabled();
+            return out;
+        }
+    };
+
+private slots:
+    void sectionFollowsPeriodThenCount() {
+        Form f;
+        auto* section = f.form.findChild<QGroupBox*>(QStringLiteral("fraHerbApp"));
+        auto* count = f.box(QStringLiteral("cbbNombHerb"));
+        auto* cmdTaux = f.form.findChild<QPushButton*>(QStringLiteral("cmdTaux"));
+        QVERIFY(!section->isEnabled() && !count->isEnabled() && !cmdTaux->isEnabled());
+        QCOMPARE(f.items(f.box(QStringLiteral("cbbApp"))),
+                 QStringList({"Postlevée", "Prélevée"})); // sorted
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        QCOMPARE(f.state.SelectedApplicationType, qint16(1));
+        QVERIFY(section->isEnabled() && count->isEnabled() && cmdTaux->isEnabled());
+        QVERIFY(count->currentText().isEmpty());
+        QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+        QCOMPARE(f.state.HerbicideCount, qint16(3));
+        QCOMPARE(f.rowsEnabled(), QVector<bool>({true, true, true, false}));
+        QCOMPARE(f.items(f.herb(0)), QStringList({"atrazine", "dicamba", "nicosulfuron"}));
+        QVERIFY(f.herb(1)->count() == 0);
+        // Emptying the period puts the section back to its empty state.
+        f.box(QStringLiteral("cbbApp"))->setEditText(QString());
+        QVERIFY(!section->isEnabled() && !count->isEnabled());
+        QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
+        QCOMPARE(f.herb(0)->count(), 0);
+    }
+
+    void eachChoiceNarrowsTheNextListAndEmptiesWhatFollows() {
+        Form f;
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+        f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+        QCOMPARE(f.items(f.herb(1)), QStringList({"dicamba", "nicosulfuron"}));
+        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
+        QCOMPARE(f.items(f.herb(2)), QStringList({"nicosulfuron"}));
+        f.choose(QStringLiteral("cbbHerbApp(2)"), QStringLiteral("nicosulfuron"));
+        QCOMPARE(f.state.SelectedHerbicideId, (std::array<qint16, 4>{10, 11, 12, 0}));
+        for (int i = 0; i < 3; ++i)
+            f.rate(i)->setText(QStringLiteral("0,5"));
+        // A new first herbicide empties the rates and every later row; only row 1 is refilled.
+        f.herb(0)->setCurrentIndex(f.herb(0)->findText(QStringLiteral("dicamba")));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(f.rate(i)->text().isEmpty());
+        QVERIFY(f.herb(1)->currentText().isEmpty() && f.herb(2)->currentText().isEmpty());
+        QCOMPARE(f.items(f.herb(1)), QStringList({"atrazine", "nicosulfuron"}));
+        QCOMPARE(f.herb(2)->count(), 0);
+        // The rate kept for the report is the last one typed, even once the box is emptied.
+        QCOMPARE(f.state.EnteredRate[0], QStringLiteral("0,5"));
+        // Emptying a herbicide clears the rows after it.
+        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("atrazine"));
+        QCOMPARE(f.herb(2)->count(), 1);
+        f.herb(1)->setEditText(QString());
+        QCOMPARE(f.herb(2)->count(), 0);
+    }
+
+    void enteringBoxesOutOfOrderSaysSo() {
+        Form f;
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Postlevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2")); // none at that period
+        QCOMPARE(f.herb(0)->count(), 0);
+        f.herb(0)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        QCOMPARE(f.dialogs.messages[0].text,
+                 QStringLiteral("Vous devez entrer les herbicides dans l'ordre."));
+        QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("Attention"));
+        QVERIFY(f.herb(0)->hasFocus()); // it is the first empty box
+        f.box(QStringLiteral("cbbFormApp(1)"))->setEnabled(true);
+        f.box(QStringLiteral("cbbFormApp(1)"))->setFocus(Qt::TabFocusReason);
+        QCOMPARE(f.dialogs.messages.last().text,
+                 QStringLiteral("Vous devez d'abord entrer un herbicide."));
+    }
+
+    void cropChoosesItsVarieties() {
+        Form f;
+        auto* crops = f.box(QStringLiteral("cbbCult"));
+        auto* varieties = f.box(QStringLiteral("cbbCultVar"));
+        QCOMPARE(crops->currentText(), QStringLiteral("Maïs grain")); // the third item
+        QCOMPARE(f.items(varieties), QStringList({"Hybride A", "Hybride B"}));
+        QCOMPARE(f.items(crops).last(), QStringLiteral("Maïs (tous)"));
+        QVERIFY(!f.items(crops).contains(QStringLiteral("Maïs")));
+        f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs (tous)"));
+        QVERIFY(!varieties->isEnabled() && varieties->count() == 0);
+        f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs fourrager"));
+        QVERIFY(varieties->isEnabled() && varieties->count() == 0);
+        // The variety box without a crop sends the user back to the crop.
+        crops->setEditText(QString());
+        QCOMPARE(varieties->count(), 0);
+        varieties->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(f.dialogs.messages.last().text,
+                 QStringLiteral("Vous devez d'abord choisir une culture."));
+        QCOMPARE(f.mandatoryPageShown, 1);
+        QVERIFY(crops->hasFocus());
+    }
+
+    void ratePickerNeedsEveryHerbicide() {
+        Form f;
+        auto* cmdTaux = f.form.findChild<QPushButton*>(QStringLiteral("cmdTaux"));
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        QTest::mouseClick(cmdTaux, Qt::LeftButton); // no count: nothing
+        QVERIFY(f.dialogs.messages.isEmpty());
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+        QTest::mouseClick(cmdTaux, Qt::LeftButton);
+        QCOMPARE(f.dialogs.messages.last().text,
+                 QStringLiteral("Vous devez d'abord entrer tous vos herbicides."));
+        QCOMPARE(f.ratePickerOpened, 0);
+        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
+        QTest::mouseClick(cmdTaux, Qt::LeftButton);
+        QCOMPARE(f.ratePickerOpened, 1);
+        // A pasted count that is not 1 to 4 counts as no count.
+        auto* count = f.box(QStringLiteral("cbbNombHerb"));
+        count->setEditText(QStringLiteral("7"));
+        QTest::mouseClick(cmdTaux, Qt::LeftButton);
+        QCOMPARE(f.ratePickerOpened, 1);
+    }
+};
+
+QTEST_MAIN(TestCascade)
+#include "TestCascade.moc"
