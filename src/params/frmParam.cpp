@@ -6,6 +6,7 @@
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "report/ListStatements.h"
+#include "report/NumberText.h"
 #include "report/ParameterSet.h"
 
 #include <QApplication>
@@ -623,6 +624,177 @@ void frmParam::EmptyControls(const QString& which) {
         else
             edit->clear();
     }
+}
+
+void frmParam::attention(const QString& text) {
+    m_dialogs.message(this, text, QStringLiteral("Attention"), DialogService::Icon::Critical);
+}
+
+QString frmParam::textOf(QWidget* control) const {
+    if (auto* box = qobject_cast<QComboBox*>(control))
+        return box->currentText();
+    return static_cast<QLineEdit*>(control)->text();
+}
+
+// Pages: 0 mandatory, 1 crop details, 2 crop at application, 3 site.
+void frmParam::bringForward(int page, QWidget* control) {
+    if (m_hideAllPages)
+        m_hideAllPages();
+    if (page == 0) {
+        m_pages[0]->setVisible(true);
+    } else {
+        if (m_showOptionalPages)
+            m_showOptionalPages();
+        if (page == 3) {
+            m_pages[1]->setVisible(false);
+            m_pages[2]->setVisible(true);
+        } else {
+            m_pages[1]->setCurrentIndex(page - 1);
+            m_pages[1]->setVisible(true);
+        }
+    }
+    control->setFocus(Qt::OtherFocusReason);
+    m_state.ParameterMissing = true;
+}
+
+bool frmParam::CheckNumericValue(QWidget* control, int page) {
+    const QString text = textOf(control);
+    if (text.isEmpty() || NumberText::parse(text, QLocale()))
+        return true;
+    attention(QStringLiteral("La valeur entrée n'est pas numérique."));
+    bringForward(page, control);
+    return false;
+}
+
+bool frmParam::CheckRangePair(QWidget* first, QWidget* second, int page) {
+    const QString low = textOf(first);
+    const QString high = textOf(second);
+    if (low.isEmpty() && !high.isEmpty()) {
+        attention(QStringLiteral("Il manque la première valeur associée à la seconde."));
+        bringForward(page, first);
+        return false;
+    }
+    if (!low.isEmpty() && high.isEmpty()) {
+        attention(QStringLiteral("Il manque la seconde valeur associée à la première."));
+        bringForward(page, second);
+        return false;
+    }
+    if (!low.isEmpty() &&
+        *NumberText::parse(low, QLocale()) > *NumberText::parse(high, QLocale())) {
+        attention(QStringLiteral("La seconde valeur est plus petite que la première."));
+        bringForward(page, second);
+        return false;
+    }
+    return true;
+}
+
+void frmParam::GoTAllNeeded() {
+    m_state.ParameterMissing = false;
+    auto mandatory = [this](const QString& text, QWidget* control) {
+        attention(text);
+        if (m_showMandatoryPage)
+            m_showMandatoryPage();
+        m_pages[0]->setVisible(true);
+        control->setFocus(Qt::OtherFocusReason);
+        m_state.ParameterMissing = true;
+    };
+    const QString herbicideMissing = QStringLiteral("Vous devez d'abord entrer un herbicide.");
+    const QString rateMissing = QStringLiteral("Vous devez d'abord entrer un taux d'application.");
+    if (m_cbbApp->currentText().isEmpty()) {
+        attention(QStringLiteral("Pour lancer la requête, certaines informations sont "
+                                 "nécessaires\rVeuillez entrer la période d'application."));
+        if (m_state.NeedFill_cbbApp) {
+            m_pages[0]->setVisible(true);
+            Fill_cbbApp();
+        }
+        if (m_showMandatoryPage)
+            m_showMandatoryPage();
+        m_pages[0]->setVisible(true);
+        m_cbbApp->setFocus(Qt::OtherFocusReason);
+        m_state.ParameterMissing = true;
+        return;
+    }
+    if (m_cbbHerbApp[0]->currentText().isEmpty())
+        return mandatory(herbicideMissing, m_cbbHerbApp[0]);
+    if (m_txtTaux[0]->text().isEmpty())
+        return mandatory(rateMissing, m_txtTaux[0]);
+    for (int i = Rows - 1; i >= 0; --i) {
+        if (m_cbbHerbApp[i]->isEnabled() && m_cbbHerbApp[i]->currentText().isEmpty())
+            return mandatory(herbicideMissing, m_cbbHerbApp[i]);
+        if (m_txtTaux[i]->isEnabled() && m_txtTaux[i]->text().isEmpty())
+            return mandatory(rateMissing, m_txtTaux[i]);
+    }
+    if (m_cbbCult->currentText().isEmpty())
+        return mandatory(QStringLiteral("Vous devez d'abord choisir une culture."), m_cbbCult);
+
+    auto widget = [this](const char* name) { return findChild<QWidget*>(QLatin1String(name)); };
+    // Every number the report reads, the range boxes too (their text can be pasted).
+    const std::pair<const char*, int> numbers[] = {
+        {"txtTaux(0)", 0},      {"txtTaux(1)", 0},     {"txtTaux(2)", 0},     {"txtTaux(3)", 0},
+        {"txtCultSemisDe", 1},  {"txtCultSemisA", 1},  {"txtCultFeuilDe", 2}, {"txtCultFeuilA", 2},
+        {"txtCultHautDe", 2},   {"txtCultHautA", 2},   {"cbbCultProfDe", 1},  {"cbbCultProfA", 1},
+        {"cbbSiteMatOrgDe", 3}, {"cbbSiteMatOrgA", 3}, {"cbbSitepHDe", 3},    {"cbbSitepHA", 3}};
+    for (const auto& [name, page] : numbers)
+        if (!CheckNumericValue(widget(name), page))
+            return;
+    const std::tuple<const char*, const char*, int> pairs[] = {
+        {"txtCultSemisDe", "txtCultSemisA", 1},   {"cbbCultProfDe", "cbbCultProfA", 1},
+        {"txtCultFeuilDe", "txtCultFeuilA", 2},   {"txtCultHautDe", "txtCultHautA", 2},
+        {"cbbSiteMatOrgDe", "cbbSiteMatOrgA", 3}, {"cbbSitepHDe", "cbbSitepHA", 3}};
+    for (const auto& [low, high, page] : pairs)
+        if (!CheckRangePair(widget(low), widget(high), page))
+            return;
+}
+
+ParameterSet frmParam::readParameters() const {
+    auto choice = [this](const char* name) {
+        const auto* box = findChild<QComboBox*>(QLatin1String(name));
+        Choice c{box->currentText(), std::nullopt};
+        const int index = box->currentIndex();
+        if (index >= 0 && box->itemText(index) == c.text)
+            c.itemData = box->itemData(index).toInt();
+        return c;
+    };
+    auto text = [this](const char* name) {
+        return textOf(findChild<QWidget*>(QLatin1String(name)));
+    };
+    auto checked = [this](const char* name) {
+        return findChild<QRadioButton*>(QLatin1String(name))->isChecked();
+    };
+    ParameterSet p;
+    p.cbbApp = choice("cbbApp");
+    p.cbbCult = choice("cbbCult");
+    for (int i = 0; i < Rows; ++i) {
+        p.cbbHerbApp[i] = choice(qPrintable(indexed("cbbHerbApp", i)));
+        p.cbbFormApp[i] = choice(qPrintable(indexed("cbbFormApp", i)));
+        p.txtTaux[i] = m_txtTaux[i]->text();
+    }
+    p.EnteredRate = m_state.EnteredRate;
+    p.SelectedApplicationType = m_state.SelectedApplicationType;
+    p.SelectedHerbicideId = m_state.SelectedHerbicideId;
+    p.RateInterval = m_state.RateInterval;
+    p.cbbCultVar = choice("cbbCultVar");
+    p.cbbCultAnte = choice("cbbCultAnte");
+    p.optKg = checked("optKg");
+    p.txtCultSemisDe = text("txtCultSemisDe");
+    p.txtCultSemisA = text("txtCultSemisA");
+    p.cbbCultProfDe = text("cbbCultProfDe");
+    p.cbbCultProfA = text("cbbCultProfA");
+    p.cbbCultEcart = choice("cbbCultEcart");
+    p.optHaut = checked("optHaut");
+    p.txtCultHautDe = text("txtCultHautDe");
+    p.txtCultHautA = text("txtCultHautA");
+    p.txtCultFeuilDe = text("txtCultFeuilDe");
+    p.txtCultFeuilA = text("txtCultFeuilA");
+    p.cbbSiteProv = choice("cbbSiteProv");
+    p.cbbSiteClaTex = choice("cbbSiteClaTex");
+    p.cbbSiteMatOrgDe = text("cbbSiteMatOrgDe");
+    p.cbbSiteMatOrgA = text("cbbSiteMatOrgA");
+    p.cbbSitepHDe = text("cbbSitepHDe");
+    p.cbbSitepHA = text("cbbSitepHA");
+    for (int i = 0; i < ParameterSet::ExtraWeeds; ++i)
+        p.cbbMauvHerb[i] = choice(qPrintable(indexed("cbbMauvHerb", i)));
+    return p;
 }
 
 } // namespace grelavo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/ParameterSet.h"
+
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -35,6 +37,14 @@ public:
     // hidden, then the mandatory command), and open the rate picker.
     void setShowMandatoryPage(std::function<void()> f) { m_showMandatoryPage = std::move(f); }
     void setOpenRatePicker(std::function<void()> f) { m_openRatePicker = std::move(f); }
+    void setShowOptionalPages(std::function<void()> f) { m_showOptionalPages = std::move(f); }
+    void setHideAllPages(std::function<void()> f) { m_hideAllPages = std::move(f); }
+
+    // Checks the mandatory parameters, then every number and every range; on the first problem
+    // shows its message, brings its page and control forward and sets ParameterMissing.
+    void GoTAllNeeded();
+    // The parameter set as the controls hold it, for the report engine.
+    ParameterSet readParameters() const;
 
     // Fill the lists of a page from the database (each is called once, the first time its page
     // is shown).
@@ -72,6 +82,11 @@ private:
     void cbbCultVar_GotFocus();
     void cmdTaux_Click();
     int chosenCount() const; // 1 to 4, or 0 when the count box holds anything else
+    void attention(const QString& text);
+    void bringForward(int page, QWidget* control);
+    bool CheckNumericValue(QWidget* control, int page);
+    bool CheckRangePair(QWidget* first, QWidget* second, int page);
+    QString textOf(QWidget* control) const;
     QStringList herbicideTexts() const;
     void fillHerbicideBox(int r, int box, const QString& statement);
     void connectCascade();
@@ -88,6 +103,8 @@ private:
     std::array<QTabWidget*, Pages> m_pages{};
     std::function<void()> m_showMandatoryPage;
     std::function<void()> m_openRatePicker;
+    std::function<void()> m_showOptionalPages;
+    std::function<void()> m_hideAllPages;
 
     QComboBox* m_cbbApp = nullptr;
     QComboBox* m_cbbCult = nullptr;

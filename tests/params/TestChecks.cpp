@@ -1,0 +1,173 @@
+#include "FixtureDatabase.h"
+#include "FixtureReports.h"
+#include "RecordingDialogs.h"
+#include "app/AppState.h"
+#include "db/DE.h"
+#include "params/frmParam.h"
+#include "report/ReportEngine.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace grelavo;
+
+class TestChecks : public QObject {
+    Q_OBJECT
+
+private:
+    // A form on the fixture, its pages shown and hidden as the main window would.
+    struct Form {
+        FixtureDatabase fixture;
+        AppState state;
+        DE de{fixture.folder()};
+        RecordingDialogs dialogs;
+        frmParam form{state, de, dialogs};
+
+        Form() {
+            form.setHideAllPages([this] {
+                for (int i = 0; i < frmParam::Pages; ++i)
+                    form.sstParam(i)->setVisible(false);
+            });
+            form.setShowMandatoryPage([this] { form.sstParam(0)->setVisible(true); });
+            form.setShowOptionalPages([this] { form.sstParam(1)->setVisible(true); });
+            form.show();
+            QApplication::setActiveWindow(&form);
+            form.Fill_cbbApp();
+            form.Fill_Culture();
+            form.Fill_Site();
+            form.Fill_MauvHerb();
+        }
+        template <typename T = QComboBox> T* get(const QString& name) const {
+            return form.findChild<T*>(name);
+        }
+        void choose(const QString& name, const QString& text) const {
+            get(name)->setCurrentIndex(get(name)->findText(text));
+        }
+        void type(const QString& name, const QString& text) const {
+            if (auto* edit = get<QLineEdit>(name)) {
+                edit->setEnabled(true);
+                edit->setText(text);
+            } else {
+                get(name)->setEditText(text);
+            }
+        }
+        // Atrazine alone at Prélevée on all corn, with the rate given.
+        void mandatory(const QString& rate) const {
+            choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+            choose(QStringLiteral("cbbNombHerb"), QStringLiteral("1"));
+            choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+            type(QStringLiteral("txtTaux(0)"), rate);
+            choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs (tous)"));
+        }
+        // The message of the check, the page shown and the control with the focus.
+        QString outcome() const {
+            QString page;
+            for (int i = 0; i < frmParam::Pages; ++i)
+                if (form.sstParam(i)->isVisible())
+                    page += QString::number(i) + QLatin1Char('.') +
+                            QString::number(form.sstParam(i)->currentIndex());
+            QWidget* focus = QApplication::focusWidget();
+            while (focus && focus->objectName().isEmpty())
+                focus = focus->parentWidget();
+            return (dialogs.messages.isEmpty() ? QString() : dialogs.messages.last().text) + " | " +
+                   page + " | " + (focus ? focus->objectName() : QString());
+        }
+    };
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
+
+    void mandatoryParametersComeFirst() {
+        Form f;
+        f.form.GoTAllNeeded();
+        QVERIFY(f.state.ParameterMissing);
+        QCOMPARE(f.outcome(), QStringLiteral("Pour lancer la requête, certaines informations sont "
+                                             "nécessaires\rVeuillez entrer la période "
+                                             "d'application. | 0.0 | cbbApp"));
+        QCOMPARE(f.dialogs.messages.size(), 1);
+
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("Vous devez d'abord entrer un taux d'application. | "
+                                             "0.0 | txtTaux(0)"));
+        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0,5"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("Vous devez d'abord entrer un herbicide. | 0.0 | "
+                                             "cbbHerbApp(1)"));
+        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("Vous devez d'abord entrer un taux d'application. | "
+                                             "0.0 | txtTaux(1)"));
+    }
+
+    void numbersFollowTheUsersFormat() {
+        Form f;
+        f.mandatory(QStringLiteral("0.5"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(),
+                 QStringLiteral("La valeur entrée n'est pas numérique. | 0.0 | txtTaux(0)"));
+        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0,5"));
+        f.dialogs.messages.clear();
+        f.form.GoTAllNeeded();
+        QVERIFY(!f.state.ParameterMissing);
+        QVERIFY(f.dialogs.messages.isEmpty());
+        QLocale::setDefault(QLocale(QLocale::English));
+        f.form.GoTAllNeeded();
+        QVERIFY(f.state.ParameterMissing); // "0,5" is no number in English
+        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0.5"));
+        f.form.GoTAllNeeded();
+        QVERIFY(!f.state.ParameterMissing);
+    }
+
+    void rangesAreCheckedOnTheirPages() {
+        Form f;
+        f.mandatory(QStringLiteral("1"));
+        f.type(QStringLiteral("txtCultSemisDe"), QStringLiteral("15"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("Il manque la seconde valeur associée à la "
+                                             "première. | 1.0 | txtCultSemisA"));
+        f.type(QStringLiteral("txtCultSemisA"), QStringLiteral("20"));
+        f.type(QStringLiteral("txtCultHautA"), QStringLiteral("30"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("Il manque la première valeur associée à la "
+                                             "seconde. | 1.1 | txtCultHautDe"));
+        f.type(QStringLiteral("txtCultHautA"), QString());
+        f.choose(QStringLiteral("cbbCultProfDe"), QStringLiteral("10"));
+        f.choose(QStringLiteral("cbbCultProfA"), QStringLiteral("2"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(), QStringLiteral("La seconde valeur est plus petite que la première. "
+                                             "| 1.0 | cbbCultProfA"));
+        f.choose(QStringLiteral("cbbCultProfDe"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbCultProfA"), QStringLiteral("10")); // numbers, not texts
+        f.choose(QStringLiteral("cbbSiteMatOrgDe"), QStringLiteral("5"));
+        f.choose(QStringLiteral("cbbSiteMatOrgA"), QStringLiteral("5"));
+        f.type(QStringLiteral("cbbSitepHDe"), QStringLiteral("6) Or (1=1")); // pasted
+        f.type(QStringLiteral("cbbSitepHA"), QStringLiteral("7"));
+        f.form.GoTAllNeeded();
+        QCOMPARE(f.outcome(),
+                 QStringLiteral("La valeur entrée n'est pas numérique. | 2.0 | cbbSitepHDe"));
+    }
+
+    void theFormReadsOutTheParameterSetTheEngineUses() {
+        Form f;
+        f.mandatory(QStringLiteral("1"));
+        f.form.GoTAllNeeded();
+        QVERIFY(!f.state.ParameterMissing);
+        const ParameterSet p = f.form.readParameters();
+        QCOMPARE(p.cbbApp.itemData, std::optional<qint32>(1));
+        QCOMPARE(p.cbbHerbApp[0].itemData, std::optional<qint32>(10));
+        QVERIFY(p.isAllCorn() && p.optKg && !p.optHaut);
+        QVERIFY(!p.cbbSiteProv.isEntered() && !p.cbbMauvHerb[0].isEntered());
+        ReportEngine engine(f.de);
+        QVERIFY(engine.SetQuery(p));
+        QCOMPARE(engine.TotalCases(), 7); // the known report of the fixture
+        QCOMPARE(ReportEngine::Set_ParamList(p), ReportEngine::Set_ParamList(atrazine("1")));
+    }
+};
+
+QTEST_MAIN(TestChecks)
+#include "TestChecks.moc"
