@@ -3,10 +3,12 @@
 #include "DialogService.h"
 #include "Twips.h"
 #include "db/DE.h"
+#include "db/DataAccess.h"
 #include "db/DatabaseFile.h"
 #include "frmAPropos.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
+#include "report/ReportEngine.h"
 #include "results/frmResults.h"
 
 #include <QApplication>
@@ -58,6 +60,9 @@ const StripButton kStrip[frmMDI::StripButtons] = {{"Tout effacer", 0, "effacer"}
 const QString kDatabaseMissing = QStringLiteral(
     "La base de données est impossible à trouver ou inutilisable.\rCette erreur est critique.  "
     "Vous devez désinstaller\rpuis réinstaller l'application à partir du CD-Rom.");
+const QString kNoData =
+    QStringLiteral("Votre requête ne retourne aucune donnée.\rVous pouvez essayer de nouveau en "
+                   "diminuant\rle nombre de paramètres ou en changeant les doses.");
 const QString kHelpMissing = QStringLiteral(
     "Le fichier d'aide est introuvable.\rPour pouvoir l'utiliser, vous devez désinstaller\rpuis "
     "réinstaller l'application à partir du CD-Rom.");
@@ -213,6 +218,12 @@ bool frmMDI::Form_Load() {
     setFixedSize(qRound(screenSize.width() * 0.85), qRound(screenSize.height() * 0.77));
 
     m_param = new frmParam(m_state, *m_de, m_dialogs);
+    m_param->setHideAllPages([this] { HideSSTAB(); });
+    m_param->setShowMandatoryPage([this] {
+        HideSSTAB();
+        cmdObligatoire_Click();
+    });
+    m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
     m_results = new frmResults;
     for (QWidget* child : {static_cast<QWidget*>(m_param), static_cast<QWidget*>(m_results)}) {
         QMdiSubWindow* sub = m_mdiArea->addSubWindow(child, Qt::FramelessWindowHint);
@@ -312,9 +323,49 @@ void frmMDI::cmdOptionnel_Click() {
 }
 
 void frmMDI::cmdRapport_Click() {
+    // The report lets window events run: a second request meanwhile is ignored.
+    if (m_reportRunning)
+        return;
+    m_reportRunning = true;
     m_timer->stop();
-    ArrangeBar(2, true);
+    m_currentGroup = 2;
     m_statusLabels[0]->setText(QStringLiteral("Gestion des rapports"));
+    m_param->GoTAllNeeded();
+    if (!m_state.ParameterMissing)
+        runReport(m_param->readParameters());
+    m_reportRunning = false;
+}
+
+void frmMDI::runReport(const ParameterSet& parameters) {
+    ReportHooks hooks;
+    hooks.started = [this](const QString& status) {
+        m_progressBar->setValue(0);
+        m_progressBar->show();
+        m_statusLabels[1]->setText(status);
+    };
+    hooks.progressed = [this](int value) { m_progressBar->setValue(value); };
+    hooks.letEventsRun = [] { QCoreApplication::processEvents(); };
+    hooks.pause = [] { DataAccess::Pause(1); };
+    hooks.finished = [this] { m_progressBar->hide(); };
+    ReportEngine engine(*m_de);
+    if (!engine.SetQuery(parameters, hooks))
+        return; // the checks have let nothing through that the engine refuses
+    QCoreApplication::processEvents();
+    m_state.NoDataFound = engine.NoDataFound();
+    m_state.TotalCases = engine.TotalCases();
+    if (m_state.NoDataFound) {
+        m_dialogs.message(this, kNoData, QStringLiteral("Aucun résultat"),
+                          DialogService::Icon::Warning);
+        cmdObligatoire_Click();
+        Show_sstParam(0);
+        m_state.ResultsShown = false;
+        return;
+    }
+    m_state.ParamSummaryLines = ReportEngine::Set_ParamList(parameters);
+    m_state.ResultsShown = true;
+    showChild(m_param, false);
+    showChild(m_results, true);
+    ArrangeBar(2, true);
 }
 
 void frmMDI::ListBar_ButtonClick(int index) {

@@ -20,6 +20,7 @@ namespace grelavo {
 
 class DE;
 class DialogService;
+struct ParameterSet;
 class frmParam;
 class frmResults;
 
@@ -84,6 +85,7 @@ private:
     // Hover help on, the page and group current, the results window put away.
     void enterParameterGroup(int page, int group);
     void unloadWindows();
+    void runReport(const ParameterSet& parameters);
 
     QString m_folder;
     DialogService& m_dialogs;
@@ -91,6 +93,7 @@ private:
     std::unique_ptr<DE> m_de;
     std::function<void()> m_programEnd;
 
+    bool m_reportRunning = false;
     int m_currentPage = 1;
     int m_currentGroup = 0;
     int m_barTopLimit = 0;

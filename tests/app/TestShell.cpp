@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -152,13 +153,48 @@ private slots:
         auto* ph = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
         QCOMPARE(ph->count(), 66);
         QCOMPARE(ph->itemText(65), QStringLiteral("9"));
+    }
 
+    void reportCommandRunsTheReportOrSaysWhatIsMissing() {
+        Started s;
+        s.window.cmdRapport_Click(); // nothing entered
+        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Attention"));
+        QVERIFY(s.dialogs.messages.last().text.startsWith(
+            QStringLiteral("Pour lancer la requête, certaines informations sont nécessaires")));
+        QVERIFY(!s.window.state().ResultsShown);
+        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres obligatoires"));
+
+        auto choose = [&](const char* name, const QString& text) {
+            auto* box = s.window.param()->findChild<QComboBox*>(QLatin1String(name));
+            box->setCurrentIndex(box->findText(text));
+        };
+        choose("cbbApp", QStringLiteral("Prélevée"));
+        choose("cbbNombHerb", QStringLiteral("1"));
+        choose("cbbHerbApp(0)", QStringLiteral("atrazine"));
+        s.window.param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("7");
+        choose("cbbCult", QStringLiteral("Maïs (tous)"));
+        s.window.cmdRapport_Click(); // no experiment at that rate
+        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Aucun résultat"));
+        QCOMPARE(s.dialogs.messages.last().icon, DialogService::Icon::Warning);
+        QVERIFY(s.window.param()->sstParam(0)->isVisible());
+        QCOMPARE(s.window.CurrentGroup(), 0);
+
+        s.window.param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("1");
         s.window.cmdRapport_Click();
+        QVERIFY(s.window.state().ResultsShown);
+        QCOMPARE(s.window.state().TotalCases, 7);
+        QCOMPARE(s.window.state().ParamSummaryLines.first(),
+                 QStringLiteral("Type d'application = Prélevée"));
         QCOMPARE(statusText(s.window, 0), QStringLiteral("Gestion des rapports"));
         QVERIFY(!s.window.Timer1()->isActive());
         QCOMPARE(s.window.CurrentGroup(), 2);
         QVERIFY(s.window.findChild<QToolButton*>("ListBar(8)")->isVisibleTo(&s.window));
         QVERIFY(!s.window.findChild<QToolButton*>("ListBar(1)")->isVisibleTo(&s.window));
+        QVERIFY(!s.window.param()->isVisibleTo(&s.window));
+        // Back to the parameters: the results window goes away.
+        s.window.cmdObligatoire_Click();
+        QVERIFY(!s.window.state().ResultsShown);
+        QVERIFY(s.window.param()->isVisibleTo(&s.window));
     }
 
     void clearingCommandsClearTheirOwnPages() {
