@@ -1,5 +1,6 @@
 #include "frmParam.h"
 
+#include "AutoComplete.h"
 #include "ComboFill.h"
 #include "app/AppState.h"
 #include "app/DialogService.h"
@@ -372,6 +373,8 @@ QComboBox* frmParam::combo(const QString& name, bool editable) {
     box->setObjectName(name);
     box->setEditable(editable);
     box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr); // the type-ahead below completes from the list
+    AutoComplete::attach(box);
     return box;
 }
 
