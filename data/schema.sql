@@ -91,7 +91,9 @@ CREATE TABLE "tblDétailsHerbicides" (
     "HerbTauxH"     REAL,
     PRIMARY KEY ("DateHerbId", "HerbicideId")
 );
-CREATE INDEX "idxDétailsHerbicideTaux" ON "tblDétailsHerbicides"("HerbicideId", "HerbTauxH");
+-- Covers the rate windows of a report: no table lookup for the mixture's applications.
+CREATE INDEX "idxDétailsHerbicideTaux"
+    ON "tblDétailsHerbicides"("HerbicideId", "HerbTauxH", "DateHerbId", "FormulationId");
 
 CREATE TABLE "tblCultureEXP" (
     "CultureEXPId"  INTEGER PRIMARY KEY,

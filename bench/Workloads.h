@@ -1,0 +1,64 @@
+#pragma once
+
+#include "report/ParameterSet.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What the benchmarks run: the parameter sets of the timed reports and the statements of the
+// cascading lists and of the rate picker, written out as the parameter form and the rate picker
+// send them. The mixtures chosen here exist at every scale of the demonstration database (the
+// generator keeps the sites of a smaller scale in a larger one).
+namespace grelavo::bench {
+
+// One report of the benchmark: a short name and the parameter set.
+struct ReportCase {
+    const char* name;
+    const char* description;
+    ParameterSet parameters;
+};
+
+// The three reports: one herbicide at its label rate on "Maïs (tous)"; a three-product
+// mixture; one herbicide on one crop with several optional conditions.
+QVector<ReportCase> reportCases();
+
+// One herbicide as the lists know it.
+struct Herbicide {
+    int id;
+    const char* name;
+};
+
+// The cascading lists of the parameter form.
+namespace cascade {
+// The herbicide statement that fills every herbicide list from DétailsApplication.
+QString herbicideList();
+// Choosing the number of herbicides at a period.
+QString countStep(int herbicideCount, int period);
+// Choosing herbicide r (0, 1 or 2): 'chosen' holds herbicides 0 to r.
+QString herbicideStep(int herbicideCount, int period, const QVector<Herbicide>& chosen);
+} // namespace cascade
+
+// The rate picker.
+namespace ratePicker {
+// S: the rates of every application of the chosen period with exactly N = chosen.size()
+// products, among them the chosen herbicides.
+QString rates(int period, const QVector<Herbicide>& chosen);
+// T: the distinct rate combinations over S stored as DétailsApplication.
+QString distinctRates(int herbicideCount);
+} // namespace ratePicker
+
+// The list steps the benchmarks time, in the order a user goes through them.
+struct ListCase {
+    enum class Kind { CascadeCount, CascadeHerbicide, RatePicker };
+    const char* name;
+    const char* description;
+    Kind kind;
+    int herbicideCount;
+    int period;
+    QVector<Herbicide> chosen; // herbicides 0 to r (cascade), all N of them (rate picker)
+};
+
+QVector<ListCase> listCases();
+
+} // namespace grelavo::bench
