@@ -31,6 +31,11 @@ namespace grelavo {
 namespace {
 
 const QString kAllCorn = QStringLiteral("Maïs (tous)");
+const QString kIntroduction = QStringLiteral(
+    "Ce logiciel ne permet pas de faire des recommandations.  Il peut toutefois constituer un "
+    "système d’aide à la décision en ce sens qu’il s’appuie sur une large base de données pour "
+    "calculer les chances de succès associées à l’usage de doses réduites d’herbicides.\n\n"
+    "Veuillez vous référer au fichier d’aide sous la rubrique “À propos des Grelavo”.");
 
 QString indexed(const char* name, int i) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
@@ -79,10 +84,44 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
         layout->addWidget(page);
         m_pages[i] = page;
     }
+    auto* intro = new QLabel(kIntroduction);
+    intro->setObjectName(QStringLiteral("Label2"));
+    intro->setWordWrap(true);
+    intro->setAlignment(Qt::AlignCenter);
+    layout->addWidget(intro);
+    layout->addStretch();
     m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
     m_fraHerbApp->setVisible(false);
     connectCascade();
+    connectOptions();
     ResetHerbicideSection();
+}
+
+void frmParam::connectOptions() {
+    for (const char* name : {"optFeuil", "optHaut"})
+        connect(findChild<QRadioButton*>(QLatin1String(name)), &QRadioButton::toggled, this,
+                [this] { SwitchCropStage(); });
+    // Another seeding-rate unit: the range typed in the former one goes.
+    for (const char* name : {"optKg", "optSe"})
+        connect(findChild<QRadioButton*>(QLatin1String(name)), &QRadioButton::toggled, this,
+                [this](bool on) {
+                    if (!on)
+                        return;
+                    for (const char* box : {"txtCultSemisDe", "txtCultSemisA"})
+                        findChild<QLineEdit*>(QLatin1String(box))->clear();
+                });
+}
+
+void frmParam::SwitchCropStage() {
+    const bool leaves = findChild<QRadioButton*>(QStringLiteral("optFeuil"))->isChecked();
+    for (const char* name : {"txtCultHautDe", "txtCultHautA", "txtCultFeuilDe", "txtCultFeuilA"}) {
+        auto* box = findChild<QLineEdit*>(QLatin1String(name));
+        const bool usable = (QLatin1String(name).contains(QLatin1String("Feuil"))) == leaves;
+        if (!usable)
+            box->clear();
+        box->setEnabled(usable);
+        setInputColour(box, usable);
+    }
 }
 
 void frmParam::connectCascade() {
@@ -539,6 +578,7 @@ void frmParam::Fill_cbbApp() {
 
 void frmParam::Fill_Culture() {
     findChild<QRadioButton*>(QStringLiteral("optFeuil"))->setChecked(true);
+    SwitchCropStage();
     findChild<QRadioButton*>(QStringLiteral("optKg"))->setChecked(true);
     fillCombo(findChild<QComboBox*>(QStringLiteral("cbbCultAnte")),
               DataAccess(m_de).FillList(QStringLiteral(

@@ -90,6 +90,9 @@ private:
     QStringList herbicideTexts() const;
     void fillHerbicideBox(int r, int box, const QString& statement);
     void connectCascade();
+    void connectOptions();
+    // Leaves or height: only the chosen pair of crop-stage boxes can be used.
+    void SwitchCropStage();
 
     QWidget* buildMandatoryPage();
     QWidget* buildCropPage(int tab);

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -150,6 +151,27 @@ private slots:
                  QStringLiteral("Vous devez d'abord choisir une culture."));
         QCOMPARE(f.mandatoryPageShown, 1);
         QVERIFY(crops->hasFocus());
+    }
+
+    void optionPairsClearWhatTheOtherChoiceHeld() {
+        Form f;
+        f.form.Fill_Culture();
+        auto edit = [&](const char* name) { return f.form.findChild<QLineEdit*>(name); };
+        auto option = [&](const char* name) { return f.form.findChild<QRadioButton*>(name); };
+        QVERIFY(option("optFeuil")->isChecked() && option("optKg")->isChecked());
+        QVERIFY(!edit("txtCultHautDe")->isEnabled() && edit("txtCultFeuilDe")->isEnabled());
+        edit("txtCultFeuilDe")->setText(QStringLiteral("3"));
+        option("optHaut")->setChecked(true);
+        QVERIFY(edit("txtCultFeuilDe")->text().isEmpty() && !edit("txtCultFeuilDe")->isEnabled());
+        QVERIFY(edit("txtCultHautDe")->isEnabled());
+        edit("txtCultHautDe")->setText(QStringLiteral("10"));
+        option("optFeuil")->setChecked(true);
+        QVERIFY(edit("txtCultHautDe")->text().isEmpty());
+        edit("txtCultSemisDe")->setText(QStringLiteral("15"));
+        edit("txtCultSemisA")->setText(QStringLiteral("20"));
+        option("optSe")->setChecked(true);
+        QVERIFY(edit("txtCultSemisDe")->text().isEmpty() &&
+                edit("txtCultSemisA")->text().isEmpty());
     }
 
     void ratePickerNeedsEveryHerbicide() {

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -47,7 +48,6 @@ private:
         }
         void type(const QString& name, const QString& text) const {
             if (auto* edit = get<QLineEdit>(name)) {
-                edit->setEnabled(true);
                 edit->setText(text);
             } else {
                 get(name)->setEditText(text);
@@ -131,6 +131,7 @@ private slots:
         QCOMPARE(f.outcome(), QStringLiteral("Il manque la seconde valeur associée à la "
                                              "première. | 1.0 | txtCultSemisA"));
         f.type(QStringLiteral("txtCultSemisA"), QStringLiteral("20"));
+        f.get<QRadioButton>(QStringLiteral("optHaut"))->setChecked(true);
         f.type(QStringLiteral("txtCultHautA"), QStringLiteral("30"));
         f.form.GoTAllNeeded();
         QCOMPARE(f.outcome(), QStringLiteral("Il manque la première valeur associée à la "
