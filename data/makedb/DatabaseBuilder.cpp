@@ -8,8 +8,9 @@
 #include "db/Transaction.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QVariant>
-#include <initializer_list>
+#include <optional>
 
 namespace grelavo::makedb {
 
@@ -19,7 +20,7 @@ namespace {
 class Inserter {
 public:
     Inserter(Connection& db, const QString& sql) : m_statement(db, sql) {}
-    void row(std::initializer_list<QVariant> values) {
+    void row(const QVariantList& values) {
         int position = 1;
         for (const QVariant& v : values)
             m_statement.bind(position++, v);
@@ -31,97 +32,81 @@ private:
     Statement m_statement;
 };
 
-const QString Blank = QStringLiteral(" - ");
-
-void writeLookups(Connection& db, const Sources& s) {
-    {
-        Inserter ins(db,
-                     QStringLiteral("INSERT INTO \"ListeDesPériodesApplication\" VALUES (?, ?)"));
-        for (const Period& p : s.periods)
-            ins.row({p.id, p.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesHerbicides\" VALUES (?, ?)"));
-        for (const Herbicide& h : s.herbicides)
-            ins.row({h.id, h.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesCultures\" VALUES (?, ?)"));
-        for (const Crop& c : s.crops)
-            ins.row({c.id, c.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesVariétés\" VALUES (?, ?, ?)"));
-        for (const Variety& v : s.varieties)
-            ins.row({v.id, v.name, v.cropId});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesAntécédents\" VALUES (?, ?)"));
-        for (const WeightedName& a : s.previousCrops)
-            ins.row({a.id, a.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesProvinces\" VALUES (?, ?)"));
-        for (const WeightedName& p : s.provinces)
-            ins.row({p.id, p.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListedesClastext\" VALUES (?, ?)"));
-        for (const SoilTexture& t : s.textures)
-            ins.row({t.id, t.name});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"ListeDesTypesMH\" VALUES (?, ?)"));
-        for (const WeedCategory& c : s.categories)
-            ins.row({c.id, c.name});
-    }
-    {
-        Inserter ins(
-            db, QStringLiteral("INSERT INTO \"ListedesMauvaisesHerbes\" VALUES (?, ?, ?, ?, ?)"));
-        for (const Weed& w : s.weeds)
-            ins.row({w.id, w.french, w.latin, w.english, w.categoryId});
+// One row per item of a table, its values given by toRow.
+template <typename Items, typename ToRow>
+void insertAll(Connection& db, const QString& table, const Items& items, ToRow toRow) {
+    std::optional<Inserter> ins;
+    for (const auto& item : items) {
+        const QVariantList values = toRow(item);
+        if (!ins) {
+            QStringList marks;
+            for (int i = 0; i < values.size(); ++i)
+                marks << QStringLiteral("?");
+            ins.emplace(db, QStringLiteral("INSERT INTO \"%1\" VALUES (%2)")
+                                .arg(table, marks.join(QStringLiteral(", "))));
+        }
+        ins->row(values);
     }
 }
 
+const QString Blank = QStringLiteral(" - ");
+
+void writeLookups(Connection& db, const Sources& s) {
+    insertAll(db, QStringLiteral("ListeDesPériodesApplication"), s.periods, [](const Period& p) {
+        return QVariantList{p.id, p.name};
+    });
+    insertAll(db, QStringLiteral("ListeDesHerbicides"), s.herbicides, [](const Herbicide& h) {
+        return QVariantList{h.id, h.name};
+    });
+    insertAll(db, QStringLiteral("ListeDesCultures"), s.crops, [](const Crop& c) {
+        return QVariantList{c.id, c.name};
+    });
+    insertAll(db, QStringLiteral("ListeDesVariétés"), s.varieties, [](const Variety& v) {
+        return QVariantList{v.id, v.name, v.cropId};
+    });
+    insertAll(db, QStringLiteral("ListeDesAntécédents"), s.previousCrops,
+              [](const WeightedName& a) {
+                  return QVariantList{a.id, a.name};
+              });
+    insertAll(db, QStringLiteral("ListeDesProvinces"), s.provinces, [](const WeightedName& p) {
+        return QVariantList{p.id, p.name};
+    });
+    insertAll(db, QStringLiteral("ListedesClastext"), s.textures, [](const SoilTexture& t) {
+        return QVariantList{t.id, t.name};
+    });
+    insertAll(db, QStringLiteral("ListeDesTypesMH"), s.categories, [](const WeedCategory& c) {
+        return QVariantList{c.id, c.name};
+    });
+    insertAll(db, QStringLiteral("ListedesMauvaisesHerbes"), s.weeds, [](const Weed& w) {
+        return QVariantList{w.id, w.french, w.latin, w.english, w.categoryId};
+    });
+}
+
 void writeExperiments(Connection& db, const Dataset& d) {
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"tbldesSites\" VALUES (?, ?, ?, ?, ?)"));
-        for (const SiteRow& r : d.sites)
-            ins.row({r.id, r.provinceId, r.textureId, r.organicMatter, r.pH});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"tbldesTraitements\" VALUES (?, ?)"));
-        for (const TreatmentRow& r : d.treatments)
-            ins.row({r.id, r.siteId});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"tblPériodesApplication\" VALUES (?, ?, ?)"));
-        for (const ApplicationRow& r : d.applications)
-            ins.row({r.id, r.treatmentId, r.periodId});
-    }
-    {
-        Inserter ins(db,
-                     QStringLiteral("INSERT INTO \"tblDétailsHerbicides\" VALUES (?, ?, ?, ?)"));
-        for (const ProductRow& r : d.products)
-            ins.row({r.applicationId, r.herbicideId, r.formulationId, r.rate});
-    }
-    {
-        Inserter ins(
-            db, QStringLiteral("INSERT INTO \"tblCultureEXP\" VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        for (const CropRow& r : d.crops)
-            ins.row({r.id, r.treatmentId, r.cropId, r.varietyId, r.previousCropId, r.sowingKg,
-                     r.sowingGrains, r.depth, r.spacing});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"tblStadeCultureH\" VALUES (?, ?, ?, ?, ?)"));
-        for (const StageRow& r : d.stages)
-            ins.row({r.id, r.applicationId, r.cropId, r.height, r.leaves});
-    }
-    {
-        Inserter ins(db, QStringLiteral("INSERT INTO \"tblMHEval\" VALUES (?, ?, ?, ?)"));
-        for (const RatingRow& r : d.ratings)
-            ins.row({r.id, r.treatmentId, r.weedId, r.visual ? QVariant(*r.visual) : QVariant()});
-    }
+    insertAll(db, QStringLiteral("tbldesSites"), d.sites, [](const SiteRow& r) {
+        return QVariantList{r.id, r.provinceId, r.textureId, r.organicMatter, r.pH};
+    });
+    insertAll(db, QStringLiteral("tbldesTraitements"), d.treatments, [](const TreatmentRow& r) {
+        return QVariantList{r.id, r.siteId};
+    });
+    insertAll(db, QStringLiteral("tblPériodesApplication"), d.applications,
+              [](const ApplicationRow& r) {
+                  return QVariantList{r.id, r.treatmentId, r.periodId};
+              });
+    insertAll(db, QStringLiteral("tblDétailsHerbicides"), d.products, [](const ProductRow& r) {
+        return QVariantList{r.applicationId, r.herbicideId, r.formulationId, r.rate};
+    });
+    insertAll(db, QStringLiteral("tblCultureEXP"), d.crops, [](const CropRow& r) {
+        return QVariantList{r.id,       r.treatmentId,  r.cropId, r.varietyId, r.previousCropId,
+                            r.sowingKg, r.sowingGrains, r.depth,  r.spacing};
+    });
+    insertAll(db, QStringLiteral("tblStadeCultureH"), d.stages, [](const StageRow& r) {
+        return QVariantList{r.id, r.applicationId, r.cropId, r.height, r.leaves};
+    });
+    insertAll(db, QStringLiteral("tblMHEval"), d.ratings, [](const RatingRow& r) {
+        return QVariantList{r.id, r.treatmentId, r.weedId,
+                            r.visual ? QVariant(*r.visual) : QVariant()};
+    });
 }
 
 // The prepared rows of the results table: labels come from the weed and category lists.
