@@ -365,7 +365,7 @@ void frmParam::cbbCult_Click() {
         m_cbbCultVar->setEditText(QString());
         m_cbbCultVar->setEnabled(false);
         QPalette palette = m_cbbCultVar->palette();
-        palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Highlight));
+        palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Midlight));
         m_cbbCultVar->setPalette(palette);
         return;
     }
@@ -480,6 +480,15 @@ QWidget* frmParam::buildMandatoryPage() {
     m_cmdTaux->setObjectName(QStringLiteral("cmdTaux"));
     herbLayout->addWidget(m_cmdTaux, Rows + 2, 5, 1, 3);
     appLayout->addWidget(m_fraHerbApp, 2, 0, 1, 2);
+    auto* legend = new QHBoxLayout;
+    auto* star = new QLabel(QStringLiteral("*"));
+    star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+    auto* label9 = new QLabel(QStringLiteral("champs obligatoires"));
+    label9->setObjectName(QStringLiteral("Label9"));
+    legend->addWidget(star);
+    legend->addWidget(label9);
+    legend->addStretch();
+    appLayout->addLayout(legend, 3, 0, 1, 2);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(fraApp);
     layout->addStretch();
@@ -488,34 +497,68 @@ QWidget* frmParam::buildMandatoryPage() {
 
 QWidget* frmParam::buildCropPage(int tab) {
     auto* page = new QWidget;
-    auto* layout = new QGridLayout(page);
+    auto* outer = new QVBoxLayout(page);
+    // A "De ... à" range: a caption, then the two boxes.
+    auto range = [](QGridLayout* grid, int row, const QString& caption, QWidget* low,
+                    QWidget* high) {
+        grid->addWidget(new QLabel(caption), row, 0);
+        grid->addWidget(new QLabel(QStringLiteral("De")), row, 1);
+        grid->addWidget(low, row, 2);
+        grid->addWidget(new QLabel(QStringLiteral("à")), row, 3);
+        grid->addWidget(high, row, 4);
+    };
     if (tab == 0) {
-        layout->addWidget(new QLabel(QStringLiteral("Variété :")), 0, 0);
-        layout->addWidget(combo(QStringLiteral("cbbCultVar")), 0, 1, 1, 2);
-        layout->addWidget(option(QStringLiteral("optKg"), QStringLiteral("    kg / ha")), 1, 1);
-        layout->addWidget(option(QStringLiteral("optSe"), QStringLiteral("Grains / ha")), 1, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Taux de semis")), 2, 0);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultSemisDe")), 2, 1);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultSemisA")), 2, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Profondeur (cm)")), 3, 0);
-        layout->addWidget(combo(QStringLiteral("cbbCultProfDe")), 3, 1);
-        layout->addWidget(combo(QStringLiteral("cbbCultProfA")), 3, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Écart entre les rangs(cm)")), 4, 0);
-        layout->addWidget(combo(QStringLiteral("cbbCultEcart")), 4, 1, 1, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Antécédent cultural ( année précédente )")), 5,
-                          0);
-        layout->addWidget(combo(QStringLiteral("cbbCultAnte")), 5, 1, 1, 2);
+        auto* details = frame(QStringLiteral("FraDétailsCulture"), QString());
+        auto* detailsLayout = new QVBoxLayout(details);
+        auto* fraCulture = frame(QStringLiteral("fraCulture"), QStringLiteral("Culture"));
+        auto* cultureLayout = new QHBoxLayout(fraCulture);
+        cultureLayout->addWidget(new QLabel(QStringLiteral("Variété :")));
+        cultureLayout->addWidget(combo(QStringLiteral("cbbCultVar")), 1);
+        detailsLayout->addWidget(fraCulture);
+
+        auto* fraSemis = frame(QStringLiteral("FraSemis"), QStringLiteral("Semis"));
+        auto* semisLayout = new QGridLayout(fraSemis);
+        auto* frame4 = frame(QStringLiteral("Frame4"), QString());
+        auto* unitLayout = new QHBoxLayout(frame4);
+        unitLayout->addWidget(option(QStringLiteral("optKg"), QStringLiteral("    kg / ha")));
+        unitLayout->addWidget(option(QStringLiteral("optSe"), QStringLiteral("Grains / ha")));
+        semisLayout->addWidget(frame4, 0, 2, 1, 3);
+        range(semisLayout, 1, QStringLiteral("Taux de semis"),
+              lineEdit(QStringLiteral("txtCultSemisDe")),
+              lineEdit(QStringLiteral("txtCultSemisA")));
+        detailsLayout->addWidget(fraSemis);
+
+        auto* fraTaux = frame(QStringLiteral("FraCultTauxSemis"), QString());
+        auto* tauxLayout = new QGridLayout(fraTaux);
+        range(tauxLayout, 0, QStringLiteral("Profondeur (cm)"),
+              combo(QStringLiteral("cbbCultProfDe")), combo(QStringLiteral("cbbCultProfA")));
+        tauxLayout->addWidget(new QLabel(QStringLiteral("Écart entre les\nrangs(cm)")), 1, 0);
+        tauxLayout->addWidget(combo(QStringLiteral("cbbCultEcart")), 1, 2, 1, 3);
+        detailsLayout->addWidget(fraTaux);
+        outer->addWidget(details);
+
+        auto* fraAnte = frame(QStringLiteral("FraAnte"),
+                              QStringLiteral("Antécédent cultural ( année précédente )"));
+        auto* anteLayout = new QHBoxLayout(fraAnte);
+        anteLayout->addWidget(combo(QStringLiteral("cbbCultAnte")));
+        outer->addWidget(fraAnte);
     } else {
-        layout->addWidget(option(QStringLiteral("optFeuil"), QStringLiteral("Feuilles")), 0, 1);
-        layout->addWidget(option(QStringLiteral("optHaut"), QStringLiteral("Hauteur")), 0, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Nombre de feuilles")), 1, 0);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultFeuilDe")), 1, 1);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultFeuilA")), 1, 2);
-        layout->addWidget(new QLabel(QStringLiteral("Hauteur (cm)")), 2, 0);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultHautDe")), 2, 1);
-        layout->addWidget(lineEdit(QStringLiteral("txtCultHautA")), 2, 2);
+        auto* fraCultApp = frame(QStringLiteral("fraCultApp"),
+                                 QStringLiteral("Stade de la culture au moment l'application"));
+        auto* grid = new QGridLayout(fraCultApp);
+        auto* frame3 = frame(QStringLiteral("Frame3"), QStringLiteral("Choix"));
+        auto* choice = new QHBoxLayout(frame3);
+        choice->addWidget(option(QStringLiteral("optFeuil"), QStringLiteral("Feuilles")));
+        choice->addWidget(option(QStringLiteral("optHaut"), QStringLiteral("Hauteur")));
+        grid->addWidget(frame3, 0, 0, 1, 5);
+        range(grid, 1, QStringLiteral("Nombre de feuilles"),
+              lineEdit(QStringLiteral("txtCultFeuilDe")),
+              lineEdit(QStringLiteral("txtCultFeuilA")));
+        range(grid, 2, QStringLiteral("Hauteur (cm)"), lineEdit(QStringLiteral("txtCultHautDe")),
+              lineEdit(QStringLiteral("txtCultHautA")));
+        outer->addWidget(fraCultApp);
     }
-    layout->setRowStretch(layout->rowCount(), 1);
+    outer->addStretch();
     return page;
 }
 
@@ -552,6 +595,15 @@ QWidget* frmParam::buildWeedPage() {
     }
     auto* outer = new QVBoxLayout(page);
     outer->addWidget(fraMauvHerb);
+    auto* tip = frame(QStringLiteral("fraAstuce"), QStringLiteral("Astuce"));
+    auto* tipLayout = new QVBoxLayout(tip);
+    auto* tipText = new QLabel(QStringLiteral(
+        "Vous pouvez changer l'ordre des éléments dans la boîte de sélection des mauvaises herbes "
+        "en 'cliquant' sur l'entête de colonne. Un triangle vert vous permet de voir si l'ordre "
+        "est croissant ou décroissant."));
+    tipText->setWordWrap(true);
+    tipLayout->addWidget(tipText);
+    outer->addWidget(tip);
     outer->addStretch();
     return page;
 }
