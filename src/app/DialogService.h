@@ -2,13 +2,15 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
+class QPrinter;
 class QWidget;
 
 namespace grelavo {
 
-// Every message box, the help window and the mail opener go through this one service, so that
-// tests can record what would be shown and answer the questions.
+// Every message box, the print dialog, the help window and the mail opener go through this one
+// service, so that tests can record what would be shown and answer the questions.
 class DialogService {
 public:
     enum class Icon { Critical, Warning, Question, Information };
@@ -24,6 +26,9 @@ public:
     virtual bool openHelpTopic(const QString& helpFile, int contextId) = 0;
     // Asks the system to open a URL (a new mail message for a mailto: address).
     virtual void openUrl(const QUrl& url) = 0;
+    // Shows the print dialog, then lets paint draw on the chosen printer and ends the document.
+    // False, with nothing printed, when the dialog is cancelled.
+    virtual bool print(QWidget* parent, const std::function<void(QPrinter&)>& paint) = 0;
 };
 
 } // namespace grelavo

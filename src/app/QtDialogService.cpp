@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace grelavo {
 
@@ -36,6 +38,15 @@ bool QtDialogService::openHelpTopic(const QString& helpFile, int contextId) {
 
 void QtDialogService::openUrl(const QUrl& url) {
     QDesktopServices::openUrl(url);
+}
+
+bool QtDialogService::print(QWidget* parent, const std::function<void(QPrinter&)>& paint) {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    paint(printer);
+    return true;
 }
 
 } // namespace grelavo

@@ -8,7 +8,8 @@ namespace grelavo {
 
 class HelpWindow;
 
-// The program's dialogs: Qt message boxes, its own help window, the system's URL opener.
+// The program's dialogs: Qt message boxes, the print dialog, its own help window, the system's URL
+// opener.
 class QtDialogService : public DialogService {
 public:
     QtDialogService();
@@ -18,6 +19,7 @@ public:
                    Buttons buttons) override;
     bool openHelpTopic(const QString& helpFile, int contextId) override;
     void openUrl(const QUrl& url) override;
+    bool print(QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
 
 private:
     std::unique_ptr<HelpWindow> m_help;

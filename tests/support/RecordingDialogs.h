@@ -2,6 +2,7 @@
 
 #include "app/DialogService.h"
 
+#include <QPrinter>
 #include <QStringList>
 #include <QVector>
 
@@ -26,10 +27,24 @@ public:
         return true;
     }
     void openUrl(const QUrl& url) override { urls.push_back(url); }
+    // No dialog: prints into the PDF file printFile, or answers as a cancelled dialog when
+    // printFile is empty.
+    bool print(QWidget*, const std::function<void(QPrinter&)>& paint) override {
+        ++printDialogs;
+        if (printFile.isEmpty())
+            return false;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printFile);
+        paint(printer);
+        return true;
+    }
 
     Answer nextAnswer = Answer::Yes;
     QVector<Shown> messages;
     QVector<int> helpTopics;
     QString helpFile;
     QVector<QUrl> urls;
+    QString printFile;
+    int printDialogs = 0;
 };
