@@ -224,7 +224,8 @@ bool frmMDI::Form_Load() {
         cmdObligatoire_Click();
     });
     m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
-    m_results = new frmResults;
+    m_results = new frmResults(m_state, *m_de, m_dialogs);
+    m_results->setHelpLine([this](const QString& text) { m_statusLabels[1]->setText(text); });
     for (QWidget* child : {static_cast<QWidget*>(m_param), static_cast<QWidget*>(m_results)}) {
         QMdiSubWindow* sub = m_mdiArea->addSubWindow(child, Qt::FramelessWindowHint);
         sub->hide();
@@ -408,7 +409,13 @@ void frmMDI::ListBar_ButtonClick(int index) {
     case 6:
         m_param->EmptyControls(QStringLiteral("Optionnel"));
         break;
-    default: // 8 and 9 copy and print the report page of the results window
+    case 8:
+        m_results->CopyToClipboard();
+        break;
+    case 9:
+        m_results->Set_Print();
+        break;
+    default:
         break;
     }
 }

@@ -1,29 +1,227 @@
 #include "frmResults.h"
 
+#include "app/AppState.h"
+#include "app/DialogService.h"
+#include "app/Twips.h"
+#include "db/DE.h"
+#include "db/DbError.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
-#include <QScrollArea>
-#include <QVBoxLayout>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <cmath>
 
 namespace grelavo {
 
-frmResults::frmResults(QWidget* parent) : QWidget(parent) {
+namespace {
+
+constexpr int kRestPosition = -200; // the page rests 200 twips from the window's edges
+
+Qt::Alignment headerAlignment(ReportList::Alignment a) {
+    switch (a) {
+    case ReportList::Alignment::Right:
+        return Qt::AlignRight;
+    case ReportList::Alignment::Centre:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+} // namespace
+
+frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmResults"));
-    m_picture2 = new QLabel;
+    setAutoFillBackground(true);
+    setMouseTracking(true);
+
+    m_lstView = new QTreeWidget(this);
+    m_lstView->setObjectName(QStringLiteral("lstView"));
+    m_lstView->setRootIsDecorated(false);
+    m_lstView->setSortingEnabled(false);
+    m_lstView->hide();
+
+    m_picture2 = new QLabel(this);
     m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setBackgroundRole(QPalette::Base);
-    m_scroll = new QScrollArea;
-    m_scroll->setWidget(m_picture2);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_scroll);
+    m_picture2->setFocusPolicy(Qt::StrongFocus);
+    m_picture2->setMouseTracking(true);
+    m_picture2->installEventFilter(this);
+
+    m_vscroll = new QScrollBar(Qt::Vertical, this);
+    m_vscroll->setObjectName(QStringLiteral("VScroll1"));
+    m_hscroll = new QScrollBar(Qt::Horizontal, this);
+    m_hscroll->setObjectName(QStringLiteral("HScroll1"));
+    for (QScrollBar* bar : {m_vscroll, m_hscroll})
+        connect(bar, &QScrollBar::valueChanged, this, &frmResults::placePicture);
+
+    m_frame1 = new QGroupBox(this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    m_frame1->setFixedSize(extent, extent);
+
+    // The page as the window loads: full size and blank.
+    m_pictureHeight = m_page.PageHeight;
+    m_image = QImage(Twips::toPixels(std::lround(m_page.PageWidth)),
+                     Twips::toPixels(std::lround(m_page.PageHeight)), QImage::Format_RGB32);
+    m_image.fill(Qt::white);
+    showImage();
+    SetScrollBars();
+}
+
+int frmResults::twipsWidth() const {
+    return Twips::fromPixels(width());
+}
+
+int frmResults::twipsHeight() const {
+    return Twips::fromPixels(height());
+}
+
+void frmResults::fillListView() {
+    const ReportList& list = m_page.list();
+    m_lstView->clear();
+    m_lstView->setColumnCount(list.columns.size());
+    QStringList headings;
+    for (const ReportList::Column& column : list.columns)
+        headings << column.text;
+    m_lstView->setHeaderLabels(headings);
+    for (int k = 0; k < list.columns.size(); ++k) {
+        const ReportList::Column& column = list.columns.at(k);
+        m_lstView->setColumnWidth(k, Twips::toPixels(column.width));
+        m_lstView->headerItem()->setTextAlignment(k, headerAlignment(column.alignment));
+    }
+    QList<QTreeWidgetItem*> items;
+    for (const ReportList::Item& item : list.items) {
+        auto* row = new QTreeWidgetItem(QStringList{item.text} + item.subItems);
+        for (int k = 0; k < list.columns.size(); ++k)
+            row->setTextAlignment(k, headerAlignment(list.columns.at(k).alignment));
+        items << row;
+    }
+    m_lstView->addTopLevelItems(items);
+}
+
+void frmResults::AfficheResultats() {
+    ReportList list;
+    try {
+        list = ReportList::fromResults(m_de, m_state.RateInterval);
+    } catch (const DbError&) {
+        // The window goes on without a message; the table shows what could be read.
+        list.columns = ReportList::resultsColumns(m_state.RateInterval);
+    }
+    m_page.setContent(m_state.TotalCases, m_state.ParamSummaryLines, std::move(list));
+    fillListView();
+}
+
+void frmResults::Set_Preview() {
+    AfficheResultats();
+    clearPicture();
+    DrawReport();
+    // The page's size has changed: the bars follow it at once, not only at the next resize.
+    SetScrollBars();
+    m_picture2->setFocus();
+}
+
+void frmResults::DrawReport() {
+    m_image = m_page.renderImage();
+    m_pictureHeight = Twips::fromPixels(m_image.height());
+    m_drawn = true;
+    showImage();
+}
+
+void frmResults::showImage() {
+    m_picture2->setPixmap(QPixmap::fromImage(m_image));
+    m_picture2->resize(m_image.size());
+    placePicture();
 }
 
 void frmResults::clearPicture() {
-    m_picture2->clear();
+    m_image.fill(Qt::white);
+    m_drawn = false;
+    showImage();
 }
 
-bool frmResults::hasPicture() const {
-    return !m_picture2->pixmap().isNull();
+void frmResults::CopyToClipboard() {
+    if (!m_drawn)
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setImage(m_image);
+}
+
+void frmResults::Set_Print() {
+    if (!m_drawn)
+        return;
+    // A cancelled dialog prints nothing and says nothing.
+    m_dialogs.print(this, [this](QPrinter& printer) { m_page.printOn(printer); });
+}
+
+void frmResults::SetScrollBars() {
+    const int W = twipsWidth();
+    const int H = twipsHeight();
+    const int pictureWidth = Twips::fromPixels(m_picture2->width());
+    const int pictureHeight = std::lround(m_pictureHeight);
+    const int barWidth = Twips::fromPixels(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+
+    m_vscroll->setGeometry(Twips::toPixels(
+        QRect(W - barWidth, Twips::fromPixels(y()) + 50, barWidth, H - barWidth + 10)));
+    m_vscroll->setRange(kRestPosition, pictureHeight - H + 500);
+    m_vscroll->setValue(kRestPosition);
+    m_vscroll->setSingleStep(H / 10);
+    m_vscroll->setPageStep(H);
+    m_vscroll->setVisible(pictureHeight > H);
+
+    m_hscroll->setGeometry(Twips::toPixels(QRect(0, H - barWidth, W - barWidth + 10, barWidth)));
+    m_hscroll->setRange(kRestPosition, pictureWidth - W + 500);
+    m_hscroll->setValue(kRestPosition);
+    m_hscroll->setSingleStep(W / 10);
+    m_hscroll->setPageStep(W);
+    m_hscroll->setVisible(pictureWidth > W);
+
+    placePicture();
+    m_vscroll->raise();
+    m_hscroll->raise();
+    m_frame1->raise();
+}
+
+void frmResults::placePicture() {
+    m_picture2->move(Twips::toPixels(-m_hscroll->value()), Twips::toPixels(-m_vscroll->value()));
+}
+
+void frmResults::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    SetScrollBars();
+    m_frame1->move(width() - m_frame1->width(), height() - m_frame1->height());
+}
+
+void frmResults::mouseMoveEvent(QMouseEvent* event) {
+    if (m_helpLine)
+        m_helpLine(QString());
+    QWidget::mouseMoveEvent(event);
+}
+
+bool frmResults::eventFilter(QObject* watched, QEvent* event) {
+    // The page covers most of the window: moving over it counts as moving over the window.
+    if (watched == m_picture2 && event->type() == QEvent::MouseMove && m_helpLine)
+        m_helpLine(QString());
+    if (watched == m_picture2 && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmResults::wheelEvent(QWheelEvent* event) {
+    QScrollBar* bar = m_vscroll->isVisible() ? m_vscroll : m_hscroll;
+    if (bar->isVisible())
+        QApplication::sendEvent(bar, event);
+    event->accept();
 }
 
 } // namespace grelavo

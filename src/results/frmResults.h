@@ -1,26 +1,82 @@
 #pragma once
 
-#include <QWidget>
+#include "ReportPage.h"
 
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+class QGroupBox;
 class QLabel;
-class QScrollArea;
+class QScrollBar;
+class QTreeWidget;
 
 namespace grelavo {
 
-// The results window: the report page drawn into a picture (Picture2) that scrolls.
+struct AppState;
+class DE;
+class DialogService;
+
+// The results window: the report page drawn into a picture (Picture2) larger than the window,
+// moved under two scroll bars; the page is what "Copier" puts on the clipboard and what
+// "Imprimer" prints. The hidden list view lstView is the table model.
 class frmResults : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmResults(QWidget* parent = nullptr);
+    frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent = nullptr);
 
-    // Clears the drawing of the page.
+    // What moving the pointer over the window writes into the main window's help line.
+    void setHelpLine(std::function<void(const QString&)> write) { m_helpLine = std::move(write); }
+
+    // Once per report, with the report's values in the application state: rebuilds the table
+    // model from tblResults, redraws the page and gives it the focus.
+    void Set_Preview();
+    // The page's image on the clipboard.
+    void CopyToClipboard();
+    // The print dialog, then the page on one sheet; a cancelled dialog prints nothing.
+    void Set_Print();
+    // Places and sizes the scroll bars for the window's size and the page's.
+    void SetScrollBars();
+    // Rebuilds the table model (lstView) from tblResults.
+    void AfficheResultats();
+
+    // Clears the drawing of the page (the picture keeps its size).
     void clearPicture();
-    bool hasPicture() const;
+    bool hasPicture() const { return m_drawn; }
+    const QImage& pageImage() const { return m_image; }
+    const ReportPage& page() const { return m_page; }
+    ReportPage& page() { return m_page; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QScrollArea* m_scroll = nullptr;
+    void DrawReport();
+    void showImage();
+    void placePicture();
+    void fillListView();
+    int twipsWidth() const;
+    int twipsHeight() const;
+
+    AppState& m_state;
+    DE& m_de;
+    DialogService& m_dialogs;
+    std::function<void(const QString&)> m_helpLine;
+
+    ReportPage m_page;
+    QImage m_image;
+    bool m_drawn = false;
+    double m_pictureHeight = 0; // twips
+
     QLabel* m_picture2 = nullptr;
+    QTreeWidget* m_lstView = nullptr;
+    QScrollBar* m_vscroll = nullptr;
+    QScrollBar* m_hscroll = nullptr;
+    QGroupBox* m_frame1 = nullptr;
 };
 
 } // namespace grelavo

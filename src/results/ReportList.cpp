@@ -1,0 +1,58 @@
+#include "ReportList.h"
+
+#include "db/DE.h"
+
+namespace grelavo {
+
+namespace {
+
+const QString kBlank = QStringLiteral("    ");
+const QString kUserHeading = QStringLiteral("Sélection de l'utilisateur");
+const QString kEmptyCell = QStringLiteral(" - ");
+
+} // namespace
+
+QVector<ReportList::Column> ReportList::resultsColumns(qint16 rateInterval) {
+    QVector<Column> columns{
+        {QStringLiteral("Mauvaises herbes"), LabelColumnWidth, Alignment::Left}};
+    for (const char* dose : {"50", "60", "70", "80", "100"})
+        columns.push_back({QStringLiteral("%1 ± %2").arg(QLatin1String(dose)).arg(rateInterval),
+                           DoseColumnWidth, Alignment::Centre});
+    return columns;
+}
+
+ReportList::Item ReportList::resultsItem(const QVariant& label, const QVector<QVariant>& cells) {
+    if (label.isNull())
+        return {kBlank, QStringList(5, kBlank)};
+    const QString text = label.toString();
+    if (text == kUserHeading)
+        return {text, {}};
+    Item item{text, {}};
+    for (int k = 0; k < 5; ++k) {
+        // A NULL cell reads as nothing, as text joined to a NULL does.
+        const QString mean = cells.value(2 * k).toString();
+        const QString count = cells.value(2 * k + 1).toString();
+        item.subItems << (mean == kEmptyCell
+                              ? QStringLiteral("  -  ")
+                              : mean + QStringLiteral("  (") + count + QLatin1Char(')'));
+    }
+    return item;
+}
+
+ReportList ReportList::fromResults(DE& de, qint16 rateInterval) {
+    ReportList list;
+    list.columns = resultsColumns(rateInterval);
+    if (de.rstblResults.isOpen())
+        de.rstblResults.close();
+    de.tblResults();
+    for (; !de.rstblResults.eof(); de.rstblResults.moveNext()) {
+        QVector<QVariant> cells;
+        for (int c = 1; c <= 10; ++c)
+            cells << de.rstblResults.field(QString::number(c));
+        list.items << resultsItem(de.rstblResults.field(QStringLiteral("Results")), cells);
+    }
+    de.rstblResults.close();
+    return list;
+}
+
+} // namespace grelavo

@@ -1,0 +1,137 @@
+#include "ReportPage.h"
+
+#include "TwipsSurface.h"
+#include "app/Twips.h"
+
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+
+namespace grelavo {
+
+ReportPage::ReportPage() {
+    SetPageGeometry();
+}
+
+void ReportPage::SetPageGeometry() {
+    TopMargin = LeftMargin = 720;
+    HeaderBlockHeight = BottomMargin = 1000;
+    DoseColumnWidth = ReportList::DoseColumnWidth;
+    m_table.ListViewName(&m_list);
+    m_table.DrawCellLines = false;
+    m_table.DrawTableBorder = false;
+    m_table.DrawOuterFrame = false;
+    m_table.OuterFrameGap = 2;
+    m_table.TableLeft = 720;
+    m_table.TableTop = 1720;
+}
+
+void ReportPage::setContent(qint32 totalCases, const QStringList& paramSummaryLines,
+                            ReportList list) {
+    m_totalCases = totalCases;
+    m_lines = paramSummaryLines;
+    m_list = std::move(list);
+}
+
+void ReportPage::printCentred(TwipsSurface& s, const QString& text) {
+    s.currentX = s.scaleWidth() / 2 - s.textWidth(text) / 2;
+    s.print(text);
+}
+
+void ReportPage::printParameters(TwipsSurface& s) {
+    s.setFontSize(8);
+    s.setBold(true);
+    s.currentX = LeftMargin;
+    s.currentY = TopMargin + HeaderBlockHeight;
+    s.print(QStringLiteral("Paramètres de recherche"));
+
+    s.setBold(false);
+    const int n = m_lines.size();
+    const int half = (n + 1) / 2; // the left column takes the odd line
+    const double y0 = s.currentY;
+    for (int i = 0; i < half; ++i) {
+        s.currentX = LeftMargin;
+        s.print(QStringLiteral("  -") + m_lines.at(i));
+    }
+    s.print(QString());
+    s.print(QString());
+    const double tableTop = s.currentY;
+    s.currentY = y0;
+    for (int i = half; i < n; ++i) {
+        s.currentX = PageWidth / 2 * 1.05;
+        s.print(QStringLiteral("-") + m_lines.at(i));
+    }
+    s.currentY = tableTop;
+}
+
+double ReportPage::DrawReport(TwipsSurface& s) {
+    s.setFontSize(12);
+    s.setBold(true);
+    s.currentY = TopMargin;
+    printCentred(s, QStringLiteral("Pourcentage de destruction des mauvaises herbes"));
+    printCentred(s, QStringLiteral("selon les fractions de doses entrées"));
+    s.setFontSize(10);
+    printCentred(s, QStringLiteral("(%1 cas répertoriés au total)").arg(m_totalCases));
+
+    printParameters(s);
+
+    m_table.TableLeft = std::lround(s.scaleWidth() * 0.1092);
+    m_table.TableTop = std::lround(s.currentY);
+    m_table.RowsPerPage = m_list.items.size();
+    m_table.SetRows();
+    s.setFontSize(10);
+    s.setBold(true);
+    m_table.DrawCellLines = true;
+    m_table.PrintHead(s);
+    s.setFontSize(10);
+    s.setBold(false);
+    s.setForeColor(Qt::black);
+    m_table.DrawCellLines = false;
+    m_table.PrintBody(s);
+    return s.currentY + BottomMargin;
+}
+
+double ReportPage::DrawReport(QPainter& painter) {
+    TwipsSurface s(painter, PageWidth);
+    return DrawReport(s);
+}
+
+double ReportPage::fittedHeight() {
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    return DrawReport(painter);
+}
+
+QImage ReportPage::renderImage() {
+    const double height = fittedHeight();
+    QImage image(Twips::toPixels(std::lround(PageWidth)), Twips::toPixels(std::lround(height)),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(1.0 / Twips::PerPixel, 1.0 / Twips::PerPixel);
+    DrawReport(painter);
+    return image;
+}
+
+bool ReportPage::printOn(QPrinter& printer) {
+    const double height = fittedHeight();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // Device coordinates start at the printable area's top left.
+    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
+    const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+    const double perTwip = printer.resolution() / 1440.0;
+    const double scale = std::min(
+        {1.0, printable.width() / (PageWidth * perTwip), printable.height() / (height * perTwip)});
+    const double width = PageWidth * perTwip * scale;
+    const double centred = (paper.width() - width) / 2 - (printable.left() - paper.left());
+    painter.translate(std::clamp(centred, 0.0, std::max(0.0, printable.width() - width)), 0);
+    painter.scale(perTwip * scale, perTwip * scale);
+    DrawReport(painter);
+    return painter.end();
+}
+
+} // namespace grelavo

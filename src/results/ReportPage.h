@@ -1,0 +1,65 @@
+#pragma once
+
+#include "ListViewPrinter.h"
+#include "ReportList.h"
+
+#include <QImage>
+#include <QStringList>
+
+class QPainter;
+class QPrinter;
+
+namespace grelavo {
+
+class TwipsSurface;
+
+// The report page: the title block, the search parameters in two columns and the results
+// table. One routine draws it in twips onto any painter; the screen and the clipboard get it
+// as an image at 15 twips a pixel, the printer and PDF files as vectors.
+class ReportPage {
+public:
+    // The page's geometry, twips.
+    const double PageWidth = 8.5 * 1440 * 0.81;
+    const double PageHeight = 11 * 1440;
+    double TopMargin = 0;
+    double LeftMargin = 0;
+    double HeaderBlockHeight = 0;
+    double BottomMargin = 0;
+    double DoseColumnWidth = 0;
+
+    ReportPage();
+    ReportPage(const ReportPage&) = delete;
+    ReportPage& operator=(const ReportPage&) = delete;
+
+    // What the page shows: the number of ratings, the parameter summary lines and the table
+    // model (kept by the page).
+    void setContent(qint32 totalCases, const QStringList& paramSummaryLines, ReportList list);
+    const ReportList& list() const { return m_list; }
+    ListViewPrinter& tablePrinter() { return m_table; }
+
+    // Draws the page on a painter whose unit is the twip; returns the page's height fitted to
+    // its content (the end of the table and the bottom margin).
+    double DrawReport(QPainter& painter);
+    // The same, on a surface the caller keeps (to read what was drawn).
+    double DrawReport(TwipsSurface& s);
+    // The page's height fitted to its content, measured without drawing anywhere to be seen.
+    double fittedHeight();
+    // The page as an image, 15 twips a pixel, on white.
+    QImage renderImage();
+    // The page on one sheet of the printer, as vectors: centred across the paper, from the top
+    // of the printable area; made smaller only when it would not fit there. False when the
+    // printer cannot be painted on.
+    bool printOn(QPrinter& printer);
+
+private:
+    void SetPageGeometry();
+    void printCentred(TwipsSurface& s, const QString& text);
+    void printParameters(TwipsSurface& s);
+
+    ListViewPrinter m_table;
+    ReportList m_list;
+    qint32 m_totalCases = 0;
+    QStringList m_lines;
+};
+
+} // namespace grelavo

@@ -1,0 +1,254 @@
+// The table renderer on lists made up for each case, drawn onto an image in twips; the cases
+// read the geometry the surface logged, not pixels.
+
+#include "results/ListViewPrinter.h"
+#include "results/ReportList.h"
+#include "results/TwipsSurface.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+constexpr double kPixel = 15;
+const QString kFootnote =
+    QStringLiteral("  *La valeur entre ( ) indique le nombre de cas trouvés.");
+
+// n items "row 1" ... "row n" under a label column of 2730 twips and five dose columns.
+ReportList listOf(int n, ReportList::Alignment doseAlignment = ReportList::Alignment::Centre) {
+    ReportList list;
+    list.columns = ReportList::resultsColumns(5);
+    for (int c = 1; c < list.columns.size(); ++c)
+        list.columns[c].alignment = doseAlignment;
+    for (int i = 1; i <= n; ++i)
+        list.items.push_back(
+            {QStringLiteral("row %1").arg(i),
+             {QStringLiteral("%1  (1)").arg(i), "  -  ", "  -  ", "  -  ", "  -  "}});
+    return list;
+}
+
+// A surface over an image large enough for the tests' tables.
+struct Canvas {
+    QImage image{800, 1200, QImage::Format_RGB32};
+    QPainter painter{&image};
+    TwipsSurface surface{painter, 12000};
+    Canvas() { painter.scale(1.0 / kPixel, 1.0 / kPixel); }
+};
+
+// The first column's texts drawn, in order.
+QStringList labelsDrawn(const TwipsSurface& s) {
+    QStringList out;
+    for (const TwipsSurface::Text& t : s.texts())
+        if (t.text.startsWith(QLatin1String("row ")))
+            out << t.text;
+    return out;
+}
+
+const TwipsSurface::Text* find(const TwipsSurface& s, const QString& text) {
+    for (const TwipsSurface::Text& t : s.texts())
+        if (t.text == text)
+            return &t;
+    return nullptr;
+}
+
+} // namespace
+
+class TestListViewPrinter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void setLineKeepsWholePixelsAndAtLeastOne() {
+        ListViewPrinter printer;
+        QCOMPARE(printer.lineWidth(ListViewPrinter::CellLines), 1.0);
+        printer.SetLine(ListViewPrinter::CellLines, 0.4, Qt::red);
+        QCOMPARE(printer.lineWidth(ListViewPrinter::CellLines), 1.0);
+        QCOMPARE(printer.lineColour(ListViewPrinter::CellLines), QColor(Qt::red));
+        printer.SetLine(ListViewPrinter::TableBorder, 2.7, Qt::blue);
+        QCOMPARE(printer.lineWidth(ListViewPrinter::TableBorder), 2.0);
+        printer.SetLine(ListViewPrinter::OuterFrame, -3.5, Qt::black);
+        QCOMPARE(printer.lineWidth(ListViewPrinter::OuterFrame), 1.0);
+        printer.SetLine(4, 9, Qt::green); // no such kind
+        QCOMPARE(printer.lineWidth(ListViewPrinter::TableBorder), 2.0);
+
+        // The widths reach the lines drawn: the header's rules are cell lines, 1 pixel wide,
+        // the table's border 2 pixels in blue.
+        const ReportList list = listOf(3);
+        printer.ListViewName(&list);
+        Canvas c;
+        printer.SetRows();
+        printer.PrintHead(c.surface);
+        printer.PrintBody(c.surface);
+        int border = 0;
+        for (const TwipsSurface::Line& l : c.surface.lines()) {
+            if (l.line.dx() == 0 && l.colour == QColor(Qt::blue)) {
+                ++border;
+                QCOMPARE(l.width, 2 * kPixel);
+            }
+        }
+        QCOMPARE(border, list.columns.size() + 1);
+        QCOMPARE(c.surface.lines().first().width, kPixel);
+        QCOMPARE(c.surface.lines().first().colour, QColor(Qt::red));
+    }
+
+    void pagesTenRowsAtATimeUntilAllPrinted() {
+        const ReportList list = listOf(25);
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        QCOMPARE(printer.RowsPerPage, 10);
+        QList<QPair<long, long>> pages;
+        QList<QStringList> drawn;
+        QList<bool> done;
+        QList<bool> footnote;
+        for (int page = 0; page < 4; ++page) {
+            printer.SetRows();
+            pages << qMakePair(printer.FirstRow, printer.LastRow);
+            Canvas c;
+            printer.PrintHead(c.surface);
+            printer.PrintBody(c.surface);
+            drawn << labelsDrawn(c.surface);
+            done << printer.AllPrinted;
+            footnote << (find(c.surface, kFootnote) != nullptr);
+        }
+        QCOMPARE(pages, (QList<QPair<long, long>>{{1, 10}, {11, 20}, {21, 30}, {1, 10}}));
+        QCOMPARE(drawn[0].size(), 10);
+        QCOMPARE(drawn[1].first(), QStringLiteral("row 11"));
+        QCOMPARE(drawn[2], (QStringList{"row 21", "row 22", "row 23", "row 24", "row 25"}));
+        QCOMPARE(done, (QList<bool>{false, false, true, true})); // never set back
+        QCOMPARE(footnote, (QList<bool>{false, false, true, false}));
+    }
+
+    void boldRowsAndTheFootnoteUnderTheLastItem() {
+        const ReportList list = listOf(29);
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        printer.RowsPerPage = 29;
+        printer.SetRows();
+        Canvas c;
+        c.surface.setFontSize(10);
+        printer.PrintBody(c.surface);
+        QStringList bold;
+        for (const TwipsSurface::Text& t : c.surface.texts())
+            if (t.font.bold() && t.text.startsWith(QLatin1String("row ")))
+                bold << t.text;
+        QCOMPARE(bold, (QStringList{"row 1", "row 8", "row 14", "row 23", "row 26"}));
+        QVERIFY(!c.surface.bold());
+
+        // The footnote: 9 points, left-aligned, 2 pixels under the last row, which is ruled.
+        const TwipsSurface::Text* note = find(c.surface, kFootnote);
+        QVERIFY(note);
+        QCOMPARE(note->font.pixelSize(), 180);
+        QCOMPARE(note->alignment, Qt::Alignment(Qt::AlignLeft));
+        const TwipsSurface::Text* last = find(c.surface, QStringLiteral("row 29"));
+        const double bottom = last->rect.top() - 2 * kPixel + 265;
+        QCOMPARE(note->rect.top(), bottom + 2 * kPixel);
+        QCOMPARE(c.surface.fontSize(), 9.0); // the surface keeps the footnote's size
+    }
+
+    void resultsWindowSettingsRuleTheHeaderAndTheLastRowOnly() {
+        const ReportList list = listOf(4);
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        printer.DrawTableBorder = false;
+        printer.DrawOuterFrame = false;
+        printer.TableLeft = 1083;
+        printer.TableTop = 3000;
+        printer.RowsPerPage = 4;
+        printer.SetRows();
+        Canvas c;
+        printer.PrintHead(c.surface);
+        printer.DrawCellLines = false;
+        printer.PrintBody(c.surface);
+
+        const double right = 1083 + 2730 + 5 * 1000;
+        const QVector<TwipsSurface::Line>& lines = c.surface.lines();
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0].line, QLineF(1083, 3000, right, 3000));
+        QCOMPARE(lines[1].line, QLineF(1083 + 2730, 3000 + 250 + 30, right, 3000 + 250 + 30));
+        QCOMPARE(lines[2].line, QLineF(1083, 3500, right, 3500));
+        // Body rows start two body rows under the table's top, 265 twips each.
+        const double bottom = 3000 + 2 * 265 + 4 * 265;
+        QCOMPARE(lines[3].line, QLineF(1083, bottom, right, bottom));
+        // The page's height is read from where the last line ended.
+        QCOMPARE(QPointF(c.surface.currentX, c.surface.currentY), QPointF(right, bottom));
+    }
+
+    void borderAndOuterFrameAroundTheMovedTable() {
+        const ReportList list = listOf(2);
+        ListViewPrinter printer; // every line on, the frame 5 pixels out
+        printer.ListViewName(&list);
+        printer.TableLeft = 600;
+        printer.TableTop = 900;
+        printer.SetRows();
+        Canvas c;
+        printer.PrintBody(c.surface);
+        const double gap = 5 * kPixel;
+        const double x0 = 600 + gap, y0 = 900 + gap;
+        const double right = x0 + 2730 + 5000, bottom = y0 + 2 * 265;
+        const QVector<TwipsSurface::Line>& lines = c.surface.lines();
+        // Two row rules and the bottom rule again, the top rule, 7 border lines, 4 sides.
+        QCOMPARE(lines.size(), 3 + 1 + 7 + 4);
+        QCOMPARE(lines[3].line, QLineF(x0, y0, right, y0));
+        QCOMPARE(lines[4].line, QLineF(x0, y0, x0, bottom));
+        QCOMPARE(lines[10].line, QLineF(right, y0, right, bottom));
+        QCOMPARE(lines[11].line.p1(), QPointF(x0 - gap, y0 - gap));
+        QCOMPARE(QPointF(c.surface.currentX, c.surface.currentY),
+                 QPointF(right + gap, bottom + gap));
+        // Without a header the first row starts at the table's top.
+        QCOMPARE(find(c.surface, QStringLiteral("row 1"))->rect.top(), y0 + 2 * kPixel);
+    }
+
+    void headerCaptionSpansFiveDoseColumnsAndLongTextIsCut() {
+        ReportList list = listOf(1);
+        list.columns[2].width = 500; // too narrow for its heading
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        printer.DrawOuterFrame = false;
+        printer.SetRows();
+        Canvas c;
+        c.surface.setFontSize(10);
+        c.surface.setBold(true);
+        printer.PrintHead(c.surface);
+        const TwipsSurface::Text& caption = c.surface.texts().first();
+        QCOMPARE(caption.text, QStringLiteral("Fraction de dose pour chaque herbicide (%)"));
+        QCOMPARE(caption.rect, QRectF(QPointF(2730 + 45, 30), QPointF(2730 + 5000 - 45, 500)));
+        QCOMPARE(caption.alignment, Qt::Alignment(Qt::AlignHCenter));
+        const TwipsSurface::Text& cut = c.surface.texts().at(3);
+        QVERIFY2(cut.text.endsWith(QChar(0x2026)), qPrintable(cut.text));
+        QCOMPARE(cut.rect, QRectF(QPointF(3730 + 45, 280), QPointF(4230 - 45, 500)));
+    }
+
+    void rightAlignedColumnsAlignTheirCellsButNotTheirHeadings() {
+        const ReportList list = listOf(1, ReportList::Alignment::Right);
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        printer.SetRows();
+        Canvas c;
+        printer.PrintHead(c.surface);
+        printer.PrintBody(c.surface);
+        QCOMPARE(find(c.surface, QStringLiteral("50 ± 5"))->alignment,
+                 Qt::Alignment(Qt::AlignHCenter));
+        QCOMPARE(find(c.surface, QStringLiteral("1  (1)"))->alignment,
+                 Qt::Alignment(Qt::AlignRight));
+        QCOMPARE(find(c.surface, QStringLiteral("row 1"))->alignment, Qt::Alignment(Qt::AlignLeft));
+    }
+
+    void noRowsWhenTheLastRowIsBeforeTheFirst() {
+        const ReportList list = listOf(3);
+        ListViewPrinter printer;
+        printer.ListViewName(&list);
+        printer.RowsPerPage = 0;
+        printer.SetRows();
+        QCOMPARE(printer.LastRow, printer.FirstRow - 1);
+        Canvas c;
+        printer.PrintBody(c.surface);
+        QVERIFY(labelsDrawn(c.surface).isEmpty());
+        QVERIFY(!find(c.surface, kFootnote));
+        QVERIFY(!printer.AllPrinted);
+    }
+};
+
+QTEST_MAIN(TestListViewPrinter)
+#include "TestListViewPrinter.moc"

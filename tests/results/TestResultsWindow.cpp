@@ -1,0 +1,366 @@
+// The results window on reports the engine computes on the fixture database: the table model,
+// the page, scrolling, copying and printing, alone and inside the main window.
+
+#include "FixtureDatabase.h"
+#include "FixtureReports.h"
+#include "ModalDriver.h"
+#include "RecordingDialogs.h"
+#include "app/AppState.h"
+#include "app/PressImage.h"
+#include "app/frmMDI.h"
+#include "db/DE.h"
+#include "report/ReportEngine.h"
+#include "results/ReportList.h"
+#include "results/ReportPage.h"
+#include "results/TwipsSurface.h"
+#include "results/frmResults.h"
+
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+// The texts of one list view item, its first column first.
+QStringList itemTexts(const QTreeWidgetItem* item) {
+    QStringList texts;
+    for (int k = 0; k < item->columnCount(); ++k)
+        texts << item->text(k);
+    return texts;
+}
+
+QStringList headings(const QTreeWidget* view) {
+    return itemTexts(view->headerItem());
+}
+
+// A poppler tool's output on a file.
+QString popplerText(const QString& tool, const QStringList& arguments) {
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        qFatal("%s (poppler-utils) is needed", qPrintable(tool));
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Runs of blanks as one blank: pdftotext spaces words as it sees fit.
+QString simplified(const QString& text) {
+    return text.simplified();
+}
+
+} // namespace
+
+class TestResultsWindow : public QObject {
+    Q_OBJECT
+
+private:
+    // The results window alone, over the fixture database, after the usual report.
+    struct Window {
+        FixtureDatabase fixture;
+        AppState state;
+        DE de{fixture.folder()};
+        RecordingDialogs dialogs;
+        frmResults window{state, de, dialogs};
+
+        explicit Window(qint16 tolerance = 5, const QSize& size = QSize(800, 600)) {
+            window.resize(size);
+            report(atrazine(QStringLiteral("1"), tolerance));
+        }
+        void report(const ParameterSet& p) {
+            ReportEngine engine(de, QLocale::c());
+            QVERIFY(engine.SetQuery(p));
+            state.RateInterval = p.RateInterval;
+            state.TotalCases = engine.TotalCases();
+            state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
+            window.Set_Preview();
+        }
+        QTreeWidget* list() { return window.findChild<QTreeWidget*>(QStringLiteral("lstView")); }
+        QScrollBar* bar(const char* name) {
+            return window.findChild<QScrollBar*>(QLatin1String(name));
+        }
+        QLabel* picture() { return window.findChild<QLabel*>(QStringLiteral("Picture2")); }
+    };
+
+    // The page drawn on a surface whose log the test reads.
+    struct DrawnPage {
+        QImage image{700, 1200, QImage::Format_RGB32};
+        QPainter painter{&image};
+        ReportPage page;
+        TwipsSurface surface{painter, page.PageWidth};
+        double height = 0;
+        DrawnPage(qint32 totalCases, const QStringList& lines) {
+            painter.scale(1.0 / 15, 1.0 / 15);
+            ReportList list;
+            list.columns = ReportList::resultsColumns(5);
+            list.items.push_back({QStringLiteral("Graminées annuelles"), QStringList(5, "  -  ")});
+            page.setContent(totalCases, lines, list);
+            height = page.DrawReport(surface);
+        }
+        const TwipsSurface::Text* find(const QString& text) const {
+            for (const TwipsSurface::Text& t : surface.texts())
+                if (t.text == text)
+                    return &t;
+            return nullptr;
+        }
+    };
+
+private slots:
+    void tableModelHoldsOneItemPerRowOfTheResultsTable() {
+        Window w;
+        QTreeWidget* list = w.list();
+        QVERIFY(!list->isVisibleTo(&w.window));
+        QCOMPARE(headings(list), (QStringList{"Mauvaises herbes", "50 ± 5", "60 ± 5", "70 ± 5",
+                                              "80 ± 5", "100 ± 5"}));
+        QCOMPARE(list->topLevelItemCount(), 33); // every row, free ones too
+        // Means and counts of the report, as the engine wrote them.
+        QCOMPARE(
+            itemTexts(list->topLevelItem(0)),
+            (QStringList{"Graminées annuelles", "57  (2)", "  -  ", "  -  ", "  -  ", "87  (2)"}));
+        QCOMPARE(itemTexts(list->topLevelItem(1)).first(), QStringLiteral("     pied-de-coq"));
+        // A mean left NULL beside a count reads as nothing before the count.
+        QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("  (0)"));
+        // NULL label: a blank line all across.
+        QCOMPARE(itemTexts(list->topLevelItem(3)), QStringList(6, QStringLiteral("    ")));
+        // The user's heading has no dose cells; the free rows keep their label.
+        QCOMPARE(itemTexts(list->topLevelItem(29)),
+                 (QStringList{"Sélection de l'utilisateur", "", "", "", "", ""}));
+        QCOMPARE(list->topLevelItem(30)->text(0), QStringLiteral("     --------"));
+        QCOMPARE(list->topLevelItem(30)->text(1), QStringLiteral("  -  "));
+
+        // A first cell " - " gives the dash whatever the count beside it holds.
+        const ReportList::Item item = ReportList::resultsItem(
+            QStringLiteral("x"), {" - ", "12", "70", "3", " - ", QVariant(), "", "", "5", "1"});
+        QCOMPARE(item.subItems, (QStringList{"  -  ", "70  (3)", "  -  ", "  ()", "5  (1)"}));
+
+        // Column widths and alignment of the model.
+        QCOMPARE(list->columnWidth(0), 182);
+        QCOMPARE(list->columnWidth(1), 67);
+        QCOMPARE(list->topLevelItem(0)->textAlignment(0), int(Qt::AlignLeft));
+        QCOMPARE(list->topLevelItem(0)->textAlignment(3), int(Qt::AlignHCenter));
+    }
+
+    void doseHeadingsFollowTheTolerance_data() {
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("3") << 3;
+        QTest::newRow("5") << 5;
+    }
+    void doseHeadingsFollowTheTolerance() {
+        QFETCH(int, tolerance);
+        Window w(static_cast<qint16>(tolerance));
+        const QString t = QString::number(tolerance);
+        QCOMPARE(headings(w.list()).mid(1),
+                 (QStringList{"50 ± " + t, "60 ± " + t, "70 ± " + t, "80 ± " + t, "100 ± " + t}));
+    }
+
+    void parametersInTwoColumns_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("left");
+        QTest::newRow("one line") << 1 << 1;
+        QTest::newRow("four lines") << 4 << 2;
+        QTest::newRow("five lines") << 5 << 3;
+    }
+    void parametersInTwoColumns() {
+        QFETCH(int, lines);
+        QFETCH(int, left);
+        QStringList summary;
+        for (int i = 0; i < lines; ++i)
+            summary << QStringLiteral("line %1").arg(i);
+        DrawnPage d(7, summary);
+        const TwipsSurface::Text* heading = d.find(QStringLiteral("Paramètres de recherche"));
+        QVERIFY(heading);
+        QCOMPARE(heading->rect.topLeft(), QPointF(720, 1720));
+        QVERIFY(heading->font.bold());
+        const double lineHeight = heading->rect.height();
+        for (int i = 0; i < lines; ++i) {
+            const bool inLeft = i < left;
+            const int row = inLeft ? i : i - left;
+            const TwipsSurface::Text* t =
+                d.find((inLeft ? QStringLiteral("  -line %1") : QStringLiteral("-line %1")).arg(i));
+            QVERIFY2(t, qPrintable(QString::number(i)));
+            QCOMPARE(t->rect.left(), inLeft ? 720.0 : d.page.PageWidth / 2 * 1.05);
+            QCOMPARE(t->rect.top(), 1720 + lineHeight * (1 + row));
+            QVERIFY(!t->font.bold());
+        }
+        // The table starts two empty lines under the left column.
+        QCOMPARE(d.page.tablePrinter().TableTop, std::lround(1720 + lineHeight * (1 + left + 2)));
+        QCOMPARE(d.page.tablePrinter().TableLeft, 1083);
+    }
+
+    void titleBlockIsCentredAndSaysTheTotal() {
+        DrawnPage d(0, {QStringLiteral("Culture = Maïs (tous)")});
+        const TwipsSurface::Text* title =
+            d.find(QStringLiteral("Pourcentage de destruction des mauvaises herbes"));
+        const TwipsSurface::Text* second =
+            d.find(QStringLiteral("selon les fractions de doses entrées"));
+        const TwipsSurface::Text* total = d.find(QStringLiteral("(0 cas répertoriés au total)"));
+        QVERIFY(title && second && total);
+        QCOMPARE(title->rect.top(), 720.0);
+        QCOMPARE(second->rect.top(), title->rect.bottom());
+        QCOMPARE(title->font.pixelSize(), 240);
+        QCOMPARE(total->font.pixelSize(), 200);
+        for (const TwipsSurface::Text* t : {title, second, total})
+            QVERIFY(qAbs(t->rect.left() + (t->rect.width() - 1) / 2 - d.page.PageWidth / 2) < 1);
+        // The page ends 1000 twips under the table's last line.
+        QCOMPARE(d.height, d.surface.lines().last().line.y2() + 1000);
+    }
+
+    void pageFitsItsTableAndClearingKeepsItsSize() {
+        Window w;
+        const QImage page = w.window.pageImage();
+        QCOMPARE(page.width(), 661);
+        QCOMPARE(w.picture()->size(), page.size());
+        QCOMPARE(page.height(), qRound(w.window.page().fittedHeight() / 15));
+        QVERIFY(page.height() < 15840 / 15);
+        QVERIFY(w.window.hasPicture());
+        QVERIFY(w.picture()->hasFocus() || !w.window.isVisible());
+
+        w.window.clearPicture();
+        QVERIFY(!w.window.hasPicture());
+        QCOMPARE(w.window.pageImage().size(), page.size());
+        QCOMPARE(w.window.pageImage().pixel(330, 60), qRgb(255, 255, 255));
+    }
+
+    void scrollBarsForPagesShorterAndLongerThanTheWindow() {
+        Window w;
+        w.window.show();
+        const QSize page = w.window.pageImage().size();
+        const int pageHeight = page.height() * 15;
+
+        // Longer and wider than the window: both bars, resting 200 twips before the page.
+        w.window.resize(page.width() - 100, page.height() / 2);
+        int H = w.window.height() * 15, W = w.window.width() * 15;
+        QScrollBar* v = w.bar("VScroll1");
+        QScrollBar* h = w.bar("HScroll1");
+        QVERIFY(v->isVisible() && h->isVisible());
+        QCOMPARE(v->minimum(), -200);
+        QCOMPARE(v->maximum(), pageHeight - H + 500);
+        QCOMPARE(v->value(), -200);
+        QCOMPARE(v->pageStep(), H);
+        QCOMPARE(v->singleStep(), H / 10);
+        QCOMPARE(h->maximum(), page.width() * 15 - W + 500);
+        QCOMPARE(v->geometry().right(), w.window.width() - 1);
+        QCOMPARE(h->geometry().bottom(), w.window.height() - 1);
+        QCOMPARE(w.picture()->pos(), QPoint(13, 13));
+        v->setValue(3000);
+        QCOMPARE(w.picture()->y(), -200);
+        h->setValue(-200 + 150);
+        QCOMPARE(w.picture()->x(), 3);
+        auto* frame = w.window.findChild<QGroupBox*>(QStringLiteral("Frame1"));
+        QCOMPARE(frame->geometry().bottomRight(),
+                 QPoint(w.window.width() - 1, w.window.height() - 1));
+
+        // Shorter and narrower: no bars, the page still 200 twips from the top.
+        w.window.resize(page.width() + 20, page.height() + 20);
+        H = w.window.height() * 15;
+        QVERIFY(!v->isVisible() && !h->isVisible());
+        QCOMPARE(v->maximum(), pageHeight - H + 500);
+        QCOMPARE(w.picture()->pos(), QPoint(13, 13));
+
+        // A new report sizes the bars for its page without waiting for a resize.
+        w.window.resize(page.width(), page.height() / 2);
+        w.report(atrazine(QStringLiteral("7")));
+        QCOMPARE(v->maximum(), w.window.pageImage().height() * 15 - w.window.height() * 15 + 500);
+    }
+
+    void cancelledPrintDialogPrintsNothing() {
+        Window w;
+        QTemporaryDir dir;
+        w.dialogs.printFile.clear();
+        w.window.Set_Print();
+        QCOMPARE(w.dialogs.printDialogs, 1);
+        QVERIFY(w.dialogs.messages.isEmpty());
+        QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    void printedPageIsOnePdfPageWithTheReport() {
+        Window w;
+        QTemporaryDir dir;
+        w.dialogs.printFile = dir.filePath(QStringLiteral("page.pdf"));
+        w.window.Set_Print();
+        QVERIFY(QFileInfo(w.dialogs.printFile).size() > 0);
+        QVERIFY(w.dialogs.messages.isEmpty());
+        QVERIFY(popplerText("pdfinfo", {w.dialogs.printFile})
+                    .contains(QRegularExpression("Pages:\\s+1\\n")));
+        const QString text =
+            simplified(popplerText("pdftotext", {"-layout", w.dialogs.printFile, "-"}));
+        for (const char* expected :
+             {"Pourcentage de destruction des mauvaises herbes",
+              "selon les fractions de doses entrées", "(7 cas répertoriés au total)",
+              "Paramètres de recherche", "-Type d'application = Prélevée",
+              "-Herbicide 1 = atrazine, Taux = 1 kg/ha", "-Culture = Maïs (tous)",
+              "Fraction de dose pour chaque herbicide (%)",
+              "Mauvaises herbes 50 ± 5 60 ± 5 70 ± 5 80 ± 5 100 ± 5",
+              "Graminées annuelles 57 (2) - - - 87 (2)", "chénopode blanc 65 (1) - - - 80 (1)",
+              "*La valeur entre ( ) indique le nombre de cas trouvés."})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+    }
+
+    // The main window's strip buttons and help line reach the results window.
+    void mainWindowCopiesPrintsAndClearsTheHelpLine() {
+        FixtureDatabase fixture;
+        RecordingDialogs dialogs;
+        frmMDI window(fixture.folder(), dialogs);
+        window.setProgramEnd([] {});
+        whenModalShows([](QWidget* start) {
+            QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
+                              Qt::LeftButton);
+        });
+        QVERIFY(window.Form_Load());
+        frmResults* results = window.results();
+        QCOMPARE(results->objectName(), QStringLiteral("frmResults"));
+        QVERIFY(results->parentWidget()->windowFlags() & Qt::FramelessWindowHint);
+
+        ReportEngine engine(window.de(), QLocale::c());
+        const ParameterSet p = atrazine(QStringLiteral("1"));
+        QVERIFY(engine.SetQuery(p));
+        window.state().TotalCases = engine.TotalCases();
+        window.state().ParamSummaryLines = ReportEngine::Set_ParamList(p);
+        results->Set_Preview();
+        window.state().ResultsShown = true;
+        results->parentWidget()->showMaximized();
+
+        QGuiApplication::clipboard()->clear();
+        window.ListBar_ButtonClick(8);
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), results->pageImage().size());
+        QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), results->pageImage());
+
+        QTemporaryDir dir;
+        dialogs.printFile = dir.filePath(QStringLiteral("report.pdf"));
+        window.ListBar_ButtonClick(9);
+        QVERIFY(QFileInfo::exists(dialogs.printFile));
+
+        auto* help = window.findChild<QLabel*>(QStringLiteral("StatusLabel(1)"));
+        help->setText(QStringLiteral("texte"));
+        QTest::mouseMove(results, QPoint(3, 3));
+        QCOMPARE(help->text(), QString());
+        help->setText(QStringLiteral("texte"));
+        QTest::mouseMove(results->findChild<QLabel*>(QStringLiteral("Picture2")), QPoint(50, 50));
+        QCOMPARE(help->text(), QString());
+
+        const QString shots = qEnvironmentVariable("GRELAVO_SCREENSHOTS");
+        if (!shots.isEmpty()) {
+            window.grab().save(shots + QStringLiteral("/results-window.png"));
+            results->pageImage().save(shots + QStringLiteral("/results-page.png"));
+        }
+
+        // Back to the parameters: the page is cleared, and nothing is copied from it.
+        window.cmdObligatoire_Click();
+        QVERIFY(!results->hasPicture() && !results->isVisibleTo(&window));
+        QGuiApplication::clipboard()->clear();
+        window.ListBar_ButtonClick(8);
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+    }
+};
+
+QTEST_MAIN(TestResultsWindow)
+#include "TestResultsWindow.moc"
