@@ -9,7 +9,7 @@ packages=(
     libsqlcipher-dev sqlcipher
     libchm-dev libchm-bin fp-utils
     libbenchmark-dev
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick poppler-utils
     fonts-liberation fonts-dejavu-core
 )
 

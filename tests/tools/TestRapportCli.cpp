@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QtTest>
 
 using namespace grelavo;
@@ -63,6 +65,17 @@ QStringList resultsTable(const QString& path) {
         rows << fields.join(QLatin1Char('|'));
     }
     return rows;
+}
+
+// A poppler-utils tool's output on a file.
+QString poppler(const QString& tool, const QStringList& arguments) {
+    const QString program = QStandardPaths::findExecutable(tool);
+    if (program.isEmpty())
+        qFatal("%s (poppler-utils) is needed", qPrintable(tool));
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(20000);
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 void verifyOneLineMessage(const Outcome& o) {
@@ -197,6 +210,31 @@ private slots:
             verifyOneLineMessage(o);
             QVERIFY2(o.error.contains(path), qPrintable(o.error));
         }
+    }
+
+    // --pdf: the page as Grelavo prints it, in a one-page file, and the JSON as before.
+    void writesTheReportPageAsPdf() {
+        FixtureDatabase fixture;
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("rapport 1.pdf"));
+        const Outcome o = rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", pdf}));
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.error, QString());
+        QCOMPARE(o.json().value("totalCases").toInt(), 7);
+        QVERIFY(poppler("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+1\\n")));
+        const QString text = poppler("pdftotext", {"-layout", pdf, "-"}).simplified();
+        for (const char* expected :
+             {"Pourcentage de destruction des mauvaises herbes", "(7 cas répertoriés au total)",
+              "-Type d'application = Prélevée", "-Herbicide 1 = atrazine, Taux = 1 kg/ha",
+              "Mauvaises herbes 50 ± 5 60 ± 5 70 ± 5 80 ± 5 100 ± 5",
+              "Graminées annuelles 57 (2) - - - 87 (2)"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+
+        // A file that cannot be written: one line, status 3, nothing on standard output.
+        const Outcome refused =
+            rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", dir.filePath("no/such.pdf")}));
+        QCOMPARE(refused.status, 3);
+        verifyOneLineMessage(refused);
     }
 
     void helpWinsOverEverythingElse() {

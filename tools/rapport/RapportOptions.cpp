@@ -50,6 +50,8 @@ const QVector<OptionGroup>& optionGroups() {
           {"mauvaise-herbe", "ID", 5, "mauvaise herbe ajoutée au rapport ; jusqu'à cinq fois"}}},
         {"Autres options",
          {{"db", "FICHIER", 1, "base de données (par défaut Grelavo.mdb du dossier du programme)"},
+          {"pdf", "FICHIER", 1,
+           "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
           {"help", nullptr, 1, "affiche cette aide"}}},
     };
     return groups;
@@ -345,6 +347,9 @@ bool RapportOptions::parse(const QStringList& arguments) {
                 QStringLiteral("--mauvaise-herbe : « %1 » n'est pas un identifiant").arg(weed));
     }
     m_databasePath = value(QStringLiteral("db"));
+    if (given(QStringLiteral("pdf")) && value(QStringLiteral("pdf")).isEmpty())
+        return fail(QStringLiteral("--pdf : nom de fichier manquant"));
+    m_pdfPath = value(QStringLiteral("pdf"));
     return true;
 }
 
@@ -463,8 +468,10 @@ QString RapportOptions::helpText() {
                 QStringLiteral("  %1  %2\n").arg(left, -width).arg(QString::fromUtf8(option.help));
         }
     }
-    text += QStringLiteral("\nStatut de sortie : 0 rapport produit, 1 base de données "
-                           "introuvable ou illisible, 2 paramètres refusés.\n");
+    text +=
+        QStringLiteral("\nStatut de sortie : 0 rapport produit, 1 base de données "
+                       "introuvable ou illisible, 2 paramètres refusés, 3 fichier PDF impossible à "
+                       "écrire.\n");
     return text;
 }
 

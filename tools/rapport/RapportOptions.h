@@ -25,6 +25,8 @@ public:
     bool helpRequested() const { return m_help; }
     // The database file asked for; empty for the Grelavo.mdb of the program folder.
     const QString& databasePath() const { return m_databasePath; }
+    // The PDF file the report page is written to; empty for none.
+    const QString& pdfPath() const { return m_pdfPath; }
 
     // Looks the ids up in the lists of the database and fills the parameter set with the
     // items' names and ids; nothing, with error(), when an id is not offered by its list.
@@ -62,6 +64,7 @@ private:
 
     bool m_help = false;
     QString m_databasePath;
+    QString m_pdfPath;
     QString m_error;
 
     qint32 m_period = 0;

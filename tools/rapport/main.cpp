@@ -1,12 +1,14 @@
-// grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON.
+// grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON;
+// with --pdf, it also writes the report page into a PDF file.
 
 #include "RapportDatabase.h"
 #include "RapportOptions.h"
+#include "ReportPdf.h"
 #include "ResultsJson.h"
 #include "db/DbError.h"
 #include "report/ReportEngine.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <cstdio>
 
@@ -14,7 +16,7 @@ using namespace grelavo;
 
 namespace {
 
-enum ExitStatus { Done = 0, DatabaseUnusable = 1, ParametersRefused = 2 };
+enum ExitStatus { Done = 0, DatabaseUnusable = 1, ParametersRefused = 2, PdfUnwritable = 3 };
 
 void write(std::FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, bytes.size(), stream);
@@ -26,10 +28,21 @@ int fail(ExitStatus status, const QString& message) {
     return status;
 }
 
+// The program reports its own failures in one line; Qt's notices (no runtime folder, a painter
+// that could not start) would only add noise to standard error.
+void dropQtNotices(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg)
+        write(stderr, message.toUtf8() + '\n');
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    qInstallMessageHandler(dropQtNotices);
+    // The page is painted without a screen: no window is ever shown.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     RapportOptions options;
     if (!options.parse(QCoreApplication::arguments().mid(1)))
         return fail(ParametersRefused, options.error());
@@ -48,6 +61,11 @@ int main(int argc, char* argv[]) {
         ReportEngine engine(database.de(), QLocale::c());
         if (!engine.SetQuery(*parameters))
             return fail(ParametersRefused, engine.refusal());
+        if (!options.pdfPath().isEmpty() &&
+            !writeReportPdf(options.pdfPath(), database.de(), *parameters, engine))
+            return fail(
+                PdfUnwritable,
+                QStringLiteral("impossible d'écrire le fichier PDF « %1 »").arg(options.pdfPath()));
         write(stdout, QJsonDocument(resultsJson(database.de(), engine)).toJson());
     } catch (const DbError& e) {
         return fail(DatabaseUnusable,
