@@ -19,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
+#include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -304,6 +305,62 @@ private slots:
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
     }
 
+    // A page taller than the printable area is made smaller rather than cut: the last row
+    // and the footnote are on the sheet.
+    void tallPageIsPrintedWhole() {
+        Window w;
+        ReportList list;
+        list.columns = ReportList::resultsColumns(5);
+        for (int i = 1; i <= 80; ++i)
+            list.items.push_back({QStringLiteral("rang %1").arg(i), QStringList(5, "  -  ")});
+        w.window.page().setContent(1, {}, list);
+        QVERIFY(w.window.page().fittedHeight() > 15840);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("long.pdf")));
+        QVERIFY(w.window.page().printOn(printer));
+        const QString text = popplerText("pdftotext", {printer.outputFileName(), "-"});
+        QVERIFY(text.contains(QStringLiteral("rang 80")));
+        QVERIFY(text.contains(QStringLiteral("indique le nombre de cas trouvés")));
+    }
+
+#ifdef GRELAVO_SHIPPED_DATABASE
+    // On the shipped database the bold rows are exactly its weed categories and the user's
+    // heading: the rows the renderer makes bold are where the table holds them.
+    void boldRowsAreTheCategoriesOfTheShippedTable() {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE),
+                            folder.filePath(QStringLiteral("Grelavo.mdb"))));
+        AppState state;
+        DE de(folder.path());
+        RecordingDialogs dialogs;
+        frmResults window(state, de, dialogs);
+        ParameterSet p = atrazine(QStringLiteral("1"));
+        p.cbbApp.text = QStringLiteral("Présemis incorporé");
+        ReportEngine engine(de, QLocale::c());
+        QVERIFY(engine.SetQuery(p));
+        QVERIFY(!engine.NoDataFound());
+        state.TotalCases = engine.TotalCases();
+        window.Set_Preview();
+
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        QPainter painter(&scratch);
+        TwipsSurface surface(painter, window.page().PageWidth);
+        window.page().DrawReport(surface);
+        QStringList bold, categories;
+        for (const TwipsSurface::Text& t : surface.texts())
+            if (t.font.bold() && t.font.pixelSize() == 200 && t.rect.left() < 1083 + 100)
+                bold << t.text;
+        for (const ReportList::Item& item : window.page().list().items)
+            if (!item.text.startsWith(QLatin1Char(' ')))
+                categories << item.text;
+        QCOMPARE(bold.mid(1), categories); // after the first column's heading
+        QCOMPARE(categories.size(), 6);
+        QCOMPARE(categories.last(), QStringLiteral("Sélection de l'utilisateur"));
+    }
+#endif
+
     // The main window's strip buttons and help line reach the results window.
     void mainWindowCopiesPrintsAndClearsTheHelpLine() {
         FixtureDatabase fixture;
@@ -351,6 +408,7 @@ private slots:
         if (!shots.isEmpty()) {
             window.grab().save(shots + QStringLiteral("/results-window.png"));
             results->pageImage().save(shots + QStringLiteral("/results-page.png"));
+            QFile::copy(dialogs.printFile, shots + QStringLiteral("/results-print.pdf"));
         }
 
         // Back to the parameters: the page is cleared, and nothing is copied from it.
