@@ -7,6 +7,7 @@
 #include "RecordingDialogs.h"
 #include "app/AppState.h"
 #include "app/PressImage.h"
+#include "app/QtDialogService.h"
 #include "app/frmMDI.h"
 #include "db/DE.h"
 #include "report/ReportEngine.h"
@@ -19,6 +20,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
@@ -280,6 +282,18 @@ private slots:
         QCOMPARE(w.dialogs.printDialogs, 1);
         QVERIFY(w.dialogs.messages.isEmpty());
         QVERIFY(QDir(dir.path()).isEmpty());
+    }
+
+    // The program's own dialog service: closing the print dialog leaves the page unpainted.
+    void programsPrintDialogCancelledPaintsNothing() {
+        QtDialogService service;
+        bool painted = false;
+        whenModalShows([](QWidget* dialog) {
+            QVERIFY(qobject_cast<QPrintDialog*>(dialog));
+            dialog->close();
+        });
+        QVERIFY(!service.print(nullptr, [&](QPrinter&) { painted = true; }));
+        QVERIFY(!painted);
     }
 
     void printedPageIsOnePdfPageWithTheReport() {
