@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTreeWidget>
+#include <QWheelEvent>
 #include <QtTest>
 
 using namespace grelavo;
@@ -257,6 +258,13 @@ private slots:
         QCOMPARE(w.picture()->y(), -200);
         h->setValue(-200 + 150);
         QCOMPARE(w.picture()->x(), 3);
+        // The wheel over the page moves it down.
+        v->setValue(-200);
+        const QPointF at(50, 50);
+        QWheelEvent wheel(at, w.picture()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.picture(), &wheel);
+        QVERIFY(v->value() > -200);
         auto* frame = w.window.findChild<QGroupBox*>(QStringLiteral("Frame1"));
         QCOMPARE(frame->geometry().bottomRight(),
                  QPoint(w.window.width() - 1, w.window.height() - 1));
