@@ -25,7 +25,7 @@ bool sameName(const QString& a, const QString& b) {
 
 } // namespace
 
-Connection::Connection(const QString& path, const QString& key, Mode mode)
+Connection::Connection(const QString& path, const QString& key, Mode mode, Access access)
     : m_path(path), m_collation(std::make_unique<FrenchCollation>()) {
     const int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0);
     sqlite3* db = nullptr;
@@ -59,6 +59,12 @@ Connection::Connection(const QString& path, const QString& key, Mode mode)
         // Every page read is decrypted: a 64 MiB cache (taken only as pages are read) keeps a
         // report on a large file from reading the same pages again and again.
         executeScript(QStringLiteral("PRAGMA cache_size = -65536"));
+        // In exclusive locking mode SQLite keeps every lock it takes; an empty exclusive
+        // transaction takes the strongest one now, so other programs (Pelvane) find the file
+        // busy from this first statement until the connection closes.
+        if (access == Access::Exclusive)
+            executeScript(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE; "
+                                         "BEGIN EXCLUSIVE; COMMIT;"));
         m_collation->install(m_db);
         JetFunctions::install(m_db);
     } catch (...) {

@@ -16,10 +16,15 @@ class FrenchCollation;
 class Connection {
 public:
     enum class Mode { ReadWrite, Create };
+    // Access::Exclusive locks the whole file from the key check until the connection closes:
+    // no other connection, in this process or another, can then read or write it.
+    enum class Access { Shared, Exclusive };
 
     // Opens the file and checks the key at once; a missing or wrong key throws
-    // DbError::WrongPassword. Mode::Create creates a missing file.
-    Connection(const QString& path, const QString& key, Mode mode = Mode::ReadWrite);
+    // DbError::WrongPassword. Mode::Create creates a missing file. With Access::Exclusive, a
+    // file that another connection is using throws (SQLITE_BUSY).
+    Connection(const QString& path, const QString& key, Mode mode = Mode::ReadWrite,
+               Access access = Access::Shared);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

@@ -20,7 +20,10 @@ Connection& DE::Connection2() {
         QString path = DatabaseFile::findInFolder(m_folder, m_fileName);
         if (path.isEmpty())
             path = QDir(m_folder).filePath(m_fileName);
-        m_connection = std::make_unique<Connection>(path, DatabaseFile::password());
+        // The program's connection holds the file to itself while it is open.
+        m_connection = std::make_unique<Connection>(path, DatabaseFile::password(),
+                                                    Connection::Mode::ReadWrite,
+                                                    Connection::Access::Exclusive);
         m_connection->setStatementNotices(m_before, m_after);
     }
     return *m_connection;
