@@ -1,0 +1,42 @@
+#include "Compaction.h"
+#include "FileOperations.h"
+#include "Form1.h"
+#include "MessageBox.h"
+#include "SqlCipherEngine.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+// Test hook, deliberately left out of any help text: with the argument --print-messages the
+// messages are written to standard output, one a line, instead of waiting in a message box for
+// someone to press OK, so that a test can run the real program headless and read what it said.
+// Pelvane otherwise takes no arguments.
+const char* const PrintMessages = "--print-messages";
+
+void printMessage(const QString& text) {
+    QTextStream out(stdout);
+    out << text << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pelvane"));
+    const bool print = QApplication::arguments().contains(QLatin1String(PrintMessages));
+
+    pelvane::Form1 form;
+    form.show();
+    // The window is drawn once; no events run while the engine works.
+    QApplication::processEvents();
+
+    pelvane::SqlCipherEngine engine;
+    pelvane::FileOperations files;
+    pelvane::Compaction compaction(QApplication::applicationDirPath(), engine, files,
+                                   print ? printMessage : pelvane::showMessageBox);
+    const auto outcome = compaction.CompactDatabaseFile();
+    return outcome == pelvane::Compaction::Outcome::Compacted ? 0 : 1;
+}
