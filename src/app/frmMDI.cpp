@@ -363,6 +363,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
         return;
     }
     m_state.ParamSummaryLines = ReportEngine::Set_ParamList(parameters);
+    m_results->Set_Preview();
     m_state.ResultsShown = true;
     showChild(m_param, false);
     showChild(m_results, true);

@@ -7,6 +7,7 @@
 #include "app/frmMDI.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
+#include "results/frmResults.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -191,9 +192,11 @@ private slots:
         QVERIFY(s.window.findChild<QToolButton*>("ListBar(8)")->isVisibleTo(&s.window));
         QVERIFY(!s.window.findChild<QToolButton*>("ListBar(1)")->isVisibleTo(&s.window));
         QVERIFY(!s.window.param()->isVisibleTo(&s.window));
+        QVERIFY(s.window.results()->hasPicture()); // the page is drawn
         // Back to the parameters: the results window goes away.
         s.window.cmdObligatoire_Click();
         QVERIFY(!s.window.state().ResultsShown);
+        QVERIFY(!s.window.results()->hasPicture()); // and its drawing is cleared
         QVERIFY(s.window.param()->isVisibleTo(&s.window));
     }
 
