@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -59,6 +61,33 @@ QGroupBox* frame(const QString& name, const QString& caption) {
     return box;
 }
 
+// Young corn plants of increasing size, from emergence to a few leaves.
+QPixmap growthStagesPicture(const QSize& size, int plants) {
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int ground = size.height() - 6;
+    p.setPen(QPen(QColor(0x8a, 0x62, 0x3a), 3));
+    p.drawLine(0, ground, size.width(), ground);
+    const double step = double(size.width()) / plants;
+    for (int k = 0; k < plants; ++k) {
+        const double x = step * (k + 0.5);
+        const double height = (ground - 4) * (k + 1) / plants;
+        p.setPen(QPen(QColor(0x3d, 0x7a, 0x1f), 2));
+        p.drawLine(QPointF(x, ground), QPointF(x, ground - height));
+        for (int leaf = 0; leaf <= k; ++leaf) {
+            const double y = ground - height * (leaf + 1) / (k + 2);
+            const double side = leaf % 2 ? 1 : -1;
+            QPainterPath path(QPointF(x, y));
+            path.quadTo(QPointF(x + side * step * 0.35, y - 8),
+                        QPointF(x + side * step * 0.45, y + 2));
+            p.strokePath(path, QPen(QColor(0x5a, 0xa0, 0x2c), 3));
+        }
+    }
+    return picture;
+}
+
 } // namespace
 
 frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
@@ -84,12 +113,22 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
         layout->addWidget(page);
         m_pages[i] = page;
     }
+    auto* introRow = new QHBoxLayout;
+    auto* introImage = new QLabel;
+    introImage->setObjectName(QStringLiteral("imaTextIntro"));
+    introImage->setPixmap(growthStagesPicture(QSize(96, 64), 3));
     auto* intro = new QLabel(kIntroduction);
     intro->setObjectName(QStringLiteral("Label2"));
     intro->setWordWrap(true);
     intro->setAlignment(Qt::AlignCenter);
-    layout->addWidget(intro);
+    introRow->addWidget(introImage);
+    introRow->addWidget(intro, 1);
+    layout->addLayout(introRow);
     layout->addStretch();
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(0xf3, 0xf1, 0xe6)); // imageFormBack's tone
+    setPalette(background);
     m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
     m_fraHerbApp->setVisible(false);
     connectCascade();
@@ -423,7 +462,12 @@ QWidget* frmParam::buildMandatoryPage() {
         frame(QStringLiteral("fraApp"), QStringLiteral("Type d'application - stade de la culture"));
     auto* appLayout = new QGridLayout(fraApp);
     m_cbbApp = combo(QStringLiteral("cbbApp"));
-    appLayout->addWidget(m_cbbApp, 0, 0, 1, 2);
+    appLayout->addWidget(m_cbbApp, 0, 0);
+    auto* stages = new QLabel;
+    stages->setObjectName(QStringLiteral("ImaStadCrois"));
+    stages->setPixmap(growthStagesPicture(QSize(240, 72), 5));
+    stages->setToolTip(QStringLiteral("Stades de croissance du maïs"));
+    appLayout->addWidget(stages, 0, 1, Qt::AlignRight);
     auto* fraCult = frame(QStringLiteral("fraCult"), QString());
     auto* cultLayout = new QHBoxLayout(fraCult);
     cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")));
