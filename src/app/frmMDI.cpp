@@ -1,6 +1,7 @@
 #include "frmMDI.h"
 
 #include "DialogService.h"
+#include "HoverHelp.h"
 #include "Twips.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDate>
 #include <QDir>
 #include <QGuiApplication>
@@ -235,6 +237,13 @@ bool frmMDI::Form_Load() {
     SetButtonImages();
     m_state.NoDataFound = false;
     setDateLabel();
+    auto* hover = new HoverHelp(
+        m_state, this, m_param, m_results, [this] { return m_currentGroup; },
+        [this](const QString& text) {
+            m_statusLabels[1]->setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        });
+    connect(m_timer, &QTimer::timeout, this,
+            [this, hover] { hover->tick(m_currentPage, QCursor::pos()); });
     QCoreApplication::processEvents();
 
     hide();
