@@ -119,6 +119,17 @@ HoverHelp::HoverHelp(AppState& state, QWidget* mainWindow, QWidget* paramForm,
               QStringLiteral("Entrez ici le taux d'aplication d'herbicide.  Les unités sont en "
                              "kg/ha de matière active"));
     watch(resultsWindow, QString());
+
+    const Row* pages[3] = {kPage1, kPage2, kPage3};
+    for (int page = 1; page <= 3; ++page)
+        for (int r = 0; r < 4; ++r)
+            poll(page, QString::fromLatin1(pages[page - 1][r].controls),
+                 QString::fromUtf8(pages[page - 1][r].text));
+    poll(1, QStringLiteral("cbbHerbApp(0) cbbHerbApp(1) cbbHerbApp(2) cbbHerbApp(3)"), kHerbicide);
+    poll(4,
+         QStringLiteral(
+             "cbbMauvHerb(0) cbbMauvHerb(1) cbbMauvHerb(2) cbbMauvHerb(3) cbbMauvHerb(4)"),
+         kWeed);
 }
 
 void HoverHelp::watch(QWidget* w, const QString& text) {
@@ -161,42 +172,27 @@ QString HoverHelp::stripText(int group, int y, int h) {
     return QString();
 }
 
-bool HoverHelp::over(const QString& name, const QPoint& pos) const {
-    const QWidget* w = m_param->findChild<QWidget*>(name);
-    return w && w->isVisible() && w->rect().contains(w->mapFromGlobal(pos));
+void HoverHelp::poll(int page, const QString& names, const QString& text) {
+    for (const QString& name : names.split(QLatin1Char(' '))) {
+        QWidget* w = m_param->findChild<QWidget*>(name);
+        if (!w)
+            continue;
+        const int weed =
+            name.startsWith(QLatin1String("cbbMauvHerb(")) ? name.mid(12, 1).toInt() : -1;
+        m_polled[page].push_back({w, text, weed});
+    }
 }
 
+// The controls of the page are looked up once; a tick only compares rectangles.
 void HoverHelp::tick(int currentPage, const QPoint& pos) {
-    auto rows = [&](const Row* table, int count) {
-        for (int r = 0; r < count; ++r)
-            for (const QString& name :
-                 QString::fromLatin1(table[r].controls).split(QLatin1Char(' ')))
-                if (over(name, pos))
-                    m_setHelpLine(QString::fromUtf8(table[r].text));
-    };
-    switch (currentPage) {
-    case 1:
-        rows(kPage1, 4);
-        for (int i = 0; i < 4; ++i)
-            if (over(QStringLiteral("cbbHerbApp(%1)").arg(i), pos))
-                m_setHelpLine(kHerbicide);
-        break;
-    case 2:
-        rows(kPage2, 4);
-        break;
-    case 3:
-        rows(kPage3, 4);
-        break;
-    case 4:
-        for (int i = 0; i < 5; ++i) {
-            if (over(QStringLiteral("cbbMauvHerb(%1)").arg(i), pos)) {
-                m_setHelpLine(kWeed);
-                m_state.HoverWeedIndex = static_cast<qint16>(i);
-            }
-        }
-        break;
-    default:
-        break;
+    if (currentPage < 1 || currentPage > 4)
+        return;
+    for (const Polled& p : m_polled[currentPage]) {
+        if (!p.control->isVisible() || !p.control->rect().contains(p.control->mapFromGlobal(pos)))
+            continue;
+        m_setHelpLine(p.text);
+        if (p.weedIndex >= 0)
+            m_state.HoverWeedIndex = static_cast<qint16>(p.weedIndex);
     }
 }
 

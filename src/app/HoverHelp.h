@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QVector>
 #include <functional>
 
 class QWidget;
@@ -35,10 +36,17 @@ protected:
 
 private:
     void watch(QWidget* w, const QString& text);
-    bool over(const QString& name, const QPoint& pos) const;
+    void poll(int page, const QString& names, const QString& text);
+
+    struct Polled {
+        QWidget* control;
+        QString text;
+        int weedIndex; // the extra-weed box it is, or -1
+    };
 
     AppState& m_state;
     QWidget* m_param;
+    QVector<Polled> m_polled[5]; // by page 1 to 4, looked up once
     std::function<int()> m_currentGroup;
     std::function<void(const QString&)> m_setHelpLine;
 };

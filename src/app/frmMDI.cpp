@@ -240,7 +240,10 @@ bool frmMDI::Form_Load() {
     auto* hover = new HoverHelp(
         m_state, this, m_param, m_results, [this] { return m_currentGroup; },
         [this](const QString& text) {
-            m_statusLabels[1]->setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+            const QString shown = QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+            if (m_statusLabels[1]->text() !=
+                shown) // the tick writes the same text 100 times a second
+                m_statusLabels[1]->setText(shown);
         });
     connect(m_timer, &QTimer::timeout, this,
             [this, hover] { hover->tick(m_currentPage, QCursor::pos()); });
