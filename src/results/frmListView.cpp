@@ -1,0 +1,155 @@
+#include "frmListView.h"
+
+#include "app/Twips.h"
+#include "db/DE.h"
+#include "db/DbError.h"
+
+#include <QCollator>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace grelavo {
+
+namespace {
+
+const QString kStatement = QStringLiteral(
+    "SELECT ListedesMauvaisesHerbes.[Nom-Francais], ListedesMauvaisesHerbes.[Nom-Latin], "
+    "ListedesMauvaisesHerbes.[Nom-Anglais], ListedesMauvaisesHerbes.MHId FROM "
+    "ListedesMauvaisesHerbes;");
+
+// Names sort in French order (accents with their letter), without regard to case, whatever the
+// locale the program runs under.
+class WeedItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        static const QCollator collator = [] {
+            QCollator c(QLocale(QLocale::French, QLocale::Canada));
+            c.setCaseSensitivity(Qt::CaseInsensitive);
+            return c;
+        }();
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        return collator.compare(text(column), other.text(column)) < 0;
+    }
+};
+
+} // namespace
+
+frmListView::frmListView(DE& de, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
+    setObjectName(QStringLiteral("frmListView"));
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("ListViewMH"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_list);
+    Form_Load(de);
+}
+
+QIcon frmListView::ascendingMark() {
+    return QIcon(QStringLiteral(":/sort-marks/sort-ascending.svg"));
+}
+
+QIcon frmListView::descendingMark() {
+    return QIcon(QStringLiteral(":/sort-marks/sort-descending.svg"));
+}
+
+void frmListView::Form_Load(DE& de) {
+    m_list->setColumnCount(ColumnCount);
+    m_list->setHeaderLabels({QStringLiteral("Id"), QStringLiteral("     Français"),
+                             QStringLiteral("          Latin"), QStringLiteral("      Anglais")});
+    try {
+        if (de.rsGeneral.isOpen())
+            de.rsGeneral.close();
+        de.rsGeneral.open(de.Connection2(), kStatement);
+        for (de.rsGeneral.moveFirst(); !de.rsGeneral.eof(); de.rsGeneral.moveNext()) {
+            auto* item = new WeedItem;
+            item->setText(Id, de.rsGeneral.field(QStringLiteral("MHId")).toString());
+            item->setText(French, de.rsGeneral.field(QStringLiteral("Nom-Francais")).toString());
+            item->setText(Latin, de.rsGeneral.field(QStringLiteral("Nom-Latin")).toString());
+            item->setText(English, de.rsGeneral.field(QStringLiteral("Nom-Anglais")).toString());
+            m_list->addTopLevelItem(item);
+        }
+        de.rsGeneral.close();
+    } catch (const DbError&) {
+        // The window opens with what was read.
+    }
+
+    // Report view: rows without a tree, the whole row selected, the row under the pointer lit.
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setMouseTracking(true);
+    m_list->viewport()->setAttribute(Qt::WA_Hover);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setSortingEnabled(false);
+    QHeaderView* header = m_list->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setStretchLastSection(false);
+    m_list->setColumnHidden(Id, true);
+    m_list->setColumnWidth(French, Twips::toPixels(2300));
+    m_list->setColumnWidth(Latin, Twips::toPixels(2300));
+    m_list->setColumnWidth(English, Twips::toPixels(2100));
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int logical) { SortByColumn(logical + 1); });
+    m_list->viewport()->installEventFilter(this);
+
+    m_sortKey = French;
+    m_sortOrder = Qt::AscendingOrder;
+    m_list->headerItem()->setIcon(French, ascendingMark());
+    SortByColumn(French + 1);
+}
+
+void frmListView::SortByColumn(int n) {
+    const int key = n - 1;
+    if (m_sorted) {
+        if (key == m_sortKey)
+            m_sortOrder =
+                m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        else
+            m_sortOrder = Qt::AscendingOrder;
+        m_sortKey = key;
+    }
+    m_sorted = true;
+    m_list->sortItems(m_sortKey, m_sortOrder);
+    for (int k = 1; k < m_list->columnCount(); ++k) {
+        if (k != m_sortKey)
+            m_list->headerItem()->setIcon(k, QIcon());
+        else
+            m_list->headerItem()->setIcon(k, m_sortOrder == Qt::AscendingOrder ? ascendingMark()
+                                                                               : descendingMark());
+    }
+}
+
+void frmListView::ListViewMH_Click() {
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const bool chosen = m_list->topLevelItemCount() > 0 && !selected.isEmpty();
+    const int id = chosen ? selected.first()->text(Id).toInt() : 0;
+    if (m_list->topLevelItemCount() > 0)
+        m_list->setCurrentItem(m_list->topLevelItem(0));
+    emit weedClicked(chosen, id);
+}
+
+bool frmListView::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate)
+        hide();
+    return QWidget::event(event);
+}
+
+bool frmListView::eventFilter(QObject* watched, QEvent* event) {
+    // The click is taken once the list has handled the whole press and release.
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        QMetaObject::invokeMethod(this, &frmListView::ListViewMH_Click, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace grelavo
