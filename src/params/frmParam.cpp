@@ -9,6 +9,7 @@
 #include "report/ListStatements.h"
 #include "report/NumberText.h"
 #include "report/ParameterSet.h"
+#include "results/WeedDropDown.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -734,6 +735,7 @@ void frmParam::Fill_Site() {
 
 void frmParam::Fill_MauvHerb() {
     DataAccess data(m_de);
+    std::array<QComboBox*, WeedDropDown::Boxes> weedBoxes{};
     for (int i = 0; i < 5; ++i) {
         auto* box = findChild<QComboBox*>(indexed("cbbMauvHerb", i));
         fillCombo(box, data.FillList(
@@ -741,7 +743,12 @@ void frmParam::Fill_MauvHerb() {
                                           "ListedesMauvaisesHerbes.[Nom-Francais] AS tblField FROM "
                                           "ListedesMauvaisesHerbes;")));
         box->setCurrentIndex(-1);
+        weedBoxes[i] = box;
     }
+    // The boxes open the weed list instead of their own list; the list window is made now.
+    if (!m_weedDropDown)
+        m_weedDropDown = new WeedDropDown(m_state, m_de, this);
+    m_weedDropDown->SetDropDownHook(true, weedBoxes);
     m_state.NeedFill_MauvHerb = false;
 }
 

@@ -19,6 +19,7 @@ namespace grelavo {
 struct AppState;
 class DE;
 class DialogService;
+class WeedDropDown;
 
 // The parameter form: four pages, one tab control each, holding the parameter set.
 class frmParam : public QWidget {
@@ -124,6 +125,8 @@ private:
     std::array<QLabel*, Rows - 1> m_redArrow{};
     std::array<QLabel*, 6> m_headings{}; // lblHerbApp, lblConcApp, lblFormApp, lblTauxApp,
                                          // lblkghaApp, lblNombHerb
+    // The five weed boxes' list, made once they are filled.
+    WeedDropDown* m_weedDropDown = nullptr;
 };
 
 } // namespace grelavo
