@@ -1,0 +1,297 @@
+#include "frmChoixTaux.h"
+
+#include "app/AppState.h"
+#include "db/DE.h"
+#include "db/DataAccess.h"
+#include "db/DbError.h"
+#include "params/AutoComplete.h"
+#include "report/ListStatements.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace grelavo {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcRates, "grelavo.rates")
+
+const QColor kClickedCell(0xFF, 0xFF, 0xC0);
+
+QString indexed(const char* name, int i) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
+}
+
+// The grid's format string: one "^ name " piece per herbicide, "^" centring the column.
+QString headerFormat(const AppState& state, int columns) {
+    QString format = QStringLiteral("^ ") + state.SelectedHerbicideName[0];
+    for (int k = 1; k < columns; ++k)
+        format += QStringLiteral(" |^ ") + state.SelectedHerbicideName[k];
+    return format + QLatin1Char(' ');
+}
+
+// Puts the pieces of a format string into the header row, centred when marked so.
+void applyFormat(QTableWidget* grid, const QString& format) {
+    const QStringList pieces = format.split(QLatin1Char('|'));
+    for (int c = 0; c < pieces.size() && c < grid->columnCount(); ++c) {
+        QString text = pieces[c];
+        const bool centred = text.startsWith(QLatin1Char('^'));
+        if (centred)
+            text.remove(0, 1);
+        auto* item = new QTableWidgetItem(text);
+        item->setTextAlignment(centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        grid->setHorizontalHeaderItem(c, item);
+    }
+}
+
+QString rateText(const QVariant& value) {
+    return value.isNull() ? QString() : QLocale().toString(value.toDouble());
+}
+
+} // namespace
+
+frmChoixTaux::frmChoixTaux(AppState& state, DE& de, QWidget* paramForm, QWidget* parent)
+    : QDialog(parent), m_state(state), m_de(de), m_paramForm(paramForm) {
+    setObjectName(QStringLiteral("frmChoixTaux"));
+    setWindowTitle(QStringLiteral("Sélection des doses d'herbicides"));
+    setModal(true);
+    buildControls();
+    Form_Load();
+}
+
+void frmChoixTaux::buildControls() {
+    auto tracked = [this](QWidget* w) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    };
+    tracked(this);
+
+    m_fraIntervalle = new QGroupBox(QStringLiteral("Intervalle"));
+    m_fraIntervalle->setObjectName(QStringLiteral("fraIntervalle"));
+    tracked(m_fraIntervalle);
+    auto* lblPourcentage = new QLabel(QStringLiteral("Pourcentage"));
+    lblPourcentage->setObjectName(QStringLiteral("lblPourcentage"));
+    auto* lblPlusMoins = new QLabel(QStringLiteral("±"));
+    lblPlusMoins->setObjectName(QStringLiteral("lblPlusMoins"));
+    m_cbbIntervalle = new QComboBox;
+    m_cbbIntervalle->setObjectName(QStringLiteral("cbbIntervalle"));
+    m_cbbIntervalle->setEditable(true);
+    m_cbbIntervalle->setInsertPolicy(QComboBox::NoInsert);
+    m_cbbIntervalle->setCompleter(nullptr);
+    AutoComplete::attach(m_cbbIntervalle);
+    auto* intervalLayout = new QGridLayout(m_fraIntervalle);
+    intervalLayout->addWidget(lblPourcentage, 0, 1);
+    intervalLayout->addWidget(lblPlusMoins, 1, 0);
+    intervalLayout->addWidget(m_cbbIntervalle, 1, 1);
+
+    m_fraTaux = new QGroupBox(QStringLiteral("Taux"));
+    m_fraTaux->setObjectName(QStringLiteral("fraTaux"));
+    tracked(m_fraTaux);
+    auto* ratesLayout = new QGridLayout(m_fraTaux);
+    for (int i = 0; i < MaxHerbicides; ++i) {
+        auto* label = new QLabel(QStringLiteral("Herbicide%1").arg(i + 1));
+        label->setObjectName(indexed("lblTaux", i));
+        m_txtTaux[i] = new QLineEdit;
+        m_txtTaux[i]->setObjectName(QStringLiteral("txtTaux%1").arg(i + 1));
+        ratesLayout->addWidget(label, 0, i);
+        ratesLayout->addWidget(m_txtTaux[i], 1, i);
+    }
+
+    m_fraListTaux = new QGroupBox;
+    m_fraListTaux->setObjectName(QStringLiteral("fraListTaux"));
+    tracked(m_fraListTaux);
+    auto* lblListeTaux = new QLabel(QStringLiteral(
+        "Liste des taux d'application (kg i.a./ha) disponibles pour ce mélange de produits"));
+    lblListeTaux->setObjectName(QStringLiteral("lblListeTaux"));
+    lblListeTaux->setWordWrap(true);
+    m_mfgHerbicides = new QTableWidget;
+    m_mfgHerbicides->setObjectName(QStringLiteral("mfgHerbicides"));
+    m_mfgHerbicides->verticalHeader()->hide();
+    m_mfgHerbicides->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_mfgHerbicides->horizontalHeader()->setSectionsClickable(false);
+    m_mfgHerbicides->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The clicked cell shows by its colour, not by a selection highlight.
+    m_mfgHerbicides->setSelectionMode(QAbstractItemView::NoSelection);
+    tracked(m_mfgHerbicides);
+    tracked(m_mfgHerbicides->viewport());
+    auto* listLayout = new QVBoxLayout(m_fraListTaux);
+    listLayout->addWidget(lblListeTaux);
+    listLayout->addWidget(m_mfgHerbicides);
+
+    auto* picLabel = new QFrame;
+    picLabel->setObjectName(QStringLiteral("picLabel"));
+    picLabel->setFrameShape(QFrame::Panel);
+    picLabel->setFrameShadow(QFrame::Sunken);
+    m_lblLabel = new QLabel;
+    m_lblLabel->setObjectName(QStringLiteral("lblLabel"));
+    auto* picLayout = new QHBoxLayout(picLabel);
+    picLayout->setContentsMargins(4, 2, 4, 2);
+    picLayout->addWidget(m_lblLabel);
+
+    auto* command1 = new QPushButton(QStringLiteral("Continuer"));
+    command1->setObjectName(QStringLiteral("Command1"));
+    command1->setAutoDefault(false);
+    connect(command1, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_fraIntervalle);
+    top->addWidget(m_fraTaux, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(picLabel, 1);
+    bottom->addWidget(command1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_fraListTaux, 1);
+    layout->addLayout(bottom);
+    setFixedSize(560, 420);
+
+    connect(m_mfgHerbicides, &QTableWidget::cellClicked, this,
+            [this](int row, int column) { mfgHerbicides_Click(row, column); });
+    connect(m_mfgHerbicides, &QTableWidget::currentCellChanged, this,
+            [this](int, int, int previousRow, int previousColumn) {
+                mfgHerbicides_LeaveCell(previousRow, previousColumn);
+            });
+}
+
+void frmChoixTaux::Form_Load() {
+    for (int i = 0; i < 5; ++i)
+        m_cbbIntervalle->addItem(QString::number(i + 1));
+    const QString interval = QString::number(m_state.RateInterval);
+    const int shown = m_cbbIntervalle->findText(interval);
+    if (shown >= 0)
+        m_cbbIntervalle->setCurrentIndex(shown);
+    else
+        m_cbbIntervalle->setEditText(interval);
+    // Connected only now: filling the box and showing the tolerance choose nothing.
+    connect(m_cbbIntervalle, &QComboBox::currentIndexChanged, this,
+            [this](int index) { cbbIntervalle_Click(index); });
+    for (int i = 0; i < MaxHerbicides; ++i)
+        if (QLineEdit* rate = paramRate(i))
+            m_txtTaux[i]->setText(rate->text());
+    GetData();
+}
+
+void frmChoixTaux::GetData() {
+    const int n = m_state.HerbicideCount;
+    if (n < 1 || n > MaxHerbicides)
+        return;
+    QVector<int> ids;
+    for (int k = 0; k < n; ++k)
+        ids << m_state.SelectedHerbicideId[k];
+    DataAccess(m_de).RedefineStoredQuery(
+        ListStatements::rates(m_state.SelectedApplicationType, ids),
+        QStringLiteral("DétailsApplication"));
+    FillRateGrid(n, ListStatements::distinctRates(n));
+}
+
+void frmChoixTaux::FillRateGrid(int columns, const QString& statement) {
+    Recordset& rs = m_de.rsGeneral;
+    try {
+        if (rs.isOpen())
+            rs.close();
+        rs.open(m_de.Connection2(), statement);
+    } catch (const DbError& e) {
+        qCWarning(lcRates) << "rates not read:" << e.message();
+    }
+    const int records = rs.isOpen() ? rs.recordCount() : 0;
+    m_mfgHerbicides->clear();
+    m_mfgHerbicides->setColumnCount(columns);
+    // Until a record brings the names, the header row stays blank rather than numbered.
+    applyFormat(m_mfgHerbicides, QString(columns - 1, QLatin1Char('|')));
+    m_mfgHerbicides->setRowCount(records);
+    const QStringList fields = {QStringLiteral("Taux1"), QStringLiteral("Taux2"),
+                                QStringLiteral("Taux3"), QStringLiteral("Taux4")};
+    try {
+        int row = 0;
+        for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext(), ++row) {
+            applyFormat(m_mfgHerbicides, headerFormat(m_state, columns));
+            for (int c = 0; c < columns; ++c) {
+                auto* item = new QTableWidgetItem(rateText(rs.field(fields[c])));
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                m_mfgHerbicides->setItem(row, c, item);
+            }
+        }
+    } catch (const DbError& e) {
+        qCWarning(lcRates) << "rates not shown:" << e.message();
+    }
+    rs.close();
+}
+
+void frmChoixTaux::mfgHerbicides_Click(int row, int column) {
+    QTableWidgetItem* cell = m_mfgHerbicides->item(row, column);
+    if (!cell)
+        return;
+    cell->setBackground(kClickedCell);
+    if (column >= 0 && column < MaxHerbicides)
+        m_txtTaux[column]->setText(cell->text());
+}
+
+void frmChoixTaux::mfgHerbicides_LeaveCell(int row, int column) {
+    if (QTableWidgetItem* cell = m_mfgHerbicides->item(row, column))
+        cell->setBackground(m_mfgHerbicides->palette().color(QPalette::Base));
+}
+
+void frmChoixTaux::cbbIntervalle_Click(int index) {
+    if (index >= 0)
+        m_state.RateInterval = qint16(m_cbbIntervalle->itemText(index).toInt());
+}
+
+QLineEdit* frmChoixTaux::paramRate(int i) const {
+    return m_paramForm ? m_paramForm->findChild<QLineEdit*>(indexed("txtTaux", i)) : nullptr;
+}
+
+void frmChoixTaux::Form_Unload() {
+    for (int i = 0; i < MaxHerbicides; ++i) {
+        QString text = m_txtTaux[i]->text();
+        if (QLineEdit* rate = paramRate(i))
+            rate->setText(DataAccess::PointToComma(text));
+    }
+}
+
+// Continuer, the close box and Escape all end here, so the rates always go back.
+void frmChoixTaux::done(int result) {
+    Form_Unload();
+    QDialog::done(result);
+}
+
+QString frmChoixTaux::helpText(QObject* area) const {
+    if (area == m_fraIntervalle)
+        return QStringLiteral("Les taux d'applications entrés seront évalués ± cette valeur");
+    if (area == m_fraTaux)
+        return QStringLiteral("Entrez au clavier le taux que vous désirez");
+    if (area == m_fraListTaux || area == m_mfgHerbicides)
+        return QStringLiteral("'Cliquez' sur la case correspondant au taux que vous désirez");
+    return QString();
+}
+
+// A move that a frame ignores goes on to the window: the area is found from the widget under
+// the pointer, so the window's own handler does not blank the frame's text.
+QWidget* frmChoixTaux::helpArea(QWidget* under) const {
+    for (QWidget* w = under; w && w != this; w = w->parentWidget())
+        if (w == m_fraIntervalle || w == m_fraTaux || w == m_fraListTaux || w == m_mfgHerbicides)
+            return w;
+    return const_cast<frmChoixTaux*>(this);
+}
+
+bool frmChoixTaux::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        QWidget* under = widget->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        m_lblLabel->setText(helpText(helpArea(under ? under : widget)));
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace grelavo

@@ -1,0 +1,346 @@
+#include "FixtureDatabase.h"
+#include "ModalDriver.h"
+#include "RecordingDialogs.h"
+#include "app/AppState.h"
+#include "db/DE.h"
+#include "params/frmParam.h"
+#include "rates/frmChoixTaux.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+#include <memory>
+
+using namespace grelavo;
+
+namespace {
+
+struct Herbicide {
+    qint16 id;
+    const char* name;
+};
+
+} // namespace
+
+class TestRatePicker : public QObject {
+    Q_OBJECT
+
+private:
+    // The parameter form and the picker opened over it for a mixture at a period.
+    struct Picker {
+        DE de;
+        AppState state;
+        RecordingDialogs dialogs;
+        frmParam form{state, de, dialogs};
+        std::unique_ptr<frmChoixTaux> window;
+
+        explicit Picker(const QString& folder) : de(folder) {}
+
+        void open(int period, std::initializer_list<Herbicide> herbicides) {
+            state.SelectedApplicationType = qint16(period);
+            state.HerbicideCount = qint16(herbicides.size());
+            int k = 0;
+            for (const Herbicide& h : herbicides) {
+                state.SelectedHerbicideId[k] = h.id;
+                state.SelectedHerbicideName[k] = QString::fromUtf8(h.name);
+                ++k;
+            }
+            window = std::make_unique<frmChoixTaux>(state, de, &form);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        }
+        QTableWidget* grid() const {
+            return window->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
+        }
+        QComboBox* interval() const {
+            return window->findChild<QComboBox*>(QStringLiteral("cbbIntervalle"));
+        }
+        QLineEdit* pickerRate(int i) const {
+            return window->findChild<QLineEdit*>(QStringLiteral("txtTaux%1").arg(i + 1));
+        }
+        QLineEdit* formRate(int i) const {
+            return form.findChild<QLineEdit*>(QStringLiteral("txtTaux(%1)").arg(i));
+        }
+        QStringList header() const {
+            QStringList out;
+            for (int c = 0; c < grid()->columnCount(); ++c)
+                out << grid()->horizontalHeaderItem(c)->text().trimmed();
+            return out;
+        }
+        QVector<QStringList> rows() const {
+            QVector<QStringList> out;
+            for (int r = 0; r < grid()->rowCount(); ++r) {
+                QStringList row;
+                for (int c = 0; c < grid()->columnCount(); ++c)
+                    row << (grid()->item(r, c) ? grid()->item(r, c)->text() : QString());
+                out << row;
+            }
+            return out;
+        }
+        void click(int row, int column) const {
+            QTableWidgetItem* cell = grid()->item(row, column);
+            QVERIFY(cell);
+            QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {},
+                              grid()->visualItemRect(cell).center());
+        }
+        QColor colour(int row, int column) const {
+            return grid()->item(row, column)->background().color();
+        }
+        QString helpAfterMoveOver(const char* name) const {
+            auto* area = window->findChild<QWidget*>(QLatin1String(name));
+            if (!area)
+                area = window.get();
+            if (area == grid())
+                area = grid()->viewport();
+            const QPoint at(2, area->height() - 2);
+            QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(area, &move);
+            return window->findChild<QLabel*>(QStringLiteral("lblLabel"))->text();
+        }
+    };
+
+    static QVector<QStringList> table(std::initializer_list<QStringList> rows) { return rows; }
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
+    void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
+
+    void windowCarriesItsControlsAndCaptions() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{10, "atrazine"}});
+        QCOMPARE(p.window->windowTitle(), QStringLiteral("Sélection des doses d'herbicides"));
+        QCOMPARE(p.window->findChild<QGroupBox*>("fraIntervalle")->title(), "Intervalle");
+        QCOMPARE(p.window->findChild<QGroupBox*>("fraTaux")->title(), "Taux");
+        QVERIFY(p.window->findChild<QGroupBox*>("fraListTaux"));
+        QCOMPARE(p.window->findChild<QLabel*>("lblPourcentage")->text(), "Pourcentage");
+        QCOMPARE(p.window->findChild<QLabel*>("lblPlusMoins")->text(), "±");
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(p.window->findChild<QLabel*>(QStringLiteral("lblTaux(%1)").arg(i))->text(),
+                     QStringLiteral("Herbicide%1").arg(i + 1));
+        QCOMPARE(p.window->findChild<QLabel*>("lblListeTaux")->text(),
+                 QStringLiteral("Liste des taux d'application (kg i.a./ha) disponibles pour ce "
+                                "mélange de produits"));
+        QCOMPARE(p.window->findChild<QPushButton*>("Command1")->text(), "Continuer");
+        QVERIFY(p.window->findChild<QWidget*>("picLabel"));
+        QStringList items;
+        for (int i = 0; i < p.interval()->count(); ++i)
+            items << p.interval()->itemText(i);
+        QCOMPARE(items, QStringList({"1", "2", "3", "4", "5"}));
+        QCOMPARE(p.interval()->currentText(), "5");
+    }
+
+    void gridListsEachCombinationOnceUnderItsHerbicides() {
+        FixtureDatabase fixture;
+        {
+            Picker p(fixture.folder());
+            p.open(1, {{10, "atrazine"}});
+            QCOMPARE(p.header(), QStringList({"atrazine"}));
+            QCOMPARE(p.grid()->horizontalHeaderItem(0)->textAlignment(), int(Qt::AlignCenter));
+            // Five single-product applications at 0.5, 0.5, 0.5, 1.0 and 1.0: two rows.
+            QCOMPARE(p.rows(), table({{"0,5"}, {"1"}}));
+            Recordset stored;
+            stored.open(p.de.Connection2(),
+                        QStringLiteral("SELECT Taux1 FROM [DétailsApplication]"));
+            QCOMPARE(stored.recordCount(), 5);
+            QVERIFY(!p.de.rsGeneral.isOpen());
+        }
+        {
+            Picker p(fixture.folder());
+            p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
+            QCOMPARE(p.header(), QStringList({"atrazine", "dicamba"}));
+            QCOMPARE(p.rows(), table({{"0,5", "0,3"}}));
+        }
+        {
+            Picker p(fixture.folder());
+            p.open(1, {{10, "atrazine"}, {11, "dicamba"}, {12, "nicosulfuron"}});
+            QCOMPARE(p.header(), QStringList({"atrazine", "dicamba", "nicosulfuron"}));
+            QCOMPARE(p.rows(), table({{"0,5", "0,3", "0,02"}}));
+        }
+    }
+
+    void noApplicationOrNoHerbicideGivesNoRate() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{11, "dicamba"}});
+        QCOMPARE(p.grid()->columnCount(), 1);
+        QCOMPARE(p.grid()->rowCount(), 0);
+        QCOMPARE(p.header(), QStringList({""}));
+        Picker none(fixture.folder());
+        none.open(1, {});
+        QCOMPARE(none.grid()->columnCount(), 0);
+    }
+
+    void clickTakesThatColumnsRateAndContinuerWritesItBack() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.formRate(0)->setText(QStringLiteral("2"));
+        p.formRate(3)->setText(QStringLiteral("7,5"));
+        p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
+        QCOMPARE(p.pickerRate(0)->text(), "2");
+        QCOMPARE(p.pickerRate(3)->text(), "7,5");
+        p.click(0, 0);
+        QCOMPARE(p.pickerRate(0)->text(), "0,5");
+        QCOMPARE(p.pickerRate(1)->text(), "");
+        p.click(0, 1);
+        QCOMPARE(p.pickerRate(1)->text(), "0,3");
+        QCOMPARE(p.pickerRate(0)->text(), "0,5");
+        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QVERIFY(!p.window->isVisible());
+        QCOMPARE(p.formRate(0)->text(), "0,5");
+        QCOMPARE(p.formRate(1)->text(), "0,3");
+        QCOMPARE(p.formRate(2)->text(), "");
+        // The boxes beyond the mixture go back as they came.
+        QCOMPARE(p.formRate(3)->text(), "7,5");
+        QCOMPARE(p.state.EnteredRate[0], "0,5");
+    }
+
+    void englishRatesShowPointsAndGoBackWithCommas() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{10, "atrazine"}});
+        QCOMPARE(p.rows(), table({{"0.5"}, {"1"}}));
+        p.click(0, 0);
+        QCOMPARE(p.pickerRate(0)->text(), "0.5");
+        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QCOMPARE(p.formRate(0)->text(), "0,5");
+    }
+
+    void typedRatesGoBackByTheCloseBoxToo() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
+        p.pickerRate(2)->setFocus();
+        QTest::keyClicks(p.pickerRate(2), QStringLiteral("0.25"));
+        p.click(0, 0);
+        QVERIFY(p.window->close());
+        QVERIFY(!p.window->isVisible());
+        QCOMPARE(p.formRate(0)->text(), "0,5");
+        QCOMPARE(p.formRate(2)->text(), "0,25");
+    }
+
+    void modalPickerWritesBackWhenContinuerCloses() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.state.SelectedApplicationType = 1;
+        p.state.HerbicideCount = 1;
+        p.state.SelectedHerbicideId[0] = 10;
+        p.state.SelectedHerbicideName[0] = QStringLiteral("atrazine");
+        frmChoixTaux picker(p.state, p.de, &p.form);
+        whenModalShows([](QWidget* modal) {
+            auto* grid = modal->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualItemRect(grid->item(1, 0)).center());
+            modal->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        });
+        picker.exec();
+        QCOMPARE(p.formRate(0)->text(), "1");
+    }
+
+    void clickedCellTurnsLightYellowUntilLeft() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{10, "atrazine"}});
+        const QColor yellow(0xFF, 0xFF, 0xC0);
+        const QColor window = p.grid()->palette().color(QPalette::Base);
+        p.click(0, 0);
+        QCOMPARE(p.colour(0, 0), yellow);
+        QVERIFY(p.colour(1, 0) != yellow);
+        p.click(1, 0);
+        QCOMPARE(p.colour(1, 0), yellow);
+        QCOMPARE(p.colour(0, 0), window);
+        QCOMPARE(p.pickerRate(0)->text(), "1");
+    }
+
+    void onlyChoosingAnItemChangesTheTolerance() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.state.RateInterval = 3;
+        p.open(1, {{10, "atrazine"}});
+        QCOMPARE(p.interval()->currentText(), "3");
+        QCOMPARE(p.state.RateInterval, qint16(3));
+
+        // A key leading outside the list is refused; text put in the box chooses nothing.
+        p.interval()->setFocus();
+        p.interval()->lineEdit()->selectAll();
+        QTest::keyClick(p.interval()->lineEdit(), Qt::Key_8);
+        QCOMPARE(p.interval()->currentText(), "3");
+        p.interval()->setEditText(QStringLiteral("9"));
+        QCOMPARE(p.state.RateInterval, qint16(3));
+
+        p.interval()->showPopup();
+        QAbstractItemView* list = p.interval()->view();
+        QTRY_VERIFY(list->isVisible());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(p.interval()->currentText(), "2");
+        QCOMPARE(p.state.RateInterval, qint16(2));
+
+        // Type-ahead that lands on an item chooses it.
+        p.interval()->lineEdit()->selectAll();
+        QTest::keyClick(p.interval()->lineEdit(), Qt::Key_4);
+        QCOMPARE(p.interval()->currentText(), "4");
+        QCOMPARE(p.state.RateInterval, qint16(4));
+    }
+
+    void helpLineNamesTheAreaUnderThePointer() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {{10, "atrazine"}});
+        const QString click =
+            QStringLiteral("'Cliquez' sur la case correspondant au taux que vous désirez");
+        QCOMPARE(p.helpAfterMoveOver("fraIntervalle"),
+                 QStringLiteral("Les taux d'applications entrés seront évalués ± cette valeur"));
+        // A move over a label inside the frame is the frame's.
+        QCOMPARE(p.helpAfterMoveOver("lblPourcentage"),
+                 QStringLiteral("Les taux d'applications entrés seront évalués ± cette valeur"));
+        QCOMPARE(p.helpAfterMoveOver("fraTaux"),
+                 QStringLiteral("Entrez au clavier le taux que vous désirez"));
+        QCOMPARE(p.helpAfterMoveOver("mfgHerbicides"), click);
+        QCOMPARE(p.helpAfterMoveOver("frmChoixTaux"), QString());
+        QCOMPARE(p.helpAfterMoveOver("fraListTaux"), click);
+    }
+
+#ifdef GRELAVO_SHIPPED_DATABASE
+    // On the shipped database the grid holds what a plain distinct query finds, in rate order.
+    void shippedDatabaseListsTheDistinctRatesInOrder() {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE),
+                            folder.filePath(QStringLiteral("Grelavo.mdb"))));
+        Picker p(folder.path());
+        p.open(2, {{1, "atrazine"}, {3, "S-métolachlore"}});
+        QCOMPARE(p.header(), QStringList({"atrazine", "S-métolachlore"}));
+        Recordset expected;
+        expected.open(p.de.Connection2(), QStringLiteral(R"(
+            SELECT DISTINCT a.HerbTauxH AS r1, b.HerbTauxH AS r2
+            FROM tblPériodesApplication p
+            JOIN tblDétailsHerbicides a ON a.DateHerbId = p.DateHerbId AND a.HerbicideId = 1
+            JOIN tblDétailsHerbicides b ON b.DateHerbId = p.DateHerbId AND b.HerbicideId = 3
+            WHERE p.TypeApplicationId = 2
+              AND (SELECT count(*) FROM tblDétailsHerbicides t
+                   WHERE t.DateHerbId = p.DateHerbId) = 2
+            ORDER BY r1, r2)"));
+        QVERIFY(expected.recordCount() > 1);
+        QVector<QStringList> rows;
+        for (expected.moveFirst(); !expected.eof(); expected.moveNext())
+            rows << QStringList{QLocale().toString(expected.field("r1").toDouble()),
+                                QLocale().toString(expected.field("r2").toDouble())};
+        QCOMPARE(p.rows(), rows);
+        p.click(p.grid()->rowCount() - 1, 1);
+        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QCOMPARE(p.formRate(1)->text(), rows.last().at(1));
+    }
+#endif
+};
+
+QTEST_MAIN(TestRatePicker)
+#include "TestRatePicker.moc"
