@@ -9,6 +9,7 @@
 #include "frmAPropos.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
+#include "rates/frmChoixTaux.h"
 #include "report/ReportEngine.h"
 #include "results/frmResults.h"
 
@@ -226,6 +227,10 @@ bool frmMDI::Form_Load() {
         cmdObligatoire_Click();
     });
     m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
+    m_param->setOpenRatePicker([this] {
+        frmChoixTaux picker(m_state, *m_de, m_param, this);
+        picker.exec();
+    });
     m_results = new frmResults(m_state, *m_de, m_dialogs);
     m_results->setHelpLine([this](const QString& text) { m_statusLabels[1]->setText(text); });
     for (QWidget* child : {static_cast<QWidget*>(m_param), static_cast<QWidget*>(m_results)}) {

@@ -2,6 +2,8 @@
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
 #include "app/AppState.h"
+#include "app/PressImage.h"
+#include "app/frmMDI.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
@@ -244,6 +246,48 @@ private slots:
         });
         picker.exec();
         QCOMPARE(p.formRate(0)->text(), "1");
+    }
+
+    // The main window's parameter form opens the picker on the mixture chosen in it.
+    void parameterFormOpensThePickerOnItsMixture() {
+        FixtureDatabase fixture;
+        RecordingDialogs dialogs;
+        frmMDI window(fixture.folder(), dialogs);
+        window.setProgramEnd([] {});
+        whenModalShows([](QWidget* start) {
+            QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
+                              Qt::LeftButton);
+        });
+        QVERIFY(window.Form_Load());
+        frmParam* form = window.param();
+        auto choose = [form](const char* name, const QString& text) {
+            auto* box = form->findChild<QComboBox*>(QLatin1String(name));
+            QVERIFY(box);
+            box->setCurrentIndex(box->findText(text));
+            QCOMPARE(box->currentText(), text);
+        };
+        choose("cbbApp", QStringLiteral("Prélevée"));
+        choose("cbbNombHerb", QStringLiteral("2"));
+        choose("cbbHerbApp(0)", QStringLiteral("atrazine"));
+        choose("cbbHerbApp(1)", QStringLiteral("dicamba"));
+        QStringList shown;
+        whenModalShows([&shown](QWidget* modal) {
+            shown << modal->windowTitle();
+            auto* grid = modal->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
+            for (int c = 0; c < grid->columnCount(); ++c) {
+                shown << grid->horizontalHeaderItem(c)->text().trimmed()
+                      << grid->item(0, c)->text();
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                  grid->visualItemRect(grid->item(0, c)).center());
+            }
+            modal->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        });
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdTaux")), Qt::LeftButton);
+        QCOMPARE(shown, QStringList({"Sélection des doses d'herbicides", "atrazine", "0,5",
+                                     "dicamba", "0,3"}));
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->text(), "0,5");
+        QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(1)"))->text(), "0,3");
+        QCOMPARE(dialogs.messages.size(), 0);
     }
 
     void clickedCellTurnsLightYellowUntilLeft() {
