@@ -7,6 +7,7 @@
 #include "db/DE.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
+#include "results/ReportList.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -280,6 +281,7 @@ private slots:
                 QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                                   grid->visualItemRect(grid->item(0, c)).center());
             }
+            modal->findChild<QComboBox*>(QStringLiteral("cbbIntervalle"))->setCurrentIndex(1);
             modal->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         });
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdTaux")), Qt::LeftButton);
@@ -288,6 +290,10 @@ private slots:
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->text(), "0,5");
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(1)"))->text(), "0,3");
         QCOMPARE(dialogs.messages.size(), 0);
+        // The tolerance chosen there is the report's and its headings'.
+        QCOMPARE(form->readParameters().RateInterval, qint16(2));
+        QCOMPARE(ReportList::resultsColumns(window.state().RateInterval).last().text,
+                 QStringLiteral("100 ± 2"));
     }
 
     void clickedCellTurnsLightYellowUntilLeft() {
