@@ -17,7 +17,6 @@
 #include "results/frmResults.h"
 
 #include <QClipboard>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
 #include <QPrintDialog>
@@ -54,11 +53,6 @@ QString popplerText(const QString& tool, const QStringList& arguments) {
     p.start(program, arguments);
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// Runs of blanks as one blank: pdftotext spaces words as it sees fit.
-QString simplified(const QString& text) {
-    return text.simplified();
 }
 
 } // namespace
@@ -145,58 +139,36 @@ private slots:
             QStringLiteral("x"), {" - ", "12", "70", "3", " - ", QVariant(), "", "", "5", "1"});
         QCOMPARE(item.subItems, (QStringList{"  -  ", "70  (3)", "  -  ", "  ()", "5  (1)"}));
 
-        // Column widths and alignment of the model.
-        QCOMPARE(list->columnWidth(0), 182);
-        QCOMPARE(list->columnWidth(1), 67);
-        QCOMPARE(list->topLevelItem(0)->textAlignment(0), int(Qt::AlignLeft));
-        QCOMPARE(list->topLevelItem(0)->textAlignment(3), int(Qt::AlignHCenter));
+        // The dose headings follow the tolerance.
+        Window three(3);
+        QCOMPARE(headings(three.list()).last(), QStringLiteral("100 ± 3"));
     }
 
-    void doseHeadingsFollowTheTolerance_data() {
-        QTest::addColumn<int>("tolerance");
-        QTest::newRow("3") << 3;
-        QTest::newRow("5") << 5;
-    }
-    void doseHeadingsFollowTheTolerance() {
-        QFETCH(int, tolerance);
-        Window w(static_cast<qint16>(tolerance));
-        const QString t = QString::number(tolerance);
-        QCOMPARE(headings(w.list()).mid(1),
-                 (QStringList{"50 ± " + t, "60 ± " + t, "70 ± " + t, "80 ± " + t, "100 ± " + t}));
-    }
-
-    void parametersInTwoColumns_data() {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("left");
-        QTest::newRow("one line") << 1 << 1;
-        QTest::newRow("four lines") << 4 << 2;
-        QTest::newRow("five lines") << 5 << 3;
-    }
     void parametersInTwoColumns() {
-        QFETCH(int, lines);
-        QFETCH(int, left);
-        QStringList summary;
-        for (int i = 0; i < lines; ++i)
-            summary << QStringLiteral("line %1").arg(i);
-        DrawnPage d(7, summary);
-        const TwipsSurface::Text* heading = d.find(QStringLiteral("Paramètres de recherche"));
-        QVERIFY(heading);
-        QCOMPARE(heading->rect.topLeft(), QPointF(720, 1720));
-        QVERIFY(heading->font.bold());
-        const double lineHeight = heading->rect.height();
-        for (int i = 0; i < lines; ++i) {
-            const bool inLeft = i < left;
-            const int row = inLeft ? i : i - left;
-            const TwipsSurface::Text* t =
-                d.find((inLeft ? QStringLiteral("  -line %1") : QStringLiteral("-line %1")).arg(i));
-            QVERIFY2(t, qPrintable(QString::number(i)));
-            QCOMPARE(t->rect.left(), inLeft ? 720.0 : d.page.PageWidth / 2 * 1.05);
-            QCOMPARE(t->rect.top(), 1720 + lineHeight * (1 + row));
-            QVERIFY(!t->font.bold());
+        for (const auto& [lines, left] : {std::pair{1, 1}, {4, 2}, {5, 3}}) {
+            QStringList summary;
+            for (int i = 0; i < lines; ++i)
+                summary << QStringLiteral("line %1").arg(i);
+            DrawnPage d(7, summary);
+            const TwipsSurface::Text* heading = d.find(QStringLiteral("Paramètres de recherche"));
+            QVERIFY(heading);
+            QCOMPARE(heading->rect.topLeft(), QPointF(720, 1720));
+            QVERIFY(heading->font.bold());
+            const double lineHeight = heading->rect.height();
+            for (int i = 0; i < lines; ++i) {
+                const bool inLeft = i < left;
+                const int row = inLeft ? i : i - left;
+                const TwipsSurface::Text* t = d.find(
+                    (inLeft ? QStringLiteral("  -line %1") : QStringLiteral("-line %1")).arg(i));
+                QVERIFY2(t, qPrintable(QString::number(i)));
+                QCOMPARE(t->rect.left(), inLeft ? 720.0 : d.page.PageWidth / 2 * 1.05);
+                QCOMPARE(t->rect.top(), 1720 + lineHeight * (1 + row));
+            }
+            // The table starts two empty lines under the left column.
+            QCOMPARE(d.page.tablePrinter().TableTop,
+                     std::lround(1720 + lineHeight * (1 + left + 2)));
+            QCOMPARE(d.page.tablePrinter().TableLeft, 1083);
         }
-        // The table starts two empty lines under the left column.
-        QCOMPARE(d.page.tablePrinter().TableTop, std::lround(1720 + lineHeight * (1 + left + 2)));
-        QCOMPARE(d.page.tablePrinter().TableLeft, 1083);
     }
 
     void titleBlockIsCentredAndSaysTheTotal() {
@@ -209,8 +181,6 @@ private slots:
         QVERIFY(title && second && total);
         QCOMPARE(title->rect.top(), 720.0);
         QCOMPARE(second->rect.top(), title->rect.bottom());
-        QCOMPARE(title->font.pixelSize(), 240);
-        QCOMPARE(total->font.pixelSize(), 200);
         for (const TwipsSurface::Text* t : {title, second, total})
             QVERIFY(qAbs(t->rect.left() + (t->rect.width() - 1) / 2 - d.page.PageWidth / 2) < 1);
         // The page ends 1000 twips under the table's last line.
@@ -225,7 +195,6 @@ private slots:
         QCOMPARE(page.height(), qRound(w.window.page().fittedHeight() / 15));
         QVERIFY(page.height() < 15840 / 15);
         QVERIFY(w.window.hasPicture());
-        QVERIFY(w.picture()->hasFocus() || !w.window.isVisible());
 
         w.window.clearPicture();
         QVERIFY(!w.window.hasPicture());
@@ -251,8 +220,6 @@ private slots:
         QCOMPARE(v->pageStep(), H);
         QCOMPARE(v->singleStep(), H / 10);
         QCOMPARE(h->maximum(), page.width() * 15 - W + 500);
-        QCOMPARE(v->geometry().right(), w.window.width() - 1);
-        QCOMPARE(h->geometry().bottom(), w.window.height() - 1);
         QCOMPARE(w.picture()->pos(), QPoint(13, 13));
         v->setValue(3000);
         QCOMPARE(w.picture()->y(), -200);
@@ -265,9 +232,6 @@ private slots:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(w.picture(), &wheel);
         QVERIFY(v->value() > -200);
-        auto* frame = w.window.findChild<QGroupBox*>(QStringLiteral("Frame1"));
-        QCOMPARE(frame->geometry().bottomRight(),
-                 QPoint(w.window.width() - 1, w.window.height() - 1));
 
         // Shorter and narrower: no bars, the page still 200 twips from the top.
         w.window.resize(page.width() + 20, page.height() + 20);
@@ -282,18 +246,14 @@ private slots:
         QCOMPARE(v->maximum(), w.window.pageImage().height() * 15 - w.window.height() * 15 + 500);
     }
 
+    // Closing the print dialog, the recording one or the program's own, prints nothing.
     void cancelledPrintDialogPrintsNothing() {
         Window w;
-        QTemporaryDir dir;
         w.dialogs.printFile.clear();
         w.window.Set_Print();
         QCOMPARE(w.dialogs.printDialogs, 1);
         QVERIFY(w.dialogs.messages.isEmpty());
-        QVERIFY(QDir(dir.path()).isEmpty());
-    }
 
-    // The program's own dialog service: closing the print dialog leaves the page unpainted.
-    void programsPrintDialogCancelledPaintsNothing() {
         QtDialogService service;
         bool painted = false;
         whenModalShows([](QWidget* dialog) {
@@ -314,37 +274,29 @@ private slots:
         QVERIFY(popplerText("pdfinfo", {w.dialogs.printFile})
                     .contains(QRegularExpression("Pages:\\s+1\\n")));
         const QString text =
-            simplified(popplerText("pdftotext", {"-layout", w.dialogs.printFile, "-"}));
+            popplerText("pdftotext", {"-layout", w.dialogs.printFile, "-"}).simplified();
         for (const char* expected :
-             {"Pourcentage de destruction des mauvaises herbes",
-              "selon les fractions de doses entrées", "(7 cas répertoriés au total)",
-              "Paramètres de recherche", "-Type d'application = Prélevée",
-              "-Herbicide 1 = atrazine, Taux = 1 kg/ha", "-Culture = Maïs (tous)",
-              "Fraction de dose pour chaque herbicide (%)",
+             {"(7 cas répertoriés au total)", "-Herbicide 1 = atrazine, Taux = 1 kg/ha",
               "Mauvaises herbes 50 ± 5 60 ± 5 70 ± 5 80 ± 5 100 ± 5",
               "Graminées annuelles 57 (2) - - - 87 (2)", "chénopode blanc 65 (1) - - - 80 (1)",
               "*La valeur entre ( ) indique le nombre de cas trouvés."})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
-    }
 
-    // A page taller than the printable area is made smaller rather than cut: the last row
-    // and the footnote are on the sheet.
-    void tallPageIsPrintedWhole() {
-        Window w;
+        // A page taller than the printable area is made smaller rather than cut: the last
+        // row and the footnote are on the sheet.
         ReportList list;
         list.columns = ReportList::resultsColumns(5);
         for (int i = 1; i <= 80; ++i)
             list.items.push_back({QStringLiteral("rang %1").arg(i), QStringList(5, "  -  ")});
         w.window.page().setContent(1, {}, list);
         QVERIFY(w.window.page().fittedHeight() > 15840);
-        QTemporaryDir dir;
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir.filePath(QStringLiteral("long.pdf")));
         QVERIFY(w.window.page().printOn(printer));
-        const QString text = popplerText("pdftotext", {printer.outputFileName(), "-"});
-        QVERIFY(text.contains(QStringLiteral("rang 80")));
-        QVERIFY(text.contains(QStringLiteral("indique le nombre de cas trouvés")));
+        const QString tall = popplerText("pdftotext", {printer.outputFileName(), "-"});
+        QVERIFY(tall.contains(QStringLiteral("rang 80")));
+        QVERIFY(tall.contains(QStringLiteral("indique le nombre de cas trouvés")));
     }
 
 #ifdef GRELAVO_SHIPPED_DATABASE
@@ -395,8 +347,6 @@ private slots:
         });
         QVERIFY(window.Form_Load());
         frmResults* results = window.results();
-        QCOMPARE(results->objectName(), QStringLiteral("frmResults"));
-        QVERIFY(results->parentWidget()->windowFlags() & Qt::FramelessWindowHint);
 
         ReportEngine engine(window.de(), QLocale::c());
         const ParameterSet p = atrazine(QStringLiteral("1"));
