@@ -55,6 +55,16 @@ QString popplerText(const QString& tool, const QStringList& arguments) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+// Runs the report of 'p' and shows it in 'window'.
+void showReport(AppState& state, DE& de, frmResults& window, const ParameterSet& p) {
+    ReportEngine engine(de, QLocale::c());
+    QVERIFY(engine.SetQuery(p));
+    state.RateInterval = p.RateInterval;
+    state.TotalCases = engine.TotalCases();
+    state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
+    window.Set_Preview();
+}
+
 } // namespace
 
 class TestResultsWindow : public QObject {
@@ -73,14 +83,7 @@ private:
             window.resize(size);
             report(atrazine(QStringLiteral("1"), tolerance));
         }
-        void report(const ParameterSet& p) {
-            ReportEngine engine(de, QLocale::c());
-            QVERIFY(engine.SetQuery(p));
-            state.RateInterval = p.RateInterval;
-            state.TotalCases = engine.TotalCases();
-            state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
-            window.Set_Preview();
-        }
+        void report(const ParameterSet& p) { showReport(state, de, window, p); }
         QTreeWidget* list() { return window.findChild<QTreeWidget*>(QStringLiteral("lstView")); }
         QScrollBar* bar(const char* name) {
             return window.findChild<QScrollBar*>(QLatin1String(name));
@@ -309,11 +312,7 @@ private slots:
         frmResults window(state, de, dialogs);
         ParameterSet p = atrazine(QStringLiteral("1"));
         p.cbbApp.text = QStringLiteral("Présemis incorporé");
-        ReportEngine engine(de, QLocale::c());
-        QVERIFY(engine.SetQuery(p));
-        QVERIFY(!engine.NoDataFound());
-        state.TotalCases = engine.TotalCases();
-        window.Set_Preview();
+        showReport(state, de, window, p);
 
         QImage scratch(1, 1, QImage::Format_RGB32);
         QPainter painter(&scratch);
@@ -345,12 +344,7 @@ private slots:
         QVERIFY(window.Form_Load());
         frmResults* results = window.results();
 
-        ReportEngine engine(window.de(), QLocale::c());
-        const ParameterSet p = atrazine(QStringLiteral("1"));
-        QVERIFY(engine.SetQuery(p));
-        window.state().TotalCases = engine.TotalCases();
-        window.state().ParamSummaryLines = ReportEngine::Set_ParamList(p);
-        results->Set_Preview();
+        showReport(window.state(), window.de(), *results, atrazine(QStringLiteral("1")));
         window.state().ResultsShown = true;
         results->parentWidget()->showMaximized();
 
