@@ -60,34 +60,6 @@ class TestListViewPrinter : public QObject {
     Q_OBJECT
 
 private slots:
-    void lineSettingsKeepWholePixelsAndReachTheLinesDrawn() {
-        ListViewPrinter printer;
-        printer.SetLine(ListViewPrinter::CellLines, 0.4, Qt::red);
-        QCOMPARE(printer.lineWidth(ListViewPrinter::CellLines), 1.0);
-        printer.SetLine(ListViewPrinter::OuterFrame, -3.5, Qt::black);
-        QCOMPARE(printer.lineWidth(ListViewPrinter::OuterFrame), 1.0);
-        printer.SetLine(ListViewPrinter::TableBorder, 2.7, Qt::blue);
-        printer.SetLine(4, 9, Qt::green); // no such kind
-        QCOMPARE(printer.lineWidth(ListViewPrinter::TableBorder), 2.0);
-
-        // The header's rules are cell lines, 1 pixel wide; the border 2 pixels in blue.
-        const ReportList list = listOf(3);
-        printer.ListViewName(&list);
-        Canvas c;
-        printer.SetRows();
-        printer.PrintHead(c.surface);
-        printer.PrintBody(c.surface);
-        int border = 0;
-        for (const TwipsSurface::Line& l : c.surface.lines())
-            if (l.line.dx() == 0 && l.colour == QColor(Qt::blue)) {
-                ++border;
-                QCOMPARE(l.width, 2 * kPixel);
-            }
-        QCOMPARE(border, list.columns.size() + 1);
-        QCOMPARE(c.surface.lines().first().width, kPixel);
-        QCOMPARE(c.surface.lines().first().colour, QColor(Qt::red));
-    }
-
     void pagesTenRowsAtATimeUntilAllPrinted() {
         const ReportList list = listOf(25);
         ListViewPrinter printer;
@@ -174,9 +146,14 @@ private slots:
         QCOMPARE(QPointF(c.surface.currentX, c.surface.currentY), QPointF(right, bottom));
     }
 
-    void borderAndOuterFrameAroundTheMovedTable() {
+    void borderAndOuterFrameAroundTheMovedTableInWholePixels() {
         const ReportList list = listOf(2);
         ListViewPrinter printer; // every line on, the frame 5 pixels out
+        printer.SetLine(ListViewPrinter::CellLines, 0.4, Qt::red);
+        printer.SetLine(ListViewPrinter::OuterFrame, -3.5, Qt::black);
+        printer.SetLine(ListViewPrinter::TableBorder, 2.7, Qt::blue);
+        printer.SetLine(4, 9, Qt::green); // no such kind
+        QCOMPARE(printer.lineWidth(ListViewPrinter::OuterFrame), 1.0);
         printer.ListViewName(&list);
         printer.TableLeft = 600;
         printer.TableTop = 900;
@@ -195,6 +172,12 @@ private slots:
         QCOMPARE(lines[11].line.p1(), QPointF(x0 - gap, y0 - gap));
         QCOMPARE(QPointF(c.surface.currentX, c.surface.currentY),
                  QPointF(right + gap, bottom + gap));
+        // Widths are whole pixels, at least one: cell lines 1 pixel in red, the border 2 in blue.
+        QCOMPARE(lines[0].width, kPixel);
+        QCOMPARE(lines[0].colour, QColor(Qt::red));
+        for (int k = 4; k < 11; ++k)
+            QCOMPARE(std::make_pair(lines[k].width, lines[k].colour),
+                     std::make_pair(2 * kPixel, QColor(Qt::blue)));
         // Without a header the first row starts at the table's top.
         QCOMPARE(find(c.surface, QStringLiteral("row 1"))->rect.top(), y0 + 2 * kPixel);
     }
