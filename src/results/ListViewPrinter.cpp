@@ -20,17 +20,6 @@ bool isBoldRow(long i) {
     return i == 1 || i == 8 || i == 14 || i == 23 || i == 26 || i == 30;
 }
 
-Qt::Alignment alignmentOf(ReportList::Alignment a) {
-    switch (a) {
-    case ReportList::Alignment::Right:
-        return Qt::AlignRight;
-    case ReportList::Alignment::Centre:
-        return Qt::AlignHCenter;
-    default:
-        return Qt::AlignLeft;
-    }
-}
-
 QColor colourOf(quint32 bgr) {
     return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
 }
@@ -128,7 +117,7 @@ void ListViewPrinter::PrintBody(TwipsSurface& s) {
             s.setBold(isBoldRow(i));
             s.drawText(QRectF(QPointF(columnLeft(k) + kInset, top + 2 * kPixel),
                               QPointF(columnLeft(k + 1) - kInset, top + r)),
-                       text, alignmentOf(m_list->columns.at(k).alignment));
+                       text, ReportList::qtAlignment(m_list->columns.at(k).alignment));
             s.setBold(false);
             s.setForeColor(foreColor);
         }

@@ -15,6 +15,11 @@ class DE;
 struct ReportList {
     // The list view's alignment codes.
     enum class Alignment { Left = 0, Right = 1, Centre = 2 };
+    static Qt::Alignment qtAlignment(Alignment a) {
+        return a == Alignment::Right    ? Qt::AlignRight
+               : a == Alignment::Centre ? Qt::AlignHCenter
+                                        : Qt::AlignLeft;
+    }
 
     struct Column {
         QString text;

@@ -24,17 +24,6 @@ namespace {
 
 constexpr int kRestPosition = -200; // the page rests 200 twips from the window's edges
 
-Qt::Alignment headerAlignment(ReportList::Alignment a) {
-    switch (a) {
-    case ReportList::Alignment::Right:
-        return Qt::AlignRight;
-    case ReportList::Alignment::Centre:
-        return Qt::AlignHCenter;
-    default:
-        return Qt::AlignLeft;
-    }
-}
-
 } // namespace
 
 frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
@@ -95,13 +84,13 @@ void frmResults::fillListView() {
     for (int k = 0; k < list.columns.size(); ++k) {
         const ReportList::Column& column = list.columns.at(k);
         m_lstView->setColumnWidth(k, Twips::toPixels(column.width));
-        m_lstView->headerItem()->setTextAlignment(k, headerAlignment(column.alignment));
+        m_lstView->headerItem()->setTextAlignment(k, ReportList::qtAlignment(column.alignment));
     }
     QList<QTreeWidgetItem*> items;
     for (const ReportList::Item& item : list.items) {
         auto* row = new QTreeWidgetItem(QStringList{item.text} + item.subItems);
         for (int k = 0; k < list.columns.size(); ++k)
-            row->setTextAlignment(k, headerAlignment(list.columns.at(k).alignment));
+            row->setTextAlignment(k, ReportList::qtAlignment(list.columns.at(k).alignment));
         items << row;
     }
     m_lstView->addTopLevelItems(items);
