@@ -1,6 +1,4 @@
-#include "FixtureDatabase.h"
-#include "ModalDriver.h"
-#include "RecordingDialogs.h"
+#include "StartedProgram.h"
 #include "app/HoverHelp.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
@@ -19,24 +17,14 @@ class TestHoverHelp : public QObject {
     Q_OBJECT
 
 private:
-    struct Started {
-        FixtureDatabase fixture;
-        RecordingDialogs dialogs;
-        frmMDI window{fixture.folder(), dialogs};
-        Started() {
-            window.setProgramEnd([] {});
-            whenModalShows([](QWidget* start) {
-                QTest::mouseClick(start->findChild<PressImage*>("imaContinuer"), Qt::LeftButton);
-            });
-            QVERIFY(window.Form_Load());
-        }
-        QString line() const { return window.findChild<QLabel*>("StatusLabel(1)")->text(); }
+    struct Started : StartedProgram {
+        QString line() const { return window->findChild<QLabel*>("StatusLabel(1)")->text(); }
         // One tick of the timer with the pointer over the middle of a control of the form.
         void pointAt(const char* name) {
-            QWidget* w = window.param()->findChild<QWidget*>(QLatin1String(name));
+            QWidget* w = window->param()->findChild<QWidget*>(QLatin1String(name));
             QVERIFY2(w, name);
-            window.findChild<HoverHelp*>()->tick(window.CurrentPage(),
-                                                 w->mapToGlobal(w->rect().center()));
+            window->findChild<HoverHelp*>()->tick(window->CurrentPage(),
+                                                  w->mapToGlobal(w->rect().center()));
         }
         void moveOver(QWidget* w) {
             QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), w->mapToGlobal(QPointF(2, 2)),
@@ -59,8 +47,8 @@ private slots:
 
     void theTimerDescribesTheComboBoxUnderThePointer() {
         Started s;
-        QVERIFY(s.window.Timer1()->isActive());
-        QCOMPARE(s.window.Timer1()->interval(), 10);
+        QVERIFY(s.window->Timer1()->isActive());
+        QCOMPARE(s.window->Timer1()->interval(), 10);
         s.pointAt("cbbCult");
         const QStringList lines = s.line().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);
@@ -69,8 +57,8 @@ private slots:
         QVERIFY(
             s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez l'herbicide")));
 
-        s.window.cmdOptionnel_Click();
-        s.window.ListBar_ButtonClick(4);
+        s.window->cmdOptionnel_Click();
+        s.window->ListBar_ButtonClick(4);
         s.pointAt("cbbSiteMatOrgDe");
         const QString organicMatter = s.line();
         s.pointAt("cbbSiteProv");
@@ -78,22 +66,22 @@ private slots:
         QCOMPARE(s.line(), organicMatter);
         QVERIFY(organicMatter.endsWith(QStringLiteral("le pourcentage de matière organique")));
 
-        s.window.ListBar_ButtonClick(5);
+        s.window->ListBar_ButtonClick(5);
         s.pointAt("cbbMauvHerb(3)");
-        QCOMPARE(s.window.state().HoverWeedIndex, qint16(3));
+        QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
         s.pointAt("fraMauvHerb"); // not a box: the index stays
-        QCOMPARE(s.window.state().HoverWeedIndex, qint16(3));
+        QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
     }
 
     void mouseMovesWriteTheirTexts() {
         Started s;
-        s.moveOver(s.window.findChild<QPushButton*>("cmdRapport"));
+        s.moveOver(s.window->findChild<QPushButton*>("cmdRapport"));
         QCOMPARE(s.line(), QStringLiteral("Appuyez ici pour produire les rapports"));
-        s.moveOver(s.window.param()->findChild<QWidget*>("txtTaux(0)"));
+        s.moveOver(s.window->param()->findChild<QWidget*>("txtTaux(0)"));
         QVERIFY(s.line().startsWith(QStringLiteral("Entrez ici le taux d'aplication")));
-        s.moveOver(s.window.param());
+        s.moveOver(s.window->param());
         QCOMPARE(s.line(), HoverHelp::generalPrompt());
-        s.moveOver(s.window.results());
+        s.moveOver(s.window->results());
         QVERIFY(s.line().isEmpty());
     }
 };

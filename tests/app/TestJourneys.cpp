@@ -1,9 +1,7 @@
 // Whole journeys through the program on the shipped database, driven by key presses and clicks,
 // each report checked against the reference evaluator.
 
-#include "ModalDriver.h"
-#include "RecordingDialogs.h"
-#include "app/PressImage.h"
+#include "StartedProgram.h"
 #include "app/frmMDI.h"
 #include "db/Connection.h"
 #include "db/DE.h"
@@ -27,9 +25,8 @@ private:
     // A copy of the shipped database, the evaluator read from it, then the program on it.
     struct Session {
         QTemporaryDir folder;
-        RecordingDialogs dialogs;
         std::unique_ptr<ReferenceEvaluator> evaluator;
-        std::unique_ptr<frmMDI> window;
+        std::unique_ptr<StartedProgram> program;
 
         Session() {
             const QString path = folder.filePath(DatabaseFile::fileName());
@@ -39,44 +36,24 @@ private:
                 Connection db(path, DatabaseFile::password());
                 evaluator = std::make_unique<ReferenceEvaluator>(db);
             }
-            window = std::make_unique<frmMDI>(folder.path(), dialogs);
-            window->setProgramEnd([] {});
-            whenModalShows([](QWidget* start) {
-                QTest::mouseClick(start->findChild<PressImage*>("imaContinuer"), Qt::LeftButton);
-            });
-            QVERIFY(window->Form_Load());
+            program = std::make_unique<StartedProgram>(folder.path());
         }
         template <typename T = QComboBox> T* get(const QString& name) const {
-            return window->findChild<T*>(name);
+            return program->get<T>(name);
         }
-        // Key presses, accented letters included (QTest types ASCII only).
         void typeInto(const QString& name, const QString& keys) const {
-            QWidget* target = get<QLineEdit>(name);
-            if (!target)
-                target = get(name)->lineEdit();
-            QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier); // replace what is there
-            for (const QChar c : keys) {
-                if (c.unicode() < 128) {
-                    QTest::keyClick(target, c.toLatin1());
-                    continue;
-                }
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-                QApplication::sendEvent(target, &press);
-                QApplication::sendEvent(target, &release);
-            }
+            program->typeInto(name, keys);
         }
-        void report() const {
-            QTest::mouseClick(get<QPushButton>(QStringLiteral("cmdRapport")), Qt::LeftButton);
-        }
+        void report() const { program->click(QStringLiteral("cmdRapport")); }
+        frmMDI* window() const { return program->window.get(); }
         // The engine's table must be the evaluator's for what the form holds.
         void checkAgainstEvaluator() const {
             const std::optional<ReferenceReport> expected =
-                evaluator->evaluate(window->param()->readParameters());
+                evaluator->evaluate(window()->param()->readParameters());
             QVERIFY(expected);
-            QCOMPARE(window->state().TotalCases, expected->TotalCases);
+            QCOMPARE(window()->state().TotalCases, expected->TotalCases);
             const QVector<ResultsRow> actual =
-                ReferenceEvaluator::readResults(window->de().Connection2());
+                ReferenceEvaluator::readResults(window()->de().Connection2());
             QCOMPARE(actual.size(), expected->rows.size());
             for (int i = 0; i < actual.size(); ++i)
                 QVERIFY2(actual[i] == expected->rows[i], qPrintable(QString::number(i + 1)));
@@ -98,14 +75,15 @@ private slots:
         s.typeInto(QStringLiteral("cbbCult"), QStringLiteral("maïs ("));
         QCOMPARE(s.get(QStringLiteral("cbbCult"))->currentText(), QStringLiteral("Maïs (tous)"));
         QTest::mouseClick(s.get<QPushButton>(QStringLiteral("cmdOptionnel")), Qt::LeftButton);
-        s.window->ListBar_ButtonClick(4); // the site page
+        s.window()->ListBar_ButtonClick(4); // the site page
         s.typeInto(QStringLiteral("cbbSiteProv"), QStringLiteral("qu"));
         QCOMPARE(s.get(QStringLiteral("cbbSiteProv"))->currentText(), QStringLiteral("Québec"));
         s.report();
-        QVERIFY(s.dialogs.messages.isEmpty());
-        QVERIFY(s.window->state().ResultsShown);
-        QVERIFY(s.window->results()->hasPicture());
-        QVERIFY(s.window->state().ParamSummaryLines.contains(QStringLiteral("Province = Québec")));
+        QVERIFY(s.program->dialogs.messages.isEmpty());
+        QVERIFY(s.window()->state().ResultsShown);
+        QVERIFY(s.window()->results()->hasPicture());
+        QVERIFY(
+            s.window()->state().ParamSummaryLines.contains(QStringLiteral("Province = Québec")));
         s.checkAgainstEvaluator();
     }
 
@@ -124,9 +102,9 @@ private slots:
         s.typeInto(QStringLiteral("cbbCult"), QStringLiteral("maïs s"));
         QCOMPARE(s.get(QStringLiteral("cbbCult"))->currentText(), QStringLiteral("Maïs sucré"));
         s.report();
-        QVERIFY(s.dialogs.messages.isEmpty());
-        QVERIFY(s.window->state().ResultsShown);
-        QCOMPARE(s.window->state().ParamSummaryLines.at(2),
+        QVERIFY(s.program->dialogs.messages.isEmpty());
+        QVERIFY(s.window()->state().ResultsShown);
+        QCOMPARE(s.window()->state().ParamSummaryLines.at(2),
                  QStringLiteral("Herbicide 2 = S-métolachlore, Taux = 1,6 kg/ha"));
         s.checkAgainstEvaluator();
     }

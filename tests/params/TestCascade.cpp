@@ -1,8 +1,4 @@
-#include "FixtureDatabase.h"
-#include "RecordingDialogs.h"
-#include "app/AppState.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
+#include "ParamForm.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,12 +14,7 @@ class TestCascade : public QObject {
     Q_OBJECT
 
 private:
-    struct Form {
-        FixtureDatabase fixture;
-        AppState state;
-        DE de{fixture.folder()};
-        RecordingDialogs dialogs;
-        frmParam form{state, de, dialogs};
+    struct Form : ParamForm {
         int mandatoryPageShown = 0;
         int ratePickerOpened = 0;
 
@@ -31,26 +22,12 @@ private:
             form.setShowMandatoryPage([this] { ++mandatoryPageShown; });
             form.setOpenRatePicker([this] { ++ratePickerOpened; });
             form.sstParam(0)->setVisible(true);
-            form.show();
-            QApplication::setActiveWindow(&form);
             form.Fill_cbbApp();
         }
-        QComboBox* box(const QString& name) const { return form.findChild<QComboBox*>(name); }
+        QComboBox* box(const QString& name) const { return get(name); }
         QComboBox* herb(int i) const { return box(QStringLiteral("cbbHerbApp(%1)").arg(i)); }
         QLineEdit* rate(int i) const {
-            return form.findChild<QLineEdit*>(QStringLiteral("txtTaux(%1)").arg(i));
-        }
-        void choose(const QString& name, const QString& text) const {
-            QComboBox* b = box(name);
-            const int index = b->findText(text);
-            QVERIFY2(index >= 0, qPrintable(name + ": " + text));
-            b->setCurrentIndex(index);
-        }
-        QStringList items(QComboBox* b) const {
-            QStringList out;
-            for (int i = 0; i < b->count(); ++i)
-                out << b->itemText(i);
-            return out;
+            return get<QLineEdit>(QStringLiteral("txtTaux(%1)").arg(i));
         }
         QVector<bool> rowsEnabled() const {
             QVector<bool> out;

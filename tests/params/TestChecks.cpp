@@ -1,9 +1,5 @@
-#include "FixtureDatabase.h"
 #include "FixtureReports.h"
-#include "RecordingDialogs.h"
-#include "app/AppState.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
+#include "ParamForm.h"
 #include "report/ReportEngine.h"
 
 #include <QComboBox>
@@ -19,13 +15,7 @@ class TestChecks : public QObject {
 
 private:
     // A form on the fixture, its pages shown and hidden as the main window would.
-    struct Form {
-        FixtureDatabase fixture;
-        AppState state;
-        DE de{fixture.folder()};
-        RecordingDialogs dialogs;
-        frmParam form{state, de, dialogs};
-
+    struct Form : ParamForm {
         Form() {
             form.setHideAllPages([this] {
                 for (int i = 0; i < frmParam::Pages; ++i)
@@ -33,25 +23,10 @@ private:
             });
             form.setShowMandatoryPage([this] { form.sstParam(0)->setVisible(true); });
             form.setShowOptionalPages([this] { form.sstParam(1)->setVisible(true); });
-            form.show();
-            QApplication::setActiveWindow(&form);
             form.Fill_cbbApp();
             form.Fill_Culture();
             form.Fill_Site();
             form.Fill_MauvHerb();
-        }
-        template <typename T = QComboBox> T* get(const QString& name) const {
-            return form.findChild<T*>(name);
-        }
-        void choose(const QString& name, const QString& text) const {
-            get(name)->setCurrentIndex(get(name)->findText(text));
-        }
-        void type(const QString& name, const QString& text) const {
-            if (auto* edit = get<QLineEdit>(name)) {
-                edit->setText(text);
-            } else {
-                get(name)->setEditText(text);
-            }
         }
         // Atrazine alone at Prélevée on all corn, with the rate given.
         void mandatory(const QString& rate) const {

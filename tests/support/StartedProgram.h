@@ -1,0 +1,61 @@
+#pragma once
+
+#include "FixtureDatabase.h"
+#include "ModalDriver.h"
+#include "RecordingDialogs.h"
+#include "app/PressImage.h"
+#include "app/frmMDI.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+// Grelavo's main window loaded on a program folder (the fixture database unless another folder
+// is given), past its start window, with the lookups and key presses its tests share.
+struct StartedProgram {
+    std::unique_ptr<FixtureDatabase> fixture;
+    RecordingDialogs dialogs;
+    std::unique_ptr<grelavo::frmMDI> window;
+    int ends = 0; // how many times the program would have ended
+
+    explicit StartedProgram(const QString& folder = QString()) {
+        if (folder.isEmpty())
+            fixture = std::make_unique<FixtureDatabase>();
+        window = std::make_unique<grelavo::frmMDI>(folder.isEmpty() ? fixture->folder() : folder,
+                                                   dialogs);
+        window->setProgramEnd([this] { ++ends; });
+        whenModalShows([](QWidget* start) {
+            QCOMPARE(start->objectName(), QStringLiteral("frmStart"));
+            QTest::mouseClick(start->findChild<grelavo::PressImage*>("imaContinuer"),
+                              Qt::LeftButton);
+        });
+        QVERIFY(window->Form_Load());
+    }
+    template <typename T = QComboBox> T* get(const QString& name) const {
+        return window->findChild<T*>(name);
+    }
+    void click(const QString& button) const {
+        QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
+    }
+    // Key presses into a box, replacing what it holds; accented letters too (QTest types ASCII
+    // only).
+    void typeInto(const QString& name, const QString& keys) const {
+        QWidget* target = get<QLineEdit>(name);
+        if (!target)
+            target = get(name)->lineEdit();
+        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : keys) {
+            if (c.unicode() < 128) {
+                QTest::keyClick(target, c.toLatin1());
+                continue;
+            }
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(target, &press);
+            QApplication::sendEvent(target, &release);
+        }
+    }
+};
