@@ -93,9 +93,9 @@ HoverHelp::HoverHelp(AppState& state, QWidget* mainWindow, QWidget* paramForm,
         watch(button, QString()); // the strip: by the pointer's height
     watch(paramForm, generalPrompt());
     for (const char* name :
-         {"sstParam(0)", "sstParam(1)", "sstParam(2)", "sstParam(3)", "ImaStadCrois", "fraApp",
-          "fraHerbApp", "fraCulture", "FraAnte", "fraCultApp", "FraCultTauxSemis", "FraSemis",
-          "fraSite", "fraMauvHerb"})
+         {"sstParam(0)", "sstParam(1)", "sstParam(2)", "sstParam(3)", "imageFormBack",
+          "ImaStadCrois", "fraApp", "fraHerbApp", "fraCulture", "FraAnte", "fraCultApp",
+          "FraCultTauxSemis", "FraSemis", "fraSite", "fraMauvHerb"})
         watch(in(paramForm, name), generalPrompt());
     watch(in(paramForm, "Frame3"),
           QStringLiteral("Veuillez choisir entre le nombre de feuilles ou la hauteur du maïs à "

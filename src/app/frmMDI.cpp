@@ -549,8 +549,10 @@ void frmMDI::unloadWindows() {
     m_timer->stop();
     hide();
     if (m_param)
-        m_param->hide();
-    m_de->close();
+        m_param->Form_Unload();
+    if (m_results)
+        m_results->hide();
+    m_de->close(); // when the form was never made
 }
 
 } // namespace grelavo

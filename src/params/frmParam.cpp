@@ -4,6 +4,7 @@
 #include "ComboFill.h"
 #include "app/AppState.h"
 #include "app/DialogService.h"
+#include "app/Twips.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "report/ListStatements.h"
@@ -25,13 +26,22 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace grelavo {
 
 namespace {
+
+// Design sizes in twips: the smallest size of a page (a page whose controls need more grows), and
+// the introduction's panel.
+constexpr int kPageWidth = 10800;
+constexpr int kPageHeight = 6900;
+constexpr int kIntroWidth = 9000;
+constexpr int kIntroHeight = 2700;
 
 const QString kAllCorn = QStringLiteral("Maïs (tous)");
 const QString kIntroduction = QStringLiteral(
@@ -89,19 +99,58 @@ QPixmap growthStagesPicture(const QSize& size, int plants) {
     return picture;
 }
 
+// A soft field backdrop: a light sky fading into pale rows of young corn.
+QPixmap formBackPicture() {
+    QPixmap picture(QSize(640, 400));
+    QPainter p(&picture);
+    QLinearGradient sky(0, 0, 0, picture.height());
+    sky.setColorAt(0, QColor(0xf7, 0xf6, 0xee));
+    sky.setColorAt(1, QColor(0xe9, 0xec, 0xd8));
+    p.fillRect(picture.rect(), sky);
+    p.setPen(QPen(QColor(0xdd, 0xe3, 0xc6), 2));
+    for (int y = picture.height() / 2; y < picture.height(); y += 24)
+        p.drawLine(0, y, picture.width(), y);
+    return picture;
+}
+
+// The introduction's panel: a rounded card with young corn at its left edge.
+QPixmap introPanelPicture(const QSize& size) {
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0xb8, 0xc2, 0x9a), 1));
+    p.setBrush(QColor(0xfb, 0xfa, 0xf3));
+    p.drawRoundedRect(QRectF(picture.rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    p.drawPixmap(8, size.height() - 72, growthStagesPicture(QSize(96, 64), 3));
+    return picture;
+}
+
 } // namespace
+
+// Places obj in the middle of frm's inner area. A window smaller than obj keeps obj's top left
+// corner inside it, so the page's tabs and first controls can still be reached.
+void CenterInForm(QWidget* obj, const QWidget* frm) {
+    obj->move(std::max(0, (frm->width() - obj->width()) / 2),
+              std::max(0, (frm->height() - obj->height()) / 2));
+}
 
 frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
     : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmParam"));
-    auto* layout = new QVBoxLayout(this);
+    m_imageFormBack = new QLabel(this);
+    m_imageFormBack->setObjectName(QStringLiteral("imageFormBack"));
+    m_imageFormBack->setPixmap(formBackPicture());
+    m_imageFormBack->setScaledContents(true);
+    buildIntroduction();
     const QStringList tabs[Pages] = {
         {QStringLiteral("Application des herbicides")},
         {QStringLiteral("Détails sur la culture"), QStringLiteral("Culture à l'application")},
         {QStringLiteral("Informations sur le site")},
         {QStringLiteral("Mauvaises herbes")}};
+    QSize pageSize = Twips::toPixels(QRect(0, 0, kPageWidth, kPageHeight)).size();
     for (int i = 0; i < Pages; ++i) {
-        auto* page = new QTabWidget;
+        auto* page = new QTabWidget(this);
         page->setObjectName(indexed("sstParam", i));
         for (int t = 0; t < tabs[i].size(); ++t) {
             QWidget* content = i == 0   ? buildMandatoryPage()
@@ -111,30 +160,66 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
             page->addTab(content, tabs[i][t]);
         }
         page->setVisible(false);
-        layout->addWidget(page);
+        pageSize = pageSize.expandedTo(page->sizeHint());
         m_pages[i] = page;
     }
-    auto* introRow = new QHBoxLayout;
-    auto* introImage = new QLabel;
-    introImage->setObjectName(QStringLiteral("imaTextIntro"));
-    introImage->setPixmap(growthStagesPicture(QSize(96, 64), 3));
-    auto* intro = new QLabel(kIntroduction);
-    intro->setObjectName(QStringLiteral("Label2"));
-    intro->setWordWrap(true);
-    intro->setAlignment(Qt::AlignCenter);
-    introRow->addWidget(introImage);
-    introRow->addWidget(intro, 1);
-    layout->addLayout(introRow);
-    layout->addStretch();
-    setAutoFillBackground(true);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(0xf3, 0xf1, 0xe6)); // imageFormBack's tone
-    setPalette(background);
+    // One size for every page, so the tabs stay in place from one page to the next.
+    for (QTabWidget* page : m_pages)
+        page->setFixedSize(pageSize);
     m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
     m_fraHerbApp->setVisible(false);
     connectCascade();
     connectOptions();
+    Form_Load();
+}
+
+void frmParam::buildIntroduction() {
+    m_imaTextIntro = new QLabel(this);
+    m_imaTextIntro->setObjectName(QStringLiteral("imaTextIntro"));
+    const QRect panel = Twips::toPixels(QRect(0, 0, kIntroWidth, kIntroHeight));
+    m_imaTextIntro->setPixmap(introPanelPicture(panel.size()));
+    m_imaTextIntro->setFixedSize(panel.size());
+    m_label2 = new QLabel(this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setWordWrap(true);
+    m_label2->setAlignment(Qt::AlignCenter);
+    // Clear of the corn at the panel's left edge, centred like the panel.
+    m_label2->setFixedSize(panel.width() - 2 * 120, panel.height() - 16);
+}
+
+void frmParam::Form_Load() {
     ResetHerbicideSection();
+    m_label2->setText(kIntroduction);
+}
+
+void frmParam::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmParam::Form_Resize() {
+    m_imaTextIntro->hide();
+    m_label2->hide();
+    m_imageFormBack->setGeometry(0, 0, width(), height());
+    m_imageFormBack->show();
+    for (QTabWidget* page : m_pages)
+        CenterInForm(page, this);
+    CenterInForm(m_imaTextIntro, this);
+    CenterInForm(m_label2, this);
+    // The backdrop stays behind, the pages in front of the introduction.
+    m_imageFormBack->lower();
+    for (QTabWidget* page : m_pages)
+        page->raise();
+    m_imaTextIntro->show();
+    m_label2->show();
+}
+
+void frmParam::Form_Unload() {
+    hide();
+    if (m_de.isConnected())
+        m_de.close();
+    if (!m_state.NeedFill_MauvHerb && m_weedDropDown)
+        m_weedDropDown->SetDropDownHook(false, weedBoxes());
 }
 
 void frmParam::connectOptions() {
@@ -487,9 +572,13 @@ QWidget* frmParam::buildMandatoryPage() {
         m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
         m_headings[h]->setObjectName(QLatin1String(headings[h]));
     }
-    herbLayout->addWidget(m_headings[5], 0, 0);
     m_cbbNombHerb = combo(QStringLiteral("cbbNombHerb"));
-    herbLayout->addWidget(m_cbbNombHerb, 0, 1);
+    m_cbbNombHerb->setFixedWidth(Twips::toPixels(1200));
+    auto* count = new QHBoxLayout;
+    count->addWidget(m_headings[5]);
+    count->addWidget(m_cbbNombHerb);
+    count->addStretch();
+    herbLayout->addLayout(count, 0, 0, 1, 4);
     herbLayout->addWidget(m_headings[0], 1, 1);
     herbLayout->addWidget(m_headings[2], 1, 3);
     herbLayout->addWidget(m_headings[1], 1, 4);
@@ -513,6 +602,11 @@ QWidget* frmParam::buildMandatoryPage() {
         m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
         for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
             star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+        // Herbicide names are long; the concentration is never typed and a rate is short.
+        m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(3300));
+        m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1500));
+        m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1350));
+        m_txtTaux[i]->setFixedWidth(Twips::toPixels(1350));
         herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
         herbLayout->addWidget(m_lblStarHerb[i], row, 2);
         herbLayout->addWidget(m_cbbFormApp[i], row, 3);
@@ -733,22 +827,26 @@ void frmParam::Fill_Site() {
     m_state.NeedFill_Site = false;
 }
 
+std::array<QComboBox*, WeedDropDown::Boxes> frmParam::weedBoxes() const {
+    std::array<QComboBox*, WeedDropDown::Boxes> boxes{};
+    for (int i = 0; i < WeedDropDown::Boxes; ++i)
+        boxes[i] = findChild<QComboBox*>(indexed("cbbMauvHerb", i));
+    return boxes;
+}
+
 void frmParam::Fill_MauvHerb() {
     DataAccess data(m_de);
-    std::array<QComboBox*, WeedDropDown::Boxes> weedBoxes{};
-    for (int i = 0; i < 5; ++i) {
-        auto* box = findChild<QComboBox*>(indexed("cbbMauvHerb", i));
+    for (QComboBox* box : weedBoxes()) {
         fillCombo(box, data.FillList(
                            QStringLiteral("SELECT ListedesMauvaisesHerbes.MHId AS tblId, "
                                           "ListedesMauvaisesHerbes.[Nom-Francais] AS tblField FROM "
                                           "ListedesMauvaisesHerbes;")));
         box->setCurrentIndex(-1);
-        weedBoxes[i] = box;
     }
     // The boxes open the weed list instead of their own list; the list window is made now.
     if (!m_weedDropDown)
         m_weedDropDown = new WeedDropDown(m_state, m_de, this);
-    m_weedDropDown->SetDropDownHook(true, weedBoxes);
+    m_weedDropDown->SetDropDownHook(true, weedBoxes());
     m_state.NeedFill_MauvHerb = false;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QComboBox;
+class QResizeEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -21,6 +22,9 @@ class DE;
 class DialogService;
 class WeedDropDown;
 
+// Centres obj in frm (never past its top left corner).
+void CenterInForm(QWidget* obj, const QWidget* frm);
+
 // The parameter form: four pages, one tab control each, holding the parameter set.
 class frmParam : public QWidget {
     Q_OBJECT
@@ -31,6 +35,14 @@ public:
     static constexpr int Rows = 4;
 
     frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent = nullptr);
+
+    // The herbicide section emptied and disabled, the introduction written.
+    void Form_Load();
+    // The backdrop fills the form; every page and the introduction are centred in it.
+    void Form_Resize();
+    // Hides the form, closes the database connection and gives the weed boxes their own list
+    // back.
+    void Form_Unload();
 
     QTabWidget* sstParam(int i) const { return m_pages.at(i); }
 
@@ -58,6 +70,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The herbicide section and its rows.
@@ -95,6 +108,8 @@ private:
     // Leaves or height: only the chosen pair of crop-stage boxes can be used.
     void SwitchCropStage();
 
+    void buildIntroduction();
+    std::array<QComboBox*, 5> weedBoxes() const;
     QWidget* buildMandatoryPage();
     QWidget* buildCropPage(int tab);
     QWidget* buildSitePage();
@@ -110,6 +125,9 @@ private:
     std::function<void()> m_showOptionalPages;
     std::function<void()> m_hideAllPages;
 
+    QLabel* m_imageFormBack = nullptr;
+    QLabel* m_imaTextIntro = nullptr;
+    QLabel* m_label2 = nullptr;
     QComboBox* m_cbbApp = nullptr;
     QComboBox* m_cbbCult = nullptr;
     QComboBox* m_cbbCultVar = nullptr;

@@ -1,6 +1,4 @@
-#include "FixtureDatabase.h"
-#include "ModalDriver.h"
-#include "RecordingDialogs.h"
+#include "StartedProgram.h"
 #include "app/BarLayout.h"
 #include "app/PressImage.h"
 #include "app/frmAPropos.h"
@@ -24,15 +22,6 @@ using namespace grelavo;
 
 namespace {
 
-// Clicks the "continue" image of the start window once it is up.
-void continueWhenStartWindowShows() {
-    whenModalShows([](QWidget* start) {
-        QCOMPARE(start->objectName(), QStringLiteral("frmStart"));
-        QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
-                          Qt::LeftButton);
-    });
-}
-
 QString statusText(const frmMDI& w, int i) {
     return w.findChild<QLabel*>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
 }
@@ -43,17 +32,8 @@ class TestShell : public QObject {
     Q_OBJECT
 
 private:
-    struct Started {
-        FixtureDatabase fixture;
-        RecordingDialogs dialogs;
-        frmMDI window{fixture.folder(), dialogs};
-        int ends = 0;
-        Started() {
-            window.setProgramEnd([this] { ++ends; });
-            continueWhenStartWindowShows();
-            QVERIFY(window.Form_Load());
-        }
-        QTabWidget* page(int i) { return window.param()->sstParam(i); }
+    struct Started : StartedProgram {
+        QTabWidget* page(int i) { return window->param()->sstParam(i); }
     };
 
 private slots:
@@ -78,22 +58,45 @@ private slots:
 
     void startWindowLeadsToTheMandatoryPage() {
         Started s;
-        QVERIFY(s.window.isVisible());
-        const QSize screen = s.window.screen()->size();
-        QCOMPARE(s.window.size(),
+        QVERIFY(s.window->isVisible());
+        const QSize screen = s.window->screen()->size();
+        QCOMPARE(s.window->size(),
                  QSize(qRound(screen.width() * 0.85), qRound(screen.height() * 0.77)));
-        QCOMPARE(s.window.minimumSize(), s.window.maximumSize()); // no sizing
-        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres obligatoires"));
-        QCOMPARE(statusText(s.window, 1), QStringLiteral("Cette page renferme les éléments "
-                                                         "obligatoire à la création d'un rapport"));
+        QCOMPARE(s.window->minimumSize(), s.window->maximumSize()); // no sizing
+        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(statusText(*s.window, 1),
+                 QStringLiteral("Cette page renferme les éléments "
+                                "obligatoire à la création d'un rapport"));
         QVERIFY(s.page(0)->isVisible() && !s.page(1)->isVisible());
-        QVERIFY(s.window.Timer1()->isActive());
-        QVERIFY(!s.window.state().NeedFill_cbbApp);
-        auto* cbbCult = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbCult"));
+        QVERIFY(s.window->Timer1()->isActive());
+        QVERIFY(!s.window->state().NeedFill_cbbApp);
+        auto* cbbCult = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbCult"));
         QCOMPARE(cbbCult->itemText(cbbCult->count() - 1), QStringLiteral("Maïs (tous)"));
-        const QStringList date = statusText(s.window, 2).split(QLatin1Char('\n'));
+        const QStringList date = statusText(*s.window, 2).split(QLatin1Char('\n'));
         QCOMPARE(date.size(), 2);
         QVERIFY(date[0].endsWith(QLatin1Char(',')));
+    }
+
+    void pagesAndTheIntroductionAreCentredOverTheBackdrop() {
+        Started s;
+        frmParam* form = s.window->param();
+        form->resize(s.page(0)->size() * 1.5);
+        QCOMPARE(s.get<QLabel>(QStringLiteral("imageFormBack"))->geometry(), form->rect());
+        auto* intro = s.get<QLabel>(QStringLiteral("Label2"));
+        QVERIFY(intro->text().endsWith(
+            QStringLiteral("réduites d’herbicides.\n\nVeuillez vous référer au fichier d’aide sous "
+                           "la rubrique “À propos des Grelavo”.")));
+        const QPoint centre = form->rect().center();
+        for (QWidget* w : {static_cast<QWidget*>(s.page(0)), static_cast<QWidget*>(intro),
+                           s.get<QWidget>(QStringLiteral("imaTextIntro"))})
+            QVERIFY((w->geometry().center() - centre).manhattanLength() <= 2);
+        QCOMPARE(s.page(3)->geometry(), s.page(0)->geometry()); // one size for every page
+        // The page shown covers the introduction.
+        QVERIFY(s.page(0)->isAncestorOf(form->childAt(centre)));
+        // A form smaller than its page keeps the page's tabs in view.
+        form->resize(s.page(0)->width() / 2, s.page(0)->height() / 2);
+        QCOMPARE(s.page(0)->pos(), QPoint(0, 0));
+        QCOMPARE(s.get<QLabel>(QStringLiteral("imageFormBack"))->size(), form->size());
     }
 
     void closingTheStartWindowContinuesToo() {
@@ -108,128 +111,130 @@ private slots:
 
     void quitAsksOnlyWhileTheDatabaseIsThere() {
         Started s;
-        auto* cbbApp = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
+        auto* cbbApp = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
         cbbApp->setCurrentIndex(1);
         s.dialogs.nextAnswer = DialogService::Answer::No;
-        s.window.close();
+        s.window->close();
         QCOMPARE(s.dialogs.messages.last().text,
                  QStringLiteral("Voulez-vous vraiment quitter l'application?"));
         QCOMPARE(s.dialogs.messages.last().buttons, DialogService::Buttons::YesNo);
-        QVERIFY(s.window.isVisible());
+        QVERIFY(s.window->isVisible());
         QCOMPARE(cbbApp->currentIndex(), 1);
         QCOMPARE(s.ends, 0);
         // With the database deleted, quitting asks nothing.
         const int asked = s.dialogs.messages.size();
-        QVERIFY(QFile::remove(s.fixture.path()));
-        s.window.close();
+        QVERIFY(QFile::remove(s.fixture->path()));
+        s.window->close();
         QCOMPARE(s.dialogs.messages.size(), asked);
         QCOMPARE(s.ends, 1);
+        QVERIFY(!s.window->param()->isVisible());
+        QVERIFY(!s.window->de().isConnected());
     }
 
     void groupCommandsShowTheirPagesAndFillListsOnce() {
         Started s;
         int statements = 0;
-        s.window.de().setStatementNotices([&] { ++statements; }, [] {});
-        s.window.cmdOptionnel_Click();
+        s.window->de().setStatementNotices([&] { ++statements; }, [] {});
+        s.window->cmdOptionnel_Click();
         QVERIFY(s.page(1)->isVisible() && !s.page(0)->isVisible());
-        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres optionnels"));
-        QCOMPARE(s.window.findChild<QPushButton*>("cmdOptionnel")->y(), 30); // H = 450 twips
-        QCOMPARE(s.window.findChild<QPushButton*>("cmdRapport")->geometry().bottom() + 1,
-                 s.window.findChild<QWidget*>("picListBar")->height());
+        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres optionnels"));
+        QCOMPARE(s.window->findChild<QPushButton*>("cmdOptionnel")->y(), 30); // H = 450 twips
+        QCOMPARE(s.window->findChild<QPushButton*>("cmdRapport")->geometry().bottom() + 1,
+                 s.window->findChild<QWidget*>("picListBar")->height());
         const int afterCrop = statements;
         QVERIFY(afterCrop > 0);
-        s.window.ListBar_ButtonClick(4); // Site: read once
+        s.window->ListBar_ButtonClick(4); // Site: read once
         QVERIFY(s.page(2)->isVisible() && !s.page(1)->isVisible());
         const int afterSite = statements;
         QVERIFY(afterSite > afterCrop);
-        s.window.ListBar_ButtonClick(5);
+        s.window->ListBar_ButtonClick(5);
         const int afterWeeds = statements;
         QVERIFY(afterWeeds >= afterSite + 5); // the five weed boxes
-        s.window.ListBar_ButtonClick(4);
-        s.window.ListBar_ButtonClick(5);
-        s.window.ListBar_ButtonClick(3);
+        s.window->ListBar_ButtonClick(4);
+        s.window->ListBar_ButtonClick(5);
+        s.window->ListBar_ButtonClick(3);
         QVERIFY(s.page(1)->isVisible());
-        QCOMPARE(s.window.CurrentPage(), 2);
+        QCOMPARE(s.window->CurrentPage(), 2);
         QCOMPARE(statements, afterWeeds); // every page read once
-        auto* weeds = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbMauvHerb(4)"));
+        auto* weeds = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbMauvHerb(4)"));
         QCOMPARE(weeds->count(), 5);
-        auto* ph = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
+        auto* ph = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
         QCOMPARE(ph->count(), 66);
         QCOMPARE(ph->itemText(65), QStringLiteral("9"));
     }
 
     void reportCommandRunsTheReportOrSaysWhatIsMissing() {
         Started s;
-        s.window.cmdRapport_Click(); // nothing entered
+        s.window->cmdRapport_Click(); // nothing entered
         QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Attention"));
         QVERIFY(s.dialogs.messages.last().text.startsWith(
             QStringLiteral("Pour lancer la requête, certaines informations sont nécessaires")));
-        QVERIFY(!s.window.state().ResultsShown);
-        QCOMPARE(statusText(s.window, 0), QStringLiteral("Paramètres obligatoires"));
+        QVERIFY(!s.window->state().ResultsShown);
+        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres obligatoires"));
 
         auto choose = [&](const char* name, const QString& text) {
-            auto* box = s.window.param()->findChild<QComboBox*>(QLatin1String(name));
+            auto* box = s.window->param()->findChild<QComboBox*>(QLatin1String(name));
             box->setCurrentIndex(box->findText(text));
         };
         choose("cbbApp", QStringLiteral("Prélevée"));
         choose("cbbNombHerb", QStringLiteral("1"));
         choose("cbbHerbApp(0)", QStringLiteral("atrazine"));
-        s.window.param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("7");
+        s.window->param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("7");
         choose("cbbCult", QStringLiteral("Maïs (tous)"));
-        s.window.cmdRapport_Click(); // no experiment at that rate
+        s.window->cmdRapport_Click(); // no experiment at that rate
         QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Aucun résultat"));
         QCOMPARE(s.dialogs.messages.last().icon, DialogService::Icon::Warning);
-        QVERIFY(s.window.param()->sstParam(0)->isVisible());
-        QCOMPARE(s.window.CurrentGroup(), 0);
+        QVERIFY(s.window->param()->sstParam(0)->isVisible());
+        QCOMPARE(s.window->CurrentGroup(), 0);
 
-        s.window.param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("1");
-        s.window.cmdRapport_Click();
-        QVERIFY(s.window.state().ResultsShown);
-        QCOMPARE(s.window.state().TotalCases, 7);
-        QCOMPARE(s.window.state().ParamSummaryLines.first(),
+        s.window->param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("1");
+        s.window->cmdRapport_Click();
+        QVERIFY(s.window->state().ResultsShown);
+        QCOMPARE(s.window->state().TotalCases, 7);
+        QCOMPARE(s.window->state().ParamSummaryLines.first(),
                  QStringLiteral("Type d'application = Prélevée"));
-        QCOMPARE(statusText(s.window, 0), QStringLiteral("Gestion des rapports"));
-        QVERIFY(!s.window.Timer1()->isActive());
-        QCOMPARE(s.window.CurrentGroup(), 2);
-        QVERIFY(s.window.findChild<QToolButton*>("ListBar(8)")->isVisibleTo(&s.window));
-        QVERIFY(!s.window.findChild<QToolButton*>("ListBar(1)")->isVisibleTo(&s.window));
-        QVERIFY(!s.window.param()->isVisibleTo(&s.window));
-        QVERIFY(s.window.results()->hasPicture()); // the page is drawn
+        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Gestion des rapports"));
+        QVERIFY(!s.window->Timer1()->isActive());
+        QCOMPARE(s.window->CurrentGroup(), 2);
+        QVERIFY(s.window->findChild<QToolButton*>("ListBar(8)")->isVisibleTo(s.window.get()));
+        QVERIFY(!s.window->findChild<QToolButton*>("ListBar(1)")->isVisibleTo(s.window.get()));
+        QVERIFY(!s.window->param()->isVisibleTo(s.window.get()));
+        QVERIFY(s.window->results()->hasPicture()); // the page is drawn
         // Back to the parameters: the results window goes away.
-        s.window.cmdObligatoire_Click();
-        QVERIFY(!s.window.state().ResultsShown);
-        QVERIFY(!s.window.results()->hasPicture()); // and its drawing is cleared
-        QVERIFY(s.window.param()->isVisibleTo(&s.window));
+        s.window->cmdObligatoire_Click();
+        QVERIFY(!s.window->state().ResultsShown);
+        QVERIFY(!s.window->results()->hasPicture()); // and its drawing is cleared
+        QVERIFY(s.window->param()->isVisibleTo(s.window.get()));
     }
 
     void clearingCommandsClearTheirOwnPages() {
         Started s;
-        auto* cbbApp = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
+        auto* cbbApp = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
         cbbApp->setCurrentIndex(0);
-        s.window.cmdOptionnel_Click();
-        s.window.ListBar_ButtonClick(4);
-        auto* prov = s.window.param()->findChild<QComboBox*>(QStringLiteral("cbbSiteProv"));
+        s.window->cmdOptionnel_Click();
+        s.window->ListBar_ButtonClick(4);
+        auto* prov = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbSiteProv"));
         prov->setCurrentIndex(1);
-        s.window.ListBar_ButtonClick(6); // optional pages only
+        s.window->ListBar_ButtonClick(6); // optional pages only
         QVERIFY(prov->currentText().isEmpty());
         QCOMPARE(prov->count(), 2);
         QVERIFY(!cbbApp->currentText().isEmpty());
-        s.window.ListBar_ButtonClick(1);
+        s.window->ListBar_ButtonClick(1);
         QVERIFY(cbbApp->currentText().isEmpty());
         QCOMPARE(cbbApp->count(), 2);
     }
 
     void helpOpensItsTopicsOrSaysTheFileIsMissing() {
         Started s;
-        s.window.ListBar_ButtonClick(2);
+        s.window->ListBar_ButtonClick(2);
         QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Fichier d'aide introuvable"));
         QVERIFY(s.dialogs.helpTopics.isEmpty());
-        QFile help(s.fixture.folder() + QStringLiteral("/aide.CHM"));
+        QFile help(s.fixture->folder() + QStringLiteral("/aide.CHM"));
         QVERIFY(help.open(QIODevice::WriteOnly));
         help.close();
         for (int button : {2, 7, 10})
-            s.window.ListBar_ButtonClick(button);
-        s.window.findChild<QAction*>(QStringLiteral("mnuFichAide"))->trigger();
+            s.window->ListBar_ButtonClick(button);
+        s.window->findChild<QAction*>(QStringLiteral("mnuFichAide"))->trigger();
         QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000, 1000}));
         QCOMPARE(QFileInfo(s.dialogs.helpFile).fileName(), QStringLiteral("aide.CHM"));
     }
@@ -245,8 +250,8 @@ private slots:
         QCOMPARE(wide[3], narrow[3]);
         QCOMPARE(narrow[0].left(), (2295 - 2160) / 2);
         Started s;
-        QCOMPARE(s.window.findChild<QProgressBar*>("ProgressBar1")->geometry(),
-                 s.window.findChild<QLabel*>("StatusLabel(1)")->geometry());
+        QCOMPARE(s.window->findChild<QProgressBar*>("ProgressBar1")->geometry(),
+                 s.window->findChild<QLabel*>("StatusLabel(1)")->geometry());
     }
 
     void stripFitsOrScrollsWithinItsLimits() {
