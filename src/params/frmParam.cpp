@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -760,9 +761,13 @@ void frmParam::Fill_cbbApp() {
                              "Français];")));
     m_cbbCult->addItem(kAllCorn, ParameterSet::AllCornItemData);
     m_cbbCult->setCurrentIndex(2); // chooses the crop: its varieties are read
-    for (int i = 1; i <= 4; ++i)
-        m_cbbNombHerb->addItem(QString::number(i), i);
-    m_cbbNombHerb->setCurrentIndex(-1);
+    {
+        // Adding the first item makes it current; that is no choice of the user's.
+        const QSignalBlocker quiet(m_cbbNombHerb);
+        for (int i = 1; i <= 4; ++i)
+            m_cbbNombHerb->addItem(QString::number(i), i);
+        m_cbbNombHerb->setCurrentIndex(-1);
+    }
     m_state.NeedFill_cbbApp = false;
     m_fraHerbApp->setVisible(true);
 }

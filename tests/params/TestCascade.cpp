@@ -44,6 +44,8 @@ private slots:
         auto* count = f.box(QStringLiteral("cbbNombHerb"));
         auto* cmdTaux = f.form.findChild<QPushButton*>(QStringLiteral("cmdTaux"));
         QVERIFY(!section->isEnabled() && !count->isEnabled() && !cmdTaux->isEnabled());
+        const QColor inactive = QApplication::palette().color(QPalette::Window);
+        QCOMPARE(f.herb(0)->palette().color(QPalette::Base), inactive); // filling chose nothing
         QCOMPARE(f.items(f.box(QStringLiteral("cbbApp"))),
                  QStringList({"Postlevée", "Prélevée"})); // sorted
         f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
