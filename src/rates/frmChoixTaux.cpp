@@ -19,6 +19,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -34,31 +35,36 @@ QString indexed(const char* name, int i) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
 
-// The grid's format string: one "^ name " piece per herbicide, "^" centring the column.
-QString headerFormat(const AppState& state, int columns) {
-    QString format = QStringLiteral("^ ") + state.SelectedHerbicideName[0];
-    for (int k = 1; k < columns; ++k)
-        format += QStringLiteral(" |^ ") + state.SelectedHerbicideName[k];
-    return format + QLatin1Char(' ');
-}
-
-// Puts the pieces of a format string into the header row, centred when marked so.
-void applyFormat(QTableWidget* grid, const QString& format) {
-    const QStringList pieces = format.split(QLatin1Char('|'));
-    for (int c = 0; c < pieces.size() && c < grid->columnCount(); ++c) {
-        QString text = pieces[c];
-        const bool centred = text.startsWith(QLatin1Char('^'));
-        if (centred)
-            text.remove(0, 1);
-        auto* item = new QTableWidgetItem(text);
-        item->setTextAlignment(centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+// The header row: each herbicide's name centred over its column.
+void setHeader(QTableWidget* grid, const std::array<QString, 4>& names, int columns) {
+    for (int c = 0; c < columns; ++c) {
+        auto* item = new QTableWidgetItem(QLatin1Char(' ') + names[c] + QLatin1Char(' '));
+        item->setTextAlignment(Qt::AlignCenter);
         grid->setHorizontalHeaderItem(c, item);
     }
 }
 
+// The rate as the user writes numbers, but without thousands separators and with every digit
+// the database holds: the text goes back into the parameter form, whose report must read it.
 QString rateText(const QVariant& value) {
-    return value.isNull() ? QString() : QLocale().toString(value.toDouble());
+    if (value.isNull())
+        return QString();
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value.toDouble(), 'f', QLocale::FloatingPointShortest);
 }
+
+// The clicked cell shows by its own colour: the focus tint of the current cell would hide it.
+class PlainCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
 
 } // namespace
 
@@ -124,6 +130,8 @@ void frmChoixTaux::buildControls() {
     m_mfgHerbicides->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The clicked cell shows by its colour, not by a selection highlight.
     m_mfgHerbicides->setSelectionMode(QAbstractItemView::NoSelection);
+    m_mfgHerbicides->setItemDelegate(new PlainCellDelegate(m_mfgHerbicides));
+    m_mfgHerbicides->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tracked(m_mfgHerbicides);
     tracked(m_mfgHerbicides->viewport());
     auto* listLayout = new QVBoxLayout(m_fraListTaux);
@@ -209,14 +217,15 @@ void frmChoixTaux::FillRateGrid(int columns, const QString& statement) {
     m_mfgHerbicides->clear();
     m_mfgHerbicides->setColumnCount(columns);
     // Until a record brings the names, the header row stays blank rather than numbered.
-    applyFormat(m_mfgHerbicides, QString(columns - 1, QLatin1Char('|')));
+    setHeader(m_mfgHerbicides, {}, columns);
     m_mfgHerbicides->setRowCount(records);
     const QStringList fields = {QStringLiteral("Taux1"), QStringLiteral("Taux2"),
                                 QStringLiteral("Taux3"), QStringLiteral("Taux4")};
     try {
         int row = 0;
         for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext(), ++row) {
-            applyFormat(m_mfgHerbicides, headerFormat(m_state, columns));
+            if (row == 0)
+                setHeader(m_mfgHerbicides, m_state.SelectedHerbicideName, columns);
             for (int c = 0; c < columns; ++c) {
                 auto* item = new QTableWidgetItem(rateText(rs.field(fields[c])));
                 item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
