@@ -4,20 +4,26 @@
 #include "app/AppState.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
+#include "db/Connection.h"
 #include "db/DE.h"
+#include "db/DatabaseFile.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
+#include "report/ReportEngine.h"
 #include "results/ReportList.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QtTest>
 #include <memory>
+#include <tuple>
 
 using namespace grelavo;
 
@@ -111,15 +117,27 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
-    void gridListsEachCombinationOnceUnderItsHerbicides() {
+    void gridListsEachCombinationOnceInRateOrder() {
         FixtureDatabase fixture;
+        // Beside the fixture's one pair and one triple: the pair again at the same rates, at two
+        // other rate pairs, and the triple again at its own rates.
+        Connection(fixture.path(), DatabaseFile::password()).executeScript(QStringLiteral(R"(
+            INSERT INTO tblPériodesApplication VALUES (9, 1, 1), (10, 2, 1), (11, 3, 1), (12, 4, 1);
+            INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 0.5), (9, 11, 1, 0.3),
+                (10, 10, 1, 1.0), (10, 11, 1, 0.15), (11, 10, 1, 0.5), (11, 11, 1, 0.15),
+                (12, 10, 1, 0.5), (12, 11, 1, 0.3), (12, 12, 1, 0.02);)"));
         {
             Picker p(fixture.folder());
-            p.open(1, {{10, "atrazine"}});
-            QCOMPARE(p.header(), QStringList({"atrazine"}));
-            // Five single-product applications at 0.5, 0.5, 0.5, 1.0 and 1.0: two rows.
-            QCOMPARE(p.rows(), table({{"0,5"}, {"1"}}));
+            p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
+            QCOMPARE(p.header(), QStringList({"atrazine", "dicamba"}));
+            QCOMPARE(p.rows(), table({{"0,5", "0,15"}, {"0,5", "0,3"}, {"1", "0,15"}}));
             QVERIFY(!p.de.rsGeneral.isOpen());
+        }
+        {
+            // Each column is its own herbicide's rate, sorted by the first herbicide's.
+            Picker p(fixture.folder());
+            p.open(1, {{11, "dicamba"}, {10, "atrazine"}});
+            QCOMPARE(p.rows(), table({{"0,15", "0,5"}, {"0,15", "1"}, {"0,3", "0,5"}}));
         }
         {
             Picker p(fixture.folder());
@@ -128,19 +146,17 @@ private slots:
             QCOMPARE(p.rows(), table({{"0,5", "0,3", "0,02"}}));
         }
         {
-            // A herbicide never applied alone, or no herbicide at all: no rate to offer.
+            // No such mixture at the period: the header row alone, without names.
             Picker p(fixture.folder());
-            p.open(1, {{11, "dicamba"}});
-            QCOMPARE(p.grid()->columnCount(), 1);
+            p.open(2, {{10, "atrazine"}, {11, "dicamba"}, {12, "nicosulfuron"}});
+            QCOMPARE(p.grid()->columnCount(), 3);
             QCOMPARE(p.grid()->rowCount(), 0);
-            QCOMPARE(p.header(), QStringList({""}));
-            Picker none(fixture.folder());
-            none.open(1, {});
-            QCOMPARE(none.grid()->columnCount(), 0);
+            QCOMPARE(p.header(), QStringList({"", "", ""}));
+            QVERIFY(p.grid()->horizontalHeader()->isVisible());
         }
     }
 
-    void clickedCellGivesItsColumnsRateAndContinuerWritesItBack() {
+    void clickedAndTypedRatesGoBackWithCommasByTheCloseBox() {
         FixtureDatabase fixture;
         Picker p(fixture.folder());
         p.formRate(0)->setText(QStringLiteral("2"));
@@ -158,36 +174,31 @@ private slots:
                  p.grid()->palette().color(QPalette::Base));
         QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
         QCOMPARE(p.pickerRate(1)->text(), "0,3");
-        QCOMPARE(p.pickerRate(0)->text(), "0,5");
-        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        p.pickerRate(2)->setFocus();
+        QTest::keyClicks(p.pickerRate(2), QStringLiteral("0.25"));
+        QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
         QCOMPARE(p.formRate(0)->text(), "0,5");
         QCOMPARE(p.formRate(1)->text(), "0,3");
-        QCOMPARE(p.formRate(2)->text(), "");
+        QCOMPARE(p.formRate(2)->text(), "0,25");
         QCOMPARE(p.formRate(3)->text(), "7,5"); // beyond the mixture: back as it came
         QCOMPARE(p.state.EnteredRate[0], "0,5");
     }
 
-    void typedAndEnglishRatesGoBackWithCommasByTheCloseBoxToo() {
-        FixtureDatabase fixture;
-        {
-            Picker p(fixture.folder());
-            p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
-            p.pickerRate(2)->setFocus();
-            QTest::keyClicks(p.pickerRate(2), QStringLiteral("0.25"));
-            p.click(0, 0);
-            QVERIFY(p.window->close());
-            QCOMPARE(p.formRate(0)->text(), "0,5");
-            QCOMPARE(p.formRate(2)->text(), "0,25");
-        }
+    // Rates are written as the user writes numbers, but whole: no thousands separator, no
+    // rounding, so that what goes back into the form reads as the same number in the report.
+    void englishRatesKeepEveryDigitAndGoBackWithCommas() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
+        FixtureDatabase fixture;
+        Connection(fixture.path(), DatabaseFile::password()).executeScript(QStringLiteral(R"(
+            INSERT INTO tblPériodesApplication VALUES (9, 1, 2);
+            INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 1234.5678);)"));
         Picker p(fixture.folder());
-        p.open(1, {{10, "atrazine"}});
-        QCOMPARE(p.rows(), table({{"0.5"}, {"1"}}));
-        p.click(0, 0);
-        QCOMPARE(p.pickerRate(0)->text(), "0.5");
+        p.open(2, {{10, "atrazine"}});
+        QCOMPARE(p.rows(), table({{"1"}, {"1234.5678"}}));
+        p.click(1, 0);
         QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        QCOMPARE(p.formRate(0)->text(), "0,5");
+        QCOMPARE(p.formRate(0)->text(), "1234,5678");
     }
 
     // The main window's parameter form opens the picker on the mixture chosen in it.
@@ -222,10 +233,22 @@ private slots:
         QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdTaux")), Qt::LeftButton);
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->text(), "0,5");
         QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("txtTaux(1)"))->text(), "0,3");
-        // The tolerance chosen there is the report's and its headings'.
-        QCOMPARE(form->readParameters().RateInterval, qint16(2));
+        // The tolerance chosen there is the next report's: its headings, and windows of ± 2
+        // points around each dose fraction (atrazine at 0,5: 50 % is 0,24 to 0,26).
+        const ParameterSet parameters = form->readParameters();
+        QCOMPARE(parameters.RateInterval, qint16(2));
         QCOMPARE(ReportList::resultsColumns(window.state().RateInterval).last().text,
                  QStringLiteral("100 ± 2"));
+        ReportEngine engine(window.de());
+        const QRegularExpression between(QStringLiteral("Between ([0-9.]+) and ([0-9.]+)"));
+        for (const auto& [fraction, low, high] : {std::tuple{0, 0.24, 0.26}, {4, 0.49, 0.51}}) {
+            const auto statements = engine.statementsFor(parameters, fraction);
+            QVERIFY(statements);
+            const QRegularExpressionMatch m = between.match(statements->herbicide[0]);
+            QVERIFY2(m.hasMatch(), qPrintable(statements->herbicide[0]));
+            QCOMPARE(qRound(m.captured(1).toDouble() * 1e6), qRound(low * 1e6));
+            QCOMPARE(qRound(m.captured(2).toDouble() * 1e6), qRound(high * 1e6));
+        }
     }
 
     void onlyChoosingAnItemChangesTheTolerance() {
@@ -303,9 +326,6 @@ private slots:
             rows << QStringList{QLocale().toString(expected.field("r1").toDouble()),
                                 QLocale().toString(expected.field("r2").toDouble())};
         QCOMPARE(p.rows(), rows);
-        p.click(p.grid()->rowCount() - 1, 1);
-        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        QCOMPARE(p.formRate(1)->text(), rows.last().at(1));
     }
 #endif
 };
