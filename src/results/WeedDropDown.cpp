@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTreeWidget>
@@ -31,6 +33,14 @@ bool opensOwnList(const QComboBox* box, const QKeyEvent* key) {
            (!box->isEditable() && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Select));
 }
 
+// The i of "cbbMauvHerb(i)", or -1.
+int indexInName(const QComboBox* box) {
+    static const QRegularExpression name(QStringLiteral("^cbbMauvHerb\\((\\d)\\)$"));
+    const QRegularExpressionMatch match = name.match(box->objectName());
+    const int i = match.hasMatch() ? match.captured(1).toInt() : -1;
+    return i < WeedDropDown::Boxes ? i : -1;
+}
+
 QTreeWidgetItem* itemOfWeed(QTreeWidget* list, int weedId) {
     const QString id = QString::number(weedId);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -44,7 +54,7 @@ QTreeWidgetItem* itemOfWeed(QTreeWidget* list, int weedId) {
 WeedDropDown::WeedDropDown(AppState& state, DE& de, QWidget* form)
     : QObject(form), m_state(state), m_window(new frmListView(de, form)) {
     m_window->hide();
-    connect(m_window, &frmListView::weedClicked, this, &WeedDropDown::chooseWeed);
+    connect(m_window, &frmListView::weedChosen, this, &WeedDropDown::chooseWeed);
     m_window->installEventFilter(this);
 }
 
@@ -54,14 +64,31 @@ WeedDropDown::~WeedDropDown() {
             box->removeEventFilter(this);
 }
 
-void WeedDropDown::SetDropDownHook(bool on, const std::array<QComboBox*, Boxes>& boxes) {
-    for (int i = 0; i < Boxes; ++i) {
+void WeedDropDown::SetDropDownHook(QComboBox* box, bool on) {
+    if (!box)
+        return;
+    if (on) {
+        const int i = indexInName(box);
+        if (i < 0 || m_boxes[i] == box)
+            return;
         if (m_boxes[i])
-            m_boxes[i]->removeEventFilter(this);
-        m_boxes[i] = on ? boxes[i] : nullptr;
-        if (m_boxes[i])
-            m_boxes[i]->installEventFilter(this);
+            SetDropDownHook(m_boxes[i], false);
+        m_boxes[i] = box;
+        box->installEventFilter(this);
+        return;
     }
+    const int i = boxIndex(box);
+    if (i < 0)
+        return;
+    box->removeEventFilter(this);
+    m_boxes[i] = nullptr;
+    if (i == m_served && m_window)
+        m_window->hide();
+}
+
+void WeedDropDown::SetDropDownHook(bool on, const std::array<QComboBox*, Boxes>& boxes) {
+    for (QComboBox* box : boxes)
+        SetDropDownHook(box, on);
 }
 
 int WeedDropDown::boxIndex(QObject* watched) const {
@@ -72,8 +99,7 @@ int WeedDropDown::boxIndex(QObject* watched) const {
 }
 
 QComboBox* WeedDropDown::servedBox() const {
-    const int i = m_state.HoverWeedIndex;
-    return i >= 0 && i < Boxes ? m_boxes[i].data() : nullptr;
+    return m_boxes[m_served].data();
 }
 
 bool WeedDropDown::eventFilter(QObject* watched, QEvent* event) {
@@ -87,11 +113,18 @@ bool WeedDropDown::eventFilter(QObject* watched, QEvent* event) {
     if (index < 0)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
+    case QEvent::MouseButtonPress: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton)
             return onPress(index, mouse->position().toPoint());
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        // The second press of a double click has already come as a press and toggled the list;
+        // the box must not open its own list on the double click either.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            return true;
         break;
     }
     case QEvent::KeyPress: {
@@ -122,34 +155,51 @@ bool WeedDropDown::onPress(int index, const QPoint& pos) {
             return false;
     }
     const bool justClosed = m_hiddenByFocusLoss.isValid() &&
-                            m_hiddenByFocusLoss.elapsed() < kSamePressMs &&
-                            m_state.HoverWeedIndex == index;
+                            m_hiddenByFocusLoss.elapsed() < kSamePressMs && m_served == index;
     m_hiddenByFocusLoss.invalidate();
     if (m_window->isVisible() || justClosed) {
         m_window->hide();
         return true;
     }
     m_state.HoverWeedIndex = static_cast<qint16>(index);
+    m_served = index;
     openBelow(index);
     return true;
 }
 
 void WeedDropDown::openBelow(int index) {
     QComboBox* box = m_boxes[index];
-    const QPoint topLeft = box->mapToGlobal(QPoint(0, box->height()));
-    const int height = index == Boxes - 1 ? kLastBoxHeight : kHeight;
-    m_window->setGeometry(topLeft.x(), topLeft.y(), Twips::toPixels(kWidth),
-                          Twips::toPixels(height));
+    m_window->setGeometry(placeBelow(box, index == Boxes - 1 ? kLastBoxHeight : kHeight));
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
     QTreeWidget* list = m_window->ListViewMH();
     if (box->currentIndex() > 0)
         if (QTreeWidgetItem* item = itemOfWeed(list, box->itemData(box->currentIndex()).toInt())) {
-            list->setCurrentItem(item);
+            list->setCurrentItem(item, frmListView::French);
             list->scrollToItem(item);
         }
     list->setFocus(Qt::PopupFocusReason);
+}
+
+// Directly below the box, left-aligned with it; above the box when the screen ends below it,
+// and moved left when it would pass the screen's right edge.
+QRect WeedDropDown::placeBelow(const QComboBox* box, int heightTwips) const {
+    QRect place(box->mapToGlobal(QPoint(0, box->height())),
+                QSize(Twips::toPixels(kWidth), Twips::toPixels(heightTwips)));
+    const QScreen* screen = box->screen();
+    if (!screen)
+        return place;
+    const QRect available = screen->availableGeometry();
+    if (place.bottom() > available.bottom()) {
+        const int above = box->mapToGlobal(QPoint(0, 0)).y() - place.height();
+        place.moveTop(above >= available.top() ? above : available.bottom() - place.height() + 1);
+    }
+    if (place.right() > available.right())
+        place.moveRight(available.right());
+    if (place.left() < available.left())
+        place.moveLeft(available.left());
+    return place;
 }
 
 void WeedDropDown::chooseWeed(bool chosen, int weedId) {

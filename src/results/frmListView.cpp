@@ -7,8 +7,11 @@
 #include <QCollator>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -34,6 +37,21 @@ public:
         }();
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
         return collator.compare(text(column), other.text(column)) < 0;
+    }
+};
+
+// Hot tracking: the row under the pointer is lit, lighter than the selected row.
+class HotTrackDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if ((option.state & QStyle::State_MouseOver) && !(option.state & QStyle::State_Selected)) {
+            QColor hot = option.palette.color(QPalette::Highlight);
+            hot.setAlpha(40);
+            painter->fillRect(option.rect, hot);
+        }
+        QStyledItemDelegate::paint(painter, option, index);
     }
 };
 
@@ -88,18 +106,22 @@ void frmListView::Form_Load(DE& de) {
     m_list->setAllColumnsShowFocus(true);
     m_list->setMouseTracking(true);
     m_list->viewport()->setAttribute(Qt::WA_Hover);
+    m_list->setItemDelegate(new HotTrackDelegate(m_list));
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setSortingEnabled(false);
     QHeaderView* header = m_list->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(false);
+    // The headings' leading blanks place them; they only work from the left edge.
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_list->setColumnHidden(Id, true);
     m_list->setColumnWidth(French, Twips::toPixels(2300));
     m_list->setColumnWidth(Latin, Twips::toPixels(2300));
     m_list->setColumnWidth(English, Twips::toPixels(2100));
     connect(header, &QHeaderView::sectionClicked, this,
             [this](int logical) { SortByColumn(logical + 1); });
+    m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
 
     m_sortKey = French;
@@ -129,13 +151,16 @@ void frmListView::SortByColumn(int n) {
     }
 }
 
-void frmListView::ListViewMH_Click() {
+void frmListView::ListViewMH_Click(bool onRow) {
+    // A click below the rows chooses nothing, rather than whichever row was selected before.
     const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
-    const bool chosen = m_list->topLevelItemCount() > 0 && !selected.isEmpty();
+    const bool chosen = onRow && m_list->topLevelItemCount() > 0 && !selected.isEmpty();
     const int id = chosen ? selected.first()->text(Id).toInt() : 0;
+    // Current items are set on a shown column: from the hidden Id column the arrow keys move the
+    // current row but leave the selection behind.
     if (m_list->topLevelItemCount() > 0)
-        m_list->setCurrentItem(m_list->topLevelItem(0));
-    emit weedClicked(chosen, id);
+        m_list->setCurrentItem(m_list->topLevelItem(0), French);
+    emit weedChosen(chosen, id);
 }
 
 bool frmListView::event(QEvent* event) {
@@ -145,10 +170,26 @@ bool frmListView::event(QEvent* event) {
 }
 
 bool frmListView::eventFilter(QObject* watched, QEvent* event) {
-    // The click is taken once the list has handled the whole press and release.
-    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        QMetaObject::invokeMethod(this, &frmListView::ListViewMH_Click, Qt::QueuedConnection);
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // The click is taken once the list has handled the whole press and release.
+        if (mouse->button() == Qt::LeftButton) {
+            const bool onRow = m_list->itemAt(mouse->position().toPoint()) != nullptr;
+            QMetaObject::invokeMethod(
+                this, [this, onRow] { ListViewMH_Click(onRow); }, Qt::QueuedConnection);
+        }
+    } else if (watched == m_list && event->type() == QEvent::KeyPress) {
+        // Enter takes the highlighted weed as a click would; Escape leaves without one.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ListViewMH_Click(m_list->currentItem() != nullptr);
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            emit weedChosen(false, 0);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

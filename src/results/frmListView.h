@@ -35,8 +35,9 @@ public:
     static QIcon descendingMark();
 
 signals:
-    // A click in the list: the weed id of the selected item, or none in an empty list.
-    void weedClicked(bool chosen, int weedId);
+    // The list is done with: a weed clicked or taken with Enter, or none (an empty list, a click
+    // below the rows, Escape).
+    void weedChosen(bool chosen, int weedId);
 
 protected:
     bool event(QEvent* event) override;
@@ -44,7 +45,7 @@ protected:
 
 private:
     void Form_Load(DE& de);
-    void ListViewMH_Click();
+    void ListViewMH_Click(bool onRow);
 
     QTreeWidget* m_list = nullptr;
     bool m_sorted = false;
