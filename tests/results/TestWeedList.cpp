@@ -1,21 +1,14 @@
 // The weed list and the drop-down of the five extra-weed boxes, on the fixture's five weeds,
 // driven by real clicks and keys on the parameter form.
 
-#include "FixtureDatabase.h"
-#include "RecordingDialogs.h"
-#include "app/AppState.h"
+#include "ParamForm.h"
 #include "app/Twips.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
 #include "results/WeedDropDown.h"
 #include "results/frmListView.h"
 
-#include <QAbstractItemView>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QTabWidget>
+#include <QScreen>
 #include <QTreeWidget>
-#include <QtTest>
 
 using namespace grelavo;
 
@@ -25,109 +18,90 @@ QImage imageOf(const QIcon& icon) {
     return icon.pixmap(16, 16).toImage();
 }
 
+// The parameter form on the fixture, its weed page shown and filled.
+struct Form : ParamForm {
+    Form() {
+        form.resize(800, 600);
+        form.sstParam(3)->setVisible(true);
+        form.Fill_MauvHerb();
+    }
+    QComboBox* box(int i) const { return get(QStringLiteral("cbbMauvHerb(%1)").arg(i)); }
+    frmListView* window() const { return get<frmListView>(QStringLiteral("frmListView")); }
+    QTreeWidget* list() const { return window()->ListViewMH(); }
+    // A press and release on the drop-down button, at the right end of the box.
+    void pressButton(int i) const {
+        QComboBox* b = box(i);
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 4, b->height() / 2));
+    }
+    void clickWeed(const QString& id) const {
+        QTreeWidgetItem* item = list()->findItems(id, Qt::MatchExactly).at(0);
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                          list()->visualItemRect(item).center());
+    }
+    void clickHeading(int column) const {
+        QHeaderView* header = list()->header();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(column) + 20, header->height() / 2));
+    }
+    QStringList column(int c) const {
+        QStringList texts;
+        for (int i = 0; i < list()->topLevelItemCount(); ++i)
+            texts << list()->topLevelItem(i)->text(c);
+        return texts;
+    }
+    QString selectedId() const {
+        const auto selected = list()->selectedItems();
+        return selected.isEmpty() ? QString() : selected.first()->text(frmListView::Id);
+    }
+    // Which heading carries which mark: "+" ascending, "-" descending, "." none.
+    QString marks() const {
+        QString text;
+        for (int c = 0; c < frmListView::ColumnCount; ++c) {
+            const QIcon icon = list()->headerItem()->icon(c);
+            text += icon.isNull()                                             ? '.'
+                    : imageOf(icon) == imageOf(frmListView::ascendingMark())  ? '+'
+                    : imageOf(icon) == imageOf(frmListView::descendingMark()) ? '-'
+                                                                              : '?';
+        }
+        return text;
+    }
+    // Moves the form so that box i's top left corner is at the given point of the screen.
+    void putBoxAt(int i, const QPoint& screenPoint) {
+        form.move(form.pos() + screenPoint - box(i)->mapToGlobal(QPoint(0, 0)));
+        QTRY_COMPARE(box(i)->mapToGlobal(QPoint(0, 0)), screenPoint);
+    }
+};
+
 } // namespace
 
 class TestWeedList : public QObject {
     Q_OBJECT
 
-private:
-    // The parameter form on the fixture, its weed page shown and filled.
-    struct Form {
-        FixtureDatabase fixture;
-        AppState state;
-        DE de{fixture.folder()};
-        RecordingDialogs dialogs;
-        frmParam form{state, de, dialogs};
-
-        Form() {
-            form.resize(800, 600);
-            form.sstParam(3)->setVisible(true);
-            form.show();
-            QApplication::setActiveWindow(&form);
-            form.Fill_MauvHerb();
-        }
-        QComboBox* box(int i) const {
-            return form.findChild<QComboBox*>(QStringLiteral("cbbMauvHerb(%1)").arg(i));
-        }
-        frmListView* window() const {
-            return form.findChild<frmListView*>(QStringLiteral("frmListView"));
-        }
-        QTreeWidget* list() const { return window()->ListViewMH(); }
-        // A press and release on the drop-down button, at the right end of the box.
-        void pressButton(int i) const {
-            QComboBox* b = box(i);
-            QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 4, b->height() / 2));
-        }
-        void choose(int i, const QString& weed) const {
-            box(i)->setCurrentIndex(box(i)->findText(weed));
-        }
-        void clickHeading(int column) const {
-            QHeaderView* header = list()->header();
-            QTest::mouseClick(
-                header->viewport(), Qt::LeftButton, {},
-                QPoint(header->sectionViewportPosition(column) + 20, header->height() / 2));
-        }
-        QStringList column(int c) const {
-            QStringList texts;
-            for (int i = 0; i < list()->topLevelItemCount(); ++i)
-                texts << list()->topLevelItem(i)->text(c);
-            return texts;
-        }
-        QString selectedId() const {
-            const auto selected = list()->selectedItems();
-            return selected.isEmpty() ? QString() : selected.first()->text(frmListView::Id);
-        }
-        // Which heading carries which mark: "+" ascending, "-" descending, "." none.
-        QString marks() const {
-            QString text;
-            for (int c = 0; c < frmListView::ColumnCount; ++c) {
-                const QIcon icon = list()->headerItem()->icon(c);
-                text += icon.isNull()                                             ? '.'
-                        : imageOf(icon) == imageOf(frmListView::ascendingMark())  ? '+'
-                        : imageOf(icon) == imageOf(frmListView::descendingMark()) ? '-'
-                                                                                  : '?';
-            }
-            return text;
-        }
-    };
-
 private slots:
-    void listHoldsEveryWeedUnderItsHeadings() {
+    void listHoldsTheWeedsAndItsHeadingsSortAndMoveTheMark() {
         Form f;
-        QVERIFY(f.window());
         QVERIFY(f.window()->isWindow());
         QVERIFY(!f.window()->isVisible());
         QTreeWidget* list = f.list();
-        QCOMPARE(list->columnCount(), 4);
         QCOMPARE(list->headerItem()->text(0), QStringLiteral("Id"));
         QCOMPARE(list->headerItem()->text(1), QStringLiteral("     Français"));
         QCOMPARE(list->headerItem()->text(2), QStringLiteral("          Latin"));
         QCOMPARE(list->headerItem()->text(3), QStringLiteral("      Anglais"));
         QVERIFY(list->isColumnHidden(0));
         QCOMPARE(list->columnWidth(1), Twips::toPixels(2300));
-        QCOMPARE(list->columnWidth(2), Twips::toPixels(2300));
         QCOMPARE(list->columnWidth(3), Twips::toPixels(2100));
-        QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
-        QVERIFY(list->hasMouseTracking());
-        QCOMPARE(f.column(0), QStringList({"15", "16", "201", "34", "200"}));
         QCOMPARE(f.column(3), QStringList({"lamb's-quarters", "barnyardgrass", "field horsetail",
                                            "green foxtail", "yellow nutsedge"}));
-    }
-
-    void headingsSortAndMoveTheMark() {
-        Form f;
+        QVERIFY(imageOf(frmListView::ascendingMark()) != imageOf(frmListView::descendingMark()));
         f.pressButton(0);
-        QVERIFY(f.window()->isVisible());
         QCOMPARE(f.column(1), QStringList({"chénopode blanc", "pied-de-coq", "prêle des champs",
                                            "sétaire verte", "souchet comestible"}));
         QCOMPARE(f.marks(), QStringLiteral(".+.."));
 
         f.clickHeading(frmListView::Latin);
-        QCOMPARE(f.column(2),
-                 QStringList({"Chenopodium album", "Cyperus esculentus", "Echinochloa crus-galli",
-                              "Equisetum arvense", "Setaria viridis"}));
+        QCOMPARE(f.column(0), QStringList({"15", "200", "16", "201", "34"}));
         QCOMPARE(f.marks(), QStringLiteral("..+."));
-
         f.clickHeading(frmListView::Latin);
         QCOMPARE(f.column(0), QStringList({"34", "201", "16", "200", "15"}));
         QCOMPARE(f.marks(), QStringLiteral("..-."));
@@ -139,7 +113,6 @@ private slots:
 
         // The order stays from one opening to the next.
         f.pressButton(0);
-        QVERIFY(!f.window()->isVisible());
         f.pressButton(3);
         QVERIFY(f.window()->isVisible());
         QCOMPARE(f.marks(), QStringLiteral("...+"));
@@ -154,7 +127,7 @@ private slots:
         QCOMPARE(f.selectedId(), QString());
         f.pressButton(0);
 
-        f.choose(1, QStringLiteral("souchet comestible"));
+        f.choose(QStringLiteral("cbbMauvHerb(1)"), QStringLiteral("souchet comestible"));
         f.pressButton(1);
         QCOMPARE(f.state.HoverWeedIndex, 1);
         QCOMPARE(f.selectedId(), QStringLiteral("200"));
@@ -167,57 +140,66 @@ private slots:
         QCOMPARE(f.selectedId(), QStringLiteral("200"));
     }
 
-    void listOpensBelowTheBoxAndASecondPressClosesIt() {
+    void listOpensBelowTheBoxAndAPressOnTheButtonClosesIt() {
         Form f;
+        const QRect screen = f.form.screen()->availableGeometry();
+        f.putBoxAt(0, screen.topLeft() + QPoint(10, 10));
         for (int i = 0; i < WeedDropDown::Boxes; ++i) {
-            f.choose(i, QStringLiteral("pied-de-coq"));
+            f.choose(QStringLiteral("cbbMauvHerb(%1)").arg(i), QStringLiteral("pied-de-coq"));
             f.pressButton(i);
             QVERIFY(f.window()->isVisible());
-            QCOMPARE(f.state.HoverWeedIndex, i);
             const QPoint below = f.box(i)->mapToGlobal(QPoint(0, f.box(i)->height()));
             QCOMPARE(f.window()->geometry(), QRect(below, QSize(463, i == 4 ? 103 : 137)));
-            QCOMPARE(f.window()->width(), Twips::toPixels(6950));
-            QCOMPARE(f.window()->height(), Twips::toPixels(i == 4 ? 1550 : 2050));
-            QVERIFY(!f.box(i)->view()->isVisible());
 
             f.pressButton(i);
             QVERIFY(!f.window()->isVisible());
             QCOMPARE(f.box(i)->currentText(), QStringLiteral("pied-de-coq"));
-            QVERIFY(!f.box(i)->view()->isVisible());
         }
+
+        // Near the screen's bottom right corner the list opens above the box, on the screen.
+        f.putBoxAt(4, screen.bottomRight() - QPoint(f.box(4)->width(), 40));
+        f.pressButton(4);
+        const QRect place = f.window()->geometry();
+        QVERIFY(screen.contains(place));
+        QCOMPARE(place.bottom() + 1, f.box(4)->mapToGlobal(QPoint(0, 0)).y());
+        f.pressButton(4);
+
+        // The second press of a double click closes the list again, as a second click does.
+        QTest::mouseDClick(f.box(2), Qt::LeftButton, {},
+                           QPoint(f.box(2)->width() - 4, f.box(2)->height() / 2));
+        QVERIFY(!f.window()->isVisible());
+        for (int i = 0; i < WeedDropDown::Boxes; ++i)
+            QVERIFY(!f.box(i)->view()->isVisible());
     }
 
-    void choosingAWeedSetsTheBoxAndGivesItTheFocus() {
+    void choosingAWeedSetsTheBoxItOpenedFromAndGivesItTheFocus() {
         Form f;
         f.pressButton(2);
-        QTreeWidget* list = f.list();
-        QTreeWidgetItem* horsetail = list->findItems(QStringLiteral("201"), Qt::MatchExactly).at(0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(horsetail).center());
+        // The pointer crossing another box on the way into the list does not move the choice.
+        f.state.HoverWeedIndex = 3;
+        f.clickWeed(QStringLiteral("201"));
         QTRY_VERIFY(!f.window()->isVisible());
         QCOMPARE(f.box(2)->currentData().toInt(), 201);
         QCOMPARE(f.box(2)->currentText(), QStringLiteral("prêle des champs"));
-        QCOMPARE(f.box(1)->currentIndex(), -1);
-        QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem*>{list->topLevelItem(0)});
+        QCOMPARE(f.box(3)->currentIndex(), -1);
+        QCOMPARE(f.list()->selectedItems(), QList<QTreeWidgetItem*>{f.list()->topLevelItem(0)});
         QTRY_VERIFY(f.box(2)->hasFocus());
 
-        // Choosing again from another box reaches that box only.
+        // A click below the rows chooses nothing, not the row selected since the last choice.
         f.pressButton(4);
-        QTreeWidgetItem* foxtail = list->findItems(QStringLiteral("34"), Qt::MatchExactly).at(0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(foxtail).center());
-        QTRY_COMPARE(f.box(4)->currentData().toInt(), 34);
-        QCOMPARE(f.box(2)->currentData().toInt(), 201);
+        QTest::mouseClick(f.list()->viewport(), Qt::LeftButton, {},
+                          QPoint(20, f.list()->viewport()->height() - 3));
+        QTRY_VERIFY(!f.window()->isVisible());
+        QCOMPARE(f.box(4)->currentIndex(), -1);
 
         // Of two items of the same weed, the last one is chosen.
         f.box(0)->addItem(QStringLiteral("sétaire (bis)"), 34);
         f.pressButton(0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(foxtail).center());
+        f.clickWeed(QStringLiteral("34"));
         QTRY_COMPARE(f.box(0)->currentIndex(), f.box(0)->count() - 1);
     }
 
-    void keysNeverOpenTheBoxOwnList() {
+    void keysChooseOrLeaveButNeverOpenTheBoxOwnList() {
         Form f;
         QComboBox* box = f.box(0);
         box->setFocus();
@@ -225,11 +207,28 @@ private slots:
         QTest::keyClick(box, Qt::Key_Down, Qt::AltModifier);
         QVERIFY(!box->view()->isVisible());
         QVERIFY(!f.window()->isVisible());
-
         f.pressButton(0);
-        QVERIFY(f.window()->isVisible());
         QTest::keyClick(box, Qt::Key_Return);
         QVERIFY(!f.window()->isVisible());
+
+        // In the list, after a weed was chosen once: the arrows move the selection, Enter takes
+        // it, Escape leaves the box as it is.
+        f.pressButton(0);
+        f.clickWeed(QStringLiteral("16"));
+        QTRY_COMPARE(box->currentData().toInt(), 16);
+        f.pressButton(0);
+        QCOMPARE(f.selectedId(), QStringLiteral("16"));
+        QTest::keyClick(f.list(), Qt::Key_Down);
+        QCOMPARE(f.selectedId(), QStringLiteral("201"));
+        QTest::keyClick(f.list(), Qt::Key_Return);
+        QVERIFY(!f.window()->isVisible());
+        QCOMPARE(box->currentData().toInt(), 201);
+        f.pressButton(0);
+        QTest::keyClick(f.list(), Qt::Key_Up);
+        QTest::keyClick(f.list(), Qt::Key_Escape);
+        QVERIFY(!f.window()->isVisible());
+        QCOMPARE(box->currentData().toInt(), 201);
+        QTRY_VERIFY(box->hasFocus());
     }
 
     void listHidesOnLosingTheFocusAndHooksCanBeRemoved() {
@@ -239,17 +238,16 @@ private slots:
         QApplication::setActiveWindow(&f.form);
         QTRY_VERIFY(!f.window()->isVisible());
 
+        // Removing the hook of the box the list serves closes the list; the box is its own again.
         auto* dropDown = f.form.findChild<WeedDropDown*>();
-        QVERIFY(dropDown);
-        std::array<QComboBox*, WeedDropDown::Boxes> boxes{};
+        f.pressButton(1);
         for (int i = 0; i < WeedDropDown::Boxes; ++i)
-            boxes[i] = f.box(i);
-        dropDown->SetDropDownHook(false, boxes);
-        QTest::qWait(400);
-        f.pressButton(3);
+            dropDown->SetDropDownHook(f.box(i), false);
         QVERIFY(!f.window()->isVisible());
-        QTRY_VERIFY(f.box(3)->view()->isVisible());
-        f.box(3)->hidePopup();
+        f.pressButton(1);
+        QVERIFY(!f.window()->isVisible());
+        QTRY_VERIFY(f.box(1)->view()->isVisible());
+        f.box(1)->hidePopup();
     }
 };
 
