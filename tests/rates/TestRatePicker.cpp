@@ -19,22 +19,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTableWidget>
 #include <QtTest>
 #include <memory>
-#include <tuple>
 
 using namespace grelavo;
-
-namespace {
-
-struct Herbicide {
-    qint16 id;
-    const char* name;
-};
-
-} // namespace
 
 class TestRatePicker : public QObject {
     Q_OBJECT
@@ -50,14 +39,13 @@ private:
 
         explicit Picker(const QString& folder) : de(folder) {}
 
-        void open(int period, std::initializer_list<Herbicide> herbicides) {
+        void open(int period, std::initializer_list<std::pair<int, const char*>> herbicides) {
             state.SelectedApplicationType = qint16(period);
             state.HerbicideCount = qint16(herbicides.size());
             int k = 0;
-            for (const Herbicide& h : herbicides) {
-                state.SelectedHerbicideId[k] = h.id;
-                state.SelectedHerbicideName[k] = QString::fromUtf8(h.name);
-                ++k;
+            for (const auto& [id, name] : herbicides) {
+                state.SelectedHerbicideId[k] = qint16(id);
+                state.SelectedHerbicideName[k++] = QString::fromUtf8(name);
             }
             window = std::make_unique<frmChoixTaux>(state, de, &form);
             window->show();
@@ -65,9 +53,6 @@ private:
         }
         QTableWidget* grid() const {
             return window->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
-        }
-        QComboBox* interval() const {
-            return window->findChild<QComboBox*>(QStringLiteral("cbbIntervalle"));
         }
         QLineEdit* pickerRate(int i) const {
             return window->findChild<QLineEdit*>(QStringLiteral("txtTaux%1").arg(i + 1));
@@ -113,19 +98,25 @@ private:
 
     static QVector<QStringList> table(std::initializer_list<QStringList> rows) { return rows; }
 
+    // Beside the fixture's one pair and one triple at Prélevée: the pair again at the same rates
+    // and at two other rate pairs, the triple again at its own rates; atrazine alone at 1234,5678
+    // at Postlevée.
+    static void addApplications(const FixtureDatabase& fixture) {
+        Connection(fixture.path(), DatabaseFile::password()).executeScript(QStringLiteral(R"(
+            INSERT INTO tblPériodesApplication VALUES
+                (9, 1, 1), (10, 2, 1), (11, 3, 1), (12, 4, 1), (13, 5, 2);
+            INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 0.5), (9, 11, 1, 0.3),
+                (10, 10, 1, 1.0), (10, 11, 1, 0.15), (11, 10, 1, 0.5), (11, 11, 1, 0.15),
+                (12, 10, 1, 0.5), (12, 11, 1, 0.3), (12, 12, 1, 0.02), (13, 10, 1, 1234.5678);)"));
+    }
+
 private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
     void gridListsEachCombinationOnceInRateOrder() {
         FixtureDatabase fixture;
-        // Beside the fixture's one pair and one triple: the pair again at the same rates, at two
-        // other rate pairs, and the triple again at its own rates.
-        Connection(fixture.path(), DatabaseFile::password()).executeScript(QStringLiteral(R"(
-            INSERT INTO tblPériodesApplication VALUES (9, 1, 1), (10, 2, 1), (11, 3, 1), (12, 4, 1);
-            INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 0.5), (9, 11, 1, 0.3),
-                (10, 10, 1, 1.0), (10, 11, 1, 0.15), (11, 10, 1, 0.5), (11, 11, 1, 0.15),
-                (12, 10, 1, 0.5), (12, 11, 1, 0.3), (12, 12, 1, 0.02);)"));
+        addApplications(fixture);
         {
             Picker p(fixture.folder());
             p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
@@ -149,15 +140,15 @@ private slots:
             // No such mixture at the period: the header row alone, without names.
             Picker p(fixture.folder());
             p.open(2, {{10, "atrazine"}, {11, "dicamba"}, {12, "nicosulfuron"}});
-            QCOMPARE(p.grid()->columnCount(), 3);
             QCOMPARE(p.grid()->rowCount(), 0);
             QCOMPARE(p.header(), QStringList({"", "", ""}));
             QVERIFY(p.grid()->horizontalHeader()->isVisible());
         }
     }
 
-    void clickedAndTypedRatesGoBackWithCommasByTheCloseBox() {
+    void clickedAndTypedRatesGoBackWithCommas() {
         FixtureDatabase fixture;
+        addApplications(fixture);
         Picker p(fixture.folder());
         p.formRate(0)->setText(QStringLiteral("2"));
         p.formRate(3)->setText(QStringLiteral("7,5"));
@@ -173,32 +164,25 @@ private slots:
         QCOMPARE(p.grid()->item(0, 0)->background().color(),
                  p.grid()->palette().color(QPalette::Base));
         QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
-        QCOMPARE(p.pickerRate(1)->text(), "0,3");
+        QCOMPARE(p.pickerRate(1)->text(), "0,15");
         p.pickerRate(2)->setFocus();
         QTest::keyClicks(p.pickerRate(2), QStringLiteral("0.25"));
         QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
         QCOMPARE(p.formRate(0)->text(), "0,5");
-        QCOMPARE(p.formRate(1)->text(), "0,3");
+        QCOMPARE(p.formRate(1)->text(), "0,15");
         QCOMPARE(p.formRate(2)->text(), "0,25");
         QCOMPARE(p.formRate(3)->text(), "7,5"); // beyond the mixture: back as it came
-        QCOMPARE(p.state.EnteredRate[0], "0,5");
-    }
 
-    // Rates are written as the user writes numbers, but whole: no thousands separator, no
-    // rounding, so that what goes back into the form reads as the same number in the report.
-    void englishRatesKeepEveryDigitAndGoBackWithCommas() {
+        // English rates, whole (no thousands separator, no rounding), go back with a comma.
+        p.de.close(); // the program holds the file alone
         QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
-        FixtureDatabase fixture;
-        Connection(fixture.path(), DatabaseFile::password()).executeScript(QStringLiteral(R"(
-            INSERT INTO tblPériodesApplication VALUES (9, 1, 2);
-            INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 1234.5678);)"));
-        Picker p(fixture.folder());
-        p.open(2, {{10, "atrazine"}});
-        QCOMPARE(p.rows(), table({{"1"}, {"1234.5678"}}));
-        p.click(1, 0);
-        QTest::mouseClick(p.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        QCOMPARE(p.formRate(0)->text(), "1234,5678");
+        Picker english(fixture.folder());
+        english.open(2, {{10, "atrazine"}});
+        QCOMPARE(english.rows(), table({{"1"}, {"1234.5678"}}));
+        english.click(1, 0);
+        QTest::mouseClick(english.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        QCOMPARE(english.formRate(0)->text(), "1234,5678");
     }
 
     // The main window's parameter form opens the picker on the mixture chosen in it.
@@ -223,7 +207,6 @@ private slots:
         choose("cbbHerbApp(1)", QStringLiteral("dicamba"));
         whenModalShows([](QWidget* modal) {
             auto* grid = modal->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
-            QCOMPARE(grid->columnCount(), 2);
             for (int c = 0; c < 2; ++c)
                 QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                                   grid->visualItemRect(grid->item(0, c)).center());
@@ -239,16 +222,11 @@ private slots:
         QCOMPARE(parameters.RateInterval, qint16(2));
         QCOMPARE(ReportList::resultsColumns(window.state().RateInterval).last().text,
                  QStringLiteral("100 ± 2"));
-        ReportEngine engine(window.de());
-        const QRegularExpression between(QStringLiteral("Between ([0-9.]+) and ([0-9.]+)"));
-        for (const auto& [fraction, low, high] : {std::tuple{0, 0.24, 0.26}, {4, 0.49, 0.51}}) {
-            const auto statements = engine.statementsFor(parameters, fraction);
-            QVERIFY(statements);
-            const QRegularExpressionMatch m = between.match(statements->herbicide[0]);
-            QVERIFY2(m.hasMatch(), qPrintable(statements->herbicide[0]));
-            QCOMPARE(qRound(m.captured(1).toDouble() * 1e6), qRound(low * 1e6));
-            QCOMPARE(qRound(m.captured(2).toDouble() * 1e6), qRound(high * 1e6));
-        }
+        const auto statements = ReportEngine(window.de()).statementsFor(parameters, 0);
+        QVERIFY(statements);
+        QVERIFY2(
+            statements->herbicide[0].contains("Between 0.239999994635582 and 0.259999990463257)"),
+            qPrintable(statements->herbicide[0]));
     }
 
     void onlyChoosingAnItemChangesTheTolerance() {
@@ -256,32 +234,32 @@ private slots:
         Picker p(fixture.folder());
         p.state.RateInterval = 3;
         p.open(1, {{10, "atrazine"}});
-        QStringList items;
-        for (int i = 0; i < p.interval()->count(); ++i)
-            items << p.interval()->itemText(i);
-        QCOMPARE(items, QStringList({"1", "2", "3", "4", "5"}));
-        QCOMPARE(p.interval()->currentText(), "3");
+        auto* box = p.window->findChild<QComboBox*>(QStringLiteral("cbbIntervalle"));
+        QCOMPARE(box->count(), 5);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(box->itemText(i), QString::number(i + 1));
+        QCOMPARE(box->currentText(), "3");
 
         // A key leading outside the list is refused; text put in the box chooses nothing.
-        p.interval()->setFocus();
-        p.interval()->lineEdit()->selectAll();
-        QTest::keyClick(p.interval()->lineEdit(), Qt::Key_8);
-        QCOMPARE(p.interval()->currentText(), "3");
-        p.interval()->setEditText(QStringLiteral("9"));
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClick(box->lineEdit(), Qt::Key_8);
+        QCOMPARE(box->currentText(), "3");
+        box->setEditText(QStringLiteral("9"));
         QCOMPARE(p.state.RateInterval, qint16(3));
 
-        p.interval()->showPopup();
-        QAbstractItemView* list = p.interval()->view();
+        box->showPopup();
+        QAbstractItemView* list = box->view();
         QTRY_VERIFY(list->isVisible());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualRect(list->model()->index(1, 0)).center());
-        QCOMPARE(p.interval()->currentText(), "2");
+        QCOMPARE(box->currentText(), "2");
         QCOMPARE(p.state.RateInterval, qint16(2));
 
         // Type-ahead that lands on an item chooses it.
-        p.interval()->lineEdit()->selectAll();
-        QTest::keyClick(p.interval()->lineEdit(), Qt::Key_4);
-        QCOMPARE(p.interval()->currentText(), "4");
+        box->lineEdit()->selectAll();
+        QTest::keyClick(box->lineEdit(), Qt::Key_4);
+        QCOMPARE(box->currentText(), "4");
         QCOMPARE(p.state.RateInterval, qint16(4));
     }
 
@@ -309,7 +287,6 @@ private slots:
                             folder.filePath(QStringLiteral("Grelavo.mdb"))));
         Picker p(folder.path());
         p.open(2, {{1, "atrazine"}, {3, "S-métolachlore"}});
-        QCOMPARE(p.header(), QStringList({"atrazine", "S-métolachlore"}));
         Recordset expected;
         expected.open(p.de.Connection2(), QStringLiteral(R"(
             SELECT DISTINCT a.HerbTauxH AS r1, b.HerbTauxH AS r2
