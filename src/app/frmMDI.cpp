@@ -2,6 +2,7 @@
 
 #include "DialogService.h"
 #include "HoverHelp.h"
+#include "PointerTracker.h"
 #include "Twips.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
@@ -250,8 +251,11 @@ bool frmMDI::Form_Load() {
                 shown) // the tick writes the same text 100 times a second
                 m_statusLabels[1]->setText(shown);
         });
-    connect(m_timer, &QTimer::timeout, this,
-            [this, hover] { hover->tick(m_currentPage, QCursor::pos()); });
+    auto* pointer = new PointerTracker(this);
+    connect(m_timer, &QTimer::timeout, this, [this, hover, pointer] {
+        if (const std::optional<QPoint> pos = pointer->pos())
+            hover->tick(m_currentPage, *pos);
+    });
     QCoreApplication::processEvents();
 
     hide();

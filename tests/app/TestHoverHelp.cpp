@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 using namespace grelavo;
@@ -71,6 +72,20 @@ private slots:
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
         s.pointAt("fraMauvHerb"); // not a box: the index stays
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
+    }
+
+    void theTimerFollowsThePointerUntilItLeavesTheWindow() {
+        Started s;
+        auto* cbbApp = s.window->param()->findChild<QWidget*>("cbbApp");
+        QWindow* window = s.window->windowHandle();
+        QTest::mouseMove(window, window->mapFromGlobal(cbbApp->mapToGlobal(QPoint(4, 4))));
+        QTRY_VERIFY(s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez dans "
+                                                       "la liste le type d'application")));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(window, &leave);
+        s.window->findChild<QLabel*>("StatusLabel(1)")->clear();
+        QTest::qWait(50); // five ticks
+        QVERIFY(s.line().isEmpty());
     }
 
     void mouseMovesWriteTheirTexts() {
