@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -186,6 +187,9 @@ void HoverHelp::poll(int page, const QString& names, const QString& text) {
 // The controls of the page are looked up once; a tick only compares rectangles.
 void HoverHelp::tick(int currentPage, const QPoint& pos) {
     if (currentPage < 1 || currentPage > 4)
+        return;
+    // A window in front of the form (the weed list, a message) hides the controls under it.
+    if (const QWidget* front = QApplication::topLevelAt(pos); front && front != m_param->window())
         return;
     for (const Polled& p : m_polled[currentPage]) {
         if (!p.control->isVisible() || !p.control->rect().contains(p.control->mapFromGlobal(pos)))

@@ -72,6 +72,13 @@ private slots:
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
         s.pointAt("fraMauvHerb"); // not a box: the index stays
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
+        // A window in front of a box: the box is not under the pointer.
+        QWidget* box = s.window->param()->findChild<QWidget*>("cbbMauvHerb(1)");
+        QWidget front;
+        front.setGeometry(QRect(box->mapToGlobal(QPoint(0, 0)), box->size()));
+        front.show();
+        s.pointAt("cbbMauvHerb(1)");
+        QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
     }
 
     void theTimerFollowsThePointerUntilItLeavesTheWindow() {
