@@ -231,19 +231,19 @@ private slots:
         QTRY_VERIFY(box->hasFocus());
     }
 
-    void listHidesOnLosingTheFocusAndHooksCanBeRemoved() {
+    void listHidesOnLosingTheFocusAndUnloadingGivesTheBoxesBack() {
         Form f;
         f.pressButton(3);
         QTRY_VERIFY(f.window()->isActiveWindow());
         QApplication::setActiveWindow(&f.form);
         QTRY_VERIFY(!f.window()->isVisible());
 
-        // Removing the hook of the box the list serves closes the list; the box is its own again.
-        auto* dropDown = f.form.findChild<WeedDropDown*>();
+        // Unloading the form closes the list and the connection; the boxes are their own again.
         f.pressButton(1);
-        for (int i = 0; i < WeedDropDown::Boxes; ++i)
-            dropDown->SetDropDownHook(f.box(i), false);
-        QVERIFY(!f.window()->isVisible());
+        f.form.Form_Unload();
+        QVERIFY(!f.window()->isVisible() && !f.form.isVisible());
+        QVERIFY(!f.de.isConnected());
+        f.form.show();
         f.pressButton(1);
         QVERIFY(!f.window()->isVisible());
         QTRY_VERIFY(f.box(1)->view()->isVisible());
