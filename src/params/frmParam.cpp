@@ -100,6 +100,17 @@ QPixmap growthStagesPicture(const QSize& size, int plants) {
     return picture;
 }
 
+// A "De ... à" range: a caption, then the two boxes.
+void range(QGridLayout* grid, int row, const QString& caption, QWidget* low, QWidget* high) {
+    grid->addWidget(new QLabel(caption), row, 0);
+    grid->addWidget(new QLabel(QStringLiteral("De")), row, 1);
+    grid->addWidget(low, row, 2);
+    grid->addWidget(new QLabel(QStringLiteral("à")), row, 3);
+    grid->addWidget(high, row, 4);
+    grid->setColumnStretch(2, 1); // the boxes take the room, not "De" and "à"
+    grid->setColumnStretch(4, 1);
+}
+
 // A soft field backdrop: a light sky fading into pale rows of young corn.
 QPixmap formBackPicture() {
     QPixmap picture(QSize(640, 400));
@@ -638,15 +649,6 @@ QWidget* frmParam::buildMandatoryPage() {
 QWidget* frmParam::buildCropPage(int tab) {
     auto* page = new QWidget;
     auto* outer = new QVBoxLayout(page);
-    // A "De ... à" range: a caption, then the two boxes.
-    auto range = [](QGridLayout* grid, int row, const QString& caption, QWidget* low,
-                    QWidget* high) {
-        grid->addWidget(new QLabel(caption), row, 0);
-        grid->addWidget(new QLabel(QStringLiteral("De")), row, 1);
-        grid->addWidget(low, row, 2);
-        grid->addWidget(new QLabel(QStringLiteral("à")), row, 3);
-        grid->addWidget(high, row, 4);
-    };
     if (tab == 0) {
         auto* details = frame(QStringLiteral("FraDétailsCulture"), QString());
         auto* detailsLayout = new QVBoxLayout(details);
@@ -707,15 +709,13 @@ QWidget* frmParam::buildSitePage() {
     auto* fraSite = frame(QStringLiteral("fraSite"), QStringLiteral("Caractéristiques du site"));
     auto* layout = new QGridLayout(fraSite);
     layout->addWidget(new QLabel(QStringLiteral("Province")), 0, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSiteProv")), 0, 1, 1, 2);
+    layout->addWidget(combo(QStringLiteral("cbbSiteProv")), 0, 1, 1, 4);
     layout->addWidget(new QLabel(QStringLiteral("Classe texturale")), 1, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSiteClaTex")), 1, 1, 1, 2);
-    layout->addWidget(new QLabel(QStringLiteral("% matière organique")), 2, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSiteMatOrgDe")), 2, 1);
-    layout->addWidget(combo(QStringLiteral("cbbSiteMatOrgA")), 2, 2);
-    layout->addWidget(new QLabel(QStringLiteral("pH")), 3, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSitepHDe")), 3, 1);
-    layout->addWidget(combo(QStringLiteral("cbbSitepHA")), 3, 2);
+    layout->addWidget(combo(QStringLiteral("cbbSiteClaTex")), 1, 1, 1, 4);
+    range(layout, 2, QStringLiteral("% matière organique"),
+          combo(QStringLiteral("cbbSiteMatOrgDe")), combo(QStringLiteral("cbbSiteMatOrgA")));
+    range(layout, 3, QStringLiteral("pH"), combo(QStringLiteral("cbbSitepHDe")),
+          combo(QStringLiteral("cbbSitepHA")));
     auto* outer = new QVBoxLayout(page);
     outer->addWidget(fraSite);
     outer->addStretch();
@@ -733,6 +733,7 @@ QWidget* frmParam::buildWeedPage() {
         layout->addWidget(number, i, 0);
         layout->addWidget(combo(indexed("cbbMauvHerb", i)), i, 1);
     }
+    layout->setColumnStretch(1, 1); // the boxes beside their numbers
     auto* outer = new QVBoxLayout(page);
     outer->addWidget(fraMauvHerb);
     auto* tip = frame(QStringLiteral("fraAstuce"), QStringLiteral("Astuce"));

@@ -20,12 +20,13 @@ class TestHoverHelp : public QObject {
 private:
     struct Started : StartedProgram {
         QString line() const { return window->findChild<QLabel*>("StatusLabel(1)")->text(); }
-        // One tick of the timer with the pointer over the middle of a control of the form.
-        void pointAt(const char* name) {
+        // One tick of the timer with the pointer over a control of the form (its middle unless
+        // told).
+        void pointAt(const char* name, QPoint at = QPoint(-1, -1)) {
             QWidget* w = window->param()->findChild<QWidget*>(QLatin1String(name));
             QVERIFY2(w, name);
-            window->findChild<HoverHelp*>()->tick(window->CurrentPage(),
-                                                  w->mapToGlobal(w->rect().center()));
+            window->findChild<HoverHelp*>()->tick(
+                window->CurrentPage(), w->mapToGlobal(at.x() < 0 ? w->rect().center() : at));
         }
         void moveOver(QWidget* w) {
             QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), w->mapToGlobal(QPointF(2, 2)),
@@ -70,7 +71,7 @@ private slots:
         s.window->ListBar_ButtonClick(5);
         s.pointAt("cbbMauvHerb(3)");
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
-        s.pointAt("fraMauvHerb"); // not a box: the index stays
+        s.pointAt("fraMauvHerb", QPoint(2, 2)); // not a box: the index stays
         QCOMPARE(s.window->state().HoverWeedIndex, qint16(3));
         // A window in front of a box: the box is not under the pointer.
         QWidget* box = s.window->param()->findChild<QWidget*>("cbbMauvHerb(1)");
