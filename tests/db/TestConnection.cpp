@@ -7,6 +7,7 @@
 #include "db/Transaction.h"
 
 #include <QtTest>
+#include <memory>
 #include <sqlite3.h>
 
 using namespace grelavo;
@@ -15,6 +16,16 @@ class TestConnection : public QObject {
     Q_OBJECT
 
 private:
+    std::unique_ptr<FixtureDatabase> m_fixture;
+    std::unique_ptr<Connection> m_db;
+
+    // A plain connection to the case's fixture, opened on first use.
+    Connection& db() {
+        if (!m_db)
+            m_db = std::make_unique<Connection>(m_fixture->path(), DatabaseFile::password());
+        return *m_db;
+    }
+
     static int errorNumberOpening(const QString& path, const QString& key) {
         try {
             Connection c(path, key);
@@ -24,18 +35,29 @@ private:
         return 0;
     }
 
-    static QStringList column(Connection& db, const QString& sql) {
+    // Rows of a statement, each written as its fields joined by "|".
+    static QStringList rows(Connection& db, const QString& sql) {
         Recordset rs;
         rs.open(db, sql);
-        QStringList values;
-        for (; !rs.eof(); rs.moveNext())
-            values << rs.field(rs.fieldNames().first()).toString();
-        return values;
+        QStringList out;
+        for (; !rs.eof(); rs.moveNext()) {
+            QStringList fields;
+            for (const QString& name : rs.fieldNames())
+                fields << rs.field(name).toString();
+            out << fields.join(QLatin1Char('|'));
+        }
+        return out;
     }
 
 private slots:
+    void init() { m_fixture = std::make_unique<FixtureDatabase>(); }
+    void cleanup() {
+        m_db.reset();
+        m_fixture.reset();
+    }
+
     void opensOnlyWithTheKey() {
-        FixtureDatabase fixture;
+        const FixtureDatabase& fixture = *m_fixture;
         QCOMPARE(errorNumberOpening(fixture.path(), QString()), DbError::WrongPassword);
         QCOMPARE(errorNumberOpening(fixture.path(), QStringLiteral("wkhtqelmzaw")),
                  DbError::WrongPassword);
@@ -51,9 +73,9 @@ private slots:
     }
 
     void connectionOpensOnFirstUseAndFindsTheFileWithoutRegardToCase() {
-        FixtureDatabase fixture;
-        QVERIFY(QFile::rename(fixture.path(), fixture.folder() + QStringLiteral("/grelavo.MDB")));
-        DE de(fixture.folder());
+        QVERIFY(
+            QFile::rename(m_fixture->path(), m_fixture->folder() + QStringLiteral("/grelavo.MDB")));
+        DE de(m_fixture->folder());
         QVERIFY(!de.isConnected());
         de.General();
         QVERIFY(de.isConnected());
@@ -71,39 +93,27 @@ private slots:
     }
 
     void noticesSurroundEveryStatement() {
-        FixtureDatabase fixture;
-        DE de(fixture.folder());
-        QStringList events;
-        int depth = 0;
-        de.setStatementNotices(
-            [&] {
-                events << QStringLiteral("before");
-                ++depth;
-            },
-            [&] {
-                events << QStringLiteral("after");
-                --depth;
-            });
+        DE de(m_fixture->folder());
+        QString events; // "(" before a statement, ")" after it
+        de.setStatementNotices([&] { events += QLatin1Char('('); },
+                               [&] { events += QLatin1Char(')'); });
         Connection& db = de.Connection2();
         db.execute(QStringLiteral("UPDATE tblResults SET tblResults.[1] = 'x' WHERE NoId = 1;"));
-        QCOMPARE(events, QStringList({"before", "after"}));
+        QCOMPARE(events, QStringLiteral("()"));
         de.tblResults();
         de.rstblResults.setField(QStringLiteral("results"), QStringLiteral("y"));
         de.rstblResults.update();
         db.redefineView(QStringLiteral("Herbicide1"),
                         QStringLiteral("SELECT * FROM tblDétailsHerbicides;"));
-        QCOMPARE(events.size(), 8);
+        QCOMPARE(events, QStringLiteral("()").repeated(4));
         // A failing statement still gives its after-notice.
         QVERIFY_THROWS_EXCEPTION(DbError, db.execute(QStringLiteral("UPDATE nowhere SET a = 1")));
         QVERIFY_THROWS_EXCEPTION(DbError, de.rsGeneral.open(db, QStringLiteral("SELECT nothing")));
-        QCOMPARE(events.size(), 12);
-        QCOMPARE(depth, 0);
-        QCOMPARE(events.count(QStringLiteral("before")), 6);
+        QCOMPARE(events, QStringLiteral("()").repeated(6));
     }
 
-    void recordsetsHoldExactCountsAndReadFieldsInAnyCase() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+    void recordsetsReadFieldsInAnyCaseAndSaveTableRowsInPlace() {
+        Connection& db = this->db();
         Recordset rs;
         rs.open(db, QStringLiteral("SELECT MHId, [Nom-Francais] FROM ListedesMauvaisesHerbes "
                                    "WHERE MHId > 100;"));
@@ -116,15 +126,13 @@ private slots:
         QVERIFY(rs.eof());
         QVERIFY_THROWS_EXCEPTION(DbError, rs.field(QStringLiteral("MHId")));
         rs.open(db, QStringLiteral("SELECT * FROM tblMHEval WHERE MHId = 999"));
-        QCOMPARE(rs.recordCount(), 0);
-        QVERIFY(rs.eof());
+        QVERIFY(rs.recordCount() == 0 && rs.eof());
         QVERIFY_THROWS_EXCEPTION(DbError, rs.field(QStringLiteral("nowhere")));
-    }
+        // Rows of a statement are not a table: they cannot be changed.
+        rs.open(db, QStringLiteral("SELECT NoId, Results FROM tblResults"));
+        QVERIFY_THROWS_EXCEPTION(DbError,
+                                 rs.setField(QStringLiteral("Results"), QStringLiteral("z")));
 
-    void tableRecordsetSavesTheCurrentRowInPlace() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        Recordset rs;
         rs.openTable(db, QStringLiteral("tblResults"));
         QCOMPARE(rs.recordCount(), 33);
         QCOMPARE(rs.field(QStringLiteral("NoId")).toInt(), 1);
@@ -135,24 +143,17 @@ private slots:
         rs.update();
         rs.requery();
         QCOMPARE(rs.recordCount(), 33);
-        Recordset check;
-        check.open(db, QStringLiteral("SELECT NoId, Results, ResultsId FROM tblResults "
-                                      "WHERE ResultsId = 42"));
-        QCOMPARE(check.recordCount(), 1);
-        QCOMPARE(check.field(QStringLiteral("NoId")).toInt(), 31);
-        QCOMPARE(check.field(QStringLiteral("Results")).toString(), QStringLiteral("     x"));
-        // Rows of a statement are not a table: they cannot be changed.
-        QVERIFY_THROWS_EXCEPTION(DbError,
-                                 check.setField(QStringLiteral("Results"), QStringLiteral("z")));
+        QCOMPARE(
+            rows(db, QStringLiteral("SELECT NoId, Results FROM tblResults WHERE ResultsId = 42")),
+            QStringList({"31|     x"}));
     }
 
-    void redefinedViewIsWhatLaterStatementsSee() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+    void redefinedViewIsCheckedThenSeenByLaterStatements() {
+        Connection& db = this->db();
         const QString statement = QStringLiteral(
             "SELECT * FROM tblDétailsHerbicides WHERE (((tblDétailsHerbicides.HerbicideId)=11));");
         db.redefineView(QStringLiteral("herbicide1"), statement);
-        QCOMPARE(column(db, QStringLiteral("SELECT DateHerbId FROM Herbicide1")),
+        QCOMPARE(rows(db, QStringLiteral("SELECT DateHerbId FROM Herbicide1")),
                  QStringList({"2", "5"}));
         QCOMPARE(db.viewName(QStringLiteral("HERBICIDE1")), QStringLiteral("Herbicide1"));
         QCOMPARE(db.viewStatement(QStringLiteral("Herbicide1")), statement.chopped(1));
@@ -163,39 +164,23 @@ private slots:
                                        "tblDétailsHerbicides ON Herbicide1.DateHerbId = "
                                        "tblDétailsHerbicides.DateHerbId GROUP BY "
                                        "tblDétailsHerbicides.DateHerbId;"));
-        Connection other(fixture.path(), DatabaseFile::password());
-        QCOMPARE(column(other, QStringLiteral("SELECT DateHerbId FROM DétailsHerbicides")),
+        Connection other(m_fixture->path(), DatabaseFile::password());
+        QCOMPARE(rows(other, QStringLiteral("SELECT DateHerbId FROM DétailsHerbicides")),
                  QStringList({"2", "5"}));
-    }
-
-    void rejectedRedefinitionKeepsTheOldStatement() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        const QString before = db.viewStatement(QStringLiteral("Herbicide2"));
-        QVERIFY(!before.isEmpty());
-        QVERIFY_THROWS_EXCEPTION(
-            DbError, db.redefineView(QStringLiteral("Herbicide2"), QStringLiteral("SELEC * FRM")));
-        QVERIFY_THROWS_EXCEPTION(DbError,
-                                 db.redefineView(QStringLiteral("Herbicide2"),
-                                                 QStringLiteral("SELECT * FROM noSuchTable;")));
-        QVERIFY_THROWS_EXCEPTION(
-            DbError, db.redefineView(QStringLiteral("Herbicide2"),
-                                     QStringLiteral("SELECT NoSuchColumn FROM tblMHEval;")));
-        QCOMPARE(db.viewStatement(QStringLiteral("Herbicide2")), before);
+        // A statement the engine cannot run keeps the old one; a missing view is never created.
+        for (const char* rejected :
+             {"SELEC * FRM", "SELECT * FROM noSuchTable;", "SELECT NoSuchColumn FROM tblMHEval;"})
+            QVERIFY_THROWS_EXCEPTION(DbError, db.redefineView(QStringLiteral("Herbicide1"),
+                                                              QString::fromUtf8(rejected)));
+        QCOMPARE(db.viewStatement(QStringLiteral("Herbicide1")), statement.chopped(1));
         QVERIFY(!db.inTransaction());
-    }
-
-    void missingViewIsNeverCreated() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
         QVERIFY_THROWS_EXCEPTION(
             DbError, db.redefineView(QStringLiteral("Herbicide5"), QStringLiteral("SELECT 1;")));
         QVERIFY(db.viewName(QStringLiteral("Herbicide5")).isEmpty());
     }
 
     void transactionRollsBackUnlessCommittedAndNests() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        Connection& db = this->db();
         {
             Transaction outer(db);
             db.execute(QStringLiteral("UPDATE tblResults SET [2] = 'a' WHERE NoId = 1"));
@@ -207,67 +192,53 @@ private slots:
             outer.commit();
         }
         QVERIFY(!db.inTransaction());
-        QCOMPARE(column(db, QStringLiteral("SELECT [2] || [3] FROM tblResults WHERE NoId = 1")),
+        QCOMPARE(rows(db, QStringLiteral("SELECT [2] || [3] FROM tblResults WHERE NoId = 1")),
                  QStringList({"a - "}));
     }
 
     void listsTablesWithoutViews() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        const QStringList tables = db.tableNames();
-        QVERIFY(tables.contains(QStringLiteral("tblResults")));
-        QVERIFY(!tables.contains(QStringLiteral("Herbicide1")));
-        QVERIFY(!tables.contains(QStringLiteral("tblQueryResults")));
-        db.execute(QStringLiteral("SELECT MHId INTO tblQueryResults FROM tblMHEval;"));
-        QVERIFY(db.tableNames().contains(QStringLiteral("tblQueryResults")));
+        const QStringList tables = db().tableNames();
+        QVERIFY(tables.contains(QStringLiteral("tblResults")) &&
+                !tables.contains(QStringLiteral("Herbicide1")) &&
+                !tables.contains(QStringLiteral("tblQueryResults")));
+        db().execute(QStringLiteral("SELECT MHId INTO tblQueryResults FROM tblMHEval;"));
+        QVERIFY(db().tableNames().contains(QStringLiteral("tblQueryResults")));
     }
 
     void textsSortAndGroupInFrenchOrder() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        Connection& db = this->db();
         QCOMPARE(
-            column(db, QStringLiteral("SELECT Herbicide FROM ListeDesHerbicides "
-                                      "ORDER BY Herbicide")),
+            rows(db, QStringLiteral("SELECT Herbicide FROM ListeDesHerbicides "
+                                    "ORDER BY Herbicide")),
             QStringList({"atrazine", "Bromoxynil", "dicamba", "éthalfluraline", "nicosulfuron"}));
         QCOMPARE(
-            column(db, QStringLiteral("SELECT [Nom Français] FROM ListeDesCultures "
-                                      "ORDER BY [Nom Français]")),
+            rows(db, QStringLiteral("SELECT [Nom Français] FROM ListeDesCultures "
+                                    "ORDER BY [Nom Français]")),
             QStringList({"Épinard", "Maïs", "Maïs fourrager", "Maïs grain", "Maïs sucré", "Soya"}));
         db.execute(QStringLiteral("INSERT INTO ListeDesHerbicides VALUES (20, 'ATRAZINE')"));
-        QCOMPARE(column(db, QStringLiteral("SELECT count(*) FROM (SELECT Herbicide FROM "
-                                           "ListeDesHerbicides GROUP BY Herbicide)")),
+        QCOMPARE(rows(db, QStringLiteral("SELECT count(*) FROM (SELECT Herbicide FROM "
+                                         "ListeDesHerbicides GROUP BY Herbicide)")),
                  QStringList({"5"}));
     }
 
-    void fixTruncatesTowardZeroToAnInteger() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        Recordset rs;
-        rs.open(db, QStringLiteral("SELECT Fix(87.9) AS a, Fix(-87.9) AS b, Fix(NULL) AS c, "
-                                   "Fix(12) AS d, Fix('4.5') AS e, typeof(Fix(87.9)) AS t"));
-        QCOMPARE(rs.field(QStringLiteral("a")), QVariant(qlonglong(87)));
-        QCOMPARE(rs.field(QStringLiteral("b")), QVariant(qlonglong(-87)));
-        QVERIFY(rs.field(QStringLiteral("c")).isNull());
-        QCOMPARE(rs.field(QStringLiteral("d")), QVariant(qlonglong(12)));
-        QCOMPARE(rs.field(QStringLiteral("e")), QVariant(qlonglong(4)));
-        QCOMPARE(rs.field(QStringLiteral("t")).toString(), QStringLiteral("integer"));
+    void fixTruncatesTowardZeroAndFirstTakesTheFirstValueOfEachGroup() {
+        Connection& db = this->db();
+        QCOMPARE(rows(db, QStringLiteral("SELECT Fix(87.9), Fix(-87.9), typeof(Fix(-87.9)), "
+                                         "Fix(NULL) IS NULL, Fix(12), Fix('4.5'), "
+                                         "typeof(Fix('4.5'))")),
+                 QStringList({"87|-87|integer|1|12|4|integer"}));
         // Written into a text cell, a truncated mean reads "87", never "87.0".
         db.execute(QStringLiteral("UPDATE tblResults SET [1] = Fix(87.9) WHERE NoId = 1"));
-        QCOMPARE(column(db, QStringLiteral("SELECT [1] FROM tblResults WHERE NoId = 1")),
+        QCOMPARE(rows(db, QStringLiteral("SELECT [1] FROM tblResults WHERE NoId = 1")),
                  QStringList({"87"}));
-        QVERIFY_THROWS_EXCEPTION(DbError, rs.open(db, QStringLiteral("SELECT Fix('abc')")));
-    }
-
-    void firstTakesTheFirstValueOfEachGroup() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        QCOMPARE(column(db, QStringLiteral("SELECT First(v) FROM (SELECT 1 AS g, 'b' AS v "
-                                           "UNION ALL SELECT 1, 'a' UNION ALL SELECT 2, 3.5) "
-                                           "GROUP BY g ORDER BY g")),
+        QVERIFY_THROWS_EXCEPTION(DbError, rows(db, QStringLiteral("SELECT Fix('abc')")));
+        QCOMPARE(rows(db, QStringLiteral("SELECT First(v) FROM (SELECT 1 AS g, 'b' AS v UNION ALL "
+                                         "SELECT 1, 'a' UNION ALL SELECT 2, 3.5) GROUP BY g "
+                                         "ORDER BY g")),
                  QStringList({"b", "3.5"}));
-        QCOMPARE(column(db, QStringLiteral("SELECT First(MHId) IS NULL FROM tblMHEval "
-                                           "WHERE MHId = 999")),
-                 QStringList({"1"}));
+        QCOMPARE(
+            rows(db, QStringLiteral("SELECT First(MHId) IS NULL FROM tblMHEval WHERE MHId = 999")),
+            QStringList({"1"}));
     }
 };
 
