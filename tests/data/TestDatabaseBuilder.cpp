@@ -228,17 +228,11 @@ private slots:
                     rows(*m_db, sql,
                          {c[2].toInt(), c[0], c[1], rate * double(float(fraction - 0.05)),
                           rate * double(float(fraction + 0.05))});
-                QVERIFY2(r[0][0].toInt() >= 5, qPrintable(QStringLiteral("%1 at %2: %3 ratings")
-                                                              .arg(c[0])
-                                                              .arg(fraction)
-                                                              .arg(r[0][0].toInt())));
+                const QString where = QStringLiteral("%1 at %2").arg(c[0]).arg(fraction);
+                QVERIFY2(r[0][0].toInt() >= 5, qPrintable(where));
                 means << r[0][1].toDouble();
             }
-            QVERIFY2(means.last() > means.first() + 5,
-                     qPrintable(QStringLiteral("%1: %2 at 100 %, %3 at 50 %")
-                                    .arg(c[0])
-                                    .arg(means.last())
-                                    .arg(means.first())));
+            QVERIFY2(means.last() > means.first() + 5, qPrintable(c[0]));
         }
     }
 
@@ -257,6 +251,7 @@ private slots:
         QCOMPARE(contentDigest(other), contentDigest(m_path));
     }
 
+    // A successful run is the differential test's generated database; here, the refusals.
     void commandLine() {
         const auto run = [](const QStringList& args) {
             QProcess p;
@@ -264,17 +259,8 @@ private slots:
             return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode()
                                                                                       : -1;
         };
-        const QString out = m_dir.filePath(QStringLiteral("cli.mdb"));
-        QCOMPARE(run({QStringLiteral("--output"), out, QStringLiteral("--scale"),
-                      QStringLiteral("0.05")}),
-                 0);
-        Connection cli(out, Key);
-        QVERIFY(scalar(cli, QStringLiteral("SELECT count(*) FROM tbldesTraitements")).toInt() > 0);
-        QCOMPARE(
-            run({QStringLiteral("--output"), out, QStringLiteral("--scale"), QStringLiteral("0")}),
-            2);
-        QCOMPARE(run({QStringLiteral("--output"), m_dir.filePath(QStringLiteral("no/dir/x.mdb"))}),
-                 1);
+        QCOMPARE(run({"--output", m_dir.filePath(QStringLiteral("cli.mdb")), "--scale", "0"}), 2);
+        QCOMPARE(run({"--output", m_dir.filePath(QStringLiteral("no/dir/x.mdb"))}), 1);
     }
 };
 
