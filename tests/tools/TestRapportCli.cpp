@@ -35,10 +35,11 @@ Outcome rapport(const QStringList& arguments) {
     return o;
 }
 
-// Atrazine at 1 kg/ha before emergence on all corn, on the given database file.
+// Atrazine at 1 kg/ha before emergence on all corn.
+const QStringList kAllCorn{"--periode", "1", "--herbicide", "10:1", "--culture", "tous"};
+
 QStringList atrazineOnAllCorn(const QString& db, const QStringList& more = {}) {
-    return QStringList{"--db", db, "--periode", "1", "--herbicide", "10:1", "--culture", "tous"} +
-           more;
+    return QStringList{"--db", db} + kAllCorn + more;
 }
 
 // The row whose NoId is given, as "label|cell 1|...|cell 10", "~" standing for null.
@@ -131,17 +132,16 @@ private slots:
         QTest::addColumn<QString>("barnyardgrass"); // the cells of row 2, blanks left out
 
         // Unfiltered: treatments 3 and 6 at 50 %, treatment 1 at 100 %, "57|2|...|90|1".
-        const QStringList allCorn{"--periode", "1", "--herbicide", "10:1", "--culture", "tous"};
-        QTest::newRow("semis en grains") << allCorn + QStringList{"--semis-grains", "70000:75000"}
+        QTest::newRow("semis en grains") << kAllCorn + QStringList{"--semis-grains", "70000:75000"}
                                          << 5 << "60|1|-|-|-|-|-|-|90|1";
-        QTest::newRow("feuilles") << allCorn + QStringList{"--feuilles", "5:7"} << 2
+        QTest::newRow("feuilles") << kAllCorn + QStringList{"--feuilles", "5:7"} << 2
                                   << "55|1|-|-|-|-|-|-|-|-";
-        QTest::newRow("hauteur") << allCorn + QStringList{"--hauteur", "9:12"} << 5
+        QTest::newRow("hauteur") << kAllCorn + QStringList{"--hauteur", "9:12"} << 5
                                  << "60|1|-|-|-|-|-|-|90|1";
-        QTest::newRow("pH") << allCorn + QStringList{"--ph", "7:7.5"} << 4
+        QTest::newRow("pH") << kAllCorn + QStringList{"--ph", "7:7.5"} << 4
                             << "57|2|-|-|-|-|-|-|-|-";
         QTest::newRow("écart 90 - 100")
-            << allCorn + QStringList{"--ecart", "3"} << 2 << "60|1|-|-|-|-|-|-|-|-";
+            << kAllCorn + QStringList{"--ecart", "3"} << 2 << "60|1|-|-|-|-|-|-|-|-";
         QTest::newRow("formulation")
             << QStringList{"--periode", "1", "--herbicide", "10:1:2", "--culture", "tous"} << 2
             << "60|1|-|-|-|-|-|-|-|-";
@@ -173,17 +173,16 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message"); // some words of it
 
-        const QStringList allCorn{"--periode", "1", "--herbicide", "10:1", "--culture", "tous"};
         QTest::newRow("sans période")
             << QStringList{"--herbicide", "10:1", "--culture", "tous"} << "période d'application";
         QTest::newRow("herbicide inconnu")
-            << allCorn + QStringList{"--herbicide", "99:1"} << "identifiant 99";
+            << kAllCorn + QStringList{"--herbicide", "99:1"} << "identifiant 99";
         QTest::newRow("taux à virgule")
             << QStringList{"--periode", "1", "--herbicide", "10:1,5", "--culture", "tous"}
             << "« 1,5 »";
-        QTest::newRow("tolérance 9") << allCorn + QStringList{"--tolerance", "9"} << "--tolerance";
+        QTest::newRow("tolérance 9") << kAllCorn + QStringList{"--tolerance", "9"} << "--tolerance";
         QTest::newRow("feuilles et hauteur")
-            << allCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
+            << kAllCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
     }
 
     void refusedParametersRunNothing() {
