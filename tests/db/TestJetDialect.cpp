@@ -77,8 +77,9 @@ private slots:
         QTest::newRow("select into")
             << "SELECT a, Fix(Avg([b])) AS m INTO tblX FROM t GROUP BY a;"
             << "CREATE TABLE tblX AS SELECT a, Fix(Avg([b])) AS m FROM t GROUP BY a";
-        QTest::newRow("sub-query") << "SELECT a FROM t WHERE a In (SELECT b FROM u)"
-                                   << "";
+        QTest::newRow("INTO in a sub-query or after FROM")
+            << "SELECT (SELECT b INTO x FROM u) AS c FROM t INTO y"
+            << "";
         QTest::newRow("closing semicolon") << "  drop table tblQueryResults ; "
                                            << "drop table tblQueryResults";
         QTest::newRow("joined update")
