@@ -85,7 +85,8 @@ private slots:
 
     void cleanupTestCase() { m_db.reset(); }
 
-    void opensOnlyWithItsKey() {
+    // Its tables are those its inserts fill; the stored queries come with the schema alone.
+    void opensOnlyWithItsKeyAndHoldsTheStoredQueries() {
         QVERIFY(!QFileInfo::exists(m_path + QStringLiteral(".tmp")));
         for (const QString& key : {QString(), QStringLiteral("WKHTQELMZAV")}) {
             try {
@@ -95,17 +96,6 @@ private slots:
                 QCOMPARE(e.number(), 3031);
             }
         }
-    }
-
-    void holdsEveryTableAndView() {
-        const QStringList tables = m_db->tableNames();
-        for (const char* table :
-             {"ListeDesAntécédents", "ListeDesCultures", "ListeDesHerbicides",
-              "ListeDesPériodesApplication", "ListeDesProvinces", "ListeDesTypesMH",
-              "ListeDesVariétés", "ListedesClastext", "ListedesMauvaisesHerbes", "tblCultureEXP",
-              "tblDétailsHerbicides", "tblMHEval", "tblPériodesApplication", "tblResults",
-              "tblStadeCultureH", "tbldesSites", "tbldesTraitements"})
-            QVERIFY2(tables.contains(QString::fromUtf8(table)), table);
         for (const char* view : {"Herbicide1", "Herbicide2", "Herbicide3", "Herbicide4",
                                  "DétailsHerbicides", "DétailsApplication", "DétailsTraitements"})
             QCOMPARE(m_db->viewName(QString::fromUtf8(view)), QString::fromUtf8(view));
