@@ -84,15 +84,20 @@ private slots:
 
     void theTimerFollowsThePointerUntilItLeavesTheWindow() {
         Started s;
-        auto* cbbApp = s.window->param()->findChild<QWidget*>("cbbApp");
+        const auto tick = [&] { QMetaObject::invokeMethod(s.window->Timer1(), "timeout"); };
         QWindow* window = s.window->windowHandle();
-        QTest::mouseMove(window, window->mapFromGlobal(cbbApp->mapToGlobal(QPoint(4, 4))));
-        QTRY_VERIFY(s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez dans "
-                                                       "la liste le type d'application")));
+        const QPoint overApp = s.get<QWidget>("cbbApp")->mapToGlobal(QPoint(4, 4));
+        QMouseEvent move(QEvent::MouseMove, window->mapFromGlobal(overApp), overApp, Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &move);
+        tick();
+        QVERIFY(s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez dans "
+                                                   "la liste le type d'application")));
+        // Once the pointer has left the window, the place it left from is not described again.
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(window, &leave);
-        s.window->findChild<QLabel*>("StatusLabel(1)")->clear();
-        QTest::qWait(50); // five ticks
+        s.get<QLabel>("StatusLabel(1)")->clear();
+        tick();
         QVERIFY(s.line().isEmpty());
     }
 

@@ -20,20 +20,16 @@
 
 using namespace grelavo;
 
-namespace {
-
-QString statusText(const frmMDI& w, int i) {
-    return w.findChild<QLabel*>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
-}
-
-} // namespace
-
 class TestShell : public QObject {
     Q_OBJECT
 
 private:
     struct Started : StartedProgram {
         QTabWidget* page(int i) { return window->param()->sstParam(i); }
+        QString status(int i) const {
+            return get<QLabel>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
+        }
+        const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
     };
 
 private slots:
@@ -41,8 +37,7 @@ private slots:
         QTemporaryDir empty;
         RecordingDialogs dialogs;
         frmMDI window(empty.path(), dialogs);
-        int ends = 0;
-        window.setProgramEnd([&] { ++ends; });
+        window.setProgramEnd([] {});
         QVERIFY(!window.Form_Load());
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("Erreur critique"));
@@ -63,40 +58,40 @@ private slots:
         QCOMPARE(s.window->size(),
                  QSize(qRound(screen.width() * 0.85), qRound(screen.height() * 0.77)));
         QCOMPARE(s.window->minimumSize(), s.window->maximumSize()); // no sizing
-        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres obligatoires"));
-        QCOMPARE(statusText(*s.window, 1),
-                 QStringLiteral("Cette page renferme les éléments "
-                                "obligatoire à la création d'un rapport"));
+        QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(s.status(1), QStringLiteral("Cette page renferme les éléments "
+                                             "obligatoire à la création d'un rapport"));
         QVERIFY(s.page(0)->isVisible() && !s.page(1)->isVisible());
         QVERIFY(s.window->Timer1()->isActive());
         QVERIFY(!s.window->state().NeedFill_cbbApp);
-        auto* cbbCult = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbCult"));
-        QCOMPARE(cbbCult->itemText(cbbCult->count() - 1), QStringLiteral("Maïs (tous)"));
-        const QStringList date = statusText(*s.window, 2).split(QLatin1Char('\n'));
-        QCOMPARE(date.size(), 2);
-        QVERIFY(date[0].endsWith(QLatin1Char(',')));
+        QCOMPARE(s.get(QStringLiteral("cbbCult"))->itemText(s.get("cbbCult")->count() - 1),
+                 QStringLiteral("Maïs (tous)"));
+        const QStringList date = s.status(2).split(QLatin1Char('\n'));
+        QVERIFY(date.size() == 2 && date[0].endsWith(QLatin1Char(',')));
+        QCOMPARE(s.get<QProgressBar>("ProgressBar1")->geometry(),
+                 s.get<QLabel>("StatusLabel(1)")->geometry());
     }
 
     void pagesAndTheIntroductionAreCentredOverTheBackdrop() {
         Started s;
         frmParam* form = s.window->param();
+        auto* backdrop = s.get<QLabel>("imageFormBack");
         form->resize(s.page(0)->size() * 1.5);
-        QCOMPARE(s.get<QLabel>(QStringLiteral("imageFormBack"))->geometry(), form->rect());
-        auto* intro = s.get<QLabel>(QStringLiteral("Label2"));
+        QCOMPARE(backdrop->geometry(), form->rect());
+        auto* intro = s.get<QLabel>("Label2");
         QVERIFY(intro->text().endsWith(
             QStringLiteral("réduites d’herbicides.\n\nVeuillez vous référer au fichier d’aide sous "
                            "la rubrique “À propos des Grelavo”.")));
         const QPoint centre = form->rect().center();
-        for (QWidget* w : {static_cast<QWidget*>(s.page(0)), static_cast<QWidget*>(intro),
-                           s.get<QWidget>(QStringLiteral("imaTextIntro"))})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{s.page(0), intro, s.get<QWidget>("imaTextIntro")})
             QVERIFY((w->geometry().center() - centre).manhattanLength() <= 2);
-        QCOMPARE(s.page(3)->geometry(), s.page(0)->geometry()); // one size for every page
-        // The page shown covers the introduction.
-        QVERIFY(s.page(0)->isAncestorOf(form->childAt(centre)));
+        QCOMPARE(s.page(3)->geometry(), s.page(0)->geometry());  // one size for every page
+        QVERIFY(s.page(0)->isAncestorOf(form->childAt(centre))); // the page covers the introduction
         // A form smaller than its page keeps the page's tabs in view.
-        form->resize(s.page(0)->width() / 2, s.page(0)->height() / 2);
+        form->resize(s.page(0)->size() / 2);
         QCOMPARE(s.page(0)->pos(), QPoint(0, 0));
-        QCOMPARE(s.get<QLabel>(QStringLiteral("imageFormBack"))->size(), form->size());
+        QCOMPARE(backdrop->size(), form->size());
     }
 
     void closingTheStartWindowContinuesToo() {
@@ -111,15 +106,13 @@ private slots:
 
     void quitAsksOnlyWhileTheDatabaseIsThere() {
         Started s;
-        auto* cbbApp = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
-        cbbApp->setCurrentIndex(1);
+        s.get("cbbApp")->setCurrentIndex(1);
         s.dialogs.nextAnswer = DialogService::Answer::No;
         s.window->close();
-        QCOMPARE(s.dialogs.messages.last().text,
-                 QStringLiteral("Voulez-vous vraiment quitter l'application?"));
-        QCOMPARE(s.dialogs.messages.last().buttons, DialogService::Buttons::YesNo);
+        QCOMPARE(s.said().text, QStringLiteral("Voulez-vous vraiment quitter l'application?"));
+        QCOMPARE(s.said().buttons, DialogService::Buttons::YesNo);
         QVERIFY(s.window->isVisible());
-        QCOMPARE(cbbApp->currentIndex(), 1);
+        QCOMPARE(s.get("cbbApp")->currentIndex(), 1);
         QCOMPARE(s.ends, 0);
         // With the database deleted, quitting asks nothing.
         const int asked = s.dialogs.messages.size();
@@ -137,10 +130,10 @@ private slots:
         s.window->de().setStatementNotices([&] { ++statements; }, [] {});
         s.window->cmdOptionnel_Click();
         QVERIFY(s.page(1)->isVisible() && !s.page(0)->isVisible());
-        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres optionnels"));
-        QCOMPARE(s.window->findChild<QPushButton*>("cmdOptionnel")->y(), 30); // H = 450 twips
-        QCOMPARE(s.window->findChild<QPushButton*>("cmdRapport")->geometry().bottom() + 1,
-                 s.window->findChild<QWidget*>("picListBar")->height());
+        QCOMPARE(s.status(0), QStringLiteral("Paramètres optionnels"));
+        QCOMPARE(s.get<QPushButton>("cmdOptionnel")->y(), 30); // H = 450 twips
+        QCOMPARE(s.get<QPushButton>("cmdRapport")->geometry().bottom() + 1,
+                 s.get<QWidget>("picListBar")->height());
         const int afterCrop = statements;
         QVERIFY(afterCrop > 0);
         s.window->ListBar_ButtonClick(4); // Site: read once
@@ -150,121 +143,116 @@ private slots:
         s.window->ListBar_ButtonClick(5);
         const int afterWeeds = statements;
         QVERIFY(afterWeeds >= afterSite + 5); // the five weed boxes
-        s.window->ListBar_ButtonClick(4);
-        s.window->ListBar_ButtonClick(5);
-        s.window->ListBar_ButtonClick(3);
+        for (int button : {4, 5, 3})
+            s.window->ListBar_ButtonClick(button);
         QVERIFY(s.page(1)->isVisible());
         QCOMPARE(s.window->CurrentPage(), 2);
         QCOMPARE(statements, afterWeeds); // every page read once
-        auto* weeds = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbMauvHerb(4)"));
-        QCOMPARE(weeds->count(), 5);
-        auto* ph = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
-        QCOMPARE(ph->count(), 66);
-        QCOMPARE(ph->itemText(65), QStringLiteral("9"));
+        QCOMPARE(s.get("cbbMauvHerb(4)")->count(), 5);
+        QCOMPARE(s.get("cbbSitepHDe")->count(), 66);
+        QCOMPARE(s.get("cbbSitepHDe")->itemText(65), QStringLiteral("9"));
     }
 
     void reportCommandRunsTheReportOrSaysWhatIsMissing() {
         Started s;
         s.window->cmdRapport_Click(); // nothing entered
-        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Attention"));
-        QVERIFY(s.dialogs.messages.last().text.startsWith(
+        QCOMPARE(s.said().title, QStringLiteral("Attention"));
+        QVERIFY(s.said().text.startsWith(
             QStringLiteral("Pour lancer la requête, certaines informations sont nécessaires")));
         QVERIFY(!s.window->state().ResultsShown);
-        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
 
-        auto choose = [&](const char* name, const QString& text) {
-            auto* box = s.window->param()->findChild<QComboBox*>(QLatin1String(name));
-            box->setCurrentIndex(box->findText(text));
-        };
-        choose("cbbApp", QStringLiteral("Prélevée"));
-        choose("cbbNombHerb", QStringLiteral("1"));
-        choose("cbbHerbApp(0)", QStringLiteral("atrazine"));
-        s.window->param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("7");
-        choose("cbbCult", QStringLiteral("Maïs (tous)"));
+        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
+                                         {"cbbNombHerb", "1"},
+                                         {"cbbHerbApp(0)", "atrazine"},
+                                         {"cbbCult", "Maïs (tous)"}})
+            s.get(name)->setCurrentIndex(s.get(name)->findText(QString::fromUtf8(text)));
+        s.get<QLineEdit>("txtTaux(0)")->setText("7");
         s.window->cmdRapport_Click(); // no experiment at that rate
-        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Aucun résultat"));
-        QCOMPARE(s.dialogs.messages.last().icon, DialogService::Icon::Warning);
-        QVERIFY(s.window->param()->sstParam(0)->isVisible());
+        QCOMPARE(s.said().title, QStringLiteral("Aucun résultat"));
+        QCOMPARE(s.said().icon, DialogService::Icon::Warning);
+        QVERIFY(s.page(0)->isVisible());
         QCOMPARE(s.window->CurrentGroup(), 0);
 
-        s.window->param()->findChild<QLineEdit*>(QStringLiteral("txtTaux(0)"))->setText("1");
-        s.window->cmdRapport_Click();
+        // A click on the report button while the report runs is ignored: one report starts.
+        int starts = 0;
+        connect(s.get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, [&](int v) {
+            starts += v == 0;
+            if (v == 40 && starts == 1)
+                s.click(QStringLiteral("cmdRapport"));
+        });
+        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        s.click(QStringLiteral("cmdRapport"));
+        QCOMPARE(starts, 1);
         QVERIFY(s.window->state().ResultsShown);
         QCOMPARE(s.window->state().TotalCases, 7);
         QCOMPARE(s.window->state().ParamSummaryLines.first(),
                  QStringLiteral("Type d'application = Prélevée"));
-        QCOMPARE(statusText(*s.window, 0), QStringLiteral("Gestion des rapports"));
+        QCOMPARE(s.status(0), QStringLiteral("Gestion des rapports"));
         QVERIFY(!s.window->Timer1()->isActive());
         QCOMPARE(s.window->CurrentGroup(), 2);
-        QVERIFY(s.window->findChild<QToolButton*>("ListBar(8)")->isVisibleTo(s.window.get()));
-        QVERIFY(!s.window->findChild<QToolButton*>("ListBar(1)")->isVisibleTo(s.window.get()));
+        QVERIFY(s.get<QToolButton>("ListBar(8)")->isVisibleTo(s.window.get()));
+        QVERIFY(!s.get<QToolButton>("ListBar(1)")->isVisibleTo(s.window.get()));
         QVERIFY(!s.window->param()->isVisibleTo(s.window.get()));
         QVERIFY(s.window->results()->hasPicture()); // the page is drawn
-        // Back to the parameters: the results window goes away.
+        // Back to the parameters: the results window goes away and its drawing is cleared.
         s.window->cmdObligatoire_Click();
         QVERIFY(!s.window->state().ResultsShown);
-        QVERIFY(!s.window->results()->hasPicture()); // and its drawing is cleared
+        QVERIFY(!s.window->results()->hasPicture());
         QVERIFY(s.window->param()->isVisibleTo(s.window.get()));
     }
 
     void clearingCommandsClearTheirOwnPages() {
         Started s;
-        auto* cbbApp = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbApp"));
+        QComboBox *cbbApp = s.get("cbbApp"), *prov = s.get("cbbSiteProv");
         cbbApp->setCurrentIndex(0);
         s.window->cmdOptionnel_Click();
         s.window->ListBar_ButtonClick(4);
-        auto* prov = s.window->param()->findChild<QComboBox*>(QStringLiteral("cbbSiteProv"));
         prov->setCurrentIndex(1);
         s.window->ListBar_ButtonClick(6); // optional pages only
-        QVERIFY(prov->currentText().isEmpty());
-        QCOMPARE(prov->count(), 2);
+        QVERIFY(prov->currentText().isEmpty() && prov->count() == 2);
         QVERIFY(!cbbApp->currentText().isEmpty());
         s.window->ListBar_ButtonClick(1);
-        QVERIFY(cbbApp->currentText().isEmpty());
-        QCOMPARE(cbbApp->count(), 2);
+        QVERIFY(cbbApp->currentText().isEmpty() && cbbApp->count() == 2);
     }
 
     void helpOpensItsTopicsOrSaysTheFileIsMissing() {
         Started s;
         s.window->ListBar_ButtonClick(2);
-        QCOMPARE(s.dialogs.messages.last().title, QStringLiteral("Fichier d'aide introuvable"));
+        QCOMPARE(s.said().title, QStringLiteral("Fichier d'aide introuvable"));
         QVERIFY(s.dialogs.helpTopics.isEmpty());
         QFile help(s.fixture->folder() + QStringLiteral("/aide.CHM"));
         QVERIFY(help.open(QIODevice::WriteOnly));
         help.close();
         for (int button : {2, 7, 10})
             s.window->ListBar_ButtonClick(button);
-        s.window->findChild<QAction*>(QStringLiteral("mnuFichAide"))->trigger();
+        s.get<QAction>("mnuFichAide")->trigger();
         QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000, 1000}));
         QCOMPARE(QFileInfo(s.dialogs.helpFile).fileName(), QStringLiteral("aide.CHM"));
     }
 
     void statusLabelsKeepTheirPlacesWhenTheWindowWidens() {
-        const auto narrow = BarLayout::Set_StatusBar(9000);
-        const auto wide = BarLayout::Set_StatusBar(15000);
+        const auto narrow = BarLayout::Set_StatusBar(9000), wide = BarLayout::Set_StatusBar(15000);
         QCOMPARE(narrow[2].right() + 1, 9000);
         QCOMPARE(wide[2].right() + 1, 15000); // the date at the right edge
         QCOMPARE(wide[1].width() - narrow[1].width(), 6000);
         QCOMPARE(wide[1].left(), narrow[1].left());
-        QCOMPARE(wide[0], narrow[0]);
-        QCOMPARE(wide[3], narrow[3]);
+        QVERIFY(wide[0] == narrow[0] && wide[3] == narrow[3]);
         QCOMPARE(narrow[0].left(), (2295 - 2160) / 2);
-        Started s;
-        QCOMPARE(s.window->findChild<QProgressBar*>("ProgressBar1")->geometry(),
-                 s.window->findChild<QLabel*>("StatusLabel(1)")->geometry());
     }
 
     void stripFitsOrScrollsWithinItsLimits() {
-        const int H = BarLayout::H;
+        const int H = BarLayout::H, Ht = 3 * H + 2000;
+        const auto arrange = [](int g, bool reset, int Ht, int top, int height) {
+            return BarLayout::ArrangeBar(g, reset, 1650, Ht, top, height, 1205, 300, 300);
+        };
         // A tall bar: the five optional buttons fit; no scroll button.
-        BarLayout::Bar tall =
-            BarLayout::ArrangeBar(1, true, 1650, 9000, 0, 5 * 900, 1205, 300, 300);
+        const BarLayout::Bar tall = arrange(1, true, 9000, 0, 5 * 900);
         QVERIFY(!tall.upVisible && !tall.downVisible);
         QCOMPARE(tall.stripTop, 2 * H);
         QCOMPARE(tall.BarBottomLimit, 9000 - H);
         // A short one: they do not fit in Ht - 3H.
-        const int Ht = 3 * H + 2000;
-        BarLayout::Bar bar = BarLayout::ArrangeBar(1, true, 1650, Ht, 0, 4500, 1205, 300, 300);
+        const BarLayout::Bar bar = arrange(1, true, Ht, 0, 4500);
         QVERIFY(!bar.upVisible && bar.downVisible);
         QCOMPARE(bar.stripTop, bar.BarTopLimit);
         BarLayout::Scroll s{bar.stripTop, false, true};
@@ -277,13 +265,11 @@ private slots:
         QCOMPARE(s.top, bar.BarTopLimit);
         QVERIFY(!s.upVisible && s.downVisible);
         // A resize keeps a scrolled strip only while it stays between the limits.
-        const BarLayout::Bar kept =
-            BarLayout::ArrangeBar(1, false, 1650, Ht, bar.BarTopLimit - 450, 4500, 1205, 300, 300);
+        const BarLayout::Bar kept = arrange(1, false, Ht, bar.BarTopLimit - 450, 4500);
         QCOMPARE(kept.stripTop, bar.BarTopLimit - 450);
         QVERIFY(kept.upVisible && kept.downVisible);
         // The report group: every group button at the top.
-        const BarLayout::Bar report =
-            BarLayout::ArrangeBar(2, true, 1650, Ht, 0, 2700, 1205, 300, 300);
+        const BarLayout::Bar report = arrange(2, true, Ht, 0, 2700);
         QCOMPARE(report.groupButtons[2].top(), 2 * H);
         QCOMPARE(report.BarBottomLimit, Ht);
         QCOMPARE(report.down.y(), Ht - H);
@@ -291,9 +277,8 @@ private slots:
 
     void aboutBoxWritesToTheMakerAndCloses() {
         RecordingDialogs dialogs;
-        QCOMPARE(frmAPropos::mailUrl().toString(), QStringLiteral("mailto:") +
-                                                       frmAPropos::contactAddress() +
-                                                       QStringLiteral("?Subject=Grelavo"));
+        QCOMPARE(frmAPropos::mailUrl().toString(),
+                 "mailto:" + frmAPropos::contactAddress() + "?Subject=Grelavo");
         frmAPropos box(dialogs);
         box.show();
         QTest::mouseClick(box.lblEmail(), Qt::LeftButton);

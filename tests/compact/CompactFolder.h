@@ -4,7 +4,6 @@
 #include "db/DatabaseFile.h"
 #include "db/DbError.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,10 +14,8 @@
 // grow as a report session makes it grow, and what a compaction must keep of it.
 class CompactFolder {
 public:
-    explicit CompactFolder(const QString& name = grelavo::DatabaseFile::fileName()) {
-        QVERIFY(m_dir.isValid());
+    explicit CompactFolder(const QString& name = grelavo::DatabaseFile::fileName()) : m_name(name) {
         QVERIFY(QFile::copy(QStringLiteral(GRELAVO_DATABASE_FILE), m_dir.filePath(name)));
-        m_name = name;
     }
 
     QString folder() const { return m_dir.path(); }
@@ -30,40 +27,32 @@ public:
     // Temporary tables created and dropped, rows added and deleted, a stored query rewritten.
     void grow() {
         grelavo::Connection db(path(), grelavo::DatabaseFile::password());
-        db.executeScript(QStringLiteral(
-            "CREATE TABLE tmpCopie AS SELECT * FROM tblDétailsHerbicides;"
-            "INSERT INTO tmpCopie SELECT * FROM tmpCopie;"
-            "INSERT INTO tmpCopie SELECT * FROM tmpCopie;"
-            "INSERT INTO tmpCopie SELECT * FROM tmpCopie;"
-            "DROP TABLE tmpCopie;"
-            "CREATE TABLE tmpGardee (n INTEGER, texte TEXT);"
-            "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 20000) "
-            "INSERT INTO tmpGardee SELECT i, hex(randomblob(40)) FROM c;"
-            "DELETE FROM tmpGardee WHERE n % 100 <> 0;"));
+        db.executeScript(QStringLiteral(R"(
+            CREATE TABLE tmpCopie AS SELECT * FROM tblDétailsHerbicides;
+            INSERT INTO tmpCopie SELECT * FROM tmpCopie; INSERT INTO tmpCopie SELECT * FROM tmpCopie;
+            INSERT INTO tmpCopie SELECT * FROM tmpCopie;
+            DROP TABLE tmpCopie;
+            CREATE TABLE tmpGardee (n INTEGER, texte TEXT);
+            WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 20000)
+                INSERT INTO tmpGardee SELECT i, hex(randomblob(40)) FROM c;
+            DELETE FROM tmpGardee WHERE n % 100 <> 0;)"));
         db.redefineView(QStringLiteral("Herbicide1"),
                         QStringLiteral("SELECT * FROM tblDétailsHerbicides WHERE "
                                        "(((tblDétailsHerbicides.HerbicideId)=3));"));
     }
 
-    // Every schema entry (its statement) and every table's rows, in a comparable form.
+    // Every schema entry (its statement), then each table's name and rows (sorted, for a table
+    // without an integer key may be renumbered).
     static QStringList content(const QString& path) {
         grelavo::Connection db(path, grelavo::DatabaseFile::password());
         QStringList result = rows(db, "SELECT type || ' ' || name || ': ' || ifnull(sql, '') "
                                       "FROM sqlite_master ORDER BY type, name");
-        const QStringList tables =
-            rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-        for (const QString& table : tables) {
-            QStringList tableRows = rows(db, QStringLiteral("SELECT * FROM %1")
-                                                 .arg(grelavo::Connection::quoteIdentifier(table))
-                                                 .toUtf8());
-            tableRows.sort(); // a table without an integer key may be renumbered
-            result << QStringLiteral("%1: %2 rows, %3")
-                          .arg(table)
-                          .arg(tableRows.size())
-                          .arg(QString::fromLatin1(
-                              QCryptographicHash::hash(tableRows.join(QLatin1Char('\n')).toUtf8(),
-                                                       QCryptographicHash::Sha1)
-                                  .toHex()));
+        for (const QString& table :
+             rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+            QStringList tableRows =
+                rows(db, "SELECT * FROM " + grelavo::Connection::quoteIdentifier(table).toUtf8());
+            tableRows.sort();
+            result << table + QStringLiteral(":") << tableRows;
         }
         return result;
     }

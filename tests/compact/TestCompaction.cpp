@@ -34,25 +34,25 @@ public:
     }
 };
 
-// The real file operations, one of which fails when 'fails' says so.
+// The real file operations, but the one named in 'refused' ("remove X", "rename X -> Y") fails.
 class FailingFiles : public pelvane::FileOperations {
 public:
-    std::function<bool(const QString& operation, const QString& path)> fails;
+    QString refused;
 
     void remove(const QString& path) override {
-        refuse(QStringLiteral("remove"), QFileInfo(path).fileName());
+        refuse(QStringLiteral("remove ") + QFileInfo(path).fileName());
         FileOperations::remove(path);
     }
     void rename(const QString& from, const QString& to) override {
-        refuse(QStringLiteral("rename"),
-               QFileInfo(from).fileName() + QStringLiteral(" -> ") + QFileInfo(to).fileName());
+        refuse(QStringLiteral("rename %1 -> %2")
+                   .arg(QFileInfo(from).fileName(), QFileInfo(to).fileName()));
         FileOperations::rename(from, to);
     }
 
 private:
-    void refuse(const QString& operation, const QString& what) {
-        if (fails && fails(operation, what))
-            throw CompactError{CompactError::FileOperation, operation + QLatin1Char(' ') + what};
+    void refuse(const QString& operation) const {
+        if (operation == refused)
+            throw CompactError{CompactError::FileOperation, operation};
     }
 };
 
@@ -70,20 +70,34 @@ struct Run {
     std::optional<CompactError> error;
 };
 
-Run compact(const QString& folder, pelvane::DatabaseEngine& engine,
-            pelvane::FileOperations& files) {
+// One compaction of 'folder', with the real engine and file operations unless others are given.
+Run compact(const QString& folder, pelvane::DatabaseEngine* engine = nullptr,
+            pelvane::FileOperations* files = nullptr) {
+    WatchedEngine realEngine;
+    pelvane::FileOperations realFiles;
     Run run;
-    Compaction compaction(folder, engine, files,
+    Compaction compaction(folder, engine ? *engine : realEngine, files ? *files : realFiles,
                           [&run](const QString& text) { run.messages << text; });
     run.outcome = compaction.CompactDatabaseFile();
     run.error = compaction.error();
     return run;
 }
 
-Run compact(const QString& folder) {
-    WatchedEngine engine;
-    pelvane::FileOperations files;
-    return compact(folder, engine, files);
+// A run that compacted: its one message, the database alone in its folder, its content kept.
+void expectCompacted(const Run& run, const CompactFolder& folder, const QStringList& content) {
+    QCOMPARE(run.outcome, Compaction::Outcome::Compacted);
+    QCOMPARE(run.messages, QStringList{QStringLiteral("compactage terminée")});
+    QCOMPARE(folder.files(), QStringList{QFileInfo(folder.path()).fileName()});
+    QCOMPARE(CompactFolder::content(folder.path()), content);
+}
+
+// A run that failed without a message and left the database alone, byte for byte as it was.
+void expectUntouched(const Run& run, const QString& path, const QByteArray& bytes) {
+    QCOMPARE(run.outcome, Compaction::Outcome::Failed);
+    QVERIFY(run.messages.isEmpty());
+    QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files),
+             QStringList{QFileInfo(path).fileName()});
+    QVERIFY(CompactFolder::bytes(path) == bytes);
 }
 
 const QString Key = grelavo::DatabaseFile::password();
@@ -94,25 +108,19 @@ class TestCompaction : public QObject {
     Q_OBJECT
 
 private slots:
-    void compactsGrownDatabaseIntoOneSmallerFileWithTheSameContent() {
+    void compactsGrownDatabaseIntoOneSmallerEncryptedFileWithTheSameContent() {
         CompactFolder folder;
         folder.grow();
         const qint64 grown = folder.size();
         const QStringList before = CompactFolder::content(folder.path());
         WatchedEngine engine;
-        pelvane::FileOperations files;
 
-        const Run run = compact(folder.folder(), engine, files);
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Compacted);
-        QCOMPARE(run.messages, QStringList{QStringLiteral("compactage terminée")});
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
+        expectCompacted(compact(folder.folder(), &engine), folder, before);
         QVERIFY2(folder.size() < grown * 3 / 4,
                  qPrintable(QStringLiteral("%1 -> %2").arg(grown).arg(folder.size())));
         QVERIFY(CompactFolder::opensWithKey(folder.path(), Key));
         QVERIFY(!CompactFolder::opensWithKey(folder.path(), QString()));
         QVERIFY(!CompactFolder::opensWithKey(folder.path(), QStringLiteral("autre")));
-        QCOMPARE(CompactFolder::content(folder.path()), before);
         // Without the password first, then with it; the copy is checked before each swap.
         const QString pwd = Compaction::connectString();
         QCOMPARE(
@@ -124,41 +132,39 @@ private slots:
                          QStringLiteral("check Grelavo.mdb [%1]").arg(pwd)}));
     }
 
-    void knowsTheFileAndPasswordOfGrelavo() {
-        QCOMPARE(Compaction::databaseName(), grelavo::DatabaseFile::fileName());
-        QCOMPARE(pelvane::SqlCipherEngine::passwordOf(Compaction::connectString()), Key);
-        QCOMPARE(pelvane::SqlCipherEngine::passwordOf(QString()), QString());
+    // Work files of an earlier run, whatever the case of their names, are removed first; a run
+    // cut short after the database became the backup puts it back, then compacts it.
+    void workFilesOfAnEarlierRunAreClearedFirst_data() {
+        QTest::addColumn<QStringList>("names"); // the database, its copy and its backup
+        QTest::addColumn<QByteArray>("junk");   // what the work files hold; none: the database
+        QTest::addColumn<bool>("interrupted");  // the database left as the backup
+        const QStringList usual{"Grelavo.mdb", "Grelavo.mdb.CPT", "Grelavo.mdb.OLD"};
+        QTest::newRow("stale work files")
+            << usual << QByteArray("reste d'une exécution interrompue") << false;
+        QTest::newRow("names in another case")
+            << QStringList{"GRELAVO.mdb", "grelavo.MDB.cpt", "GRELAVO.MDB.old"} << QByteArray()
+            << false;
+        QTest::newRow("interrupted run") << usual << QByteArray(4096, '\0') << true;
     }
 
-    void matchesTheNameWithoutRegardToCaseAndKeepsItsSpelling() {
-        CompactFolder folder(QStringLiteral("GRELAVO.mdb"));
+    void workFilesOfAnEarlierRunAreClearedFirst() {
+        QFETCH(QStringList, names);
+        QFETCH(QByteArray, junk);
+        QFETCH(bool, interrupted);
+        CompactFolder folder(names[0]);
+        folder.grow();
         const QStringList before = CompactFolder::content(folder.path());
-        QFile::copy(folder.path(), folder.file(QStringLiteral("grelavo.MDB.cpt")));
-        QFile::copy(folder.path(), folder.file(QStringLiteral("GRELAVO.MDB.old")));
-
-        const Run run = compact(folder.folder());
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Compacted);
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("GRELAVO.mdb")});
-        QCOMPARE(CompactFolder::content(folder.path()), before);
-    }
-
-    void removesStaleWorkFilesBeforeWritingThem() {
-        CompactFolder folder;
-        const QStringList before = CompactFolder::content(folder.path());
-        for (const QString& name :
-             {QStringLiteral("Grelavo.mdb.CPT"), QStringLiteral("Grelavo.mdb.OLD")}) {
-            QFile stale(folder.file(name));
-            QVERIFY(stale.open(QIODevice::WriteOnly));
-            stale.write("reste d'une exécution interrompue");
+        if (interrupted)
+            QVERIFY(QFile::rename(folder.path(), folder.file(names[2])));
+        for (const QString& name : names.mid(1)) {
+            QFile file(folder.file(name));
+            if (junk.isEmpty())
+                QVERIFY(QFile::copy(folder.path(), file.fileName()));
+            else if (!file.exists())
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(junk) == junk.size());
         }
 
-        const Run run = compact(folder.folder());
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Compacted);
-        QCOMPARE(run.messages, QStringList{QStringLiteral("compactage terminée")});
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QCOMPARE(CompactFolder::content(folder.path()), before);
+        expectCompacted(compact(folder.folder()), folder, before);
     }
 
     void missingDatabaseShowsErrorOnceAndCreatesNothing() {
@@ -179,12 +185,8 @@ private slots:
         de.Connection2();
 
         const Run run = compact(folder.folder());
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Failed);
-        QVERIFY(run.messages.isEmpty());
+        expectUntouched(run, folder.path(), before);
         QCOMPARE(run.error->number, int(CompactError::InUse));
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QVERIFY(CompactFolder::bytes(folder.path()) == before);
         // Once Grelavo has closed it, the same database compacts.
         de.close();
         QCOMPARE(compact(folder.folder()).outcome, Compaction::Outcome::Compacted);
@@ -200,115 +202,71 @@ private slots:
         }
         const QByteArray before = CompactFolder::bytes(path);
         WatchedEngine engine;
-        pelvane::FileOperations files;
 
-        const Run run = compact(dir.path(), engine, files);
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Failed);
-        QVERIFY(run.messages.isEmpty());
+        const Run run = compact(dir.path(), &engine);
+        expectUntouched(run, path, before);
         QCOMPARE(run.error->number, int(CompactError::PasswordNeeded));
         QCOMPARE(engine.calls.size(), 2);
-        QVERIFY(CompactFolder::bytes(path) == before);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Grelavo.mdb"});
     }
 
-    void damagedCopyIsNeverSwappedIn() {
+    // A copy that fails its check is never swapped in; a second compaction that fails, or whose
+    // result is damaged, puts the database back as it was.
+    void failedCompactionLeavesTheDatabaseAsItWas_data() {
+        QTest::addColumn<QString>("destination"); // of the compaction that goes wrong
+        QTest::addColumn<int>("error");           // DamagedCopy: its result damaged; else cut short
+        QTest::addColumn<QString>("lastCall");
+        QTest::newRow("damaged copy")
+            << ".CPT" << int(CompactError::DamagedCopy) << "check Grelavo.mdb.CPT";
+        QTest::newRow("second compaction fails") << ".mdb" << int(CompactError::EngineFailure)
+                                                 << "compact Grelavo.mdb.CPT -> Grelavo.mdb";
+        QTest::newRow("second result damaged")
+            << ".mdb" << int(CompactError::DamagedCopy) << "check Grelavo.mdb [";
+    }
+
+    void failedCompactionLeavesTheDatabaseAsItWas() {
+        QFETCH(QString, destination);
+        QFETCH(int, error);
+        QFETCH(QString, lastCall);
         CompactFolder folder;
         folder.grow();
         const QByteArray before = CompactFolder::bytes(folder.path());
         WatchedEngine engine;
-        engine.afterCompaction = [](const QString& destination) {
-            if (destination.endsWith(QLatin1String(".CPT")))
-                damage(destination);
-        };
-        pelvane::FileOperations files;
-
-        const Run run = compact(folder.folder(), engine, files);
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Failed);
-        QVERIFY(run.messages.isEmpty());
-        QVERIFY(engine.calls.last().startsWith(QLatin1String("check Grelavo.mdb.CPT")));
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QVERIFY(CompactFolder::bytes(folder.path()) == before);
-    }
-
-    void failedSecondCompactionPutsTheDatabaseBack_data() {
-        QTest::addColumn<bool>("damaged"); // a copy written but damaged, or a failure mid-way
-        QTest::newRow("engine failure") << false;
-        QTest::newRow("damaged copy") << true;
-    }
-
-    void failedSecondCompactionPutsTheDatabaseBack() {
-        QFETCH(bool, damaged);
-        CompactFolder folder;
-        folder.grow();
-        const QByteArray before = CompactFolder::bytes(folder.path());
-        WatchedEngine engine;
-        engine.afterCompaction = [damaged](const QString& destination) {
-            if (destination.endsWith(QLatin1String(".CPT")))
+        engine.afterCompaction = [&](const QString& written) {
+            if (!written.endsWith(destination))
                 return;
-            if (damaged) {
-                damage(destination);
-                return;
-            }
-            QFile partial(destination);
+            if (error == CompactError::DamagedCopy)
+                return damage(written);
+            QFile partial(written);
             partial.resize(partial.size() / 3);
             throw CompactError{CompactError::EngineFailure, QStringLiteral("disque plein")};
         };
-        pelvane::FileOperations files;
 
-        const Run run = compact(folder.folder(), engine, files);
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Failed);
-        QVERIFY(run.messages.isEmpty());
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QVERIFY(CompactFolder::bytes(folder.path()) == before);
-    }
-
-    void interruptedRunIsPutBackThenCompacted() {
-        CompactFolder folder;
-        folder.grow();
-        const QStringList before = CompactFolder::content(folder.path());
-        QVERIFY(QFile::rename(folder.path(), folder.file(QStringLiteral("Grelavo.mdb.OLD"))));
-        QFile partial(folder.file(QStringLiteral("Grelavo.mdb.CPT")));
-        QVERIFY(partial.open(QIODevice::WriteOnly));
-        partial.write(QByteArray(4096, '\0'));
-        partial.close();
-
-        const Run run = compact(folder.folder());
-
-        QCOMPARE(run.outcome, Compaction::Outcome::Compacted);
-        QCOMPARE(run.messages, QStringList{QStringLiteral("compactage terminée")});
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QCOMPARE(CompactFolder::content(folder.path()), before);
+        const Run run = compact(folder.folder(), &engine);
+        expectUntouched(run, folder.path(), before);
+        QCOMPARE(run.error->number, error);
+        QVERIFY2(engine.calls.last().startsWith(lastCall), qPrintable(engine.calls.last()));
     }
 
     // A file operation refused at each step: the database is never lost, and the files left
     // are the ones listed (a later run with working files then compacts as usual).
     void refusedFileOperationNeverLosesTheDatabase_data() {
-        QTest::addColumn<QString>("operation");
-        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("refused");
         QTest::addColumn<bool>("failSecondCompaction");
         QTest::addColumn<QStringList>("left");
         QTest::newRow("stale copy kept")
-            << "remove"
-            << "Grelavo.mdb.CPT" << false
+            << "remove Grelavo.mdb.CPT" << false
             << QStringList{"Grelavo.mdb", "Grelavo.mdb.CPT", "Grelavo.mdb.OLD"};
         QTest::newRow("stale backup kept")
-            << "remove"
-            << "Grelavo.mdb.OLD" << false << QStringList{"Grelavo.mdb", "Grelavo.mdb.OLD"};
+            << "remove Grelavo.mdb.OLD" << false << QStringList{"Grelavo.mdb", "Grelavo.mdb.OLD"};
         QTest::newRow("backup rename refused")
-            << "rename"
-            << "Grelavo.mdb -> Grelavo.mdb.OLD" << false << QStringList{"Grelavo.mdb"};
+            << "rename Grelavo.mdb -> Grelavo.mdb.OLD" << false << QStringList{"Grelavo.mdb"};
         QTest::newRow("restore refused after a failed second compaction")
-            << "rename"
-            << "Grelavo.mdb.OLD -> Grelavo.mdb" << true
+            << "rename Grelavo.mdb.OLD -> Grelavo.mdb" << true
             << QStringList{"Grelavo.mdb.CPT", "Grelavo.mdb.OLD"};
     }
 
     void refusedFileOperationNeverLosesTheDatabase() {
-        QFETCH(QString, operation);
-        QFETCH(QString, target);
+        QFETCH(QString, refused);
         QFETCH(bool, failSecondCompaction);
         QFETCH(QStringList, left);
         CompactFolder folder;
@@ -324,21 +282,14 @@ private slots:
                     throw CompactError{CompactError::EngineFailure, QStringLiteral("panne")};
             };
         FailingFiles files;
-        files.fails = [&](const QString& op, const QString& what) {
-            return op == operation && what == target;
-        };
+        files.refused = refused;
 
-        const Run run = compact(folder.folder(), engine, files);
-
+        const Run run = compact(folder.folder(), &engine, &files);
         QCOMPARE(run.outcome, Compaction::Outcome::Failed);
         QVERIFY(run.messages.isEmpty());
         QCOMPARE(run.error->number, int(CompactError::FileOperation));
         QCOMPARE(folder.files(), left);
-
-        const Run next = compact(folder.folder());
-        QCOMPARE(next.outcome, Compaction::Outcome::Compacted);
-        QCOMPARE(folder.files(), QStringList{QStringLiteral("Grelavo.mdb")});
-        QCOMPARE(CompactFolder::content(folder.path()), before);
+        expectCompacted(compact(folder.folder()), folder, before);
     }
 };
 

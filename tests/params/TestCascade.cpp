@@ -24,8 +24,7 @@ private:
             form.sstParam(0)->setVisible(true);
             form.Fill_cbbApp();
         }
-        QComboBox* box(const QString& name) const { return get(name); }
-        QComboBox* herb(int i) const { return box(QStringLiteral("cbbHerbApp(%1)").arg(i)); }
+        QComboBox* herb(int i) const { return get(QStringLiteral("cbbHerbApp(%1)").arg(i)); }
         QLineEdit* rate(int i) const {
             return get<QLineEdit>(QStringLiteral("txtTaux(%1)").arg(i));
         }
@@ -38,15 +37,15 @@ private:
     };
 
 private slots:
-    void sectionFollowsPeriodThenCount() {
+    void sectionFollowsPeriodThenCountAndEachChoiceNarrowsTheNextList() {
         Form f;
         auto* section = f.form.findChild<QGroupBox*>(QStringLiteral("fraHerbApp"));
-        auto* count = f.box(QStringLiteral("cbbNombHerb"));
+        auto* count = f.get(QStringLiteral("cbbNombHerb"));
         auto* cmdTaux = f.form.findChild<QPushButton*>(QStringLiteral("cmdTaux"));
         QVERIFY(!section->isEnabled() && !count->isEnabled() && !cmdTaux->isEnabled());
         const QColor inactive = QApplication::palette().color(QPalette::Window);
         QCOMPARE(f.herb(0)->palette().color(QPalette::Base), inactive); // filling chose nothing
-        QCOMPARE(f.items(f.box(QStringLiteral("cbbApp"))),
+        QCOMPARE(f.items(f.get(QStringLiteral("cbbApp"))),
                  QStringList({"Postlevée", "Prélevée"})); // sorted
         f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
         QCOMPARE(f.state.SelectedApplicationType, qint16(1));
@@ -58,17 +57,7 @@ private slots:
         QCOMPARE(f.rowsEnabled(), QVector<bool>({true, true, true, false}));
         QCOMPARE(f.items(f.herb(0)), QStringList({"atrazine", "dicamba", "nicosulfuron"}));
         QVERIFY(f.herb(1)->count() == 0);
-        // Emptying the period puts the section back to its empty state.
-        f.box(QStringLiteral("cbbApp"))->setEditText(QString());
-        QVERIFY(!section->isEnabled() && !count->isEnabled());
-        QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
-        QCOMPARE(f.herb(0)->count(), 0);
-    }
-
-    void eachChoiceNarrowsTheNextListAndEmptiesWhatFollows() {
-        Form f;
-        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
-        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+        // A herbicide chosen is offered in no later row.
         f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
         QCOMPARE(f.items(f.herb(1)), QStringList({"dicamba", "nicosulfuron"}));
         f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
@@ -91,6 +80,11 @@ private slots:
         QCOMPARE(f.herb(2)->count(), 1);
         f.herb(1)->setEditText(QString());
         QCOMPARE(f.herb(2)->count(), 0);
+        // Emptying the period puts the section back to its empty state.
+        f.get(QStringLiteral("cbbApp"))->setEditText(QString());
+        QVERIFY(!section->isEnabled() && !count->isEnabled());
+        QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
+        QCOMPARE(f.herb(0)->count(), 0);
     }
 
     void enteringBoxesOutOfOrderSaysSo() {
@@ -104,16 +98,16 @@ private slots:
                  QStringLiteral("Vous devez entrer les herbicides dans l'ordre."));
         QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("Attention"));
         QVERIFY(f.herb(0)->hasFocus()); // it is the first empty box
-        f.box(QStringLiteral("cbbFormApp(1)"))->setEnabled(true);
-        f.box(QStringLiteral("cbbFormApp(1)"))->setFocus(Qt::TabFocusReason);
+        f.get(QStringLiteral("cbbFormApp(1)"))->setEnabled(true);
+        f.get(QStringLiteral("cbbFormApp(1)"))->setFocus(Qt::TabFocusReason);
         QCOMPARE(f.dialogs.messages.last().text,
                  QStringLiteral("Vous devez d'abord entrer un herbicide."));
     }
 
     void cropChoosesItsVarieties() {
         Form f;
-        auto* crops = f.box(QStringLiteral("cbbCult"));
-        auto* varieties = f.box(QStringLiteral("cbbCultVar"));
+        auto* crops = f.get(QStringLiteral("cbbCult"));
+        auto* varieties = f.get(QStringLiteral("cbbCultVar"));
         QCOMPARE(crops->currentText(), QStringLiteral("Maïs grain")); // the third item
         QCOMPARE(f.items(varieties), QStringList({"Hybride A", "Hybride B"}));
         QCOMPARE(f.items(crops).last(), QStringLiteral("Maïs (tous)"));
@@ -169,7 +163,7 @@ private slots:
         QTest::mouseClick(cmdTaux, Qt::LeftButton);
         QCOMPARE(f.ratePickerOpened, 1);
         // A pasted count that is not 1 to 4 counts as no count.
-        auto* count = f.box(QStringLiteral("cbbNombHerb"));
+        auto* count = f.get(QStringLiteral("cbbNombHerb"));
         count->setEditText(QStringLiteral("7"));
         QTest::mouseClick(cmdTaux, Qt::LeftButton);
         QCOMPARE(f.ratePickerOpened, 1);

@@ -39,13 +39,18 @@ private:
 
         explicit Picker(const QString& folder) : de(folder) {}
 
-        void open(int period, std::initializer_list<std::pair<int, const char*>> herbicides) {
+        // The herbicides by their ids: the fixture's 10 to 12, the shipped database's 1 and 3.
+        void open(int period, const QVector<int>& herbicides) {
+            static const QMap<int, QString> names{{1, "atrazine"},
+                                                  {3, "S-métolachlore"},
+                                                  {10, "atrazine"},
+                                                  {11, "dicamba"},
+                                                  {12, "nicosulfuron"}};
             state.SelectedApplicationType = qint16(period);
             state.HerbicideCount = qint16(herbicides.size());
-            int k = 0;
-            for (const auto& [id, name] : herbicides) {
-                state.SelectedHerbicideId[k] = qint16(id);
-                state.SelectedHerbicideName[k++] = QString::fromUtf8(name);
+            for (int k = 0; k < herbicides.size(); ++k) {
+                state.SelectedHerbicideId[k] = qint16(herbicides[k]);
+                state.SelectedHerbicideName[k] = names.value(herbicides[k]);
             }
             window = std::make_unique<frmChoixTaux>(state, de, &form);
             window->show();
@@ -60,19 +65,14 @@ private:
         QLineEdit* formRate(int i) const {
             return form.findChild<QLineEdit*>(QStringLiteral("txtTaux(%1)").arg(i));
         }
-        QStringList header() const {
-            QStringList out;
-            for (int c = 0; c < grid()->columnCount(); ++c)
-                out << grid()->horizontalHeaderItem(c)->text().trimmed();
-            return out;
-        }
-        QVector<QStringList> rows() const {
-            QVector<QStringList> out;
-            for (int r = 0; r < grid()->rowCount(); ++r) {
-                QStringList row;
-                for (int c = 0; c < grid()->columnCount(); ++c)
-                    row << (grid()->item(r, c) ? grid()->item(r, c)->text() : QString());
-                out << row;
+        // The grid's headings, then its rows, each with its cells joined by '|'.
+        QStringList table() const {
+            QStringList out(grid()->rowCount() + 1);
+            for (int c = 0; c < grid()->columnCount(); ++c) {
+                const QString sep = c ? QStringLiteral("|") : QString();
+                out[0] += sep + grid()->horizontalHeaderItem(c)->text().trimmed();
+                for (int r = 0; r < grid()->rowCount(); ++r)
+                    out[r + 1] += sep + (grid()->item(r, c) ? grid()->item(r, c)->text() : "");
             }
             return out;
         }
@@ -96,8 +96,6 @@ private:
         }
     };
 
-    static QVector<QStringList> table(std::initializer_list<QStringList> rows) { return rows; }
-
     // Beside the fixture's one pair and one triple at Prélevée: the pair again at the same rates
     // and at two other rate pairs, the triple again at its own rates; atrazine alone at 1234,5678
     // at Postlevée.
@@ -114,35 +112,22 @@ private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
     void cleanupTestCase() { QLocale::setDefault(QLocale::system()); }
 
+    // Each column is its own herbicide's rate, sorted by the first herbicide's; no such mixture
+    // at the period gives the header row alone, without names.
     void gridListsEachCombinationOnceInRateOrder() {
         FixtureDatabase fixture;
         addApplications(fixture);
-        {
+        const std::tuple<int, QVector<int>, QStringList> cases[] = {
+            {1, {10, 11}, {"atrazine|dicamba", "0,5|0,15", "0,5|0,3", "1|0,15"}},
+            {1, {11, 10}, {"dicamba|atrazine", "0,15|0,5", "0,15|1", "0,3|0,5"}},
+            {1, {10, 11, 12}, {"atrazine|dicamba|nicosulfuron", "0,5|0,3|0,02"}},
+            {2, {10, 11, 12}, {"||"}}};
+        for (const auto& [period, herbicides, expected] : cases) {
             Picker p(fixture.folder());
-            p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
-            QCOMPARE(p.header(), QStringList({"atrazine", "dicamba"}));
-            QCOMPARE(p.rows(), table({{"0,5", "0,15"}, {"0,5", "0,3"}, {"1", "0,15"}}));
-            QVERIFY(!p.de.rsGeneral.isOpen());
-        }
-        {
-            // Each column is its own herbicide's rate, sorted by the first herbicide's.
-            Picker p(fixture.folder());
-            p.open(1, {{11, "dicamba"}, {10, "atrazine"}});
-            QCOMPARE(p.rows(), table({{"0,15", "0,5"}, {"0,15", "1"}, {"0,3", "0,5"}}));
-        }
-        {
-            Picker p(fixture.folder());
-            p.open(1, {{10, "atrazine"}, {11, "dicamba"}, {12, "nicosulfuron"}});
-            QCOMPARE(p.header(), QStringList({"atrazine", "dicamba", "nicosulfuron"}));
-            QCOMPARE(p.rows(), table({{"0,5", "0,3", "0,02"}}));
-        }
-        {
-            // No such mixture at the period: the header row alone, without names.
-            Picker p(fixture.folder());
-            p.open(2, {{10, "atrazine"}, {11, "dicamba"}, {12, "nicosulfuron"}});
-            QCOMPARE(p.grid()->rowCount(), 0);
-            QCOMPARE(p.header(), QStringList({"", "", ""}));
+            p.open(period, herbicides);
+            QCOMPARE(p.table(), expected);
             QVERIFY(p.grid()->horizontalHeader()->isVisible());
+            QVERIFY(!p.de.rsGeneral.isOpen());
         }
     }
 
@@ -152,7 +137,7 @@ private slots:
         Picker p(fixture.folder());
         p.formRate(0)->setText(QStringLiteral("2"));
         p.formRate(3)->setText(QStringLiteral("7,5"));
-        p.open(1, {{10, "atrazine"}, {11, "dicamba"}});
+        p.open(1, {10, 11});
         QCOMPARE(p.pickerRate(0)->text(), "2");
         p.click(0, 0);
         QCOMPARE(p.pickerRate(0)->text(), "0,5");
@@ -178,8 +163,8 @@ private slots:
         p.de.close(); // the program holds the file alone
         QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
         Picker english(fixture.folder());
-        english.open(2, {{10, "atrazine"}});
-        QCOMPARE(english.rows(), table({{"1"}, {"1234.5678"}}));
+        english.open(2, {10});
+        QCOMPARE(english.table(), QStringList({"atrazine", "1", "1234.5678"}));
         english.click(1, 0);
         QTest::mouseClick(english.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
         QCOMPARE(english.formRate(0)->text(), "1234,5678");
@@ -229,11 +214,11 @@ private slots:
             qPrintable(statements->herbicide[0]));
     }
 
-    void onlyChoosingAnItemChangesTheTolerance() {
+    void onlyChoosingAnItemChangesTheToleranceAndTheHelpLineFollowsThePointer() {
         FixtureDatabase fixture;
         Picker p(fixture.folder());
         p.state.RateInterval = 3;
-        p.open(1, {{10, "atrazine"}});
+        p.open(1, {10});
         auto* box = p.window->findChild<QComboBox*>(QStringLiteral("cbbIntervalle"));
         QCOMPARE(box->count(), 5);
         for (int i = 0; i < 5; ++i)
@@ -261,12 +246,8 @@ private slots:
         QTest::keyClick(box->lineEdit(), Qt::Key_4);
         QCOMPARE(box->currentText(), "4");
         QCOMPARE(p.state.RateInterval, qint16(4));
-    }
 
-    void helpLineNamesTheAreaUnderThePointer() {
-        FixtureDatabase fixture;
-        Picker p(fixture.folder());
-        p.open(1, {{10, "atrazine"}});
+        // The help line names the area under the pointer.
         const QString interval =
             QStringLiteral("Les taux d'applications entrés seront évalués ± cette valeur");
         QCOMPARE(p.helpAfterMoveOver("fraIntervalle"), interval);
@@ -286,7 +267,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE),
                             folder.filePath(QStringLiteral("Grelavo.mdb"))));
         Picker p(folder.path());
-        p.open(2, {{1, "atrazine"}, {3, "S-métolachlore"}});
+        p.open(2, {1, 3});
         Recordset expected;
         expected.open(p.de.Connection2(), QStringLiteral(R"(
             SELECT DISTINCT a.HerbTauxH AS r1, b.HerbTauxH AS r2
@@ -298,11 +279,11 @@ private slots:
                    WHERE t.DateHerbId = p.DateHerbId) = 2
             ORDER BY r1, r2)"));
         QVERIFY(expected.recordCount() > 1);
-        QVector<QStringList> rows;
+        QStringList rows{QStringLiteral("atrazine|S-métolachlore")};
         for (expected.moveFirst(); !expected.eof(); expected.moveNext())
-            rows << QStringList{QLocale().toString(expected.field("r1").toDouble()),
-                                QLocale().toString(expected.field("r2").toDouble())};
-        QCOMPARE(p.rows(), rows);
+            rows << QLocale().toString(expected.field("r1").toDouble()) + '|' +
+                        QLocale().toString(expected.field("r2").toDouble());
+        QCOMPARE(p.table(), rows);
     }
 #endif
 };

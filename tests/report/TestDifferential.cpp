@@ -99,8 +99,7 @@ struct SetMaker {
         said << QStringLiteral("tolérance %1").arg(p.RateInterval);
 
         QVector<Row> products = catalogue.products.value(a[DateHerb].toLongLong());
-        for (int i = products.size() - 1; i > 0; --i)
-            std::swap(products[i], products[below(i + 1)]);
+        std::shuffle(products.begin(), products.end(), random);
         if (!related) {
             products.resize(1 + below(3));
             for (Row& product : products)
@@ -225,10 +224,9 @@ private slots:
         QFETCH(QString, source);
         const int sets = source.isEmpty() ? 400 : 200;
         // Reports commit five times each: a folder in memory, where there is one, spares the disk.
-        const QFileInfo memory(QStringLiteral("/dev/shm"));
-        const QTemporaryDir folder(memory.isDir() && memory.isWritable()
-                                       ? QStringLiteral("/dev/shm/grelavo-differential-XXXXXX")
-                                       : QDir::tempPath() + QStringLiteral("/differential-XXXXXX"));
+        const bool shm = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+        const QTemporaryDir folder((shm ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+                                   QStringLiteral("/grelavo-differential-XXXXXX"));
         QVERIFY(folder.isValid());
         const QString path = folder.filePath(DatabaseFile::fileName());
         if (source.isEmpty()) {
@@ -267,16 +265,10 @@ private slots:
                 fromEngine = ReferenceReport{ReferenceEvaluator::readResults(db),
                                              engine.TotalCases(), engine.NoDataFound()};
             const QStringList ran = lines(fromEngine), expected = lines(evaluator.evaluate(p));
-            int line = 0;
-            while (line < ran.size() && ran.value(line) == expected.value(line))
-                ++line;
             if (ran != expected)
-                QFAIL(qPrintable(
-                    QStringLiteral(
-                        "set %1 on the %2 database:\n    %3\n  engine    %4\n  evaluator %5")
-                        .arg(QString::number(set), QString::fromLatin1(QTest::currentDataTag()),
-                             maker.said.join(QStringLiteral("\n    ")), ran.value(line),
-                             expected.value(line))));
+                qInfo().noquote() << "set" << set << "on the" << QTest::currentDataTag()
+                                  << "database:\n   " << maker.said.join(QStringLiteral("\n    "));
+            QCOMPARE(ran, expected);
             found += fromEngine && !fromEngine->NoDataFound;
         }
         QVERIFY2(found >= 0.7 * sets,

@@ -83,10 +83,14 @@ private slots:
         QCOMPARE(statements(p, 0).detailsHerbicides, quoted::kDetailsHerbicides3);
     }
 
-    void treatmentConditionsComeInTheirOrder() {
-        ParameterSet p = atrazine(QStringLiteral("1"));
+    void optionalParametersGiveConditionsInTheirOrderAndSummaryLines() {
+        ParameterSet p = atrazine(QStringLiteral("1,5"));
         QCOMPARE(statements(p, 0).detailsTraitements,
                  quoted::detailsTraitements({quoted::kAllCorn}));
+        QCOMPARE(
+            ReportEngine::Set_ParamList(p),
+            QStringList({"Type d'application = Prélevée",
+                         "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
         p.cbbCult = {QStringLiteral("Maïs grain"), 149};
         p.cbbSiteClaTex = {QStringLiteral("loam"), 4};
         p.cbbSiteMatOrgDe = QStringLiteral("3");
@@ -117,7 +121,16 @@ private slots:
                       "((tblStadeCultureH.CultureId) = 149)",
                       "((tblCultureEXP.ProfPlantEXP) Between 2 And 10)",
                       "((tblCultureEXP.EcartPLantEXP) >= 100)"}));
-        p.optHaut = true;
+        QCOMPARE(ReportEngine::Set_ParamList(p).mid(2),
+                 QStringList({"culture = Maïs grain, variété = Hybride A",
+                              "Culture : entre 2 et 4,5 feuilles", "Antécédent cultural = soya",
+                              "Profondeur du semis : entre 2 et 10 cm",
+                              "Taux de semis : entre 70000 et 80000 grains/ha",
+                              "Écart entre les rangs : 100 et + cm", "Province = Québec",
+                              "Classe texturale = loam", "pH : entre 6,5 et 7",
+                              "Matière organique : entre 3 et 10 %"}));
+        // Heights chosen while leaves are still entered: the heights count.
+        p.optHaut = p.optKg = true;
         p.txtCultHautDe = QStringLiteral("10");
         p.txtCultHautA = QStringLiteral("30");
         p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
@@ -125,6 +138,9 @@ private slots:
         QVERIFY(s.contains(QStringLiteral("((tblStadeCultureH.HautMoyenneCultH) Between 10 And "
                                           "30) And ") +
                            quoted::kAllCornStage));
+        const QStringList lines = ReportEngine::Set_ParamList(p);
+        QCOMPARE(lines.at(3), QStringLiteral("Hauteur de la culture : entre 10 et 30 cm"));
+        QCOMPARE(lines.at(6), QStringLiteral("Taux de semis : entre 70000 et 80000 kg/ha"));
         QCOMPARE(ReportStatements::rowSpacingCondition(0),
                  std::optional<QString>("((tblCultureEXP.EcartPLantEXP) Between 60 And 70)"));
         QCOMPARE(ReportStatements::rowSpacingCondition(3),
@@ -192,34 +208,6 @@ private slots:
                                 "DétailsApplication GROUP BY DétailsApplication.Taux1, "
                                 "DétailsApplication.Taux2 ORDER BY DétailsApplication.Taux1, "
                                 "DétailsApplication.Taux2;"));
-    }
-
-    void summaryLinesFollowTheEnteredParameters() {
-        ParameterSet p = atrazine(QStringLiteral("1,5"));
-        QCOMPARE(
-            ReportEngine::Set_ParamList(p),
-            QStringList({"Type d'application = Prélevée",
-                         "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
-        p.cbbCult = {QStringLiteral("Maïs grain"), 149};
-        p.cbbCultVar = {QStringLiteral("Hybride A"), 1};
-        p.optHaut = true;
-        p.txtCultHautDe = QStringLiteral("10");
-        p.txtCultHautA = QStringLiteral("30");
-        p.txtCultFeuilDe = QStringLiteral("2");
-        p.txtCultFeuilA = QStringLiteral("4");
-        p.txtCultSemisDe = QStringLiteral("15");
-        p.txtCultSemisA = QStringLiteral("20");
-        p.cbbCultEcart = {QStringLiteral("60 - 70"), 0};
-        p.cbbSitepHDe = QStringLiteral("6,5");
-        p.cbbSitepHA = QStringLiteral("7");
-        p.cbbSiteMatOrgDe = QStringLiteral("5");
-        p.cbbSiteMatOrgA = QStringLiteral("5");
-        QCOMPARE(ReportEngine::Set_ParamList(p).mid(2),
-                 QStringList({"culture = Maïs grain, variété = Hybride A",
-                              "Hauteur de la culture : entre 10 et 30 cm",
-                              "Taux de semis : entre 15 et 20 kg/ha",
-                              "Écart entre les rangs : 60 - 70 cm", "pH : entre 6,5 et 7",
-                              "Matière organique : entre 5 et 5 %"}));
     }
 };
 

@@ -38,6 +38,13 @@ struct Canvas {
     Canvas() { painter.scale(1.0 / kPixel, 1.0 / kPixel); }
 };
 
+// A printer over a list, and a canvas for it.
+struct Table : Canvas {
+    ReportList list;
+    ListViewPrinter printer;
+    explicit Table(ReportList l) : list(std::move(l)) { printer.ListViewName(&list); }
+};
+
 // The first column's texts drawn, in order.
 QStringList labelsDrawn(const TwipsSurface& s) {
     QStringList out;
@@ -61,9 +68,8 @@ class TestListViewPrinter : public QObject {
 
 private slots:
     void pagesTenRowsAtATimeUntilAllPrinted() {
-        const ReportList list = listOf(25);
-        ListViewPrinter printer;
-        printer.ListViewName(&list);
+        Table t(listOf(25));
+        ListViewPrinter& printer = t.printer;
         QList<QPair<long, long>> pages;
         QList<QStringList> drawn;
         QList<bool> done, footnote;
@@ -84,23 +90,20 @@ private slots:
 
         // No rows at all when the last row falls before the first.
         ListViewPrinter empty;
-        empty.ListViewName(&list);
+        empty.ListViewName(&t.list);
         empty.RowsPerPage = 0;
         empty.SetRows();
         QCOMPARE(empty.LastRow, empty.FirstRow - 1);
-        Canvas c;
-        empty.PrintBody(c.surface);
-        QVERIFY(labelsDrawn(c.surface).isEmpty() && !find(c.surface, kFootnote));
+        empty.PrintBody(t.surface);
+        QVERIFY(labelsDrawn(t.surface).isEmpty() && !find(t.surface, kFootnote));
         QVERIFY(!empty.AllPrinted);
     }
 
     void boldRowsAndTheFootnoteUnderTheLastItem() {
-        const ReportList list = listOf(29);
-        ListViewPrinter printer;
-        printer.ListViewName(&list);
+        Table c(listOf(29));
+        ListViewPrinter& printer = c.printer;
         printer.RowsPerPage = 29;
         printer.SetRows();
-        Canvas c;
         c.surface.setFontSize(10);
         printer.PrintBody(c.surface);
         QStringList bold;
@@ -121,16 +124,14 @@ private slots:
     }
 
     void resultsWindowSettingsRuleTheHeaderAndTheLastRowOnly() {
-        const ReportList list = listOf(4);
-        ListViewPrinter printer;
-        printer.ListViewName(&list);
+        Table c(listOf(4));
+        ListViewPrinter& printer = c.printer;
         printer.DrawTableBorder = false;
         printer.DrawOuterFrame = false;
         printer.TableLeft = 1083;
         printer.TableTop = 3000;
         printer.RowsPerPage = 4;
         printer.SetRows();
-        Canvas c;
         printer.PrintHead(c.surface);
         printer.DrawCellLines = false;
         printer.PrintBody(c.surface);
@@ -147,18 +148,16 @@ private slots:
     }
 
     void borderAndOuterFrameAroundTheMovedTableInWholePixels() {
-        const ReportList list = listOf(2);
-        ListViewPrinter printer; // every line on, the frame 5 pixels out
+        Table c(listOf(2)); // every line on, the frame 5 pixels out
+        ListViewPrinter& printer = c.printer;
         printer.SetLine(ListViewPrinter::CellLines, 0.4, Qt::red);
         printer.SetLine(ListViewPrinter::OuterFrame, -3.5, Qt::black);
         printer.SetLine(ListViewPrinter::TableBorder, 2.7, Qt::blue);
         printer.SetLine(4, 9, Qt::green); // no such kind
         QCOMPARE(printer.lineWidth(ListViewPrinter::OuterFrame), 1.0);
-        printer.ListViewName(&list);
         printer.TableLeft = 600;
         printer.TableTop = 900;
         printer.SetRows();
-        Canvas c;
         printer.PrintBody(c.surface);
         const double gap = 5 * kPixel;
         const double x0 = 600 + gap, y0 = 900 + gap;
@@ -183,13 +182,11 @@ private slots:
     }
 
     void headerCaptionSpansTheDoseColumnsLongTextIsCutCellsAlign() {
-        ReportList list = listOf(1, ReportList::Alignment::Right);
-        list.columns[2].width = 500; // too narrow for its heading
-        ListViewPrinter printer;
-        printer.ListViewName(&list);
+        Table c(listOf(1, ReportList::Alignment::Right));
+        c.list.columns[2].width = 500; // too narrow for its heading
+        ListViewPrinter& printer = c.printer;
         printer.DrawOuterFrame = false;
         printer.SetRows();
-        Canvas c;
         c.surface.setFontSize(10);
         c.surface.setBold(true);
         printer.PrintHead(c.surface);

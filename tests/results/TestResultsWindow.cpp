@@ -40,10 +40,6 @@ QStringList itemTexts(const QTreeWidgetItem* item) {
     return texts;
 }
 
-QStringList headings(const QTreeWidget* view) {
-    return itemTexts(view->headerItem());
-}
-
 // A poppler tool's output on a file.
 QString popplerText(const QString& tool, const QStringList& arguments) {
     const QString program = QStandardPaths::findExecutable(tool);
@@ -71,16 +67,17 @@ class TestResultsWindow : public QObject {
     Q_OBJECT
 
 private:
-    // The results window alone, over the fixture database, after the usual report.
+    // The results window alone, over the fixture database or another, after the usual report.
     struct Window {
         FixtureDatabase fixture;
         AppState state;
-        DE de{fixture.folder()};
+        DE de;
         RecordingDialogs dialogs;
         frmResults window{state, de, dialogs};
 
-        explicit Window(qint16 tolerance = 5, const QSize& size = QSize(800, 600)) {
-            window.resize(size);
+        explicit Window(qint16 tolerance = 5, const QString& folder = {})
+            : de(folder.isEmpty() ? fixture.folder() : folder) {
+            window.resize(800, 600);
             report(atrazine(QStringLiteral("1"), tolerance));
         }
         void report(const ParameterSet& p) { showReport(state, de, window, p); }
@@ -119,8 +116,8 @@ private slots:
         Window w;
         QTreeWidget* list = w.list();
         QVERIFY(!list->isVisibleTo(&w.window));
-        QCOMPARE(headings(list), (QStringList{"Mauvaises herbes", "50 ± 5", "60 ± 5", "70 ± 5",
-                                              "80 ± 5", "100 ± 5"}));
+        QCOMPARE(itemTexts(list->headerItem()), (QStringList{"Mauvaises herbes", "50 ± 5", "60 ± 5",
+                                                             "70 ± 5", "80 ± 5", "100 ± 5"}));
         QCOMPARE(list->topLevelItemCount(), 33); // every row, free ones too
         // Means and counts of the report, as the engine wrote them.
         QCOMPARE(
@@ -144,17 +141,30 @@ private slots:
 
         // The dose headings follow the tolerance.
         Window three(3);
-        QCOMPARE(headings(three.list()).last(), QStringLiteral("100 ± 3"));
+        QCOMPARE(three.list()->headerItem()->text(5), QStringLiteral("100 ± 3"));
     }
 
-    void parametersInTwoColumns() {
+    // The title block centred, the parameters in two columns under it, then the table; the page
+    // ends 1000 twips under the table's last line.
+    void pageHasTheTitleTheParametersInTwoColumnsThenTheTable() {
         for (const auto& [lines, left] : {std::pair{1, 1}, {4, 2}, {5, 3}}) {
             QStringList summary;
             for (int i = 0; i < lines; ++i)
                 summary << QStringLiteral("line %1").arg(i);
             DrawnPage d(7, summary);
+            const TwipsSurface::Text* title =
+                d.find(QStringLiteral("Pourcentage de destruction des mauvaises herbes"));
+            const TwipsSurface::Text* second =
+                d.find(QStringLiteral("selon les fractions de doses entrées"));
+            const TwipsSurface::Text* total =
+                d.find(QStringLiteral("(7 cas répertoriés au total)"));
             const TwipsSurface::Text* heading = d.find(QStringLiteral("Paramètres de recherche"));
-            QVERIFY(heading);
+            QVERIFY(title && second && total && heading);
+            QCOMPARE(title->rect.top(), 720.0);
+            QCOMPARE(second->rect.top(), title->rect.bottom());
+            for (const TwipsSurface::Text* t : {title, second, total})
+                QVERIFY(qAbs(t->rect.left() + (t->rect.width() - 1) / 2 - d.page.PageWidth / 2) <
+                        1);
             QCOMPARE(heading->rect.topLeft(), QPointF(720, 1720));
             QVERIFY(heading->font.bold());
             const double lineHeight = heading->rect.height();
@@ -171,23 +181,8 @@ private slots:
             QCOMPARE(d.page.tablePrinter().TableTop,
                      std::lround(1720 + lineHeight * (1 + left + 2)));
             QCOMPARE(d.page.tablePrinter().TableLeft, 1083);
+            QCOMPARE(d.height, d.surface.lines().last().line.y2() + 1000);
         }
-    }
-
-    void titleBlockIsCentredAndSaysTheTotal() {
-        DrawnPage d(0, {QStringLiteral("Culture = Maïs (tous)")});
-        const TwipsSurface::Text* title =
-            d.find(QStringLiteral("Pourcentage de destruction des mauvaises herbes"));
-        const TwipsSurface::Text* second =
-            d.find(QStringLiteral("selon les fractions de doses entrées"));
-        const TwipsSurface::Text* total = d.find(QStringLiteral("(0 cas répertoriés au total)"));
-        QVERIFY(title && second && total);
-        QCOMPARE(title->rect.top(), 720.0);
-        QCOMPARE(second->rect.top(), title->rect.bottom());
-        for (const TwipsSurface::Text* t : {title, second, total})
-            QVERIFY(qAbs(t->rect.left() + (t->rect.width() - 1) / 2 - d.page.PageWidth / 2) < 1);
-        // The page ends 1000 twips under the table's last line.
-        QCOMPARE(d.height, d.surface.lines().last().line.y2() + 1000);
     }
 
     void pageFitsItsTableAndScrollsInWindowsShorterAndLonger() {
@@ -246,14 +241,14 @@ private slots:
         QCOMPARE(v->maximum(), w.window.pageImage().height() * 15 - w.window.height() * 15 + 500);
     }
 
-    // Closing the print dialog, the recording one or the program's own, prints nothing.
-    void cancelledPrintDialogPrintsNothing() {
+    // The page printed is one PDF page with the report; closing the print dialog, the recording
+    // one or the program's own, prints nothing.
+    void printedPageIsOnePdfPageWithTheReport() {
         Window w;
         w.dialogs.printFile.clear();
         w.window.Set_Print();
         QCOMPARE(w.dialogs.printDialogs, 1);
         QVERIFY(w.dialogs.messages.isEmpty());
-
         QtDialogService service;
         bool painted = false;
         whenModalShows([](QWidget* dialog) {
@@ -262,10 +257,7 @@ private slots:
         });
         QVERIFY(!service.print(nullptr, [&](QPrinter&) { painted = true; }));
         QVERIFY(!painted);
-    }
 
-    void printedPageIsOnePdfPageWithTheReport() {
-        Window w;
         QTemporaryDir dir;
         w.dialogs.printFile = dir.filePath(QStringLiteral("page.pdf"));
         w.window.Set_Print();
@@ -306,23 +298,21 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE),
                             folder.filePath(QStringLiteral("Grelavo.mdb"))));
-        AppState state;
-        DE de(folder.path());
-        RecordingDialogs dialogs;
-        frmResults window(state, de, dialogs);
+        Window w(5, folder.path());
         ParameterSet p = atrazine(QStringLiteral("1"));
         p.cbbApp.text = QStringLiteral("Présemis incorporé");
-        showReport(state, de, window, p);
+        w.report(p);
+        ReportPage& page = w.window.page();
 
         QImage scratch(1, 1, QImage::Format_RGB32);
         QPainter painter(&scratch);
-        TwipsSurface surface(painter, window.page().PageWidth);
-        window.page().DrawReport(surface);
+        TwipsSurface surface(painter, page.PageWidth);
+        page.DrawReport(surface);
         QStringList bold, categories;
         for (const TwipsSurface::Text& t : surface.texts())
             if (t.font.bold() && t.font.pixelSize() == 200 && t.rect.left() < 1083 + 100)
                 bold << t.text;
-        for (const ReportList::Item& item : window.page().list().items)
+        for (const ReportList::Item& item : page.list().items)
             if (!item.text.startsWith(QLatin1Char(' ')))
                 categories << item.text;
         QCOMPARE(bold.mid(1), categories); // after the first column's heading
@@ -366,13 +356,6 @@ private slots:
         help->setText(QStringLiteral("texte"));
         QTest::mouseMove(results->findChild<QLabel*>(QStringLiteral("Picture2")), QPoint(50, 50));
         QCOMPARE(help->text(), QString());
-
-        const QString shots = qEnvironmentVariable("GRELAVO_SCREENSHOTS");
-        if (!shots.isEmpty()) {
-            window.grab().save(shots + QStringLiteral("/results-window.png"));
-            results->pageImage().save(shots + QStringLiteral("/results-page.png"));
-            QFile::copy(dialogs.printFile, shots + QStringLiteral("/results-print.pdf"));
-        }
 
         // Back to the parameters: the page is cleared, and nothing is copied from it.
         window.cmdObligatoire_Click();
