@@ -1,16 +1,12 @@
 #include "StartedProgram.h"
 #include "app/HoverHelp.h"
-#include "app/PressImage.h"
-#include "app/frmMDI.h"
 #include "params/frmParam.h"
 #include "results/frmResults.h"
 
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
-#include <QtTest>
 
 using namespace grelavo;
 

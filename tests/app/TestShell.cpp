@@ -1,22 +1,16 @@
 #include "StartedProgram.h"
 #include "app/BarLayout.h"
-#include "app/PressImage.h"
 #include "app/frmAPropos.h"
-#include "app/frmMDI.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
 #include "results/frmResults.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QtTest>
 
 using namespace grelavo;
 

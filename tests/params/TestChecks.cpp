@@ -2,11 +2,7 @@
 #include "ParamForm.h"
 #include "report/ReportEngine.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QtTest>
 
 using namespace grelavo;
 
