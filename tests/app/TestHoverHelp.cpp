@@ -56,6 +56,8 @@ private slots:
             s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez l'herbicide")));
 
         s.window->cmdOptionnel_Click();
+        s.pointAt("cbbCultEcart");
+        QVERIFY(s.line().endsWith(QStringLiteral("l'écart (en cm) entre les rangs de maïs semés")));
         s.window->ListBar_ButtonClick(4);
         s.pointAt("cbbSiteMatOrgDe");
         const QString organicMatter = s.line();
