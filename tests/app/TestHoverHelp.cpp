@@ -1,16 +1,12 @@
 #include "StartedProgram.h"
 #include "app/HoverHelp.h"
-#include "app/PressImage.h"
-#include "app/frmMDI.h"
 #include "params/frmParam.h"
 #include "results/frmResults.h"
 
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
-#include <QtTest>
 
 using namespace grelavo;
 
@@ -60,6 +56,8 @@ private slots:
             s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez l'herbicide")));
 
         s.window->cmdOptionnel_Click();
+        s.pointAt("cbbCultEcart");
+        QVERIFY(s.line().endsWith(QStringLiteral("l'écart (en cm) entre les rangs de maïs semés")));
         s.window->ListBar_ButtonClick(4);
         s.pointAt("cbbSiteMatOrgDe");
         const QString organicMatter = s.line();

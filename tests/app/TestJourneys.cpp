@@ -2,19 +2,11 @@
 // each report checked against the reference evaluator.
 
 #include "StartedProgram.h"
-#include "app/frmMDI.h"
 #include "db/Connection.h"
 #include "db/DE.h"
-#include "db/DatabaseFile.h"
 #include "params/frmParam.h"
 #include "report/ReferenceEvaluator.h"
 #include "results/frmResults.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
 
 using namespace grelavo;
 

@@ -9,85 +9,69 @@ using namespace grelavo;
 class TestAutoComplete : public QObject {
     Q_OBJECT
 
-private:
-    // An editable box with type-ahead, shown and focused, as the parameter form builds them.
-    struct Box {
-        QComboBox box;
-        int choices = 0;
-        explicit Box(const QStringList& items) {
-            box.setEditable(true);
-            box.setInsertPolicy(QComboBox::NoInsert);
-            box.setCompleter(nullptr);
-            box.addItems(items);
-            box.setCurrentIndex(-1);
-            AutoComplete::attach(&box);
-            QObject::connect(&box, &QComboBox::currentIndexChanged, [this](int i) {
-                if (i >= 0)
-                    ++choices;
-            });
-            box.show();
-            QApplication::setActiveWindow(&box);
-            box.setFocus();
-        }
-        void type(const QString& keys) { QTest::keyClicks(box.lineEdit(), keys); }
-        void backspace() { QTest::keyClick(box.lineEdit(), Qt::Key_Backspace); }
-        // The text with its selected part in brackets.
-        QString shown() const {
-            const QLineEdit* e = box.lineEdit();
-            if (!e->hasSelectedText())
-                return e->text();
-            const int s = e->selectionStart();
-            return e->text().left(s) + "[" + e->selectedText() + "]";
-        }
-    };
-
 private slots:
-    void completesFromTheListAndRefusesWhatLeadsOutside() {
-        Box b({"chénopode blanc", "pied-de-coq", "sétaire verte", "prêle des champs"});
-        b.type(QStringLiteral("P"));
-        QCOMPARE(b.shown(), QStringLiteral("p[ied-de-coq]")); // the item's case
-        QCOMPARE(b.box.currentIndex(), 1);
-        QCOMPARE(b.choices, 1);
-        b.type(QStringLiteral("r"));
-        QCOMPARE(b.shown(), QStringLiteral("pr[êle des champs]"));
-        b.type(QStringLiteral("x")); // no item continues "prx"
-        QCOMPARE(b.box.lineEdit()->text(), QStringLiteral("prêle des champs"));
-        QCOMPARE(b.box.currentIndex(), 3);
-        b.backspace(); // the typed part shortens and completes again
-        QCOMPARE(b.shown(), QStringLiteral("p[ied-de-coq]"));
-        b.box.lineEdit()->selectAll();
-        b.backspace(); // everything selected: the box empties, the first item chosen on the way
-        QVERIFY(b.box.lineEdit()->text().isEmpty());
-        QCOMPARE(b.box.itemText(0), QStringLiteral("chénopode blanc"));
-    }
-
-    void anEmptyBoxStaysEmptyForACharacterNoItemBegins() {
-        Box b({"atrazine", "dicamba"});
-        b.type(QStringLiteral("z"));
-        QVERIFY(b.box.lineEdit()->text().isEmpty());
-        QCOMPARE(b.box.currentIndex(), -1);
-        b.backspace(); // at position 0 with nothing selected: the box's own handling
-        QVERIFY(b.box.lineEdit()->text().isEmpty());
-    }
-
-    void numberBoxesCompleteToo() {
+    void typeAhead_data() {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("keys"); // "\b" Backspace, "\1" Ctrl+A
+        // After each key: the text, its selected part in brackets, then the current item.
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("choices"); // how many times an item was chosen
+        const QStringList weeds{"chénopode blanc", "pied-de-coq", "sétaire verte",
+                                "prêle des champs"};
+        // The item's case; "prx" begins no item; Backspace shortens the typed part and
+        // completes again; everything selected, it empties the box, the first item chosen on
+        // the way.
+        QTest::newRow("from the list")
+            << weeds << "Prx\b\1\b"
+            << QStringList{"p[ied-de-coq] 1", "pr[êle des champs] 3", "pr[êle des champs] 3",
+                           "p[ied-de-coq] 1", "[pied-de-coq] 1",      " 0"}
+            << 4;
+        // Backspace at position 0 with nothing selected: the box's own handling.
+        QTest::newRow("no item begins")
+            << QStringList{"atrazine", "dicamba"} << "z\b" << QStringList{" -1", " -1"} << 0;
         QStringList organicMatter;
         for (int i = 0; i <= 85; ++i)
             organicMatter << QString::number(i);
-        Box b(organicMatter);
-        b.type(QStringLiteral("2"));
-        QCOMPARE(b.box.currentText(), QStringLiteral("2"));
-        b.type(QStringLiteral("0"));
-        QCOMPARE(b.box.currentText(), QStringLiteral("20"));
-        QCOMPARE(b.box.currentIndex(), 20);
-        b.type(QStringLiteral("9")); // "209" begins no item
-        QCOMPARE(b.box.currentText(), QStringLiteral("20"));
+        QTest::newRow("numbers") << organicMatter << "209" << QStringList{"2 2", "20 20", "20 20"}
+                                 << 2;
+        QTest::newRow("empty list") << QStringList() << "ab" << QStringList{"a -1", "ab -1"} << 0;
     }
 
-    void anEmptyListKeepsTheBoxsOwnBehaviour() {
-        Box b({});
-        b.type(QStringLiteral("ab"));
-        QCOMPARE(b.box.lineEdit()->text(), QStringLiteral("ab"));
+    void typeAhead() {
+        QFETCH(QStringList, items);
+        QFETCH(QString, keys);
+        QFETCH(QStringList, shown);
+        QFETCH(int, choices);
+        // An editable box with type-ahead, shown and focused, as the parameter form builds them.
+        QComboBox box;
+        box.setEditable(true);
+        box.setInsertPolicy(QComboBox::NoInsert);
+        box.setCompleter(nullptr);
+        box.addItems(items);
+        box.setCurrentIndex(-1);
+        AutoComplete::attach(&box);
+        int chosen = 0;
+        connect(&box, &QComboBox::currentIndexChanged, [&chosen](int i) { chosen += i >= 0; });
+        box.show();
+        QApplication::setActiveWindow(&box);
+        box.setFocus();
+        QLineEdit* edit = box.lineEdit();
+        QStringList after;
+        for (const QChar key : keys) {
+            if (key == QLatin1Char('\b'))
+                QTest::keyClick(edit, Qt::Key_Backspace);
+            else if (key == QLatin1Char('\1'))
+                QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            else
+                QTest::keyClick(edit, key.toLatin1());
+            const int s = edit->selectionStart();
+            after << (s < 0 ? edit->text()
+                            : edit->text().left(s) + "[" + edit->selectedText() + "]") +
+                         " " + QString::number(box.currentIndex());
+        }
+        QCOMPARE(after, shown);
+        QCOMPARE(chosen, choices);
+        QCOMPARE(box.count(), items.size()); // nothing typed is added to the list
     }
 };
 

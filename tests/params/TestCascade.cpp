@@ -1,12 +1,8 @@
 #include "ParamForm.h"
 
-#include <QComboBox>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QtTest>
 
 using namespace grelavo;
 

@@ -2,11 +2,7 @@
 #include "ParamForm.h"
 #include "report/ReportEngine.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QRadioButton>
-#include <QTabWidget>
-#include <QtTest>
 
 using namespace grelavo;
 
@@ -67,6 +63,8 @@ private slots:
                                              "d'application. | 0.0 | cbbApp"));
         f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
         f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
+        QCOMPARE(f.checked(), QStringLiteral("Vous devez d'abord entrer un herbicide. | 0.0 | "
+                                             "cbbHerbApp(0)"));
         f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
         QCOMPARE(f.checked(), QStringLiteral("Vous devez d'abord entrer un taux d'application. | "
                                              "0.0 | txtTaux(0)"));
@@ -76,6 +74,10 @@ private slots:
         f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
         QCOMPARE(f.checked(), QStringLiteral("Vous devez d'abord entrer un taux d'application. | "
                                              "0.0 | txtTaux(1)"));
+        f.type(QStringLiteral("txtTaux(1)"), QStringLiteral("1"));
+        f.type(QStringLiteral("cbbCult"), QString());
+        QCOMPARE(f.checked(),
+                 QStringLiteral("Vous devez d'abord choisir une culture. | 0.0 | cbbCult"));
     }
 
     void numbersFollowTheUsersFormat() {

@@ -2,7 +2,6 @@
 // the experiments themselves so that they find data, run through both on the same database.
 
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
 #include "db/DE.h"
 #include "db/Statement.h"
 #include "report/ReferenceEvaluator.h"
@@ -11,7 +10,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QtTest>
 #include <algorithm>
 #include <array>
 

@@ -2,12 +2,9 @@
 // agreement with the report engine cannot settle on its own.
 
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
 #include "report/ReferenceEvaluator.h"
 
 #include "FixtureReports.h"
-
-#include <QtTest>
 
 using namespace grelavo;
 

@@ -1,12 +1,10 @@
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
 #include "db/DE.h"
 #include "db/Recordset.h"
 #include "report/ReportEngine.h"
 
 #include "FixtureReports.h"
 
-#include <QtTest>
 #include <sqlite3.h>
 
 using namespace grelavo;

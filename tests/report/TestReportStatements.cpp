@@ -91,24 +91,22 @@ private slots:
             ReportEngine::Set_ParamList(p),
             QStringList({"Type d'application = Prélevée",
                          "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
+        const auto range = [](QString& low, QString& high, const char* from, const char* to) {
+            low = QString::fromUtf8(from);
+            high = QString::fromUtf8(to);
+        };
         p.cbbCult = {QStringLiteral("Maïs grain"), 149};
         p.cbbSiteClaTex = {QStringLiteral("loam"), 4};
-        p.cbbSiteMatOrgDe = QStringLiteral("3");
-        p.cbbSiteMatOrgA = QStringLiteral("10");
-        p.cbbSitepHDe = QStringLiteral("6,5");
-        p.cbbSitepHA = QStringLiteral("7");
+        range(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "3", "10");
+        range(p.cbbSitepHDe, p.cbbSitepHA, "6,5", "7");
         p.cbbSiteProv = {QStringLiteral("Québec"), 1};
         p.cbbCultVar = {QStringLiteral("Hybride A"), 7};
         p.cbbCultAnte = {QStringLiteral("soya"), 2};
-        p.optKg = false;
-        p.txtCultSemisDe = QStringLiteral("70000");
-        p.txtCultSemisA = QStringLiteral("80000");
-        p.optHaut = false;
-        p.txtCultFeuilDe = QStringLiteral("2");
-        p.txtCultFeuilA = QStringLiteral("4,5");
+        p.optKg = p.optHaut = false;
+        range(p.txtCultSemisDe, p.txtCultSemisA, "70000", "80000");
+        range(p.txtCultFeuilDe, p.txtCultFeuilA, "2", "4,5");
         p.txtCultHautDe = QStringLiteral("ignored while leaves are chosen");
-        p.cbbCultProfDe = QStringLiteral("2");
-        p.cbbCultProfA = QStringLiteral("10");
+        range(p.cbbCultProfDe, p.cbbCultProfA, "2", "10");
         p.cbbCultEcart = {QStringLiteral("100 et +"), 4};
         QCOMPARE(statements(p, 2).detailsTraitements,
                  quoted::detailsTraitements(
@@ -131,8 +129,7 @@ private slots:
                               "Matière organique : entre 3 et 10 %"}));
         // Heights chosen while leaves are still entered: the heights count.
         p.optHaut = p.optKg = true;
-        p.txtCultHautDe = QStringLiteral("10");
-        p.txtCultHautA = QStringLiteral("30");
+        range(p.txtCultHautDe, p.txtCultHautA, "10", "30");
         p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
         const QString s = statements(p, 0).detailsTraitements;
         QVERIFY(s.contains(QStringLiteral("((tblStadeCultureH.HautMoyenneCultH) Between 10 And "
