@@ -36,18 +36,7 @@ private:
     }
 
     // Rows of a statement, each written as its fields joined by "|".
-    static QStringList rows(Connection& db, const QString& sql) {
-        Recordset rs;
-        rs.open(db, sql);
-        QStringList out;
-        for (; !rs.eof(); rs.moveNext()) {
-            QStringList fields;
-            for (const QString& name : rs.fieldNames())
-                fields << rs.field(name).toString();
-            out << fields.join(QLatin1Char('|'));
-        }
-        return out;
-    }
+    static QStringList rows(Connection& db, const QString& sql) { return statementRows(db, sql); }
 
 private slots:
     void init() { m_fixture = std::make_unique<FixtureDatabase>(); }

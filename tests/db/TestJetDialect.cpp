@@ -20,18 +20,7 @@ private:
 
     // Rows of a statement, each written as its fields joined by "|" (NULL written as "~").
     QStringList rows(const QString& statement) {
-        Recordset rs;
-        rs.open(*m_db, statement);
-        QStringList out;
-        for (; !rs.eof(); rs.moveNext()) {
-            QStringList fields;
-            for (const QString& name : rs.fieldNames()) {
-                const QVariant v = rs.field(name);
-                fields << (v.isNull() ? QStringLiteral("~") : v.toString());
-            }
-            out << fields.join(QLatin1Char('|'));
-        }
-        return out;
+        return statementRows(*m_db, statement, QStringLiteral("~"));
     }
 
     // Redefines the stored query and gives its rows.

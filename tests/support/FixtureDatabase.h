@@ -2,8 +2,10 @@
 
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
+#include "db/Recordset.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,3 +34,20 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Rows of a statement, each written as its fields joined by "|" (NULL written as nullText).
+inline QStringList statementRows(grelavo::Connection& db, const QString& sql,
+                                 const QString& nullText = QString()) {
+    grelavo::Recordset rs;
+    rs.open(db, sql);
+    QStringList out;
+    for (; !rs.eof(); rs.moveNext()) {
+        QStringList fields;
+        for (const QString& name : rs.fieldNames()) {
+            const QVariant v = rs.field(name);
+            fields << (v.isNull() ? nullText : v.toString());
+        }
+        out << fields.join(QLatin1Char('|'));
+    }
+    return out;
+}

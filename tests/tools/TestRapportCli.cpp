@@ -56,16 +56,7 @@ QString row(const QJsonObject& report, int noId) {
 // Every row of tblResults, read straight from the file.
 QStringList resultsTable(const QString& path) {
     Connection db(path, DatabaseFile::password());
-    Recordset rs;
-    rs.open(db, QStringLiteral("SELECT * FROM tblResults ORDER BY NoId"));
-    QStringList rows;
-    for (; !rs.eof(); rs.moveNext()) {
-        QStringList fields;
-        for (const QString& name : rs.fieldNames())
-            fields << rs.field(name).toString();
-        rows << fields.join(QLatin1Char('|'));
-    }
-    return rows;
+    return statementRows(db, QStringLiteral("SELECT * FROM tblResults ORDER BY NoId"));
 }
 
 // A poppler-utils tool's output on a file.
