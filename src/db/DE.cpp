@@ -15,11 +15,16 @@ DE::~DE() {
     close();
 }
 
+QString DE::filePath() const {
+    if (m_connection)
+        return m_connection->path();
+    const QString path = DatabaseFile::findInFolder(m_folder, m_fileName);
+    return path.isEmpty() ? QDir(m_folder).filePath(m_fileName) : path;
+}
+
 Connection& DE::Connection2() {
     if (!m_connection) {
-        QString path = DatabaseFile::findInFolder(m_folder, m_fileName);
-        if (path.isEmpty())
-            path = QDir(m_folder).filePath(m_fileName);
+        const QString path = filePath();
         // The program's connection holds the file to itself while it is open.
         m_connection = std::make_unique<Connection>(path, DatabaseFile::password(),
                                                     Connection::Mode::ReadWrite,

@@ -23,6 +23,8 @@ public:
     // Opens the connection if needed; throws DbError when the file cannot be opened.
     Connection& Connection2();
     bool isConnected() const { return m_connection != nullptr; }
+    // The file the connection opens (or has opened).
+    QString filePath() const;
     void close();
 
     // Installed on the connection now or when it opens.

@@ -49,7 +49,8 @@ QVector<ListRow> DataAccess::FillHerbicideList(int r, const QString& statement,
             rows.push_back({rs.field(QStringLiteral("tblId")).toInt(), text});
         }
     } catch (const DbError& e) {
-        qCWarning(lcData) << "list not filled:" << e.message();
+        rs.close();
+        failed(QStringLiteral("list not filled:"), e);
     }
     rs.close();
     return rows;
@@ -60,7 +61,7 @@ bool DataAccess::RedefineStoredQuery(const QString& statement, const QString& na
         m_de.Connection2().redefineView(name, statement);
         return true;
     } catch (const DbError& e) {
-        qCWarning(lcData) << "stored query" << name << "kept:" << e.message();
+        failed(QStringLiteral("stored query %1 kept:").arg(name), e);
         return false;
     }
 }
@@ -82,7 +83,8 @@ bool DataAccess::AddResultRow(const QString& label, int id) {
             }
         }
     } catch (const DbError& e) {
-        qCWarning(lcData) << "result row not added:" << e.message();
+        rs.close();
+        failed(QStringLiteral("result row not added:"), e);
     }
     rs.close();
     return written;
@@ -98,7 +100,8 @@ bool DataAccess::IsInResults(const QString& label) {
         for (rs.moveFirst(); !rs.eof() && !found; rs.moveNext())
             found = rs.field(QStringLiteral("Results")).toString() == wanted;
     } catch (const DbError& e) {
-        qCWarning(lcData) << "results not searched:" << e.message();
+        rs.close();
+        failed(QStringLiteral("results not searched:"), e);
     }
     rs.close();
     return found;
@@ -119,13 +122,19 @@ void DataAccess::DropWorkTables() {
                     connection.execute(QStringLiteral("drop table ") +
                                        Connection::quoteIdentifier(table));
                 } catch (const DbError& e) {
-                    qCWarning(lcData) << "work table not dropped:" << e.message();
+                    failed(QStringLiteral("work table not dropped:"), e);
                 }
             }
         }
     } catch (const DbError& e) {
-        qCWarning(lcData) << "work tables not listed:" << e.message();
+        failed(QStringLiteral("work tables not listed:"), e);
     }
+}
+
+void DataAccess::failed(const QString& what, const DbError& e) const {
+    if (m_failures == Failures::Thrown)
+        throw e;
+    qCWarning(lcData) << what << e.message();
 }
 
 void DataAccess::CommaToPoint(QString& text) {

@@ -7,6 +7,7 @@
 namespace grelavo {
 
 class DE;
+class DbError;
 
 // One row of a choice list: the key kept as the item's data and the text shown.
 struct ListRow {
@@ -15,12 +16,16 @@ struct ListRow {
     bool operator==(const ListRow& other) const { return id == other.id && text == other.text; }
 };
 
-// The shared routines through which the windows reach the database. Like the report engine,
-// they go on past a failing step: a failure is logged (category grelavo.db) and the routine
-// carries on with its next step or returns what it has; nothing is shown to the user.
+// The shared routines through which the windows reach the database. For the windows they go on
+// past a failing step: a failure is logged (category grelavo.db) and the routine carries on
+// with its next step or returns what it has. The report engine, which must never show a
+// failed report as a result, has them throw the DbError instead.
 class DataAccess {
 public:
-    explicit DataAccess(DE& de) : m_de(de) {}
+    enum class Failures { Logged, Thrown };
+
+    explicit DataAccess(DE& de, Failures failures = Failures::Logged)
+        : m_de(de), m_failures(failures) {}
 
     // The rows of a statement returning tblId and tblField, in the statement's order; no rows
     // when the statement cannot be run. The window puts them into its combo box.
@@ -55,7 +60,11 @@ public:
     static void Pause(int seconds);
 
 private:
+    // Logs the failure and returns, or rethrows it.
+    void failed(const QString& what, const DbError& e) const;
+
     DE& m_de;
+    Failures m_failures;
 };
 
 } // namespace grelavo

@@ -392,6 +392,11 @@ ReferenceEvaluator::readRequest(const ParameterSet& p) const {
         refused = refused || !v;
         return v.value_or(0);
     };
+    auto rate = [&](const QString& text) {
+        const std::optional<double> v = NumberText::parseRate(text, m_locale);
+        refused = refused || !v;
+        return v.value_or(0);
+    };
     auto range = [&](const QString& low, const QString& high) {
         return Range{asWritten(number(low)), asWritten(number(high))};
     };
@@ -402,7 +407,7 @@ ReferenceEvaluator::readRequest(const ParameterSet& p) const {
             continue;
         refused = refused || static_cast<int>(r.herbicides.size()) != i; // rows are filled in order
         r.herbicides.push_back(
-            {p.SelectedHerbicideId[i], id(p.cbbFormApp[i]), number(p.EnteredRate[i])});
+            {p.SelectedHerbicideId[i], id(p.cbbFormApp[i]), rate(p.EnteredRate[i])});
     }
     r.period = p.SelectedApplicationType;
     r.rateInterval = p.RateInterval;

@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
+#include "db/DatabaseCheck.h"
 #include "db/DbError.h"
 #include "db/Transaction.h"
 
@@ -127,7 +128,7 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
             m_refusal = QStringLiteral("herbicide %1 : les herbicides se suivent").arg(i + 1);
             return std::nullopt;
         }
-        const std::optional<double> rate = NumberText::parse(p.EnteredRate[i], m_locale);
+        const std::optional<double> rate = NumberText::parseRate(p.EnteredRate[i], m_locale);
         if (!rate) {
             m_refusal = QStringLiteral("taux %1: « %2 » n'est pas un nombre")
                             .arg(i + 1)
@@ -159,20 +160,21 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
 }
 
 void ReportEngine::run(const QString& statement) {
-    try {
-        m_de.Connection2().execute(statement);
-    } catch (const DbError& e) {
-        qCWarning(lcReport) << "step skipped:" << e.message();
-    }
+    m_de.Connection2().execute(statement);
 }
 
 void ReportEngine::ResetResults() {
-    for (const QString& statement : ReportStatements::resetResults())
-        run(statement);
+    for (const QString& statement : ReportStatements::resetResults()) {
+        try {
+            run(statement);
+        } catch (const DbError& e) {
+            qCWarning(lcReport) << "reset step skipped:" << e.message();
+        }
+    }
 }
 
 QString ReportEngine::perWeedStatementWithExtraWeeds(const ParameterSet& p) {
-    DataAccess data(m_de);
+    DataAccess data(m_de, DataAccess::Failures::Thrown);
     QVector<int> extra;
     for (const Choice& weed : p.cbbMauvHerb) {
         if (!weed.isEntered() || !weed.itemData || data.IsInResults(weed.text))
@@ -184,7 +186,7 @@ QString ReportEngine::perWeedStatementWithExtraWeeds(const ParameterSet& p) {
 }
 
 void ReportEngine::AggregateFraction(int k, const QString& weedStatement) {
-    DataAccess(m_de).DropWorkTables();
+    DataAccess(m_de, DataAccess::Failures::Thrown).DropWorkTables();
     run(weedStatement);
     CheckFractionEmpty(k);
     run(ReportStatements::perCategory());
@@ -193,33 +195,25 @@ void ReportEngine::AggregateFraction(int k, const QString& weedStatement) {
 }
 
 void ReportEngine::CheckFractionEmpty(int k) {
-    // A per-weed table that cannot be read found nothing.
-    m_fractionEmpty[k] = true;
-    try {
-        m_de.tblQueryResults();
-        m_de.rstblQueryResults.requery();
-        m_fractionEmpty[k] = m_de.rstblQueryResults.recordCount() == 0;
-    } catch (const DbError& e) {
-        qCWarning(lcReport) << "fraction" << k << "not counted:" << e.message();
-    }
-    m_de.rstblQueryResults.close();
+    Recordset& rs = m_de.rstblQueryResults;
+    const RecordsetCloser closer(rs);
+    m_de.tblQueryResults();
+    rs.requery();
+    m_fractionEmpty[k] = rs.recordCount() == 0;
 }
 
 void ReportEngine::AddToTotalCases() {
     Recordset& rs = m_de.rsGeneral;
-    try {
-        rs.open(m_de.Connection2(), ReportStatements::totalCases());
-        rs.moveFirst();
-        const QVariant cases = rs.field(QStringLiteral("CompteCas"));
-        if (!cases.isNull())
-            m_totalCases += cases.toInt();
-    } catch (const DbError& e) {
-        qCWarning(lcReport) << "cases not added:" << e.message();
-    }
-    rs.close();
+    const RecordsetCloser closer(rs);
+    rs.open(m_de.Connection2(), ReportStatements::totalCases());
+    rs.moveFirst();
+    const QVariant cases = rs.field(QStringLiteral("CompteCas"));
+    if (!cases.isNull())
+        m_totalCases += cases.toInt();
 }
 
 bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
+    m_failure.clear();
     std::array<Statements, Fractions> fractions;
     for (int k = 0; k < Fractions; ++k) {
         std::optional<Statements> s = statementsFor(p, k);
@@ -230,48 +224,57 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
     if (hooks.started)
         hooks.started(kStatusText);
 
-    DataAccess data(m_de);
     m_totalCases = 0;
     m_fractionEmpty.fill(true);
-    int progress = 0;
-    try {
-        Connection& db = m_de.Connection2();
-        QString weedStatement;
-        for (int k = 0; k < Fractions; ++k) {
-            // One transaction per fraction: events run only between two of them.
-            Transaction transaction(db);
-            if (k == 0)
-                ResetResults();
-            for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
-                if (!fractions[k].herbicide[i].isEmpty())
-                    data.RedefineStoredQuery(fractions[k].herbicide[i],
-                                             QStringLiteral("Herbicide%1").arg(i + 1));
-            if (k == 0) {
-                data.RedefineStoredQuery(fractions[0].detailsHerbicides,
-                                         QStringLiteral("DétailsHerbicides"));
-                data.RedefineStoredQuery(fractions[0].detailsApplication,
-                                         QStringLiteral("DétailsApplication"));
-                data.RedefineStoredQuery(fractions[0].detailsTraitements,
-                                         QStringLiteral("DétailsTraitements"));
-                weedStatement = perWeedStatementWithExtraWeeds(p);
-            }
-            AggregateFraction(k, weedStatement);
-            AddToTotalCases();
-            transaction.commit();
-            progress += 20;
-            if (hooks.progressed)
-                hooks.progressed(progress);
-            call(hooks.letEventsRun);
-        }
-    } catch (const DbError& e) {
-        qCWarning(lcReport) << "report stopped:" << e.message();
-    }
     m_noDataFound = true;
-    for (bool empty : m_fractionEmpty)
-        m_noDataFound = m_noDataFound && empty;
-    call(hooks.pause);
+    try {
+        runFractions(p, fractions, hooks);
+    } catch (const DbError& e) {
+        // A step that failed leaves a table that is not the report's: the report stops and
+        // says why, it is never shown as a result.
+        m_failure = DatabaseCheck::causeInWords(e);
+        qCWarning(lcReport) << "report stopped:" << e.message();
+        m_totalCases = 0;
+    }
+    if (m_failure.isEmpty()) {
+        for (bool empty : m_fractionEmpty)
+            m_noDataFound = m_noDataFound && empty;
+        call(hooks.pause);
+    }
     call(hooks.finished);
-    return true;
+    return m_failure.isEmpty();
+}
+
+void ReportEngine::runFractions(const ParameterSet& p,
+                                const std::array<Statements, Fractions>& fractions,
+                                const ReportHooks& hooks) {
+    Connection& db = m_de.Connection2();
+    QString weedStatement;
+    int progress = 0;
+    for (int k = 0; k < Fractions; ++k) {
+        // One transaction per fraction: events run only between two of them.
+        Transaction transaction(db);
+        if (k == 0)
+            for (const QString& statement : ReportStatements::resetResults())
+                run(statement);
+        for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
+            if (!fractions[k].herbicide[i].isEmpty())
+                db.redefineView(QStringLiteral("Herbicide%1").arg(i + 1),
+                                fractions[k].herbicide[i]);
+        if (k == 0) {
+            db.redefineView(QStringLiteral("DétailsHerbicides"), fractions[0].detailsHerbicides);
+            db.redefineView(QStringLiteral("DétailsApplication"), fractions[0].detailsApplication);
+            db.redefineView(QStringLiteral("DétailsTraitements"), fractions[0].detailsTraitements);
+            weedStatement = perWeedStatementWithExtraWeeds(p);
+        }
+        AggregateFraction(k, weedStatement);
+        AddToTotalCases();
+        transaction.commit();
+        progress += 20;
+        if (hooks.progressed)
+            hooks.progressed(progress);
+        call(hooks.letEventsRun);
+    }
 }
 
 QStringList ReportEngine::Set_ParamList(const ParameterSet& p) {

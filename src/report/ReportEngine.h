@@ -33,10 +33,13 @@ public:
 
     explicit ReportEngine(DE& de, const QLocale& locale = QLocale());
 
-    // Runs a whole report. Refuses (returns false, runs nothing, refusal() says why) when a rate
-    // or range bound that the report uses is not a number, or the crop is not a list item.
+    // Runs a whole report; true when it ran to its end. Refuses (returns false, runs nothing,
+    // refusal() says why) when a rate or range bound that the report uses is not a number, or
+    // the crop is not a list item. Stops at the first statement that fails (returns false,
+    // failure() gives the cause in words): the results table is then not a report.
     bool SetQuery(const ParameterSet& parameters, const ReportHooks& hooks = {});
     const QString& refusal() const { return m_refusal; }
+    const QString& failure() const { return m_failure; }
 
     // tblResults back to its empty state: " - " in every cell but the untouched rows, every
     // free row free again.
@@ -66,6 +69,8 @@ public:
     std::optional<Statements> statementsFor(const ParameterSet& parameters, int fraction);
 
 private:
+    void runFractions(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
+                      const ReportHooks& hooks);
     std::optional<QString> bound(const QString& text, const char* what);
     std::optional<QStringList> treatmentConditions(const ParameterSet& p);
     void AggregateFraction(int k, const QString& weedStatement);
@@ -77,6 +82,7 @@ private:
     DE& m_de;
     QLocale m_locale;
     QString m_refusal;
+    QString m_failure;
     bool m_noDataFound = false;
     qint32 m_totalCases = 0;
     std::array<bool, Fractions> m_fractionEmpty{};

@@ -72,7 +72,8 @@ private slots:
 
     void refusedSets() {
         QVERIFY(report(atrazine(QStringLiteral("1"))));
-        QVERIFY(!report(atrazine(QStringLiteral("1.5")))); // a point under fr_CA
+        QVERIFY(report(atrazine(QStringLiteral("1.5")))); // either separator in a rate
+        QVERIFY(!report(atrazine(QStringLiteral("1,5,0"))));
         QVERIFY(!report(atrazine(QStringLiteral("1 000"))));
         ParameterSet p = atrazine(QStringLiteral("1"));
         p.txtCultSemisA = QStringLiteral("30"); // the upper bound alone asks for a range

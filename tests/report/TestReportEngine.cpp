@@ -3,6 +3,7 @@
 #include "db/Recordset.h"
 #include "report/ReportEngine.h"
 
+#include "FaultyVfs.h"
 #include "FixtureReports.h"
 
 #include <sqlite3.h>
@@ -145,6 +146,44 @@ private slots:
         QCOMPARE(calls, QStringList({"started", "20", "events", "40", "events", "60", "events",
                                      "80", "events", "100", "events", "pause", "finished"}));
         QCOMPARE(commits, 5);
+    }
+
+    // A disk that fails or fills up at any read, write or sync of a report: the report either
+    // stops with its cause in words or is the very report a sound disk gives, and the file
+    // still gives that report afterwards.
+    void aFailingDiskNeverGivesAWrongReport() {
+        FaultyVfs disk;
+        Fixture f;
+        const ParameterSet p = atrazine(QStringLiteral("1"));
+        const QString all = QStringLiteral("SELECT NoId FROM tblResults");
+        QVERIFY(f.engine.SetQuery(p));
+        const QStringList sound = f.rows(all);
+        FaultyVfs::failCall(0);
+        QVERIFY(f.engine.SetQuery(p));
+        const int calls = FaultyVfs::calls();
+        QVERIFY2(calls > 10, qPrintable(QString::number(calls)));
+        int stopped = 0;
+        for (int n = 1; n <= calls; ++n) {
+            for (const bool full : {false, true}) {
+                FaultyVfs::failCall(n, full);
+                const bool done = f.engine.SetQuery(p);
+                FaultyVfs::failCall(0);
+                if (done) {
+                    QCOMPARE(f.rows(all), sound);
+                    QCOMPARE(f.engine.TotalCases(), 7);
+                    continue;
+                }
+                ++stopped;
+                QVERIFY(f.engine.refusal().isEmpty());
+                QVERIFY2(f.engine.failure() == QStringLiteral("le disque est plein") ||
+                             f.engine.failure() ==
+                                 QStringLiteral("erreur de lecture ou d'écriture sur le disque"),
+                         qPrintable(f.engine.failure()));
+            }
+        }
+        QVERIFY2(stopped >= calls / 2, qPrintable(QString::number(stopped)));
+        QVERIFY(f.engine.SetQuery(p));
+        QCOMPARE(f.rows(all), sound);
     }
 
     void totalCasesIsNotCappedAtSixteenBits() {

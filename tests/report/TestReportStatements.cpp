@@ -147,8 +147,13 @@ private slots:
 
     void textsThatAreNotNumbersNeverReachAStatement() {
         ReportEngine engine(m_de, QLocale(QLocale::French, QLocale::Canada));
-        QVERIFY(!engine.statementsFor(atrazine(QStringLiteral("1.5")), 0));
-        QVERIFY(engine.refusal().contains(QStringLiteral("1.5")));
+        QVERIFY(!engine.statementsFor(atrazine(QStringLiteral("1.5.0")), 0));
+        QVERIFY(engine.refusal().contains(QStringLiteral("1.5.0")));
+        // A rate takes either decimal separator: 1.5 under fr_CA is 1,5.
+        const auto point = engine.statementsFor(atrazine(QStringLiteral("1.5")), 4);
+        QVERIFY(point);
+        QCOMPARE(point->herbicide[0],
+                 engine.statementsFor(atrazine(QStringLiteral("1,5")), 4)->herbicide[0]);
         ParameterSet pasted = atrazine(QStringLiteral("1"));
         pasted.cbbSitepHDe = QStringLiteral("6) Or (1=1");
         pasted.cbbSitepHA = QStringLiteral("7");

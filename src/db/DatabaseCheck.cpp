@@ -1,0 +1,143 @@
+#include "DatabaseCheck.h"
+
+#include "Connection.h"
+#include "DE.h"
+#include "DbError.h"
+#include "Statement.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace grelavo {
+
+namespace {
+
+// What every report reads and rewrites: a file without them is not a Grelavo database.
+const char* const kTables[] = {"ListeDesPériodesApplication",
+                               "ListeDesHerbicides",
+                               "ListeDesCultures",
+                               "tblPériodesApplication",
+                               "tblDétailsHerbicides",
+                               "tblMHEval",
+                               "tblResults"};
+const char* const kViews[] = {"Herbicide1",        "Herbicide2",        "Herbicide3",
+                              "Herbicide4",        "DétailsHerbicides", "DétailsApplication",
+                              "DétailsTraitements"};
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString missingPart(Connection& c) {
+    const QStringList tables = c.tableNames();
+    for (const char* table : kTables)
+        if (!tables.contains(QString::fromUtf8(table), Qt::CaseInsensitive))
+            return QString::fromUtf8(table);
+    for (const char* view : kViews)
+        if (c.viewName(QString::fromUtf8(view)).isEmpty())
+            return QString::fromUtf8(view);
+    return QString();
+}
+
+// Reads every page: a truncated or damaged file says so now rather than in the middle of a
+// report.
+QString damage(Connection& c) {
+    Statement check(c, QStringLiteral("PRAGMA quick_check(1)"));
+    if (!check.step())
+        return QStringLiteral("aucune réponse");
+    const QString answer = check.value(0).toString();
+    return answer == QLatin1String("ok") ? QString() : answer;
+}
+
+// A write that is rolled back before anything reaches the file (a whole transaction rolled
+// back leaves even the file's change counter alone): it fails when the file or its folder
+// (where the journal goes) cannot be written.
+void probeWrite(Connection& c) {
+    c.executeScript(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        c.executeScript(QStringLiteral("CREATE TABLE \"grelavo probe\"(x)"));
+    } catch (const DbError&) {
+        sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    c.executeScript(QStringLiteral("ROLLBACK"));
+}
+
+} // namespace
+
+QString DatabaseCheck::causeInWords(const DbError& e) {
+    if (e.number() == DbError::WrongPassword)
+        return QStringLiteral("ce n'est pas une base de données Grelavo, ou sa clé est différente");
+    switch (e.number() & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("la base de données est utilisée par un autre programme (Grelavo "
+                              "est peut-être déjà ouvert)");
+    case SQLITE_READONLY:
+        return QStringLiteral("la base de données ou son dossier est en lecture seule");
+    case SQLITE_FULL:
+        return QStringLiteral("le disque est plein");
+    case SQLITE_IOERR:
+        return QStringLiteral("erreur de lecture ou d'écriture sur le disque");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("le fichier est endommagé");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("le fichier ou son dossier ne peut pas être ouvert ou écrit");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("accès refusé");
+    case SQLITE_NOMEM:
+        return QStringLiteral("mémoire insuffisante");
+    default:
+        return QStringLiteral("erreur de la base de données : %1").arg(e.message());
+    }
+}
+
+QString DatabaseCheck::problem(DE& de) {
+    const QString path = de.filePath();
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return QStringLiteral("Le fichier %1 est introuvable.").arg(shown(path));
+    if (file.size() == 0)
+        return QStringLiteral("Le fichier %1 est vide : ce n'est pas une base de données "
+                              "Grelavo.")
+            .arg(shown(path));
+    try {
+        Connection& c = de.Connection2();
+        const QString damaged = damage(c);
+        if (!damaged.isEmpty())
+            return QStringLiteral("Le fichier %1 est endommagé (%2).").arg(shown(path), damaged);
+        const QString missing = missingPart(c);
+        if (!missing.isEmpty())
+            return QStringLiteral("Le fichier %1 n'est pas une base de données Grelavo : il n'a "
+                                  "pas « %2 ».")
+                .arg(shown(path), missing);
+        if (sqlite3_db_readonly(c.handle(), "main") == 1)
+            return QStringLiteral("Le fichier %1 est en lecture seule : Grelavo doit pouvoir y "
+                                  "écrire pour produire ses rapports.")
+                .arg(shown(path));
+        probeWrite(c);
+    } catch (const DbError& e) {
+        const int code = e.number() & 0xff;
+        const QString folder = file.absolutePath();
+        if ((code == SQLITE_READONLY || code == SQLITE_CANTOPEN) && !QFileInfo(folder).isWritable())
+            return QStringLiteral("Le dossier %1 est en lecture seule : Grelavo doit pouvoir y "
+                                  "écrire pour produire ses rapports.")
+                .arg(shown(folder));
+        if (code == SQLITE_READONLY)
+            return QStringLiteral("Le fichier %1 est en lecture seule : Grelavo doit pouvoir y "
+                                  "écrire pour produire ses rapports.")
+                .arg(shown(path));
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            return QStringLiteral("Grelavo est déjà ouvert : le fichier %1 est utilisé par un "
+                                  "autre programme.")
+                .arg(shown(path));
+        return QStringLiteral("Le fichier %1 ne peut pas servir : %2.")
+            .arg(shown(path), causeInWords(e));
+    }
+    return QString();
+}
+
+} // namespace grelavo
