@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QtTest>
+#include <memory>
+#include <unistd.h>
 
 using namespace grelavo;
 
@@ -23,9 +25,18 @@ struct Outcome {
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
 };
 
-Outcome rapport(const QStringList& arguments) {
+// asUser: another user's id, under which the program runs (the test runs as root).
+Outcome rapport(const QStringList& arguments, int asUser = -1) {
     QProcess process;
-    process.start(QStringLiteral(GRELAVO_RAPPORT), arguments);
+    if (asUser >= 0)
+        process.start(QStringLiteral("setpriv"),
+                      QStringList{QStringLiteral("--reuid=%1").arg(asUser),
+                                  QStringLiteral("--regid=%1").arg(asUser),
+                                  QStringLiteral("--clear-groups"),
+                                  QStringLiteral(GRELAVO_RAPPORT)} +
+                          arguments);
+    else
+        process.start(QStringLiteral(GRELAVO_RAPPORT), arguments);
     if (!process.waitForFinished(20000))
         qFatal("grelavo-rapport did not finish");
     Outcome o;
@@ -68,6 +79,11 @@ QString poppler(const QString& tool, const QStringList& arguments) {
     process.start(program, arguments);
     process.waitForFinished(20000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void verifyOneLineMessage(const Outcome& o) {
@@ -168,9 +184,9 @@ private slots:
             << QStringList{"--herbicide", "10:1", "--culture", "tous"} << "période d'application";
         QTest::newRow("herbicide inconnu")
             << kAllCorn + QStringList{"--herbicide", "99:1"} << "identifiant 99";
-        QTest::newRow("taux à virgule")
-            << QStringList{"--periode", "1", "--herbicide", "10:1,5", "--culture", "tous"}
-            << "« 1,5 »";
+        QTest::newRow("taux à deux virgules")
+            << QStringList{"--periode", "1", "--herbicide", "10:1,5,0", "--culture", "tous"}
+            << "« 1,5,0 »";
         QTest::newRow("tolérance 9") << kAllCorn + QStringList{"--tolerance", "9"} << "--tolerance";
         QTest::newRow("feuilles et hauteur")
             << kAllCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
@@ -187,18 +203,94 @@ private slots:
         QCOMPARE(resultsTable(m_shared->path()), before);
     }
 
+    // A file that cannot serve: status 1 and the file and its cause in words, the file left as
+    // it was.
+    void unusableDatabase_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("absent") << "absent"
+                                << "introuvable";
+        QTest::newRow("vide") << "empty"
+                              << "est vide";
+        QTest::newRow("autre clé") << "another key"
+                                   << "ce n'est pas une base de données Grelavo";
+        QTest::newRow("ouverte ailleurs") << "in use"
+                                          << "Grelavo est déjà ouvert";
+        QTest::newRow("en lecture seule") << "read-only file"
+                                          << "est en lecture seule";
+        QTest::newRow("dossier en lecture seule") << "read-only folder"
+                                                  << "Le dossier ";
+    }
+
     void unusableDatabase() {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
         QTemporaryDir dir;
         const QString path = dir.filePath(DatabaseFile::fileName());
-        for (bool exists : {false, true}) {
-            if (exists) {
-                Connection other(path, QStringLiteral("une autre clé"), Connection::Mode::Create);
-                other.executeScript(QStringLiteral("CREATE TABLE t (x);"));
-            }
-            const Outcome o = rapport(atrazineOnAllCorn(path));
-            QCOMPARE(o.status, 1);
+        std::unique_ptr<Connection> holder;
+        int user = -1;
+        if (kind == QLatin1String("empty")) {
+            QFile(path).open(QIODevice::WriteOnly);
+        } else if (kind == QLatin1String("another key")) {
+            Connection other(path, QStringLiteral("une autre clé"), Connection::Mode::Create);
+            other.executeScript(QStringLiteral("CREATE TABLE t (x);"));
+        } else if (kind != QLatin1String("absent")) {
+            QVERIFY(QFile::copy(m_shared->path(), path));
+        }
+        // Read before the file is held: closing a file releases every lock of this process on it.
+        const QByteArray before = bytesOf(path);
+        if (kind == QLatin1String("in use")) {
+            holder = std::make_unique<Connection>(path, DatabaseFile::password(),
+                                                  Connection::Mode::ReadWrite,
+                                                  Connection::Access::Exclusive);
+        } else if (kind.startsWith(QLatin1String("read-only"))) {
+            // Permissions do not bind root: the program then runs as "nobody".
+            user = geteuid() == 0 ? 65534 : -1;
+            const bool folder = kind == QLatin1String("read-only folder");
+            QVERIFY(QFile::setPermissions(
+                dir.path(),
+                folder ? QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther
+                       : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                             QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(path, folder ? QFile::ReadOwner | QFile::WriteOwner |
+                                                             QFile::ReadOther | QFile::WriteOther
+                                                       : QFile::ReadOwner | QFile::ReadOther));
+        }
+        const Outcome o = rapport(atrazineOnAllCorn(path), user);
+        holder.reset();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(o.status, 1);
+        verifyOneLineMessage(o);
+        QVERIFY2(o.error.contains(cause), qPrintable(o.error));
+        QVERIFY2(o.error.contains(dir.path()), qPrintable(o.error));
+        QCOMPARE(bytesOf(path), before);
+    }
+
+    // A statement that fails in the middle of a report: no results, status 4, the cause.
+    void aFailingReportIsNoResult() {
+        FixtureDatabase fixture;
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("DROP TABLE ListedesMauvaisesHerbes;"));
+        const Outcome o = rapport(atrazineOnAllCorn(fixture.path()));
+        QCOMPARE(o.status, 4);
+        verifyOneLineMessage(o);
+        QVERIFY2(o.error.contains(QStringLiteral("le rapport n'a pas pu être produit : ")),
+                 qPrintable(o.error));
+    }
+
+    // The PDF never goes over the database, by its own name or through a link.
+    void thePdfNeverReplacesTheDatabase() {
+        FixtureDatabase fixture;
+        const QString link = fixture.folder() + QStringLiteral("/lien.pdf");
+        QVERIFY(QFile::link(fixture.path(), link));
+        const QByteArray before = bytesOf(fixture.path());
+        for (const QString& pdf : {fixture.path(), link}) {
+            const Outcome o = rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", pdf}));
+            QCOMPARE(o.status, 3);
             verifyOneLineMessage(o);
-            QVERIFY2(o.error.contains(path), qPrintable(o.error));
+            QVERIFY2(o.error.contains(QStringLiteral("est la base de données elle-même")),
+                     qPrintable(o.error));
+            QCOMPARE(bytesOf(fixture.path()), before);
         }
     }
 

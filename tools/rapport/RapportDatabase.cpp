@@ -1,8 +1,8 @@
 #include "RapportDatabase.h"
 
 #include "db/DE.h"
+#include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
-#include "db/DbError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +23,7 @@ bool RapportDatabase::open(const QString& path) {
                           .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder));
             return false;
         }
-        return openFolder(folder, DatabaseFile::fileName(), DatabaseFile::fileName());
+        return openFolder(folder, DatabaseFile::fileName());
     }
 
     const QFileInfo file(path);
@@ -31,25 +31,13 @@ bool RapportDatabase::open(const QString& path) {
         m_error = QStringLiteral("base de données introuvable : %1").arg(path);
         return false;
     }
-    return openFolder(file.absolutePath(), path, file.fileName());
+    return openFolder(file.absolutePath(), file.fileName());
 }
 
-bool RapportDatabase::openFolder(const QString& folder, const QString& shownPath,
-                                 const QString& fileName) {
+bool RapportDatabase::openFolder(const QString& folder, const QString& fileName) {
     m_de = std::make_unique<DE>(folder, fileName);
-    try {
-        m_de->Connection2();
-    } catch (const DbError& e) {
-        m_error = e.number() == DbError::WrongPassword
-                      ? QStringLiteral("impossible d'ouvrir %1 : ce n'est pas une base de données "
-                                       "Grelavo ou sa clé est différente")
-                            .arg(shownPath)
-                      : QStringLiteral("impossible d'ouvrir %1 (erreur %2)")
-                            .arg(shownPath)
-                            .arg(e.number());
-        return false;
-    }
-    return true;
+    m_error = DatabaseCheck::problem(*m_de);
+    return m_error.isEmpty();
 }
 
 } // namespace grelavo

@@ -14,15 +14,15 @@ public:
     ~RapportDatabase();
 
     // Opens the file (empty: the Grelavo.mdb of the program folder, its name matched without
-    // regard to case) and checks its key. False, with a one-line French error(), when the file
-    // is missing or cannot be opened.
+    // regard to case) and checks that it can serve (key, whole, writable). False, with a
+    // one-line French error() naming the file and the cause, when it cannot.
     bool open(const QString& path);
 
     DE& de() { return *m_de; }
     const QString& error() const { return m_error; }
 
 private:
-    bool openFolder(const QString& folder, const QString& shownPath, const QString& fileName);
+    bool openFolder(const QString& folder, const QString& fileName);
 
     std::unique_ptr<DE> m_de;
     QString m_error;

@@ -468,10 +468,10 @@ QString RapportOptions::helpText() {
                 QStringLiteral("  %1  %2\n").arg(left, -width).arg(QString::fromUtf8(option.help));
         }
     }
-    text +=
-        QStringLiteral("\nStatut de sortie : 0 rapport produit, 1 base de données "
-                       "introuvable ou illisible, 2 paramètres refusés, 3 fichier PDF impossible à "
-                       "écrire.\n");
+    text += QStringLiteral(
+        "\nStatut de sortie : 0 rapport produit, 1 base de données "
+        "introuvable ou inutilisable, 2 paramètres refusés, 3 fichier PDF impossible à "
+        "écrire, 4 rapport interrompu par une erreur de la base de données.\n");
     return text;
 }
 
