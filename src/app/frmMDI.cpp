@@ -6,6 +6,7 @@
 #include "Twips.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
+#include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
 #include "frmAPropos.h"
 #include "frmStart.h"
@@ -218,6 +219,15 @@ bool frmMDI::Form_Load() {
                           DialogService::Icon::Critical);
         return false;
     }
+    // A file that is there but cannot serve would give empty lists and reports that fail:
+    // the program says why and ends instead.
+    const QString problem = DatabaseCheck::problem(*m_de);
+    if (!problem.isEmpty()) {
+        m_de->close();
+        m_dialogs.message(this, problem, QStringLiteral("Erreur critique"),
+                          DialogService::Icon::Critical);
+        return false;
+    }
     const QSize screenSize = screen()->size();
     setFixedSize(qRound(screenSize.width() * 0.85), qRound(screenSize.height() * 0.77));
 
@@ -229,7 +239,7 @@ bool frmMDI::Form_Load() {
     });
     m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
     m_param->setOpenRatePicker([this] {
-        frmChoixTaux picker(m_state, *m_de, m_param, this);
+        frmChoixTaux picker(m_state, *m_de, m_dialogs, m_param, this);
         picker.exec();
     });
     m_results = new frmResults(m_state, *m_de, m_dialogs);
@@ -370,8 +380,19 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     hooks.pause = [] { DataAccess::Pause(1); };
     hooks.finished = [this] { m_progressBar->hide(); };
     ReportEngine engine(*m_de);
-    if (!engine.SetQuery(parameters, hooks))
-        return; // the checks have let nothing through that the engine refuses
+    if (!engine.SetQuery(parameters, hooks)) {
+        // Refused (what the checks let through but the engine cannot read) or failed in the
+        // database: said, never shown as a result, and back to the parameters.
+        const QString cause =
+            engine.failure().isEmpty()
+                ? QStringLiteral("Le rapport n'a pas pu être produit : %1.").arg(engine.refusal())
+                : QStringLiteral("Le rapport n'a pas pu être produit : %1."
+                                 "\rAucun résultat n'est affiché.")
+                      .arg(engine.failure());
+        m_dialogs.message(this, cause, QStringLiteral("Attention"), DialogService::Icon::Critical);
+        cmdObligatoire_Click();
+        return;
+    }
     QCoreApplication::processEvents();
     m_state.NoDataFound = engine.NoDataFound();
     m_state.TotalCases = engine.TotalCases();

@@ -1,6 +1,7 @@
 #include "AutoComplete.h"
 
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -27,17 +28,57 @@ void show(QComboBox* box, const QString& text, int from) {
 AutoComplete::AutoComplete(QComboBox* box) : QObject(box), m_box(box) {}
 
 void AutoComplete::attach(QComboBox* box) {
-    if (box->isEditable())
-        box->lineEdit()->installEventFilter(new AutoComplete(box));
+    if (!box->isEditable())
+        return;
+    auto* filter = new AutoComplete(box);
+    box->installEventFilter(filter);
+    connect(box, &QComboBox::editTextChanged, filter,
+            [filter](const QString& text) { filter->chooseNamedItem(text); });
 }
 
 bool AutoComplete::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::InputMethod) {
+        // A character composed by an input method (a dead key, a compose sequence) arrives
+        // committed, not as a key press: it completes like a typed one.
+        auto* input = static_cast<QInputMethodEvent*>(event);
+        if (!input->preeditString().isEmpty() || input->commitString().isEmpty() ||
+            input->replacementLength() != 0 || m_box->count() == 0)
+            return false;
+        for (const QChar c : input->commitString())
+            keyPress(m_box, Qt::Key_unknown, QString(c));
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
     return keyPress(m_box, key->key(), key->text());
+}
+
+int AutoComplete::itemNamed(const QComboBox* box, const QString& text) {
+    const int exact = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    return exact >= 0 ? exact : box->findText(text, Qt::MatchFixedString);
+}
+
+bool AutoComplete::holdsItemOrNothing(const QComboBox* box) {
+    const QString text = box->currentText();
+    const int index = box->currentIndex();
+    return text.isEmpty() || (index >= 0 && box->itemText(index) == text);
+}
+
+// Text put into the box without a key (pasted over the old choice, dropped) that names an item
+// chooses it, so the choice and what the box shows never differ.
+void AutoComplete::chooseNamedItem(const QString& text) {
+    if (text.isEmpty() || holdsItemOrNothing(m_box))
+        return;
+    const int named = itemNamed(m_box, text);
+    if (named < 0)
+        return;
+    if (named == m_box->currentIndex())
+        m_box->setEditText(m_box->itemText(named)); // the item's own letter case
+    else
+        m_box->setCurrentIndex(named);
 }
 
 bool AutoComplete::keyPress(QComboBox* box, int key, const QString& typed) {

@@ -29,6 +29,7 @@
 #include <QResizeEvent>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -45,6 +46,7 @@ constexpr int kIntroWidth = 9000;
 constexpr int kIntroHeight = 2700;
 
 const QString kAllCorn = QStringLiteral("Maïs (tous)");
+const QString kNotNumeric = QStringLiteral("La valeur entrée n'est pas numérique.");
 const QString kIntroduction = QStringLiteral(
     "Ce logiciel ne permet pas de faire des recommandations.  Il peut toutefois constituer un "
     "système d’aide à la décision en ce sens qu’il s’appuie sur une large base de données pour "
@@ -287,7 +289,15 @@ void frmParam::connectCascade() {
             if (!text.isEmpty())
                 m_state.EnteredRate[r] = text;
         });
+        m_txtTaux[r]->installEventFilter(this);
+        showNumbersInUserFormat(m_txtTaux[r], true);
     }
+    for (const char* name : {"txtCultSemisDe", "txtCultSemisA", "txtCultFeuilDe", "txtCultFeuilA",
+                             "txtCultHautDe", "txtCultHautA"})
+        showNumbersInUserFormat(findChild<QLineEdit*>(QLatin1String(name)), false);
+    for (const char* name : {"cbbCultProfDe", "cbbCultProfA", "cbbSiteMatOrgDe", "cbbSiteMatOrgA",
+                             "cbbSitepHDe", "cbbSitepHA"})
+        showNumbersInUserFormat(findChild<QComboBox*>(QLatin1String(name))->lineEdit(), false);
     onChoice(m_cbbCult, [this] { cbbCult_Click(); });
     connect(m_cbbCult, &QComboBox::editTextChanged, this, [this] { cbbCult_Change(); });
     m_cbbCultVar->installEventFilter(this);
@@ -296,7 +306,48 @@ void frmParam::connectCascade() {
     connect(m_cmdTaux, &QPushButton::clicked, this, [this] { cmdTaux_Click(); });
 }
 
+// A number typed with either decimal separator is shown back with the user's own once the box
+// is left (a range box then shows its list's item).
+void frmParam::showNumbersInUserFormat(QLineEdit* edit, bool rate) {
+    connect(edit, &QLineEdit::editingFinished, this, [edit, rate] {
+        const QString shown = NumberText::inLocale(edit->text(), QLocale(), rate);
+        if (shown != edit->text()) {
+            if (auto* box = qobject_cast<QComboBox*>(edit->parentWidget()))
+                box->setEditText(shown);
+            else
+                edit->setText(shown);
+        }
+    });
+}
+
+// The rate box cannot be left by the user (Tab, a click elsewhere) while it holds a text that
+// is not a number: the focus comes back and the message follows. Focus moved by the program,
+// by a window or menu opening, is left alone.
+void frmParam::txtTaux_Validate(int r, Qt::FocusReason reason) {
+    static const Qt::FocusReason userMoves[] = {Qt::TabFocusReason, Qt::BacktabFocusReason,
+                                                Qt::MouseFocusReason, Qt::ShortcutFocusReason};
+    QLineEdit* box = m_txtTaux[r];
+    if (std::find(std::begin(userMoves), std::end(userMoves), reason) == std::end(userMoves) ||
+        box->text().isEmpty() || NumberText::parseRate(box->text(), QLocale()) ||
+        !box->isVisible() || !box->isEnabled())
+        return;
+    box->setFocus(Qt::OtherFocusReason);
+    // Shown once the focus has settled, and only if no other message (a report's check, which
+    // names the same box) came first.
+    const int shownSoFar = m_attentionCount;
+    QTimer::singleShot(0, box, [this, box, shownSoFar] {
+        if (m_attentionCount == shownSoFar &&
+            !NumberText::parseRate(box->text(), QLocale()).has_value() && !box->text().isEmpty())
+            attention(kNotNumeric);
+    });
+}
+
 bool frmParam::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        for (int r = 0; r < Rows; ++r)
+            if (watched == m_txtTaux[r])
+                txtTaux_Validate(r, static_cast<QFocusEvent*>(event)->reason());
+    }
     if (event->type() == QEvent::FocusIn) {
         // Focus coming back from a message box or a list is not the user entering the box.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -540,6 +591,10 @@ void frmParam::cmdTaux_Click() {
                           QStringLiteral("Attention"), DialogService::Icon::Critical);
         return;
     }
+    // The picker lists the rates of the herbicides chosen, which are the ones the boxes show.
+    for (int i = 0; i < n; ++i)
+        if (!CheckListItem(m_cbbHerbApp[i], 0))
+            return;
     if (m_openRatePicker)
         m_openRatePicker();
 }
@@ -877,6 +932,7 @@ void frmParam::EmptyControls(const QString& which) {
 }
 
 void frmParam::attention(const QString& text) {
+    ++m_attentionCount;
     m_dialogs.message(this, text, QStringLiteral("Attention"), DialogService::Icon::Critical);
 }
 
@@ -886,18 +942,22 @@ QString frmParam::textOf(QWidget* control) const {
     return static_cast<QLineEdit*>(control)->text();
 }
 
-// Pages: 0 mandatory, 1 crop details, 2 crop at application, 3 site.
+// Pages: 0 mandatory, 1 crop details, 2 crop at application, 3 site, 4 weeds. The page comes
+// forward through its group's command, so the navigation bar, the page title and the hover
+// help follow it.
 void frmParam::bringForward(int page, QWidget* control) {
     if (m_hideAllPages)
         m_hideAllPages();
     if (page == 0) {
+        if (m_showMandatoryPage)
+            m_showMandatoryPage();
         m_pages[0]->setVisible(true);
     } else {
         if (m_showOptionalPages)
             m_showOptionalPages();
-        if (page == 3) {
+        if (page >= 3) {
             m_pages[1]->setVisible(false);
-            m_pages[2]->setVisible(true);
+            m_pages[page == 3 ? 2 : 3]->setVisible(true);
         } else {
             m_pages[1]->setCurrentIndex(page - 1);
             m_pages[1]->setVisible(true);
@@ -909,11 +969,47 @@ void frmParam::bringForward(int page, QWidget* control) {
 
 bool frmParam::CheckNumericValue(QWidget* control, int page) {
     const QString text = textOf(control);
-    if (text.isEmpty() || NumberText::parse(text, QLocale()))
+    const bool rate = control->objectName().startsWith(QLatin1String("txtTaux"));
+    if (text.isEmpty() ||
+        (rate ? NumberText::parseRate(text, QLocale()) : NumberText::parse(text, QLocale())))
         return true;
-    attention(QStringLiteral("La valeur entrée n'est pas numérique."));
+    attention(kNotNumeric);
     bringForward(page, control);
     return false;
+}
+
+bool frmParam::CheckListItem(QComboBox* box, int page) {
+    if (AutoComplete::holdsItemOrNothing(box))
+        return true;
+    attention(QStringLiteral("La valeur « %1 » n'est pas dans la liste « %2 ».\rChoisissez un "
+                             "élément de la liste.")
+                  .arg(box->currentText(), fieldName(box)));
+    bringForward(page, box);
+    return false;
+}
+
+QString frmParam::fieldName(const QComboBox* box) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"cbbApp", "Type d'application"},
+        {"cbbNombHerb", "Nombre d'herbicides"},
+        {"cbbCult", "Culture"},
+        {"cbbCultVar", "Variété"},
+        {"cbbCultEcart", "Écart entre les rangs"},
+        {"cbbCultAnte", "Antécédent cultural"},
+        {"cbbSiteProv", "Province"},
+        {"cbbSiteClaTex", "Classe texturale"},
+        {"cbbHerbApp", "Herbicide %1"},
+        {"cbbFormApp", "Formulation de l'herbicide %1"},
+        {"cbbMauvHerb", "Mauvaise herbe %1"}};
+    const QString name = box->objectName();
+    const int open = name.indexOf(QLatin1Char('('));
+    const QString base = open < 0 ? name : name.left(open);
+    for (const auto& [control, words] : names)
+        if (base == QLatin1String(control))
+            return open < 0
+                       ? QString::fromUtf8(words)
+                       : QString::fromUtf8(words).arg(name.mid(open + 1).chopped(1).toInt() + 1);
+    return name;
 }
 
 bool frmParam::CheckRangePair(QWidget* first, QWidget* second, int page) {
@@ -964,6 +1060,10 @@ void frmParam::GoTAllNeeded() {
         m_state.ParameterMissing = true;
         return;
     }
+    // A box's text that is not an item of its list would be shown on the page while the report
+    // used the item chosen before (or nothing): it is named here instead.
+    if (!CheckListItem(m_cbbApp, 0) || !CheckListItem(m_cbbNombHerb, 0))
+        return;
     if (m_cbbHerbApp[0]->currentText().isEmpty())
         return mandatory(herbicideMissing, m_cbbHerbApp[0]);
     if (m_txtTaux[0]->text().isEmpty())
@@ -974,8 +1074,24 @@ void frmParam::GoTAllNeeded() {
         if (m_txtTaux[i]->isEnabled() && m_txtTaux[i]->text().isEmpty())
             return mandatory(rateMissing, m_txtTaux[i]);
     }
+    for (int i = 0; i < Rows; ++i)
+        if (!CheckListItem(m_cbbHerbApp[i], 0) || !CheckListItem(m_cbbFormApp[i], 0))
+            return;
     if (m_cbbCult->currentText().isEmpty())
         return mandatory(QStringLiteral("Vous devez d'abord choisir une culture."), m_cbbCult);
+    if (!CheckListItem(m_cbbCult, 0))
+        return;
+    const std::pair<const char*, int> lists[] = {{"cbbCultVar", 1},
+                                                 {"cbbCultEcart", 1},
+                                                 {"cbbCultAnte", 1},
+                                                 {"cbbSiteProv", 3},
+                                                 {"cbbSiteClaTex", 3}};
+    for (const auto& [name, page] : lists)
+        if (!CheckListItem(findChild<QComboBox*>(QLatin1String(name)), page))
+            return;
+    for (QComboBox* weed : weedBoxes())
+        if (!CheckListItem(weed, 4))
+            return;
 
     auto widget = [this](const char* name) { return findChild<QWidget*>(QLatin1String(name)); };
     // Every number the report reads, the range boxes too (their text can be pasted).

@@ -100,6 +100,11 @@ private:
     void bringForward(int page, QWidget* control);
     bool CheckNumericValue(QWidget* control, int page);
     bool CheckRangePair(QWidget* first, QWidget* second, int page);
+    // Refuses a box whose text is not the item chosen in its list, naming the box.
+    bool CheckListItem(QComboBox* box, int page);
+    static QString fieldName(const QComboBox* box);
+    void txtTaux_Validate(int r, Qt::FocusReason reason);
+    void showNumbersInUserFormat(QLineEdit* edit, bool rate);
     QString textOf(QWidget* control) const;
     QStringList herbicideTexts() const;
     void fillHerbicideBox(int r, int box, const QString& statement);
@@ -143,6 +148,7 @@ private:
     std::array<QLabel*, Rows - 1> m_redArrow{};
     std::array<QLabel*, 6> m_headings{}; // lblHerbApp, lblConcApp, lblFormApp, lblTauxApp,
                                          // lblkghaApp, lblNombHerb
+    int m_attentionCount = 0;            // messages shown so far
     // The five weed boxes' list, made once they are filled.
     WeedDropDown* m_weedDropDown = nullptr;
 };

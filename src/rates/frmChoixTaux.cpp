@@ -1,11 +1,13 @@
 #include "frmChoixTaux.h"
 
 #include "app/AppState.h"
+#include "app/DialogService.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DbError.h"
 #include "params/AutoComplete.h"
 #include "report/ListStatements.h"
+#include "report/NumberText.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -68,8 +70,9 @@ protected:
 
 } // namespace
 
-frmChoixTaux::frmChoixTaux(AppState& state, DE& de, QWidget* paramForm, QWidget* parent)
-    : QDialog(parent), m_state(state), m_de(de), m_paramForm(paramForm) {
+frmChoixTaux::frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, QWidget* paramForm,
+                           QWidget* parent)
+    : QDialog(parent), m_state(state), m_de(de), m_dialogs(dialogs), m_paramForm(paramForm) {
     setObjectName(QStringLiteral("frmChoixTaux"));
     setWindowTitle(QStringLiteral("Sélection des doses d'herbicides"));
     setModal(true);
@@ -262,15 +265,30 @@ QLineEdit* frmChoixTaux::paramRate(int i) const {
 }
 
 void frmChoixTaux::Form_Unload() {
-    for (int i = 0; i < MaxHerbicides; ++i) {
-        QString text = m_txtTaux[i]->text();
+    // Written back in the user's own number format, which the form's checks and the report
+    // read (a picked rate already is; a typed one may have either separator).
+    for (int i = 0; i < MaxHerbicides; ++i)
         if (QLineEdit* rate = paramRate(i))
-            rate->setText(DataAccess::PointToComma(text));
-    }
+            rate->setText(NumberText::inLocale(m_txtTaux[i]->text(), QLocale(), true));
 }
 
-// Continuer, the close box and Escape all end here, so the rates always go back.
+// Continuer, the close box and Escape all end here, so the rates always go back. A tolerance box
+// showing a text that is not one of its items would not be the tolerance the report uses: the
+// window stays open and says so.
 void frmChoixTaux::done(int result) {
+    if (!AutoComplete::holdsItemOrNothing(m_cbbIntervalle) ||
+        m_cbbIntervalle->currentText().isEmpty()) {
+        m_dialogs.message(this,
+                          QStringLiteral("La tolérance « %1 » n'est pas dans la liste (1 à 5)."
+                                         "\rLe rapport utilise ± %2.")
+                              .arg(m_cbbIntervalle->currentText())
+                              .arg(m_state.RateInterval),
+                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+        m_cbbIntervalle->setCurrentIndex(
+            m_cbbIntervalle->findText(QString::number(m_state.RateInterval)));
+        m_cbbIntervalle->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     Form_Unload();
     QDialog::done(result);
 }

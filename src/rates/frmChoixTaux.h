@@ -13,6 +13,7 @@ namespace grelavo {
 
 struct AppState;
 class DE;
+class DialogService;
 
 // "Sélection des doses d'herbicides": the rate combinations that the experiments hold for the
 // chosen mixture, one rate box per herbicide and the ± tolerance. Whichever way it closes, the
@@ -24,7 +25,8 @@ public:
     static constexpr int MaxHerbicides = 4;
 
     // paramForm is the parameter form whose txtTaux(0..3) the window reads and writes.
-    frmChoixTaux(AppState& state, DE& de, QWidget* paramForm, QWidget* parent = nullptr);
+    frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, QWidget* paramForm,
+                 QWidget* parent = nullptr);
 
     // Rebuilds the rate list for the current herbicides.
     void GetData();
@@ -48,6 +50,7 @@ private:
 
     AppState& m_state;
     DE& m_de;
+    DialogService& m_dialogs;
     QWidget* m_paramForm;
     QGroupBox* m_fraIntervalle = nullptr;
     QGroupBox* m_fraTaux = nullptr;

@@ -174,7 +174,8 @@ void WeedDropDown::openBelow(int index) {
     m_window->raise();
     m_window->activateWindow();
     QTreeWidget* list = m_window->ListViewMH();
-    if (box->currentIndex() > 0)
+    // The weed the box holds is shown chosen, the first weed of the list as much as any other.
+    if (box->currentIndex() >= 0)
         if (QTreeWidgetItem* item = itemOfWeed(list, box->itemData(box->currentIndex()).toInt())) {
             list->setCurrentItem(item, frmListView::French);
             list->scrollToItem(item);

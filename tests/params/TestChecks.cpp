@@ -1,5 +1,6 @@
 #include "FixtureReports.h"
 #include "ParamForm.h"
+#include "UserInput.h"
 #include "report/ReportEngine.h"
 
 #include <QRadioButton>
@@ -23,6 +24,11 @@ private:
             form.Fill_Culture();
             form.Fill_Site();
             form.Fill_MauvHerb();
+        }
+        // One page shown, the others hidden, as the pages lie one over the other.
+        void showPage(int page) const {
+            for (int i = 0; i < frmParam::Pages; ++i)
+                form.sstParam(i)->setVisible(i == page);
         }
         // Atrazine alone at Prélevée on all corn, with the rate given.
         void mandatory(const QString& rate) const {
@@ -80,18 +86,91 @@ private slots:
                  QStringLiteral("Vous devez d'abord choisir une culture. | 0.0 | cbbCult"));
     }
 
-    void numbersFollowTheUsersFormat() {
+    // A rate takes either decimal separator whatever the user's format and is shown back in
+    // that format once left; a range bound that could be a thousands separator is refused.
+    void numbersTakeEitherDecimalSeparator() {
         Form f;
-        const QString notANumber =
-            QStringLiteral("La valeur entrée n'est pas numérique. | 0.0 | txtTaux(0)");
-        f.mandatory(QStringLiteral("0.5"));
-        QCOMPARE(f.checked(), notANumber);
-        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0,5"));
+        f.mandatory(QString());
+        f.showPage(0);
+        UserInput::typeInto(f.get<QLineEdit>(QStringLiteral("txtTaux(0)")), QStringLiteral("1.5"));
+        UserInput::key(Qt::Key_Tab);
+        QCOMPARE(f.get<QLineEdit>(QStringLiteral("txtTaux(0)"))->text(), QStringLiteral("1,5"));
         QCOMPARE(f.checked(), QStringLiteral("passed"));
+        QCOMPARE(f.form.readParameters().EnteredRate[0], QStringLiteral("1,5"));
         QLocale::setDefault(QLocale(QLocale::English));
-        QCOMPARE(f.checked(), notANumber); // "0,5" is no number in English
-        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0.5"));
+        QCOMPARE(f.checked(), QStringLiteral("passed")); // "1,5" is 1.5 in English too
+        f.type(QStringLiteral("txtCultSemisDe"), QStringLiteral("70,000"));
+        f.type(QStringLiteral("txtCultSemisA"), QStringLiteral("80000"));
+        QCOMPARE(f.checked(),
+                 QStringLiteral("La valeur entrée n'est pas numérique. | 1.0 | txtCultSemisDe"));
+        f.type(QStringLiteral("txtCultSemisDe"), QStringLiteral("70000"));
         QCOMPARE(f.checked(), QStringLiteral("passed"));
+    }
+
+    // Letters in a rate box keep the focus there, with the message, at each attempt to leave.
+    void aRateOfLettersCannotBeLeft() {
+        Form f;
+        f.mandatory(QString());
+        f.showPage(0);
+        auto* rate = f.get<QLineEdit>(QStringLiteral("txtTaux(0)"));
+        UserInput::typeInto(rate, QStringLiteral("1,x"));
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            UserInput::key(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), rate);
+            QTRY_COMPARE(f.dialogs.messages.size(), attempt);
+            QCOMPARE(f.dialogs.messages.last().text,
+                     QStringLiteral("La valeur entrée n'est pas numérique."));
+        }
+        UserInput::clickInto(f.get(QStringLiteral("cbbCult")));
+        QCOMPARE(QApplication::focusWidget(), rate);
+        QTRY_COMPARE(f.dialogs.messages.size(), 3);
+        // The report's own check names the box once, not twice.
+        QCOMPARE(f.checked(),
+                 QStringLiteral("La valeur entrée n'est pas numérique. | 0.0 | txtTaux(0)"));
+        QTest::qWait(20);
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        UserInput::typeInto(rate, QString());
+        UserInput::key(Qt::Key_Backspace);
+        UserInput::key(Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != rate);
+        QTest::qWait(20);
+        QCOMPARE(f.dialogs.messages.size(), 1);
+    }
+
+    // What a list box shows is what the report uses: text pasted that is no item is named by
+    // the checks on its page; an item's name pasted chooses that item.
+    void listBoxesHoldTheirItemsOrAreNamed() {
+        Form f;
+        f.mandatory(QStringLiteral("1"));
+        const QString notInList = QStringLiteral("La valeur « %1 » n'est pas dans la liste « %2 »."
+                                                 "\rChoisissez un élément de la liste. | %3 | %4");
+        f.showPage(2);
+        UserInput::pasteInto(f.get(QStringLiteral("cbbSiteProv")), QStringLiteral("Ontari"));
+        QCOMPARE(f.checked(), notInList.arg("Ontari", "Province", "2.0", "cbbSiteProv"));
+        UserInput::pasteInto(f.get(QStringLiteral("cbbSiteProv")), QStringLiteral("québec"));
+        QCOMPARE(f.get(QStringLiteral("cbbSiteProv"))->currentText(), QStringLiteral("Québec"));
+        f.showPage(3);
+        UserInput::pasteInto(f.get(QStringLiteral("cbbMauvHerb(1)")), QStringLiteral("zz"));
+        QCOMPARE(f.checked(), notInList.arg("zz", "Mauvaise herbe 2", "3.0", "cbbMauvHerb(1)"));
+        f.type(QStringLiteral("cbbMauvHerb(1)"), QString());
+        f.showPage(0);
+        UserInput::pasteInto(f.get(QStringLiteral("cbbCult")), QStringLiteral("Maïs sucr"));
+        QCOMPARE(f.checked(), notInList.arg("Maïs sucr", "Culture", "0.0", "cbbCult"));
+        f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs (tous)"));
+        QCOMPARE(f.checked(), QStringLiteral("passed"));
+
+        // Part of a name is no choice.
+        UserInput::pasteInto(f.get(QStringLiteral("cbbHerbApp(0)")), QStringLiteral("atraz"));
+        QCOMPARE(f.checked(), notInList.arg("atraz", "Herbicide 1", "0.0", "cbbHerbApp(0)"));
+
+        // Another herbicide pasted over atrazine is chosen: the page and the statements agree.
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+        UserInput::pasteInto(f.get(QStringLiteral("cbbHerbApp(0)")), QStringLiteral("dicamba"));
+        QCOMPARE(f.state.SelectedHerbicideName[0], QStringLiteral("dicamba"));
+        const ParameterSet p = f.form.readParameters();
+        QCOMPARE(p.cbbHerbApp[0].itemData, std::optional<qint32>(p.SelectedHerbicideId[0]));
+        QCOMPARE(p.cbbHerbApp[0].text, QStringLiteral("dicamba"));
     }
 
     void rangesAreCheckedOnTheirPages() {
@@ -118,6 +197,13 @@ private slots:
         f.type(QStringLiteral("cbbSitepHA"), QStringLiteral("7"));
         QCOMPARE(f.checked(),
                  QStringLiteral("La valeur entrée n'est pas numérique. | 2.0 | cbbSitepHDe"));
+        // A bound typed with the other separator is the list's item once the box is left.
+        f.showPage(2);
+        UserInput::typeInto(f.get(QStringLiteral("cbbSitepHDe")), QString());
+        UserInput::pasteInto(f.get(QStringLiteral("cbbSitepHDe")), QStringLiteral("6.5"));
+        UserInput::key(Qt::Key_Tab);
+        QCOMPARE(f.get(QStringLiteral("cbbSitepHDe"))->currentText(), QStringLiteral("6,5"));
+        QCOMPARE(f.get(QStringLiteral("cbbSitepHDe"))->currentIndex(), 40);
     }
 
     void theFormReadsOutTheParameterSetTheEngineUses() {

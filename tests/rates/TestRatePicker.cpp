@@ -1,6 +1,7 @@
 #include "FixtureDatabase.h"
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
+#include "UserInput.h"
 #include "app/AppState.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
@@ -52,9 +53,10 @@ private:
                 state.SelectedHerbicideId[k] = qint16(herbicides[k]);
                 state.SelectedHerbicideName[k] = names.value(herbicides[k]);
             }
-            window = std::make_unique<frmChoixTaux>(state, de, &form);
+            window = std::make_unique<frmChoixTaux>(state, de, dialogs, &form);
             window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QApplication::setActiveWindow(window.get());
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
         }
         QTableWidget* grid() const {
             return window->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
@@ -131,7 +133,7 @@ private slots:
         }
     }
 
-    void clickedAndTypedRatesGoBackWithCommas() {
+    void clickedAndTypedRatesGoBackInTheUsersFormat() {
         FixtureDatabase fixture;
         addApplications(fixture);
         Picker p(fixture.folder());
@@ -150,8 +152,7 @@ private slots:
                  p.grid()->palette().color(QPalette::Base));
         QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
         QCOMPARE(p.pickerRate(1)->text(), "0,15");
-        p.pickerRate(2)->setFocus();
-        QTest::keyClicks(p.pickerRate(2), QStringLiteral("0.25"));
+        UserInput::typeInto(p.pickerRate(2), QStringLiteral("0.25"));
         QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
         QCOMPARE(p.formRate(0)->text(), "0,5");
@@ -159,7 +160,8 @@ private slots:
         QCOMPARE(p.formRate(2)->text(), "0,25");
         QCOMPARE(p.formRate(3)->text(), "7,5"); // beyond the mixture: back as it came
 
-        // English rates, whole (no thousands separator, no rounding), go back with a comma.
+        // English rates, whole (no thousands separator, no rounding), go back with a point:
+        // the report reads them in the user's format.
         p.de.close(); // the program holds the file alone
         QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
         Picker english(fixture.folder());
@@ -167,7 +169,7 @@ private slots:
         QCOMPARE(english.table(), QStringList({"atrazine", "1", "1234.5678"}));
         english.click(1, 0);
         QTest::mouseClick(english.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        QCOMPARE(english.formRate(0)->text(), "1234,5678");
+        QCOMPARE(english.formRate(0)->text(), "1234.5678");
     }
 
     // The main window's parameter form opens the picker on the mixture chosen in it.
@@ -225,13 +227,25 @@ private slots:
             QCOMPARE(box->itemText(i), QString::number(i + 1));
         QCOMPARE(box->currentText(), "3");
 
-        // A key leading outside the list is refused; text put in the box chooses nothing.
-        box->setFocus();
-        box->lineEdit()->selectAll();
-        QTest::keyClick(box->lineEdit(), Qt::Key_8);
+        // A key leading outside the list is refused; text pasted that is no item chooses
+        // nothing, and the window does not close while the box shows it.
+        UserInput::typeInto(box, QStringLiteral("8"));
         QCOMPARE(box->currentText(), "3");
-        box->setEditText(QStringLiteral("9"));
+        UserInput::pasteInto(box, QStringLiteral("9"));
+        QCOMPARE(box->currentText(), "9");
         QCOMPARE(p.state.RateInterval, qint16(3));
+        UserInput::clickInto(p.window->findChild<QPushButton*>(QStringLiteral("Command1")));
+        QVERIFY(p.window->isVisible());
+        QCOMPARE(p.dialogs.messages.size(), 1);
+        QCOMPARE(p.dialogs.messages.last().text,
+                 QStringLiteral("La tolérance « 9 » n'est pas dans la liste (1 à 5).\rLe rapport "
+                                "utilise ± 3."));
+        QCOMPARE(box->currentText(), "3");
+
+        // Type-ahead that lands on an item chooses it.
+        UserInput::typeInto(box, QStringLiteral("4"));
+        QCOMPARE(box->currentText(), "4");
+        QCOMPARE(p.state.RateInterval, qint16(4));
 
         box->showPopup();
         QAbstractItemView* list = box->view();
@@ -240,12 +254,6 @@ private slots:
                           list->visualRect(list->model()->index(1, 0)).center());
         QCOMPARE(box->currentText(), "2");
         QCOMPARE(p.state.RateInterval, qint16(2));
-
-        // Type-ahead that lands on an item chooses it.
-        box->lineEdit()->selectAll();
-        QTest::keyClick(box->lineEdit(), Qt::Key_4);
-        QCOMPARE(box->currentText(), "4");
-        QCOMPARE(p.state.RateInterval, qint16(4));
 
         // The help line names the area under the pointer.
         const QString interval =

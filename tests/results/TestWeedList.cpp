@@ -115,13 +115,13 @@ private slots:
         QCOMPARE(f.marks(), QStringLiteral("...+"));
     }
 
-    void openingSelectsTheBoxWeedUnlessItIsTheFirstItem() {
+    void openingSelectsTheBoxWeedTheFirstItemToo() {
         Form f;
         QCOMPARE(f.box(0)->itemData(0).toInt(), 15);
         f.box(0)->setCurrentIndex(0);
         f.pressButton(0);
         QVERIFY(f.window()->isVisible());
-        QCOMPARE(f.selectedId(), QString());
+        QCOMPARE(f.selectedId(), QStringLiteral("15"));
         f.pressButton(0);
 
         f.choose(QStringLiteral("cbbMauvHerb(1)"), QStringLiteral("souchet comestible"));

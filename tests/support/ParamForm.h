@@ -21,6 +21,7 @@ struct ParamForm {
     grelavo::frmParam form{state, de, dialogs};
 
     ParamForm() {
+        form.resize(1400, 1000); // room for a whole page, as in the main window
         form.show();
         QApplication::setActiveWindow(&form);
     }

@@ -3,11 +3,11 @@
 #include "FixtureDatabase.h"
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
+#include "UserInput.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -40,22 +40,11 @@ struct StartedProgram {
     void click(const QString& button) const {
         QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
     }
-    // Key presses into a box, replacing what it holds; accented letters too (QTest types ASCII
-    // only).
+    // Key presses into a box, replacing what it holds, as a user types them: a click into the
+    // box, Ctrl+A, then the characters, accented ones too.
     void typeInto(const QString& name, const QString& keys) const {
-        QWidget* target = get<QLineEdit>(name);
-        if (!target)
-            target = get(name)->lineEdit();
-        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
-        for (const QChar c : keys) {
-            if (c.unicode() < 128) {
-                QTest::keyClick(target, c.toLatin1());
-                continue;
-            }
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(target, &press);
-            QApplication::sendEvent(target, &release);
-        }
+        QWidget* box = get<QWidget>(name);
+        QVERIFY2(box, qPrintable(name));
+        UserInput::typeInto(box, keys);
     }
 };
