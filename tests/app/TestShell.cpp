@@ -5,6 +5,7 @@
 #include "params/frmParam.h"
 #include "results/frmResults.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -43,6 +44,28 @@ private slots:
         QVERIFY(!window.isVisible());
         window.close(); // no question: the database is missing
         QCOMPARE(dialogs.messages.size(), 1);
+    }
+
+    // A file that is there but cannot serve: one critical message naming it and its cause, the
+    // program ends, and the file is left as it was.
+    void unusableDatabaseEndsAfterOneMessageNamingIt() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(DatabaseFile::fileName());
+        QFile(path).open(QIODevice::WriteOnly); // 0 bytes
+        RecordingDialogs dialogs;
+        {
+            frmMDI window(folder.path(), dialogs);
+            window.setProgramEnd([] {});
+            QVERIFY(!window.Form_Load());
+            QVERIFY(!window.isVisible());
+        }
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].title, QStringLiteral("Erreur critique"));
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("Le fichier %1 est vide : ce n'est pas une base de données "
+                                "Grelavo.")
+                     .arg(path));
+        QCOMPARE(QFileInfo(path).size(), 0);
     }
 
     void startWindowLeadsToTheMandatoryPage() {
@@ -192,6 +215,34 @@ private slots:
         QVERIFY(!s.window->state().ResultsShown);
         QVERIFY(!s.window->results()->hasPicture());
         QVERIFY(s.window->param()->isVisibleTo(s.window.get()));
+    }
+
+    // A report whose statements fail is said, never shown as a result, and the shell is back on
+    // the mandatory page with its title, its group and its hover help.
+    void aFailedReportIsSaidAndTheShellIsBackOnTheParameters() {
+        Started s;
+        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
+                                         {"cbbNombHerb", "1"},
+                                         {"cbbHerbApp(0)", "atrazine"},
+                                         {"cbbCult", "Maïs (tous)"}})
+            s.get(name)->setCurrentIndex(s.get(name)->findText(QString::fromUtf8(text)));
+        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        s.window->de().Connection2().executeScript(
+            QStringLiteral("DROP TABLE ListedesMauvaisesHerbes"));
+        s.click(QStringLiteral("cmdRapport"));
+        QCOMPARE(s.dialogs.messages.size(), 1);
+        QCOMPARE(s.said().title, QStringLiteral("Attention"));
+        QVERIFY2(s.said().text.startsWith(
+                     QStringLiteral("Le rapport n'a pas pu être produit : erreur de la base")),
+                 qPrintable(s.said().text));
+        QVERIFY(s.said().text.endsWith(QStringLiteral("\rAucun résultat n'est affiché.")));
+        QVERIFY(!s.window->state().ResultsShown);
+        QVERIFY(!s.window->results()->hasPicture());
+        QVERIFY(s.page(0)->isVisible());
+        QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(s.window->CurrentGroup(), 0);
+        QVERIFY(s.window->Timer1()->isActive());
+        QVERIFY(!s.get<QProgressBar>("ProgressBar1")->isVisible());
     }
 
     void clearingCommandsClearTheirOwnPages() {
