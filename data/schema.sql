@@ -137,6 +137,16 @@ CREATE TABLE "tblResults" (
     "6" TEXT, "7" TEXT, "8" TEXT, "9" TEXT, "10" TEXT
 );
 
+-- The edition of the file: what its experiments are and where they come from. One row; a file
+-- without it (or without its row) has an unknown edition.
+
+CREATE TABLE "tblÉdition" (
+    "Nom"         TEXT NOT NULL,
+    "DateÉdition" TEXT NOT NULL, -- ISO 8601 date, YYYY-MM-DD
+    "Source"      TEXT NOT NULL,
+    "Synthétique" INTEGER NOT NULL CHECK ("Synthétique" IN (0, 1))
+);
+
 -- Stored queries. Each report rewrites them; these first statements select nothing. -------------
 
 CREATE VIEW "Herbicide1" AS SELECT * FROM tblDétailsHerbicides WHERE (((tblDétailsHerbicides.HerbicideId)=0));

@@ -109,6 +109,12 @@ void writeExperiments(Connection& db, const Dataset& d) {
     });
 }
 
+// What the file is: its one row of tblÉdition.
+void writeEdition(Connection& db, const Edition& e) {
+    Inserter(db, QStringLiteral("INSERT INTO \"tblÉdition\" VALUES (?, ?, ?, ?)"))
+        .row({e.name, e.date, e.source, e.synthetic ? 1 : 0});
+}
+
 // The prepared rows of the results table: labels come from the weed and category lists.
 int writeResultRows(Connection& db, const Sources& s) {
     Inserter ins(db, QStringLiteral("INSERT INTO \"tblResults\" VALUES (?, ?, ?, "
@@ -152,6 +158,7 @@ BuildSummary DatabaseBuilder::build(const QString& path, double scale, const Sou
         Connection db(partial, DatabaseFile::password(), Connection::Mode::Create);
         db.executeScript(sources.schemaSql);
         Transaction tx(db);
+        writeEdition(db, sources.edition);
         writeLookups(db, sources);
         writeExperiments(db, data);
         summary.resultRows = writeResultRows(db, sources);

@@ -2,6 +2,7 @@
 
 #include "SourceTable.h"
 
+#include <QDate>
 #include <QFile>
 #include <QSet>
 #include <algorithm>
@@ -70,6 +71,20 @@ Sources Sources::load(const QString& folder) {
         return SourceTable::read(folder + QLatin1Char('/') + file);
     };
     s.schemaSql = readText(folder + QStringLiteral("/schema.sql"));
+    {
+        const SourceTable t = table(QStringLiteral("edition.tsv"));
+        if (t.rowCount() != 1)
+            fail(QStringLiteral("%1: one edition, on one row").arg(t.name()));
+        s.edition.name = t.required(0, QStringLiteral("nom"));
+        s.edition.date = t.required(0, QStringLiteral("date"));
+        if (!QDate::fromString(s.edition.date, Qt::ISODate).isValid())
+            t.fail(0, QStringLiteral("the date is written YYYY-MM-DD"));
+        s.edition.source = t.required(0, QStringLiteral("source"));
+        const int synthetic = t.integer(0, QStringLiteral("synthetique"));
+        if (synthetic != 0 && synthetic != 1)
+            t.fail(0, QStringLiteral("synthetique is 0 or 1"));
+        s.edition.synthetic = synthetic == 1;
+    }
 
     {
         const SourceTable t = table(QStringLiteral("lists/periodes.tsv"));

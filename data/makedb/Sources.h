@@ -102,6 +102,14 @@ struct ResultRowLayout {
     QString heading; // text of a heading row
 };
 
+// What the file says of itself in tblÉdition.
+struct Edition {
+    QString name;
+    QString date; // ISO 8601, YYYY-MM-DD
+    QString source;
+    bool synthetic = true;
+};
+
 // Every text source of the demonstration database, read and checked for consistency.
 class Sources {
 public:
@@ -114,6 +122,7 @@ public:
     static const QVector<int>& standardWeeds();
 
     QString schemaSql;
+    Edition edition;
     QVector<Period> periods;
     QVector<Crop> crops;
     QVector<Variety> varieties;

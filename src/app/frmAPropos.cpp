@@ -2,6 +2,7 @@
 
 #include "DialogService.h"
 #include "PressImage.h"
+#include "ProgramVersion.h"
 #include "Twips.h"
 
 #include <QEvent>
@@ -49,7 +50,8 @@ frmAPropos::frmAPropos(DialogService& dialogs, QWidget* parent)
     setFixedSize(Twips::toPixels(5400), Twips::toPixels(5700));
     const int w = 5400 - 240;
     label(this, "lblTitre", QStringLiteral("Grelavo"), QRect(120, 240, w, 600), 22, true);
-    label(this, "lblVersion", QStringLiteral("Version 1.10"), QRect(120, 900, w, 300), 10);
+    label(this, "lblVersion", QStringLiteral("Version %1").arg(QLatin1String(ProgramVersion)),
+          QRect(120, 900, w, 300), 10);
     label(this, "lblCredit", kCredit + QStringLiteral("\npar"), QRect(120, 1400, w, 700), 9);
     label(this, "lblAuteur", QStringLiteral("l'équipe de développement de Grelavo"),
           QRect(120, 2100, w, 300), 9, true);

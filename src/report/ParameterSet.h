@@ -57,6 +57,11 @@ struct ParameterSet {
     std::array<Choice, ExtraWeeds> cbbMauvHerb;
 
     bool isAllCorn() const { return cbbCult.text == QStringLiteral("Maïs (tous)"); }
+    // A crop-stage range is entered: heights when optHaut is set, else leaves; its lower bound
+    // decides. Only then are applications without a crop-stage row left out.
+    bool stageRangeEntered() const {
+        return optHaut ? !txtCultHautDe.isEmpty() : !txtCultFeuilDe.isEmpty();
+    }
 };
 
 } // namespace grelavo

@@ -21,10 +21,11 @@
 // taken as the statement writes them, with 15 significant digits). An application matches when its
 // mixture has exactly as many products as there are entered herbicides, each entered herbicide has
 // a product of that herbicide (and of the chosen formulation, when one is chosen) inside its
-// window, and it was made at the chosen period. A treatment matches when one of its matching
-// applications has a crop-stage row, the treatment has a site and a crop row, and the site, some
-// crop row and some stage row satisfy every entered condition (each condition names one of these
-// three tables; NULL never satisfies a condition).
+// window, and it was made at the chosen period. A treatment matches when it has a site and a crop
+// row, one of its matching applications has a crop-stage row if a stage range is entered (and
+// only then), and the site, some crop row and, with a stage range, some stage row of that
+// application satisfy every entered condition (each condition names one of these three tables;
+// NULL never satisfies a condition).
 //
 // The ratings of the matching treatments, each rating counted once, give per weed of the
 // reported list (the 19 standard weeds, then the extra weeds) and per category 1, 2, 3, 4 and 7
@@ -345,8 +346,7 @@ struct ReferenceEvaluator::Request {
                (!rowSpacingClass || rowSpacingAdmits(*rowSpacingClass, c.rowSpacing));
     }
     bool stageAdmits(const Tables::Stage& s) const {
-        return !stage ||
-               (stage->admits(stageAsHeight ? s.height : s.leaves) && isOneOf(s.crop, crops));
+        return stage->admits(stageAsHeight ? s.height : s.leaves) && isOneOf(s.crop, crops);
     }
 };
 
@@ -546,8 +546,8 @@ bool ReferenceEvaluator::mixtureMatches(Id dateHerbId, const Request& request, i
     return true;
 }
 
-// The treatment's site, one of its crop rows and one stage row of the application satisfy the
-// conditions.
+// The treatment's site, one of its crop rows and, when a stage range is entered, one stage row of
+// the application satisfy the conditions.
 bool ReferenceEvaluator::treatmentMatches(Id traitementId, Id dateHerbId,
                                           const Request& request) const {
     const Tables& t = *m_tables;
@@ -562,6 +562,8 @@ bool ReferenceEvaluator::treatmentMatches(Id traitementId, Id dateHerbId,
         std::none_of(crops->second.begin(), crops->second.end(),
                      [&](const Tables::Crop& c) { return request.cropAdmits(c); }))
         return false;
+    if (!request.stage)
+        return true; // no stage range: the application need not have a stage row
     const auto stages = t.stages.find(dateHerbId);
     return stages != t.stages.end() &&
            std::any_of(stages->second.begin(), stages->second.end(),

@@ -92,8 +92,7 @@ std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet&
                   p.optKg ? "tblCultureEXP.TauxSemisKg" : "tblCultureEXP.TauxSemisSe",
                   "taux de semis"))
         return std::nullopt;
-    const bool stage = p.optHaut ? !p.txtCultHautDe.isEmpty() : !p.txtCultFeuilDe.isEmpty();
-    if (stage) {
+    if (p.stageRangeEntered()) {
         const bool ok =
             p.optHaut ? addRange(p.txtCultHautDe, p.txtCultHautA,
                                  "tblStadeCultureH.HautMoyenneCultH", "hauteur")
@@ -154,7 +153,7 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
         return std::nullopt;
     s.detailsHerbicides = ReportStatements::detailsHerbicides(n);
     s.detailsApplication = ReportStatements::detailsApplication(p.SelectedApplicationType);
-    s.detailsTraitements = ReportStatements::detailsTraitements(*conditions);
+    s.detailsTraitements = ReportStatements::detailsTraitements(*conditions, p.stageRangeEntered());
     DataAccess::CommaToPoint(s.detailsTraitements);
     return s;
 }

@@ -100,15 +100,21 @@ QString ReportStatements::detailsApplication(int applicationType) {
         .arg(applicationType);
 }
 
-QString ReportStatements::detailsTraitements(const QStringList& conditions) {
-    return QStringLiteral(
-               "SELECT  DétailsApplication.DateHerbId, tbldesTraitements.TraitementId FROM "
-               "(tbldesSites INNER JOIN (tblStadeCultureH INNER JOIN (tbldesTraitements INNER "
-               "JOIN DétailsApplication ON tbldesTraitements.TraitementId = "
-               "DétailsApplication.TraitementId) ON tblStadeCultureH.DateHerbId = "
-               "DétailsApplication.DateHerbId) ON tbldesSites.SiteExpId = "
-               "tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
-               "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE (") +
+QString ReportStatements::detailsTraitements(const QStringList& conditions, bool withStage) {
+    static const QString applications = QStringLiteral(
+        "tbldesTraitements INNER JOIN DétailsApplication ON tbldesTraitements.TraitementId = "
+        "DétailsApplication.TraitementId");
+    const QString treated = withStage
+                                ? QStringLiteral("(tblStadeCultureH INNER JOIN (") + applications +
+                                      QStringLiteral(") ON tblStadeCultureH.DateHerbId = "
+                                                     "DétailsApplication.DateHerbId)")
+                                : QStringLiteral("(") + applications + QStringLiteral(")");
+    return QStringLiteral("SELECT  DétailsApplication.DateHerbId, tbldesTraitements.TraitementId "
+                          "FROM (tbldesSites INNER JOIN ") +
+           treated +
+           QStringLiteral(" ON tbldesSites.SiteExpId = tbldesTraitements.SiteExpId) INNER JOIN "
+                          "tblCultureEXP ON tbldesTraitements.TraitementId = "
+                          "tblCultureEXP.TraitementId WHERE (") +
            conditions.join(QStringLiteral(" And ")) + QStringLiteral(");");
 }
 

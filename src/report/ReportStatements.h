@@ -22,7 +22,9 @@ public:
     // DétailsApplication: those applications at the chosen period.
     static QString detailsApplication(int applicationType);
     // DétailsTraitements: the WHERE clause holds the crop condition first, then the others.
-    static QString detailsTraitements(const QStringList& conditions);
+    // The crop-stage rows are joined only when a stage range is among the conditions
+    // (withStage): otherwise an application without a stage row would be left out for nothing.
+    static QString detailsTraitements(const QStringList& conditions, bool withStage);
 
     static QString cropCondition(bool allCorn, int cropId);
     static QString stageCropCondition(bool allCorn, int cropId);

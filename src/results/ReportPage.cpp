@@ -5,10 +5,20 @@
 
 #include <QPainter>
 #include <QPrinter>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 
 namespace grelavo {
+
+namespace {
+
+const QColor kWarningRed(192, 0, 0);
+const QColor kBandColour(200, 0, 0, 40);
+constexpr double kWarningTop = 300;  // twips: in the top margin, above the title
+constexpr double kColophonGap = 360; // twips under the table: past its footnote
+
+} // namespace
 
 ReportPage::ReportPage() {
     SetPageGeometry();
@@ -65,7 +75,72 @@ void ReportPage::printParameters(TwipsSurface& s) {
     s.currentY = tableTop;
 }
 
+QString ReportPage::syntheticWarning() {
+    return QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une "
+                          "décision");
+}
+
+QString ReportPage::syntheticBand() {
+    return QStringLiteral("DONNÉES SYNTHÉTIQUES");
+}
+
+QStringList ReportPage::colophonLines() const {
+    const QString report =
+        QStringLiteral("Rapport du %1, produit par Grelavo %2")
+            .arg(m_stamp.reportDate.toString(Qt::ISODate), m_stamp.programVersion);
+    const DatabaseEdition& e = m_stamp.edition;
+    if (!e.known)
+        return {report, QStringLiteral("Base de données : édition inconnue (le fichier ne dit "
+                                       "pas d'où viennent ses données)")};
+    QString edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
+                          .arg(e.name, e.date, e.source);
+    if (e.synthetic)
+        edition += QStringLiteral(" — données synthétiques");
+    return {report, edition};
+}
+
+// Above the title, in the top margin: nobody reads the figures without seeing it.
+void ReportPage::printSyntheticWarning(TwipsSurface& s) {
+    s.setFontSize(9);
+    s.setBold(true);
+    s.setForeColor(kWarningRed);
+    s.currentY = kWarningTop;
+    printCentred(s, syntheticWarning());
+    s.setForeColor(Qt::black);
+}
+
+// In the bottom margin, under the table's footnote: the page keeps its height.
+void ReportPage::printColophon(TwipsSurface& s, double tableEnd) {
+    s.setFontSize(7);
+    s.setBold(false);
+    s.currentY = tableEnd + kColophonGap;
+    for (const QString& line : colophonLines()) {
+        s.currentX = LeftMargin;
+        s.print(line);
+    }
+}
+
+// Pale and translucent, so that the figures it crosses stay readable; it stays on a copy
+// of the page cut to the table alone.
+void ReportPage::drawSyntheticBand(TwipsSurface& s, double tableTop, double tableEnd) {
+    constexpr double degrees = -30;
+    constexpr double largest = 48;
+    const double turn = qDegreesToRadians(std::abs(degrees));
+    s.setFontSize(largest);
+    s.setBold(true);
+    const double across =
+        s.textWidth(syntheticBand()) * std::cos(turn) + s.textHeight() * std::sin(turn);
+    s.setFontSize(std::min(largest, largest * 0.8 * PageWidth / across));
+    s.setForeColor(kBandColour);
+    s.drawTurned(QPointF(PageWidth / 2, (tableTop + tableEnd) / 2), degrees, syntheticBand());
+    s.setForeColor(Qt::black);
+    s.setBold(false);
+}
+
 double ReportPage::DrawReport(TwipsSurface& s) {
+    const bool synthetic = m_stamp.edition.known && m_stamp.edition.synthetic;
+    if (synthetic)
+        printSyntheticWarning(s);
     s.setFontSize(12);
     s.setBold(true);
     s.currentY = TopMargin;
@@ -89,7 +164,12 @@ double ReportPage::DrawReport(TwipsSurface& s) {
     s.setForeColor(Qt::black);
     m_table.DrawCellLines = false;
     m_table.PrintBody(s);
-    return s.currentY + BottomMargin;
+    const double tableEnd = s.currentY;
+    printColophon(s, tableEnd);
+    if (synthetic)
+        drawSyntheticBand(s, m_table.TableTop, tableEnd);
+    s.currentY = tableEnd;
+    return tableEnd + BottomMargin;
 }
 
 double ReportPage::DrawReport(QPainter& painter) {

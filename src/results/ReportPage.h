@@ -2,6 +2,7 @@
 
 #include "ListViewPrinter.h"
 #include "ReportList.h"
+#include "report/ReportStamp.h"
 
 #include <QImage>
 #include <QStringList>
@@ -14,8 +15,10 @@ namespace grelavo {
 class TwipsSurface;
 
 // The report page: the title block, the search parameters in two columns and the results
-// table. One routine draws it in twips onto any painter; the screen and the clipboard get it
-// as an image at 15 twips a pixel, the printer and PDF files as vectors.
+// table, then in the bottom margin the date of the report, the program's version and the
+// database's edition; while the data are synthetic, a red warning above the title and a pale
+// diagonal band across the table. One routine draws it in twips onto any painter; the screen
+// and the clipboard get it as an image at 15 twips a pixel, the printer and PDF files as vectors.
 class ReportPage {
 public:
     // The page's geometry, twips.
@@ -34,7 +37,16 @@ public:
     // What the page shows: the number of ratings, the parameter summary lines and the table
     // model (kept by the page).
     void setContent(qint32 totalCases, const QStringList& paramSummaryLines, ReportList list);
+    // What the page says of itself; until set, today, this program and an unknown edition.
+    void setStamp(const ReportStamp& stamp) { m_stamp = stamp; }
+    const ReportStamp& stamp() const { return m_stamp; }
     const ReportList& list() const { return m_list; }
+
+    // The warning of a page made from synthetic data, and the band across its table.
+    static QString syntheticWarning();
+    static QString syntheticBand();
+    // The lines under the table: the report's date and the program, then the edition.
+    QStringList colophonLines() const;
     ListViewPrinter& tablePrinter() { return m_table; }
 
     // Draws the page on a painter whose unit is the twip; returns the page's height fitted to
@@ -55,11 +67,15 @@ private:
     void SetPageGeometry();
     void printCentred(TwipsSurface& s, const QString& text);
     void printParameters(TwipsSurface& s);
+    void printSyntheticWarning(TwipsSurface& s);
+    void printColophon(TwipsSurface& s, double tableEnd);
+    void drawSyntheticBand(TwipsSurface& s, double tableTop, double tableEnd);
 
     ListViewPrinter m_table;
     ReportList m_list;
     qint32 m_totalCases = 0;
     QStringList m_lines;
+    ReportStamp m_stamp = ReportStamp::withoutEdition();
 };
 
 } // namespace grelavo

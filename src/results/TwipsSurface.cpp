@@ -37,7 +37,7 @@ void TwipsSurface::print(const QString& text) {
         m_painter.setFont(m_font);
         m_painter.setPen(m_foreColor);
         m_painter.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-        m_texts.push_back({rect, text, Qt::AlignLeft, m_font});
+        m_texts.push_back({rect, text, Qt::AlignLeft, m_font, m_foreColor, 0});
     }
     currentX = 0;
     currentY += textHeight();
@@ -76,7 +76,20 @@ void TwipsSurface::drawText(const QRectF& rect, const QString& text, Qt::Alignme
     m_painter.setPen(m_foreColor);
     m_painter.drawText(rect, horizontal | Qt::AlignTop | Qt::TextSingleLine, shown);
     m_painter.restore();
-    m_texts.push_back({rect, shown, horizontal, m_font});
+    m_texts.push_back({rect, shown, horizontal, m_font, m_foreColor, 0});
+}
+
+void TwipsSurface::drawTurned(const QPointF& centre, double degrees, const QString& text) {
+    const QSizeF size(textWidth(text) + 1, textHeight());
+    const QRectF rect(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    m_painter.save();
+    m_painter.translate(centre);
+    m_painter.rotate(degrees);
+    m_painter.setFont(m_font);
+    m_painter.setPen(m_foreColor);
+    m_painter.drawText(rect.translated(-centre), Qt::AlignCenter | Qt::TextSingleLine, text);
+    m_painter.restore();
+    m_texts.push_back({rect, text, Qt::AlignCenter, m_font, m_foreColor, degrees});
 }
 
 } // namespace grelavo

@@ -22,10 +22,12 @@ public:
     static constexpr double PerPoint = 20;
 
     struct Text {
-        QRectF rect;
+        QRectF rect;  // before any rotation
         QString text; // as drawn, after any ellipsis
         Qt::Alignment alignment;
         QFont font;
+        QColor colour;
+        double angle; // degrees, clockwise about the rectangle's centre
     };
     struct Line {
         QLineF line;
@@ -61,6 +63,9 @@ public:
     // One line of text inside a rectangle, clipped to it, cut with an ellipsis when too long,
     // aligned left, right or centre at the rectangle's top. The current position is kept.
     void drawText(const QRectF& rect, const QString& text, Qt::Alignment horizontal);
+    // One line of text centred on a point and turned by 'degrees' (clockwise), in the current
+    // font and foreground colour, which may be translucent. The current position is kept.
+    void drawTurned(const QPointF& centre, double degrees, const QString& text);
 
     const QVector<Text>& texts() const { return m_texts; }
     const QVector<Line>& lines() const { return m_lines; }

@@ -105,6 +105,12 @@ void frmResults::AfficheResultats() {
         list.columns = ReportList::resultsColumns(m_state.RateInterval);
     }
     m_page.setContent(m_state.TotalCases, m_state.ParamSummaryLines, std::move(list));
+    try {
+        m_page.setStamp(ReportStamp::take(m_de.Connection2()));
+    } catch (const DbError&) {
+        // The page still says when and by what it was made, and that its edition is unknown.
+        m_page.setStamp(ReportStamp::withoutEdition());
+    }
     fillListView();
 }
 

@@ -4,10 +4,12 @@
 #include "DatabaseBuilder.h"
 #include "Sources.h"
 #include "db/Connection.h"
+#include "db/DatabaseEdition.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
 
 #include <QCryptographicHash>
+#include <QDate>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,6 +17,7 @@
 #include <memory>
 
 using grelavo::Connection;
+using grelavo::DatabaseEdition;
 using grelavo::DbError;
 using grelavo::Statement;
 using namespace grelavo::makedb;
@@ -142,6 +145,27 @@ private slots:
         QCOMPARE(layout, QStringLiteral("CWWWWWBCWWWWBCWWWWWWWBCWBCWWBHFFFFFFFFFF"));
         QCOMPARE(categories, (QVector<int>{1, 3, 2, 7, 4}));
         QCOMPARE(weeds, StandardWeeds);
+    }
+
+    // The file says what it is: synthetic demonstration data from this builder, on one row
+    // that the program's reader finds.
+    void saysItHoldsSyntheticDemonstrationData() {
+        const auto edition = rows(*m_db, QStringLiteral("SELECT \"Nom\", \"DateÉdition\", "
+                                                        "\"Source\", \"Synthétique\" FROM "
+                                                        "\"tblÉdition\""));
+        QCOMPARE(edition.size(), 1);
+        const QVariantList& row = edition.first();
+        QCOMPARE(row[0].toString(), QStringLiteral("Démonstration (données synthétiques)"));
+        QVERIFY2(QDate::fromString(row[1].toString(), Qt::ISODate).isValid(),
+                 qPrintable(row[1].toString()));
+        QCOMPARE(row[2].toString(), QStringLiteral("grelavo-makedb"));
+        QCOMPARE(row[3], QVariant(qlonglong(1)));
+
+        const DatabaseEdition read = DatabaseEdition::read(*m_db);
+        QVERIFY(read.known && read.synthetic);
+        QCOMPARE(read.name, row[0].toString());
+        QCOMPARE(read.date, row[1].toString());
+        QCOMPARE(read.source, row[2].toString());
     }
 
     void sizes() {

@@ -113,10 +113,12 @@ private slots:
         copySourcesWithEdit(clean.path(), QString(), QString(), QString());
         Sources::load(clean.path());
         // A weed row outside its category's group; a mixture at a period one product is not
-        // used at.
+        // used at; an edition dated on no calendar day, or neither synthetic nor real.
         const QStringList edits[] = {
             {"lists/tableau_resultats.tsv", "9\tmauvaise herbe\t133", "9\tmauvaise herbe\t47"},
-            {"model/melanges.tsv", "EPTC\t1\tmaïs", "EPTC\t1,4\tmaïs"}};
+            {"model/melanges.tsv", "EPTC\t1\tmaïs", "EPTC\t1,4\tmaïs"},
+            {"edition.tsv", "\t2026-12-07\t", "\t2026-12-32\t"},
+            {"edition.tsv", "\tgrelavo-makedb\t1", "\tgrelavo-makedb\t2"}};
         for (const QStringList& edit : edits) {
             QTemporaryDir dir;
             copySourcesWithEdit(dir.path(), edit[0], edit[1], edit[2]);

@@ -231,13 +231,15 @@ private slots:
             const FixtureDatabase fixture;
             QVERIFY(QFile::copy(fixture.path(), path));
             // A weed whose id is also a category id, rated in a few treatments; a stage row
-            // of another crop than the treatment's; row spacings of 96 and 100 cm.
+            // of another crop than the treatment's; an application without a stage row; row
+            // spacings of 96 and 100 cm.
             Connection(path, DatabaseFile::password())
                 .executeScript(QStringLiteral(
                     "INSERT INTO ListedesMauvaisesHerbes VALUES (2, 'ivraie', NULL, NULL, 1);"
                     "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (1, 2, 30), "
                     "(4, 2, 35), (6, 2, NULL);"
                     "UPDATE tblStadeCultureH SET CultureId = 300 WHERE DateHerbId = 3;"
+                    "DELETE FROM tblStadeCultureH WHERE DateHerbId = 1;"
                     "UPDATE tblCultureEXP SET EcartPLantEXP = 96 WHERE TraitementId = 6;"
                     "UPDATE tblCultureEXP SET EcartPLantEXP = 100 WHERE TraitementId = 1;"));
         } else if (source.endsWith(QLatin1String(".mdb"))) {

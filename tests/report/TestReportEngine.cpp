@@ -121,6 +121,32 @@ private slots:
         QCOMPARE(f.engine.TotalCases(), 5 + 4 + 3);
     }
 
+    void applicationWithoutStageRowCountsUnlessAStageRangeIsEntered() {
+        Fixture f;
+        // Application 1 (atrazine at 1, treatment 1: three ratings) loses its crop-stage row.
+        f.de.Connection2().executeScript(
+            QStringLiteral("DELETE FROM tblStadeCultureH WHERE DateHerbId = 1;"));
+        ParameterSet p = atrazine(QStringLiteral("1"));
+        QVERIFY(f.engine.SetQuery(p));
+        QCOMPARE(f.cells(QStringLiteral("2, 3, 9")),
+                 QStringList({"2|57|2|-|-|-|-|-|-|90|1", "3|~|0|-|-|-|-|-|-|85|1",
+                              "9|65|1|-|-|-|-|-|-|80|1"}));
+        QCOMPARE(f.engine.TotalCases(), 7);
+
+        // A leaf range that its treatment's crop would meet: without a stage row it is out.
+        p.txtCultFeuilDe = QStringLiteral("1");
+        p.txtCultFeuilA = QStringLiteral("10");
+        QVERIFY(f.engine.SetQuery(p));
+        QCOMPARE(f.cells(QStringLiteral("2, 3, 9")),
+                 QStringList({"2|57|2|-|-|-|-|-|-|-|-", "3|~|0|-|-|-|-|-|-|-|-",
+                              "9|65|1|-|-|-|-|-|-|-|-"}));
+        QCOMPARE(f.engine.TotalCases(), 4);
+        // Heights chosen while only leaves are typed: no stage range, the application counts.
+        p.optHaut = true;
+        QVERIFY(f.engine.SetQuery(p));
+        QCOMPARE(f.engine.TotalCases(), 7);
+    }
+
     void hooksSeeProgressAndAReportCostsAFewCommits() {
         Fixture f;
         int commits = 0;

@@ -86,7 +86,7 @@ private slots:
     void optionalParametersGiveConditionsInTheirOrderAndSummaryLines() {
         ParameterSet p = atrazine(QStringLiteral("1,5"));
         QCOMPARE(statements(p, 0).detailsTraitements,
-                 quoted::detailsTraitements({quoted::kAllCorn}));
+                 quoted::detailsTraitementsWithoutStage({quoted::kAllCorn}));
         QCOMPARE(
             ReportEngine::Set_ParamList(p),
             QStringList({"Type d'application = Prélevée",
@@ -135,9 +135,14 @@ private slots:
         QVERIFY(s.contains(QStringLiteral("((tblStadeCultureH.HautMoyenneCultH) Between 10 And "
                                           "30) And ") +
                            quoted::kAllCornStage));
+        QCOMPARE(s.section(QStringLiteral(" WHERE "), 0, 0),
+                 quoted::detailsTraitements({}).section(QStringLiteral(" WHERE "), 0, 0));
         const QStringList lines = ReportEngine::Set_ParamList(p);
         QCOMPARE(lines.at(3), QStringLiteral("Hauteur de la culture : entre 10 et 30 cm"));
         QCOMPARE(lines.at(6), QStringLiteral("Taux de semis : entre 70000 et 80000 kg/ha"));
+        // Heights chosen while only leaves were typed: no stage range, no stage rows joined.
+        p.txtCultHautDe.clear();
+        QVERIFY(!statements(p, 0).detailsTraitements.contains(QStringLiteral("tblStadeCultureH")));
         QCOMPARE(ReportStatements::rowSpacingCondition(0),
                  std::optional<QString>("((tblCultureEXP.EcartPLantEXP) Between 60 And 70)"));
         QCOMPARE(ReportStatements::rowSpacingCondition(3),

@@ -4,6 +4,7 @@
 #include "FixtureDatabase.h"
 #include "FixtureReports.h"
 #include "ModalDriver.h"
+#include "ProgramVersion.h"
 #include "RecordingDialogs.h"
 #include "app/AppState.h"
 #include "app/PressImage.h"
@@ -11,6 +12,7 @@
 #include "app/frmMDI.h"
 #include "db/DE.h"
 #include "report/ReportEngine.h"
+#include "report/ReportStamp.h"
 #include "results/ReportList.h"
 #include "results/ReportPage.h"
 #include "results/TwipsSurface.h"
@@ -24,6 +26,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTransform>
 #include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
@@ -50,6 +53,9 @@ QString popplerText(const QString& tool, const QStringList& arguments) {
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
+
+// The day of the reports whose page the tests draw.
+const QDate kReportDay(2027, 2, 3);
 
 // Runs the report of 'p' and shows it in 'window'.
 void showReport(AppState& state, DE& de, frmResults& window, const ParameterSet& p) {
@@ -95,12 +101,18 @@ private:
         ReportPage page;
         TwipsSurface surface{painter, page.PageWidth};
         double height = 0;
-        DrawnPage(qint32 totalCases, const QStringList& lines) {
+        DrawnPage(qint32 totalCases, const QStringList& lines,
+                  const ReportStamp& stamp = ReportStamp::withoutEdition(kReportDay),
+                  int rows = 1) {
             painter.scale(1.0 / 15, 1.0 / 15);
             ReportList list;
             list.columns = ReportList::resultsColumns(5);
             list.items.push_back({QStringLiteral("Graminées annuelles"), QStringList(5, "  -  ")});
+            for (int i = 2; i <= rows; ++i)
+                list.items.push_back({QStringLiteral("     rang %1").arg(i),
+                                      {"90  (12)", "  -  ", "  -  ", "  -  ", "  -  "}});
             page.setContent(totalCases, lines, list);
+            page.setStamp(stamp);
             height = page.DrawReport(surface);
         }
         const TwipsSurface::Text* find(const QString& text) const {
@@ -109,7 +121,22 @@ private:
                     return &t;
             return nullptr;
         }
+        // The bottom of the table's last row: where the page's last line is drawn.
+        double tableEnd() const { return surface.lines().last().line.y2(); }
     };
+
+    static ReportStamp stamp(bool synthetic) {
+        DatabaseEdition edition;
+        edition.known = true;
+        edition.name = synthetic ? QStringLiteral("Démonstration (données synthétiques)")
+                                 : QStringLiteral("Essais du réseau 2019-2023");
+        edition.date = QStringLiteral("2026-12-07");
+        edition.source = synthetic ? QStringLiteral("grelavo-makedb") : QStringLiteral("relevés");
+        edition.synthetic = synthetic;
+        return {kReportDay, QString::fromLatin1(ProgramVersion), edition};
+    }
+
+    static bool isRed(const QColor& c) { return c.red() > 150 && c.green() < 60 && c.blue() < 60; }
 
 private slots:
     void tableModelHoldsOneItemPerRowOfTheResultsTable() {
@@ -183,6 +210,89 @@ private slots:
             QCOMPARE(d.page.tablePrinter().TableLeft, 1083);
             QCOMPARE(d.height, d.surface.lines().last().line.y2() + 1000);
         }
+    }
+
+    // Under the table, in the bottom margin: the day, the program and its version, the edition.
+    // Synthetic data add a red warning above the title and a pale band across the table; other
+    // data, known or not, add nothing.
+    void pageSaysWhenByWhatAndFromWhichDataItWasMade() {
+        QCOMPARE(QString::fromLatin1(ProgramVersion), QStringLiteral(GRELAVO_PROJECT_VERSION));
+        const QString made = QStringLiteral("Rapport du 2027-02-03, produit par Grelavo ") +
+                             QStringLiteral(GRELAVO_PROJECT_VERSION);
+        const QString warning = QStringLiteral(
+            "DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision");
+
+        DrawnPage d(7, {QStringLiteral("line 0")}, stamp(true), 30);
+        const TwipsSurface::Text* when = d.find(made);
+        const TwipsSurface::Text* edition =
+            d.find(QStringLiteral("Base de données : Démonstration (données synthétiques), "
+                                  "édition du 2026-12-07, source : grelavo-makedb — données "
+                                  "synthétiques"));
+        QVERIFY(when && edition);
+        const TwipsSurface::Text* footnote =
+            d.find(QStringLiteral("  *La valeur entre ( ) indique le nombre de cas trouvés."));
+        QVERIFY(footnote);
+        QCOMPARE(when->rect.left(), 720.0);
+        QVERIFY(when->rect.top() >= footnote->rect.bottom());
+        QCOMPARE(edition->rect.top(), when->rect.bottom());
+        QVERIFY(edition->rect.bottom() <= d.height);
+        QCOMPARE(d.height, d.tableEnd() + 1000); // the page keeps its height
+
+        const TwipsSurface::Text* red = d.find(warning);
+        QVERIFY(red);
+        QVERIFY(isRed(red->colour) && red->colour.alpha() == 255 && red->font.bold());
+        QVERIFY(red->rect.top() > 0 && red->rect.bottom() <= 720); // above the title
+        QVERIFY(qAbs(red->rect.center().x() - d.page.PageWidth / 2) < 1);
+
+        const TwipsSurface::Text* band = d.find(QStringLiteral("DONNÉES SYNTHÉTIQUES"));
+        QVERIFY(band);
+        QVERIFY(isRed(band->colour) && band->colour.alpha() <= 64); // the figures show through
+        QVERIFY(band->angle <= -20 && band->angle >= -60);
+        const double tableTop = d.page.tablePrinter().TableTop;
+        QVERIFY(qAbs(band->rect.center().y() - (tableTop + d.tableEnd()) / 2) < 1);
+        QVERIFY(qAbs(band->rect.center().x() - d.page.PageWidth / 2) < 1);
+        QTransform turn;
+        turn.translate(band->rect.center().x(), band->rect.center().y());
+        turn.rotate(band->angle);
+        turn.translate(-band->rect.center().x(), -band->rect.center().y());
+        const QRectF covered = turn.mapRect(band->rect);
+        QVERIFY(covered.left() >= 0 && covered.right() <= d.page.PageWidth);
+        QVERIFY(covered.top() >= tableTop && covered.bottom() <= d.tableEnd());
+        // The figures themselves stay black.
+        const TwipsSurface::Text* figure = d.find(QStringLiteral("90  (12)"));
+        QVERIFY(figure && figure->colour == QColor(Qt::black));
+
+        for (const bool known : {true, false}) {
+            DrawnPage other(7, {}, known ? stamp(false) : ReportStamp::withoutEdition(kReportDay));
+            QVERIFY(other.find(made));
+            QVERIFY(other.find(known ? QStringLiteral("Base de données : Essais du réseau "
+                                                      "2019-2023, édition du 2026-12-07, source : "
+                                                      "relevés")
+                                     : QStringLiteral("Base de données : édition inconnue (le "
+                                                      "fichier ne dit pas d'où viennent ses "
+                                                      "données)")));
+            for (const TwipsSurface::Text& t : other.surface.texts())
+                QVERIFY2(!isRed(t.colour) && !t.text.contains(QStringLiteral("SYNTHÉTIQUES")),
+                         qPrintable(t.text));
+        }
+    }
+
+    // The window stamps each report with today's date and the edition its database holds.
+    void windowStampsItsReportsWithTheDatabaseEdition() {
+        Window w;
+        QCOMPARE(w.window.page().stamp().reportDate, QDate::currentDate());
+        QVERIFY(!w.window.page().stamp().edition.known); // the fixture's table has no row
+        w.de.Connection2().executeScript(QStringLiteral(
+            "INSERT INTO \"tblÉdition\" VALUES ('Démo', '2026-12-07', 'essai', 1);"));
+        w.report(atrazine(QStringLiteral("1")));
+        const DatabaseEdition& e = w.window.page().stamp().edition;
+        QVERIFY(e.known && e.synthetic);
+        QCOMPARE(e.name + e.date + e.source, QStringLiteral("Démo2026-12-07essai"));
+        // A file made before editions were recorded: unknown, and the report still runs.
+        w.de.Connection2().executeScript(QStringLiteral("DROP TABLE \"tblÉdition\";"));
+        w.report(atrazine(QStringLiteral("1")));
+        QVERIFY(!w.window.page().stamp().edition.known);
+        QCOMPARE(w.window.page().stamp().programVersion, QStringLiteral(GRELAVO_PROJECT_VERSION));
     }
 
     void pageFitsItsTableAndScrollsInWindowsShorterAndLonger() {

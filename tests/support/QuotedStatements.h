@@ -71,6 +71,7 @@ inline const QString kAllCornStage =
     QStringLiteral("((tblStadeCultureH.CultureId)=147 Or (tblStadeCultureH.CultureId)=149 Or "
                    "(tblStadeCultureH.CultureId)=240 Or (tblStadeCultureH.CultureId)=242)");
 
+// With a crop-stage range among the conditions: the stage rows are joined.
 inline QString detailsTraitements(const QStringList& conditions) {
     return QStringLiteral(
                "SELECT  DétailsApplication.DateHerbId, tbldesTraitements.TraitementId FROM "
@@ -79,6 +80,18 @@ inline QString detailsTraitements(const QStringList& conditions) {
                "DétailsApplication.TraitementId) ON tblStadeCultureH.DateHerbId = "
                "DétailsApplication.DateHerbId) ON tbldesSites.SiteExpId = "
                "tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
+               "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE (") +
+           conditions.join(QStringLiteral(" And ")) + QStringLiteral(");");
+}
+
+// Without a crop-stage range: the stage rows are not joined, so an application without one
+// still counts.
+inline QString detailsTraitementsWithoutStage(const QStringList& conditions) {
+    return QStringLiteral(
+               "SELECT  DétailsApplication.DateHerbId, tbldesTraitements.TraitementId FROM "
+               "(tbldesSites INNER JOIN (tbldesTraitements INNER JOIN DétailsApplication ON "
+               "tbldesTraitements.TraitementId = DétailsApplication.TraitementId) ON "
+               "tbldesSites.SiteExpId = tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
                "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE (") +
            conditions.join(QStringLiteral(" And ")) + QStringLiteral(");");
 }

@@ -4,6 +4,7 @@
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
+#include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -131,6 +132,43 @@ private slots:
         QCOMPARE(resultsTable(path).at(30),
                  "31|     souchet comestible|200|50|1| - | - | - | - | - | - | - | - ");
         QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList{"essais 2024.db"});
+    }
+
+    // The JSON says when and by what it was made, and from which edition of the database: null
+    // while the file does not say (no row, or a file older than the table).
+    void saysWhenByWhatAndFromWhichEdition() {
+        FixtureDatabase fixture;
+        const QDate before = QDate::currentDate();
+        const Outcome o = rapport(atrazineOnAllCorn(fixture.path()));
+        QCOMPARE(o.status, 0);
+        const QJsonObject report = o.json();
+        const QDate day = QDate::fromString(report.value("reportDate").toString(), Qt::ISODate);
+        QVERIFY2(day == before || day == QDate::currentDate(),
+                 qPrintable(report.value("reportDate").toString()));
+        QCOMPARE(report.value("programVersion").toString(),
+                 QStringLiteral(GRELAVO_PROJECT_VERSION));
+        QVERIFY(report.contains("edition"));
+        QCOMPARE(report.value("edition"), QJsonValue(QJsonValue::Null));
+
+        // What a run says of the edition; undefined when the run wrote no JSON.
+        const auto edition = [&] {
+            const QJsonObject r = rapport(atrazineOnAllCorn(fixture.path())).json();
+            return r.contains("edition") ? r.value("edition") : QJsonValue(QJsonValue::Undefined);
+        };
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Essais 2019', "
+                                          "'2026-12-07', 'relevés au champ', 0);"));
+        QCOMPARE(edition(), QJsonValue(QJsonObject{{"name", "Essais 2019"},
+                                                   {"date", "2026-12-07"},
+                                                   {"source", "relevés au champ"},
+                                                   {"synthetic", false}}));
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("UPDATE \"tblÉdition\" SET \"Synthétique\" = 1;"));
+        QCOMPARE(edition().toObject().value("synthetic"), QJsonValue(true));
+
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("DROP TABLE \"tblÉdition\";"));
+        QCOMPARE(edition(), QJsonValue(QJsonValue::Null));
     }
 
     void eachOptionReachesTheReport_data() {
@@ -311,6 +349,22 @@ private slots:
               "Mauvaises herbes 50 ± 5 60 ± 5 70 ± 5 80 ± 5 100 ± 5",
               "Graminées annuelles 57 (2) - - - 87 (2)"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(text.contains(QStringLiteral("produit par Grelavo ") +
+                              QStringLiteral(GRELAVO_PROJECT_VERSION)));
+        QVERIFY(text.contains(QStringLiteral("Base de données : édition inconnue")));
+        QVERIFY(!text.contains(QStringLiteral("SYNTHÉTIQUES")));
+
+        // From synthetic data: the warning is on the page, and the edition under the table.
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démonstration', "
+                                          "'2026-12-07', 'grelavo-makedb', 1);"));
+        QCOMPARE(rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", pdf})).status, 0);
+        const QString marked = poppler("pdftotext", {"-layout", pdf, "-"}).simplified();
+        for (const char* expected :
+             {"DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision",
+              "Base de données : Démonstration, édition du 2026-12-07, source : grelavo-makedb — "
+              "données synthétiques"})
+            QVERIFY2(marked.contains(QString::fromUtf8(expected)), qPrintable(marked));
 
         // A file that cannot be written: one line, status 3, nothing on standard output.
         const Outcome refused =

@@ -1,6 +1,8 @@
 #include "ReportPdf.h"
 
+#include "db/DE.h"
 #include "report/ReportEngine.h"
+#include "report/ReportStamp.h"
 #include "results/ReportPage.h"
 
 #include <QFileInfo>
@@ -13,6 +15,7 @@ bool writeReportPdf(const QString& path, DE& de, const ParameterSet& parameters,
     ReportPage page;
     page.setContent(engine.TotalCases(), ReportEngine::Set_ParamList(parameters),
                     ReportList::fromResults(de, parameters.RateInterval));
+    page.setStamp(ReportStamp::take(de.Connection2()));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QFileInfo(path).absoluteFilePath());

@@ -3,6 +3,7 @@
 #include "db/DE.h"
 #include "db/Recordset.h"
 #include "report/ReportEngine.h"
+#include "report/ReportStamp.h"
 
 #include <QJsonArray>
 
@@ -16,7 +17,15 @@ QJsonValue text(const QVariant& value) {
 
 } // namespace
 
+QJsonObject editionJson(const DatabaseEdition& e) {
+    return QJsonObject{{QStringLiteral("name"), e.name},
+                       {QStringLiteral("date"), e.date},
+                       {QStringLiteral("source"), e.source},
+                       {QStringLiteral("synthetic"), e.synthetic}};
+}
+
 QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
+    const ReportStamp stamp = ReportStamp::take(de.Connection2());
     Recordset rs;
     rs.open(de.Connection2(), QStringLiteral("SELECT * FROM tblResults ORDER BY tblResults.NoId;"));
     QJsonArray rows;
@@ -29,7 +38,12 @@ QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
                         {QStringLiteral("label"), text(rs.field(QStringLiteral("Results")))},
                         {QStringLiteral("cells"), cells}});
     }
-    return QJsonObject{{QStringLiteral("totalCases"), engine.TotalCases()},
+    return QJsonObject{{QStringLiteral("reportDate"), stamp.reportDate.toString(Qt::ISODate)},
+                       {QStringLiteral("programVersion"), stamp.programVersion},
+                       {QStringLiteral("edition"), stamp.edition.known
+                                                       ? QJsonValue(editionJson(stamp.edition))
+                                                       : QJsonValue(QJsonValue::Null)},
+                       {QStringLiteral("totalCases"), engine.TotalCases()},
                        {QStringLiteral("noDataFound"), engine.NoDataFound()},
                        {QStringLiteral("rows"), rows}};
 }
