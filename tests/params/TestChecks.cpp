@@ -3,6 +3,7 @@
 #include "UserInput.h"
 #include "report/ReportEngine.h"
 
+#include <QPushButton>
 #include <QRadioButton>
 
 using namespace grelavo;
@@ -159,9 +160,14 @@ private slots:
         f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs (tous)"));
         QCOMPARE(f.checked(), QStringLiteral("passed"));
 
-        // Part of a name is no choice.
+        // Part of a name is no choice, for the report nor for the rate picker.
         UserInput::pasteInto(f.get(QStringLiteral("cbbHerbApp(0)")), QStringLiteral("atraz"));
         QCOMPARE(f.checked(), notInList.arg("atraz", "Herbicide 1", "0.0", "cbbHerbApp(0)"));
+        int pickers = 0;
+        f.form.setOpenRatePicker([&pickers] { ++pickers; });
+        UserInput::clickInto(f.get<QPushButton>(QStringLiteral("cmdTaux")));
+        QCOMPARE(pickers, 0);
+        QVERIFY(f.dialogs.messages.last().text.startsWith(QStringLiteral("La valeur « atraz »")));
 
         // Another herbicide pasted over atrazine is chosen: the page and the statements agree.
         f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
