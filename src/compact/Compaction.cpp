@@ -204,7 +204,8 @@ std::optional<DatabaseSummary> Compaction::inspect(const QString& path, QString*
     std::optional<DatabaseSummary> summary;
     const QFileInfo info(path);
     if (!info.isFile()) {
-        why = QStringLiteral("il est absent");
+        why = QStringLiteral("ce n'est pas un fichier (dossier, ou lien symbolique qui ne mène "
+                             "à aucun fichier)");
     } else if (info.size() == 0) {
         why = QStringLiteral("il est vide (0 octet)");
     } else {
