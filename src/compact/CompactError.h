@@ -14,6 +14,7 @@ struct CompactError {
         DamagedCopy = 3049,    // the compacted copy does not pass the integrity check
         EngineFailure = 3000,  // any other failure of the engine
         FileOperation = 3001,  // a delete or a rename failed
+        Refused = 3002,        // the file is left alone; the message says why, to the user
     };
 
     int number;

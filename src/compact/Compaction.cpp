@@ -1,17 +1,53 @@
 #include "Compaction.h"
 
-#include "DatabaseEngine.h"
 #include "FileOperations.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pelvane {
 
 namespace {
 
 const QString Compacted = QStringLiteral(".CPT");
+const QString Fresh = QStringLiteral(".NEW");
 const QString Backup = QStringLiteral(".OLD");
+const QString Journal = QStringLiteral("-journal"); // the engine's rollback journal of a file
+
+// The file a chain of symbolic links leads to, whether it exists or not.
+QString followLinks(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
+    return info.absoluteFilePath();
+}
+
+bool present(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+CompactError refusal(const QString& path, const QString& cause) {
+    return CompactError{
+        CompactError::Refused,
+        QStringLiteral("Le fichier « %1 » n'a pas été compacté : %2. Rien n'a été modifié.")
+            .arg(QDir::toNativeSeparators(path), cause)};
+}
+
+QString userName(uid_t user) {
+    const passwd* entry = ::getpwuid(user);
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString::number(user);
+}
+
+QString groupName(gid_t group) {
+    const struct group* entry = ::getgrgid(group);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(group);
+}
 
 } // namespace
 
@@ -24,112 +60,236 @@ QString Compaction::connectString() {
 }
 
 Compaction::Compaction(QString folder, DatabaseEngine& engine, FileOperations& files,
-                       Messages messages)
-    : m_folder(std::move(folder)), m_engine(engine), m_files(files),
-      m_messages(std::move(messages)) {}
+                       Messages messages, Checkpoints checkpoints)
+    : m_programFolder(std::move(folder)), m_engine(engine), m_files(files),
+      m_messages(std::move(messages)), m_checkpoints(std::move(checkpoints)) {}
 
 Compaction::Outcome Compaction::CompactDatabaseFile() {
-    m_connect.clear();
     m_error.reset();
+    m_databaseSafe = false;
     try {
         locateDatabase();
-        if (!exists(m_database))
-            m_messages(QStringLiteral("Erreur.")); // the compaction below then fails
-        removeAll(QFileInfo(m_compacted).fileName());
-        firstCompaction();
-        removeAll(QFileInfo(m_backup).fileName());
-        m_files.rename(m_database, m_backup);
-        secondCompaction();
+        recover();
+        checkpoint("recovered");
+        m_engine.compactDatabase(m_database, m_compacted, connectString());
+        checkpoint("first-compaction");
+        verify(m_compacted);
+        checkpoint("copy-checked");
+        m_engine.compactDatabase(m_compacted, m_fresh, connectString());
+        checkpoint("second-compaction");
+        verify(m_fresh);
+        m_files.keepAttributes(m_database, m_fresh);
+        m_files.sync(m_fresh);
+        checkpoint("new-ready");
+        m_files.backup(m_database, m_backup);
+        checkpoint("backed-up");
+        m_files.rename(m_fresh, m_database);
+        m_files.sync(m_folder);
+        checkpoint("swapped");
+        removeWithJournal(m_compacted);
+        checkpoint("copy-removed");
+        removeWithJournal(m_backup);
+        m_files.sync(m_folder);
+        checkpoint("cleaned");
         m_messages(QStringLiteral("compactage terminée"));
-        m_files.remove(m_compacted);
-        m_files.remove(m_backup);
         return Outcome::Compacted;
     } catch (const CompactError& e) {
-        // A copy is only kept when it is all there is beside the backup (the backup could not
-        // be put back): the next run then removes it.
-        if (exists(m_database))
-            discard(m_compacted);
+        if (e.number == CompactError::Refused)
+            m_messages(e.message);
+        if (m_databaseSafe)
+            discardWorkFiles();
         m_error = e;
         return Outcome::Failed;
     }
 }
 
 void Compaction::locateDatabase() {
-    const QDir dir(m_folder);
-    const QStringList databases = m_files.find(m_folder, databaseName());
+    const QDir dir(m_programFolder);
+    QString path = dir.filePath(databaseName());
+    const QStringList databases = m_files.find(m_programFolder, databaseName());
     if (!databases.isEmpty()) {
-        m_database = databases.first();
+        path = databases.first();
     } else {
-        // A run cut short between the rename and the end of the second compaction.
-        const QStringList backups = m_files.find(m_folder, databaseName() + Backup);
-        if (backups.isEmpty()) {
-            m_database = dir.filePath(databaseName());
-        } else {
-            m_database = backups.first().chopped(Backup.size());
-            m_files.rename(backups.first(), m_database);
+        // Left by an earlier run as one of its work files only: the database takes that
+        // file's spelling.
+        for (const QString& suffix : {Backup, Compacted, Fresh}) {
+            const QStringList left = m_files.find(m_programFolder, databaseName() + suffix);
+            if (!left.isEmpty()) {
+                path = left.first().chopped(suffix.size());
+                break;
+            }
         }
     }
+    // A link is followed: its target is replaced in its own folder, so that the swap is one
+    // rename and the link keeps leading to the database.
+    m_database = followLinks(path);
+    m_folder = QFileInfo(m_database).absolutePath();
     m_compacted = m_database + Compacted;
+    m_fresh = m_database + Fresh;
     m_backup = m_database + Backup;
 }
 
-void Compaction::removeAll(const QString& name) {
-    const QStringList stale = m_files.find(m_folder, name);
-    for (const QString& path : stale)
-        m_files.remove(path);
+// Recovery from whatever an earlier run left. A file is whole when it opens with the password,
+// passes the integrity check and holds tables. The database stands when it is whole, unless it
+// is the remains of a swap cut short (by an earlier version, which compacted straight under the
+// database's name): it lacks tables, views or rows of a whole <name>.OLD, and a whole <name>.CPT
+// holds just what that backup holds; the backup is then put back. A database that is missing or
+// not whole is replaced by the first whole file of <name>.OLD, <name>.CPT and <name>.NEW. With
+// no whole file at all nothing is touched: "Erreur." when there is no database, otherwise the
+// database is refused. Once the database is whole under its own name, the other work files are
+// removed.
+void Compaction::recover() {
+    std::optional<DatabaseSummary> database;
+    QString problem;
+    database = inspect(m_database, &problem);
+    const QString chosen = chooseDatabase(database);
+    if (chosen.isEmpty()) {
+        if (!present(m_database)) {
+            m_messages(QStringLiteral("Erreur."));
+            throw CompactError{CompactError::FileNotFound,
+                               QStringLiteral("%1: file not found").arg(m_database)};
+        }
+        throw refusal(m_database, problem);
+    }
+    requireOwnerKept(chosen);
+    m_source = *database;
+    if (chosen != m_database) {
+        // A journal left without its database would be played into the file put back.
+        if (present(m_database + Journal))
+            m_files.remove(m_database + Journal);
+        m_files.rename(chosen, m_database);
+        m_files.sync(m_folder);
+        checkpoint("restored");
+    }
+    m_databaseSafe = true;
+    removeWorkFiles();
 }
 
-void Compaction::firstCompaction() {
-    for (;;) {
-        try {
-            m_engine.compactDatabase(m_database, m_compacted, m_connect);
-            break;
-        } catch (const CompactError& e) {
-            if (e.number != CompactError::FileExists)
-                discard(m_compacted);
-            // Asked for the password once: a database under another one fails the retry.
-            if (e.number == CompactError::PasswordNeeded && m_connect.isEmpty()) {
-                m_connect = connectString();
+QString Compaction::chooseDatabase(std::optional<DatabaseSummary>& database) {
+    if (database) {
+        for (const QString& backup : workFiles(Backup)) {
+            const auto whole = inspect(backup);
+            if (!whole)
                 continue;
+            if (database->lacksAnythingOf(*whole) && compactedCopyHolds(*whole)) {
+                database = whole;
+                return backup;
             }
-            throw;
+            break;
+        }
+        return m_database;
+    }
+    for (const QString& suffix : {Backup, Compacted, Fresh}) {
+        for (const QString& copy : workFiles(suffix)) {
+            if ((database = inspect(copy)))
+                return copy;
         }
     }
-    // The database is only swapped for a copy that opens and is whole.
-    try {
-        m_engine.checkDatabase(m_compacted, m_connect);
-    } catch (const CompactError&) {
-        discard(m_compacted);
-        throw;
-    }
+    return QString();
 }
 
-void Compaction::secondCompaction() {
-    try {
-        m_engine.compactDatabase(m_compacted, m_database, m_connect);
-        m_engine.checkDatabase(m_database, m_connect);
-    } catch (const CompactError& e) {
-        // Back to the database as it was; should this fail too, the next run puts it back.
-        if (e.number != CompactError::FileExists)
-            discard(m_database);
-        m_files.rename(m_backup, m_database);
-        discard(m_compacted);
-        throw;
+bool Compaction::compactedCopyHolds(const DatabaseSummary& summary) {
+    for (const QString& copy : workFiles(Compacted)) {
+        const auto whole = inspect(copy);
+        if (whole && *whole == summary)
+            return true;
     }
+    return false;
 }
 
-void Compaction::discard(const QString& path) {
-    if (!exists(path))
+// What 'path' holds when it is whole; otherwise why not, in 'problem'. A file that is busy or
+// cannot be read is no sign of a run cut short: that failure ends the run.
+std::optional<DatabaseSummary> Compaction::inspect(const QString& path, QString* problem) {
+    QString why;
+    std::optional<DatabaseSummary> summary;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        why = QStringLiteral("ce n'est pas un fichier (dossier, ou lien symbolique qui ne mène "
+                             "à aucun fichier)");
+    } else if (info.size() == 0) {
+        why = QStringLiteral("il est vide (0 octet)");
+    } else {
+        try {
+            summary = m_engine.checkDatabase(path, connectString());
+            if (!summary->hasTables()) {
+                summary.reset();
+                why = QStringLiteral("il ne contient aucune table, ce n'est pas une base de "
+                                     "données Grelavo");
+            }
+        } catch (const CompactError& e) {
+            if (e.number == CompactError::PasswordNeeded)
+                why = QStringLiteral("ce n'est pas une base de données Grelavo, ou elle n'a pas "
+                                     "le mot de passe de Grelavo");
+            else if (e.number == CompactError::DamagedCopy)
+                why = QStringLiteral("il est endommagé (%1)").arg(e.message);
+            else
+                throw;
+        }
+    }
+    if (problem)
+        *problem = why;
+    return summary;
+}
+
+void Compaction::requireOwnerKept(const QString& path) const {
+    if (m_files.canKeepOwner(path))
         return;
-    try {
-        m_files.remove(path);
-    } catch (const CompactError&) {
-        // A work file that stays is removed by the next run.
+    struct stat status {};
+    ::stat(QFile::encodeName(path).constData(), &status);
+    throw refusal(
+        path, QStringLiteral("il appartient à l'utilisateur « %1 » et au groupe « %2 », "
+                             "que Pelvane, lancé par « %3 », ne pourrait pas rendre à "
+                             "la copie compactée")
+                  .arg(userName(status.st_uid), groupName(status.st_gid), userName(::geteuid())));
+}
+
+// A copy is only swapped in when it opens, passes the integrity check and holds what the
+// database holds.
+void Compaction::verify(const QString& copy) {
+    if (m_engine.checkDatabase(copy, connectString()) != m_source)
+        throw CompactError{CompactError::DamagedCopy,
+                           QStringLiteral("%1 does not hold what %2 holds").arg(copy, m_database)};
+}
+
+void Compaction::removeWorkFiles() {
+    for (const QString& suffix : {Compacted, Fresh, Backup}) {
+        for (const QString& path : workFiles(suffix))
+            removeWithJournal(path);
+        for (const QString& journal :
+             m_files.find(m_folder, QFileInfo(m_database).fileName() + suffix + Journal))
+            m_files.remove(journal);
     }
 }
 
-bool Compaction::exists(const QString& path) const {
-    return QFileInfo(path).isFile();
+// After a failure: the database is whole, the copies are of no more use. One that cannot be
+// removed now is removed by the next run.
+void Compaction::discardWorkFiles() {
+    for (const QString& suffix : {Compacted, Fresh, Backup}) {
+        for (const QString& path : workFiles(suffix)) {
+            try {
+                removeWithJournal(path);
+            } catch (const CompactError&) {
+            }
+        }
+    }
+}
+
+// The journal goes after its file: a journal left alone is removed by the next run, while a copy
+// cut short and left without its journal could pass for a whole one.
+void Compaction::removeWithJournal(const QString& path) {
+    if (present(path))
+        m_files.remove(path);
+    if (present(path + Journal))
+        m_files.remove(path + Journal);
+}
+
+QStringList Compaction::workFiles(const QString& suffix) const {
+    return m_files.find(m_folder, QFileInfo(m_database).fileName() + suffix);
+}
+
+void Compaction::checkpoint(const char* step) const {
+    if (m_checkpoints)
+        m_checkpoints(step);
 }
 
 } // namespace pelvane

@@ -4,8 +4,32 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace pelvane {
+
+namespace {
+
+[[noreturn]] void fail(const QString& what, int error) {
+    throw CompactError{CompactError::FileOperation,
+                       QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(error)))};
+}
+
+struct stat statusOf(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        fail(QStringLiteral("cannot read the attributes of %1").arg(path), errno);
+    return status;
+}
+
+} // namespace
 
 QStringList FileOperations::find(const QString& folder, const QString& name) const {
     const QDir dir(folder);
@@ -29,12 +53,53 @@ void FileOperations::remove(const QString& path) {
 }
 
 void FileOperations::rename(const QString& from, const QString& to) {
-    // QFile::rename refuses an existing destination; the run has removed it before.
-    QFile file(from);
-    if (!file.rename(to))
-        throw CompactError{
-            CompactError::FileOperation,
-            QStringLiteral("cannot rename %1 to %2: %3").arg(from, to, file.errorString())};
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        fail(QStringLiteral("cannot rename %1 to %2").arg(from, to), errno);
+}
+
+void FileOperations::backup(const QString& from, const QString& to) {
+    if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return;
+    const int linkError = errno;
+    if (linkError == EEXIST || !QFile::copy(from, to))
+        fail(QStringLiteral("cannot back %1 up as %2").arg(from, to), linkError);
+}
+
+void FileOperations::sync(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(QStringLiteral("cannot open %1").arg(path), errno);
+    const int rc = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    if (rc != 0)
+        fail(QStringLiteral("cannot write %1 to the disk").arg(path), error);
+}
+
+void FileOperations::keepAttributes(const QString& model, const QString& path) {
+    const struct stat wanted = statusOf(model);
+    const struct stat current = statusOf(path);
+    const QByteArray name = QFile::encodeName(path);
+    // The owner first: changing it may clear the set-id bits, which the mode then puts back.
+    if ((current.st_uid != wanted.st_uid || current.st_gid != wanted.st_gid) &&
+        ::chown(name.constData(), wanted.st_uid, wanted.st_gid) != 0)
+        fail(QStringLiteral("cannot give %1 the owner of %2").arg(path, model), errno);
+    if (::chmod(name.constData(), wanted.st_mode & 07777) != 0)
+        fail(QStringLiteral("cannot give %1 the permissions of %2").arg(path, model), errno);
+}
+
+bool FileOperations::canKeepOwner(const QString& path) const {
+    const struct stat status = statusOf(path);
+    const uid_t user = ::geteuid();
+    if (user == 0)
+        return true;
+    if (status.st_uid != user)
+        return false;
+    if (status.st_gid == ::getegid())
+        return true;
+    std::vector<gid_t> groups(std::max(::getgroups(0, nullptr), 0));
+    groups.resize(std::max(::getgroups(int(groups.size()), groups.data()), 0));
+    return std::find(groups.begin(), groups.end(), status.st_gid) != groups.end();
 }
 
 } // namespace pelvane

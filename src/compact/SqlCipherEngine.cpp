@@ -32,16 +32,22 @@ public:
             throw CompactError{CompactError::EngineFailure,
                                QStringLiteral("cannot open %1: %2").arg(path, message)};
         }
-        if (!password.isEmpty()) {
-            const QByteArray key = password.toUtf8();
-            sqlite3_key(m_db, key.constData(), key.size());
+        try {
+            if (!password.isEmpty()) {
+                const QByteArray key = password.toUtf8();
+                sqlite3_key(m_db, key.constData(), key.size());
+            }
+            // The source is held for the whole operation, so nobody writes to it mid-copy; the
+            // first read takes the lock and tells whether the key was the right one.
+            run("PRAGMA locking_mode = EXCLUSIVE");
+            run("SELECT count(*) FROM sqlite_master");
+        } catch (const CompactError&) {
+            sqlite3_close_v2(m_db); // the destructor does not run for a constructor that throws
+            throw;
         }
-        // The source is held for the whole operation, so nobody writes to it mid-copy; the
-        // first read takes the lock and tells whether the key was the right one.
-        run("PRAGMA locking_mode = EXCLUSIVE");
-        run("SELECT count(*) FROM sqlite_master");
     }
     ~Handle() { sqlite3_close_v2(m_db); }
+    sqlite3* handle() const { return m_db; }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
@@ -52,6 +58,13 @@ public:
 
     // Runs a statement with text parameters; returns the first column of its first row.
     QString query(const char* sql, const QStringList& parameters = {}) {
+        const QStringList all = column(sql, parameters, 1);
+        return all.isEmpty() ? QString() : all.first();
+    }
+
+    // Runs a statement with text parameters; returns the first column of its rows, at most
+    // 'limit' of them (none: all).
+    QStringList column(const char* sql, const QStringList& parameters = {}, int limit = -1) {
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
             fail(sql);
@@ -59,15 +72,19 @@ public:
             const QByteArray value = parameters.at(i).toUtf8();
             sqlite3_bind_text(statement, i + 1, value.constData(), value.size(), SQLITE_TRANSIENT);
         }
-        const int rc = sqlite3_step(statement);
-        QString first;
-        if (rc == SQLITE_ROW)
-            first =
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        QStringList values;
+        int rc = SQLITE_DONE;
+        while (limit < 0 || values.size() < limit) {
+            rc = sqlite3_step(statement);
+            if (rc != SQLITE_ROW)
+                break;
+            values << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
         sqlite3_finalize(statement);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             fail(sql);
-        return first;
+        return values;
     }
 
 private:
@@ -79,6 +96,8 @@ private:
             throw CompactError{CompactError::PasswordNeeded, message};
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
             throw CompactError{CompactError::InUse, message};
+        if (code == SQLITE_CORRUPT)
+            throw CompactError{CompactError::DamagedCopy, message};
         throw CompactError{CompactError::EngineFailure, message};
     }
 
@@ -95,16 +114,41 @@ void SqlCipherEngine::compactDatabase(const QString& source, const QString& dest
         throw CompactError{CompactError::FileExists,
                            QStringLiteral("%1: file already exists").arg(destination)};
     db.query("ATTACH DATABASE ? AS compacted KEY ?", {destination, password});
-    db.query("SELECT sqlcipher_export('compacted')");
+    // One transaction over both files: a copy cut short is rolled back from its journal the next
+    // time it is opened, and then holds nothing, instead of some of the tables.
+    try {
+        db.run("BEGIN");
+        db.query("SELECT sqlcipher_export('compacted')");
+        db.run("COMMIT");
+    } catch (const CompactError&) {
+        sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
     db.run("DETACH DATABASE compacted");
 }
 
-void SqlCipherEngine::checkDatabase(const QString& path, const QString& connect) {
+DatabaseSummary SqlCipherEngine::checkDatabase(const QString& path, const QString& connect) {
     Handle db(path, passwordOf(connect));
     const QString result = db.query("PRAGMA integrity_check");
     if (result != QLatin1String("ok"))
         throw CompactError{CompactError::DamagedCopy,
                            QStringLiteral("%1: integrity check: %2").arg(path, result)};
+    DatabaseSummary summary;
+    const QStringList entries =
+        db.column("SELECT type || ' ' || name FROM sqlite_master ORDER BY rowid");
+    const QStringList statements =
+        db.column("SELECT ifnull(sql, '') FROM sqlite_master ORDER BY rowid");
+    for (int i = 0; i < entries.size() && i < statements.size(); ++i)
+        summary.schema.insert(entries.at(i), statements.at(i));
+    const QStringList tables =
+        db.column("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+    for (const QString& table : tables) {
+        QString quoted = table;
+        quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        const QByteArray sql = "SELECT count(*) FROM \"" + quoted.toUtf8() + '"';
+        summary.rows.insert(table, db.query(sql.constData()).toLongLong());
+    }
+    return summary;
 }
 
 QString SqlCipherEngine::passwordOf(const QString& connect) {

@@ -10,7 +10,7 @@ class SqlCipherEngine : public DatabaseEngine {
 public:
     void compactDatabase(const QString& source, const QString& destination,
                          const QString& connect) override;
-    void checkDatabase(const QString& path, const QString& connect) override;
+    DatabaseSummary checkDatabase(const QString& path, const QString& connect) override;
 
     // The password carried by a connect string ";pwd=secret"; empty when it carries none.
     static QString passwordOf(const QString& connect);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -19,6 +20,15 @@ const char* const PrintMessages = "--print-messages";
 void printMessage(const QString& text) {
     QTextStream out(stdout);
     out << text << Qt::endl;
+}
+
+// Test hook, like the one above: with PELVANE_TEST_KILL_AT set to the name of a step of the run
+// (see Compaction::Checkpoints), the program kills itself with SIGKILL as soon as that step is
+// done, so that a test can check what the next run makes of the files it leaves.
+void killAtChosenStep(const char* step) {
+    static const QByteArray chosen = qgetenv("PELVANE_TEST_KILL_AT");
+    if (chosen == step)
+        std::raise(SIGKILL);
 }
 
 } // namespace
@@ -36,7 +46,8 @@ int main(int argc, char* argv[]) {
     pelvane::SqlCipherEngine engine;
     pelvane::FileOperations files;
     pelvane::Compaction compaction(QApplication::applicationDirPath(), engine, files,
-                                   print ? printMessage : pelvane::showMessageBox);
+                                   print ? printMessage : pelvane::showMessageBox,
+                                   killAtChosenStep);
     const auto outcome = compaction.CompactDatabaseFile();
     return outcome == pelvane::Compaction::Outcome::Compacted ? 0 : 1;
 }

@@ -41,18 +41,30 @@ public:
                                        "(((tblDétailsHerbicides.HerbicideId)=3));"));
     }
 
-    // Every schema entry (its statement), then each table's name and rows (sorted, for a table
-    // without an integer key may be renumbered).
+    // A table of 'rowCount' rows of 200 random characters each: the database then takes a
+    // while to compact.
+    void addBulk(int rowCount) {
+        grelavo::Connection db(path(), grelavo::DatabaseFile::password());
+        db.executeScript(QStringLiteral(R"(
+            CREATE TABLE tmpVolume (n INTEGER PRIMARY KEY, texte TEXT);
+            WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < %1)
+                INSERT INTO tmpVolume SELECT i, hex(randomblob(100)) FROM c;)")
+                             .arg(rowCount));
+    }
+
+    // Every schema entry (its statement), then each table's and each view's name and rows
+    // (sorted, for a table without an integer key may be renumbered).
     static QStringList content(const QString& path) {
         grelavo::Connection db(path, grelavo::DatabaseFile::password());
         QStringList result = rows(db, "SELECT type || ' ' || name || ': ' || ifnull(sql, '') "
                                       "FROM sqlite_master ORDER BY type, name");
-        for (const QString& table :
-             rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
-            QStringList tableRows =
-                rows(db, "SELECT * FROM " + grelavo::Connection::quoteIdentifier(table).toUtf8());
-            tableRows.sort();
-            result << table + QStringLiteral(":") << tableRows;
+        for (const QString& source :
+             rows(db, "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') "
+                      "ORDER BY type, name")) {
+            QStringList sourceRows =
+                rows(db, "SELECT * FROM " + grelavo::Connection::quoteIdentifier(source).toUtf8());
+            sourceRows.sort();
+            result << source + QStringLiteral(":") << sourceRows;
         }
         return result;
     }
