@@ -25,6 +25,14 @@ private:
             return get<QLabel>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
         }
         const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
+        // Prélevée, one herbicide, atrazine, all corn: every mandatory choice but the rate.
+        void chooseAtrazineOnAllCorn() const {
+            for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
+                                             {"cbbNombHerb", "1"},
+                                             {"cbbHerbApp(0)", "atrazine"},
+                                             {"cbbCult", "Maïs (tous)"}})
+                get(name)->setCurrentIndex(get(name)->findText(QString::fromUtf8(text)));
+        }
     };
 
 private slots:
@@ -177,11 +185,7 @@ private slots:
         QVERIFY(!s.window->state().ResultsShown);
         QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
 
-        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
-                                         {"cbbNombHerb", "1"},
-                                         {"cbbHerbApp(0)", "atrazine"},
-                                         {"cbbCult", "Maïs (tous)"}})
-            s.get(name)->setCurrentIndex(s.get(name)->findText(QString::fromUtf8(text)));
+        s.chooseAtrazineOnAllCorn();
         s.get<QLineEdit>("txtTaux(0)")->setText("7");
         s.window->cmdRapport_Click(); // no experiment at that rate
         QCOMPARE(s.said().title, QStringLiteral("Aucun résultat"));
@@ -221,11 +225,7 @@ private slots:
     // the mandatory page with its title, its group and its hover help.
     void aFailedReportIsSaidAndTheShellIsBackOnTheParameters() {
         Started s;
-        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
-                                         {"cbbNombHerb", "1"},
-                                         {"cbbHerbApp(0)", "atrazine"},
-                                         {"cbbCult", "Maïs (tous)"}})
-            s.get(name)->setCurrentIndex(s.get(name)->findText(QString::fromUtf8(text)));
+        s.chooseAtrazineOnAllCorn();
         s.get<QLineEdit>("txtTaux(0)")->setText("1");
         s.window->de().Connection2().executeScript(
             QStringLiteral("DROP TABLE ListedesMauvaisesHerbes"));

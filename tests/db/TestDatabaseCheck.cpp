@@ -13,11 +13,6 @@ using namespace grelavo;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -66,7 +61,7 @@ private slots:
             Connection other(f.path(), QStringLiteral("une autre clé"), Connection::Mode::Create);
             other.executeScript(QStringLiteral("CREATE TABLE t(x); INSERT INTO t VALUES (1);"));
         } else if (damage == QLatin1String("cut in half")) {
-            const QByteArray whole = bytesOf(f.path());
+            const QByteArray whole = fileBytes(f.path());
             writeBytes(f.path(), whole.left(whole.size() / 2));
         } else {
             QFile::remove(f.path());
@@ -74,7 +69,7 @@ private slots:
             other.executeScript(
                 QStringLiteral("CREATE TABLE notes(x); INSERT INTO notes VALUES (1);"));
         }
-        const QByteArray before = bytesOf(f.path());
+        const QByteArray before = fileBytes(f.path());
         {
             DE de(f.folder());
             const QString problem = DatabaseCheck::problem(de);
@@ -82,7 +77,7 @@ private slots:
             QVERIFY2(problem.contains(QDir::toNativeSeparators(f.path())), qPrintable(problem));
         }
         // Nothing is ever written into a file that is not a Grelavo database.
-        QCOMPARE(bytesOf(f.path()), before);
+        QCOMPARE(fileBytes(f.path()), before);
     }
 
     void aFileInUseSaysGrelavoIsAlreadyOpen() {

@@ -35,6 +35,12 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The bytes of a file, to see that something left it untouched.
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 // Rows of a statement, each written as its fields joined by "|" (NULL written as nullText).
 inline QStringList statementRows(grelavo::Connection& db, const QString& sql,
                                  const QString& nullText = QString()) {

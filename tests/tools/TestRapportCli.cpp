@@ -82,11 +82,6 @@ QString poppler(const QString& tool, const QStringList& arguments) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void verifyOneLineMessage(const Outcome& o) {
     QVERIFY2(o.error.startsWith(QStringLiteral("grelavo-rapport : ")), qPrintable(o.error));
     QVERIFY2(o.error.endsWith(QLatin1Char('\n')) && o.error.count(QLatin1Char('\n')) == 1,
@@ -276,7 +271,7 @@ private slots:
             QVERIFY(QFile::copy(m_shared->path(), path));
         }
         // Read before the file is held: closing a file releases every lock of this process on it.
-        const QByteArray before = bytesOf(path);
+        const QByteArray before = fileBytes(path);
         if (kind == QLatin1String("in use")) {
             holder = std::make_unique<Connection>(path, DatabaseFile::password(),
                                                   Connection::Mode::ReadWrite,
@@ -301,7 +296,7 @@ private slots:
         verifyOneLineMessage(o);
         QVERIFY2(o.error.contains(cause), qPrintable(o.error));
         QVERIFY2(o.error.contains(dir.path()), qPrintable(o.error));
-        QCOMPARE(bytesOf(path), before);
+        QCOMPARE(fileBytes(path), before);
     }
 
     // A statement that fails in the middle of a report: no results, status 4, the cause.
@@ -321,14 +316,14 @@ private slots:
         FixtureDatabase fixture;
         const QString link = fixture.folder() + QStringLiteral("/lien.pdf");
         QVERIFY(QFile::link(fixture.path(), link));
-        const QByteArray before = bytesOf(fixture.path());
+        const QByteArray before = fileBytes(fixture.path());
         for (const QString& pdf : {fixture.path(), link}) {
             const Outcome o = rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", pdf}));
             QCOMPARE(o.status, 3);
             verifyOneLineMessage(o);
             QVERIFY2(o.error.contains(QStringLiteral("est la base de données elle-même")),
                      qPrintable(o.error));
-            QCOMPARE(bytesOf(fixture.path()), before);
+            QCOMPARE(fileBytes(fixture.path()), before);
         }
     }
 
