@@ -226,6 +226,15 @@ private slots:
     void aFailedReportIsSaidAndTheShellIsBackOnTheParameters() {
         Started s;
         s.chooseAtrazineOnAllCorn();
+        // A refused rate: the shell leaves "Gestion des rapports" for the page it shows.
+        s.get<QLineEdit>("txtTaux(0)")->setText("1,x");
+        s.click(QStringLiteral("cmdRapport"));
+        QCOMPARE(s.said().text, QStringLiteral("La valeur entrée n'est pas numérique."));
+        QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
+        QCOMPARE(s.window->CurrentGroup(), 0);
+        QVERIFY(s.window->Timer1()->isActive());
+        s.dialogs.messages.clear();
+
         s.get<QLineEdit>("txtTaux(0)")->setText("1");
         s.window->de().Connection2().executeScript(
             QStringLiteral("DROP TABLE ListedesMauvaisesHerbes"));
