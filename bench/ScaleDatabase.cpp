@@ -4,7 +4,7 @@
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DatabaseFile.h"
-#include "report/ReferenceEvaluator.h"
+#include "verify/ReferenceEvaluator.h"
 
 #include <QCoreApplication>
 #include <QDir>

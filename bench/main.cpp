@@ -23,8 +23,8 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Statement.h"
-#include "report/ReferenceEvaluator.h"
 #include "report/ReportEngine.h"
+#include "verify/ReferenceEvaluator.h"
 
 #include <benchmark/benchmark.h>
 

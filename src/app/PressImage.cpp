@@ -1,6 +1,6 @@
 #include "PressImage.h"
 
-#include "Twips.h"
+#include "render/Twips.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -3,7 +3,7 @@
 #include "DialogService.h"
 #include "PressImage.h"
 #include "ProgramVersion.h"
-#include "Twips.h"
+#include "render/Twips.h"
 
 #include <QEvent>
 #include <QLabel>

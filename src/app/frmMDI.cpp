@@ -3,7 +3,6 @@
 #include "DialogService.h"
 #include "HoverHelp.h"
 #include "PointerTracker.h"
-#include "Twips.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
@@ -12,6 +11,7 @@
 #include "frmStart.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
+#include "render/Twips.h"
 #include "report/ReportEngine.h"
 #include "results/frmResults.h"
 

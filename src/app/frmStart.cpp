@@ -1,7 +1,7 @@
 #include "frmStart.h"
 
 #include "PressImage.h"
-#include "Twips.h"
+#include "render/Twips.h"
 
 #include <QLinearGradient>
 #include <QPainter>

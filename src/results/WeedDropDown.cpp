@@ -1,8 +1,8 @@
 #include "WeedDropDown.h"
 
 #include "app/AppState.h"
-#include "app/Twips.h"
 #include "frmListView.h"
+#include "render/Twips.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,8 +1,8 @@
 #include "frmListView.h"
 
-#include "app/Twips.h"
 #include "db/DE.h"
 #include "db/DbError.h"
+#include "render/Twips.h"
 
 #include <QCollator>
 #include <QEvent>

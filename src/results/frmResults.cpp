@@ -2,9 +2,9 @@
 
 #include "app/AppState.h"
 #include "app/DialogService.h"
-#include "app/Twips.h"
 #include "db/DE.h"
 #include "db/DbError.h"
+#include "render/Twips.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportPage.h"
+#include "render/ReportPage.h"
 
 #include <QImage>
 #include <QWidget>

@@ -5,8 +5,8 @@
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
-#include "report/ReferenceEvaluator.h"
 #include "results/frmResults.h"
+#include "verify/ReferenceEvaluator.h"
 
 using namespace grelavo;
 

@@ -3,7 +3,7 @@
 // report written into the file must be the reference evaluator's.
 
 #include "FixtureDatabase.h"
-#include "report/ReferenceEvaluator.h"
+#include "verify/ReferenceEvaluator.h"
 
 #include <QProcess>
 

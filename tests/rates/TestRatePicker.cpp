@@ -10,8 +10,8 @@
 #include "db/DatabaseFile.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
+#include "render/ReportList.h"
 #include "report/ReportEngine.h"
-#include "results/ReportList.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

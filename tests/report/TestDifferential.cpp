@@ -4,8 +4,8 @@
 #include "FixtureDatabase.h"
 #include "db/DE.h"
 #include "db/Statement.h"
-#include "report/ReferenceEvaluator.h"
 #include "report/ReportEngine.h"
+#include "verify/ReferenceEvaluator.h"
 
 #include <QHash>
 #include <QProcess>

@@ -2,7 +2,7 @@
 // agreement with the report engine cannot settle on its own.
 
 #include "FixtureDatabase.h"
-#include "report/ReferenceEvaluator.h"
+#include "verify/ReferenceEvaluator.h"
 
 #include "FixtureReports.h"
 

@@ -1,9 +1,9 @@
 // The table renderer on lists made up for each case, drawn onto an image in twips; the cases
 // read the geometry the surface logged, not pixels.
 
-#include "results/ListViewPrinter.h"
-#include "results/ReportList.h"
-#include "results/TwipsSurface.h"
+#include "render/ListViewPrinter.h"
+#include "render/ReportList.h"
+#include "render/TwipsSurface.h"
 
 #include <QImage>
 #include <QPainter>

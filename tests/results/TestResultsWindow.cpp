@@ -11,11 +11,11 @@
 #include "app/QtDialogService.h"
 #include "app/frmMDI.h"
 #include "db/DE.h"
+#include "render/ReportList.h"
+#include "render/ReportPage.h"
+#include "render/TwipsSurface.h"
 #include "report/ReportEngine.h"
 #include "report/ReportStamp.h"
-#include "results/ReportList.h"
-#include "results/ReportPage.h"
-#include "results/TwipsSurface.h"
 #include "results/frmResults.h"
 
 #include <QClipboard>

@@ -1,12 +1,13 @@
 #include "ReportPdf.h"
 
 #include "db/DE.h"
+#include "render/ReportPage.h"
 #include "report/ReportEngine.h"
 #include "report/ReportStamp.h"
-#include "results/ReportPage.h"
 
 #include <QFileInfo>
-#include <QPrinter>
+#include <QPageSize>
+#include <QPdfWriter>
 
 namespace grelavo {
 
@@ -16,11 +17,12 @@ bool writeReportPdf(const QString& path, DE& de, const ParameterSet& parameters,
     page.setContent(engine.TotalCases(), ReportEngine::Set_ParamList(parameters),
                     ReportList::fromResults(de, parameters.RateInterval));
     page.setStamp(ReportStamp::take(de.Connection2()));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QFileInfo(path).absoluteFilePath());
-    printer.setDocName(QStringLiteral("Grelavo"));
-    return page.printOn(printer) && QFileInfo(path).size() > 0;
+    // As the print dialog's PDF printer writes it: A4 at 1200 dots an inch.
+    QPdfWriter writer(QFileInfo(path).absoluteFilePath());
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setResolution(1200);
+    writer.setTitle(QStringLiteral("Grelavo"));
+    return page.printOn(writer) && QFileInfo(path).size() > 0;
 }
 
 } // namespace grelavo

@@ -1,10 +1,10 @@
 #include "ReportPage.h"
 
 #include "TwipsSurface.h"
-#include "app/Twips.h"
+#include "render/Twips.h"
 
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -195,15 +195,17 @@ QImage ReportPage::renderImage() {
     return image;
 }
 
-bool ReportPage::printOn(QPrinter& printer) {
+bool ReportPage::printOn(QPagedPaintDevice& device) {
     const double height = fittedHeight();
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&device))
         return false;
     // Device coordinates start at the printable area's top left.
-    const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-    const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
-    const double perTwip = printer.resolution() / 1440.0;
+    const int dpi = device.logicalDpiX();
+    const QPageLayout layout = device.pageLayout();
+    const QRectF paper = layout.fullRectPixels(dpi);
+    const QRectF printable = layout.paintRectPixels(dpi);
+    const double perTwip = dpi / 1440.0;
     const double scale = std::min(
         {1.0, printable.width() / (PageWidth * perTwip), printable.height() / (height * perTwip)});
     const double width = PageWidth * perTwip * scale;

@@ -1,10 +1,10 @@
 #include "ReferenceEvaluator.h"
 
-#include "NumberText.h"
-#include "ReportEngine.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
+#include "report/NumberText.h"
+#include "report/ReportEngine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ParameterSet.h"
+#include "report/ParameterSet.h"
 
 #include <QLocale>
 #include <QString>

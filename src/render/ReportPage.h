@@ -8,7 +8,7 @@
 #include <QStringList>
 
 class QPainter;
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace grelavo {
 
@@ -58,10 +58,10 @@ public:
     double fittedHeight();
     // The page as an image, 15 twips a pixel, on white.
     QImage renderImage();
-    // The page on one sheet of the printer, as vectors: centred across the paper, from the top
-    // of the printable area; made smaller only when it would not fit there. False when the
-    // printer cannot be painted on.
-    bool printOn(QPrinter& printer);
+    // The page on one sheet of a printer or PDF writer, as vectors: centred across the paper,
+    // from the top of the printable area; made smaller only when it would not fit there. False
+    // when the device cannot be painted on.
+    bool printOn(QPagedPaintDevice& device);
 
 private:
     void SetPageGeometry();
