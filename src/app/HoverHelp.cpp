@@ -1,6 +1,6 @@
 #include "HoverHelp.h"
 
-#include "AppState.h"
+#include "shared/AppState.h"
 
 #include <QApplication>
 #include <QEvent>

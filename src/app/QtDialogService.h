@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialogService.h"
+#include "shared/DialogService.h"
 
 #include <memory>
 

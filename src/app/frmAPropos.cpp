@@ -1,6 +1,6 @@
 #include "frmAPropos.h"
 
-#include "DialogService.h"
+#include "shared/DialogService.h"
 #include "PressImage.h"
 #include "ProgramVersion.h"
 #include "render/Twips.h"

@@ -1,6 +1,6 @@
 #include "frmMDI.h"
 
-#include "DialogService.h"
+#include "shared/DialogService.h"
 #include "HoverHelp.h"
 #include "PointerTracker.h"
 #include "db/DE.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "shared/AppState.h"
 #include "BarLayout.h"
 
 #include <QMainWindow>

@@ -1,11 +1,11 @@
 #include "frmChoixTaux.h"
 
-#include "app/AppState.h"
-#include "app/DialogService.h"
+#include "shared/AppState.h"
+#include "shared/DialogService.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DbError.h"
-#include "params/AutoComplete.h"
+#include "shared/AutoComplete.h"
 #include "report/ListStatements.h"
 #include "report/NumberText.h"
 

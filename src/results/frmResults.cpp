@@ -1,7 +1,7 @@
 #include "frmResults.h"
 
-#include "app/AppState.h"
-#include "app/DialogService.h"
+#include "shared/AppState.h"
+#include "shared/DialogService.h"
 #include "db/DE.h"
 #include "db/DbError.h"
 #include "render/Twips.h"

@@ -1,5 +1,5 @@
 #include "UserInput.h"
-#include "params/AutoComplete.h"
+#include "shared/AutoComplete.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
 #include "UserInput.h"
-#include "app/AppState.h"
+#include "shared/AppState.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
 #include "db/Connection.h"

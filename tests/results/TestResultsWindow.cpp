@@ -6,7 +6,7 @@
 #include "ModalDriver.h"
 #include "ProgramVersion.h"
 #include "RecordingDialogs.h"
-#include "app/AppState.h"
+#include "shared/AppState.h"
 #include "app/PressImage.h"
 #include "app/QtDialogService.h"
 #include "app/frmMDI.h"

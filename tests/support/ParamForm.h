@@ -2,7 +2,7 @@
 
 #include "FixtureDatabase.h"
 #include "RecordingDialogs.h"
-#include "app/AppState.h"
+#include "shared/AppState.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
 

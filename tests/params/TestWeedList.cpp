@@ -2,8 +2,8 @@
 // driven by real clicks and keys on the parameter form.
 
 #include "ParamForm.h"
-#include "results/WeedDropDown.h"
-#include "results/frmListView.h"
+#include "params/WeedDropDown.h"
+#include "params/frmListView.h"
 
 #include <QHeaderView>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include "WeedDropDown.h"
 
-#include "app/AppState.h"
+#include "shared/AppState.h"
 #include "frmListView.h"
 #include "render/Twips.h"
 
