@@ -2,7 +2,6 @@
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
 #include "UserInput.h"
-#include "shared/AppState.h"
 #include "app/PressImage.h"
 #include "app/frmMDI.h"
 #include "db/Connection.h"
@@ -12,6 +11,7 @@
 #include "rates/frmChoixTaux.h"
 #include "render/ReportList.h"
 #include "report/ReportEngine.h"
+#include "shared/AppState.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

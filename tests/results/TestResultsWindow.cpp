@@ -6,7 +6,6 @@
 #include "ModalDriver.h"
 #include "ProgramVersion.h"
 #include "RecordingDialogs.h"
-#include "shared/AppState.h"
 #include "app/PressImage.h"
 #include "app/QtDialogService.h"
 #include "app/frmMDI.h"
@@ -17,6 +16,7 @@
 #include "report/ReportEngine.h"
 #include "report/ReportStamp.h"
 #include "results/frmResults.h"
+#include "shared/AppState.h"
 
 #include <QClipboard>
 #include <QLabel>

@@ -2,9 +2,9 @@
 
 #include "FixtureDatabase.h"
 #include "RecordingDialogs.h"
-#include "shared/AppState.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
+#include "shared/AppState.h"
 
 #include <QComboBox>
 #include <QLineEdit>

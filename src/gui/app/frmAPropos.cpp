@@ -1,9 +1,9 @@
 #include "frmAPropos.h"
 
-#include "shared/DialogService.h"
 #include "PressImage.h"
 #include "ProgramVersion.h"
 #include "render/Twips.h"
+#include "shared/DialogService.h"
 
 #include <QEvent>
 #include <QLabel>

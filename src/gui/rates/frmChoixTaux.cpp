@@ -1,13 +1,13 @@
 #include "frmChoixTaux.h"
 
-#include "shared/AppState.h"
-#include "shared/DialogService.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DbError.h"
-#include "shared/AutoComplete.h"
 #include "report/ListStatements.h"
 #include "report/NumberText.h"
+#include "shared/AppState.h"
+#include "shared/AutoComplete.h"
+#include "shared/DialogService.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,5 +1,5 @@
-#include "QtDialogService.h"
-#include "frmMDI.h"
+#include "app/QtDialogService.h"
+#include "app/frmMDI.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shared/AppState.h"
 #include "BarLayout.h"
+#include "shared/AppState.h"
 
 #include <QMainWindow>
 #include <array>

@@ -1,6 +1,5 @@
 #include "frmMDI.h"
 
-#include "shared/DialogService.h"
 #include "HoverHelp.h"
 #include "PointerTracker.h"
 #include "db/DE.h"
@@ -14,6 +13,7 @@
 #include "render/Twips.h"
 #include "report/ReportEngine.h"
 #include "results/frmResults.h"
+#include "shared/DialogService.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,10 +1,10 @@
 #include "frmResults.h"
 
-#include "shared/AppState.h"
-#include "shared/DialogService.h"
 #include "db/DE.h"
 #include "db/DbError.h"
 #include "render/Twips.h"
+#include "shared/AppState.h"
+#include "shared/DialogService.h"
 
 #include <QApplication>
 #include <QClipboard>

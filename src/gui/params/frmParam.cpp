@@ -1,16 +1,16 @@
 #include "frmParam.h"
 
-#include "shared/AutoComplete.h"
 #include "ComboFill.h"
-#include "shared/AppState.h"
-#include "shared/DialogService.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
+#include "params/WeedDropDown.h"
 #include "render/Twips.h"
 #include "report/ListStatements.h"
 #include "report/NumberText.h"
 #include "report/ParameterSet.h"
-#include "params/WeedDropDown.h"
+#include "shared/AppState.h"
+#include "shared/AutoComplete.h"
+#include "shared/DialogService.h"
 
 #include <QApplication>
 #include <QComboBox>
