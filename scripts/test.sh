@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# Every C++ file as .clang-format lays it out.
+find src tests tools data bench -name '*.cpp' -o -name '*.h' | sort |
+    xargs clang-format --dry-run --Werror
 scripts/build.sh -DGRELAVO_WERROR=ON
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
