@@ -212,6 +212,82 @@ private slots:
         QCOMPARE(f.get(QStringLiteral("cbbSitepHDe"))->currentIndex(), 40);
     }
 
+    // Every control reaches its own field, each given a value no other field has, so that a
+    // field read from the wrong box or two bounds swapped show.
+    void theFormReadsEveryControlIntoItsOwnField() {
+        Form f;
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
+        f.type(QStringLiteral("txtTaux(0)"), QStringLiteral("0,5"));
+        f.type(QStringLiteral("txtTaux(1)"), QStringLiteral("0,3"));
+        f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs grain"));
+        f.choose(QStringLiteral("cbbCultVar"), QStringLiteral("Hybride B"));
+        f.choose(QStringLiteral("cbbCultAnte"), QStringLiteral("blé"));
+        f.get<QRadioButton>(QStringLiteral("optSe"))->setChecked(true);
+        f.type(QStringLiteral("txtCultSemisDe"), QStringLiteral("70000"));
+        f.type(QStringLiteral("txtCultSemisA"), QStringLiteral("80000"));
+        f.choose(QStringLiteral("cbbCultProfDe"), QStringLiteral("2"));
+        f.choose(QStringLiteral("cbbCultProfA"), QStringLiteral("9"));
+        f.choose(QStringLiteral("cbbCultEcart"), QStringLiteral("70 - 80"));
+        f.type(QStringLiteral("txtCultFeuilDe"), QStringLiteral("3"));
+        f.type(QStringLiteral("txtCultFeuilA"), QStringLiteral("6"));
+        f.choose(QStringLiteral("cbbSiteProv"), QStringLiteral("Ontario"));
+        f.choose(QStringLiteral("cbbSiteClaTex"), QStringLiteral("argile"));
+        f.choose(QStringLiteral("cbbSiteMatOrgDe"), QStringLiteral("4"));
+        f.choose(QStringLiteral("cbbSiteMatOrgA"), QStringLiteral("11"));
+        f.choose(QStringLiteral("cbbSitepHDe"), QStringLiteral("6,1"));
+        f.choose(QStringLiteral("cbbSitepHA"), QStringLiteral("7,2"));
+        const char* weeds[] = {"sétaire verte", "souchet comestible", "", "prêle des champs",
+                               "chénopode blanc"};
+        for (int i = 0; i < 5; ++i)
+            if (*weeds[i])
+                f.choose(QStringLiteral("cbbMauvHerb(%1)").arg(i), QString::fromUtf8(weeds[i]));
+        QCOMPARE(f.checked(), QStringLiteral("passed"));
+
+        const ParameterSet p = f.form.readParameters();
+        auto choice = [](const Choice& c) {
+            return c.text + '=' + (c.itemData ? QString::number(*c.itemData) : QString("~"));
+        };
+        QCOMPARE(choice(p.cbbApp), QStringLiteral("Prélevée=1"));
+        QCOMPARE(p.SelectedApplicationType, qint16(1));
+        QCOMPARE(choice(p.cbbHerbApp[0]) + ' ' + choice(p.cbbHerbApp[1]) + ' ' +
+                     choice(p.cbbHerbApp[2]) + ' ' + choice(p.cbbHerbApp[3]),
+                 QStringLiteral("atrazine=10 dicamba=11 =~ =~"));
+        QCOMPARE(p.SelectedHerbicideId, (std::array<qint16, 4>{10, 11, 0, 0}));
+        QCOMPARE(p.txtTaux, (std::array<QString, 4>{"0,5", "0,3", "", ""}));
+        QCOMPARE(p.EnteredRate[0] + ' ' + p.EnteredRate[1], QStringLiteral("0,5 0,3"));
+        QCOMPARE(choice(p.cbbCult), QStringLiteral("Maïs grain=149"));
+        QCOMPARE(choice(p.cbbCultVar), QStringLiteral("Hybride B=2"));
+        QCOMPARE(choice(p.cbbCultAnte), QStringLiteral("blé=2"));
+        QVERIFY(!p.optKg);
+        QCOMPARE(p.txtCultSemisDe + ' ' + p.txtCultSemisA, QStringLiteral("70000 80000"));
+        QCOMPARE(p.cbbCultProfDe + ' ' + p.cbbCultProfA, QStringLiteral("2 9"));
+        QCOMPARE(choice(p.cbbCultEcart), QStringLiteral("70 - 80=1"));
+        QVERIFY(!p.optHaut);
+        QCOMPARE(p.txtCultFeuilDe + ' ' + p.txtCultFeuilA, QStringLiteral("3 6"));
+        QCOMPARE(p.txtCultHautDe + p.txtCultHautA, QString());
+        QCOMPARE(choice(p.cbbSiteProv), QStringLiteral("Ontario=2"));
+        QCOMPARE(choice(p.cbbSiteClaTex), QStringLiteral("argile=2"));
+        QCOMPARE(p.cbbSiteMatOrgDe + ' ' + p.cbbSiteMatOrgA, QStringLiteral("4 11"));
+        QCOMPARE(p.cbbSitepHDe + ' ' + p.cbbSitepHA, QStringLiteral("6,1 7,2"));
+        QStringList extra;
+        for (const Choice& weed : p.cbbMauvHerb)
+            extra << choice(weed);
+        QCOMPARE(extra, QStringList({"sétaire verte=34", "souchet comestible=200", "=~",
+                                     "prêle des champs=201", "chénopode blanc=15"}));
+
+        // Heights instead of leaves: the height boxes are read, the leaf boxes no longer.
+        f.get<QRadioButton>(QStringLiteral("optHaut"))->setChecked(true);
+        f.type(QStringLiteral("txtCultHautDe"), QStringLiteral("12"));
+        f.type(QStringLiteral("txtCultHautA"), QStringLiteral("25"));
+        const ParameterSet heights = f.form.readParameters();
+        QVERIFY(heights.optHaut);
+        QCOMPARE(heights.txtCultHautDe + ' ' + heights.txtCultHautA, QStringLiteral("12 25"));
+        QCOMPARE(heights.txtCultFeuilDe + heights.txtCultFeuilA, QString());
+    }
+
     void theFormReadsOutTheParameterSetTheEngineUses() {
         Form f;
         f.mandatory(QStringLiteral("1"));
