@@ -18,7 +18,7 @@ ParameterSet base(int period, const char* periodName) {
     ParameterSet p;
     p.cbbApp = {QString::fromUtf8(periodName), period};
     p.SelectedApplicationType = static_cast<qint16>(period);
-    p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
+    p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
     p.RateInterval = 5;
     return p;
 }

@@ -1,5 +1,7 @@
 #include "Sources.h"
 
+#include "report/ReportStatements.h"
+
 #include "SourceTable.h"
 
 #include <QDate>
@@ -55,14 +57,11 @@ QString readText(const QString& path) {
 } // namespace
 
 const QVector<int>& Sources::cornCrops() {
-    static const QVector<int> ids = {147, 149, 240, 242};
-    return ids;
+    return ReportStatements::allCornCrops();
 }
 
 const QVector<int>& Sources::standardWeeds() {
-    static const QVector<int> ids = {16,  34,  15, 103, 100, 133, 24, 94, 38, 47,
-                                     122, 121, 92, 152, 45,  46,  12, 52, 43};
-    return ids;
+    return ReportStatements::standardWeeds();
 }
 
 Sources Sources::load(const QString& folder) {

@@ -5,6 +5,7 @@
 #include "db/Statement.h"
 #include "report/NumberText.h"
 #include "report/ReportEngine.h"
+#include "report/ReportStatements.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,10 +42,6 @@ using Id = qint64;
 using OptionalId = std::optional<Id>;
 using OptionalReal = std::optional<double>;
 
-const QVector<Id> kStandardWeeds = {16,  34,  15, 103, 100, 133, 24, 94, 38, 47,
-                                    122, 121, 92, 152, 45,  46,  12, 52, 43};
-const Id kReportedCategories[] = {1, 2, 3, 4, 7};
-const Id kAllCornCrops[] = {147, 149, 240, 242};
 const qint64 kUntouchedRows[] = {7, 13, 22, 25, 29, 30};
 const qint64 kLastFixedRow = 30;
 const QString kLabelIndent = QStringLiteral("     ");
@@ -413,7 +410,8 @@ ReferenceEvaluator::readRequest(const ParameterSet& p) const {
     r.rateInterval = p.RateInterval;
 
     if (p.isAllCorn())
-        r.crops.assign(std::begin(kAllCornCrops), std::end(kAllCornCrops));
+        r.crops.assign(ReportStatements::allCornCrops().begin(),
+                       ReportStatements::allCornCrops().end());
     else if (p.cbbCult.itemData)
         r.crops = {*p.cbbCult.itemData};
     r.texture = id(p.cbbSiteClaTex);
@@ -448,7 +446,9 @@ std::optional<ReferenceReport> ReferenceEvaluator::evaluate(const ParameterSet& 
         return std::nullopt;
     ReferenceReport report;
     report.rows = resetResults();
-    const QVector<Id> weeds = kStandardWeeds + addExtraWeeds(p, report.rows);
+    QVector<Id> weeds(ReportStatements::standardWeeds().begin(),
+                      ReportStatements::standardWeeds().end());
+    weeds += addExtraWeeds(p, report.rows);
     for (int k = 0; k < ReportEngine::Fractions; ++k) {
         const Figures figures = aggregate(matchingTreatments(*request, k), weeds);
         if (!figures.perWeed.empty())
@@ -581,9 +581,7 @@ ReferenceEvaluator::Figures ReferenceEvaluator::aggregate(const QVector<Id>& tre
         for (const Tables::Rating& r : rated->second) {
             if (reportedWeeds.count(r.weedId))
                 figures.perWeed[r.weedId].add(r.visual);
-            if (r.category &&
-                std::find(std::begin(kReportedCategories), std::end(kReportedCategories),
-                          *r.category) != std::end(kReportedCategories))
+            if (r.category && ReportStatements::reportedCategories().contains(int(*r.category)))
                 figures.perCategory[*r.category].add(r.visual);
         }
     }

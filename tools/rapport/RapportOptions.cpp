@@ -400,7 +400,7 @@ std::optional<ParameterSet> RapportOptions::parameterSet(DE& de) {
     p.RateInterval = m_tolerance;
 
     if (m_allCorn) {
-        p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
+        p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
     } else if (m_crop == kCornCrop) {
         fail(QStringLiteral("--culture : la culture %1 n'est pas offerte seule ; donnez "
                             "--culture tous pour Maïs (tous)")

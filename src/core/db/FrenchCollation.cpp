@@ -20,9 +20,16 @@ int compareUtf8(void* self, int lengthA, const void* a, int lengthB, const void*
 
 } // namespace
 
-FrenchCollation::FrenchCollation() : m_collator(QLocale(QLocale::French, QLocale::Canada)) {
-    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+const QCollator& FrenchCollation::frenchOrder() {
+    static const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::French, QLocale::Canada));
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
 }
+
+FrenchCollation::FrenchCollation() : m_collator(frenchOrder()) {}
 
 int FrenchCollation::compare(const QString& a, const QString& b) const {
     const int order = m_collator.compare(a, b);

@@ -12,6 +12,8 @@ namespace grelavo {
 class FrenchCollation {
 public:
     FrenchCollation();
+    // French order without regard to case, the one order of every sorted list of the program.
+    static const QCollator& frenchOrder();
     int compare(const QString& a, const QString& b) const;
     // Registers this collation as NOCASE on the connection; it must outlive the connection.
     void install(sqlite3* db);

@@ -22,7 +22,9 @@ struct Choice {
 struct ParameterSet {
     static constexpr int HerbicideRows = 4;
     static constexpr int ExtraWeeds = 5;
-    static constexpr int AllCornItemData = 999; // "Maïs (tous)"
+    // The last item of the crop list, standing for every corn crop, and its item data.
+    static inline const QString AllCornName = QStringLiteral("Maïs (tous)");
+    static constexpr int AllCornItemData = 999;
 
     // Mandatory page.
     Choice cbbApp;
@@ -56,7 +58,7 @@ struct ParameterSet {
     // Extra weeds.
     std::array<Choice, ExtraWeeds> cbbMauvHerb;
 
-    bool isAllCorn() const { return cbbCult.text == QStringLiteral("Maïs (tous)"); }
+    bool isAllCorn() const { return cbbCult.text == AllCornName; }
     // A crop-stage range is entered: heights when optHaut is set, else leaves; its lower bound
     // decides. Only then are applications without a crop-stage row left out.
     bool stageRangeEntered() const {

@@ -289,7 +289,7 @@ QStringList ReportEngine::Set_ParamList(const ParameterSet& p) {
         lines << QStringLiteral("culture = ") + p.cbbCult.text + QStringLiteral(", variété = ") +
                      p.cbbCultVar.text;
     else if (p.isAllCorn())
-        lines << QStringLiteral("Culture = Maïs (tous)");
+        lines << QStringLiteral("Culture = ") + ParameterSet::AllCornName;
     else
         lines << QStringLiteral("Culture = ") + p.cbbCult.text;
     if (!p.txtCultHautDe.isEmpty() || !p.txtCultFeuilDe.isEmpty()) {

@@ -6,7 +6,7 @@ namespace {
 
 QString cornCondition(const QString& column) {
     QStringList terms;
-    for (int crop : {147, 149, 240, 242})
+    for (int crop : ReportStatements::allCornCrops())
         terms << QStringLiteral("(%1)=%2").arg(column).arg(crop);
     return QStringLiteral("(") + terms.join(QStringLiteral(" Or ")) + QStringLiteral(")");
 }
@@ -39,6 +39,11 @@ const QVector<int>& ReportStatements::standardWeeds() {
     static const QVector<int> weeds = {16,  34,  15, 103, 100, 133, 24, 94, 38, 47,
                                        122, 121, 92, 152, 45,  46,  12, 52, 43};
     return weeds;
+}
+
+const QVector<int>& ReportStatements::allCornCrops() {
+    static const QVector<int> crops = {147, 149, 240, 242};
+    return crops;
 }
 
 const QVector<int>& ReportStatements::reportedCategories() {

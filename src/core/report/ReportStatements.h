@@ -12,6 +12,7 @@ class ReportStatements {
 public:
     static const QVector<int>& standardWeeds();      // the 19 weeds every report covers, in order
     static const QVector<int>& reportedCategories(); // 1, 2, 3, 4, 7
+    static const QVector<int>& allCornCrops();       // the crops "Maïs (tous)" stands for
 
     // Herbicide1..4: the products of herbicide `id` (in that formulation, if given) whose rate
     // lies between the two bounds, written as NumberText::forStatement writes them.

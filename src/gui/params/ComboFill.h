@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DataAccess.h"
+#include "db/FrenchCollation.h"
 
 #include <QCollator>
 #include <QComboBox>
@@ -24,8 +25,7 @@ inline void fillCombo(QComboBox* combo, const QVector<ListRow>& rows) {
 
 // A sorted box keeps its items in French order whatever the order of the rows.
 inline QVector<ListRow> inFrenchOrder(QVector<ListRow> rows) {
-    QCollator collator(QLocale(QLocale::French, QLocale::Canada));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QCollator& collator = FrenchCollation::frenchOrder();
     std::stable_sort(rows.begin(), rows.end(), [&](const ListRow& a, const ListRow& b) {
         return collator.compare(a.text, b.text) < 0;
     });

@@ -2,9 +2,9 @@
 
 #include "db/DE.h"
 #include "db/DbError.h"
+#include "db/FrenchCollation.h"
 #include "render/Twips.h"
 
-#include <QCollator>
 #include <QEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -30,13 +30,8 @@ class WeedItem : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
-        static const QCollator collator = [] {
-            QCollator c(QLocale(QLocale::French, QLocale::Canada));
-            c.setCaseSensitivity(Qt::CaseInsensitive);
-            return c;
-        }();
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        return collator.compare(text(column), other.text(column)) < 0;
+        return FrenchCollation::frenchOrder().compare(text(column), other.text(column)) < 0;
     }
 };
 

@@ -45,7 +45,6 @@ constexpr int kPageHeight = 6900;
 constexpr int kIntroWidth = 9000;
 constexpr int kIntroHeight = 2700;
 
-const QString kAllCorn = QStringLiteral("Maïs (tous)");
 const QString kNotNumeric = QStringLiteral("La valeur entrée n'est pas numérique.");
 const QString kIntroduction = QStringLiteral(
     "Ce logiciel ne permet pas de faire des recommandations.  Il peut toutefois constituer un "
@@ -548,7 +547,7 @@ void frmParam::cbbFormApp_GotFocus(int r) {
 }
 
 void frmParam::cbbCult_Click() {
-    if (m_cbbCult->currentText() == kAllCorn) {
+    if (m_cbbCult->currentText() == ParameterSet::AllCornName) {
         fillCombo(m_cbbCultVar, {});
         m_cbbCultVar->setEditText(QString());
         m_cbbCultVar->setEnabled(false);
@@ -815,7 +814,7 @@ void frmParam::Fill_cbbApp() {
                              "Français] AS tblField FROM ListeDesCultures WHERE ((Not "
                              "(ListeDesCultures.CultureId)=147)) ORDER BY ListeDesCultures.[Nom "
                              "Français];")));
-    m_cbbCult->addItem(kAllCorn, ParameterSet::AllCornItemData);
+    m_cbbCult->addItem(ParameterSet::AllCornName, ParameterSet::AllCornItemData);
     m_cbbCult->setCurrentIndex(2); // chooses the crop: its varieties are read
     {
         // Adding the first item makes it current; that is no choice of the user's.
