@@ -210,6 +210,9 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
 
     add({"open", "connection", "DE opens Grelavo.mdb (key derivation, first read)", 0},
         [](benchmark::State& state, ScaleDatabase& db) {
+            // The scale's own connection holds the file exclusively, as the program does: it
+            // is closed first (the next step opens it again).
+            db.de().close();
             for (auto _ : state) {
                 DE de(db.folder());
                 benchmark::DoNotOptimize(&de.Connection2());

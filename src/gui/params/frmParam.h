@@ -73,6 +73,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // "name(i)", the object name of control i of a control array.
+    static QString indexed(const char* name, int i);
+
     // The herbicide section and its rows.
     void ResetHerbicideSection();
     void DisableHerbicideLabels();

@@ -1,0 +1,374 @@
+// The parameter form's four pages, their controls and their pictures, built once.
+
+#include "frmParam.h"
+
+#include "render/Twips.h"
+#include "shared/AutoComplete.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace grelavo {
+
+namespace {
+
+// Design sizes in twips: the smallest size of a page (a page whose controls need more grows), and
+// the introduction's panel.
+constexpr int kPageWidth = 10800;
+constexpr int kPageHeight = 6900;
+constexpr int kIntroWidth = 9000;
+constexpr int kIntroHeight = 2700;
+
+QLineEdit* lineEdit(const QString& name) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(name);
+    return edit;
+}
+
+QRadioButton* option(const QString& name, const QString& caption) {
+    auto* button = new QRadioButton(caption);
+    button->setObjectName(name);
+    return button;
+}
+
+QGroupBox* frame(const QString& name, const QString& caption) {
+    auto* box = new QGroupBox(caption);
+    box->setObjectName(name);
+    return box;
+}
+
+// Young corn plants of increasing size, from emergence to a few leaves.
+QPixmap growthStagesPicture(const QSize& size, int plants) {
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int ground = size.height() - 6;
+    p.setPen(QPen(QColor(0x8a, 0x62, 0x3a), 3));
+    p.drawLine(0, ground, size.width(), ground);
+    const double step = double(size.width()) / plants;
+    for (int k = 0; k < plants; ++k) {
+        const double x = step * (k + 0.5);
+        const double height = (ground - 4) * (k + 1) / plants;
+        p.setPen(QPen(QColor(0x3d, 0x7a, 0x1f), 2));
+        p.drawLine(QPointF(x, ground), QPointF(x, ground - height));
+        for (int leaf = 0; leaf <= k; ++leaf) {
+            const double y = ground - height * (leaf + 1) / (k + 2);
+            const double side = leaf % 2 ? 1 : -1;
+            QPainterPath path(QPointF(x, y));
+            path.quadTo(QPointF(x + side * step * 0.35, y - 8),
+                        QPointF(x + side * step * 0.45, y + 2));
+            p.strokePath(path, QPen(QColor(0x5a, 0xa0, 0x2c), 3));
+        }
+    }
+    return picture;
+}
+
+// A "De ... à" range: a caption, then the two boxes.
+void range(QGridLayout* grid, int row, const QString& caption, QWidget* low, QWidget* high) {
+    grid->addWidget(new QLabel(caption), row, 0);
+    grid->addWidget(new QLabel(QStringLiteral("De")), row, 1);
+    grid->addWidget(low, row, 2);
+    grid->addWidget(new QLabel(QStringLiteral("à")), row, 3);
+    grid->addWidget(high, row, 4);
+    grid->setColumnStretch(2, 1); // the boxes take the room, not "De" and "à"
+    grid->setColumnStretch(4, 1);
+}
+
+// A soft field backdrop: a light sky fading into pale rows of young corn.
+QPixmap formBackPicture() {
+    QPixmap picture(QSize(640, 400));
+    QPainter p(&picture);
+    QLinearGradient sky(0, 0, 0, picture.height());
+    sky.setColorAt(0, QColor(0xf7, 0xf6, 0xee));
+    sky.setColorAt(1, QColor(0xe9, 0xec, 0xd8));
+    p.fillRect(picture.rect(), sky);
+    p.setPen(QPen(QColor(0xdd, 0xe3, 0xc6), 2));
+    for (int y = picture.height() / 2; y < picture.height(); y += 24)
+        p.drawLine(0, y, picture.width(), y);
+    return picture;
+}
+
+// The introduction's panel: a rounded card with young corn at its left edge.
+QPixmap introPanelPicture(const QSize& size) {
+    QPixmap picture(size);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0xb8, 0xc2, 0x9a), 1));
+    p.setBrush(QColor(0xfb, 0xfa, 0xf3));
+    p.drawRoundedRect(QRectF(picture.rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    p.drawPixmap(8, size.height() - 72, growthStagesPicture(QSize(96, 64), 3));
+    return picture;
+}
+
+} // namespace
+
+frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
+    setObjectName(QStringLiteral("frmParam"));
+    m_imageFormBack = new QLabel(this);
+    m_imageFormBack->setObjectName(QStringLiteral("imageFormBack"));
+    m_imageFormBack->setPixmap(formBackPicture());
+    m_imageFormBack->setScaledContents(true);
+    buildIntroduction();
+    const QStringList tabs[Pages] = {
+        {QStringLiteral("Application des herbicides")},
+        {QStringLiteral("Détails sur la culture"), QStringLiteral("Culture à l'application")},
+        {QStringLiteral("Informations sur le site")},
+        {QStringLiteral("Mauvaises herbes")}};
+    QSize pageSize = Twips::toPixels(QRect(0, 0, kPageWidth, kPageHeight)).size();
+    for (int i = 0; i < Pages; ++i) {
+        auto* page = new QTabWidget(this);
+        page->setObjectName(indexed("sstParam", i));
+        for (int t = 0; t < tabs[i].size(); ++t) {
+            QWidget* content = i == 0   ? buildMandatoryPage()
+                               : i == 1 ? buildCropPage(t)
+                               : i == 2 ? buildSitePage()
+                                        : buildWeedPage();
+            page->addTab(content, tabs[i][t]);
+        }
+        page->setVisible(false);
+        pageSize = pageSize.expandedTo(page->sizeHint());
+        m_pages[i] = page;
+    }
+    // One size for every page, so the tabs stay in place from one page to the next.
+    for (QTabWidget* page : m_pages)
+        page->setFixedSize(pageSize);
+    m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
+    m_fraHerbApp->setVisible(false);
+    connectCascade();
+    connectOptions();
+    Form_Load();
+}
+
+void frmParam::buildIntroduction() {
+    m_imaTextIntro = new QLabel(this);
+    m_imaTextIntro->setObjectName(QStringLiteral("imaTextIntro"));
+    const QRect panel = Twips::toPixels(QRect(0, 0, kIntroWidth, kIntroHeight));
+    m_imaTextIntro->setPixmap(introPanelPicture(panel.size()));
+    m_imaTextIntro->setFixedSize(panel.size());
+    m_label2 = new QLabel(this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->setWordWrap(true);
+    m_label2->setAlignment(Qt::AlignCenter);
+    // Clear of the corn at the panel's left edge, centred like the panel.
+    m_label2->setFixedSize(panel.width() - 2 * 120, panel.height() - 16);
+}
+
+QComboBox* frmParam::combo(const QString& name, bool editable) {
+    auto* box = new QComboBox;
+    box->setObjectName(name);
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr); // the type-ahead below completes from the list
+    AutoComplete::attach(box);
+    return box;
+}
+
+QWidget* frmParam::buildMandatoryPage() {
+    auto* page = new QWidget;
+    auto* fraApp =
+        frame(QStringLiteral("fraApp"), QStringLiteral("Type d'application - stade de la culture"));
+    auto* appLayout = new QGridLayout(fraApp);
+    m_cbbApp = combo(QStringLiteral("cbbApp"));
+    appLayout->addWidget(m_cbbApp, 0, 0);
+    auto* stages = new QLabel;
+    stages->setObjectName(QStringLiteral("ImaStadCrois"));
+    stages->setPixmap(growthStagesPicture(QSize(240, 72), 5));
+    stages->setToolTip(QStringLiteral("Stades de croissance du maïs"));
+    appLayout->addWidget(stages, 0, 1, Qt::AlignRight);
+    auto* fraCult = frame(QStringLiteral("fraCult"), QString());
+    auto* cultLayout = new QHBoxLayout(fraCult);
+    cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")));
+    m_cbbCult = combo(QStringLiteral("cbbCult"));
+    cultLayout->addWidget(m_cbbCult, 1);
+    appLayout->addWidget(fraCult, 1, 0, 1, 2);
+
+    m_fraHerbApp =
+        frame(QStringLiteral("fraHerbApp"), QStringLiteral("Application - Détails des herbicides"));
+    auto* herbLayout = new QGridLayout(m_fraHerbApp);
+    const char* headings[6] = {"lblHerbApp", "lblConcApp", "lblFormApp",
+                               "lblTauxApp", "lblkghaApp", "lblNombHerb"};
+    const char* captions[6] = {"Herbicides", "Concentrtion", "Formulation",
+                               "Taux",       "kg i.a. / ha", "Nombre d'herbicides :"};
+    for (int h = 0; h < 6; ++h) {
+        m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
+        m_headings[h]->setObjectName(QLatin1String(headings[h]));
+    }
+    m_cbbNombHerb = combo(QStringLiteral("cbbNombHerb"));
+    m_cbbNombHerb->setFixedWidth(Twips::toPixels(1200));
+    auto* count = new QHBoxLayout;
+    count->addWidget(m_headings[5]);
+    count->addWidget(m_cbbNombHerb);
+    count->addStretch();
+    herbLayout->addLayout(count, 0, 0, 1, 4);
+    herbLayout->addWidget(m_headings[0], 1, 1);
+    herbLayout->addWidget(m_headings[2], 1, 3);
+    herbLayout->addWidget(m_headings[1], 1, 4);
+    herbLayout->addWidget(m_headings[3], 1, 5);
+    herbLayout->addWidget(m_headings[4], 1, 7);
+    for (int i = 0; i < Rows; ++i) {
+        const int row = i + 2;
+        if (i > 0) {
+            m_redArrow[i - 1] = new QLabel(QStringLiteral("➘"));
+            m_redArrow[i - 1]->setObjectName(indexed("RedArrow", i - 1));
+            m_redArrow[i - 1]->setStyleSheet(QStringLiteral("color: #c00000;"));
+            herbLayout->addWidget(m_redArrow[i - 1], row, 0, Qt::AlignRight);
+        }
+        m_cbbHerbApp[i] = combo(indexed("cbbHerbApp", i));
+        m_lblStarHerb[i] = new QLabel(QStringLiteral("*"));
+        m_lblStarHerb[i]->setObjectName(indexed("lblStarHerb", i));
+        m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
+        m_txtConcApp[i] = lineEdit(indexed("txtConcApp", i));
+        m_txtTaux[i] = lineEdit(indexed("txtTaux", i));
+        m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
+        m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
+        for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
+            star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+        // Herbicide names are long; the concentration is never typed and a rate is short.
+        m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(3300));
+        m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1500));
+        m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1350));
+        m_txtTaux[i]->setFixedWidth(Twips::toPixels(1350));
+        herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
+        herbLayout->addWidget(m_lblStarHerb[i], row, 2);
+        herbLayout->addWidget(m_cbbFormApp[i], row, 3);
+        herbLayout->addWidget(m_txtConcApp[i], row, 4);
+        herbLayout->addWidget(m_txtTaux[i], row, 5);
+        herbLayout->addWidget(m_lblStarTaux[i], row, 6);
+    }
+    herbLayout->setColumnStretch(1, 3);
+    m_cmdTaux = new QPushButton(QStringLiteral("Sélectionner les taux"));
+    m_cmdTaux->setObjectName(QStringLiteral("cmdTaux"));
+    herbLayout->addWidget(m_cmdTaux, Rows + 2, 5, 1, 3);
+    appLayout->addWidget(m_fraHerbApp, 2, 0, 1, 2);
+    auto* legend = new QHBoxLayout;
+    auto* star = new QLabel(QStringLiteral("*"));
+    star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+    auto* label9 = new QLabel(QStringLiteral("champs obligatoires"));
+    label9->setObjectName(QStringLiteral("Label9"));
+    legend->addWidget(star);
+    legend->addWidget(label9);
+    legend->addStretch();
+    appLayout->addLayout(legend, 3, 0, 1, 2);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(fraApp);
+    layout->addStretch();
+    return page;
+}
+
+QWidget* frmParam::buildCropPage(int tab) {
+    auto* page = new QWidget;
+    auto* outer = new QVBoxLayout(page);
+    if (tab == 0) {
+        auto* details = frame(QStringLiteral("FraDétailsCulture"), QString());
+        auto* detailsLayout = new QVBoxLayout(details);
+        auto* fraCulture = frame(QStringLiteral("fraCulture"), QStringLiteral("Culture"));
+        auto* cultureLayout = new QHBoxLayout(fraCulture);
+        cultureLayout->addWidget(new QLabel(QStringLiteral("Variété :")));
+        cultureLayout->addWidget(combo(QStringLiteral("cbbCultVar")), 1);
+        detailsLayout->addWidget(fraCulture);
+
+        auto* fraSemis = frame(QStringLiteral("FraSemis"), QStringLiteral("Semis"));
+        auto* semisLayout = new QGridLayout(fraSemis);
+        auto* frame4 = frame(QStringLiteral("Frame4"), QString());
+        auto* unitLayout = new QHBoxLayout(frame4);
+        unitLayout->addWidget(option(QStringLiteral("optKg"), QStringLiteral("    kg / ha")));
+        unitLayout->addWidget(option(QStringLiteral("optSe"), QStringLiteral("Grains / ha")));
+        semisLayout->addWidget(frame4, 0, 2, 1, 3);
+        range(semisLayout, 1, QStringLiteral("Taux de semis"),
+              lineEdit(QStringLiteral("txtCultSemisDe")),
+              lineEdit(QStringLiteral("txtCultSemisA")));
+        detailsLayout->addWidget(fraSemis);
+
+        auto* fraTaux = frame(QStringLiteral("FraCultTauxSemis"), QString());
+        auto* tauxLayout = new QGridLayout(fraTaux);
+        range(tauxLayout, 0, QStringLiteral("Profondeur (cm)"),
+              combo(QStringLiteral("cbbCultProfDe")), combo(QStringLiteral("cbbCultProfA")));
+        tauxLayout->addWidget(new QLabel(QStringLiteral("Écart entre les\nrangs(cm)")), 1, 0);
+        tauxLayout->addWidget(combo(QStringLiteral("cbbCultEcart")), 1, 2, 1, 3);
+        detailsLayout->addWidget(fraTaux);
+        outer->addWidget(details);
+
+        auto* fraAnte = frame(QStringLiteral("FraAnte"),
+                              QStringLiteral("Antécédent cultural ( année précédente )"));
+        auto* anteLayout = new QHBoxLayout(fraAnte);
+        anteLayout->addWidget(combo(QStringLiteral("cbbCultAnte")));
+        outer->addWidget(fraAnte);
+    } else {
+        auto* fraCultApp = frame(QStringLiteral("fraCultApp"),
+                                 QStringLiteral("Stade de la culture au moment l'application"));
+        auto* grid = new QGridLayout(fraCultApp);
+        auto* frame3 = frame(QStringLiteral("Frame3"), QStringLiteral("Choix"));
+        auto* choice = new QHBoxLayout(frame3);
+        choice->addWidget(option(QStringLiteral("optFeuil"), QStringLiteral("Feuilles")));
+        choice->addWidget(option(QStringLiteral("optHaut"), QStringLiteral("Hauteur")));
+        grid->addWidget(frame3, 0, 0, 1, 5);
+        range(grid, 1, QStringLiteral("Nombre de feuilles"),
+              lineEdit(QStringLiteral("txtCultFeuilDe")),
+              lineEdit(QStringLiteral("txtCultFeuilA")));
+        range(grid, 2, QStringLiteral("Hauteur (cm)"), lineEdit(QStringLiteral("txtCultHautDe")),
+              lineEdit(QStringLiteral("txtCultHautA")));
+        outer->addWidget(fraCultApp);
+    }
+    outer->addStretch();
+    return page;
+}
+
+QWidget* frmParam::buildSitePage() {
+    auto* page = new QWidget;
+    auto* fraSite = frame(QStringLiteral("fraSite"), QStringLiteral("Caractéristiques du site"));
+    auto* layout = new QGridLayout(fraSite);
+    layout->addWidget(new QLabel(QStringLiteral("Province")), 0, 0);
+    layout->addWidget(combo(QStringLiteral("cbbSiteProv")), 0, 1, 1, 4);
+    layout->addWidget(new QLabel(QStringLiteral("Classe texturale")), 1, 0);
+    layout->addWidget(combo(QStringLiteral("cbbSiteClaTex")), 1, 1, 1, 4);
+    range(layout, 2, QStringLiteral("% matière organique"),
+          combo(QStringLiteral("cbbSiteMatOrgDe")), combo(QStringLiteral("cbbSiteMatOrgA")));
+    range(layout, 3, QStringLiteral("pH"), combo(QStringLiteral("cbbSitepHDe")),
+          combo(QStringLiteral("cbbSitepHA")));
+    auto* outer = new QVBoxLayout(page);
+    outer->addWidget(fraSite);
+    outer->addStretch();
+    return page;
+}
+
+QWidget* frmParam::buildWeedPage() {
+    auto* page = new QWidget;
+    auto* fraMauvHerb =
+        frame(QStringLiteral("fraMauvHerb"), QStringLiteral("Mauvaises herbes - noms français"));
+    auto* layout = new QGridLayout(fraMauvHerb);
+    for (int i = 0; i < 5; ++i) {
+        auto* number = new QLabel(QString::number(i + 1));
+        number->setObjectName(indexed("lblMauvherb", i));
+        layout->addWidget(number, i, 0);
+        layout->addWidget(combo(indexed("cbbMauvHerb", i)), i, 1);
+    }
+    layout->setColumnStretch(1, 1); // the boxes beside their numbers
+    auto* outer = new QVBoxLayout(page);
+    outer->addWidget(fraMauvHerb);
+    auto* tip = frame(QStringLiteral("fraAstuce"), QStringLiteral("Astuce"));
+    auto* tipLayout = new QVBoxLayout(tip);
+    auto* tipText = new QLabel(QStringLiteral(
+        "Vous pouvez changer l'ordre des éléments dans la boîte de sélection des mauvaises herbes "
+        "en 'cliquant' sur l'entête de colonne. Un triangle vert vous permet de voir si l'ordre "
+        "est croissant ou décroissant."));
+    tipText->setWordWrap(true);
+    tipLayout->addWidget(tipText);
+    outer->addWidget(tip);
+    outer->addStretch();
+    return page;
+}
+
+} // namespace grelavo
