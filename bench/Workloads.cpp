@@ -1,6 +1,5 @@
 #include "Workloads.h"
 
-#include "report/ListStatements.h"
 
 namespace grelavo::bench {
 
@@ -27,13 +26,6 @@ void addHerbicide(ParameterSet& p, int row, const Herbicide& h, const char* rate
     p.cbbHerbApp[row] = {QString::fromUtf8(h.name), h.id};
     p.SelectedHerbicideId[row] = static_cast<qint16>(h.id);
     p.txtTaux[row] = p.EnteredRate[row] = QString::fromLatin1(rate);
-}
-
-QVector<int> idsOf(const QVector<Herbicide>& chosen) {
-    QVector<int> ids;
-    for (const Herbicide& h : chosen)
-        ids << h.id;
-    return ids;
 }
 
 } // namespace
@@ -73,35 +65,6 @@ QVector<ReportCase> reportCases() {
                      conditions});
     return cases;
 }
-
-namespace cascade {
-
-QString herbicideList() {
-    return ListStatements::herbicideList();
-}
-
-QString countStep(int herbicideCount, int period) {
-    return ListStatements::countStep(herbicideCount, period);
-}
-
-QString herbicideStep(int herbicideCount, int period, const QVector<Herbicide>& chosen) {
-    return ListStatements::herbicideStep(int(chosen.size()) - 1, herbicideCount, period,
-                                         idsOf(chosen));
-}
-
-} // namespace cascade
-
-namespace ratePicker {
-
-QString rates(int period, const QVector<Herbicide>& chosen) {
-    return ListStatements::rates(period, idsOf(chosen));
-}
-
-QString distinctRates(int herbicideCount) {
-    return ListStatements::distinctRates(herbicideCount);
-}
-
-} // namespace ratePicker
 
 QVector<ListCase> listCases() {
     using K = ListCase::Kind;

@@ -29,25 +29,6 @@ struct Herbicide {
     const char* name;
 };
 
-// The cascading lists of the parameter form.
-namespace cascade {
-// The herbicide statement that fills every herbicide list from DétailsApplication.
-QString herbicideList();
-// Choosing the number of herbicides at a period.
-QString countStep(int herbicideCount, int period);
-// Choosing herbicide r (0, 1 or 2): 'chosen' holds herbicides 0 to r.
-QString herbicideStep(int herbicideCount, int period, const QVector<Herbicide>& chosen);
-} // namespace cascade
-
-// The rate picker.
-namespace ratePicker {
-// S: the rates of every application of the chosen period with exactly N = chosen.size()
-// products, among them the chosen herbicides.
-QString rates(int period, const QVector<Herbicide>& chosen);
-// T: the distinct rate combinations over S stored as DétailsApplication.
-QString distinctRates(int herbicideCount);
-} // namespace ratePicker
-
 // The list steps the benchmarks time, in the order a user goes through them.
 struct ListCase {
     enum class Kind { CascadeCount, CascadeHerbicide, RatePicker };

@@ -23,6 +23,7 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Statement.h"
+#include "report/ListSteps.h"
 #include "report/ReportEngine.h"
 #include "verify/ReferenceEvaluator.h"
 
@@ -45,8 +46,6 @@ using namespace grelavo;
 using namespace grelavo::bench;
 
 namespace {
-
-const QString kDetailsApplication = QStringLiteral("DétailsApplication");
 
 struct Options {
     QString dataFolder;
@@ -79,48 +78,30 @@ QStringList herbicideTexts(const ListCase& c) {
     return texts;
 }
 
-// One cascading-list step as the parameter form runs it: DétailsApplication rewritten, then the
-// next herbicide list filled. Returns the number of herbicides listed.
-long long runListStep(DE& de, const ListCase& c, const QString& statement,
-                      const QStringList& texts) {
-    DataAccess data(de);
-    if (!data.RedefineStoredQuery(statement, kDetailsApplication))
-        throw DbError(1, QStringLiteral("DétailsApplication was not redefined"));
-    const int r =
-        c.kind == ListCase::Kind::CascadeCount ? 9 : static_cast<int>(c.chosen.size()) - 1;
-    const QVector<ListRow> rows = data.FillHerbicideList(r, cascade::herbicideList(), texts);
-    return rows.size();
+QVector<int> idsOf(const ListCase& c) {
+    QVector<int> ids;
+    for (const Herbicide& h : c.chosen)
+        ids << h.id;
+    return ids;
 }
 
-// The rate picker's GetData: S stored as DétailsApplication, then T read in rsGeneral, every
-// rate turned into the text the grid shows. Returns the number of rate combinations.
-long long runRatePicker(DE& de, const ListCase& c, const QString& rates, const QString& distinct) {
-    DataAccess data(de);
-    if (!data.RedefineStoredQuery(rates, kDetailsApplication))
-        throw DbError(1, QStringLiteral("DétailsApplication was not redefined"));
-    Recordset& rs = de.rsGeneral;
-    rs.close();
-    rs.open(de.Connection2(), distinct);
-    QStringList cells;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        for (int i = 1; i <= c.herbicideCount; ++i)
-            cells << rs.field(QStringLiteral("Taux%1").arg(i)).toString();
-    const long long combinations = rs.recordCount();
-    rs.close();
-    benchmark::DoNotOptimize(cells.size());
-    return combinations;
-}
-
-QString statementOf(const ListCase& c) {
+// One list step as the windows run it (ListSteps): the next herbicide list, or the rate
+// picker's combinations. Returns the number of rows listed.
+long long runListStep(DE& de, const ListCase& c, const QStringList& texts) {
+    ListSteps steps(de);
     switch (c.kind) {
     case ListCase::Kind::CascadeCount:
-        return cascade::countStep(c.herbicideCount, c.period);
+        return steps.afterCount(c.herbicideCount, c.period).size();
     case ListCase::Kind::CascadeHerbicide:
-        return cascade::herbicideStep(c.herbicideCount, c.period, c.chosen);
+        return steps
+            .afterHerbicide(int(c.chosen.size()) - 1, c.herbicideCount, c.period, idsOf(c), texts)
+            .size();
     case ListCase::Kind::RatePicker:
-        return ratePicker::rates(c.period, c.chosen);
+        break;
     }
-    return QString();
+    const QVector<QVector<QVariant>> combinations = steps.rateCombinations(c.period, idsOf(c));
+    benchmark::DoNotOptimize(combinations.data());
+    return combinations.size();
 }
 
 // Opens the scale's database and evaluator (releasing those of the other scales), runs every
@@ -166,11 +147,7 @@ Scale& prepare(size_t index) {
                     << ": the engine's table differs from the evaluator's\n";
         }
         for (const ListCase& c : g_lists) {
-            const QString statement = statementOf(c);
-            const long long n =
-                c.kind == ListCase::Kind::RatePicker
-                    ? runRatePicker(de, c, statement, ratePicker::distinctRates(c.herbicideCount))
-                    : runListStep(de, c, statement, herbicideTexts(c));
+            const long long n = runListStep(de, c, herbicideTexts(c));
             const char* group = c.kind == ListCase::Kind::RatePicker ? "rates/" : "list/";
             facts.rows[group + std::string(c.name)] = n;
         }
@@ -250,15 +227,12 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
         const bool picker = c.kind == ListCase::Kind::RatePicker;
         add({picker ? "rates" : "list", c.name, std::string(c.name) + " (" + c.description + ")",
              0},
-            [i, picker](benchmark::State& state, ScaleDatabase& db) {
+            [i](benchmark::State& state, ScaleDatabase& db) {
                 const ListCase& lc = g_lists[i];
-                const QString statement = statementOf(lc);
-                const QString distinct = ratePicker::distinctRates(lc.herbicideCount);
                 const QStringList texts = herbicideTexts(lc);
                 long long n = 0;
                 for (auto _ : state)
-                    n = picker ? runRatePicker(db.de(), lc, statement, distinct)
-                               : runListStep(db.de(), lc, statement, texts);
+                    n = runListStep(db.de(), lc, texts);
                 state.counters["rows"] = static_cast<double>(n);
             });
     }

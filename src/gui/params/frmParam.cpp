@@ -5,6 +5,7 @@
 #include "db/DataAccess.h"
 #include "params/WeedDropDown.h"
 #include "report/ListStatements.h"
+#include "report/ListSteps.h"
 #include "report/ParameterSet.h"
 #include "shared/AppState.h"
 #include "shared/AutoComplete.h"
@@ -271,11 +272,6 @@ QStringList frmParam::herbicideTexts() const {
     return texts;
 }
 
-void frmParam::fillHerbicideBox(int r, int box, const QString& statement) {
-    fillCombo(m_cbbHerbApp[box],
-              DataAccess(m_de).FillHerbicideList(r, statement, herbicideTexts()));
-}
-
 int frmParam::chosenCount() const {
     bool ok = false;
     const int count = m_cbbNombHerb->currentText().toInt(&ok);
@@ -311,10 +307,7 @@ void frmParam::cbbNombHerb_Click() {
     }
     if (count == 0)
         return;
-    DataAccess(m_de).RedefineStoredQuery(
-        ListStatements::countStep(count, m_state.SelectedApplicationType),
-        QStringLiteral("DétailsApplication"));
-    fillHerbicideBox(9, 0, ListStatements::herbicideList());
+    fillCombo(m_cbbHerbApp[0], ListSteps(m_de).afterCount(count, m_state.SelectedApplicationType));
 }
 
 void frmParam::cbbHerbApp_Click(int r) {
@@ -326,11 +319,9 @@ void frmParam::cbbHerbApp_Click(int r) {
     QVector<int> ids;
     for (int k = 0; k <= r; ++k)
         ids << m_state.SelectedHerbicideId[k];
-    DataAccess(m_de).RedefineStoredQuery(
-        ListStatements::herbicideStep(r, m_state.HerbicideCount, m_state.SelectedApplicationType,
-                                      ids),
-        QStringLiteral("DétailsApplication"));
-    fillHerbicideBox(r, r + 1, ListStatements::herbicideList());
+    fillCombo(m_cbbHerbApp[r + 1], ListSteps(m_de).afterHerbicide(r, m_state.HerbicideCount,
+                                                                  m_state.SelectedApplicationType,
+                                                                  ids, herbicideTexts()));
 }
 
 void frmParam::cbbHerbApp_Change(int r) {

@@ -110,7 +110,6 @@ private:
     void showNumbersInUserFormat(QLineEdit* edit, bool rate);
     QString textOf(QWidget* control) const;
     QStringList herbicideTexts() const;
-    void fillHerbicideBox(int r, int box, const QString& statement);
     void connectCascade();
     void connectOptions();
     // Leaves or height: only the chosen pair of crop-stage boxes can be used.

@@ -1,9 +1,7 @@
 #include "frmChoixTaux.h"
 
 #include "db/DE.h"
-#include "db/DataAccess.h"
-#include "db/DbError.h"
-#include "report/ListStatements.h"
+#include "report/ListSteps.h"
 #include "report/NumberText.h"
 #include "shared/AppState.h"
 #include "shared/AutoComplete.h"
@@ -18,7 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -28,8 +25,6 @@
 namespace grelavo {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcRates, "grelavo.rates")
 
 const QColor kClickedCell(0xFF, 0xFF, 0xC0);
 
@@ -201,44 +196,24 @@ void frmChoixTaux::GetData() {
     QVector<int> ids;
     for (int k = 0; k < n; ++k)
         ids << m_state.SelectedHerbicideId[k];
-    DataAccess(m_de).RedefineStoredQuery(
-        ListStatements::rates(m_state.SelectedApplicationType, ids),
-        QStringLiteral("DétailsApplication"));
-    FillRateGrid(n, ListStatements::distinctRates(n));
+    FillRateGrid(n, ListSteps(m_de).rateCombinations(m_state.SelectedApplicationType, ids));
 }
 
-void frmChoixTaux::FillRateGrid(int columns, const QString& statement) {
-    Recordset& rs = m_de.rsGeneral;
-    try {
-        if (rs.isOpen())
-            rs.close();
-        rs.open(m_de.Connection2(), statement);
-    } catch (const DbError& e) {
-        qCWarning(lcRates) << "rates not read:" << e.message();
-    }
-    const int records = rs.isOpen() ? rs.recordCount() : 0;
+void frmChoixTaux::FillRateGrid(int columns, const QVector<QVector<QVariant>>& combinations) {
     m_mfgHerbicides->clear();
     m_mfgHerbicides->setColumnCount(columns);
-    // Until a record brings the names, the header row stays blank rather than numbered.
-    setHeader(m_mfgHerbicides, {}, columns);
-    m_mfgHerbicides->setRowCount(records);
-    const QStringList fields = {QStringLiteral("Taux1"), QStringLiteral("Taux2"),
-                                QStringLiteral("Taux3"), QStringLiteral("Taux4")};
-    try {
-        int row = 0;
-        for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext(), ++row) {
-            if (row == 0)
-                setHeader(m_mfgHerbicides, m_state.SelectedHerbicideName, columns);
-            for (int c = 0; c < columns; ++c) {
-                auto* item = new QTableWidgetItem(rateText(rs.field(fields[c])));
-                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-                m_mfgHerbicides->setItem(row, c, item);
-            }
+    // Until a combination brings the names, the header row stays blank rather than numbered.
+    setHeader(m_mfgHerbicides,
+              combinations.isEmpty() ? std::array<QString, 4>{} : m_state.SelectedHerbicideName,
+              columns);
+    m_mfgHerbicides->setRowCount(int(combinations.size()));
+    for (int row = 0; row < combinations.size(); ++row) {
+        for (int c = 0; c < columns && c < combinations[row].size(); ++c) {
+            auto* item = new QTableWidgetItem(rateText(combinations[row][c]));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            m_mfgHerbicides->setItem(row, c, item);
         }
-    } catch (const DbError& e) {
-        qCWarning(lcRates) << "rates not shown:" << e.message();
     }
-    rs.close();
 }
 
 void frmChoixTaux::mfgHerbicides_Click(int row, int column) {

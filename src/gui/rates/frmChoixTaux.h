@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QVariant>
+#include <QVector>
 #include <array>
 
 class QComboBox;
@@ -39,7 +41,7 @@ protected:
 private:
     void buildControls();
     void Form_Load();
-    void FillRateGrid(int columns, const QString& statement);
+    void FillRateGrid(int columns, const QVector<QVector<QVariant>>& combinations);
     void mfgHerbicides_Click(int row, int column);
     void mfgHerbicides_LeaveCell(int row, int column);
     void cbbIntervalle_Click(int index);
