@@ -53,7 +53,7 @@ private:
                 state.SelectedHerbicideId[k] = qint16(herbicides[k]);
                 state.SelectedHerbicideName[k] = names.value(herbicides[k]);
             }
-            window = std::make_unique<frmChoixTaux>(state, de, dialogs, &form);
+            window = std::make_unique<frmChoixTaux>(state, de, dialogs, form.rates());
             window->show();
             QApplication::setActiveWindow(window.get());
             QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -155,10 +155,8 @@ private slots:
         UserInput::typeInto(p.pickerRate(2), QStringLiteral("0.25"));
         QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
-        QCOMPARE(p.formRate(0)->text(), "0,5");
-        QCOMPARE(p.formRate(1)->text(), "0,15");
-        QCOMPARE(p.formRate(2)->text(), "0,25");
-        QCOMPARE(p.formRate(3)->text(), "7,5"); // beyond the mixture: back as it came
+        // Beyond the mixture, a rate goes back as it came.
+        QCOMPARE(p.window->rates(), (frmChoixTaux::Rates{"0,5", "0,15", "0,25", "7,5"}));
 
         // English rates, whole (no thousands separator, no rounding), go back with a point:
         // the report reads them in the user's format.
@@ -169,7 +167,7 @@ private slots:
         QCOMPARE(english.table(), QStringList({"atrazine", "1", "1234.5678"}));
         english.click(1, 0);
         QTest::mouseClick(english.window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        QCOMPARE(english.formRate(0)->text(), "1234.5678");
+        QCOMPARE(english.window->rates()[0], "1234.5678");
     }
 
     // The main window's parameter form opens the picker on the mixture chosen in it.

@@ -239,8 +239,9 @@ bool frmMDI::Form_Load() {
     });
     m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
     m_param->setOpenRatePicker([this] {
-        frmChoixTaux picker(m_state, *m_de, m_dialogs, m_param, this);
+        frmChoixTaux picker(m_state, *m_de, m_dialogs, m_param->rates(), this);
         picker.exec();
+        m_param->setRates(picker.rates()); // however the window was closed
     });
     m_results = new frmResults(m_state, *m_de, m_dialogs);
     m_results->setHelpLine([this](const QString& text) { m_statusLabels[1]->setText(text); });

@@ -272,6 +272,18 @@ QStringList frmParam::herbicideTexts() const {
     return texts;
 }
 
+std::array<QString, frmParam::Rows> frmParam::rates() const {
+    std::array<QString, Rows> texts;
+    for (int i = 0; i < Rows; ++i)
+        texts[i] = m_txtTaux[i]->text();
+    return texts;
+}
+
+void frmParam::setRates(const std::array<QString, Rows>& rates) {
+    for (int i = 0; i < Rows; ++i)
+        m_txtTaux[i]->setText(rates[i]);
+}
+
 int frmParam::chosenCount() const {
     bool ok = false;
     const int count = m_cbbNombHerb->currentText().toInt(&ok);

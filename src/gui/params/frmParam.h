@@ -53,6 +53,10 @@ public:
     void setShowOptionalPages(std::function<void()> f) { m_showOptionalPages = std::move(f); }
     void setHideAllPages(std::function<void()> f) { m_hideAllPages = std::move(f); }
 
+    // The four rate boxes' texts, and new texts for them (from the rate picker).
+    std::array<QString, Rows> rates() const;
+    void setRates(const std::array<QString, Rows>& rates);
+
     // Checks the mandatory parameters, then every number and every range; on the first problem
     // shows its message, brings its page and control forward and sets ParameterMissing.
     void GoTAllNeeded();

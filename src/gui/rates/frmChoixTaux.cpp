@@ -65,9 +65,9 @@ protected:
 
 } // namespace
 
-frmChoixTaux::frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, QWidget* paramForm,
+frmChoixTaux::frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, const Rates& rates,
                            QWidget* parent)
-    : QDialog(parent), m_state(state), m_de(de), m_dialogs(dialogs), m_paramForm(paramForm) {
+    : QDialog(parent), m_state(state), m_de(de), m_dialogs(dialogs), m_rates(rates) {
     setObjectName(QStringLiteral("frmChoixTaux"));
     setWindowTitle(QStringLiteral("Sélection des doses d'herbicides"));
     setModal(true);
@@ -184,8 +184,7 @@ void frmChoixTaux::Form_Load() {
     connect(m_cbbIntervalle, &QComboBox::currentIndexChanged, this,
             [this](int index) { cbbIntervalle_Click(index); });
     for (int i = 0; i < MaxHerbicides; ++i)
-        if (QLineEdit* rate = paramRate(i))
-            m_txtTaux[i]->setText(rate->text());
+        m_txtTaux[i]->setText(m_rates[i]);
     GetData();
 }
 
@@ -235,16 +234,11 @@ void frmChoixTaux::cbbIntervalle_Click(int index) {
         m_state.RateInterval = qint16(m_cbbIntervalle->itemText(index).toInt());
 }
 
-QLineEdit* frmChoixTaux::paramRate(int i) const {
-    return m_paramForm ? m_paramForm->findChild<QLineEdit*>(indexed("txtTaux", i)) : nullptr;
-}
-
 void frmChoixTaux::Form_Unload() {
     // Written back in the user's own number format, which the form's checks and the report
     // read (a picked rate already is; a typed one may have either separator).
     for (int i = 0; i < MaxHerbicides; ++i)
-        if (QLineEdit* rate = paramRate(i))
-            rate->setText(NumberText::inLocale(m_txtTaux[i]->text(), QLocale(), true));
+        m_rates[i] = NumberText::inLocale(m_txtTaux[i]->text(), QLocale(), true);
 }
 
 // Continuer, the close box and Escape all end here, so the rates always go back. A tolerance box

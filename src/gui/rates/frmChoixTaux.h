@@ -18,17 +18,22 @@ class DE;
 class DialogService;
 
 // "Sélection des doses d'herbicides": the rate combinations that the experiments hold for the
-// chosen mixture, one rate box per herbicide and the ± tolerance. Whichever way it closes, the
-// four rates go back into the parameter form's txtTaux(0..3).
+// chosen mixture (read from the application state), one rate box per herbicide and the ±
+// tolerance. It takes the four rates of the parameter form and, whichever way it closes, gives
+// four rates back (rates()); a tolerance chosen is the application state's at once.
 class frmChoixTaux : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr int MaxHerbicides = 4;
 
-    // paramForm is the parameter form whose txtTaux(0..3) the window reads and writes.
-    frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, QWidget* paramForm,
+    using Rates = std::array<QString, MaxHerbicides>;
+
+    frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, const Rates& rates,
                  QWidget* parent = nullptr);
+
+    // The four rates as the window leaves them, in the user's number format (once closed).
+    const Rates& rates() const { return m_rates; }
 
     // Rebuilds the rate list for the current herbicides.
     void GetData();
@@ -46,14 +51,13 @@ private:
     void mfgHerbicides_LeaveCell(int row, int column);
     void cbbIntervalle_Click(int index);
     void Form_Unload();
-    QLineEdit* paramRate(int i) const;
     QWidget* helpArea(QWidget* under) const;
     QString helpText(QObject* area) const;
 
     AppState& m_state;
     DE& m_de;
     DialogService& m_dialogs;
-    QWidget* m_paramForm;
+    Rates m_rates;
     QGroupBox* m_fraIntervalle = nullptr;
     QGroupBox* m_fraTaux = nullptr;
     QGroupBox* m_fraListTaux = nullptr;
