@@ -15,8 +15,10 @@ private:
         int ratePickerOpened = 0;
 
         Form() {
-            form.setShowMandatoryPage([this] { ++mandatoryPageShown; });
-            form.setOpenRatePicker([this] { ++ratePickerOpened; });
+            QObject::connect(&form, &grelavo::frmParam::mandatoryPageWanted,
+                             [this] { ++mandatoryPageShown; });
+            QObject::connect(&form, &grelavo::frmParam::ratePickerWanted,
+                             [this] { ++ratePickerOpened; });
             form.sstParam(0)->setVisible(true);
             form.Fill_cbbApp();
         }

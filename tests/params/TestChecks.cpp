@@ -15,21 +15,18 @@ private:
     // A form on the fixture, its pages shown and hidden as the main window would.
     struct Form : ParamForm {
         Form() {
-            form.setHideAllPages([this] {
-                for (int i = 0; i < frmParam::Pages; ++i)
-                    form.sstParam(i)->setVisible(false);
-            });
-            form.setShowMandatoryPage([this] { form.sstParam(0)->setVisible(true); });
-            form.setShowOptionalPages([this] { form.sstParam(1)->setVisible(true); });
+            // The main window's part: each group's command shows its first page.
+            connect(&form, &frmParam::mandatoryPageWanted, [this] { form.showPage(0); });
+            connect(&form, &frmParam::optionalPagesWanted, [this] { form.showPage(1); });
             form.Fill_cbbApp();
             form.Fill_Culture();
             form.Fill_Site();
             form.Fill_MauvHerb();
         }
         // One page shown, the others hidden, as the pages lie one over the other.
-        void showPage(int page) const {
-            for (int i = 0; i < frmParam::Pages; ++i)
-                form.sstParam(i)->setVisible(i == page);
+        void showPage(int page) {
+            form.hidePages();
+            form.showPage(page);
         }
         // Atrazine alone at Prélevée on all corn, with the rate given.
         void mandatory(const QString& rate) const {
@@ -164,7 +161,7 @@ private slots:
         UserInput::pasteInto(f.get(QStringLiteral("cbbHerbApp(0)")), QStringLiteral("atraz"));
         QCOMPARE(f.checked(), notInList.arg("atraz", "Herbicide 1", "0.0", "cbbHerbApp(0)"));
         int pickers = 0;
-        f.form.setOpenRatePicker([&pickers] { ++pickers; });
+        connect(&f.form, &frmParam::ratePickerWanted, [&pickers] { ++pickers; });
         UserInput::clickInto(f.get<QPushButton>(QStringLiteral("cmdTaux")));
         QCOMPARE(pickers, 0);
         QVERIFY(f.dialogs.messages.last().text.startsWith(QStringLiteral("La valeur « atraz »")));

@@ -232,13 +232,9 @@ bool frmMDI::Form_Load() {
     setFixedSize(qRound(screenSize.width() * 0.85), qRound(screenSize.height() * 0.77));
 
     m_param = new frmParam(m_state, *m_de, m_dialogs);
-    m_param->setHideAllPages([this] { HideSSTAB(); });
-    m_param->setShowMandatoryPage([this] {
-        HideSSTAB();
-        cmdObligatoire_Click();
-    });
-    m_param->setShowOptionalPages([this] { cmdOptionnel_Click(); });
-    m_param->setOpenRatePicker([this] {
+    connect(m_param, &frmParam::mandatoryPageWanted, this, &frmMDI::cmdObligatoire_Click);
+    connect(m_param, &frmParam::optionalPagesWanted, this, &frmMDI::cmdOptionnel_Click);
+    connect(m_param, &frmParam::ratePickerWanted, this, [this] {
         frmChoixTaux picker(m_state, *m_de, m_dialogs, m_param->rates(), this);
         picker.exec();
         m_param->setRates(picker.rates()); // however the window was closed
@@ -307,13 +303,11 @@ void frmMDI::showChild(QWidget* child, bool visible) {
 }
 
 void frmMDI::HideSSTAB() {
-    for (int k = 0; k < frmParam::Pages; ++k)
-        m_param->sstParam(k)->setVisible(false);
+    m_param->hidePages();
 }
 
 void frmMDI::Show_sstParam(int i) {
-    m_param->sstParam(i)->setVisible(true);
-    m_param->sstParam(i)->setCurrentIndex(0);
+    m_param->showPage(i);
 }
 
 void frmMDI::enterParameterGroup(int page, int group) {

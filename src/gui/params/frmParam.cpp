@@ -284,6 +284,16 @@ void frmParam::setRates(const std::array<QString, Rows>& rates) {
         m_txtTaux[i]->setText(rates[i]);
 }
 
+void frmParam::hidePages() {
+    for (QTabWidget* page : m_pages)
+        page->setVisible(false);
+}
+
+void frmParam::showPage(int i) {
+    m_pages[i]->setVisible(true);
+    m_pages[i]->setCurrentIndex(0);
+}
+
 int frmParam::chosenCount() const {
     bool ok = false;
     const int count = m_cbbNombHerb->currentText().toInt(&ok);
@@ -389,8 +399,7 @@ void frmParam::cbbCultVar_GotFocus() {
                       QStringLiteral("Attention"), DialogService::Icon::Critical);
     if (m_state.NeedFill_cbbApp)
         Fill_cbbApp();
-    if (m_showMandatoryPage)
-        m_showMandatoryPage();
+    emit mandatoryPageWanted();
     m_pages[0]->setVisible(true);
     m_cbbCult->setFocus(Qt::OtherFocusReason);
 }
@@ -408,8 +417,7 @@ void frmParam::cmdTaux_Click() {
     for (int i = 0; i < n; ++i)
         if (!CheckListItem(m_cbbHerbApp[i], 0))
             return;
-    if (m_openRatePicker)
-        m_openRatePicker();
+    emit ratePickerWanted();
 }
 
 void frmParam::Fill_cbbApp() {

@@ -46,12 +46,9 @@ public:
 
     QTabWidget* sstParam(int i) const { return m_pages.at(i); }
 
-    // What the form asks of the main window: bring the mandatory page forward (all pages
-    // hidden, then the mandatory command), and open the rate picker.
-    void setShowMandatoryPage(std::function<void()> f) { m_showMandatoryPage = std::move(f); }
-    void setOpenRatePicker(std::function<void()> f) { m_openRatePicker = std::move(f); }
-    void setShowOptionalPages(std::function<void()> f) { m_showOptionalPages = std::move(f); }
-    void setHideAllPages(std::function<void()> f) { m_hideAllPages = std::move(f); }
+    // The pages as the main window asks for them: all hidden, or page i shown on its first tab.
+    void hidePages();
+    void showPage(int i);
 
     // The four rate boxes' texts, and new texts for them (from the rate picker).
     std::array<QString, Rows> rates() const;
@@ -71,6 +68,13 @@ public:
     void Fill_MauvHerb();
     // Clears the mandatory page ("Obligatoire") or every optional page ("Optionnel").
     void EmptyControls(const QString& which);
+
+signals:
+    // What the form asks of the main window: the mandatory parameters' group and its page
+    // brought forward, the optional parameters' group, the rate picker.
+    void mandatoryPageWanted();
+    void optionalPagesWanted();
+    void ratePickerWanted();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,10 +135,6 @@ private:
     DE& m_de;
     DialogService& m_dialogs;
     std::array<QTabWidget*, Pages> m_pages{};
-    std::function<void()> m_showMandatoryPage;
-    std::function<void()> m_openRatePicker;
-    std::function<void()> m_showOptionalPages;
-    std::function<void()> m_hideAllPages;
 
     QLabel* m_imageFormBack = nullptr;
     QLabel* m_imaTextIntro = nullptr;

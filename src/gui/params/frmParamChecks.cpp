@@ -78,15 +78,12 @@ QString frmParam::textOf(QWidget* control) const {
 // forward through its group's command, so the navigation bar, the page title and the hover
 // help follow it.
 void frmParam::bringForward(int page, QWidget* control) {
-    if (m_hideAllPages)
-        m_hideAllPages();
+    hidePages();
     if (page == 0) {
-        if (m_showMandatoryPage)
-            m_showMandatoryPage();
+        emit mandatoryPageWanted();
         m_pages[0]->setVisible(true);
     } else {
-        if (m_showOptionalPages)
-            m_showOptionalPages();
+        emit optionalPagesWanted();
         if (page >= 3) {
             m_pages[1]->setVisible(false);
             m_pages[page == 3 ? 2 : 3]->setVisible(true);
@@ -170,8 +167,7 @@ void frmParam::GoTAllNeeded() {
     m_state.ParameterMissing = false;
     auto mandatory = [this](const QString& text, QWidget* control) {
         attention(text);
-        if (m_showMandatoryPage)
-            m_showMandatoryPage();
+        emit mandatoryPageWanted();
         m_pages[0]->setVisible(true);
         control->setFocus(Qt::OtherFocusReason);
         m_state.ParameterMissing = true;
@@ -185,8 +181,7 @@ void frmParam::GoTAllNeeded() {
             m_pages[0]->setVisible(true);
             Fill_cbbApp();
         }
-        if (m_showMandatoryPage)
-            m_showMandatoryPage();
+        emit mandatoryPageWanted();
         m_pages[0]->setVisible(true);
         m_cbbApp->setFocus(Qt::OtherFocusReason);
         m_state.ParameterMissing = true;
