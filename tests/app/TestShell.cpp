@@ -1,5 +1,6 @@
 #include "StartedProgram.h"
 #include "app/BarLayout.h"
+#include "app/HoverHelp.h"
 #include "app/frmAPropos.h"
 #include "db/DE.h"
 #include "params/frmParam.h"
@@ -195,14 +196,18 @@ private slots:
 
         // A click on the report button while the report runs is ignored: one report starts.
         int starts = 0;
+        QString statusDuring;
         connect(s.get<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, [&](int v) {
             starts += v == 0;
+            if (v == 20)
+                statusDuring = s.status(1);
             if (v == 40 && starts == 1)
                 s.click(QStringLiteral("cmdRapport"));
         });
         s.get<QLineEdit>("txtTaux(0)")->setText("1");
         s.click(QStringLiteral("cmdRapport"));
         QCOMPARE(starts, 1);
+        QCOMPARE(statusDuring, HoverHelp::generalPrompt());
         QVERIFY(s.window->state().ResultsShown);
         QCOMPARE(s.window->state().TotalCases, 7);
         QCOMPARE(s.window->state().ParamSummaryLines.first(),

@@ -18,10 +18,6 @@ Q_LOGGING_CATEGORY(lcReport, "grelavo.report")
 
 namespace {
 
-const QString kStatusText = QStringLiteral(
-    "Entrez les paramètres obligatoires et appuyez sur le bouton 'Rapports' pour produire le "
-    "rapport");
-
 void call(const std::function<void()>& f) {
     if (f)
         f();
@@ -220,8 +216,7 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
             return false;
         fractions[k] = *s;
     }
-    if (hooks.started)
-        hooks.started(kStatusText);
+    call(hooks.started);
 
     m_totalCases = 0;
     m_fractionEmpty.fill(true);

@@ -17,11 +17,11 @@ class DataAccess;
 // Where a report lets its caller act: the main window shows the progress bar and the status
 // line, lets window events run and makes the final one-second pause. The engine never waits.
 struct ReportHooks {
-    std::function<void(const QString& status)> started; // progress bar shown at 0
-    std::function<void(int value)> progressed;          // 20, 40 ... 100
-    std::function<void()> letEventsRun;                 // after each dose fraction
-    std::function<void()> pause;                        // the one-second pause at the end
-    std::function<void()> finished;                     // progress bar hidden
+    std::function<void()> started;             // progress bar shown at 0
+    std::function<void(int value)> progressed; // 20, 40 ... 100
+    std::function<void()> letEventsRun;        // after each dose fraction
+    std::function<void()> pause;               // the one-second pause at the end
+    std::function<void()> finished;            // progress bar hidden
 };
 
 // The report: selects the experiments matching a parameter set through the chain of stored

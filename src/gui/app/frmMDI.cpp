@@ -365,10 +365,10 @@ void frmMDI::cmdRapport_Click() {
 
 void frmMDI::runReport(const ParameterSet& parameters) {
     ReportHooks hooks;
-    hooks.started = [this](const QString& status) {
+    hooks.started = [this] {
         m_progressBar->setValue(0);
         m_progressBar->show();
-        m_statusLabels[1]->setText(status);
+        m_statusLabels[1]->setText(HoverHelp::generalPrompt());
     };
     hooks.progressed = [this](int value) { m_progressBar->setValue(value); };
     hooks.letEventsRun = [] { QCoreApplication::processEvents(); };
