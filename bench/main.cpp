@@ -137,7 +137,7 @@ Scale& prepare(size_t index) {
                 throw std::runtime_error(std::string("report refused: ") +
                                          engine.refusal().toStdString());
             const std::optional<ReferenceReport> reference = evaluator.evaluate(c.parameters);
-            const QVector<ResultsRow> table = ReferenceEvaluator::readResults(connection);
+            const QVector<ResultsRow> table = ResultsTable::read(connection);
             const bool agree = reference && reference->rows == table &&
                                reference->TotalCases == engine.TotalCases();
             facts.rows[std::string("report/") + c.name] = engine.TotalCases();

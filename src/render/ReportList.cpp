@@ -1,6 +1,7 @@
 #include "ReportList.h"
 
 #include "db/DE.h"
+#include "report/ResultsTable.h"
 
 namespace grelavo {
 
@@ -42,16 +43,15 @@ ReportList::Item ReportList::resultsItem(const QVariant& label, const QVector<QV
 ReportList ReportList::fromResults(DE& de, qint16 rateInterval) {
     ReportList list;
     list.columns = resultsColumns(rateInterval);
-    if (de.rstblResults.isOpen())
-        de.rstblResults.close();
-    de.tblResults();
-    for (; !de.rstblResults.eof(); de.rstblResults.moveNext()) {
+    const auto variant = [](const std::optional<QString>& text) {
+        return text ? QVariant(*text) : QVariant();
+    };
+    for (const ResultsRow& row : ResultsTable::read(de.Connection2())) {
         QVector<QVariant> cells;
-        for (int c = 1; c <= 10; ++c)
-            cells << de.rstblResults.field(QString::number(c));
-        list.items << resultsItem(de.rstblResults.field(QStringLiteral("Results")), cells);
+        for (const std::optional<QString>& cell : row.cells)
+            cells << variant(cell);
+        list.items << resultsItem(variant(row.Results), cells);
     }
-    de.rstblResults.close();
     return list;
 }
 

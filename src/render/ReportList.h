@@ -44,7 +44,7 @@ struct ReportList {
     // The item of one row of tblResults: its label (Results) and its ten cells.
     static Item resultsItem(const QVariant& label, const QVector<QVariant>& cells);
     // The table model of a report: the columns, then one item per row of tblResults in NoId
-    // order, read through DE's rstblResults (closed again afterwards). Throws DbError.
+    // order (ResultsTable). Throws DbError.
     static ReportList fromResults(DE& de, qint16 rateInterval);
 };
 

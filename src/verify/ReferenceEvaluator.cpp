@@ -200,7 +200,7 @@ struct ReferenceEvaluator::Tables {
         loadCrops(db);
         loadStages(db);
         loadRatings(db);
-        results = readResults(db);
+        results = ResultsTable::read(db);
     }
 
     void loadProducts(Connection& db) {
@@ -357,28 +357,6 @@ ReferenceEvaluator::ReferenceEvaluator(Connection& connection, const QLocale& lo
     : m_tables(std::make_unique<Tables>(connection)), m_locale(locale) {}
 
 ReferenceEvaluator::~ReferenceEvaluator() = default;
-
-QVector<ResultsRow> ReferenceEvaluator::readResults(Connection& connection) {
-    TableReader t(connection, QStringLiteral("tblResults"));
-    const int noId = t.column(QStringLiteral("NoId")), label = t.column(QStringLiteral("Results")),
-              id = t.column(QStringLiteral("ResultsId"));
-    std::array<int, ResultsRow::Cells> cells{};
-    for (int c = 0; c < ResultsRow::Cells; ++c)
-        cells[c] = t.column(QString::number(c + 1));
-    QVector<ResultsRow> rows;
-    while (t.next()) {
-        ResultsRow row;
-        row.NoId = t.id(noId).value_or(0);
-        row.Results = t.text(label);
-        row.ResultsId = t.id(id);
-        for (int c = 0; c < ResultsRow::Cells; ++c)
-            row.cells[c] = t.text(cells[c]);
-        rows << row;
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](const ResultsRow& a, const ResultsRow& b) { return a.NoId < b.NoId; });
-    return rows;
-}
 
 std::optional<ReferenceEvaluator::Request>
 ReferenceEvaluator::readRequest(const ParameterSet& p) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/ParameterSet.h"
+#include "report/ResultsTable.h"
 
 #include <QLocale>
 #include <QString>
@@ -12,23 +13,6 @@
 namespace grelavo {
 
 class Connection;
-
-// One row of tblResults: the row number, its label, the weed or category it stands for and its
-// ten cells (nothing for a NULL cell).
-struct ResultsRow {
-    static constexpr int Cells = 10;
-
-    qint64 NoId = 0;
-    std::optional<QString> Results;
-    std::optional<qint64> ResultsId;
-    std::array<std::optional<QString>, Cells> cells;
-
-    bool operator==(const ResultsRow& other) const {
-        return NoId == other.NoId && Results == other.Results && ResultsId == other.ResultsId &&
-               cells == other.cells;
-    }
-    bool operator!=(const ResultsRow& other) const { return !(*this == other); }
-};
 
 // What a report leaves behind: tblResults in NoId order, the total of cases and whether no dose
 // fraction found anything.
@@ -53,9 +37,6 @@ public:
     // The report of a parameter set; nothing when the engine refuses the set (no herbicide, a
     // rate or range bound that is not a number under the locale, a crop not from the list).
     std::optional<ReferenceReport> evaluate(const ParameterSet& parameters) const;
-
-    // Every row of tblResults as it stands in the file, in NoId order. Throws DbError.
-    static QVector<ResultsRow> readResults(Connection& connection);
 
 private:
     struct Tables;

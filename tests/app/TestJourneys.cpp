@@ -50,8 +50,7 @@ private:
                 evaluator->evaluate(window()->param()->readParameters());
             QVERIFY(expected && expected->TotalCases > 0);
             QCOMPARE(window()->state().TotalCases, expected->TotalCases);
-            const QVector<ResultsRow> actual =
-                ReferenceEvaluator::readResults(window()->de().Connection2());
+            const QVector<ResultsRow> actual = ResultsTable::read(window()->de().Connection2());
             QCOMPARE(actual.size(), expected->rows.size());
             for (int i = 0; i < actual.size(); ++i)
                 QVERIFY2(actual[i] == expected->rows[i], qPrintable(QString::number(i + 1)));

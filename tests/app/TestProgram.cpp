@@ -59,7 +59,7 @@ private slots:
         p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
         const std::optional<ReferenceReport> expected = ReferenceEvaluator(db).evaluate(p);
         QVERIFY(expected && expected->TotalCases > 0);
-        const QVector<ResultsRow> written = ReferenceEvaluator::readResults(db);
+        const QVector<ResultsRow> written = ResultsTable::read(db);
         QCOMPARE(written.size(), expected->rows.size());
         for (int i = 0; i < written.size(); ++i)
             QVERIFY2(written[i] == expected->rows[i], qPrintable(QString::number(i + 1)));

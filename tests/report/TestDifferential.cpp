@@ -262,8 +262,8 @@ private slots:
             const ParameterSet p = maker.draw();
             std::optional<ReferenceReport> fromEngine;
             if (engine.SetQuery(p))
-                fromEngine = ReferenceReport{ReferenceEvaluator::readResults(db),
-                                             engine.TotalCases(), engine.NoDataFound()};
+                fromEngine = ReferenceReport{ResultsTable::read(db), engine.TotalCases(),
+                                             engine.NoDataFound()};
             const QStringList ran = lines(fromEngine), expected = lines(evaluator.evaluate(p));
             if (ran != expected)
                 qInfo().noquote() << "set" << set << "on the" << QTest::currentDataTag()

@@ -1,9 +1,9 @@
 #include "ResultsJson.h"
 
 #include "db/DE.h"
-#include "db/Recordset.h"
 #include "report/ReportEngine.h"
 #include "report/ReportStamp.h"
+#include "report/ResultsTable.h"
 
 #include <QJsonArray>
 
@@ -11,8 +11,8 @@ namespace grelavo {
 
 namespace {
 
-QJsonValue text(const QVariant& value) {
-    return value.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(value.toString());
+QJsonValue text(const std::optional<QString>& value) {
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
 }
 
 } // namespace
@@ -26,17 +26,14 @@ QJsonObject editionJson(const DatabaseEdition& e) {
 
 QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
     const ReportStamp stamp = ReportStamp::take(de.Connection2());
-    Recordset rs;
-    rs.open(de.Connection2(), QStringLiteral("SELECT * FROM tblResults ORDER BY tblResults.NoId;"));
     QJsonArray rows;
-    for (; !rs.eof(); rs.moveNext()) {
+    for (const ResultsRow& row : ResultsTable::read(de.Connection2())) {
         QJsonArray cells;
-        for (int c = 1; c <= 10; ++c)
-            cells.append(text(rs.field(QString::number(c))));
-        rows.append(
-            QJsonObject{{QStringLiteral("noId"), rs.field(QStringLiteral("NoId")).toLongLong()},
-                        {QStringLiteral("label"), text(rs.field(QStringLiteral("Results")))},
-                        {QStringLiteral("cells"), cells}});
+        for (const std::optional<QString>& cell : row.cells)
+            cells.append(text(cell));
+        rows.append(QJsonObject{{QStringLiteral("noId"), row.NoId},
+                                {QStringLiteral("label"), text(row.Results)},
+                                {QStringLiteral("cells"), cells}});
     }
     return QJsonObject{{QStringLiteral("reportDate"), stamp.reportDate.toString(Qt::ISODate)},
                        {QStringLiteral("programVersion"), stamp.programVersion},
