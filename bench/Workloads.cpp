@@ -1,6 +1,5 @@
 #include "Workloads.h"
 
-
 namespace grelavo::bench {
 
 namespace {
