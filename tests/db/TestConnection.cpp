@@ -66,10 +66,11 @@ private slots:
             QFile::rename(m_fixture->path(), m_fixture->folder() + QStringLiteral("/grelavo.MDB")));
         DE de(m_fixture->folder());
         QVERIFY(!de.isConnected());
-        de.General();
+        Recordset herbicides;
+        herbicides.open(de.Connection2(), QStringLiteral("Select * from listedesherbicides"));
         QVERIFY(de.isConnected());
-        QCOMPARE(de.rsGeneral.recordCount(), 5);
-        QCOMPARE(de.rsGeneral.fieldNames(), QStringList({"HerbicideId", "Herbicide"}));
+        QCOMPARE(herbicides.recordCount(), 5);
+        QCOMPARE(herbicides.fieldNames(), QStringList({"HerbicideId", "Herbicide"}));
         de.close();
         QVERIFY(!de.isConnected());
     }
@@ -89,15 +90,16 @@ private slots:
         Connection& db = de.Connection2();
         db.execute(QStringLiteral("UPDATE tblResults SET tblResults.[1] = 'x' WHERE NoId = 1;"));
         QCOMPARE(events, QStringLiteral("()"));
-        de.tblResults();
-        de.rstblResults.setField(QStringLiteral("results"), QStringLiteral("y"));
-        de.rstblResults.update();
+        Recordset results;
+        results.openTable(db, QStringLiteral("tblResults"));
+        results.setField(QStringLiteral("results"), QStringLiteral("y"));
+        results.update();
         db.redefineView(QStringLiteral("Herbicide1"),
                         QStringLiteral("SELECT * FROM tblDétailsHerbicides;"));
         QCOMPARE(events, QStringLiteral("()").repeated(4));
         // A failing statement still gives its after-notice.
         QVERIFY_THROWS_EXCEPTION(DbError, db.execute(QStringLiteral("UPDATE nowhere SET a = 1")));
-        QVERIFY_THROWS_EXCEPTION(DbError, de.rsGeneral.open(db, QStringLiteral("SELECT nothing")));
+        QVERIFY_THROWS_EXCEPTION(DbError, results.open(db, QStringLiteral("SELECT nothing")));
         QCOMPARE(events, QStringLiteral("()").repeated(6));
     }
 

@@ -62,7 +62,6 @@ private slots:
         QCOMPARE(texts(rows), QStringList({"atrazine", "Bromoxynil", "dicamba", "éthalfluraline",
                                            "nicosulfuron"}));
         QCOMPARE(rows.at(1).id, 13);
-        QVERIFY(!m_de->rsGeneral.isOpen());
         // No row, or a statement that cannot run, gives an empty list and leaves things usable.
         QVERIFY(m_data
                     ->FillList(QStringLiteral("SELECT HerbicideId AS tblId, Herbicide AS tblField "
@@ -71,7 +70,6 @@ private slots:
         QVERIFY(m_data->FillList(QStringLiteral("SELECT nothing FROM nowhere")).isEmpty());
         QVERIFY(m_data->FillList(QStringLiteral("SELECT HerbicideId FROM ListeDesHerbicides"))
                     .isEmpty());
-        QVERIFY(!m_de->rsGeneral.isOpen());
         QCOMPARE(m_data->FillList(kHerbicides).size(), 5);
     }
 
@@ -120,12 +118,10 @@ private slots:
         QVERIFY(m_data->IsInResults(QStringLiteral("pied-de-coq")));          // fixed row
         QVERIFY(!m_data->IsInResults(QStringLiteral("Pied-de-coq")));         // exact comparison
         QVERIFY(!m_data->IsInResults(QStringLiteral("Graminées annuelles"))); // no indent there
-        QVERIFY(!m_de->rstblResults.isOpen());
         QVERIFY(m_data->AddResultRow(QStringLiteral("x"), 1));
         QVERIFY(!m_data->AddResultRow(QStringLiteral("y"), 2));
         QCOMPARE(resultsRows(QStringLiteral("NoId IN (29, 33)")),
                  QStringList({"29|     --------|~", "33|     x|1"}));
-        QVERIFY(!m_de->rstblResults.isOpen());
     }
 
     void dropWorkTablesRemovesOnlyTheTwoTemporaryTables() {

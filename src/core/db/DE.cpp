@@ -35,9 +35,6 @@ Connection& DE::Connection2() {
 }
 
 void DE::close() {
-    rsGeneral.close();
-    rstblResults.close();
-    rstblQueryResults.close();
     m_connection.reset();
 }
 
@@ -46,18 +43,6 @@ void DE::setStatementNotices(std::function<void()> before, std::function<void()>
     m_after = std::move(after);
     if (m_connection)
         m_connection->setStatementNotices(m_before, m_after);
-}
-
-void DE::General() {
-    rsGeneral.open(Connection2(), QStringLiteral("Select * from listedesherbicides"));
-}
-
-void DE::tblResults() {
-    rstblResults.openTable(Connection2(), QStringLiteral("tblResults"));
-}
-
-void DE::tblQueryResults() {
-    rstblQueryResults.openTable(Connection2(), QStringLiteral("tblQueryResults"));
 }
 
 } // namespace grelavo

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Recordset.h"
-
 #include <QString>
 #include <functional>
 #include <memory>
@@ -10,9 +8,9 @@ namespace grelavo {
 
 class Connection;
 
-// The program's one connection, Connection2, and its three named commands with their
-// recordsets. The connection opens on first use, on the database file of the program folder
-// (Grelavo.mdb, or another file name), the name matched without regard to case.
+// The program's one connection, Connection2. It opens on first use, on the database file of the
+// program folder (Grelavo.mdb, or another file name), the name matched without regard to case.
+// Each routine that reads through it keeps its own recordset.
 class DE {
 public:
     explicit DE(const QString& programFolder, const QString& fileName = QString());
@@ -29,15 +27,6 @@ public:
 
     // Installed on the connection now or when it opens.
     void setStatementNotices(std::function<void()> before, std::function<void()> after);
-
-    // The commands: each opens its recordset on the command's own source.
-    void General();         // rsGeneral on "Select * from listedesherbicides"
-    void tblResults();      // rstblResults on the table tblResults
-    void tblQueryResults(); // rstblQueryResults on the table tblQueryResults
-
-    Recordset rsGeneral;
-    Recordset rstblResults;
-    Recordset rstblQueryResults;
 
 private:
     QString m_folder;

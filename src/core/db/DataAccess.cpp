@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "DE.h"
 #include "DbError.h"
+#include "Recordset.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -18,6 +19,7 @@ namespace {
 const QString kLabelIndent = QStringLiteral("     ");
 const QString kFreeRowLabel = QStringLiteral("     --------");
 const int kLastFixedRow = 30;
+const QString kResultsTable = QStringLiteral("tblResults");
 
 void swapAfterDigit(QString& text, QChar from, QChar to) {
     for (int p = 1; p < text.size(); ++p) {
@@ -38,9 +40,8 @@ QVector<ListRow> DataAccess::FillHerbicideList(int r, const QString& statement,
     const int lastCompared = (r >= 0 && r <= 2) ? r : -1;
     const QStringList chosen = herbicideTexts.mid(0, lastCompared + 1);
     QVector<ListRow> rows;
-    Recordset& rs = m_de.rsGeneral;
+    Recordset rs;
     try {
-        rs.close();
         rs.open(m_de.Connection2(), statement);
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             const QString text = rs.field(QStringLiteral("tblField")).toString();
@@ -49,10 +50,8 @@ QVector<ListRow> DataAccess::FillHerbicideList(int r, const QString& statement,
             rows.push_back({rs.field(QStringLiteral("tblId")).toInt(), text});
         }
     } catch (const DbError& e) {
-        rs.close();
         failed(QStringLiteral("list not filled:"), e);
     }
-    rs.close();
     return rows;
 }
 
@@ -68,10 +67,9 @@ bool DataAccess::RedefineStoredQuery(const QString& statement, const QString& na
 
 bool DataAccess::AddResultRow(const QString& label, int id) {
     bool written = false;
-    Recordset& rs = m_de.rstblResults;
+    Recordset rs;
     try {
-        rs.close();
-        m_de.tblResults();
+        rs.openTable(m_de.Connection2(), kResultsTable);
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             if (rs.field(QStringLiteral("NoId")).toLongLong() > kLastFixedRow &&
                 rs.field(QStringLiteral("Results")).toString() == kFreeRowLabel) {
@@ -83,27 +81,22 @@ bool DataAccess::AddResultRow(const QString& label, int id) {
             }
         }
     } catch (const DbError& e) {
-        rs.close();
         failed(QStringLiteral("result row not added:"), e);
     }
-    rs.close();
     return written;
 }
 
 bool DataAccess::IsInResults(const QString& label) {
     bool found = false;
-    Recordset& rs = m_de.rstblResults;
+    Recordset rs;
     try {
-        rs.close();
-        m_de.tblResults();
+        rs.openTable(m_de.Connection2(), kResultsTable);
         const QString wanted = kLabelIndent + label;
         for (rs.moveFirst(); !rs.eof() && !found; rs.moveNext())
             found = rs.field(QStringLiteral("Results")).toString() == wanted;
     } catch (const DbError& e) {
-        rs.close();
         failed(QStringLiteral("results not searched:"), e);
     }
-    rs.close();
     return found;
 }
 

@@ -50,16 +50,4 @@ private:
     int m_current = 0;
 };
 
-// Closes a recordset when the scope ends, even when a step throws.
-class RecordsetCloser {
-public:
-    explicit RecordsetCloser(Recordset& rs) : m_rs(rs) {}
-    ~RecordsetCloser() { m_rs.close(); }
-    RecordsetCloser(const RecordsetCloser&) = delete;
-    RecordsetCloser& operator=(const RecordsetCloser&) = delete;
-
-private:
-    Recordset& m_rs;
-};
-
 } // namespace grelavo

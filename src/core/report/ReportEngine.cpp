@@ -7,6 +7,7 @@
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
+#include "db/Recordset.h"
 #include "db/Transaction.h"
 
 #include <QLoggingCategory>
@@ -190,16 +191,13 @@ void ReportEngine::AggregateFraction(int k, const QString& weedStatement) {
 }
 
 void ReportEngine::CheckFractionEmpty(int k) {
-    Recordset& rs = m_de.rstblQueryResults;
-    const RecordsetCloser closer(rs);
-    m_de.tblQueryResults();
-    rs.requery();
-    m_fractionEmpty[k] = rs.recordCount() == 0;
+    Recordset perWeed;
+    perWeed.openTable(m_de.Connection2(), QStringLiteral("tblQueryResults"));
+    m_fractionEmpty[k] = perWeed.recordCount() == 0;
 }
 
 void ReportEngine::AddToTotalCases() {
-    Recordset& rs = m_de.rsGeneral;
-    const RecordsetCloser closer(rs);
+    Recordset rs;
     rs.open(m_de.Connection2(), ReportStatements::totalCases());
     rs.moveFirst();
     const QVariant cases = rs.field(QStringLiteral("CompteCas"));

@@ -3,6 +3,7 @@
 #include "db/DE.h"
 #include "db/DbError.h"
 #include "db/FrenchCollation.h"
+#include "db/Recordset.h"
 #include "render/Twips.h"
 
 #include <QEvent>
@@ -76,18 +77,16 @@ void frmListView::Form_Load(DE& de) {
     m_list->setHeaderLabels({QStringLiteral("Id"), QStringLiteral("     Français"),
                              QStringLiteral("          Latin"), QStringLiteral("      Anglais")});
     try {
-        if (de.rsGeneral.isOpen())
-            de.rsGeneral.close();
-        de.rsGeneral.open(de.Connection2(), kStatement);
-        for (de.rsGeneral.moveFirst(); !de.rsGeneral.eof(); de.rsGeneral.moveNext()) {
+        Recordset weeds;
+        weeds.open(de.Connection2(), kStatement);
+        for (weeds.moveFirst(); !weeds.eof(); weeds.moveNext()) {
             auto* item = new WeedItem;
-            item->setText(Id, de.rsGeneral.field(QStringLiteral("MHId")).toString());
-            item->setText(French, de.rsGeneral.field(QStringLiteral("Nom-Francais")).toString());
-            item->setText(Latin, de.rsGeneral.field(QStringLiteral("Nom-Latin")).toString());
-            item->setText(English, de.rsGeneral.field(QStringLiteral("Nom-Anglais")).toString());
+            item->setText(Id, weeds.field(QStringLiteral("MHId")).toString());
+            item->setText(French, weeds.field(QStringLiteral("Nom-Francais")).toString());
+            item->setText(Latin, weeds.field(QStringLiteral("Nom-Latin")).toString());
+            item->setText(English, weeds.field(QStringLiteral("Nom-Anglais")).toString());
             m_list->addTopLevelItem(item);
         }
-        de.rsGeneral.close();
     } catch (const DbError&) {
         // The window opens with what was read.
     }
