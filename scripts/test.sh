@@ -6,6 +6,9 @@ scripts/setup.sh
 # Every C++ file as .clang-format lays it out.
 find src tests tools data bench -name '*.cpp' -o -name '*.h' | sort |
     xargs clang-format --dry-run --Werror
+# The core and the renderer build on their own, without any window.
+cmake -S . -B build-core -G Ninja -DGRELAVO_CORE_ONLY=ON -DGRELAVO_WERROR=ON >/dev/null
+cmake --build build-core --parallel "$(nproc)"
 scripts/build.sh -DGRELAVO_WERROR=ON
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
