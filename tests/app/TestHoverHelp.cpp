@@ -43,6 +43,25 @@ private slots:
                  QStringLiteral("Appuyer ici pour copier le rapport"));
     }
 
+    // A check that brings the weed page forward brings its help with it.
+    void thePageACheckBringsForwardIsTheOneDescribed() {
+        Started s;
+        s.chooseAtrazineOnAllCorn();
+        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        s.window->cmdOptionnel_Click();
+        s.window->ListBar_ButtonClick(5); // the weed page, its lists filled
+        auto* weed = s.get(QStringLiteral("cbbMauvHerb(1)"));
+        weed->setEditText(QStringLiteral("zz")); // pasted: no item
+        s.window->cmdObligatoire_Click();
+        s.window->cmdRapport_Click();
+        QVERIFY(s.dialogs.messages.last().text.contains(QStringLiteral("Mauvaise herbe 2")));
+        QVERIFY(s.window->param()->sstParam(3)->isVisible());
+        QCOMPARE(s.window->CurrentPage(), 4);
+        s.pointAt("cbbMauvHerb(1)");
+        QVERIFY2(s.line().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez une m.h.")),
+                 qPrintable(s.line()));
+    }
+
     void theTimerDescribesTheComboBoxUnderThePointer() {
         Started s;
         QVERIFY(s.window->Timer1()->isActive());

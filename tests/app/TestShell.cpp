@@ -26,14 +26,6 @@ private:
             return get<QLabel>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
         }
         const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
-        // Prélevée, one herbicide, atrazine, all corn: every mandatory choice but the rate.
-        void chooseAtrazineOnAllCorn() const {
-            for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
-                                             {"cbbNombHerb", "1"},
-                                             {"cbbHerbApp(0)", "atrazine"},
-                                             {"cbbCult", "Maïs (tous)"}})
-                get(name)->setCurrentIndex(get(name)->findText(QString::fromUtf8(text)));
-        }
     };
 
 private slots:

@@ -37,6 +37,14 @@ struct StartedProgram {
     template <typename T = QComboBox> T* get(const QString& name) const {
         return window->findChild<T*>(name);
     }
+    // Prélevée, one herbicide, atrazine, all corn: every mandatory choice but the rate.
+    void chooseAtrazineOnAllCorn() const {
+        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
+                                         {"cbbNombHerb", "1"},
+                                         {"cbbHerbApp(0)", "atrazine"},
+                                         {"cbbCult", "Maïs (tous)"}})
+            get(name)->setCurrentIndex(get(name)->findText(QString::fromUtf8(text)));
+    }
     void click(const QString& button) const {
         QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
     }

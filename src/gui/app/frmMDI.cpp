@@ -261,7 +261,7 @@ bool frmMDI::Form_Load() {
     auto* pointer = new PointerTracker(this);
     connect(m_timer, &QTimer::timeout, this, [this, hover, pointer] {
         if (const std::optional<QPoint> pos = pointer->pos())
-            hover->tick(m_currentPage, *pos);
+            hover->tick(CurrentPage(), *pos);
     });
     QCoreApplication::processEvents();
 
@@ -310,9 +310,15 @@ void frmMDI::Show_sstParam(int i) {
     m_param->showPage(i);
 }
 
-void frmMDI::enterParameterGroup(int page, int group) {
+int frmMDI::CurrentPage() const {
+    for (int k = 0; m_param && k < frmParam::Pages; ++k)
+        if (m_param->sstParam(k)->isVisibleTo(m_param))
+            return k + 1;
+    return 0;
+}
+
+void frmMDI::enterParameterGroup(int group) {
     m_timer->start();
-    m_currentPage = page;
     m_currentGroup = group;
     if (m_state.ResultsShown) {
         m_results->clearPicture();
@@ -322,7 +328,7 @@ void frmMDI::enterParameterGroup(int page, int group) {
 }
 
 void frmMDI::cmdObligatoire_Click() {
-    enterParameterGroup(1, 0);
+    enterParameterGroup(0);
     HideSSTAB();
     Show_sstParam(0);
     if (m_state.NeedFill_cbbApp) {
@@ -337,7 +343,7 @@ void frmMDI::cmdObligatoire_Click() {
 }
 
 void frmMDI::cmdOptionnel_Click() {
-    enterParameterGroup(2, 1);
+    enterParameterGroup(1);
     if (m_state.NeedFill_Culture) {
         m_param->Fill_Culture();
         m_state.NeedFill_Culture = false;
@@ -422,7 +428,6 @@ void frmMDI::ListBar_ButtonClick(int index) {
         openHelpTopic(4000);
         break;
     case 3:
-        m_currentPage = 2;
         HideSSTAB();
         Show_sstParam(1);
         if (m_state.NeedFill_Culture) {
@@ -431,14 +436,12 @@ void frmMDI::ListBar_ButtonClick(int index) {
         }
         break;
     case 4:
-        m_currentPage = 3;
         HideSSTAB();
         Show_sstParam(2);
         if (m_state.NeedFill_Site)
             m_param->Fill_Site();
         break;
     case 5:
-        m_currentPage = 4;
         HideSSTAB();
         Show_sstParam(3);
         if (m_state.NeedFill_MauvHerb)

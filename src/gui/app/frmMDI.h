@@ -56,7 +56,9 @@ public:
     DE& de() { return *m_de; }
     frmParam* param() const { return m_param; }
     frmResults* results() const { return m_results; }
-    int CurrentPage() const { return m_currentPage; }
+    // The parameter page shown (1 mandatory, 2 crop, 3 site, 4 weeds), whoever brought it
+    // forward: a command, a strip button or a check; 0 when none is.
+    int CurrentPage() const;
     int CurrentGroup() const { return m_currentGroup; }
     int BarTopLimit() const { return m_barTopLimit; }
     int BarBottomLimit() const { return m_barBottomLimit; }
@@ -83,7 +85,7 @@ private:
     void setDateLabel();
     void showChild(QWidget* child, bool visible);
     // Hover help on, the page and group current, the results window put away.
-    void enterParameterGroup(int page, int group);
+    void enterParameterGroup(int group);
     void unloadWindows();
     void runReport(const ParameterSet& parameters);
 
@@ -94,7 +96,6 @@ private:
     std::function<void()> m_programEnd;
 
     bool m_reportRunning = false;
-    int m_currentPage = 1;
     int m_currentGroup = 0;
     int m_barTopLimit = 0;
     int m_barBottomLimit = 0;
