@@ -4,7 +4,6 @@
 
 #include <QWidget>
 #include <array>
-#include <functional>
 
 class QComboBox;
 class QResizeEvent;
