@@ -2,9 +2,14 @@
 #include "app/HoverHelp.h"
 #include "params/frmParam.h"
 #include "results/frmResults.h"
+#include "shared/HoverText.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 
@@ -118,6 +123,44 @@ private slots:
         QVERIFY(s.line().isEmpty());
     }
 
+    // Every box, rate and button a user can reach on the four pages says what it is for, but the
+    // formulation and concentration boxes (they follow from the herbicide).
+    void everyControlOfTheFormIsDescribed() {
+        Started s;
+        const std::function<void()> show[4] = {
+            [&] { s.window->cmdObligatoire_Click(); }, [&] { s.window->cmdOptionnel_Click(); },
+            [&] { s.window->ListBar_ButtonClick(4); }, [&] { s.window->ListBar_ButtonClick(5); }};
+        int described = 0;
+        QStringList silent;
+        for (int page = 0; page < 4; ++page) {
+            show[page]();
+            for (QWidget* w : s.window->param()->sstParam(page)->findChildren<QWidget*>()) {
+                auto* edit = qobject_cast<QLineEdit*>(w);
+                const bool reached = qobject_cast<QAbstractButton*>(w) ||
+                                     qobject_cast<QComboBox*>(w) ||
+                                     (edit && !edit->isReadOnly() &&
+                                      !qobject_cast<QComboBox*>(edit->parentWidget()));
+                if (!reached || qobject_cast<QTabBar*>(w->parentWidget()))
+                    continue;
+                s.get<QLabel>("StatusLabel(1)")->clear();
+                if (qobject_cast<QComboBox*>(w) || w->objectName() == QLatin1String("cmdTaux"))
+                    s.pointAt(qPrintable(w->objectName()));
+                else
+                    s.moveOver(w);
+                if (s.line().isEmpty() || s.line() == HoverText::generalPrompt())
+                    silent << w->objectName();
+                else
+                    ++described;
+            }
+        }
+        QStringList formulations;
+        for (int i = 0; i < 4; ++i)
+            formulations << QStringLiteral("cbbFormApp(%1)").arg(i)
+                         << QStringLiteral("txtConcApp(%1)").arg(i);
+        QCOMPARE(silent, formulations);
+        QCOMPARE(described, 38);
+    }
+
     void mouseMovesWriteTheirTexts() {
         Started s;
         s.moveOver(s.window->findChild<QPushButton*>("cmdRapport"));
@@ -125,7 +168,7 @@ private slots:
         s.moveOver(s.window->param()->findChild<QWidget*>("txtTaux(0)"));
         QVERIFY(s.line().startsWith(QStringLiteral("Entrez ici le taux d'aplication")));
         s.moveOver(s.window->param());
-        QCOMPARE(s.line(), HoverHelp::generalPrompt());
+        QCOMPARE(s.line(), HoverText::generalPrompt());
         s.moveOver(s.window->results());
         QVERIFY(s.line().isEmpty());
     }

@@ -5,6 +5,7 @@
 #include "db/DE.h"
 #include "params/frmParam.h"
 #include "results/frmResults.h"
+#include "shared/HoverText.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -199,7 +200,7 @@ private slots:
         s.get<QLineEdit>("txtTaux(0)")->setText("1");
         s.click(QStringLiteral("cmdRapport"));
         QCOMPARE(starts, 1);
-        QCOMPARE(statusDuring, HoverHelp::generalPrompt());
+        QCOMPARE(statusDuring, HoverText::generalPrompt());
         QVERIFY(s.window->state().ResultsShown);
         QCOMPARE(s.window->state().TotalCases, 7);
         QCOMPARE(s.window->state().ParamSummaryLines.first(),

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QVector>
+#include <array>
 #include <functional>
 
 class QWidget;
@@ -11,18 +12,19 @@ namespace grelavo {
 
 struct AppState;
 
-// The help line of the status bar: what lies under the pointer. The hover timer polls the
-// parameter form's combo boxes and the rate button (tick); mouse moves over the other windows
-// and controls write their texts at once.
+// The help line of the status bar: what lies under the pointer, as the windows describe their
+// controls (shared/HoverText). The hover timer polls the boxes described as polled on the page
+// shown (tick); mouse moves over the other described controls write their texts at once, and
+// over the navigation strip the text of the button under the pointer.
 class HoverHelp : public QObject {
     Q_OBJECT
 
 public:
-    static QString generalPrompt();
-
-    // The texts go through setHelpLine; mainWindow, paramForm and resultsWindow are watched.
-    HoverHelp(AppState& state, QWidget* mainWindow, QWidget* paramForm, QWidget* resultsWindow,
-              std::function<int()> currentGroup, std::function<void(const QString&)> setHelpLine);
+    // The texts go through setHelpLine. Every described control inside mainWindow is watched;
+    // the polled ones are found on the four pages of the parameter form.
+    HoverHelp(AppState& state, QWidget* mainWindow, QWidget* strip,
+              const std::array<QWidget*, 4>& pages, std::function<int()> currentGroup,
+              std::function<void(const QString&)> setHelpLine);
 
     // One tick of the timer for the page shown (1 to 4), the pointer at pos (global).
     void tick(int currentPage, const QPoint& pos);
@@ -35,18 +37,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void watch(QWidget* w, const QString& text);
-    void poll(int page, const QString& names, const QString& text);
-
-    struct Polled {
-        QWidget* control;
-        QString text;
-        int weedIndex; // the extra-weed box it is, or -1
-    };
+    void watch(QWidget* w);
 
     AppState& m_state;
-    QWidget* m_param;
-    QVector<Polled> m_polled[5]; // by page 1 to 4, looked up once
+    QWidget* m_strip;
+    QWidget* m_form;
+    QVector<QWidget*> m_polled[5]; // by page 1 to 4, found once
     std::function<int()> m_currentGroup;
     std::function<void(const QString&)> m_setHelpLine;
 };

@@ -14,6 +14,7 @@
 #include "report/ReportEngine.h"
 #include "results/frmResults.h"
 #include "shared/DialogService.h"
+#include "shared/HoverText.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -101,6 +102,7 @@ frmMDI::frmMDI(const QString& programFolder, DialogService& dialogs, QWidget* pa
     columns->addWidget(m_picListBar);
     m_mdiArea = new QMdiArea;
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    HoverText::describe(m_mdiArea, HoverText::generalPrompt());
     m_mdiArea->setBackground(QColor(0x80, 0x80, 0x80));
     columns->addWidget(m_mdiArea, 1);
     rows->addLayout(columns, 1);
@@ -124,11 +126,17 @@ void frmMDI::buildNavigationBar() {
     m_picListBar->setBackgroundRole(QPalette::Dark);
     m_picListBar->installEventFilter(this);
 
+    HoverText::describe(m_picListBar, HoverText::generalPrompt());
     const char* names[3] = {"cmdObligatoire", "cmdOptionnel", "cmdRapport"};
     const char* captions[3] = {"Paramètres obligatoires", "Paramètres optionnels", "Rapports"};
+    const char* help[3] = {
+        "Appuyez ici pour entrer les paramètres nécessaires à la production d'un rapport",
+        "Appuyez ici pour entrer des paramètres optionnels",
+        "Appuyez ici pour produire les rapports"};
     for (int i = 0; i < 3; ++i) {
         auto* button = new QPushButton(QString::fromUtf8(captions[i]), m_picListBar);
         button->setObjectName(QLatin1String(names[i]));
+        HoverText::describe(button, QString::fromUtf8(help[i]));
         QFont font = button->font();
         font.setPointSizeF(8.5);
         button->setFont(font);
@@ -170,6 +178,7 @@ void frmMDI::buildNavigationBar() {
 void frmMDI::buildStatusBar() {
     m_picStatusBar = new QWidget;
     m_picStatusBar->setObjectName(QStringLiteral("picStatusBar"));
+    HoverText::describe(m_picStatusBar, HoverText::generalPrompt());
     m_picStatusBar->setFixedHeight(Twips::toPixels(kStatusBarHeight));
     const double sizes[4] = {9, 9, 8.25, 9.75};
     for (int i = 0; i < 4; ++i) {
@@ -251,7 +260,9 @@ bool frmMDI::Form_Load() {
     m_state.NoDataFound = false;
     setDateLabel();
     auto* hover = new HoverHelp(
-        m_state, this, m_param, m_results, [this] { return m_currentGroup; },
+        m_state, this, m_listBar,
+        {m_param->sstParam(0), m_param->sstParam(1), m_param->sstParam(2), m_param->sstParam(3)},
+        [this] { return m_currentGroup; },
         [this](const QString& text) {
             const QString shown = QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
             if (m_statusLabels[1]->text() !=
@@ -374,7 +385,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     hooks.started = [this] {
         m_progressBar->setValue(0);
         m_progressBar->show();
-        m_statusLabels[1]->setText(HoverHelp::generalPrompt());
+        m_statusLabels[1]->setText(HoverText::generalPrompt());
     };
     hooks.progressed = [this](int value) { m_progressBar->setValue(value); };
     hooks.letEventsRun = [] { QCoreApplication::processEvents(); };

@@ -4,6 +4,7 @@
 
 #include "render/Twips.h"
 #include "shared/AutoComplete.h"
+#include "shared/HoverText.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -29,10 +30,35 @@ constexpr int kPageHeight = 6900;
 constexpr int kIntroWidth = 9000;
 constexpr int kIntroHeight = 2700;
 
-QLineEdit* lineEdit(const QString& name) {
+// What the help line says of the controls; the boxes' texts are shown by the shell's timer.
+const char* const kHerbicideHelp =
+    "Entrez au clavier ou sélectionnez l'herbicide dans la liste.  Chaque herbicide dépend du type "
+    "d'application, du nombre et des autres herbicides";
+const char* const kRateHelp = "Entrez ici le taux d'aplication d'herbicide.  Les unités sont en "
+                              "kg/ha de matière active";
+const char* const kDepthHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
+                               "profondeur du semis exprimé en cm";
+const char* const kOrganicHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste le "
+                                 "pourcentage de matière organique";
+const char* const kPhHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste le pH";
+const char* const kWeedHelp =
+    "Entrez au clavier ou sélectionnez une m.h. pour laquelle vous voulez évaluer l'efficacité du "
+    "traitement et qui ne se retrouve pas dans la liste prédéfinie";
+
+template <typename W> W* described(W* w, const char* help) {
+    HoverText::describe(w, QString::fromUtf8(help));
+    return w;
+}
+
+template <typename W> W* polled(W* w, const char* help, int weed = -1) {
+    HoverText::describePolled(w, QString::fromUtf8(help), weed);
+    return w;
+}
+
+QLineEdit* lineEdit(const QString& name, const char* help) {
     auto* edit = new QLineEdit;
     edit->setObjectName(name);
-    return edit;
+    return described(edit, help);
 }
 
 QRadioButton* option(const QString& name, const QString& caption) {
@@ -41,9 +67,11 @@ QRadioButton* option(const QString& name, const QString& caption) {
     return button;
 }
 
+// A frame's background speaks of the whole form.
 QGroupBox* frame(const QString& name, const QString& caption) {
     auto* box = new QGroupBox(caption);
     box->setObjectName(name);
+    HoverText::describe(box, HoverText::generalPrompt());
     return box;
 }
 
@@ -117,8 +145,10 @@ QPixmap introPanelPicture(const QSize& size) {
 frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
     : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmParam"));
+    HoverText::describe(this, HoverText::generalPrompt());
     m_imageFormBack = new QLabel(this);
     m_imageFormBack->setObjectName(QStringLiteral("imageFormBack"));
+    HoverText::describe(m_imageFormBack, HoverText::generalPrompt());
     m_imageFormBack->setPixmap(formBackPicture());
     m_imageFormBack->setScaledContents(true);
     buildIntroduction();
@@ -131,6 +161,7 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
     for (int i = 0; i < Pages; ++i) {
         auto* page = new QTabWidget(this);
         page->setObjectName(indexed("sstParam", i));
+        HoverText::describe(page, HoverText::generalPrompt());
         for (int t = 0; t < tabs[i].size(); ++t) {
             QWidget* content = i == 0   ? buildMandatoryPage()
                                : i == 1 ? buildCropPage(t)
@@ -181,17 +212,22 @@ QWidget* frmParam::buildMandatoryPage() {
     auto* fraApp =
         frame(QStringLiteral("fraApp"), QStringLiteral("Type d'application - stade de la culture"));
     auto* appLayout = new QGridLayout(fraApp);
-    m_cbbApp = combo(QStringLiteral("cbbApp"));
+    m_cbbApp = polled(combo(QStringLiteral("cbbApp")),
+                      "Entrez au clavier ou sélectionnez dans la liste le type d'application "
+                      "d'herbicide: prélevée, postlevée...");
     appLayout->addWidget(m_cbbApp, 0, 0);
     auto* stages = new QLabel;
     stages->setObjectName(QStringLiteral("ImaStadCrois"));
     stages->setPixmap(growthStagesPicture(QSize(240, 72), 5));
     stages->setToolTip(QStringLiteral("Stades de croissance du maïs"));
+    HoverText::describe(stages, HoverText::generalPrompt());
     appLayout->addWidget(stages, 0, 1, Qt::AlignRight);
     auto* fraCult = frame(QStringLiteral("fraCult"), QString());
     auto* cultLayout = new QHBoxLayout(fraCult);
     cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")));
-    m_cbbCult = combo(QStringLiteral("cbbCult"));
+    m_cbbCult = polled(combo(QStringLiteral("cbbCult")),
+                       "Entrez au clavier ou sélectionnez dans la liste la culture.\rLe choix "
+                       "'Maïs (tous)' groupe le maïs grain, fourrager et sucré.");
     cultLayout->addWidget(m_cbbCult, 1);
     appLayout->addWidget(fraCult, 1, 0, 1, 2);
 
@@ -206,7 +242,8 @@ QWidget* frmParam::buildMandatoryPage() {
         m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
         m_headings[h]->setObjectName(QLatin1String(headings[h]));
     }
-    m_cbbNombHerb = combo(QStringLiteral("cbbNombHerb"));
+    m_cbbNombHerb = polled(combo(QStringLiteral("cbbNombHerb")),
+                           "Veuillez entrer le nombre d'herbicides appliqués pour ce traitement.");
     m_cbbNombHerb->setFixedWidth(Twips::toPixels(1200));
     auto* count = new QHBoxLayout;
     count->addWidget(m_headings[5]);
@@ -226,12 +263,13 @@ QWidget* frmParam::buildMandatoryPage() {
             m_redArrow[i - 1]->setStyleSheet(QStringLiteral("color: #c00000;"));
             herbLayout->addWidget(m_redArrow[i - 1], row, 0, Qt::AlignRight);
         }
-        m_cbbHerbApp[i] = combo(indexed("cbbHerbApp", i));
+        m_cbbHerbApp[i] = polled(combo(indexed("cbbHerbApp", i)), kHerbicideHelp);
         m_lblStarHerb[i] = new QLabel(QStringLiteral("*"));
         m_lblStarHerb[i]->setObjectName(indexed("lblStarHerb", i));
         m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
-        m_txtConcApp[i] = lineEdit(indexed("txtConcApp", i));
-        m_txtTaux[i] = lineEdit(indexed("txtTaux", i));
+        m_txtConcApp[i] = new QLineEdit;
+        m_txtConcApp[i]->setObjectName(indexed("txtConcApp", i));
+        m_txtTaux[i] = lineEdit(indexed("txtTaux", i), kRateHelp);
         m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
         m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
         for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
@@ -251,6 +289,8 @@ QWidget* frmParam::buildMandatoryPage() {
     herbLayout->setColumnStretch(1, 3);
     m_cmdTaux = new QPushButton(QStringLiteral("Sélectionner les taux"));
     m_cmdTaux->setObjectName(QStringLiteral("cmdTaux"));
+    polled(m_cmdTaux, "Appuyez ici pour sélectionner les taux d'applications à partir d'une liste "
+                      "spécifique aux herbicides entrés.");
     herbLayout->addWidget(m_cmdTaux, Rows + 2, 5, 1, 3);
     appLayout->addWidget(m_fraHerbApp, 2, 0, 1, 2);
     auto* legend = new QHBoxLayout;
@@ -277,49 +317,69 @@ QWidget* frmParam::buildCropPage(int tab) {
         auto* fraCulture = frame(QStringLiteral("fraCulture"), QStringLiteral("Culture"));
         auto* cultureLayout = new QHBoxLayout(fraCulture);
         cultureLayout->addWidget(new QLabel(QStringLiteral("Variété :")));
-        cultureLayout->addWidget(combo(QStringLiteral("cbbCultVar")), 1);
+        cultureLayout->addWidget(
+            polled(combo(QStringLiteral("cbbCultVar")),
+                   "Optionnel, entrez au clavier ou sélectionnez dans la liste la variété de maïs"),
+            1);
         detailsLayout->addWidget(fraCulture);
 
         auto* fraSemis = frame(QStringLiteral("FraSemis"), QStringLiteral("Semis"));
         auto* semisLayout = new QGridLayout(fraSemis);
         auto* frame4 = frame(QStringLiteral("Frame4"), QString());
         auto* unitLayout = new QHBoxLayout(frame4);
-        unitLayout->addWidget(option(QStringLiteral("optKg"), QStringLiteral("    kg / ha")));
-        unitLayout->addWidget(option(QStringLiteral("optSe"), QStringLiteral("Grains / ha")));
+        unitLayout->addWidget(
+            described(option(QStringLiteral("optKg"), QStringLiteral("    kg / ha")),
+                      "Sélectionnez si vous désirez entrer un taux de semis en kg/ha"));
+        unitLayout->addWidget(described(
+            option(QStringLiteral("optSe"), QStringLiteral("Grains / ha")),
+            "Sélectionnez si vous désirez entrer un taux de semis en nombre de grains par ha"));
         semisLayout->addWidget(frame4, 0, 2, 1, 3);
         range(semisLayout, 1, QStringLiteral("Taux de semis"),
-              lineEdit(QStringLiteral("txtCultSemisDe")),
-              lineEdit(QStringLiteral("txtCultSemisA")));
+              lineEdit(QStringLiteral("txtCultSemisDe"), "Optionnel, entrez le taux de semis"),
+              lineEdit(QStringLiteral("txtCultSemisA"), "Optionnel, entrez le taux de semis"));
         detailsLayout->addWidget(fraSemis);
 
         auto* fraTaux = frame(QStringLiteral("FraCultTauxSemis"), QString());
         auto* tauxLayout = new QGridLayout(fraTaux);
         range(tauxLayout, 0, QStringLiteral("Profondeur (cm)"),
-              combo(QStringLiteral("cbbCultProfDe")), combo(QStringLiteral("cbbCultProfA")));
+              polled(combo(QStringLiteral("cbbCultProfDe")), kDepthHelp),
+              polled(combo(QStringLiteral("cbbCultProfA")), kDepthHelp));
         tauxLayout->addWidget(new QLabel(QStringLiteral("Écart entre les\nrangs(cm)")), 1, 0);
-        tauxLayout->addWidget(combo(QStringLiteral("cbbCultEcart")), 1, 2, 1, 3);
+        tauxLayout->addWidget(polled(combo(QStringLiteral("cbbCultEcart")),
+                                     "Optionnel, sélectionnez dans la liste l'écart (en cm) entre "
+                                     "les rangs de maïs semés"),
+                              1, 2, 1, 3);
         detailsLayout->addWidget(fraTaux);
         outer->addWidget(details);
 
         auto* fraAnte = frame(QStringLiteral("FraAnte"),
                               QStringLiteral("Antécédent cultural ( année précédente )"));
         auto* anteLayout = new QHBoxLayout(fraAnte);
-        anteLayout->addWidget(combo(QStringLiteral("cbbCultAnte")));
+        anteLayout->addWidget(polled(
+            combo(QStringLiteral("cbbCultAnte")),
+            "Optionnel, entrez au clavier ou sélectionnez dans la liste la culture précédante"));
         outer->addWidget(fraAnte);
     } else {
         auto* fraCultApp = frame(QStringLiteral("fraCultApp"),
                                  QStringLiteral("Stade de la culture au moment l'application"));
         auto* grid = new QGridLayout(fraCultApp);
-        auto* frame3 = frame(QStringLiteral("Frame3"), QStringLiteral("Choix"));
+        auto* frame3 = described(frame(QStringLiteral("Frame3"), QStringLiteral("Choix")),
+                                 "Veuillez choisir entre le nombre de feuilles ou la hauteur du "
+                                 "maïs à l'application de l'herbicide");
         auto* choice = new QHBoxLayout(frame3);
         choice->addWidget(option(QStringLiteral("optFeuil"), QStringLiteral("Feuilles")));
         choice->addWidget(option(QStringLiteral("optHaut"), QStringLiteral("Hauteur")));
         grid->addWidget(frame3, 0, 0, 1, 5);
+        const char* leaves =
+            "Optionnel, entrez le nombre de feuilles de maïs à l'application de l'herbicide";
+        const char* height =
+            "Optionnel, entrez la hauteur du maïs en cm à l'application de l'herbicide";
         range(grid, 1, QStringLiteral("Nombre de feuilles"),
-              lineEdit(QStringLiteral("txtCultFeuilDe")),
-              lineEdit(QStringLiteral("txtCultFeuilA")));
-        range(grid, 2, QStringLiteral("Hauteur (cm)"), lineEdit(QStringLiteral("txtCultHautDe")),
-              lineEdit(QStringLiteral("txtCultHautA")));
+              lineEdit(QStringLiteral("txtCultFeuilDe"), leaves),
+              lineEdit(QStringLiteral("txtCultFeuilA"), leaves));
+        range(grid, 2, QStringLiteral("Hauteur (cm)"),
+              lineEdit(QStringLiteral("txtCultHautDe"), height),
+              lineEdit(QStringLiteral("txtCultHautA"), height));
         outer->addWidget(fraCultApp);
     }
     outer->addStretch();
@@ -331,13 +391,20 @@ QWidget* frmParam::buildSitePage() {
     auto* fraSite = frame(QStringLiteral("fraSite"), QStringLiteral("Caractéristiques du site"));
     auto* layout = new QGridLayout(fraSite);
     layout->addWidget(new QLabel(QStringLiteral("Province")), 0, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSiteProv")), 0, 1, 1, 4);
+    layout->addWidget(
+        polled(combo(QStringLiteral("cbbSiteProv")),
+               "Optionnel, entrez au clavier ou sélectionnez dans la liste la Province"),
+        0, 1, 1, 4);
     layout->addWidget(new QLabel(QStringLiteral("Classe texturale")), 1, 0);
-    layout->addWidget(combo(QStringLiteral("cbbSiteClaTex")), 1, 1, 1, 4);
+    layout->addWidget(polled(combo(QStringLiteral("cbbSiteClaTex")),
+                             "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
+                             "classe texturale: loam, sable, loam sableux..."),
+                      1, 1, 1, 4);
     range(layout, 2, QStringLiteral("% matière organique"),
-          combo(QStringLiteral("cbbSiteMatOrgDe")), combo(QStringLiteral("cbbSiteMatOrgA")));
-    range(layout, 3, QStringLiteral("pH"), combo(QStringLiteral("cbbSitepHDe")),
-          combo(QStringLiteral("cbbSitepHA")));
+          polled(combo(QStringLiteral("cbbSiteMatOrgDe")), kOrganicHelp),
+          polled(combo(QStringLiteral("cbbSiteMatOrgA")), kOrganicHelp));
+    range(layout, 3, QStringLiteral("pH"), polled(combo(QStringLiteral("cbbSitepHDe")), kPhHelp),
+          polled(combo(QStringLiteral("cbbSitepHA")), kPhHelp));
     auto* outer = new QVBoxLayout(page);
     outer->addWidget(fraSite);
     outer->addStretch();
@@ -353,7 +420,7 @@ QWidget* frmParam::buildWeedPage() {
         auto* number = new QLabel(QString::number(i + 1));
         number->setObjectName(indexed("lblMauvherb", i));
         layout->addWidget(number, i, 0);
-        layout->addWidget(combo(indexed("cbbMauvHerb", i)), i, 1);
+        layout->addWidget(polled(combo(indexed("cbbMauvHerb", i)), kWeedHelp, i), i, 1);
     }
     layout->setColumnStretch(1, 1); // the boxes beside their numbers
     auto* outer = new QVBoxLayout(page);

@@ -5,6 +5,7 @@
 #include "render/Twips.h"
 #include "shared/AppState.h"
 #include "shared/DialogService.h"
+#include "shared/HoverText.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -30,6 +31,7 @@ constexpr int kRestPosition = -200; // the page rests 200 twips from the window'
 frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
     : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmResults"));
+    HoverText::describe(this, QString()); // the page speaks of its cells itself
     setAutoFillBackground(true);
     setMouseTracking(true);
 
