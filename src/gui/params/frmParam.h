@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/InputCheck.h"
 #include "report/ParameterSet.h"
 
 #include <QWidget>
@@ -108,14 +109,12 @@ private:
     int chosenCount() const; // 1 to 4, or 0 when the count box holds anything else
     void attention(const QString& text);
     void bringForward(int page, QWidget* control);
-    bool CheckNumericValue(QWidget* control, int page);
-    bool CheckRangePair(QWidget* first, QWidget* second, int page);
     // Refuses a box whose text is not the item chosen in its list, naming the box.
     bool CheckListItem(QComboBox* box, int page);
-    static QString fieldName(const QComboBox* box);
     void txtTaux_Validate(int r, Qt::FocusReason reason);
     void showNumbersInUserFormat(QLineEdit* edit, bool rate);
     QString textOf(QWidget* control) const;
+    InputCheck::Entries entries() const;
     QStringList herbicideTexts() const;
     void connectCascade();
     void connectOptions();

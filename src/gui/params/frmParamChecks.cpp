@@ -3,6 +3,7 @@
 
 #include "frmParam.h"
 
+#include "report/InputCheck.h"
 #include "report/NumberText.h"
 #include "report/ParameterSet.h"
 #include "shared/AppState.h"
@@ -17,15 +18,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <iterator>
-#include <tuple>
 
 namespace grelavo {
-
-namespace {
-
-const QString kNotNumeric = QStringLiteral("La valeur entrée n'est pas numérique.");
-
-} // namespace
 
 // A number typed with either decimal separator is shown back with the user's own once the box
 // is left (a range box then shows its list's item).
@@ -57,9 +51,8 @@ void frmParam::txtTaux_Validate(int r, Qt::FocusReason reason) {
     // names the same box) came first.
     const int shownSoFar = m_attentionCount;
     QTimer::singleShot(0, box, [this, box, shownSoFar] {
-        if (m_attentionCount == shownSoFar &&
-            !NumberText::parseRate(box->text(), QLocale()).has_value() && !box->text().isEmpty())
-            attention(kNotNumeric);
+        if (m_attentionCount == shownSoFar && !InputCheck::isNumber(box->text(), true, QLocale()))
+            attention(InputCheck::notNumericMessage());
     });
 }
 
@@ -96,147 +89,46 @@ void frmParam::bringForward(int page, QWidget* control) {
     m_state.ParameterMissing = true;
 }
 
-bool frmParam::CheckNumericValue(QWidget* control, int page) {
-    const QString text = textOf(control);
-    const bool rate = control->objectName().startsWith(QLatin1String("txtTaux"));
-    if (text.isEmpty() ||
-        (rate ? NumberText::parseRate(text, QLocale()) : NumberText::parse(text, QLocale())))
-        return true;
-    attention(kNotNumeric);
-    bringForward(page, control);
-    return false;
-}
-
 bool frmParam::CheckListItem(QComboBox* box, int page) {
     if (AutoComplete::holdsItemOrNothing(box))
         return true;
-    attention(QStringLiteral("La valeur « %1 » n'est pas dans la liste « %2 ».\rChoisissez un "
-                             "élément de la liste.")
-                  .arg(box->currentText(), fieldName(box)));
+    const InputCheck::Problem problem =
+        InputCheck::notInList(box->objectName(), box->currentText(), page);
+    attention(problem.message);
     bringForward(page, box);
     return false;
 }
 
-QString frmParam::fieldName(const QComboBox* box) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"cbbApp", "Type d'application"},
-        {"cbbNombHerb", "Nombre d'herbicides"},
-        {"cbbCult", "Culture"},
-        {"cbbCultVar", "Variété"},
-        {"cbbCultEcart", "Écart entre les rangs"},
-        {"cbbCultAnte", "Antécédent cultural"},
-        {"cbbSiteProv", "Province"},
-        {"cbbSiteClaTex", "Classe texturale"},
-        {"cbbHerbApp", "Herbicide %1"},
-        {"cbbFormApp", "Formulation de l'herbicide %1"},
-        {"cbbMauvHerb", "Mauvaise herbe %1"}};
-    const QString name = box->objectName();
-    const int open = name.indexOf(QLatin1Char('('));
-    const QString base = open < 0 ? name : name.left(open);
-    for (const auto& [control, words] : names)
-        if (base == QLatin1String(control))
-            return open < 0
-                       ? QString::fromUtf8(words)
-                       : QString::fromUtf8(words).arg(name.mid(open + 1).chopped(1).toInt() + 1);
-    return name;
-}
-
-bool frmParam::CheckRangePair(QWidget* first, QWidget* second, int page) {
-    const QString low = textOf(first);
-    const QString high = textOf(second);
-    if (low.isEmpty() && !high.isEmpty()) {
-        attention(QStringLiteral("Il manque la première valeur associée à la seconde."));
-        bringForward(page, first);
-        return false;
-    }
-    if (!low.isEmpty() && high.isEmpty()) {
-        attention(QStringLiteral("Il manque la seconde valeur associée à la première."));
-        bringForward(page, second);
-        return false;
-    }
-    if (!low.isEmpty() &&
-        *NumberText::parse(low, QLocale()) > *NumberText::parse(high, QLocale())) {
-        attention(QStringLiteral("La seconde valeur est plus petite que la première."));
-        bringForward(page, second);
-        return false;
-    }
-    return true;
+// Every box and line the user can type in, by name.
+InputCheck::Entries frmParam::entries() const {
+    InputCheck::Entries entries;
+    for (QComboBox* box : findChildren<QComboBox*>())
+        entries.insert(box->objectName(), {box->currentText(), box->isEnabled(),
+                                           AutoComplete::holdsItemOrNothing(box)});
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (!qobject_cast<QComboBox*>(edit->parentWidget()))
+            entries.insert(edit->objectName(), {edit->text(), edit->isEnabled(), true});
+    return entries;
 }
 
 void frmParam::GoTAllNeeded() {
     m_state.ParameterMissing = false;
-    auto mandatory = [this](const QString& text, QWidget* control) {
-        attention(text);
-        emit mandatoryPageWanted();
+    const std::optional<InputCheck::Problem> problem =
+        InputCheck::firstProblem(entries(), QLocale());
+    if (!problem)
+        return;
+    auto* control = findChild<QWidget*>(problem->control);
+    attention(problem->message);
+    if (!problem->missing)
+        return bringForward(problem->page, control);
+    if (control == m_cbbApp && m_state.NeedFill_cbbApp) {
         m_pages[0]->setVisible(true);
-        control->setFocus(Qt::OtherFocusReason);
-        m_state.ParameterMissing = true;
-    };
-    const QString herbicideMissing = QStringLiteral("Vous devez d'abord entrer un herbicide.");
-    const QString rateMissing = QStringLiteral("Vous devez d'abord entrer un taux d'application.");
-    if (m_cbbApp->currentText().isEmpty()) {
-        attention(QStringLiteral("Pour lancer la requête, certaines informations sont "
-                                 "nécessaires\rVeuillez entrer la période d'application."));
-        if (m_state.NeedFill_cbbApp) {
-            m_pages[0]->setVisible(true);
-            Fill_cbbApp();
-        }
-        emit mandatoryPageWanted();
-        m_pages[0]->setVisible(true);
-        m_cbbApp->setFocus(Qt::OtherFocusReason);
-        m_state.ParameterMissing = true;
-        return;
+        Fill_cbbApp();
     }
-    // A box's text that is not an item of its list would be shown on the page while the report
-    // used the item chosen before (or nothing): it is named here instead.
-    if (!CheckListItem(m_cbbApp, 0) || !CheckListItem(m_cbbNombHerb, 0))
-        return;
-    if (m_cbbHerbApp[0]->currentText().isEmpty())
-        return mandatory(herbicideMissing, m_cbbHerbApp[0]);
-    if (m_txtTaux[0]->text().isEmpty())
-        return mandatory(rateMissing, m_txtTaux[0]);
-    for (int i = Rows - 1; i >= 0; --i) {
-        if (m_cbbHerbApp[i]->isEnabled() && m_cbbHerbApp[i]->currentText().isEmpty())
-            return mandatory(herbicideMissing, m_cbbHerbApp[i]);
-        if (m_txtTaux[i]->isEnabled() && m_txtTaux[i]->text().isEmpty())
-            return mandatory(rateMissing, m_txtTaux[i]);
-    }
-    for (int i = 0; i < Rows; ++i)
-        if (!CheckListItem(m_cbbHerbApp[i], 0) || !CheckListItem(m_cbbFormApp[i], 0))
-            return;
-    if (m_cbbCult->currentText().isEmpty())
-        return mandatory(QStringLiteral("Vous devez d'abord choisir une culture."), m_cbbCult);
-    if (!CheckListItem(m_cbbCult, 0))
-        return;
-    const std::pair<const char*, int> lists[] = {{"cbbCultVar", 1},
-                                                 {"cbbCultEcart", 1},
-                                                 {"cbbCultAnte", 1},
-                                                 {"cbbSiteProv", 3},
-                                                 {"cbbSiteClaTex", 3}};
-    for (const auto& [name, page] : lists)
-        if (!CheckListItem(findChild<QComboBox*>(QLatin1String(name)), page))
-            return;
-    for (QComboBox* weed : weedBoxes())
-        if (!CheckListItem(weed, 4))
-            return;
-
-    auto widget = [this](const char* name) { return findChild<QWidget*>(QLatin1String(name)); };
-    // Every number the report reads, the range boxes too (their text can be pasted).
-    const std::pair<const char*, int> numbers[] = {
-        {"txtTaux(0)", 0},      {"txtTaux(1)", 0},     {"txtTaux(2)", 0},     {"txtTaux(3)", 0},
-        {"txtCultSemisDe", 1},  {"txtCultSemisA", 1},  {"txtCultFeuilDe", 2}, {"txtCultFeuilA", 2},
-        {"txtCultHautDe", 2},   {"txtCultHautA", 2},   {"cbbCultProfDe", 1},  {"cbbCultProfA", 1},
-        {"cbbSiteMatOrgDe", 3}, {"cbbSiteMatOrgA", 3}, {"cbbSitepHDe", 3},    {"cbbSitepHA", 3}};
-    for (const auto& [name, page] : numbers)
-        if (!CheckNumericValue(widget(name), page))
-            return;
-    const std::tuple<const char*, const char*, int> pairs[] = {
-        {"txtCultSemisDe", "txtCultSemisA", 1},   {"cbbCultProfDe", "cbbCultProfA", 1},
-        {"txtCultFeuilDe", "txtCultFeuilA", 2},   {"txtCultHautDe", "txtCultHautA", 2},
-        {"cbbSiteMatOrgDe", "cbbSiteMatOrgA", 3}, {"cbbSitepHDe", "cbbSitepHA", 3}};
-    for (const auto& [low, high, page] : pairs)
-        if (!CheckRangePair(widget(low), widget(high), page))
-            return;
+    emit mandatoryPageWanted();
+    m_pages[0]->setVisible(true);
+    control->setFocus(Qt::OtherFocusReason);
+    m_state.ParameterMissing = true;
 }
 
 ParameterSet frmParam::readParameters() const {
