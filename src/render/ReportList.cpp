@@ -33,9 +33,10 @@ ReportList::Item ReportList::resultsItem(const QVariant& label, const QVector<QV
         // A NULL cell reads as nothing, as text joined to a NULL does.
         const QString mean = cells.value(2 * k).toString();
         const QString count = cells.value(2 * k + 1).toString();
-        item.subItems << (mean == kEmptyCell
-                              ? QStringLiteral("  -  ")
-                              : mean + QStringLiteral("  (") + count + QLatin1Char(')'));
+        const bool empty = mean == kEmptyCell;
+        item.subItems << (empty ? QStringLiteral("  -  ")
+                                : mean + QStringLiteral("  (") + count + QLatin1Char(')'));
+        item.values << (empty ? QString() : mean) << (empty ? QString() : count);
     }
     return item;
 }

@@ -29,6 +29,9 @@ struct ReportList {
     struct Item {
         QString text;
         QStringList subItems; // columns 2 to n
+        // A results row's ten cells as read, mean then count for each dose fraction (empty for
+        // a heading, a blank row or a fraction without data).
+        QStringList values = {};
     };
 
     quint32 foreColor = 0; // 0x00BBGGRR, black by default

@@ -5,6 +5,8 @@
 
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -84,6 +86,12 @@ QString ReportPage::syntheticBand() {
     return QStringLiteral("DONNÉES SYNTHÉTIQUES");
 }
 
+QStringList ReportPage::headingLines() const {
+    return {QStringLiteral("Pourcentage de destruction des mauvaises herbes"),
+            QStringLiteral("selon les fractions de doses entrées"),
+            QStringLiteral("(%1 cas répertoriés au total)").arg(m_totalCases)};
+}
+
 QStringList ReportPage::colophonLines() const {
     const QString report =
         QStringLiteral("Rapport du %1, produit par Grelavo %2")
@@ -144,10 +152,11 @@ double ReportPage::DrawReport(TwipsSurface& s) {
     s.setFontSize(12);
     s.setBold(true);
     s.currentY = TopMargin;
-    printCentred(s, QStringLiteral("Pourcentage de destruction des mauvaises herbes"));
-    printCentred(s, QStringLiteral("selon les fractions de doses entrées"));
+    const QStringList heading = headingLines();
+    printCentred(s, heading[0]);
+    printCentred(s, heading[1]);
     s.setFontSize(10);
-    printCentred(s, QStringLiteral("(%1 cas répertoriés au total)").arg(m_totalCases));
+    printCentred(s, heading[2]);
 
     printParameters(s);
 
@@ -214,6 +223,28 @@ bool ReportPage::printOn(QPagedPaintDevice& device) {
     painter.scale(perTwip * scale, perTwip * scale);
     DrawReport(painter);
     return painter.end();
+}
+
+QString ReportPage::documentTitle() const {
+    return QStringLiteral("Grelavo - rapport %1").arg(m_stamp.reportDate.toString(Qt::ISODate));
+}
+
+bool ReportPage::writePdf(const QString& path) {
+    // Written beside the file, then put in its place: a failed write leaves the file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    bool painted = false;
+    {
+        // As the print dialog's PDF printer writes it: A4 at 1200 dots an inch.
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(1200);
+        writer.setTitle(documentTitle());
+        writer.setCreator(QStringLiteral("Grelavo"));
+        painted = printOn(writer);
+    }
+    return painted && file.commit();
 }
 
 } // namespace grelavo

@@ -45,6 +45,10 @@ public:
     // The warning of a page made from synthetic data, and the band across its table.
     static QString syntheticWarning();
     static QString syntheticBand();
+    // The title block's three lines: the title on two, then the total of ratings.
+    QStringList headingLines() const;
+    // The search parameters, one a line, as the page lists them.
+    const QStringList& parameterLines() const { return m_lines; }
     // The lines under the table: the report's date and the program, then the edition.
     QStringList colophonLines() const;
     ListViewPrinter& tablePrinter() { return m_table; }
@@ -62,6 +66,11 @@ public:
     // from the top of the printable area; made smaller only when it would not fit there. False
     // when the device cannot be painted on.
     bool printOn(QPagedPaintDevice& device);
+    // The name of a print job or file of this page: "Grelavo - rapport 2026-12-07".
+    QString documentTitle() const;
+    // The page, as printed, into a one-page A4 PDF file titled documentTitle(); the file is
+    // replaced only once the whole page is written. False when it cannot be.
+    bool writePdf(const QString& path);
 
 private:
     void SetPageGeometry();

@@ -45,7 +45,7 @@ private slots:
             QStringLiteral("Appuyez ici pour entrer les Informations relatives au site"))); // lower
         QVERIFY(HoverHelp::stripText(1, 300, 60).isEmpty()); // below the last button
         QCOMPARE(HoverHelp::stripText(2, 10, 60),
-                 QStringLiteral("Appuyer ici pour copier le rapport"));
+                 QStringLiteral("Appuyez ici pour copier le rapport"));
     }
 
     // A check that brings the weed page forward brings its help with it.
@@ -166,7 +166,7 @@ private slots:
         s.moveOver(s.window->findChild<QPushButton*>("cmdRapport"));
         QCOMPARE(s.line(), QStringLiteral("Appuyez ici pour produire les rapports"));
         s.moveOver(s.window->param()->findChild<QWidget*>("txtTaux(0)"));
-        QVERIFY(s.line().startsWith(QStringLiteral("Entrez ici le taux d'aplication")));
+        QVERIFY(s.line().startsWith(QStringLiteral("Entrez ici le taux d'application")));
         s.moveOver(s.window->param());
         QCOMPARE(s.line(), HoverText::generalPrompt());
         s.moveOver(s.window->results());

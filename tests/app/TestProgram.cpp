@@ -30,6 +30,9 @@ private slots:
         QProcess grelavo;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Whatever the system's language, Qt's own buttons speak French.
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+        environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
         environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(GRELAVO_PLUGINS));
         environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"),
                            QStringLiteral("grelavodriver"));
@@ -44,7 +47,8 @@ private slots:
                  QStringList({"cbbApp = Prélevée", "cbbNombHerb = 1", "cbbHerbApp(0) = atrazine",
                               "txtTaux(0) = 1", "cbbCult = Maïs (tous)",
                               "rapport affiché : Gestion des rapports",
-                              "question : Voulez-vous vraiment quitter l'application?", ""}));
+                              "question : Voulez-vous vraiment quitter l'application? [&Non, &Oui]",
+                              ""}));
 
         Connection db(database, DatabaseFile::password());
         ParameterSet p;

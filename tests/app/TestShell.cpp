@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(s.window->minimumSize(), s.window->maximumSize()); // no sizing
         QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
         QCOMPARE(s.status(1), QStringLiteral("Cette page renferme les éléments "
-                                             "obligatoire à la création d'un rapport"));
+                                             "obligatoires à la création d'un rapport"));
         QVERIFY(s.page(0)->isVisible() && !s.page(1)->isVisible());
         QVERIFY(s.window->Timer1()->isActive());
         QVERIFY(!s.window->state().NeedFill_cbbApp);

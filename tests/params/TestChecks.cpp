@@ -3,8 +3,11 @@
 #include "UserInput.h"
 #include "report/ReportEngine.h"
 
+#include <QAccessible>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 
 using namespace grelavo;
 
@@ -211,6 +214,48 @@ private slots:
 
     // Every control reaches its own field, each given a value no other field has, so that a
     // field read from the wrong box or two bounds swapped show.
+    // A screen reader names every box where the focus lands (an editable combo box's line), each
+    // once; a box with a label is also labelled by it.
+    void everyBoxIsNamedForAScreenReader() {
+        Form f;
+        QStringList names;
+        for (QWidget* w : f.form.findChildren<QWidget*>()) {
+            auto* edit = qobject_cast<QLineEdit*>(w);
+            if (!qobject_cast<QComboBox*>(w) && !qobject_cast<QAbstractButton*>(w) &&
+                (!edit || qobject_cast<QComboBox*>(edit->parentWidget())))
+                continue;
+            if (qobject_cast<QTabBar*>(w->parentWidget()))
+                continue;
+            auto* combo = qobject_cast<QComboBox*>(w);
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(
+                combo && combo->lineEdit() ? combo->lineEdit() : w);
+            const QString name = a->text(QAccessible::Name);
+            QVERIFY2(!name.trimmed().isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names << name;
+        }
+        for (const char* expected :
+             {"Type d'application", "Culture", "Nombre d'herbicides", "Herbicide 2", "Taux 2",
+              "Formulation de l'herbicide 2", "Concentration 2", "Variété", "Province",
+              "Profondeur (cm), de", "Profondeur (cm), à", "pH, de", "Mauvaise herbe 5",
+              "Écart entre les rangs", "Sélectionner les taux"})
+            QVERIFY2(names.contains(QString::fromUtf8(expected)), expected);
+        const std::pair<const char*, const char*> labelled[] = {
+            {"cbbNombHerb", "Nombre d'herbicides :"},
+            {"cbbCult", "Culture :"},
+            {"cbbSiteProv", "Province"},
+            {"cbbCultProfDe", "Profondeur (cm)"}};
+        for (const auto& [box, label] : labelled) {
+            QStringList labels;
+            const auto relations =
+                QAccessible::queryAccessibleInterface(f.form.findChild<QWidget*>(box))
+                    ->relations(QAccessible::Label);
+            for (const auto& relation : relations)
+                labels << relation.first->text(QAccessible::Name);
+            QVERIFY2(labels.contains(QString::fromUtf8(label)), qPrintable(labels.join('/')));
+        }
+    }
+
     void theFormReadsEveryControlIntoItsOwnField() {
         Form f;
         f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));

@@ -17,9 +17,12 @@
 #include "report/ReportStamp.h"
 #include "results/frmResults.h"
 #include "shared/AppState.h"
+#include "shared/FrenchQt.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -361,20 +364,33 @@ private slots:
         QVERIFY(w.dialogs.messages.isEmpty());
         QtDialogService service;
         bool painted = false;
-        whenModalShows([](QWidget* dialog) {
+        // The program's own dialog speaks French (on X11 it also proposes a file named after the
+        // job).
+        QVERIFY(installFrenchQtTexts(*QCoreApplication::instance()));
+        QString dialogTitle;
+        whenModalShows([&](QWidget* dialog) {
             QVERIFY(qobject_cast<QPrintDialog*>(dialog));
+            dialogTitle = dialog->windowTitle();
             dialog->close();
         });
-        QVERIFY(!service.print(nullptr, [&](QPrinter&) { painted = true; }));
+        QVERIFY(!service.print(nullptr, QStringLiteral("Grelavo - rapport 2027-02-03"),
+                               [&](QPrinter&) { painted = true; }));
         QVERIFY(!painted);
+        QCOMPARE(dialogTitle, QStringLiteral("Imprimer"));
 
         QTemporaryDir dir;
         w.dialogs.printFile = dir.filePath(QStringLiteral("page.pdf"));
         w.window.Set_Print();
         QVERIFY(QFileInfo(w.dialogs.printFile).size() > 0);
         QVERIFY(w.dialogs.messages.isEmpty());
-        QVERIFY(popplerText("pdfinfo", {w.dialogs.printFile})
-                    .contains(QRegularExpression("Pages:\\s+1\\n")));
+        // The job and the PDF are named after the report.
+        const QString title = w.window.page().documentTitle();
+        QCOMPARE(title,
+                 QStringLiteral("Grelavo - rapport ") + QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(w.dialogs.printJobName, title);
+        const QString info = popplerText("pdfinfo", {w.dialogs.printFile});
+        QVERIFY(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+        QVERIFY2(info.contains(QRegularExpression("Title:\\s+" + title + "\\n")), qPrintable(info));
         const QString text =
             popplerText("pdftotext", {"-layout", w.dialogs.printFile, "-"}).simplified();
         for (const char* expected :
@@ -473,6 +489,80 @@ private slots:
         QGuiApplication::clipboard()->clear();
         window.ListBar_ButtonClick(8);
         QVERIFY(QGuiApplication::clipboard()->image().isNull());
+    }
+
+    // Copier gives a spreadsheet or a word processor the table, not only the picture; a screen
+    // reader reads the same text from the page.
+    void copyGivesThePictureTheTableAndTheText() {
+        Window w;
+        QGuiApplication::clipboard()->clear();
+        w.window.CopyToClipboard();
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(data->hasImage() && data->hasHtml() && data->hasText());
+        QCOMPARE(qvariant_cast<QImage>(data->imageData()).convertToFormat(QImage::Format_RGB32),
+                 w.window.pageImage());
+        const QStringList lines = data->text().split('\n');
+        QVERIFY(lines.contains("Mauvaises herbes\t50 ± 5\t60 ± 5\t70 ± 5\t80 ± 5\t100 ± 5"));
+        QVERIFY(lines.contains("Graminées annuelles\t57 (2)\t-\t-\t-\t87 (2)"));
+        QVERIFY(lines.contains("     chénopode blanc\t65 (1)\t-\t-\t-\t80 (1)"));
+        QVERIFY(lines.contains("- Herbicide 1 = atrazine, Taux = 1 kg/ha"));
+        QVERIFY(lines.contains("(7 cas répertoriés au total)"));
+        const QString html = data->html();
+        QVERIFY(html.contains("<th>50 ± 5</th>"));
+        QVERIFY(
+            html.contains("<td><b>Graminées annuelles</b></td><td align=\"center\">57 (2)</td>"));
+        QVERIFY(html.contains("&nbsp;&nbsp;&nbsp;chénopode blanc</td>"));
+
+        QAccessibleInterface* page = QAccessible::queryAccessibleInterface(w.picture());
+        QCOMPARE(page->text(QAccessible::Name), QStringLiteral("Page du rapport"));
+        QCOMPARE(page->text(QAccessible::Description), data->text());
+        w.window.clearPicture();
+        QVERIFY(page->text(QAccessible::Description).isEmpty());
+    }
+
+    // The page as printed into a PDF, the figures into a CSV file, where the user says; a
+    // cancelled question writes nothing, a file that cannot be written is said.
+    void reportIsSavedAsPdfAndCsv() {
+        Window w;
+        QTemporaryDir dir;
+        w.dialogs.saveAnswer = dir.filePath("r.pdf");
+        w.window.saveAsPdf();
+        const QString title = w.window.page().documentTitle();
+        QCOMPARE(
+            w.dialogs.saveQuestions.last(),
+            QStringList({"Enregistrer le rapport en PDF", title + ".pdf", "Fichiers PDF (*.pdf)"}));
+        const QString info = popplerText("pdfinfo", {w.dialogs.saveAnswer});
+        QVERIFY(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+        QVERIFY(info.contains(QRegularExpression("Title:\\s+" + title + "\\n")));
+        QVERIFY(popplerText("pdftotext", {"-layout", w.dialogs.saveAnswer, "-"})
+                    .simplified()
+                    .contains("Graminées annuelles 57 (2) - - - 87 (2)"));
+
+        w.dialogs.saveAnswer = dir.filePath("r.csv");
+        w.window.saveAsCsv();
+        QFile csv(w.dialogs.saveAnswer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray bytes = csv.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n");
+        QCOMPARE(lines[0], QStringLiteral("Catégorie;Mauvaise herbe;50 ± 5 moyenne;50 ± 5 nombre;"
+                                          "60 ± 5 moyenne;60 ± 5 nombre;70 ± 5 moyenne;"
+                                          "70 ± 5 nombre;80 ± 5 moyenne;80 ± 5 nombre;"
+                                          "100 ± 5 moyenne;100 ± 5 nombre"));
+        QCOMPARE(lines[1], QStringLiteral("Graminées annuelles;;57;2;;;;;;;87;2"));
+        QVERIFY(lines.contains("Dicotylédones annuelles;chénopode blanc;65;1;;;;;;;80;1"));
+
+        const int asked = w.dialogs.saveQuestions.size();
+        w.dialogs.saveAnswer.clear(); // cancelled
+        w.window.saveAsCsv();
+        QCOMPARE(w.dialogs.saveQuestions.size(), asked + 1);
+        QVERIFY(w.dialogs.messages.isEmpty());
+        w.dialogs.saveAnswer = dir.filePath("absent/r.pdf");
+        w.window.saveAsPdf();
+        QCOMPARE(w.dialogs.messages.size(), 1);
+        QVERIFY(w.dialogs.messages[0].text.startsWith("Le fichier « " + w.dialogs.saveAnswer +
+                                                      " » n'a pas pu être écrit."));
+        QVERIFY(!QFileInfo::exists(w.dialogs.saveAnswer));
     }
 };
 

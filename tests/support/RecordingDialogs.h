@@ -29,15 +29,24 @@ public:
     void openUrl(const QUrl& url) override { urls.push_back(url); }
     // No dialog: prints into the PDF file printFile, or answers as a cancelled dialog when
     // printFile is empty.
-    bool print(QWidget*, const std::function<void(QPrinter&)>& paint) override {
+    bool print(QWidget*, const QString& documentName,
+               const std::function<void(QPrinter&)>& paint) override {
         ++printDialogs;
+        printJobName = documentName;
         if (printFile.isEmpty())
             return false;
         QPrinter printer(QPrinter::HighResolution);
+        printer.setDocName(documentName);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printFile);
         paint(printer);
         return true;
+    }
+    // Answers with saveAnswer (empty: cancelled).
+    QString saveFileName(QWidget*, const QString& title, const QString& suggestedName,
+                         const QString& filter) override {
+        saveQuestions.push_back({title, suggestedName, filter});
+        return saveAnswer;
     }
 
     Answer nextAnswer = Answer::Yes;
@@ -46,5 +55,8 @@ public:
     QString helpFile;
     QVector<QUrl> urls;
     QString printFile;
+    QString printJobName;
     int printDialogs = 0;
+    QString saveAnswer;
+    QVector<QStringList> saveQuestions; // title, suggested name, filter
 };

@@ -336,7 +336,12 @@ private slots:
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
         QCOMPARE(o.json().value("totalCases").toInt(), 7);
-        QVERIFY(poppler("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+1\\n")));
+        const QString info = poppler("pdfinfo", {pdf});
+        QVERIFY(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+        QVERIFY2(
+            info.contains(QRegularExpression("Title:\\s+Grelavo - rapport " +
+                                             QDate::currentDate().toString(Qt::ISODate) + "\\n")),
+            qPrintable(info));
         const QString text = poppler("pdftotext", {"-layout", pdf, "-"}).simplified();
         for (const char* expected :
              {"Pourcentage de destruction des mauvaises herbes", "(7 cas répertoriés au total)",

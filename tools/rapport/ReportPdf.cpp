@@ -7,7 +7,6 @@
 
 #include <QFileInfo>
 #include <QPageSize>
-#include <QPdfWriter>
 
 namespace grelavo {
 
@@ -17,12 +16,7 @@ bool writeReportPdf(const QString& path, DE& de, const ParameterSet& parameters,
     page.setContent(engine.TotalCases(), ReportEngine::Set_ParamList(parameters),
                     ReportList::fromResults(de, parameters.RateInterval));
     page.setStamp(ReportStamp::take(de.Connection2()));
-    // As the print dialog's PDF printer writes it: A4 at 1200 dots an inch.
-    QPdfWriter writer(QFileInfo(path).absoluteFilePath());
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setResolution(1200);
-    writer.setTitle(QStringLiteral("Grelavo"));
-    return page.printOn(writer) && QFileInfo(path).size() > 0;
+    return page.writePdf(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace grelavo

@@ -21,8 +21,8 @@ const char* const kStrip[10] = {
     "Appuyez ici pour entrer des mauvaises herbes qui ne figurent pas dans la liste prédéfinie",
     "Appuyez ici pour effacer toutes les données relatives aux paramètres optionnels",
     "Appuyez ici pour obtenir les informations sur les paramètres optionnels",
-    "Appuyer ici pour copier le rapport",
-    "Appuyer ici pour imprimer le rapport",
+    "Appuyez ici pour copier le rapport",
+    "Appuyez ici pour imprimer le rapport",
     "Appuyez ici pour obtenir les informations relatives au rapport"};
 const int kGroupFirst[3] = {1, 3, 8};
 const int kGroupLast[3] = {2, 7, 10};

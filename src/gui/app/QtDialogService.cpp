@@ -3,9 +3,12 @@
 #include "HelpWindow.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 
 namespace grelavo {
 
@@ -40,13 +43,22 @@ void QtDialogService::openUrl(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-bool QtDialogService::print(QWidget* parent, const std::function<void(QPrinter&)>& paint) {
+bool QtDialogService::print(QWidget* parent, const QString& documentName,
+                            const std::function<void(QPrinter&)>& paint) {
     QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
     QPrintDialog dialog(&printer, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     paint(printer);
     return true;
+}
+
+QString QtDialogService::saveFileName(QWidget* parent, const QString& title,
+                                      const QString& suggestedName, const QString& filter) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(suggestedName),
+                                        filter);
 }
 
 } // namespace grelavo

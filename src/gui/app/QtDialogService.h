@@ -19,7 +19,10 @@ public:
                    Buttons buttons) override;
     bool openHelpTopic(const QString& helpFile, int contextId) override;
     void openUrl(const QUrl& url) override;
-    bool print(QWidget* parent, const std::function<void(QPrinter&)>& paint) override;
+    bool print(QWidget* parent, const QString& documentName,
+               const std::function<void(QPrinter&)>& paint) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedName,
+                         const QString& filter) override;
 
 private:
     std::unique_ptr<HelpWindow> m_help;

@@ -204,6 +204,19 @@ void frmMDI::buildStatusBar() {
 void frmMDI::buildMenus() {
     QMenu* mnuFichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
     mnuFichier->setObjectName(QStringLiteral("mnuFichier"));
+    QAction* savePdf = mnuFichier->addAction(QStringLiteral("Enregistrer le rapport en &PDF…"),
+                                             this, [this] { m_results->saveAsPdf(); });
+    savePdf->setObjectName(QStringLiteral("mnuEnregistrerPdf"));
+    QAction* saveCsv = mnuFichier->addAction(QStringLiteral("Enregistrer le tableau en &CSV…"),
+                                             this, [this] { m_results->saveAsCsv(); });
+    saveCsv->setObjectName(QStringLiteral("mnuEnregistrerCsv"));
+    // Only a report shown can be saved.
+    connect(mnuFichier, &QMenu::aboutToShow, this, [this, savePdf, saveCsv] {
+        const bool shown = m_results && m_results->hasPicture();
+        savePdf->setEnabled(shown);
+        saveCsv->setEnabled(shown);
+    });
+    mnuFichier->addSeparator();
     QAction* quit = mnuFichier->addAction(QStringLiteral("&Quitter"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("mnuQuitter"));
     QMenu* mnuAide = menuBar()->addMenu(QStringLiteral("&Aide"));
@@ -350,7 +363,7 @@ void frmMDI::cmdObligatoire_Click() {
     ArrangeBar(0, true);
     m_statusLabels[0]->setText(QStringLiteral("Paramètres obligatoires"));
     m_statusLabels[1]->setText(
-        QStringLiteral("Cette page renferme les éléments obligatoire à la création d'un rapport"));
+        QStringLiteral("Cette page renferme les éléments obligatoires à la création d'un rapport"));
 }
 
 void frmMDI::cmdOptionnel_Click() {

@@ -3,6 +3,7 @@
 #include "frmParam.h"
 
 #include "render/Twips.h"
+#include "report/InputCheck.h"
 #include "shared/AutoComplete.h"
 #include "shared/HoverText.h"
 
@@ -34,10 +35,10 @@ constexpr int kIntroHeight = 2700;
 const char* const kHerbicideHelp =
     "Entrez au clavier ou sélectionnez l'herbicide dans la liste.  Chaque herbicide dépend du type "
     "d'application, du nombre et des autres herbicides";
-const char* const kRateHelp = "Entrez ici le taux d'aplication d'herbicide.  Les unités sont en "
+const char* const kRateHelp = "Entrez ici le taux d'application d'herbicide.  Les unités sont en "
                               "kg/ha de matière active";
 const char* const kDepthHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
-                               "profondeur du semis exprimé en cm";
+                               "profondeur du semis exprimée en cm";
 const char* const kOrganicHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste le "
                                  "pourcentage de matière organique";
 const char* const kPhHelp = "Optionnel, entrez au clavier ou sélectionnez dans la liste le pH";
@@ -102,9 +103,27 @@ QPixmap growthStagesPicture(const QSize& size, int plants) {
     return picture;
 }
 
-// A "De ... à" range: a caption, then the two boxes.
+// What a screen reader calls a box. An editable combo box hands the focus to its line: the line
+// carries the name (the box itself announces its text, and its label through the label's buddy).
+void nameFor(QWidget* box, const QString& name) {
+    box->setAccessibleName(name);
+    if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+        combo->lineEdit()->setAccessibleName(name);
+}
+
+// A label tied to its box: a screen reader names the box by it, and its access key reaches it.
+QLabel* labelFor(const QString& caption, QWidget* box) {
+    auto* label = new QLabel(caption);
+    label->setBuddy(box);
+    return label;
+}
+
+// A "De ... à" range: a caption, then the two boxes, named "caption, de" and "caption, à".
 void range(QGridLayout* grid, int row, const QString& caption, QWidget* low, QWidget* high) {
-    grid->addWidget(new QLabel(caption), row, 0);
+    const QString name = QString(caption).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    nameFor(low, name + QStringLiteral(", de"));
+    nameFor(high, name + QStringLiteral(", à"));
+    grid->addWidget(labelFor(caption, low), row, 0);
     grid->addWidget(new QLabel(QStringLiteral("De")), row, 1);
     grid->addWidget(low, row, 2);
     grid->addWidget(new QLabel(QStringLiteral("à")), row, 3);
@@ -201,6 +220,7 @@ QComboBox* frmParam::combo(const QString& name, bool editable) {
     auto* box = new QComboBox;
     box->setObjectName(name);
     box->setEditable(editable);
+    nameFor(box, InputCheck::fieldName(name)); // range boxes are named by their range
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr); // the type-ahead below completes from the list
     AutoComplete::attach(box);
@@ -224,10 +244,10 @@ QWidget* frmParam::buildMandatoryPage() {
     appLayout->addWidget(stages, 0, 1, Qt::AlignRight);
     auto* fraCult = frame(QStringLiteral("fraCult"), QString());
     auto* cultLayout = new QHBoxLayout(fraCult);
-    cultLayout->addWidget(new QLabel(QStringLiteral("Culture :")));
     m_cbbCult = polled(combo(QStringLiteral("cbbCult")),
                        "Entrez au clavier ou sélectionnez dans la liste la culture.\rLe choix "
                        "'Maïs (tous)' groupe le maïs grain, fourrager et sucré.");
+    cultLayout->addWidget(labelFor(QStringLiteral("Culture :"), m_cbbCult));
     cultLayout->addWidget(m_cbbCult, 1);
     appLayout->addWidget(fraCult, 1, 0, 1, 2);
 
@@ -236,8 +256,8 @@ QWidget* frmParam::buildMandatoryPage() {
     auto* herbLayout = new QGridLayout(m_fraHerbApp);
     const char* headings[6] = {"lblHerbApp", "lblConcApp", "lblFormApp",
                                "lblTauxApp", "lblkghaApp", "lblNombHerb"};
-    const char* captions[6] = {"Herbicides", "Concentrtion", "Formulation",
-                               "Taux",       "kg i.a. / ha", "Nombre d'herbicides :"};
+    const char* captions[6] = {"Herbicides", "Concentration", "Formulation",
+                               "Taux",       "kg i.a. / ha",  "Nombre d'herbicides :"};
     for (int h = 0; h < 6; ++h) {
         m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
         m_headings[h]->setObjectName(QLatin1String(headings[h]));
@@ -245,6 +265,7 @@ QWidget* frmParam::buildMandatoryPage() {
     m_cbbNombHerb = polled(combo(QStringLiteral("cbbNombHerb")),
                            "Veuillez entrer le nombre d'herbicides appliqués pour ce traitement.");
     m_cbbNombHerb->setFixedWidth(Twips::toPixels(1200));
+    m_headings[5]->setBuddy(m_cbbNombHerb);
     auto* count = new QHBoxLayout;
     count->addWidget(m_headings[5]);
     count->addWidget(m_cbbNombHerb);
@@ -269,7 +290,9 @@ QWidget* frmParam::buildMandatoryPage() {
         m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
         m_txtConcApp[i] = new QLineEdit;
         m_txtConcApp[i]->setObjectName(indexed("txtConcApp", i));
+        m_txtConcApp[i]->setAccessibleName(QStringLiteral("Concentration %1").arg(i + 1));
         m_txtTaux[i] = lineEdit(indexed("txtTaux", i), kRateHelp);
+        m_txtTaux[i]->setAccessibleName(QStringLiteral("Taux %1").arg(i + 1));
         m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
         m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
         for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
@@ -316,11 +339,11 @@ QWidget* frmParam::buildCropPage(int tab) {
         auto* detailsLayout = new QVBoxLayout(details);
         auto* fraCulture = frame(QStringLiteral("fraCulture"), QStringLiteral("Culture"));
         auto* cultureLayout = new QHBoxLayout(fraCulture);
-        cultureLayout->addWidget(new QLabel(QStringLiteral("Variété :")));
-        cultureLayout->addWidget(
+        QComboBox* variety =
             polled(combo(QStringLiteral("cbbCultVar")),
-                   "Optionnel, entrez au clavier ou sélectionnez dans la liste la variété de maïs"),
-            1);
+                   "Optionnel, entrez au clavier ou sélectionnez dans la liste la variété de maïs");
+        cultureLayout->addWidget(labelFor(QStringLiteral("Variété :"), variety));
+        cultureLayout->addWidget(variety, 1);
         detailsLayout->addWidget(fraCulture);
 
         auto* fraSemis = frame(QStringLiteral("FraSemis"), QStringLiteral("Semis"));
@@ -344,11 +367,12 @@ QWidget* frmParam::buildCropPage(int tab) {
         range(tauxLayout, 0, QStringLiteral("Profondeur (cm)"),
               polled(combo(QStringLiteral("cbbCultProfDe")), kDepthHelp),
               polled(combo(QStringLiteral("cbbCultProfA")), kDepthHelp));
-        tauxLayout->addWidget(new QLabel(QStringLiteral("Écart entre les\nrangs(cm)")), 1, 0);
-        tauxLayout->addWidget(polled(combo(QStringLiteral("cbbCultEcart")),
-                                     "Optionnel, sélectionnez dans la liste l'écart (en cm) entre "
-                                     "les rangs de maïs semés"),
-                              1, 2, 1, 3);
+        QComboBox* spacing = polled(combo(QStringLiteral("cbbCultEcart")),
+                                    "Optionnel, sélectionnez dans la liste l'écart (en cm) entre "
+                                    "les rangs de maïs semés");
+        tauxLayout->addWidget(labelFor(QStringLiteral("Écart entre les\nrangs (cm)"), spacing), 1,
+                              0);
+        tauxLayout->addWidget(spacing, 1, 2, 1, 3);
         detailsLayout->addWidget(fraTaux);
         outer->addWidget(details);
 
@@ -357,11 +381,11 @@ QWidget* frmParam::buildCropPage(int tab) {
         auto* anteLayout = new QHBoxLayout(fraAnte);
         anteLayout->addWidget(polled(
             combo(QStringLiteral("cbbCultAnte")),
-            "Optionnel, entrez au clavier ou sélectionnez dans la liste la culture précédante"));
+            "Optionnel, entrez au clavier ou sélectionnez dans la liste la culture précédente"));
         outer->addWidget(fraAnte);
     } else {
         auto* fraCultApp = frame(QStringLiteral("fraCultApp"),
-                                 QStringLiteral("Stade de la culture au moment l'application"));
+                                 QStringLiteral("Stade de la culture au moment de l'application"));
         auto* grid = new QGridLayout(fraCultApp);
         auto* frame3 = described(frame(QStringLiteral("Frame3"), QStringLiteral("Choix")),
                                  "Veuillez choisir entre le nombre de feuilles ou la hauteur du "
@@ -390,16 +414,16 @@ QWidget* frmParam::buildSitePage() {
     auto* page = new QWidget;
     auto* fraSite = frame(QStringLiteral("fraSite"), QStringLiteral("Caractéristiques du site"));
     auto* layout = new QGridLayout(fraSite);
-    layout->addWidget(new QLabel(QStringLiteral("Province")), 0, 0);
-    layout->addWidget(
+    QComboBox* province =
         polled(combo(QStringLiteral("cbbSiteProv")),
-               "Optionnel, entrez au clavier ou sélectionnez dans la liste la Province"),
-        0, 1, 1, 4);
-    layout->addWidget(new QLabel(QStringLiteral("Classe texturale")), 1, 0);
-    layout->addWidget(polled(combo(QStringLiteral("cbbSiteClaTex")),
-                             "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
-                             "classe texturale: loam, sable, loam sableux..."),
-                      1, 1, 1, 4);
+               "Optionnel, entrez au clavier ou sélectionnez dans la liste la Province");
+    QComboBox* texture = polled(combo(QStringLiteral("cbbSiteClaTex")),
+                                "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
+                                "classe texturale: loam, sable, loam sableux...");
+    layout->addWidget(labelFor(QStringLiteral("Province"), province), 0, 0);
+    layout->addWidget(province, 0, 1, 1, 4);
+    layout->addWidget(labelFor(QStringLiteral("Classe texturale"), texture), 1, 0);
+    layout->addWidget(texture, 1, 1, 1, 4);
     range(layout, 2, QStringLiteral("% matière organique"),
           polled(combo(QStringLiteral("cbbSiteMatOrgDe")), kOrganicHelp),
           polled(combo(QStringLiteral("cbbSiteMatOrgA")), kOrganicHelp));

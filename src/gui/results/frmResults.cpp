@@ -2,6 +2,7 @@
 
 #include "db/DE.h"
 #include "db/DbError.h"
+#include "render/ReportExport.h"
 #include "render/Twips.h"
 #include "shared/AppState.h"
 #include "shared/DialogService.h"
@@ -9,12 +10,15 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
@@ -42,6 +46,7 @@ frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget*
     m_lstView->hide();
 
     m_picture2 = new QLabel(this);
+    m_picture2->setAccessibleName(QStringLiteral("Page du rapport"));
     m_picture2->setObjectName(QStringLiteral("Picture2"));
     m_picture2->setFocusPolicy(Qt::StrongFocus);
     m_picture2->setMouseTracking(true);
@@ -134,6 +139,8 @@ void frmResults::DrawReport() {
 }
 
 void frmResults::showImage() {
+    // A screen reader reads the page as text: it is only a picture otherwise.
+    m_picture2->setAccessibleDescription(m_drawn ? ReportExport::plainText(m_page) : QString());
     m_picture2->setPixmap(QPixmap::fromImage(m_image));
     m_picture2->resize(m_image.size());
     placePicture();
@@ -148,16 +155,55 @@ void frmResults::clearPicture() {
 void frmResults::CopyToClipboard() {
     if (!m_drawn)
         return;
+    // A picture for a drawing, a table for a spreadsheet or a word processor.
+    auto* data = new QMimeData;
+    data->setImageData(m_image);
+    data->setHtml(ReportExport::html(m_page));
+    data->setText(ReportExport::plainText(m_page));
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setImage(m_image);
+    clipboard->setMimeData(data);
 }
 
 void frmResults::Set_Print() {
     if (!m_drawn)
         return;
     // A cancelled dialog prints nothing and says nothing.
-    m_dialogs.print(this, [this](QPrinter& printer) { m_page.printOn(printer); });
+    m_dialogs.print(this, m_page.documentTitle(),
+                    [this](QPrinter& printer) { m_page.printOn(printer); });
+}
+
+void frmResults::saveAsPdf() {
+    if (!m_drawn)
+        return;
+    const QString path = m_dialogs.saveFileName(
+        this, QStringLiteral("Enregistrer le rapport en PDF"),
+        m_page.documentTitle() + QStringLiteral(".pdf"), QStringLiteral("Fichiers PDF (*.pdf)"));
+    if (!path.isEmpty() && !m_page.writePdf(path))
+        cannotWrite(path);
+}
+
+void frmResults::saveAsCsv() {
+    if (!m_drawn)
+        return;
+    const QString path = m_dialogs.saveFileName(
+        this, QStringLiteral("Enregistrer le tableau en CSV"),
+        m_page.documentTitle() + QStringLiteral(".csv"), QStringLiteral("Fichiers CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    // With a byte-order mark, so that a spreadsheet reads the accents as UTF-8.
+    QSaveFile file(path);
+    const QByteArray bytes = "\xEF\xBB\xBF" + ReportExport::csv(m_page).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        cannotWrite(path);
+}
+
+void frmResults::cannotWrite(const QString& path) {
+    m_dialogs.message(this,
+                      QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
+                                     "dossier choisi et la place libre sur le disque.")
+                          .arg(QDir::toNativeSeparators(path)),
+                      QStringLiteral("Attention"), DialogService::Icon::Critical);
 }
 
 void frmResults::SetScrollBars() {

@@ -32,8 +32,12 @@ public:
     // Once per report, with the report's values in the application state: rebuilds the table
     // model from tblResults, redraws the page and gives it the focus.
     void Set_Preview();
-    // The page's image on the clipboard.
+    // The page on the clipboard: its picture, and its text and table (HTML and tab-separated).
     void CopyToClipboard();
+    // The page as printed into a PDF file, the table's figures into a CSV file, where the user
+    // says; a file that cannot be written is said and left as it was.
+    void saveAsPdf();
+    void saveAsCsv();
     // The print dialog, then the page on one sheet; a cancelled dialog prints nothing.
     void Set_Print();
     // Places and sizes the scroll bars for the window's size and the page's.
@@ -59,6 +63,7 @@ private:
     void showImage();
     void placePicture();
     void fillListView();
+    void cannotWrite(const QString& path);
     int twipsWidth() const;
     int twipsHeight() const;
 

@@ -26,9 +26,15 @@ public:
     virtual bool openHelpTopic(const QString& helpFile, int contextId) = 0;
     // Asks the system to open a URL (a new mail message for a mailto: address).
     virtual void openUrl(const QUrl& url) = 0;
-    // Shows the print dialog, then lets paint draw on the chosen printer and ends the document.
-    // False, with nothing printed, when the dialog is cancelled.
-    virtual bool print(QWidget* parent, const std::function<void(QPrinter&)>& paint) = 0;
+    // Shows the print dialog for a job named documentName (also the title of a PDF and the
+    // name the dialog proposes for a file), then lets paint draw on the chosen printer and ends
+    // the document. False, with nothing printed, when the dialog is cancelled.
+    virtual bool print(QWidget* parent, const QString& documentName,
+                       const std::function<void(QPrinter&)>& paint) = 0;
+    // Asks where to save a file, proposing suggestedName in the user's documents; filter as
+    // "Fichiers PDF (*.pdf)". Empty when the user cancels.
+    virtual QString saveFileName(QWidget* parent, const QString& title,
+                                 const QString& suggestedName, const QString& filter) = 0;
 };
 
 } // namespace grelavo

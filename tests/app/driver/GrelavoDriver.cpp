@@ -75,7 +75,12 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->windowHandle() || !box->windowHandle()->isExposed())
             return false;
-        say(prefix + box->text());
+        QStringList buttons;
+        for (QAbstractButton* b : box->buttons())
+            buttons << b->text();
+        buttons.sort();
+        say(prefix + box->text() + QStringLiteral(" [") + buttons.join(QStringLiteral(", ")) +
+            QLatin1Char(']'));
         QAbstractButton* button = box->button(QMessageBox::Yes);
         if (!button)
             button = box->button(QMessageBox::Ok);

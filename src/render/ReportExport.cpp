@@ -1,0 +1,109 @@
+#include "ReportExport.h"
+
+#include "ReportPage.h"
+
+namespace grelavo::ReportExport {
+
+namespace {
+
+QString cellText(const QString& text) {
+    return text.trimmed() == QLatin1String("-") ? QStringLiteral("-") : text.simplified();
+}
+
+// A table row: its label, then its cells; a heading row has no cells, a blank row no label.
+QStringList rowCells(const ReportList::Item& item, int columns) {
+    QStringList cells{item.text.trimmed().isEmpty() ? QString() : item.text};
+    for (int c = 1; c < columns; ++c)
+        cells << cellText(item.subItems.value(c - 1));
+    return cells;
+}
+
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+} // namespace
+
+QString plainText(const ReportPage& page) {
+    QStringList lines = page.headingLines();
+    lines << QString() << QStringLiteral("Paramètres de recherche");
+    for (const QString& line : page.parameterLines())
+        lines << QStringLiteral("- ") + line.trimmed();
+    lines << QString();
+    const ReportList& list = page.list();
+    QStringList head;
+    for (const ReportList::Column& column : list.columns)
+        head << column.text.trimmed();
+    lines << head.join(QLatin1Char('\t'));
+    for (const ReportList::Item& item : list.items)
+        lines << rowCells(item, list.columns.size()).join(QLatin1Char('\t'));
+    lines << QString() << page.colophonLines();
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString html(const ReportPage& page) {
+    const QStringList heading = page.headingLines();
+    QString out = QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>\n");
+    out += QStringLiteral("<h1>%1 %2</h1>\n<p>%3</p>\n")
+               .arg(heading[0].toHtmlEscaped(), heading[1].toHtmlEscaped(),
+                    heading[2].toHtmlEscaped());
+    out += QStringLiteral("<p><b>Paramètres de recherche</b></p>\n<ul>\n");
+    for (const QString& line : page.parameterLines())
+        out += QStringLiteral("<li>%1</li>\n").arg(line.trimmed().toHtmlEscaped());
+    out += QStringLiteral("</ul>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">\n<tr>");
+    const ReportList& list = page.list();
+    for (const ReportList::Column& column : list.columns)
+        out += QStringLiteral("<th>%1</th>").arg(column.text.trimmed().toHtmlEscaped());
+    out += QStringLiteral("</tr>\n");
+    for (const ReportList::Item& item : list.items) {
+        const QStringList cells = rowCells(item, list.columns.size());
+        const bool category = !item.text.startsWith(QLatin1Char(' '));
+        out += QStringLiteral("<tr>");
+        for (int c = 0; c < cells.size(); ++c) {
+            // A weed's label keeps its indent under its category.
+            const QString text = c == 0 && !category ? QStringLiteral("&nbsp;&nbsp;&nbsp;") +
+                                                           cells[c].trimmed().toHtmlEscaped()
+                                                     : cells[c].toHtmlEscaped();
+            out += c == 0 && category && !text.isEmpty()
+                       ? QStringLiteral("<td><b>%1</b></td>").arg(text)
+                       : QStringLiteral("<td%1>%2</td>")
+                             .arg(c == 0 ? QString() : QStringLiteral(" align=\"center\""), text);
+        }
+        out += QStringLiteral("</tr>\n");
+    }
+    out += QStringLiteral("</table>\n");
+    for (const QString& line : page.colophonLines())
+        out += QStringLiteral("<p><small>%1</small></p>\n").arg(line.toHtmlEscaped());
+    return out + QStringLiteral("</body></html>\n");
+}
+
+QString csv(const ReportPage& page) {
+    const ReportList& list = page.list();
+    QStringList head{QStringLiteral("Catégorie"), QStringLiteral("Mauvaise herbe")};
+    for (int c = 1; c < list.columns.size(); ++c) {
+        const QString dose = list.columns[c].text.trimmed();
+        head << dose + QStringLiteral(" moyenne") << dose + QStringLiteral(" nombre");
+    }
+    QStringList lines{head.join(QLatin1Char(';'))};
+    QString category;
+    for (const ReportList::Item& item : list.items) {
+        if (item.text.trimmed().isEmpty())
+            continue; // a blank row between groups
+        const bool weed = item.text.startsWith(QLatin1Char(' '));
+        if (!weed)
+            category = item.text.trimmed();
+        if (item.values.isEmpty())
+            continue; // a heading without figures
+        QStringList fields{csvField(category), weed ? csvField(item.text.trimmed()) : QString()};
+        for (const QString& value : item.values)
+            fields << csvField(value);
+        lines << fields.join(QLatin1Char(';'));
+    }
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+} // namespace grelavo::ReportExport
