@@ -174,7 +174,8 @@ private slots:
     }
 
     // With no database anywhere, the programs are pointed at their own folder, where they say the
-    // file is missing, and nothing is made.
+    // file is missing, and nothing is made. A working copy left by an installed Grelavo is not
+    // taken up by a program that ships no database (a folder of tests, a build folder).
     void noDatabaseAnywhereMakesNothing() {
         QTemporaryDir root;
         const QString user = root.filePath(QStringLiteral("donnees"));
@@ -183,6 +184,10 @@ private slots:
         QCOMPARE(location.prepare(), root.path());
         QVERIFY(location.error().isEmpty());
         QVERIFY(!QFileInfo::exists(user));
+
+        writeFile(user + QLatin1Char('/') + Name, "copie de travail d'une installation");
+        QCOMPARE(location.kind(), DatabaseLocation::Kind::Missing);
+        QCOMPARE(location.prepare(), root.path());
     }
 
     // A program folder that holds the database but cannot be written (a copy installed beside

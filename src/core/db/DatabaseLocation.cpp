@@ -117,7 +117,9 @@ DatabaseLocation::Kind DatabaseLocation::kind() const {
     const bool beside = !DatabaseFile::findInFolder(m_programFolder, m_fileName).isEmpty();
     if (beside && ::access(QFile::encodeName(m_programFolder).constData(), W_OK) == 0)
         return Kind::ProgramFolder;
-    if (!DatabaseFile::findInFolder(m_userFolder, m_fileName).isEmpty() || !shippedFile().isEmpty())
+    // Only a program with a shipped file has a working copy: a folder of tests or a build folder
+    // without its database never opens the user's.
+    if (!shippedFile().isEmpty())
         return Kind::WorkingCopy;
     return Kind::Missing;
 }
