@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "MessageBox.h"
 #include "SqlCipherEngine.h"
+#include "db/DatabaseLocation.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -43,11 +44,19 @@ int main(int argc, char* argv[]) {
     // The window is drawn once; no events run while the engine works.
     QApplication::processEvents();
 
+    // The build folder's database, or the user's working copy of the installed one: the file
+    // Grelavo itself uses.
+    grelavo::DatabaseLocation location = grelavo::DatabaseLocation::ofThisProgram();
+    const QString folder = location.prepare();
+    if (folder.isEmpty()) {
+        (print ? printMessage : pelvane::showMessageBox)(location.error());
+        return 1;
+    }
+
     pelvane::SqlCipherEngine engine;
     pelvane::FileOperations files;
-    pelvane::Compaction compaction(QApplication::applicationDirPath(), engine, files,
-                                   print ? printMessage : pelvane::showMessageBox,
-                                   killAtChosenStep);
+    pelvane::Compaction compaction(
+        folder, engine, files, print ? printMessage : pelvane::showMessageBox, killAtChosenStep);
     const auto outcome = compaction.CompactDatabaseFile();
     return outcome == pelvane::Compaction::Outcome::Compacted ? 0 : 1;
 }

@@ -3,8 +3,8 @@
 #include "db/DE.h"
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
+#include "db/DatabaseLocation.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,11 +16,19 @@ RapportDatabase::~RapportDatabase() = default;
 
 bool RapportDatabase::open(const QString& path) {
     if (path.isEmpty()) {
-        const QString folder = QCoreApplication::applicationDirPath();
+        // The build folder's database, or the user's working copy of the installed one.
+        DatabaseLocation location = DatabaseLocation::ofThisProgram();
+        const QString folder = location.prepare();
+        if (folder.isEmpty()) {
+            m_error = location.error();
+            return false;
+        }
         if (DatabaseFile::findInFolder(folder, DatabaseFile::fileName()).isEmpty()) {
-            m_error = QStringLiteral("aucun fichier %1 dans le dossier du programme (%2) ; "
-                                     "indiquez la base de données avec --db")
-                          .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder));
+            m_error = QStringLiteral("aucun fichier %1 dans le dossier du programme (%2) ni dans "
+                                     "%3 ; indiquez la base de données avec --db")
+                          .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder),
+                               QDir::toNativeSeparators(
+                                   QDir::cleanPath(folder + QStringLiteral("/../share/grelavo"))));
             return false;
         }
         return openFolder(folder, DatabaseFile::fileName());

@@ -13,9 +13,10 @@ public:
     RapportDatabase();
     ~RapportDatabase();
 
-    // Opens the file (empty: the Grelavo.mdb of the program folder, its name matched without
-    // regard to case) and checks that it can serve (key, whole, writable). False, with a
-    // one-line French error() naming the file and the cause, when it cannot.
+    // Opens the file (empty: the Grelavo.mdb of the program folder, or, for an installed copy,
+    // the user's working copy, made first when needed; see DatabaseLocation) and checks that it can
+    // serve (key, whole, writable). False, with a one-line French error() naming the file and the
+    // cause, when it cannot.
     bool open(const QString& path);
 
     DE& de() { return *m_de; }

@@ -49,7 +49,9 @@ const QVector<OptionGroup>& optionGroups() {
            "écart entre les rangs en cm : 0 60 - 70, 1 70 - 80, 2 80 - 90, 3 90 - 100, 4 100 et +"},
           {"mauvaise-herbe", "ID", 5, "mauvaise herbe ajoutée au rapport ; jusqu'à cinq fois"}}},
         {"Autres options",
-         {{"db", "FICHIER", 1, "base de données (par défaut Grelavo.mdb du dossier du programme)"},
+         {{"db", "FICHIER", 1,
+           "base de données (par défaut Grelavo.mdb du dossier du programme ou, installé, sa "
+           "copie de travail dans ~/.local/share/Grelavo)"},
           {"pdf", "FICHIER", 1,
            "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
           {"help", nullptr, 1, "affiche cette aide"}}},

@@ -6,6 +6,7 @@
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
+#include "db/DatabaseLocation.h"
 #include "frmAPropos.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
@@ -83,9 +84,10 @@ int twipsOf(int pixels) {
 
 } // namespace
 
-frmMDI::frmMDI(const QString& programFolder, DialogService& dialogs, QWidget* parent)
-    : QMainWindow(parent), m_folder(programFolder), m_dialogs(dialogs),
-      m_de(std::make_unique<DE>(programFolder)), m_programEnd([] { QApplication::quit(); }) {
+frmMDI::frmMDI(const QString& databaseFolder, DialogService& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_folder(databaseFolder), m_programFolder(databaseFolder),
+      m_dialogs(dialogs), m_de(std::make_unique<DE>(databaseFolder)),
+      m_programEnd([] { QApplication::quit(); }) {
     setObjectName(QStringLiteral("frmMDI"));
     setWindowTitle(QStringLiteral("Grelavo"));
     // Every statement shows the hourglass until it completes.
@@ -486,7 +488,7 @@ void frmMDI::ListBar_ButtonClick(int index) {
 }
 
 void frmMDI::openHelpTopic(int contextId) {
-    const QString file = DatabaseFile::findInFolder(m_folder, QStringLiteral("Aide.chm"));
+    const QString file = DatabaseLocation::shippedFile(m_programFolder, QStringLiteral("Aide.chm"));
     if (file.isEmpty()) {
         m_dialogs.message(this, kHelpMissing, QStringLiteral("Fichier d'aide introuvable"),
                           DialogService::Icon::Critical);

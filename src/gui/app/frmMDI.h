@@ -32,8 +32,14 @@ class frmMDI : public QMainWindow {
 public:
     static constexpr int StripButtons = 10;
 
-    frmMDI(const QString& programFolder, DialogService& dialogs, QWidget* parent = nullptr);
+    // databaseFolder: the folder whose Grelavo.mdb the program opens (see DatabaseLocation), and
+    // where the help file is looked for until setProgramFolder() says otherwise.
+    frmMDI(const QString& databaseFolder, DialogService& dialogs, QWidget* parent = nullptr);
     ~frmMDI() override;
+
+    // The folder of the program, whose shipped help file (beside it, or in ../share/grelavo) the
+    // help commands open.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
 
     // The start-up: checks the database, loads the windows, shows the start window modally.
     // False when the program must end at once (the database file is missing).
@@ -48,7 +54,7 @@ public:
     void Set_StatusBar();
     void Show_sstParam(int i);
     void HideSSTAB();
-    // Whether a file of that name is in the program folder (names matched without regard to case).
+    // Whether a file of that name is in the database folder (names matched without regard to case).
     bool FileExists(const QString& name) const;
     void openHelpTopic(int contextId);
 
@@ -89,7 +95,8 @@ private:
     void unloadWindows();
     void runReport(const ParameterSet& parameters);
 
-    QString m_folder;
+    QString m_folder;        // the database's
+    QString m_programFolder; // the program's, for the help file
     DialogService& m_dialogs;
     AppState m_state;
     std::unique_ptr<DE> m_de;

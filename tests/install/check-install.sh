@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Installs the build folder into a staging prefix and checks the installed tree:
+#   - every file where it belongs, the shipped database and help file as the build made them;
+#   - the desktop entry, the metainfo and the manual pages accepted by their validators;
+#   - from a read-only copy of the tree, run by an ordinary user, grelavo-rapport gives the
+#     report that the build folder gives, on a working copy made in the user's data folder
+#     (XDG_DATA_HOME unset, then set), and pelvane compacts that copy;
+#   - a data folder that cannot be made is said in one line, naming it;
+#   - the shipped database is byte for byte as installed afterwards.
+#
+#   check-install.sh BUILD_FOLDER CMAKE DESKTOP_FILE_VALIDATE APPSTREAMCLI GROFF
+set -euo pipefail
+build=$1 cmake=$2 desktop_file_validate=$3 appstreamcli=$4 groff=$5
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/grelavo-install.XXXXXX")
+trap 'chmod -R u+w "$work" 2>/dev/null || true; rm -rf "$work"' EXIT
+chmod 755 "$work"
+
+fail() {
+    echo "ÉCHEC : $*" >&2
+    exit 1
+}
+
+# Permissions do not bind root: as root the programs run as "nobody".
+if [ "$(id -u)" -eq 0 ]; then
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    user_owns() { chown -R 65534:65534 "$@"; }
+else
+    as_user=()
+    user_owns() { :; }
+fi
+# The programs' environment: nothing of the test's own, HOME and XDG_DATA_HOME as given.
+run_as_user() {
+    env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$@"
+}
+
+# --- The staged installation --------------------------------------------------------------------
+prefix=$work/prefix
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" ||
+    fail "cmake --install a échoué : $(cat "$work/install.log")"
+shipped_sum=$(sha256sum <"$build/bin/Grelavo.mdb")
+[ "$(sha256sum <"$prefix/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
+    fail "la base installée n'est pas celle de la construction"
+cmp -s "$build/bin/Aide.chm" "$prefix/share/grelavo/Aide.chm" ||
+    fail "le fichier d'aide installé n'est pas celui de la construction"
+
+expected_files="bin/grelavo
+bin/grelavo-rapport
+bin/pelvane
+share/applications/org.grelavo.grelavo.desktop
+share/grelavo/Aide.chm
+share/grelavo/Grelavo.mdb
+share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
+share/man/man1/grelavo-rapport.1
+share/man/man1/pelvane.1
+share/metainfo/org.grelavo.grelavo.metainfo.xml"
+installed_files=$(cd "$prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
+[ "$installed_files" = "$expected_files" ] ||
+    fail "fichiers installés inattendus :"$'\n'"$(diff <(echo "$expected_files") <(echo "$installed_files"))"
+for program in grelavo grelavo-rapport pelvane; do
+    [ -x "$prefix/bin/$program" ] || fail "bin/$program n'est pas exécutable"
+done
+
+# --- Validators ---------------------------------------------------------------------------------
+"$desktop_file_validate" "$prefix/share/applications/org.grelavo.grelavo.desktop" >"$work/dfv.log" 2>&1 ||
+    fail "desktop-file-validate refuse l'entrée : $(cat "$work/dfv.log")"
+[ ! -s "$work/dfv.log" ] || fail "desktop-file-validate : $(cat "$work/dfv.log")"
+"$appstreamcli" validate --no-net --explain "$prefix/share/metainfo/org.grelavo.grelavo.metainfo.xml" \
+    >"$work/appstream.log" 2>&1 || fail "appstreamcli refuse la metainfo : $(cat "$work/appstream.log")"
+grep -q '^✔ Validation was successful\.$' "$work/appstream.log" ||
+    fail "appstreamcli : $(cat "$work/appstream.log")"
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg" ||
+    fail "l'icône n'est pas un fichier SVG"
+for page in grelavo-rapport pelvane; do
+    warnings=$(LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    [ -z "$warnings" ] || fail "page de manuel $page.1 : $warnings"
+done
+
+# --- A read-only copy of the installed tree, run by an ordinary user ---------------------------
+tree=$work/tree
+cp -a "$prefix" "$tree"
+chmod -R a-w "$tree"
+tree_listing() { (cd "$tree" && find . -printf '%P %s %T@\n' | LC_ALL=C sort); }
+tree_before=$(tree_listing)
+
+report=(--periode 2 --herbicide 1:1 --culture tous)
+
+# The report of the build folder: its program beside its database, as in build/bin.
+mkdir "$work/build-folder"
+cp "$build/bin/grelavo-rapport" "$build/bin/Grelavo.mdb" "$work/build-folder/"
+"$work/build-folder/grelavo-rapport" "${report[@]}" >"$work/expected.json" ||
+    fail "grelavo-rapport du dossier de construction a échoué"
+grep -q '"rows"' "$work/expected.json" || fail "le rapport de référence n'a pas de tableau"
+
+home=$work/home
+mkdir "$home"
+user_owns "$home"
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@]}" \
+    >"$work/installed.json" 2>"$work/installed.err" ||
+    fail "grelavo-rapport installé a échoué : $(cat "$work/installed.err")"
+cmp -s "$work/expected.json" "$work/installed.json" ||
+    fail "le rapport de l'installation diffère :"$'\n'"$(diff "$work/expected.json" "$work/installed.json" | head -20)"
+copy=$home/.local/share/Grelavo/Grelavo.mdb
+[ -f "$copy" ] || fail "pas de copie de travail dans $copy"
+[ "$(ls -A "$home/.local/share/Grelavo")" = Grelavo.mdb ] ||
+    fail "le dossier de données contient autre chose : $(ls -A "$home/.local/share/Grelavo")"
+
+# Run again: the working copy is used as it is (reports rewrite it; it is not copied again).
+copy_inode=$(stat -c %i "$copy")
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@]}" \
+    >"$work/again.json" 2>"$work/again.err" || fail "second rapport : $(cat "$work/again.err")"
+cmp -s "$work/expected.json" "$work/again.json" || fail "le second rapport diffère"
+[ "$(stat -c %i "$copy")" = "$copy_inode" ] || fail "la copie de travail a été refaite"
+
+# Pelvane compacts that same working copy, and the report stays the same.
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/pelvane" --print-messages \
+    >"$work/pelvane.out" 2>/dev/null || fail "pelvane installé a échoué : $(cat "$work/pelvane.out")"
+[ "$(cat "$work/pelvane.out")" = "compactage terminée" ] ||
+    fail "pelvane installé : $(cat "$work/pelvane.out")"
+[ "$(stat -c %i "$copy")" != "$copy_inode" ] || fail "pelvane n'a pas compacté la copie de travail"
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@]}" \
+    >"$work/compacted.json" 2>"$work/compacted.err" || fail "rapport après compactage : $(cat "$work/compacted.err")"
+cmp -s "$work/expected.json" "$work/compacted.json" || fail "le rapport après compactage diffère"
+
+# XDG_DATA_HOME set: the working copy is made there.
+data=$work/xdg
+mkdir "$data"
+user_owns "$data"
+run_as_user HOME="$home" XDG_DATA_HOME="$data" "${as_user[@]}" "$tree/bin/grelavo-rapport" \
+    "${report[@]}" >"$work/xdg.json" 2>"$work/xdg.err" || fail "avec XDG_DATA_HOME : $(cat "$work/xdg.err")"
+cmp -s "$work/expected.json" "$work/xdg.json" || fail "le rapport avec XDG_DATA_HOME diffère"
+[ -f "$data/Grelavo/Grelavo.mdb" ] || fail "pas de copie de travail dans $data/Grelavo"
+
+# A data folder that cannot be made: status 1, one line naming it, nothing made.
+locked=$work/locked
+mkdir -p "$locked"
+chmod 555 "$locked"
+set +e
+run_as_user HOME="$locked" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@]}" \
+    >"$work/locked.out" 2>"$work/locked.err"
+status=$?
+set -e
+[ "$status" -eq 1 ] || fail "dossier de données impossible : statut $status au lieu de 1"
+[ "$(wc -l <"$work/locked.err")" -eq 1 ] && grep -q "Impossible de créer le dossier « $locked/.local »" "$work/locked.err" ||
+    fail "dossier de données impossible : $(cat "$work/locked.err")"
+[ ! -s "$work/locked.out" ] || fail "dossier de données impossible : un rapport a été écrit"
+[ -z "$(ls -A "$locked")" ] || fail "dossier de données impossible : $(ls -A "$locked") a été créé"
+
+# --- The shipped files are as installed ---------------------------------------------------------
+[ "$(sha256sum <"$tree/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
+    fail "la base livrée (copie en lecture seule) a changé"
+[ "$(sha256sum <"$prefix/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
+    fail "la base livrée a changé"
+[ "$(tree_listing)" = "$tree_before" ] ||
+    fail "l'arborescence installée a changé :"$'\n'"$(diff <(echo "$tree_before") <(tree_listing))"
+echo "installation vérifiée dans $prefix"
