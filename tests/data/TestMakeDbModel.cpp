@@ -144,10 +144,13 @@ private slots:
         QCOMPARE(DoseModel::colby({0.3, 1.0}), 1.0);
     }
 
-    void ratingsAndRatesAreRounded() {
+    void visualRatingsAreWholeStepsOfFive() {
         QCOMPARE(DoseModel::visualRating(87.4), 85);
         QCOMPARE(DoseModel::visualRating(87.5), 90);
         QVERIFY(DoseModel::visualRating(-12) == 0 && DoseModel::visualRating(104) == 100);
+    }
+
+    void ratesKeepThreeSignificantFigures() {
         QCOMPARE(TrialGenerator::roundRate(1.5 * 0.75), 1.13);
         QCOMPARE(TrialGenerator::roundRate(0.0125 * 0.67), 0.00838);
     }
