@@ -52,7 +52,7 @@ class TestHelpFile : public QObject {
     static bool opens(const QString& path) { return HelpFile().open(path); }
 
 private slots:
-    void topicsObjectsAndLinksOfTheShippedFile() {
+    void shippedFileMapsItsTopics() {
         HelpFile file(HelpFilePath);
         QVERIFY(file.isOpen());
         QCOMPARE(file.topics().keys(), (QList<quint32>{1000, 2000, 3000, 4000}));
@@ -61,14 +61,22 @@ private slots:
         QCOMPARE(file.defaultTopic(), QStringLiteral("/general.html"));
         for (int unknown : {0, 1001, -1})
             QVERIFY(file.topicPath(unknown).isEmpty());
-        // A compressed picture comes out byte for byte as it went in.
+    }
+
+    // A compressed picture comes out byte for byte as it went in.
+    void shippedFileGivesItsObjectsBackAsTheyWentIn() {
+        HelpFile file(HelpFilePath);
         const auto picture = file.readObject(QStringLiteral("/fractions.png"));
         QVERIFY(picture);
         QCOMPARE(*picture, fileBytes(QStringLiteral(GRELAVO_HELP_SOURCE_DIR "/fractions.png")));
         QVERIFY(!file.readObject(QStringLiteral("/absent.html")));
+    }
 
-        // Every link and picture of every page names an object of the file, and every
-        // fragment an anchor of its page.
+    // Every link and picture of every page names an object of the file, and every fragment an
+    // anchor of its page.
+    void everyLinkOfTheShippedFileLeadsIntoIt() {
+        HelpFile file(HelpFilePath);
+        QVERIFY(file.isOpen());
         const QRegularExpression reference(QStringLiteral("(?:href|src)=\"([^\"]+)\""));
         for (const QString& page : file.topics()) {
             const QString html = QString::fromUtf8(*file.readObject(page));
@@ -103,7 +111,7 @@ private slots:
         QVERIFY(!opens(writeFile(QStringLiteral("window.chm"), badWindow)));
     }
 
-    void contextMapAndTopicTargetsAreReadDefensively() {
+    void contextMapIsReadDefensively() {
         QByteArray ivb(4, '\0');
         const auto pair = [&ivb](quint32 id, quint32 offset) {
             char bytes[8];
@@ -122,8 +130,10 @@ private slots:
         QCOMPARE(map.keys(), (QList<quint32>{1000}));
         QCOMPARE(map.value(1000), QByteArray("/tmp/x/a.html"));
         QVERIFY(HelpFile::parseContextMap(QByteArray(3, '\0'), strings).isEmpty());
+    }
 
-        // A target resolves to the object matching its longest trailing part.
+    // A target resolves to the object matching its longest trailing part.
+    void topicTargetsResolveToTheirLongestTrailingPart() {
         const QSet<QByteArray> objects{"/a.html", "/x/a.html", "/b.html"};
         const auto resolve = [&objects](const char* target) {
             return HelpFile::resolveObjectPath(
@@ -136,21 +146,20 @@ private slots:
         QCOMPARE(resolve("/tmp/"), QByteArray());
     }
 
-    void windowShowsStyledPagesFromTheFileOnlyAndFollowsLinks() {
+    void windowStaysHiddenForAMissingFileOrTopic() {
         HelpWindow missing(m_dir.filePath(QStringLiteral("absent.chm")));
         QVERIFY(!missing.showTopic(1000));
         QVERIFY(!missing.isVisible());
         HelpWindow window(HelpFilePath);
-        auto* back = window.findChild<QToolButton*>(QStringLiteral("backButton"));
-        auto* forward = window.findChild<QToolButton*>(QStringLiteral("forwardButton"));
-        auto* home = window.findChild<QToolButton*>(QStringLiteral("homeButton"));
-        QVERIFY(back && forward && home);
         QVERIFY(!window.showTopic(1234));
         QVERIFY(!window.isVisible());
+    }
+
+    void windowShowsStyledPagesFromTheFileOnly() {
+        HelpWindow window(HelpFilePath);
         QVERIFY(window.showTopic(2000));
         QTextBrowser* browser = window.browser();
         QCOMPARE(browser->source().path(), QStringLiteral("/obligatoires.html"));
-        QVERIFY(!back->isEnabled());
         // The heading takes its colour from the style sheet inside the file.
         QTextBlock heading = browser->document()->begin();
         while (heading.isValid() && heading.blockFormat().headingLevel() != 1)
@@ -167,9 +176,19 @@ private slots:
         QVERIFY(browser->loadResource(QTextDocument::HtmlResource, QUrl("chm:/absent.html"))
                     .toString()
                     .contains(QStringLiteral("Page introuvable")));
+    }
 
-        // A second request turns the open window to the new topic; links are followed through
-        // the window's history.
+    // A second request turns the open window to the new topic; links are followed through the
+    // window's history.
+    void windowFollowsLinksThroughItsHistory() {
+        HelpWindow window(HelpFilePath);
+        auto* back = window.findChild<QToolButton*>(QStringLiteral("backButton"));
+        auto* forward = window.findChild<QToolButton*>(QStringLiteral("forwardButton"));
+        auto* home = window.findChild<QToolButton*>(QStringLiteral("homeButton"));
+        QVERIFY(back && forward && home);
+        QVERIFY(window.showTopic(2000));
+        QVERIFY(!back->isEnabled());
+        QTextBrowser* browser = window.browser();
         QVERIFY(window.showTopic(1000));
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(browser->source().path(), QStringLiteral("/general.html"));

@@ -141,20 +141,30 @@ private slots:
         QVERIFY(!s.window->de().isConnected());
     }
 
-    void groupCommandsShowTheirPagesAndFillListsOnce() {
+    void groupCommandsShowTheirPages() {
         Started s;
-        int statements = 0;
-        s.window->de().setStatementNotices([&] { ++statements; }, [] {});
         s.window->cmdOptionnel_Click();
         QVERIFY(s.page(1)->isVisible() && !s.page(0)->isVisible());
         QCOMPARE(s.status(0), QStringLiteral("Paramètres optionnels"));
         QCOMPARE(s.get<QPushButton>("cmdOptionnel")->y(), 30); // H = 450 twips
         QCOMPARE(s.get<QPushButton>("cmdRapport")->geometry().bottom() + 1,
                  s.get<QWidget>("picListBar")->height());
+        s.window->ListBar_ButtonClick(4); // Site
+        QVERIFY(s.page(2)->isVisible() && !s.page(1)->isVisible());
+        for (int button : {5, 4, 5, 3})
+            s.window->ListBar_ButtonClick(button);
+        QVERIFY(s.page(1)->isVisible());
+        QCOMPARE(s.window->CurrentPage(), 2);
+    }
+
+    void eachPageFillsItsListsOnce() {
+        Started s;
+        int statements = 0;
+        s.window->de().setStatementNotices([&] { ++statements; }, [] {});
+        s.window->cmdOptionnel_Click();
         const int afterCrop = statements;
         QVERIFY(afterCrop > 0);
-        s.window->ListBar_ButtonClick(4); // Site: read once
-        QVERIFY(s.page(2)->isVisible() && !s.page(1)->isVisible());
+        s.window->ListBar_ButtonClick(4); // Site
         const int afterSite = statements;
         QVERIFY(afterSite > afterCrop);
         s.window->ListBar_ButtonClick(5);
@@ -162,8 +172,6 @@ private slots:
         QVERIFY(afterWeeds >= afterSite + 5); // the five weed boxes
         for (int button : {4, 5, 3})
             s.window->ListBar_ButtonClick(button);
-        QVERIFY(s.page(1)->isVisible());
-        QCOMPARE(s.window->CurrentPage(), 2);
         QCOMPARE(statements, afterWeeds); // every page read once
         QCOMPARE(s.get("cbbMauvHerb(4)")->count(), 5);
         QCOMPARE(s.get("cbbSitepHDe")->count(), 66);
@@ -219,20 +227,23 @@ private slots:
         QVERIFY(s.window->param()->isVisibleTo(s.window.get()));
     }
 
-    // A report whose statements fail is said, never shown as a result, and the shell is back on
-    // the mandatory page with its title, its group and its hover help.
-    void aFailedReportIsSaidAndTheShellIsBackOnTheParameters() {
+    // A refused rate: the shell leaves "Gestion des rapports" for the page it shows.
+    void aRefusedRateIsSaidAndTheShellIsBackOnTheParameters() {
         Started s;
         s.chooseAtrazineOnAllCorn();
-        // A refused rate: the shell leaves "Gestion des rapports" for the page it shows.
         s.get<QLineEdit>("txtTaux(0)")->setText("1,x");
         s.click(QStringLiteral("cmdRapport"));
         QCOMPARE(s.said().text, QStringLiteral("La valeur entrée n'est pas numérique."));
         QCOMPARE(s.status(0), QStringLiteral("Paramètres obligatoires"));
         QCOMPARE(s.window->CurrentGroup(), 0);
         QVERIFY(s.window->Timer1()->isActive());
-        s.dialogs.messages.clear();
+    }
 
+    // A report whose statements fail is said, never shown as a result, and the shell is back on
+    // the mandatory page with its title, its group and its hover help.
+    void aReportThatFailsIsSaidAndNeverShown() {
+        Started s;
+        s.chooseAtrazineOnAllCorn();
         s.get<QLineEdit>("txtTaux(0)")->setText("1");
         s.window->de().Connection2().executeScript(
             QStringLiteral("DROP TABLE ListedesMauvaisesHerbes"));
@@ -325,7 +336,7 @@ private slots:
         QCOMPARE(report.down.y(), Ht - H);
     }
 
-    void aboutBoxWritesToTheMakerAndCloses() {
+    void aboutBoxAddressWritesToTheMakerAndCloses() {
         RecordingDialogs dialogs;
         QCOMPARE(frmAPropos::mailUrl().toString(),
                  "mailto:" + frmAPropos::contactAddress() + "?Subject=Grelavo");
@@ -334,6 +345,11 @@ private slots:
         QTest::mouseClick(box.lblEmail(), Qt::LeftButton);
         QCOMPARE(dialogs.urls, QVector<QUrl>({frmAPropos::mailUrl()}));
         QVERIFY(!box.isVisible());
+    }
+
+    void aboutBoxCloseImageSinksWhilePressedThenCloses() {
+        RecordingDialogs dialogs;
+        frmAPropos box(dialogs);
         box.show();
         PressImage* close = box.imaFermer();
         const QPoint rest = close->pos();

@@ -126,7 +126,7 @@ private slots:
         }
     }
 
-    void doseResponseAndColby() {
+    void doseResponseRisesToItsMaximum() {
         QCOMPARE(DoseModel::logLogistic(0.3, 0.9, 0.3, 2.0), 0.45); // half of emax at the ED50
         QCOMPARE(DoseModel::logLogistic(0.0, 0.9, 0.3, 2.0), 0.0);
         double previous = 0;
@@ -135,12 +135,22 @@ private slots:
             QVERIFY(e > previous && e < 0.95);
             previous = e;
         }
+    }
+
+    // Independent action: each product controls what the others left.
+    void colbyCombinesIndependentEffects() {
         QCOMPARE(DoseModel::colby({}), 0.0);
         QVERIFY(std::abs(DoseModel::colby({0.2, 0.5, 0.1}) - (1 - 0.8 * 0.5 * 0.9)) < 1e-15);
         QCOMPARE(DoseModel::colby({0.3, 1.0}), 1.0);
+    }
+
+    void visualRatingsAreWholeStepsOfFive() {
         QCOMPARE(DoseModel::visualRating(87.4), 85);
         QCOMPARE(DoseModel::visualRating(87.5), 90);
         QVERIFY(DoseModel::visualRating(-12) == 0 && DoseModel::visualRating(104) == 100);
+    }
+
+    void ratesKeepThreeSignificantFigures() {
         QCOMPARE(TrialGenerator::roundRate(1.5 * 0.75), 1.13);
         QCOMPARE(TrialGenerator::roundRate(0.0125 * 0.67), 0.00838);
     }

@@ -61,18 +61,23 @@ private slots:
         QVERIFY(!file.read(16).startsWith("SQLite format 3"));
     }
 
-    void connectionOpensOnFirstUseAndFindsTheFileWithoutRegardToCase() {
+    void connectionOpensOnFirstUseAndClosesWhenAsked() {
+        DE de(m_fixture->folder());
+        QVERIFY(!de.isConnected());
+        de.Connection2();
+        QVERIFY(de.isConnected());
+        de.close();
+        QVERIFY(!de.isConnected());
+    }
+
+    void findsTheFileWithoutRegardToCase() {
         QVERIFY(
             QFile::rename(m_fixture->path(), m_fixture->folder() + QStringLiteral("/grelavo.MDB")));
         DE de(m_fixture->folder());
-        QVERIFY(!de.isConnected());
         Recordset herbicides;
         herbicides.open(de.Connection2(), QStringLiteral("Select * from listedesherbicides"));
-        QVERIFY(de.isConnected());
         QCOMPARE(herbicides.recordCount(), 5);
         QCOMPARE(herbicides.fieldNames(), QStringList({"HerbicideId", "Herbicide"}));
-        de.close();
-        QVERIFY(!de.isConnected());
     }
 
     void missingFileFailsWithoutCreatingOne() {
@@ -103,7 +108,7 @@ private slots:
         QCOMPARE(events, QStringLiteral("()").repeated(6));
     }
 
-    void recordsetsReadFieldsInAnyCaseAndSaveTableRowsInPlace() {
+    void recordsetsReadFieldsInAnyCase() {
         Connection& db = this->db();
         Recordset rs;
         rs.open(db, QStringLiteral("SELECT MHId, [Nom-Francais] FROM ListedesMauvaisesHerbes "
@@ -119,6 +124,11 @@ private slots:
         rs.open(db, QStringLiteral("SELECT * FROM tblMHEval WHERE MHId = 999"));
         QVERIFY(rs.recordCount() == 0 && rs.eof());
         QVERIFY_THROWS_EXCEPTION(DbError, rs.field(QStringLiteral("nowhere")));
+    }
+
+    void tableRecordsetsSaveRowsInPlace() {
+        Connection& db = this->db();
+        Recordset rs;
         // Rows of a statement are not a table: they cannot be changed.
         rs.open(db, QStringLiteral("SELECT NoId, Results FROM tblResults"));
         QVERIFY_THROWS_EXCEPTION(DbError,
@@ -196,7 +206,7 @@ private slots:
         QVERIFY(db().tableNames().contains(QStringLiteral("tblQueryResults")));
     }
 
-    void textsSortAndGroupInFrenchOrder() {
+    void textsSortInFrenchOrder() {
         Connection& db = this->db();
         QCOMPARE(
             rows(db, QStringLiteral("SELECT Herbicide FROM ListeDesHerbicides "
@@ -206,13 +216,17 @@ private slots:
             rows(db, QStringLiteral("SELECT [Nom Français] FROM ListeDesCultures "
                                     "ORDER BY [Nom Français]")),
             QStringList({"Épinard", "Maïs", "Maïs fourrager", "Maïs grain", "Maïs sucré", "Soya"}));
+    }
+
+    void textsGroupWithoutRegardToCase() {
+        Connection& db = this->db();
         db.execute(QStringLiteral("INSERT INTO ListeDesHerbicides VALUES (20, 'ATRAZINE')"));
         QCOMPARE(rows(db, QStringLiteral("SELECT count(*) FROM (SELECT Herbicide FROM "
                                          "ListeDesHerbicides GROUP BY Herbicide)")),
                  QStringList({"5"}));
     }
 
-    void fixTruncatesTowardZeroAndFirstTakesTheFirstValueOfEachGroup() {
+    void fixTruncatesTowardZero() {
         Connection& db = this->db();
         QCOMPARE(rows(db, QStringLiteral("SELECT Fix(87.9), Fix(-87.9), typeof(Fix(-87.9)), "
                                          "Fix(NULL) IS NULL, Fix(12), Fix('4.5'), "
@@ -223,6 +237,10 @@ private slots:
         QCOMPARE(rows(db, QStringLiteral("SELECT [1] FROM tblResults WHERE NoId = 1")),
                  QStringList({"87"}));
         QVERIFY_THROWS_EXCEPTION(DbError, rows(db, QStringLiteral("SELECT Fix('abc')")));
+    }
+
+    void firstTakesTheFirstValueOfEachGroup() {
+        Connection& db = this->db();
         QCOMPARE(rows(db, QStringLiteral("SELECT First(v) FROM (SELECT 1 AS g, 'b' AS v UNION ALL "
                                          "SELECT 1, 'a' UNION ALL SELECT 2, 3.5) GROUP BY g "
                                          "ORDER BY g")),

@@ -62,7 +62,10 @@ private slots:
         QCOMPARE(texts(rows), QStringList({"atrazine", "Bromoxynil", "dicamba", "éthalfluraline",
                                            "nicosulfuron"}));
         QCOMPARE(rows.at(1).id, 13);
-        // No row, or a statement that cannot run, gives an empty list and leaves things usable.
+    }
+
+    // No row, or a statement that cannot run, gives an empty list and leaves things usable.
+    void fillListGivesNothingForNoRowOrAFailingStatement() {
         QVERIFY(m_data
                     ->FillList(QStringLiteral("SELECT HerbicideId AS tblId, Herbicide AS tblField "
                                               "FROM ListeDesHerbicides WHERE HerbicideId = 0"))
@@ -103,25 +106,29 @@ private slots:
         QCOMPARE(rs.recordCount(), 1);
     }
 
-    void resultRowsFillFreeRowsInOrderAndAreFoundByTheirIndentedLabel() {
+    void resultRowsFillFreeRowsInOrder() {
         // A fixed row that looks free is never taken.
         m_de->Connection2().execute(
             QStringLiteral("UPDATE tblResults SET Results = '     --------' WHERE NoId = 29"));
-        QVERIFY(!m_data->IsInResults(QStringLiteral("souchet comestible")));
         QVERIFY(m_data->AddResultRow(QStringLiteral("souchet comestible"), 200));
         QVERIFY(m_data->AddResultRow(QStringLiteral("prêle des champs"), 201));
         QCOMPARE(resultsRows(QStringLiteral("NoId > 28")),
                  QStringList({"29|     --------|~", "30|Sélection de l'utilisateur|~",
                               "31|     souchet comestible|200", "32|     prêle des champs|201",
                               "33|     --------|~"}));
-        QVERIFY(m_data->IsInResults(QStringLiteral("souchet comestible")));   // free row
-        QVERIFY(m_data->IsInResults(QStringLiteral("pied-de-coq")));          // fixed row
-        QVERIFY(!m_data->IsInResults(QStringLiteral("Pied-de-coq")));         // exact comparison
-        QVERIFY(!m_data->IsInResults(QStringLiteral("Graminées annuelles"))); // no indent there
         QVERIFY(m_data->AddResultRow(QStringLiteral("x"), 1));
         QVERIFY(!m_data->AddResultRow(QStringLiteral("y"), 2));
         QCOMPARE(resultsRows(QStringLiteral("NoId IN (29, 33)")),
                  QStringList({"29|     --------|~", "33|     x|1"}));
+    }
+
+    void resultRowsAreFoundByTheirIndentedLabel() {
+        QVERIFY(!m_data->IsInResults(QStringLiteral("souchet comestible")));
+        QVERIFY(m_data->AddResultRow(QStringLiteral("souchet comestible"), 200));
+        QVERIFY(m_data->IsInResults(QStringLiteral("souchet comestible")));   // free row
+        QVERIFY(m_data->IsInResults(QStringLiteral("pied-de-coq")));          // fixed row
+        QVERIFY(!m_data->IsInResults(QStringLiteral("Pied-de-coq")));         // exact comparison
+        QVERIFY(!m_data->IsInResults(QStringLiteral("Graminées annuelles"))); // no indent there
     }
 
     void dropWorkTablesRemovesOnlyTheTwoTemporaryTables() {

@@ -200,38 +200,49 @@ private slots:
         QCOMPARE(view(QStringLiteral("DétailsApplication"), detailsApplication(2)), QStringList());
     }
 
+    void treatmentConditionsFilterOnCropSiteAndStage_data() {
+        QTest::addColumn<QStringList>("conditions");
+        QTest::addColumn<QStringList>("treatments"); // the view's rows
+        QTest::newRow("all corn") << QStringList{kAllCorn} << QStringList{"3|3", "6|6", "7|6"};
+        QTest::newRow("one crop") << QStringList{"((tblCultureEXP.CultureId) = 149)"}
+                                  << QStringList{"6|6", "7|6"};
+        QTest::newRow("texture") << QStringList{kAllCorn, "((tbldesSites.ClasseTexturaleId) = 1)"}
+                                 << QStringList();
+        QTest::newRow("organic matter, pH, province")
+            << QStringList{kAllCorn, "((tbldesSites.MatièreOrganique) Between 7 And 9)",
+                           "((tbldesSites.pH) Between 7 And 7.5)", "((tbldesSites.ProvinceID) = 2)"}
+            << QStringList{"3|3", "6|6", "7|6"};
+        QTest::newRow("variety, previous crop, grains sown, spacing")
+            << QStringList{kAllCorn, "((tblCultureEXP.VariétéId) = 1)",
+                           "((tblCultureEXP.AntécédentID) = 1)",
+                           "((tblCultureEXP.TauxSemisSe) Between 75000 And 80000)",
+                           "((tblCultureEXP.EcartPLantEXP) Between 70 And 80)"}
+            << QStringList{"6|6", "7|6"};
+        QTest::newRow("kg sown, depth, wide spacing")
+            << QStringList{kAllCorn, "((tblCultureEXP.TauxSemisKg) Between 18 And 20)",
+                           "((tblCultureEXP.ProfPlantEXP) Between 5 And 6)",
+                           "((tblCultureEXP.EcartPLantEXP) > 90)"}
+            << QStringList{"3|3"};
+        QTest::newRow("leaves")
+            << QStringList{kAllCorn, "((tblStadeCultureH.NoFeuilMoyenneCultH) Between 2 And 3)",
+                           kAllCornStage}
+            << QStringList{"3|3", "6|6"};
+        QTest::newRow("height")
+            << QStringList{kAllCorn, "((tblStadeCultureH.HautMoyenneCultH) Between 10 And 30)",
+                           "((tblStadeCultureH.CultureId) = 149)"}
+            << QStringList{"7|6"};
+    }
+
+    // As the report sends them: the stage rows joined only for a stage range.
     void treatmentConditionsFilterOnCropSiteAndStage() {
+        QFETCH(QStringList, conditions);
+        QFETCH(QStringList, treatments);
         defineSingleAtrazineChain();
-        // As the report sends it: the stage rows joined only for a stage range.
-        auto treatments = [&](const QStringList& conditions) {
-            const bool stage =
-                conditions.join(QString()).contains(QLatin1String("tblStadeCultureH"));
-            return view(QStringLiteral("DétailsTraitements"),
-                        stage ? detailsTraitements(conditions)
-                              : detailsTraitementsWithoutStage(conditions));
-        };
-        QCOMPARE(treatments({kAllCorn}), QStringList({"3|3", "6|6", "7|6"}));
-        QCOMPARE(treatments({"((tblCultureEXP.CultureId) = 149)"}), QStringList({"6|6", "7|6"}));
-        QCOMPARE(treatments({kAllCorn, "((tbldesSites.ClasseTexturaleId) = 1)"}), QStringList());
-        QCOMPARE(
-            treatments({kAllCorn, "((tbldesSites.MatièreOrganique) Between 7 And 9)",
-                        "((tbldesSites.pH) Between 7 And 7.5)", "((tbldesSites.ProvinceID) = 2)"}),
-            QStringList({"3|3", "6|6", "7|6"}));
-        QCOMPARE(treatments({kAllCorn, "((tblCultureEXP.VariétéId) = 1)",
-                             "((tblCultureEXP.AntécédentID) = 1)",
-                             "((tblCultureEXP.TauxSemisSe) Between 75000 And 80000)",
-                             "((tblCultureEXP.EcartPLantEXP) Between 70 And 80)"}),
-                 QStringList({"6|6", "7|6"}));
-        QCOMPARE(treatments({kAllCorn, "((tblCultureEXP.TauxSemisKg) Between 18 And 20)",
-                             "((tblCultureEXP.ProfPlantEXP) Between 5 And 6)",
-                             "((tblCultureEXP.EcartPLantEXP) > 90)"}),
-                 QStringList({"3|3"}));
-        QCOMPARE(treatments({kAllCorn, "((tblStadeCultureH.NoFeuilMoyenneCultH) Between 2 And 3)",
-                             kAllCornStage}),
-                 QStringList({"3|3", "6|6"}));
-        QCOMPARE(treatments({kAllCorn, "((tblStadeCultureH.HautMoyenneCultH) Between 10 And 30)",
-                             "((tblStadeCultureH.CultureId) = 149)"}),
-                 QStringList({"7|6"}));
+        const bool stage = conditions.join(QString()).contains(QLatin1String("tblStadeCultureH"));
+        QCOMPARE(view(QStringLiteral("DétailsTraitements"),
+                      stage ? detailsTraitements(conditions)
+                            : detailsTraitementsWithoutStage(conditions)),
+                 treatments);
     }
 
     void aggregationFillsTheResultsCells() {

@@ -32,39 +32,58 @@ private:
                 out << herb(i)->isEnabled();
             return out;
         }
+        QGroupBox* section() const { return form.findChild<QGroupBox*>("fraHerbApp"); }
+        // Prélevée, then three herbicides: atrazine, dicamba and nicosulfuron.
+        void chooseThreeHerbicides() {
+            choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+            choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+            choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
+            choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
+            choose(QStringLiteral("cbbHerbApp(2)"), QStringLiteral("nicosulfuron"));
+        }
     };
 
 private slots:
-    void sectionFollowsPeriodThenCountAndEachChoiceNarrowsTheNextList() {
+    void sectionFollowsPeriodThenCount() {
         Form f;
-        auto* section = f.form.findChild<QGroupBox*>(QStringLiteral("fraHerbApp"));
         auto* count = f.get(QStringLiteral("cbbNombHerb"));
         auto* cmdTaux = f.form.findChild<QPushButton*>(QStringLiteral("cmdTaux"));
-        QVERIFY(!section->isEnabled() && !count->isEnabled() && !cmdTaux->isEnabled());
+        QVERIFY(!f.section()->isEnabled() && !count->isEnabled() && !cmdTaux->isEnabled());
         const QColor inactive = QApplication::palette().color(QPalette::Window);
         QCOMPARE(f.herb(0)->palette().color(QPalette::Base), inactive); // filling chose nothing
         QCOMPARE(f.items(f.get(QStringLiteral("cbbApp"))),
                  QStringList({"Postlevée", "Prélevée"})); // sorted
         f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
         QCOMPARE(f.state.SelectedApplicationType, qint16(1));
-        QVERIFY(section->isEnabled() && count->isEnabled() && cmdTaux->isEnabled());
+        QVERIFY(f.section()->isEnabled() && count->isEnabled() && cmdTaux->isEnabled());
         QVERIFY(count->currentText().isEmpty());
         QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
         f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
         QCOMPARE(f.state.HerbicideCount, qint16(3));
         QCOMPARE(f.rowsEnabled(), QVector<bool>({true, true, true, false}));
+    }
+
+    // A herbicide chosen is offered in no later row.
+    void eachChoiceNarrowsTheNextList() {
+        Form f;
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
         QCOMPARE(f.items(f.herb(0)), QStringList({"atrazine", "dicamba", "nicosulfuron"}));
         QVERIFY(f.herb(1)->count() == 0);
-        // A herbicide chosen is offered in no later row.
         f.choose(QStringLiteral("cbbHerbApp(0)"), QStringLiteral("atrazine"));
         QCOMPARE(f.items(f.herb(1)), QStringList({"dicamba", "nicosulfuron"}));
         f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("dicamba"));
         QCOMPARE(f.items(f.herb(2)), QStringList({"nicosulfuron"}));
         f.choose(QStringLiteral("cbbHerbApp(2)"), QStringLiteral("nicosulfuron"));
         QCOMPARE(f.state.SelectedHerbicideId, (std::array<qint16, 4>{10, 11, 12, 0}));
+    }
+
+    // A new first herbicide empties the rates and every later row; only row 1 is refilled.
+    void aNewFirstHerbicideEmptiesTheRatesAndTheLaterRows() {
+        Form f;
+        f.chooseThreeHerbicides();
         for (int i = 0; i < 3; ++i)
             f.rate(i)->setText(QStringLiteral("0,5"));
-        // A new first herbicide empties the rates and every later row; only row 1 is refilled.
         f.herb(0)->setCurrentIndex(f.herb(0)->findText(QStringLiteral("dicamba")));
         for (int i = 0; i < 3; ++i)
             QVERIFY(f.rate(i)->text().isEmpty());
@@ -73,14 +92,21 @@ private slots:
         QCOMPARE(f.herb(2)->count(), 0);
         // The rate kept for the report is the last one typed, even once the box is emptied.
         QCOMPARE(f.state.EnteredRate[0], QStringLiteral("0,5"));
-        // Emptying a herbicide clears the rows after it.
-        f.choose(QStringLiteral("cbbHerbApp(1)"), QStringLiteral("atrazine"));
+    }
+
+    void emptyingAHerbicideClearsTheRowsAfterIt() {
+        Form f;
+        f.chooseThreeHerbicides();
         QCOMPARE(f.herb(2)->count(), 1);
         f.herb(1)->setEditText(QString());
         QCOMPARE(f.herb(2)->count(), 0);
-        // Emptying the period puts the section back to its empty state.
+    }
+
+    void emptyingThePeriodPutsTheSectionBackToItsEmptyState() {
+        Form f;
+        f.chooseThreeHerbicides();
         f.get(QStringLiteral("cbbApp"))->setEditText(QString());
-        QVERIFY(!section->isEnabled() && !count->isEnabled());
+        QVERIFY(!f.section()->isEnabled() && !f.get(QStringLiteral("cbbNombHerb"))->isEnabled());
         QCOMPARE(f.rowsEnabled(), QVector<bool>({false, false, false, false}));
         QCOMPARE(f.herb(0)->count(), 0);
     }

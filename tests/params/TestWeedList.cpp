@@ -78,7 +78,7 @@ class TestWeedList : public QObject {
     Q_OBJECT
 
 private slots:
-    void listHoldsTheWeedsAndItsHeadingsSortAndMoveTheMark() {
+    void listHoldsTheWeedsUnderItsHeadings() {
         Form f;
         QVERIFY(f.window()->isWindow());
         QVERIFY(!f.window()->isVisible());
@@ -90,6 +90,10 @@ private slots:
         QVERIFY(list->isColumnHidden(0));
         QCOMPARE(f.column(3), QStringList({"lamb's-quarters", "barnyardgrass", "field horsetail",
                                            "green foxtail", "yellow nutsedge"}));
+    }
+
+    void headingsSortTheListAndMoveTheMark() {
+        Form f;
         QVERIFY(imageOf(frmListView::ascendingMark()) != imageOf(frmListView::descendingMark()));
         f.pressButton(0);
         QCOMPARE(f.column(1), QStringList({"chénopode blanc", "pied-de-coq", "prêle des champs",
@@ -152,16 +156,23 @@ private slots:
             QVERIFY(!f.window()->isVisible());
             QCOMPARE(f.box(i)->currentText(), QStringLiteral("pied-de-coq"));
         }
+    }
 
-        // Near the screen's bottom right corner the list opens above the box, on the screen.
+    // Near the screen's bottom right corner the list opens above the box, on the screen.
+    void nearTheScreenBottomTheListOpensAboveTheBox() {
+        Form f;
+        const QRect screen = f.form.screen()->availableGeometry();
         f.putBoxAt(4, screen.bottomRight() - QPoint(f.box(4)->width(), 40));
         f.pressButton(4);
         const QRect place = f.window()->geometry();
         QVERIFY(screen.contains(place));
         QCOMPARE(place.bottom() + 1, f.box(4)->mapToGlobal(QPoint(0, 0)).y());
         f.pressButton(4);
+    }
 
-        // The second press of a double click closes the list again, as a second click does.
+    // The second press of a double click closes the list again, as a second click does.
+    void theSecondPressOfADoubleClickClosesTheList() {
+        Form f;
         QTest::mouseDClick(f.box(2), Qt::LeftButton, {},
                            QPoint(f.box(2)->width() - 4, f.box(2)->height() / 2));
         QVERIFY(!f.window()->isVisible());
@@ -228,14 +239,17 @@ private slots:
         QTRY_VERIFY(box->hasFocus());
     }
 
-    void listHidesOnLosingTheFocusAndUnloadingGivesTheBoxesBack() {
+    void listHidesOnLosingTheFocus() {
         Form f;
         f.pressButton(3);
         QTRY_VERIFY(f.window()->isActiveWindow());
         QApplication::setActiveWindow(&f.form);
         QTRY_VERIFY(!f.window()->isVisible());
+    }
 
-        // Unloading the form closes the list and the connection; the boxes are their own again.
+    // Unloading the form closes the list and the connection; the boxes are their own again.
+    void unloadingClosesTheListAndGivesTheBoxesBack() {
+        Form f;
         f.pressButton(1);
         f.form.Form_Unload();
         QVERIFY(!f.window()->isVisible() && !f.form.isVisible());

@@ -143,23 +143,34 @@ private slots:
         p.click(0, 0);
         QCOMPARE(p.pickerRate(0)->text(), "0,5");
         QCOMPARE(p.pickerRate(1)->text(), "");
-        // The clicked cell turns light yellow until another is clicked.
-        const QColor yellow(0xFF, 0xFF, 0xC0);
-        QCOMPARE(p.grid()->item(0, 0)->background().color(), yellow);
         p.click(0, 1);
-        QCOMPARE(p.grid()->item(0, 0)->background().color(),
-                 p.grid()->palette().color(QPalette::Base));
-        QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
         QCOMPARE(p.pickerRate(1)->text(), "0,15");
         UserInput::typeInto(p.pickerRate(2), QStringLiteral("0.25"));
         QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
         // Beyond the mixture, a rate goes back as it came.
         QCOMPARE(p.window->rates(), (frmChoixTaux::Rates{"0,5", "0,15", "0,25", "7,5"}));
+    }
 
-        // English rates, whole (no thousands separator, no rounding), go back with a point:
-        // the report reads them in the user's format.
-        p.de.close(); // the program holds the file alone
+    void theClickedCellIsLightYellowUntilAnotherIsClicked() {
+        FixtureDatabase fixture;
+        addApplications(fixture);
+        Picker p(fixture.folder());
+        p.open(1, {10, 11});
+        const QColor yellow(0xFF, 0xFF, 0xC0);
+        p.click(0, 0);
+        QCOMPARE(p.grid()->item(0, 0)->background().color(), yellow);
+        p.click(0, 1);
+        QCOMPARE(p.grid()->item(0, 0)->background().color(),
+                 p.grid()->palette().color(QPalette::Base));
+        QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
+    }
+
+    // English rates, whole (no thousands separator, no rounding), go back with a point: the
+    // report reads them in the user's format.
+    void englishRatesGoBackWholeWithAPoint() {
+        FixtureDatabase fixture;
+        addApplications(fixture);
         QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
         Picker english(fixture.folder());
         english.open(2, {10});
@@ -213,7 +224,7 @@ private slots:
             qPrintable(statements->herbicide[0]));
     }
 
-    void onlyChoosingAnItemChangesTheToleranceAndTheHelpLineFollowsThePointer() {
+    void onlyChoosingAnItemChangesTheTolerance() {
         FixtureDatabase fixture;
         Picker p(fixture.folder());
         p.state.RateInterval = 3;
@@ -251,8 +262,12 @@ private slots:
                           list->visualRect(list->model()->index(1, 0)).center());
         QCOMPARE(box->currentText(), "2");
         QCOMPARE(p.state.RateInterval, qint16(2));
+    }
 
-        // The help line names the area under the pointer.
+    void helpLineNamesTheAreaUnderThePointer() {
+        FixtureDatabase fixture;
+        Picker p(fixture.folder());
+        p.open(1, {10});
         const QString interval =
             QStringLiteral("Les taux d'applications entrés seront évalués ± cette valeur");
         QCOMPARE(p.helpAfterMoveOver("fraIntervalle"), interval);

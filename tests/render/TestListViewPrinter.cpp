@@ -45,6 +45,16 @@ struct Table : Canvas {
     explicit Table(ReportList l) : list(std::move(l)) { printer.ListViewName(&list); }
 };
 
+// The whole body of 29 rows printed at 10 points.
+struct PrintedBody : Table {
+    PrintedBody() : Table(listOf(29)) {
+        printer.RowsPerPage = 29;
+        printer.SetRows();
+        surface.setFontSize(10);
+        printer.PrintBody(surface);
+    }
+};
+
 // The first column's texts drawn, in order.
 QStringList labelsDrawn(const TwipsSurface& s) {
     QStringList out;
@@ -99,21 +109,20 @@ private slots:
         QVERIFY(!empty.AllPrinted);
     }
 
-    void boldRowsAndTheFootnoteUnderTheLastItem() {
-        Table c(listOf(29));
-        ListViewPrinter& printer = c.printer;
-        printer.RowsPerPage = 29;
-        printer.SetRows();
-        c.surface.setFontSize(10);
-        printer.PrintBody(c.surface);
+    // Rows 1, 8, 14, 23 and 26, where the results table has its categories.
+    void theCategoryRowsAreBold() {
+        const PrintedBody c;
         QStringList bold;
         for (const TwipsSurface::Text& t : c.surface.texts())
             if (t.font.bold() && t.text.startsWith(QLatin1String("row ")))
                 bold << t.text;
         QCOMPARE(bold, (QStringList{"row 1", "row 8", "row 14", "row 23", "row 26"}));
         QVERIFY(!c.surface.bold());
+    }
 
-        // The footnote: 9 points, left-aligned, 2 pixels under the last row, which is ruled.
+    // The footnote: 9 points, left-aligned, 2 pixels under the last row, which is ruled.
+    void theFootnoteLiesUnderTheLastItem() {
+        const PrintedBody c;
         const TwipsSurface::Text* note = find(c.surface, kFootnote);
         QVERIFY(note);
         QCOMPARE(note->font.pixelSize(), 180);

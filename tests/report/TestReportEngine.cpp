@@ -41,12 +41,32 @@ private:
             }
             return out;
         }
+        // A lone application at exactly 0.45 (the low edge of 50 % of 1 at +/- 5).
+        void addApplicationOnTheLowEdge() {
+            de.Connection2().executeScript(QStringLiteral(
+                "INSERT INTO tbldesTraitements VALUES (8, 1);"
+                "INSERT INTO tblPériodesApplication VALUES (9, 8, 1);"
+                "INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 0.45);"
+                "INSERT INTO tblCultureEXP VALUES (8, 8, 149, 1, 1, 20, 75000, 5, 76);"
+                "INSERT INTO tblStadeCultureH VALUES (9, 9, 149, 10, 3);"
+                "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (8, 15, 0);"));
+        }
         // NoId and the ten cells of the rows asked for.
         QStringList cells(const QString& noIds) {
             return rows(noIds, QStringLiteral("NoId, [1], [2], [3], [4], [5], [6], [7], [8], [9], "
                                               "[10]"));
         }
     };
+
+    // Atrazine at 1 with four extra weeds: one already a standard row, one given twice.
+    static ParameterSet withExtraWeeds() {
+        ParameterSet p = atrazine(QStringLiteral("1"));
+        p.cbbMauvHerb[0] = {QStringLiteral("pied-de-coq"), 16}; // already a standard row
+        p.cbbMauvHerb[1] = {QStringLiteral("souchet comestible"), 200};
+        p.cbbMauvHerb[3] = {QStringLiteral("souchet comestible"), 200}; // repeated
+        p.cbbMauvHerb[4] = {QStringLiteral("prêle des champs"), 201};
+        return p;
+    }
 
 private slots:
     void aggregatesEachFractionIntoItsCells() {
@@ -67,22 +87,23 @@ private slots:
                  QStringLiteral("7|kept|-|-|-|-|-|-|-|-|kept"));
     }
 
-    void extraWeedsGetOneFreeRowEachAndARerunGivesTheSameTable() {
+    void extraWeedsGetOneFreeRowEach() {
         Fixture f;
-        ParameterSet p = atrazine(QStringLiteral("1"));
-        p.cbbMauvHerb[0] = {QStringLiteral("pied-de-coq"), 16}; // already a standard row
-        p.cbbMauvHerb[1] = {QStringLiteral("souchet comestible"), 200};
-        p.cbbMauvHerb[3] = {QStringLiteral("souchet comestible"), 200}; // repeated
-        p.cbbMauvHerb[4] = {QStringLiteral("prêle des champs"), 201};
-        QVERIFY(f.engine.SetQuery(p));
-        const QString all = QStringLiteral("SELECT NoId FROM tblResults");
-        const QStringList first = f.rows(all);
+        QVERIFY(f.engine.SetQuery(withExtraWeeds()));
         // Treatment 3 rated the sedge at 50; the horsetail was never rated.
         QCOMPARE(
             f.rows(QStringLiteral("31, 32, 33"),
                    QStringLiteral("NoId, Results, ResultsId, [1], [2]"), false),
             QStringList({"31|     souchet comestible|200|50|1",
                          "32|     prêle des champs|201| - | - ", "33|     --------|~| - | - "}));
+    }
+
+    void aRerunGivesTheSameTable() {
+        Fixture f;
+        const ParameterSet p = withExtraWeeds();
+        QVERIFY(f.engine.SetQuery(p));
+        const QString all = QStringLiteral("SELECT NoId FROM tblResults");
+        const QStringList first = f.rows(all);
         QVERIFY(f.engine.SetQuery(p));
         QCOMPARE(f.rows(all), first);
         QCOMPARE(f.engine.TotalCases(), 7);
@@ -102,19 +123,17 @@ private slots:
         QVERIFY(f.engine.NoDataFound());
     }
 
-    void ratingOnAWindowEdgeAndOverlappingWindows() {
+    void ratingOnAWindowEdgeCounts() {
         Fixture f;
-        // A lone application at exactly 0.45 (the low edge of 50 % of 1 at +/- 5).
-        f.de.Connection2().executeScript(QStringLiteral(
-            "INSERT INTO tbldesTraitements VALUES (8, 1);"
-            "INSERT INTO tblPériodesApplication VALUES (9, 8, 1);"
-            "INSERT INTO tblDétailsHerbicides VALUES (9, 10, 1, 0.45);"
-            "INSERT INTO tblCultureEXP VALUES (8, 8, 149, 1, 1, 20, 75000, 5, 76);"
-            "INSERT INTO tblStadeCultureH VALUES (9, 9, 149, 10, 3);"
-            "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (8, 15, 0);"));
+        f.addApplicationOnTheLowEdge();
         QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
         QCOMPARE(f.cells(QStringLiteral("9")).first(), QStringLiteral("9|32|2|-|-|-|-|-|-|80|1"));
-        // At +/- 10 the 50 % and 60 % windows overlap: 0.5 falls in both and counts in both.
+    }
+
+    // At +/- 10 the 50 % and 60 % windows overlap: 0.5 falls in both and counts in both.
+    void overlappingWindowsCountARatingInEach() {
+        Fixture f;
+        f.addApplicationOnTheLowEdge();
         QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"), 10)));
         QCOMPARE(f.cells(QStringLiteral("2")).first().section(QLatin1Char('|'), 1, 4),
                  QStringLiteral("57|2|57|2"));
@@ -147,14 +166,8 @@ private slots:
         QCOMPARE(f.engine.TotalCases(), 7);
     }
 
-    void hooksSeeProgressAndAReportCostsAFewCommits() {
+    void hooksSeeProgressOutsideTransactions() {
         Fixture f;
-        int commits = 0;
-        const auto countCommit = [](void* counter) {
-            ++*static_cast<int*>(counter);
-            return 0;
-        };
-        sqlite3_commit_hook(f.de.Connection2().handle(), countCommit, &commits);
         QStringList calls;
         ReportHooks hooks;
         hooks.started = [&] { calls << QStringLiteral("started"); };
@@ -168,6 +181,17 @@ private slots:
         QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1")), hooks));
         QCOMPARE(calls, QStringList({"started", "20", "events", "40", "events", "60", "events",
                                      "80", "events", "100", "events", "pause", "finished"}));
+    }
+
+    void aReportCostsFiveCommits() {
+        Fixture f;
+        int commits = 0;
+        const auto countCommit = [](void* counter) {
+            ++*static_cast<int*>(counter);
+            return 0;
+        };
+        sqlite3_commit_hook(f.de.Connection2().handle(), countCommit, &commits);
+        QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
         QCOMPARE(commits, 5);
     }
 

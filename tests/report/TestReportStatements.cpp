@@ -27,6 +27,30 @@ private:
         return s.value_or(ReportEngine::Statements{});
     }
 
+    static void setRange(QString& low, QString& high, const char* from, const char* to) {
+        low = QString::fromUtf8(from);
+        high = QString::fromUtf8(to);
+    }
+
+    // Atrazine at 1,5 with every optional site and crop parameter, leaves for the crop's stage.
+    static ParameterSet everyOption() {
+        ParameterSet p = atrazine(QStringLiteral("1,5"));
+        p.cbbCult = {QStringLiteral("Maïs grain"), 149};
+        p.cbbSiteClaTex = {QStringLiteral("loam"), 4};
+        setRange(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "3", "10");
+        setRange(p.cbbSitepHDe, p.cbbSitepHA, "6,5", "7");
+        p.cbbSiteProv = {QStringLiteral("Québec"), 1};
+        p.cbbCultVar = {QStringLiteral("Hybride A"), 7};
+        p.cbbCultAnte = {QStringLiteral("soya"), 2};
+        p.optKg = p.optHaut = false;
+        setRange(p.txtCultSemisDe, p.txtCultSemisA, "70000", "80000");
+        setRange(p.txtCultFeuilDe, p.txtCultFeuilA, "2", "4,5");
+        p.txtCultHautDe = QStringLiteral("ignored while leaves are chosen");
+        setRange(p.cbbCultProfDe, p.cbbCultProfA, "2", "10");
+        p.cbbCultEcart = {QStringLiteral("100 et +"), 4};
+        return p;
+    }
+
 private slots:
     void boundsCarryTheSinglePrecisionFactor() {
         const auto f0 = statements(atrazine(QStringLiteral("1")), 0);
@@ -83,32 +107,10 @@ private slots:
         QCOMPARE(statements(p, 0).detailsHerbicides, quoted::kDetailsHerbicides3);
     }
 
-    void optionalParametersGiveConditionsInTheirOrderAndSummaryLines() {
-        ParameterSet p = atrazine(QStringLiteral("1,5"));
-        QCOMPARE(statements(p, 0).detailsTraitements,
+    void optionalParametersGiveConditionsInTheirOrder() {
+        QCOMPARE(statements(atrazine(QStringLiteral("1,5")), 0).detailsTraitements,
                  quoted::detailsTraitementsWithoutStage({quoted::kAllCorn}));
-        QCOMPARE(
-            ReportEngine::Set_ParamList(p),
-            QStringList({"Type d'application = Prélevée",
-                         "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
-        const auto range = [](QString& low, QString& high, const char* from, const char* to) {
-            low = QString::fromUtf8(from);
-            high = QString::fromUtf8(to);
-        };
-        p.cbbCult = {QStringLiteral("Maïs grain"), 149};
-        p.cbbSiteClaTex = {QStringLiteral("loam"), 4};
-        range(p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA, "3", "10");
-        range(p.cbbSitepHDe, p.cbbSitepHA, "6,5", "7");
-        p.cbbSiteProv = {QStringLiteral("Québec"), 1};
-        p.cbbCultVar = {QStringLiteral("Hybride A"), 7};
-        p.cbbCultAnte = {QStringLiteral("soya"), 2};
-        p.optKg = p.optHaut = false;
-        range(p.txtCultSemisDe, p.txtCultSemisA, "70000", "80000");
-        range(p.txtCultFeuilDe, p.txtCultFeuilA, "2", "4,5");
-        p.txtCultHautDe = QStringLiteral("ignored while leaves are chosen");
-        range(p.cbbCultProfDe, p.cbbCultProfA, "2", "10");
-        p.cbbCultEcart = {QStringLiteral("100 et +"), 4};
-        QCOMPARE(statements(p, 2).detailsTraitements,
+        QCOMPARE(statements(everyOption(), 2).detailsTraitements,
                  quoted::detailsTraitements(
                      {"((tblCultureEXP.CultureId) = 149)", "((tbldesSites.ClasseTexturaleId) = 4)",
                       "((tbldesSites.MatièreOrganique) Between 3 And 10)",
@@ -119,7 +121,14 @@ private slots:
                       "((tblStadeCultureH.CultureId) = 149)",
                       "((tblCultureEXP.ProfPlantEXP) Between 2 And 10)",
                       "((tblCultureEXP.EcartPLantEXP) >= 100)"}));
-        QCOMPARE(ReportEngine::Set_ParamList(p).mid(2),
+    }
+
+    void optionalParametersGiveSummaryLinesInTheirOrder() {
+        QCOMPARE(
+            ReportEngine::Set_ParamList(atrazine(QStringLiteral("1,5"))),
+            QStringList({"Type d'application = Prélevée",
+                         "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
+        QCOMPARE(ReportEngine::Set_ParamList(everyOption()).mid(2),
                  QStringList({"culture = Maïs grain, variété = Hybride A",
                               "Culture : entre 2 et 4,5 feuilles", "Antécédent cultural = soya",
                               "Profondeur du semis : entre 2 et 10 cm",
@@ -127,9 +136,14 @@ private slots:
                               "Écart entre les rangs : 100 et + cm", "Province = Québec",
                               "Classe texturale = loam", "pH : entre 6,5 et 7",
                               "Matière organique : entre 3 et 10 %"}));
-        // Heights chosen while leaves are still entered: the heights count.
+    }
+
+    // Heights chosen while leaves are still entered: the heights count; with no height typed,
+    // no stage range is left and no stage rows are joined.
+    void chosenHeightsOverrideTheLeavesEntered() {
+        ParameterSet p = everyOption();
         p.optHaut = p.optKg = true;
-        range(p.txtCultHautDe, p.txtCultHautA, "10", "30");
+        setRange(p.txtCultHautDe, p.txtCultHautA, "10", "30");
         p.cbbCult = {QStringLiteral("Maïs (tous)"), ParameterSet::AllCornItemData};
         const QString s = statements(p, 0).detailsTraitements;
         QVERIFY(s.contains(QStringLiteral("((tblStadeCultureH.HautMoyenneCultH) Between 10 And "
@@ -140,9 +154,11 @@ private slots:
         const QStringList lines = ReportEngine::Set_ParamList(p);
         QCOMPARE(lines.at(3), QStringLiteral("Hauteur de la culture : entre 10 et 30 cm"));
         QCOMPARE(lines.at(6), QStringLiteral("Taux de semis : entre 70000 et 80000 kg/ha"));
-        // Heights chosen while only leaves were typed: no stage range, no stage rows joined.
         p.txtCultHautDe.clear();
         QVERIFY(!statements(p, 0).detailsTraitements.contains(QStringLiteral("tblStadeCultureH")));
+    }
+
+    void rowSpacingItemsGiveTheirConditions() {
         QCOMPARE(ReportStatements::rowSpacingCondition(0),
                  std::optional<QString>("((tblCultureEXP.EcartPLantEXP) Between 60 And 70)"));
         QCOMPARE(ReportStatements::rowSpacingCondition(3),

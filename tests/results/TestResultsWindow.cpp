@@ -139,6 +139,34 @@ private:
         return {kReportDay, QString::fromLatin1(ProgramVersion), edition};
     }
 
+    // The main window over the fixture database.
+    struct MainWindow {
+        FixtureDatabase fixture;
+        RecordingDialogs dialogs;
+        frmMDI window{fixture.folder(), dialogs};
+
+        // Past the start window, the usual report shown in the results window.
+        bool showUsualReport() {
+            window.setProgramEnd([] {});
+            whenModalShows([](QWidget* start) {
+                QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
+                                  Qt::LeftButton);
+            });
+            if (!window.Form_Load())
+                return false;
+            showReport(window.state(), window.de(), *window.results(),
+                       atrazine(QStringLiteral("1")));
+            window.state().ResultsShown = true;
+            window.results()->parentWidget()->showMaximized();
+            return true;
+        }
+    };
+
+    static QString madeLine() {
+        return QStringLiteral("Rapport du 2027-02-03, produit par Grelavo ") +
+               QStringLiteral(GRELAVO_PROJECT_VERSION);
+    }
+
     static bool isRed(const QColor& c) { return c.red() > 150 && c.green() < 60 && c.blue() < 60; }
 
 private slots:
@@ -216,17 +244,10 @@ private slots:
     }
 
     // Under the table, in the bottom margin: the day, the program and its version, the edition.
-    // Synthetic data add a red warning above the title and a pale band across the table; other
-    // data, known or not, add nothing.
     void pageSaysWhenByWhatAndFromWhichDataItWasMade() {
         QCOMPARE(QString::fromLatin1(ProgramVersion), QStringLiteral(GRELAVO_PROJECT_VERSION));
-        const QString made = QStringLiteral("Rapport du 2027-02-03, produit par Grelavo ") +
-                             QStringLiteral(GRELAVO_PROJECT_VERSION);
-        const QString warning = QStringLiteral(
-            "DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision");
-
         DrawnPage d(7, {QStringLiteral("line 0")}, stamp(true), 30);
-        const TwipsSurface::Text* when = d.find(made);
+        const TwipsSurface::Text* when = d.find(madeLine());
         const TwipsSurface::Text* edition =
             d.find(QStringLiteral("Base de données : Démonstration (données synthétiques), "
                                   "édition du 2026-12-07, source : grelavo-makedb — données "
@@ -240,13 +261,20 @@ private slots:
         QCOMPARE(edition->rect.top(), when->rect.bottom());
         QVERIFY(edition->rect.bottom() <= d.height);
         QCOMPARE(d.height, d.tableEnd() + 1000); // the page keeps its height
+    }
 
-        const TwipsSurface::Text* red = d.find(warning);
+    void syntheticDataPutARedWarningAboveTheTitle() {
+        DrawnPage d(7, {QStringLiteral("line 0")}, stamp(true), 30);
+        const TwipsSurface::Text* red = d.find(QStringLiteral(
+            "DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision"));
         QVERIFY(red);
         QVERIFY(isRed(red->colour) && red->colour.alpha() == 255 && red->font.bold());
         QVERIFY(red->rect.top() > 0 && red->rect.bottom() <= 720); // above the title
         QVERIFY(qAbs(red->rect.center().x() - d.page.PageWidth / 2) < 1);
+    }
 
+    void syntheticDataPutAPaleBandAcrossTheTable() {
+        DrawnPage d(7, {QStringLiteral("line 0")}, stamp(true), 30);
         const TwipsSurface::Text* band = d.find(QStringLiteral("DONNÉES SYNTHÉTIQUES"));
         QVERIFY(band);
         QVERIFY(isRed(band->colour) && band->colour.alpha() <= 64); // the figures show through
@@ -264,10 +292,13 @@ private slots:
         // The figures themselves stay black.
         const TwipsSurface::Text* figure = d.find(QStringLiteral("90  (12)"));
         QVERIFY(figure && figure->colour == QColor(Qt::black));
+    }
 
+    // Other data, known or not, add nothing.
+    void otherDataAddNoWarning() {
         for (const bool known : {true, false}) {
             DrawnPage other(7, {}, known ? stamp(false) : ReportStamp::withoutEdition(kReportDay));
-            QVERIFY(other.find(made));
+            QVERIFY(other.find(madeLine()));
             QVERIFY(other.find(known ? QStringLiteral("Base de données : Essais du réseau "
                                                       "2019-2023, édition du 2026-12-07, source : "
                                                       "relevés")
@@ -298,18 +329,21 @@ private slots:
         QCOMPARE(w.window.page().stamp().programVersion, QStringLiteral(GRELAVO_PROJECT_VERSION));
     }
 
-    void pageFitsItsTableAndScrollsInWindowsShorterAndLonger() {
+    void pageFitsItsTable() {
         Window w;
         const QImage image = w.window.pageImage();
         QCOMPARE(image.width(), 661);
         QCOMPARE(w.picture()->size(), image.size());
         QCOMPARE(image.height(), qRound(w.window.page().fittedHeight() / 15));
         QVERIFY(image.height() < 15840 / 15);
-        w.window.show();
-        const QSize page = image.size();
-        const int pageHeight = page.height() * 15;
+    }
 
-        // Longer and wider than the window: both bars, resting 200 twips before the page.
+    // Longer and wider than the window: both bars, resting 200 twips before the page.
+    void aPageLargerThanTheWindowScrolls() {
+        Window w;
+        const QSize page = w.window.pageImage().size();
+        const int pageHeight = page.height() * 15;
+        w.window.show();
         w.window.resize(page.width() - 100, page.height() / 2);
         int H = w.window.height() * 15, W = w.window.width() * 15;
         QScrollBar* v = w.bar("VScroll1");
@@ -333,23 +367,38 @@ private slots:
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(w.picture(), &wheel);
         QVERIFY(v->value() > -200);
+    }
 
-        // Shorter and narrower: no bars, the page still 200 twips from the top.
+    // Shorter and narrower than the window: no bars, the page still 200 twips from the top.
+    void aPageSmallerThanTheWindowHasNoBars() {
+        Window w;
+        const QSize page = w.window.pageImage().size();
+        w.window.show();
+        w.window.resize(page.width() - 100, page.height() / 2); // both bars shown
         w.window.resize(page.width() + 20, page.height() + 20);
-        H = w.window.height() * 15;
-        QVERIFY(!v->isVisible() && !h->isVisible());
-        QCOMPARE(v->maximum(), pageHeight - H + 500);
+        QScrollBar* v = w.bar("VScroll1");
+        QVERIFY(!v->isVisible() && !w.bar("HScroll1")->isVisible());
+        QCOMPARE(v->maximum(), page.height() * 15 - w.window.height() * 15 + 500);
         QCOMPARE(w.picture()->pos(), QPoint(13, 13));
+    }
 
-        // Clearing the page keeps its size.
+    void clearingThePageKeepsItsSize() {
+        Window w;
+        const QSize page = w.window.pageImage().size();
         QVERIFY(w.window.hasPicture());
         w.window.clearPicture();
         QVERIFY(!w.window.hasPicture());
         QCOMPARE(w.window.pageImage().size(), page);
         QCOMPARE(w.window.pageImage().pixel(330, 60), qRgb(255, 255, 255));
+    }
 
-        // A new report sizes the bars for its page without waiting for a resize.
+    // A new report sizes the bars for its page without waiting for a resize.
+    void aNewReportSizesTheBarsAtOnce() {
+        Window w;
+        const QSize page = w.window.pageImage().size();
+        w.window.show();
         w.window.resize(page.width(), page.height() / 2);
+        QScrollBar* v = w.bar("VScroll1");
         w.report(atrazine(QStringLiteral("7")));
         QCOMPARE(v->maximum(), w.window.pageImage().height() * 15 - w.window.height() * 15 + 500);
     }
@@ -447,48 +496,45 @@ private slots:
     }
 #endif
 
-    // The main window's strip buttons and help line reach the results window.
-    void mainWindowCopiesPrintsAndClearsTheHelpLine() {
-        FixtureDatabase fixture;
-        RecordingDialogs dialogs;
-        frmMDI window(fixture.folder(), dialogs);
-        window.setProgramEnd([] {});
-        whenModalShows([](QWidget* start) {
-            QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
-                              Qt::LeftButton);
-        });
-        QVERIFY(window.Form_Load());
+    // The main window's strip buttons and help line reach the results window; back to the
+    // parameters, the page is cleared and nothing is copied from it.
+    void mainWindowCopiesThePageUntilItIsCleared() {
+        MainWindow m;
+        QVERIFY(m.showUsualReport());
+        frmMDI& window = m.window;
         frmResults* results = window.results();
-
-        showReport(window.state(), window.de(), *results, atrazine(QStringLiteral("1")));
-        window.state().ResultsShown = true;
-        results->parentWidget()->showMaximized();
-
         QGuiApplication::clipboard()->clear();
         window.ListBar_ButtonClick(8);
         const QImage copied = QGuiApplication::clipboard()->image();
         QCOMPARE(copied.size(), results->pageImage().size());
         QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), results->pageImage());
+        window.cmdObligatoire_Click();
+        QVERIFY(!results->hasPicture() && !results->isVisibleTo(&window));
+        QGuiApplication::clipboard()->clear();
+        window.ListBar_ButtonClick(8);
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+    }
 
+    void mainWindowPrintsThePage() {
+        MainWindow m;
+        QVERIFY(m.showUsualReport());
         QTemporaryDir dir;
-        dialogs.printFile = dir.filePath(QStringLiteral("report.pdf"));
-        window.ListBar_ButtonClick(9);
-        QVERIFY(QFileInfo::exists(dialogs.printFile));
+        m.dialogs.printFile = dir.filePath(QStringLiteral("report.pdf"));
+        m.window.ListBar_ButtonClick(9);
+        QVERIFY(QFileInfo::exists(m.dialogs.printFile));
+    }
 
-        auto* help = window.findChild<QLabel*>(QStringLiteral("StatusLabel(1)"));
+    void helpLineStaysEmptyOverTheResults() {
+        MainWindow m;
+        QVERIFY(m.showUsualReport());
+        frmResults* results = m.window.results();
+        auto* help = m.window.findChild<QLabel*>(QStringLiteral("StatusLabel(1)"));
         help->setText(QStringLiteral("texte"));
         QTest::mouseMove(results, QPoint(3, 3));
         QCOMPARE(help->text(), QString());
         help->setText(QStringLiteral("texte"));
         QTest::mouseMove(results->findChild<QLabel*>(QStringLiteral("Picture2")), QPoint(50, 50));
         QCOMPARE(help->text(), QString());
-
-        // Back to the parameters: the page is cleared, and nothing is copied from it.
-        window.cmdObligatoire_Click();
-        QVERIFY(!results->hasPicture() && !results->isVisibleTo(&window));
-        QGuiApplication::clipboard()->clear();
-        window.ListBar_ButtonClick(8);
-        QVERIFY(QGuiApplication::clipboard()->image().isNull());
     }
 
     // Copier gives a spreadsheet or a word processor the table, not only the picture; a screen
