@@ -192,12 +192,13 @@ double ReportPage::fittedHeight() {
     return DrawReport(painter);
 }
 
-QImage ReportPage::renderImage() {
+QImage ReportPage::renderImage(qreal devicePixelRatio) {
     const double height = fittedHeight();
-    QImage image(Twips::toPixels(std::lround(PageWidth)), Twips::toPixels(std::lround(height)),
-                 QImage::Format_RGB32);
+    const QSize size(Twips::toPixels(std::lround(PageWidth)), Twips::toPixels(std::lround(height)));
+    QImage image(size * devicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(Qt::white);
-    QPainter painter(&image);
+    QPainter painter(&image); // in pixels of the screen's size: the ratio is the painter's
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.scale(1.0 / Twips::PerPixel, 1.0 / Twips::PerPixel);
     DrawReport(painter);

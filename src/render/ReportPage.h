@@ -60,8 +60,10 @@ public:
     double DrawReport(TwipsSurface& s);
     // The page's height fitted to its content, measured without drawing anywhere to be seen.
     double fittedHeight();
-    // The page as an image, 15 twips a pixel, on white.
-    QImage renderImage();
+    // The page as an image, 15 twips a pixel, on white; for a screen that shows several device
+    // pixels to a pixel, an image of as many more pixels that says so (its devicePixelRatio), of
+    // the same size on that screen.
+    QImage renderImage(qreal devicePixelRatio = 1.0);
     // The page on one sheet of a printer or PDF writer, as vectors: centred across the paper,
     // from the top of the printable area; made smaller only when it would not fit there. False
     // when the device cannot be painted on.

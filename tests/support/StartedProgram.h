@@ -21,18 +21,25 @@ struct StartedProgram {
     std::unique_ptr<grelavo::frmMDI> window;
     int ends = 0; // how many times the program would have ended
 
-    explicit StartedProgram(const QString& folder = QString()) {
+    // The start window left by a click on its button, or by a key when one is given.
+    explicit StartedProgram(const QString& folder = QString(), Qt::Key leaveBy = Qt::Key_unknown) {
         if (folder.isEmpty())
             fixture = std::make_unique<FixtureDatabase>();
         window = std::make_unique<grelavo::frmMDI>(folder.isEmpty() ? fixture->folder() : folder,
                                                    dialogs);
         window->setProgramEnd([this] { ++ends; });
-        whenModalShows([](QWidget* start) {
+        whenModalShows([leaveBy](QWidget* start) {
             QCOMPARE(start->objectName(), QStringLiteral("frmStart"));
-            QTest::mouseClick(start->findChild<grelavo::PressImage*>("imaContinuer"),
-                              Qt::LeftButton);
+            if (leaveBy != Qt::Key_unknown) {
+                QVERIFY(QTest::qWaitForWindowActive(start));
+                UserInput::key(leaveBy);
+            } else {
+                QTest::mouseClick(start->findChild<grelavo::PressImage*>("imaContinuer"),
+                                  Qt::LeftButton);
+            }
         });
         QVERIFY(window->Form_Load());
+        QVERIFY(QTest::qWaitForWindowActive(window.get())); // where the keys go
     }
     template <typename T = QComboBox> T* get(const QString& name) const {
         return window->findChild<T*>(name);

@@ -4,6 +4,7 @@
 #include "shared/HoverText.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -34,8 +35,11 @@ HoverHelp::HoverHelp(AppState& state, QWidget* mainWindow, QWidget* strip,
                      std::function<void(const QString&)> setHelpLine)
     : QObject(mainWindow), m_state(state), m_strip(strip), m_form(pages[0]->window()),
       m_currentGroup(std::move(currentGroup)), m_setHelpLine(std::move(setHelpLine)) {
-    for (QToolButton* button : strip->findChildren<QToolButton*>())
-        watch(button); // by the pointer's height
+    const QList<QToolButton*> buttons = strip->findChildren<QToolButton*>();
+    for (int i = 0; i < buttons.size() && i < 10; ++i) {
+        watch(buttons[i]);                                             // by the pointer's height
+        HoverText::describe(buttons[i], QString::fromUtf8(kStrip[i])); // by the focus
+    }
     for (QWidget* w : mainWindow->findChildren<QWidget*>())
         if (HoverText::isDescribed(w) && !HoverText::isPolled(w))
             watch(w);
@@ -43,6 +47,21 @@ HoverHelp::HoverHelp(AppState& state, QWidget* mainWindow, QWidget* strip,
         for (QWidget* w : pages[page - 1]->findChildren<QWidget*>())
             if (HoverText::isPolled(w))
                 m_polled[page].push_back(w);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this, mainWindow](QWidget* old, QWidget* now) {
+                // Moved inside the main window: not the window coming forward again.
+                if (old && now && mainWindow->isAncestorOf(old) && mainWindow->isAncestorOf(now))
+                    focusChanged(now);
+            });
+}
+
+// The control that has the focus, or the box whose line edit has it.
+void HoverHelp::focusChanged(QWidget* now) {
+    QWidget* w = now;
+    if (!HoverText::isDescribed(w) && qobject_cast<QComboBox*>(w->parentWidget()))
+        w = w->parentWidget();
+    if (HoverText::isDescribed(w))
+        m_setHelpLine(HoverText::of(w));
 }
 
 void HoverHelp::watch(QWidget* w) {

@@ -15,7 +15,8 @@ struct AppState;
 // The help line of the status bar: what lies under the pointer, as the windows describe their
 // controls (shared/HoverText). The hover timer polls the boxes described as polled on the page
 // shown (tick); mouse moves over the other described controls write their texts at once, and
-// over the navigation strip the text of the button under the pointer.
+// over the navigation strip the text of the button under the pointer. The keyboard counts too:
+// a described control that gets the focus writes its text.
 class HoverHelp : public QObject {
     Q_OBJECT
 
@@ -38,6 +39,7 @@ protected:
 
 private:
     void watch(QWidget* w);
+    void focusChanged(QWidget* now);
 
     AppState& m_state;
     QWidget* m_strip;

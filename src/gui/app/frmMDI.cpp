@@ -1,6 +1,7 @@
 #include "frmMDI.h"
 
 #include "HoverHelp.h"
+#include "MdiPage.h"
 #include "PointerTracker.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
@@ -25,6 +26,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -36,6 +38,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace grelavo {
 
@@ -45,6 +48,9 @@ const int kListBarWidth = 2250; // the navigation bar, twips
 const int kStripButtonHeight = 900;
 const int kScrollButtonSize = 300;
 const int kStatusBarHeight = 540;
+// Below this the window is not made smaller (pixels): the group buttons and a strip button fit
+// in the bar, and a corner of the form's page shows beside it.
+const QSize kMinimumWindow(640, 400);
 
 struct StripButton {
     const char* caption;
@@ -148,7 +154,9 @@ void frmMDI::buildNavigationBar() {
     connect(m_groupButtons[1], &QPushButton::clicked, this, &frmMDI::cmdOptionnel_Click);
     connect(m_groupButtons[2], &QPushButton::clicked, this, &frmMDI::cmdRapport_Click);
 
-    m_listBar = new QWidget(m_picListBar);
+    m_stripClip = new QWidget(m_picListBar);
+    m_stripClip->setObjectName(QStringLiteral("ListBarClip"));
+    m_listBar = new QWidget(m_stripClip);
     m_listBar->setObjectName(QStringLiteral("ListBar"));
     for (int i = 0; i < StripButtons; ++i) {
         auto* button = new QToolButton(m_listBar);
@@ -160,7 +168,7 @@ void frmMDI::buildNavigationBar() {
         connect(button, &QToolButton::clicked, this, [this, i] { ListBar_ButtonClick(i + 1); });
         m_stripButtons[i] = button;
     }
-    m_listBar->raise();
+    m_stripClip->raise();
 
     m_cmdUp = new QToolButton(m_picListBar);
     m_cmdUp->setObjectName(QStringLiteral("cmdUp"));
@@ -221,8 +229,53 @@ void frmMDI::buildMenus() {
     mnuFichier->addSeparator();
     QAction* quit = mnuFichier->addAction(QStringLiteral("&Quitter"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("mnuQuitter"));
+
+    // The navigation bar's groups and their strip commands, for the keyboard.
+    const auto add = [this](QMenu* menu, const char* name, const char* caption, auto slot,
+                            const QKeySequence& keys = QKeySequence()) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption), this, slot);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        return action;
+    };
+    QMenu* mnuParametres = menuBar()->addMenu(QStringLiteral("&Paramètres"));
+    mnuParametres->setObjectName(QStringLiteral("mnuParametres"));
+    add(mnuParametres, "mnuObligatoire", "Paramètres &obligatoires",
+        [this] { cmdObligatoire_Click(); });
+    add(mnuParametres, "mnuEffacerObligatoire", "&Effacer la page", [this] { menuCommand(0, 1); });
+    add(mnuParametres, "mnuInfoObligatoire", "&Informations sur les paramètres obligatoires",
+        [this] { menuCommand(0, 2); });
+    mnuParametres->addSeparator();
+    add(mnuParametres, "mnuOptionnel", "Paramètres o&ptionnels", [this] { cmdOptionnel_Click(); });
+    add(mnuParametres, "mnuCulture", "&Culture", [this] { menuCommand(1, 3); });
+    add(mnuParametres, "mnuSite", "&Site", [this] { menuCommand(1, 4); });
+    add(mnuParametres, "mnuMauvHerb", "&Mauvaises herbes", [this] { menuCommand(1, 5); });
+    add(mnuParametres, "mnuEffacerOptionnel", "E&ffacer les pages optionnelles",
+        [this] { menuCommand(1, 6); });
+    add(mnuParametres, "mnuInfoOptionnel", "I&nformations sur les paramètres optionnels",
+        [this] { menuCommand(1, 7); });
+
+    QMenu* mnuRapport = menuBar()->addMenu(QStringLiteral("&Rapport"));
+    mnuRapport->setObjectName(QStringLiteral("mnuRapport"));
+    add(
+        mnuRapport, "mnuRapports", "&Produire le rapport", [this] { cmdRapport_Click(); },
+        QKeySequence(Qt::CTRL | Qt::Key_R));
+    // Only while the report is shown: on the form, Ctrl+C stays the text boxes' own.
+    m_mnuCopier = add(
+        mnuRapport, "mnuCopier", "&Copier", [this] { ListBar_ButtonClick(8); },
+        QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_mnuImprimer = add(
+        mnuRapport, "mnuImprimer", "&Imprimer...", [this] { ListBar_ButtonClick(9); },
+        QKeySequence(Qt::CTRL | Qt::Key_P));
+    add(mnuRapport, "mnuInfoRapport", "I&nformations sur le rapport",
+        [this] { ListBar_ButtonClick(10); });
+    enableReportCommands();
+
     QMenu* mnuAide = menuBar()->addMenu(QStringLiteral("&Aide"));
     mnuAide->setObjectName(QStringLiteral("mnuAide"));
+    add(
+        mnuAide, "mnuAidePage", "&Aide sur cette page", [this] { openCurrentHelpTopic(); },
+        QKeySequence(Qt::Key_F1));
     QAction* help = mnuAide->addAction(QStringLiteral("Fichier d'A&ide"), this,
                                        [this] { openHelpTopic(1000); });
     help->setObjectName(QStringLiteral("mnuFichAide"));
@@ -231,6 +284,26 @@ void frmMDI::buildMenus() {
         box.exec();
     });
     about->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+void frmMDI::menuCommand(int g, int index) {
+    if (!m_param)
+        return;
+    if (m_currentGroup != g) {
+        if (g == 0)
+            cmdObligatoire_Click();
+        else
+            cmdOptionnel_Click();
+    }
+    ListBar_ButtonClick(index);
+}
+
+void frmMDI::enableReportCommands() {
+    if (!m_mnuCopier)
+        return;
+    const bool shown = m_currentGroup == 2 && m_state.ResultsShown;
+    m_mnuCopier->setEnabled(shown);
+    m_mnuImprimer->setEnabled(shown);
 }
 
 bool frmMDI::FileExists(const QString& name) const {
@@ -252,8 +325,12 @@ bool frmMDI::Form_Load() {
                           DialogService::Icon::Critical);
         return false;
     }
-    const QSize screenSize = screen()->size();
-    setFixedSize(qRound(screenSize.width() * 0.85), qRound(screenSize.height() * 0.77));
+    // Sized for the screen's room (without its panels); smaller, the pages scroll.
+    const QRect available = screen()->availableGeometry();
+    const QSize designed(qRound(available.width() * 0.85), qRound(available.height() * 0.77));
+    setMinimumSize(kMinimumWindow.boundedTo(designed));
+    resize(designed);
+    move(available.center() - rect().center());
 
     m_param = new frmParam(m_state, *m_de, m_dialogs);
     connect(m_param, &frmParam::mandatoryPageWanted, this, &frmMDI::cmdObligatoire_Click);
@@ -265,8 +342,11 @@ bool frmMDI::Form_Load() {
     });
     m_results = new frmResults(m_state, *m_de, m_dialogs);
     m_results->setHelpLine([this](const QString& text) { m_statusLabels[1]->setText(text); });
-    for (QWidget* child : {static_cast<QWidget*>(m_param), static_cast<QWidget*>(m_results)}) {
-        QMdiSubWindow* sub = m_mdiArea->addSubWindow(child, Qt::FramelessWindowHint);
+    auto* scroller = new PageScroller(m_param, m_param->sstParam(0)->size());
+    scroller->setObjectName(QStringLiteral("frmParamScroller"));
+    for (QWidget* child : {static_cast<QWidget*>(scroller), static_cast<QWidget*>(m_results)}) {
+        QMdiSubWindow* sub =
+            m_mdiArea->addSubWindow(new OpenSubWindow(child), Qt::FramelessWindowHint);
         sub->hide();
     }
     QCoreApplication::processEvents();
@@ -298,6 +378,16 @@ bool frmMDI::Form_Load() {
     }
     show();
     cmdObligatoire_Click();
+    // Ready for the keyboard: the first box of the page.
+    QWidget* page = m_param->sstParam(0)->currentWidget();
+    for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+        if (!page->isAncestorOf(w))
+            break;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible()) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
     return true;
 }
 
@@ -320,6 +410,8 @@ void frmMDI::setDateLabel() {
 
 void frmMDI::showChild(QWidget* child, bool visible) {
     QWidget* sub = child->parentWidget();
+    while (!qobject_cast<QMdiSubWindow*>(sub))
+        sub = sub->parentWidget();
     if (visible) {
         sub->showMaximized();
         child->show();
@@ -487,6 +579,11 @@ void frmMDI::ListBar_ButtonClick(int index) {
     }
 }
 
+void frmMDI::openCurrentHelpTopic() {
+    const int topics[3] = {2000, 3000, 4000};
+    openHelpTopic(topics[std::clamp(m_currentGroup, 0, 2)]);
+}
+
 void frmMDI::openHelpTopic(int contextId) {
     const QString file = DatabaseLocation::shippedFile(m_programFolder, QStringLiteral("Aide.chm"));
     if (file.isEmpty()) {
@@ -518,7 +615,7 @@ void frmMDI::layOutStrip() {
 }
 
 void frmMDI::placeStrip(int top) {
-    m_listBar->move(m_listBar->x(), Twips::toPixels(top));
+    m_listBar->move(m_listBar->x(), Twips::toPixels(top) - m_stripClip->y());
     m_listBar->setProperty("topTwips", top);
 }
 
@@ -537,6 +634,10 @@ void frmMDI::ArrangeBar(int g, bool resetStrip) {
     m_cmdDown->move(Twips::toPixels(bar.down.x()), Twips::toPixels(bar.down.y()));
     m_barTopLimit = bar.BarTopLimit;
     m_barBottomLimit = bar.BarBottomLimit;
+    // The strip shows between the group buttons only, scrolled or not.
+    const int clipTop = m_groupButtons[g]->geometry().bottom() + 1;
+    const int clipBottom = g < 2 ? m_groupButtons[g + 1]->y() : m_picListBar->height();
+    m_stripClip->setGeometry(0, clipTop, m_picListBar->width(), std::max(0, clipBottom - clipTop));
     m_listBar->move(Twips::toPixels(bar.stripLeft), m_listBar->y());
     placeStrip(bar.stripTop);
     m_cmdUp->setVisible(bar.upVisible);
@@ -544,6 +645,7 @@ void frmMDI::ArrangeBar(int g, bool resetStrip) {
     m_listBar->show();
     m_cmdUp->raise();
     m_cmdDown->raise();
+    enableReportCommands();
 }
 
 void frmMDI::cmdDown_Click() {

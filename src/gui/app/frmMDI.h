@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -57,6 +58,8 @@ public:
     // Whether a file of that name is in the database folder (names matched without regard to case).
     bool FileExists(const QString& name) const;
     void openHelpTopic(int contextId);
+    // The help topic of the group shown, as its strip's help button opens it (F1).
+    void openCurrentHelpTopic();
 
     AppState& state() { return m_state; }
     DE& de() { return *m_de; }
@@ -83,6 +86,10 @@ private:
     void buildNavigationBar();
     void buildStatusBar();
     void buildMenus();
+    // A strip command of group g from the menus: the group brought forward first when another
+    // one is shown.
+    void menuCommand(int g, int index);
+    void enableReportCommands();
     void SetButtonImages();
     void ArrangeBar(int g, bool resetStrip);
     void layOutStrip();
@@ -109,6 +116,7 @@ private:
 
     QWidget* m_picListBar = nullptr;
     std::array<QPushButton*, 3> m_groupButtons{};
+    QWidget* m_stripClip = nullptr; // between the group buttons: the strip never covers them
     QWidget* m_listBar = nullptr;
     std::array<QToolButton*, StripButtons> m_stripButtons{};
     QToolButton* m_cmdUp = nullptr;
@@ -118,6 +126,8 @@ private:
     QProgressBar* m_progressBar = nullptr;
     QTimer* m_timer = nullptr;
     QMdiArea* m_mdiArea = nullptr;
+    QAction* m_mnuCopier = nullptr;
+    QAction* m_mnuImprimer = nullptr;
     frmParam* m_param = nullptr;
     frmResults* m_results = nullptr;
 };

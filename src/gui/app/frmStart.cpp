@@ -3,6 +3,7 @@
 #include "PressImage.h"
 #include "render/Twips.h"
 
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -82,6 +83,18 @@ frmStart::frmStart(QWidget* parent) : QDialog(parent) {
                                                  10));
     m_continue->resize(m_continue->pixmap().size());
     connect(m_continue, &PressImage::clicked, this, &QDialog::accept);
+}
+
+void frmStart::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        accept();
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 } // namespace grelavo

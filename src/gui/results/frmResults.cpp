@@ -141,7 +141,20 @@ void frmResults::DrawReport() {
 void frmResults::showImage() {
     // A screen reader reads the page as text: it is only a picture otherwise.
     m_picture2->setAccessibleDescription(m_drawn ? ReportExport::plainText(m_page) : QString());
-    m_picture2->setPixmap(QPixmap::fromImage(m_image));
+    // Drawn again for a screen of several device pixels to a pixel, sharp at that density;
+    // the page image itself stays at one pixel for 15 twips.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap shown;
+    if (ratio == 1.0) {
+        shown = QPixmap::fromImage(m_image);
+    } else if (m_drawn) {
+        shown = QPixmap::fromImage(m_page.renderImage(ratio));
+    } else {
+        shown = QPixmap(m_image.size() * ratio);
+        shown.setDevicePixelRatio(ratio);
+        shown.fill(Qt::white);
+    }
+    m_picture2->setPixmap(shown);
     m_picture2->resize(m_image.size());
     placePicture();
 }

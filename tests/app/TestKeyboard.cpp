@@ -1,0 +1,251 @@
+// The road of a report without a mouse: keys go to the window that has the focus, as the window
+// system sends them.
+
+#include "StartedProgram.h"
+#include "app/frmStart.h"
+#include "params/frmParam.h"
+#include "results/frmResults.h"
+#include "shared/HoverText.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QMenu>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace grelavo;
+
+namespace {
+
+QWidget* focused() {
+    return QApplication::focusWidget();
+}
+
+// The control a user sees focused: the box whose line edit has the focus counts as the box.
+QString focusedName() {
+    QWidget* w = focused();
+    if (!w)
+        return QString();
+    if (qobject_cast<QComboBox*>(w->parentWidget()))
+        w = w->parentWidget();
+    return w->objectName();
+}
+
+// Tab pressed until the focus reaches the named control; false when it never does.
+bool tabTo(const QString& name, int most = 80) {
+    for (int i = 0; i < most && focusedName() != name; ++i)
+        UserInput::key(Qt::Key_Tab);
+    return focusedName() == name;
+}
+
+// A menu of the menu bar opened by its access key, then one of its entries by its own.
+void menuKeys(Qt::Key menu, Qt::Key entry) {
+    UserInput::key(menu, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    UserInput::key(entry);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+}
+
+} // namespace
+
+class TestKeyboard : public QObject {
+    Q_OBJECT
+
+private:
+    // The program past its start window, left by the key given.
+    struct Started : StartedProgram {
+        explicit Started(Qt::Key leave = Qt::Key_Return) : StartedProgram(QString(), leave) {}
+        QTabWidget* page(int i) const { return window->param()->sstParam(i); }
+        const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
+        QString helpLine() const { return get<QLabel>(QStringLiteral("StatusLabel(1)"))->text(); }
+        void addHelpFile() const {
+            QFile help(fixture->folder() + QStringLiteral("/Aide.chm"));
+            QVERIFY(help.open(QIODevice::WriteOnly));
+        }
+    };
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
+
+    // Enter and Space continue like the picture's button; another key does not, Escape closes
+    // (which continues too).
+    void startWindowContinuesOnEnterAndSpace() {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            frmStart start;
+            start.show();
+            QVERIFY(QTest::qWaitForWindowActive(&start));
+            UserInput::key(Qt::Key_A);
+            QVERIFY(start.isVisible());
+            UserInput::key(key);
+            QVERIFY2(!start.isVisible(), qPrintable(QString::number(key)));
+            QCOMPARE(start.result(), int(QDialog::Accepted));
+        }
+        Started s(Qt::Key_Space);
+        QVERIFY(s.window->isVisible());
+        QCOMPARE(s.window->CurrentGroup(), 0);
+    }
+
+    // The whole report by keys: the boxes typed into as the focus reaches them, Ctrl+R, then the
+    // report copied and printed.
+    void aWholeReportWithKeysOnly() {
+        Started s;
+        QTRY_COMPARE(focusedName(), QStringLiteral("cbbApp")); // ready to type
+        UserInput::type(QStringLiteral("pré"));
+        QCOMPARE(s.get("cbbApp")->currentText(), QStringLiteral("Prélevée"));
+        QVERIFY(tabTo(QStringLiteral("cbbCult")));
+        UserInput::type(QStringLiteral("maïs ("));
+        QVERIFY(tabTo(QStringLiteral("cbbNombHerb")));
+        UserInput::type(QStringLiteral("1"));
+        QVERIFY(tabTo(QStringLiteral("cbbHerbApp(0)")));
+        UserInput::type(QStringLiteral("atr"));
+        QVERIFY(tabTo(QStringLiteral("txtTaux(0)")));
+        UserInput::type(QStringLiteral("1"));
+        QCOMPARE(s.get("cbbCult")->currentText(), QStringLiteral("Maïs (tous)"));
+        QCOMPARE(s.get("cbbHerbApp(0)")->currentText(), QStringLiteral("atrazine"));
+        QVERIFY(s.dialogs.messages.isEmpty());
+
+        UserInput::key(Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(s.dialogs.messages.isEmpty());
+        QVERIFY(s.window->state().ResultsShown && s.window->results()->hasPicture());
+        QCOMPARE(s.window->state().TotalCases, 7);
+
+        QGuiApplication::clipboard()->clear();
+        UserInput::key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image(), s.window->results()->pageImage());
+        UserInput::key(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(s.dialogs.printDialogs, 1);
+    }
+
+    // On the form Ctrl+C and Ctrl+P belong to the text boxes (and the report is not there).
+    void copyAndPrintKeysActOnlyOnTheReport() {
+        Started s;
+        s.chooseAtrazineOnAllCorn();
+        s.typeInto(QStringLiteral("txtTaux(0)"), QStringLiteral("1,5"));
+        QGuiApplication::clipboard()->clear();
+        UserInput::key(Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1,5"));
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+        UserInput::key(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(s.dialogs.printDialogs, 0);
+        QVERIFY(!s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
+        QVERIFY(!s.get<QAction>(QStringLiteral("mnuImprimer"))->isEnabled());
+        UserInput::key(Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(s.window->state().ResultsShown);
+        QVERIFY(s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
+        // Back on the form, the report commands go out again.
+        menuKeys(Qt::Key_P, Qt::Key_O);
+        QCOMPARE(s.window->CurrentGroup(), 0);
+        QVERIFY(!s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
+    }
+
+    // The menus mirror the navigation bar: each group and each strip command by access keys.
+    void menusReachEveryGroupAndStripCommand() {
+        Started s;
+        menuKeys(Qt::Key_P, Qt::Key_P); // Paramètres > Paramètres optionnels
+        QCOMPARE(s.window->CurrentGroup(), 1);
+        QCOMPARE(s.window->CurrentPage(), 2);
+        menuKeys(Qt::Key_P, Qt::Key_S); // Site
+        QCOMPARE(s.window->CurrentPage(), 3);
+        menuKeys(Qt::Key_P, Qt::Key_M); // Mauvaises herbes: its lists filled
+        QCOMPARE(s.window->CurrentPage(), 4);
+        QCOMPARE(s.get(QStringLiteral("cbbMauvHerb(0)"))->count(), 5);
+        menuKeys(Qt::Key_P, Qt::Key_O); // Paramètres obligatoires
+        QCOMPARE(s.window->CurrentGroup(), 0);
+        QCOMPARE(s.window->CurrentPage(), 1);
+        // An optional page from the mandatory group brings the optional group forward.
+        menuKeys(Qt::Key_P, Qt::Key_C);
+        QCOMPARE(s.window->CurrentGroup(), 1);
+        QCOMPARE(s.window->CurrentPage(), 2);
+        QVERIFY(s.get<QToolButton>(QStringLiteral("ListBar(3)"))->isVisibleTo(s.window.get()));
+
+        // Clearing: each entry its own pages.
+        QComboBox *cbbApp = s.get(QStringLiteral("cbbApp")), *prov = s.get("cbbSiteProv");
+        cbbApp->setCurrentIndex(0);
+        menuKeys(Qt::Key_P, Qt::Key_S);
+        prov->setCurrentIndex(1);
+        menuKeys(Qt::Key_P, Qt::Key_F); // Effacer les pages optionnelles
+        QVERIFY(prov->currentText().isEmpty());
+        QVERIFY(!cbbApp->currentText().isEmpty());
+        menuKeys(Qt::Key_P, Qt::Key_E); // Effacer la page (obligatoire)
+        QCOMPARE(s.window->CurrentGroup(), 0);
+        QVERIFY(cbbApp->currentText().isEmpty());
+
+        // The report by its menu, then its help entry.
+        s.addHelpFile();
+        s.chooseAtrazineOnAllCorn();
+        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        menuKeys(Qt::Key_R, Qt::Key_P);
+        QVERIFY(s.window->state().ResultsShown);
+        menuKeys(Qt::Key_R, Qt::Key_N);
+        menuKeys(Qt::Key_P, Qt::Key_I);
+        QCOMPARE(s.dialogs.helpTopics, QVector<int>({4000, 2000}));
+    }
+
+    // F1 opens the help at the topic of the group shown, as its strip's help button does.
+    void f1OpensTheHelpOfTheGroupShown() {
+        Started s;
+        UserInput::key(Qt::Key_F1);
+        QCOMPARE(s.said().title, QStringLiteral("Fichier d'aide introuvable"));
+        s.addHelpFile();
+        UserInput::key(Qt::Key_F1);
+        menuKeys(Qt::Key_P, Qt::Key_P);
+        UserInput::key(Qt::Key_F1);
+        s.chooseAtrazineOnAllCorn();
+        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        UserInput::key(Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(s.window->state().ResultsShown);
+        UserInput::key(Qt::Key_F1);
+        QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000}));
+    }
+
+    // Tab leaves the form for the navigation bar and comes back; a group button pressed by
+    // Space brings its group forward.
+    void tabReachesTheNavigationBarAndBack() {
+        Started s;
+        QTRY_COMPARE(focusedName(), QStringLiteral("cbbApp"));
+        QStringList reached;
+        for (int i = 0; i < 80; ++i) {
+            UserInput::key(Qt::Key_Tab);
+            reached << focusedName();
+            if (reached.last() == QLatin1String("cbbApp"))
+                break;
+        }
+        QCOMPARE(reached.last(), QStringLiteral("cbbApp")); // round the whole window
+        for (const char* name :
+             {"cmdObligatoire", "cmdOptionnel", "cmdRapport", "ListBar(1)", "ListBar(2)"})
+            QVERIFY2(reached.contains(QLatin1String(name)), name);
+        QVERIFY(!reached.contains(QStringLiteral("ListBar(3)"))); // hidden with its group
+        QVERIFY(s.dialogs.messages.isEmpty()); // the disabled herbicide boxes were passed by
+
+        QVERIFY(tabTo(QStringLiteral("cmdOptionnel")));
+        UserInput::key(Qt::Key_Space);
+        QCOMPARE(s.window->CurrentGroup(), 1);
+        QVERIFY(tabTo(QStringLiteral("ListBar(4)")));
+        UserInput::key(Qt::Key_Space);
+        QCOMPARE(s.window->CurrentPage(), 3);
+        // Shift+Tab goes the other way round, into the page shown.
+        QVERIFY(tabTo(QStringLiteral("cmdObligatoire")));
+        for (int i = 0; i < 80 && !s.page(2)->isAncestorOf(focused()); ++i)
+            UserInput::key(Qt::Key_Backtab);
+        QVERIFY(s.page(2)->isAncestorOf(focused()));
+    }
+
+    // The help line tells what the focused control is for, as the pointer over it would.
+    void helpLineFollowsTheFocus() {
+        Started s;
+        QVERIFY(tabTo(QStringLiteral("cbbCult")));
+        QCOMPARE(s.helpLine(), HoverText::of(s.get(QStringLiteral("cbbCult"))).replace('\r', '\n'));
+        QVERIFY(tabTo(QStringLiteral("cmdRapport")));
+        QCOMPARE(s.helpLine(), QStringLiteral("Appuyez ici pour produire les rapports"));
+        QVERIFY(tabTo(QStringLiteral("ListBar(2)")));
+        QCOMPARE(s.helpLine(), QStringLiteral("Appuyez ici pour obtenir les informations sur les "
+                                              "paramètres obligatoires"));
+        QVERIFY(tabTo(QStringLiteral("cbbApp")));
+        QVERIFY(s.helpLine().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez dans "
+                                                       "la liste le type d'application")));
+    }
+};
+
+QTEST_MAIN(TestKeyboard)
+#include "TestKeyboard.moc"

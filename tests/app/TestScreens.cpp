@@ -1,0 +1,197 @@
+// The main window on the screen it is given (ctest runs this on several: a small one, one of two
+// device pixels to a pixel, one scaled by 150 %; GRELAVO_SCREEN_RATIO says the ratio to expect).
+
+#include "StartedProgram.h"
+#include "app/BarLayout.h"
+#include "params/frmParam.h"
+#include "results/frmResults.h"
+
+#include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace grelavo;
+
+namespace {
+
+QString focusedName() {
+    QWidget* w = QApplication::focusWidget();
+    if (w && qobject_cast<QComboBox*>(w->parentWidget()))
+        w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
+// The report of atrazine at 1 kg/ha on all corn, shown.
+void showReport(StartedProgram& s) {
+    s.chooseAtrazineOnAllCorn();
+    s.get<QLineEdit>("txtTaux(0)")->setText("1");
+    s.window->cmdRapport_Click();
+    QVERIFY(s.window->state().ResultsShown);
+}
+
+} // namespace
+
+class TestScreens : public QObject {
+    Q_OBJECT
+
+private:
+    static qreal expectedRatio() {
+        return qEnvironmentVariableIsSet("GRELAVO_SCREEN_RATIO")
+                   ? qEnvironmentVariable("GRELAVO_SCREEN_RATIO").toDouble()
+                   : 1.0;
+    }
+
+    // No group button is covered: what lies under every part of it is the button itself.
+    static void groupButtonsUncovered(const StartedProgram& s, const QString& where) {
+        auto* bar = s.get<QWidget>(QStringLiteral("picListBar"));
+        for (const char* name : {"cmdObligatoire", "cmdOptionnel", "cmdRapport"}) {
+            auto* button = s.get<QPushButton>(QLatin1String(name));
+            const QRect r = button->geometry().adjusted(1, 1, -1, -1);
+            for (const QPoint& p :
+                 {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight(), r.center()}) {
+                const QWidget* under = bar->childAt(p);
+                QVERIFY2(under == button || button->isAncestorOf(under),
+                         qPrintable(QStringLiteral("%1 under %2 at %3")
+                                        .arg(under ? under->objectName() : QString(),
+                                             QLatin1String(name), where)));
+            }
+        }
+    }
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
+
+    void windowFitsTheRoomOfTheScreenAndCanBeResized() {
+        StartedProgram s;
+        QCOMPARE(s.window->devicePixelRatioF(), expectedRatio());
+        const QRect room = s.window->screen()->availableGeometry();
+        QVERIFY2(room.contains(s.window->frameGeometry()),
+                 qPrintable(QStringLiteral("at %1,%2: %3,%4 %5x%6 in %7x%8")
+                                .arg(room.x())
+                                .arg(room.y())
+                                .arg(s.window->x())
+                                .arg(s.window->y())
+                                .arg(s.window->width())
+                                .arg(s.window->height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        QCOMPARE(s.window->size(),
+                 QSize(qRound(room.width() * 0.85), qRound(room.height() * 0.77)));
+        QVERIFY(s.window->minimumSize().width() <= room.width() &&
+                s.window->minimumSize().height() <= room.height());
+        QVERIFY(s.window->minimumSize().width() >= qMin(s.window->width(), 600));
+        QVERIFY(s.window->maximumSize().width() > room.width()); // not fixed
+        s.window->resize(room.size());
+        QCOMPARE(s.window->size(), room.size());
+    }
+
+    // The page on screen is drawn for the screen's pixels, not a picture of 96 dpi made larger;
+    // what is copied stays the page at one pixel for 15 twips.
+    void reportPageIsDrawnAtTheScreensPixelRatio() {
+        StartedProgram s;
+        showReport(s);
+        const qreal ratio = s.window->devicePixelRatioF();
+        auto* picture = s.get<QLabel>(QStringLiteral("Picture2"));
+        const QPixmap shown = picture->pixmap();
+        QCOMPARE(shown.devicePixelRatio(), ratio);
+        QCOMPARE(shown.size(), picture->size() * ratio);
+        QCOMPARE(picture->size(), s.window->results()->pageImage().size());
+        QCOMPARE(s.window->results()->pageImage().devicePixelRatio(), 1.0);
+        if (ratio > 1) {
+            // Not the page image made larger, whichever way: drawn again for the screen.
+            const QImage fine = shown.toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage page = s.window->results()->pageImage();
+            for (Qt::TransformationMode mode : {Qt::FastTransformation, Qt::SmoothTransformation}) {
+                const QImage larger = page.scaled(fine.size(), Qt::IgnoreAspectRatio, mode)
+                                          .convertToFormat(QImage::Format_RGB32);
+                qint64 differing = 0;
+                for (int y = 0; y < fine.height(); ++y)
+                    for (int x = 0; x < fine.width(); ++x)
+                        differing += fine.pixel(x, y) != larger.pixel(x, y);
+                QVERIFY2(differing * 100 > qint64(fine.width()) * fine.height(),
+                         qPrintable(QString::number(differing)));
+            }
+        }
+    }
+
+    // In the smallest window, every control of the mandatory page is reached by Tab and
+    // scrolled into view.
+    void everyMandatoryControlIsReachedAndScrolledIntoView() {
+        StartedProgram s;
+        s.window->resize(s.window->minimumSize());
+        s.chooseAtrazineOnAllCorn();
+        auto* scroller = s.get<QScrollArea>(QStringLiteral("frmParamScroller"));
+        QVERIFY(scroller);
+        const QSize page = s.window->param()->sstParam(0)->size();
+        QTRY_COMPARE(scroller->horizontalScrollBar()->isVisible(),
+                     scroller->viewport()->width() < page.width());
+        QTRY_COMPARE(scroller->verticalScrollBar()->isVisible(),
+                     scroller->viewport()->height() < page.height());
+        QVERIFY(scroller->horizontalScrollBar()->isVisible() ||
+                scroller->verticalScrollBar()->isVisible()); // the test means something
+
+        QTabWidget* mandatory = s.window->param()->sstParam(0);
+        QStringList controls;
+        for (QWidget* w : mandatory->findChildren<QWidget*>())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible() &&
+                !w->objectName().isEmpty() && !qobject_cast<QComboBox*>(w->parentWidget()))
+                controls << w->objectName();
+        QVERIFY(controls.size() >= 5);
+        for (const QString& name : controls) {
+            for (int i = 0; i < 80 && focusedName() != name; ++i)
+                UserInput::key(Qt::Key_Tab);
+            QCOMPARE(focusedName(), name);
+            QWidget* w = mandatory->findChild<QWidget*>(name);
+            // Whole, or as much of it as the area can show.
+            const QRect shown(w->mapTo(scroller->viewport(), QPoint(0, 0)), w->size());
+            const QRect room = scroller->viewport()->rect();
+            const QRect seen = shown.intersected(room);
+            QVERIFY2(seen.height() == qMin(shown.height(), room.height()) &&
+                         seen.width() >= qMin(shown.width(), room.width() - 16),
+                     qPrintable(QStringLiteral("%1: %2,%3 %4x%5 seen %6x%7 in %8x%9")
+                                    .arg(name)
+                                    .arg(shown.x())
+                                    .arg(shown.y())
+                                    .arg(shown.width())
+                                    .arg(shown.height())
+                                    .arg(seen.width())
+                                    .arg(seen.height())
+                                    .arg(room.width())
+                                    .arg(room.height())));
+        }
+        QVERIFY(s.dialogs.messages.isEmpty());
+    }
+
+    // However tall the window, the strip of commands shows between the group buttons and never
+    // over them, scrolled to its end or not.
+    void stripNeverCoversTheGroupButtons() {
+        StartedProgram s;
+        showReport(s);
+        const QRect room = s.window->screen()->availableGeometry();
+        const int shortest = s.window->minimumSize().height();
+        for (int h = shortest; h <= room.height(); h += qMax(1, (room.height() - shortest) / 6)) {
+            s.window->resize(s.window->width(), h);
+            for (int g = 0; g < 3; ++g) {
+                if (g == 0)
+                    s.window->cmdObligatoire_Click();
+                else if (g == 1)
+                    s.window->cmdOptionnel_Click();
+                else
+                    s.window->cmdRapport_Click();
+                QCOMPARE(s.window->CurrentGroup(), g);
+                const QString where = QStringLiteral("group %1, height %2").arg(g).arg(h);
+                groupButtonsUncovered(s, where);
+                auto* down = s.get<QToolButton>(QStringLiteral("cmdDown"));
+                for (int i = 0; i < 20 && down->isVisible(); ++i)
+                    QTest::mouseClick(down, Qt::LeftButton);
+                groupButtonsUncovered(s, where + QStringLiteral(", scrolled"));
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestScreens)
+#include "TestScreens.moc"
