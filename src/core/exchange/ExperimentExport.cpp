@@ -1,0 +1,311 @@
+#include "ExperimentExport.h"
+
+#include "CsvWriter.h"
+#include "db/Connection.h"
+#include "db/Statement.h"
+#include "db/Transaction.h"
+
+#include <QHash>
+#include <QLocale>
+#include <QMetaType>
+#include <QSet>
+#include <cmath>
+
+namespace grelavo {
+
+namespace {
+
+using Row = QVector<QVariant>;
+
+QVector<Row> select(Connection& db, const QString& sql) {
+    Statement statement(db, sql);
+    QVector<Row> rows;
+    while (statement.step()) {
+        Row row(statement.columnCount());
+        for (int c = 0; c < row.size(); ++c)
+            row[c] = statement.value(c);
+        rows << row;
+    }
+    return rows;
+}
+
+// Where a value sits, for messages: "sites.csv (S2), colonne ph".
+QString place(const QString& file, const QString& row, const QString& column) {
+    return QStringLiteral("%1 (%2), colonne %3").arg(file, row, column);
+}
+
+bool integerId(const QVariant& v, qlonglong* id) {
+    if (v.typeId() != QMetaType::LongLong)
+        return false;
+    *id = v.toLongLong();
+    return true;
+}
+
+// A lookup list: its names by id.
+class Names {
+public:
+    Names(Connection& db, const QString& table, const QString& idColumn, const QString& nameColumn,
+          const QString& what)
+        : m_what(what) {
+        const QString sql =
+            QStringLiteral("SELECT %1, %2 FROM %3")
+                .arg(Connection::quoteIdentifier(idColumn), Connection::quoteIdentifier(nameColumn),
+                     Connection::quoteIdentifier(table));
+        for (const Row& r : select(db, sql)) {
+            qlonglong id = 0;
+            if (integerId(r[0], &id))
+                m_names.insert(id, r[1].toString());
+        }
+    }
+
+    // The name of the row `id` refers to; empty for null. Throws for a missing row.
+    QString name(const QVariant& id, const QString& where) const {
+        if (id.isNull())
+            return QString();
+        qlonglong n = 0;
+        if (integerId(id, &n)) {
+            const auto it = m_names.constFind(n);
+            if (it != m_names.constEnd())
+                return *it;
+        }
+        throw ExchangeError(QStringLiteral("%1 : %2 n° %3 absent(e) de sa liste")
+                                .arg(where, m_what, id.toString()));
+    }
+
+private:
+    QString m_what;
+    QHash<qlonglong, QString> m_names;
+};
+
+// The keys of the rows of one experiment table: a letter and the row number, padded.
+class Keys {
+public:
+    Keys(const QVector<Row>& rows, QChar letter, const QString& what)
+        : m_letter(letter), m_what(what) {
+        qlonglong largest = 0;
+        for (const Row& r : rows) {
+            qlonglong id = 0;
+            if (!integerId(r[0], &id) || id < 0)
+                throw ExchangeError(
+                    QStringLiteral("%1 : numéro de ligne « %2 » inutilisable comme clé")
+                        .arg(what, r[0].toString()));
+            m_ids.insert(id);
+            largest = std::max(largest, id);
+        }
+        m_width = QString::number(largest).size();
+    }
+
+    QString key(qlonglong id) const {
+        return m_letter + QString::number(id).rightJustified(m_width, QLatin1Char('0'));
+    }
+    QString key(const QVariant& id) const { return key(id.toLongLong()); }
+
+    // The key of the row `id` refers to; empty for null. Throws for a missing row.
+    QString reference(const QVariant& id, const QString& where) const {
+        if (id.isNull())
+            return QString();
+        qlonglong n = 0;
+        if (integerId(id, &n) && m_ids.contains(n))
+            return key(n);
+        throw ExchangeError(
+            QStringLiteral("%1 : %2 n° %3 n'existe pas").arg(where, m_what, id.toString()));
+    }
+
+    // As reference(), for a reference that may not be empty.
+    QString required(const QVariant& id, const QString& where) const {
+        if (id.isNull())
+            throw ExchangeError(QStringLiteral("%1 : %2 manquant(e)").arg(where, m_what));
+        return reference(id, where);
+    }
+
+private:
+    QChar m_letter;
+    QString m_what;
+    QSet<qlonglong> m_ids;
+    int m_width = 1;
+};
+
+QString numberField(const QVariant& v, const QString& where) {
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::LongLong)
+        return QString::number(v.toLongLong());
+    if (v.typeId() == QMetaType::Double) {
+        if (!std::isfinite(v.toDouble()))
+            throw ExchangeError(QStringLiteral("%1 : valeur non finie").arg(where));
+        return ExperimentExport::number(v.toDouble());
+    }
+    throw ExchangeError(QStringLiteral("%1 : « %2 » n'est pas un nombre").arg(where, v.toString()));
+}
+
+// One output file being filled: its headings first.
+class FileBuilder {
+public:
+    explicit FileBuilder(int index) : m_file(ExperimentExport::files().at(index)) {
+        m_writer.addRow(m_file.headings);
+    }
+    const QString& name() const { return m_file.name; }
+    QString at(const QString& key, int column) const {
+        return place(m_file.name, key, m_file.headings.at(column));
+    }
+    void add(const QStringList& fields) {
+        m_writer.addRow(fields);
+        ++m_rows;
+    }
+    ExperimentExport::Output output() const { return {m_file.name, m_writer.bytes(), m_rows}; }
+
+private:
+    const ExchangeFile& m_file;
+    CsvWriter m_writer;
+    int m_rows = 0;
+};
+
+enum FileIndex { Sites, Treatments, Crops, Applications, Stages, Products, Ratings };
+
+} // namespace
+
+const QVector<ExchangeFile>& ExperimentExport::files() {
+    static const QVector<ExchangeFile> all{
+        {QStringLiteral("sites.csv"),
+         {QStringLiteral("site"), QStringLiteral("province"), QStringLiteral("classe_texturale"),
+          QStringLiteral("matiere_organique_pct"), QStringLiteral("ph")}},
+        {QStringLiteral("traitements.csv"), {QStringLiteral("traitement"), QStringLiteral("site")}},
+        {QStringLiteral("cultures.csv"),
+         {QStringLiteral("traitement"), QStringLiteral("culture"), QStringLiteral("variete"),
+          QStringLiteral("antecedent"), QStringLiteral("semis_kg_ha"),
+          QStringLiteral("semis_grains_ha"), QStringLiteral("profondeur_cm"),
+          QStringLiteral("ecartement_cm")}},
+        {QStringLiteral("applications.csv"),
+         {QStringLiteral("application"), QStringLiteral("traitement"), QStringLiteral("periode")}},
+        {QStringLiteral("stades.csv"),
+         {QStringLiteral("application"), QStringLiteral("culture"), QStringLiteral("hauteur_cm"),
+          QStringLiteral("feuilles")}},
+        {QStringLiteral("produits.csv"),
+         {QStringLiteral("application"), QStringLiteral("herbicide"), QStringLiteral("formulation"),
+          QStringLiteral("dose_kg_ma_ha")}},
+        {QStringLiteral("evaluations.csv"),
+         {QStringLiteral("traitement"), QStringLiteral("mauvaise_herbe"),
+          QStringLiteral("visuel_pct")}},
+    };
+    return all;
+}
+
+QString ExperimentExport::number(double value) {
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
+QVector<ExperimentExport::Output> ExperimentExport::read(Connection& db) {
+    Transaction snapshot(db);
+    const Names provinces(db, QStringLiteral("ListeDesProvinces"), QStringLiteral("ProvinceID"),
+                          QStringLiteral("Province"), QStringLiteral("province"));
+    const Names textures(db, QStringLiteral("ListedesClastext"),
+                         QStringLiteral("ClasseTexturaleId"), QStringLiteral("ClasseTexturale"),
+                         QStringLiteral("classe texturale"));
+    const Names crops(db, QStringLiteral("ListeDesCultures"), QStringLiteral("CultureId"),
+                      QStringLiteral("Nom Français"), QStringLiteral("culture"));
+    const Names varieties(db, QStringLiteral("ListeDesVariétés"), QStringLiteral("VariétéId"),
+                          QStringLiteral("Variété"), QStringLiteral("variété"));
+    const Names previousCrops(db, QStringLiteral("ListeDesAntécédents"),
+                              QStringLiteral("AntécédentID"), QStringLiteral("Nom Français"),
+                              QStringLiteral("antécédent"));
+    const Names periods(db, QStringLiteral("ListeDesPériodesApplication"),
+                        QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication"),
+                        QStringLiteral("période"));
+    const Names herbicides(db, QStringLiteral("ListeDesHerbicides"), QStringLiteral("HerbicideId"),
+                           QStringLiteral("Herbicide"), QStringLiteral("herbicide"));
+    const Names weeds(db, QStringLiteral("ListedesMauvaisesHerbes"), QStringLiteral("MHId"),
+                      QStringLiteral("Nom-Francais"), QStringLiteral("mauvaise herbe"));
+
+    QVector<Output> out;
+
+    const QVector<Row> sites = select(db, QStringLiteral(
+                                              R"(SELECT "SiteExpId", "ProvinceID",
+        "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites" ORDER BY 1)"));
+    const Keys siteKeys(sites, QLatin1Char('S'), QStringLiteral("site"));
+    FileBuilder siteFile(Sites);
+    for (const Row& r : sites) {
+        const QString key = siteKeys.key(r[0]);
+        siteFile.add({key, provinces.name(r[1], siteFile.at(key, 1)),
+                      textures.name(r[2], siteFile.at(key, 2)),
+                      numberField(r[3], siteFile.at(key, 3)),
+                      numberField(r[4], siteFile.at(key, 4))});
+    }
+    out << siteFile.output();
+
+    const QVector<Row> treatments = select(
+        db, QStringLiteral(
+                R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)"));
+    const Keys treatmentKeys(treatments, QLatin1Char('T'), QStringLiteral("traitement"));
+    FileBuilder treatmentFile(Treatments);
+    for (const Row& r : treatments) {
+        const QString key = treatmentKeys.key(r[0]);
+        treatmentFile.add({key, siteKeys.reference(r[1], treatmentFile.at(key, 1))});
+    }
+    out << treatmentFile.output();
+
+    FileBuilder cropFile(Crops);
+    for (const Row& r : select(db, QStringLiteral(
+                                       R"(SELECT "TraitementId", "CultureId", "VariétéId",
+        "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP", "EcartPLantEXP", "CultureEXPId"
+        FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"))) {
+        const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
+        const QString key = treatmentKeys.required(r[0], cropFile.at(row, 0));
+        QStringList fields{key, crops.name(r[1], cropFile.at(key, 1)),
+                           varieties.name(r[2], cropFile.at(key, 2)),
+                           previousCrops.name(r[3], cropFile.at(key, 3))};
+        for (int c = 4; c < 8; ++c)
+            fields << numberField(r[c], cropFile.at(key, c));
+        cropFile.add(fields);
+    }
+    out << cropFile.output();
+
+    const QVector<Row> applications =
+        select(db, QStringLiteral(R"(SELECT "DateHerbId", "TraitementId", "TypeApplicationId"
+        FROM "tblPériodesApplication" ORDER BY 1)"));
+    const Keys applicationKeys(applications, QLatin1Char('A'), QStringLiteral("application"));
+    FileBuilder applicationFile(Applications);
+    for (const Row& r : applications) {
+        const QString key = applicationKeys.key(r[0]);
+        applicationFile.add({key, treatmentKeys.required(r[1], applicationFile.at(key, 1)),
+                             periods.name(r[2], applicationFile.at(key, 2))});
+    }
+    out << applicationFile.output();
+
+    FileBuilder stageFile(Stages);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
+        "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
+        ORDER BY 1, "StadeCultureId")"))) {
+        const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
+        const QString key = applicationKeys.required(r[0], stageFile.at(row, 0));
+        stageFile.add({key, crops.name(r[1], stageFile.at(key, 1)),
+                       numberField(r[2], stageFile.at(key, 2)),
+                       numberField(r[3], stageFile.at(key, 3))});
+    }
+    out << stageFile.output();
+
+    FileBuilder productFile(Products);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
+        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"))) {
+        const QString key = applicationKeys.required(
+            r[0], productFile.at(QStringLiteral("application n° %1").arg(r[0].toString()), 0));
+        const QString herbicide = herbicides.name(r[1], productFile.at(key, 1));
+        productFile.add({key, herbicide, numberField(r[2], productFile.at(key, 2)),
+                         numberField(r[3], productFile.at(key, 3))});
+    }
+    out << productFile.output();
+
+    FileBuilder ratingFile(Ratings);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
+        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"))) {
+        const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
+        const QString key = treatmentKeys.required(r[0], ratingFile.at(row, 0));
+        ratingFile.add({key, weeds.name(r[1], ratingFile.at(key, 1)),
+                        numberField(r[2], ratingFile.at(key, 2))});
+    }
+    out << ratingFile.output();
+
+    snapshot.commit();
+    return out;
+}
+
+} // namespace grelavo

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <stdexcept>
+
+namespace grelavo {
+
+class Connection;
+
+// One file of the exchange format: its name and its column headings (docs/exchange-format.md).
+struct ExchangeFile {
+    QString name;
+    QStringList headings;
+};
+
+// A refusal of the exchange, said in one French sentence.
+class ExchangeError : public std::runtime_error {
+public:
+    explicit ExchangeError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString& message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// The experiments of a database written as the CSV files of the exchange format: every list
+// reference by its name, sites, treatments and applications by keys made from their rows
+// (S1, T0042, A0007: a letter and the row number, padded so that text order is number order),
+// rows in key order, numbers in their shortest form that reads back as the same value.
+class ExperimentExport {
+public:
+    // The files, in the order a reader needs them (a file refers only to files before it).
+    static const QVector<ExchangeFile>& files();
+
+    struct Output {
+        QString name;
+        QByteArray bytes;
+        int rows = 0;
+    };
+
+    // Reads the whole set in one read transaction. Throws DbError for a failure of the file and
+    // ExchangeError for a row that cannot be written by names (a reference to a missing row).
+    static QVector<Output> read(Connection& db);
+
+    // A number as the files write it: integers as such, reals in their shortest round-trip
+    // form without exponent, decimal point; empty for null.
+    static QString number(double value);
+};
+
+} // namespace grelavo

@@ -1,0 +1,228 @@
+// The exchange files written from the fixture database: headings, rows by name, quoting, keys,
+// numbers that read back exactly, and rows that cannot be written by name.
+
+#include "CsvRead.h"
+#include "FixtureDatabase.h"
+#include "db/Connection.h"
+#include "db/DatabaseFile.h"
+#include "db/Statement.h"
+#include "exchange/CsvWriter.h"
+#include "exchange/ExperimentExport.h"
+
+#include <QtTest>
+#include <cmath>
+
+using namespace grelavo;
+
+namespace {
+
+using Files = QHash<QString, QVector<QStringList>>;
+
+Files exportAll(Connection& db) {
+    Files files;
+    for (const ExperimentExport::Output& f : ExperimentExport::read(db)) {
+        const QVector<QStringList> rows = parseCsv(f.bytes);
+        files.insert(f.name, rows);
+        if (rows.size() != f.rows + 1)
+            qWarning("%s: %d rows read, %d said", qPrintable(f.name), int(rows.size()), f.rows);
+    }
+    return files;
+}
+
+// The data rows of a file whose first field is `key`, each joined by "|".
+QStringList rowsOf(const Files& files, const QString& name, const QString& key) {
+    QStringList out;
+    for (const QStringList& row : files.value(name).mid(1))
+        if (row.value(0) == key)
+            out << row.join(QLatin1Char('|'));
+    return out;
+}
+
+qlonglong count(Connection& db, const QString& table) {
+    Statement s(db, QStringLiteral("SELECT COUNT(*) FROM ") + Connection::quoteIdentifier(table));
+    s.step();
+    return s.value(0).toLongLong();
+}
+
+} // namespace
+
+class TestExperimentExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void csvFieldsAreQuotedOnlyWhenNeeded_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("plain") << "sétaire verte"
+                               << "sétaire verte";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("comma") << "2,4-D"
+                               << "\"2,4-D\"";
+        QTest::newRow("quote") << "dit \"X\""
+                               << "\"dit \"\"X\"\"\"";
+        QTest::newRow("line break") << "a\nb"
+                                    << "\"a\nb\"";
+        QTest::newRow("edge space") << " a"
+                                    << "\" a\"";
+        QTest::newRow("semicolon") << "a;b"
+                                   << "a;b";
+    }
+    void csvFieldsAreQuotedOnlyWhenNeeded() {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        QCOMPARE(CsvWriter::field(text), field);
+    }
+
+    void csvFileStartsWithBomAndEndsLinesWithCrLf() {
+        CsvWriter w;
+        w.addRow({QStringLiteral("a"), QStringLiteral("é,è")});
+        w.addRow({QString(), QStringLiteral("b")});
+        QCOMPARE(w.bytes(), QByteArray("\xEF\xBB\xBF"
+                                       "a,\"\xC3\xA9,\xC3\xA8\"\r\n,b\r\n"));
+    }
+
+    void everyFileHasItsHeadingsAndOneRowPerTableRow() {
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        const QVector<ExperimentExport::Output> out = ExperimentExport::read(db);
+        const QHash<QString, QString> tables{
+            {"sites.csv", "tbldesSites"},       {"traitements.csv", "tbldesTraitements"},
+            {"cultures.csv", "tblCultureEXP"},  {"applications.csv", "tblPériodesApplication"},
+            {"stades.csv", "tblStadeCultureH"}, {"produits.csv", "tblDétailsHerbicides"},
+            {"evaluations.csv", "tblMHEval"}};
+        QCOMPARE(out.size(), tables.size());
+        for (int i = 0; i < out.size(); ++i) {
+            const ExchangeFile& file = ExperimentExport::files().at(i);
+            QCOMPARE(out[i].name, file.name);
+            QVERIFY(out[i].bytes.startsWith("\xEF\xBB\xBF"));
+            const QVector<QStringList> rows = parseCsv(out[i].bytes);
+            QVERIFY(!rows.isEmpty());
+            QCOMPARE(rows.first(), file.headings);
+            QCOMPARE(qlonglong(rows.size() - 1), count(db, tables.value(file.name)));
+            QCOMPARE(out[i].rows, rows.size() - 1);
+            for (const QStringList& row : rows)
+                QCOMPARE(row.size(), file.headings.size());
+        }
+    }
+
+    void rowsNameWhatTheyReferTo() {
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        const Files f = exportAll(db);
+        QCOMPARE(rowsOf(f, "sites.csv", "S2"), QStringList{"S2|Ontario|argile|8|7.2"});
+        QCOMPARE(rowsOf(f, "traitements.csv", "T3"), QStringList{"T3|S2"});
+        // No variety for this crop: an empty field, not a zero.
+        QCOMPARE(rowsOf(f, "cultures.csv", "T3"),
+                 QStringList{"T3|Maïs fourrager||soya|18|70000|6|91"});
+        QCOMPARE(rowsOf(f, "cultures.csv", "T5"),
+                 QStringList{"T5|Maïs sucré|Sucré C|blé|15|60000|3|65"});
+        QCOMPARE(rowsOf(f, "applications.csv", "A4"), QStringList{"A4|T4|Postlevée"});
+        QCOMPARE(rowsOf(f, "stades.csv", "A4"), QStringList{"A4|Maïs grain|40|7"});
+        QCOMPARE(rowsOf(f, "produits.csv", "A5"),
+                 (QStringList{"A5|atrazine|1|0.5", "A5|dicamba|1|0.3", "A5|nicosulfuron|1|0.02"}));
+        // A rating without a figure stays empty.
+        QCOMPARE(
+            rowsOf(f, "evaluations.csv", "T3"),
+            (QStringList{"T3|pied-de-coq|60", "T3|sétaire verte|", "T3|souchet comestible|50"}));
+        // Both applications of treatment 6 keep their own key.
+        QCOMPARE(rowsOf(f, "applications.csv", "A6") + rowsOf(f, "applications.csv", "A7"),
+                 (QStringList{"A6|T6|Prélevée", "A7|T6|Prélevée"}));
+    }
+
+    void keysArePaddedSoThatTextOrderIsRowOrder() {
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        db.executeScript(
+            QStringLiteral("INSERT INTO tbldesSites VALUES (12, NULL, NULL, NULL, NULL);"
+                           "INSERT INTO tbldesTraitements VALUES (100, 12);"));
+        const Files f = exportAll(db);
+        QStringList sites;
+        for (const QStringList& row : f.value("sites.csv").mid(1))
+            sites << row.join(QLatin1Char('|'));
+        QCOMPARE(sites,
+                 (QStringList{"S01|Québec|loam|3.5|6.5", "S02|Ontario|argile|8|7.2", "S12||||"}));
+        const QVector<QStringList> treatments = f.value("traitements.csv");
+        QCOMPARE(treatments.at(1), (QStringList{"T001", "S01"}));
+        QCOMPARE(treatments.last(), (QStringList{"T100", "S12"}));
+        QCOMPARE(f.value("cultures.csv").at(1).first(), QStringLiteral("T001"));
+    }
+
+    void namesWithCommasAndQuotesReadBackWhole() {
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        const QString herbicide = QStringLiteral("dicamba, sel \"DMA\"");
+        const QString weed = QStringLiteral("sétaire verte\n(forme \"naine\")");
+        db.executeScript(QStringLiteral(
+            "UPDATE ListeDesHerbicides SET Herbicide = 'dicamba, sel \"DMA\"' WHERE HerbicideId "
+            "= 11; UPDATE ListedesMauvaisesHerbes SET \"Nom-Francais\" = 'sétaire verte' || "
+            "char(10) || '(forme \"naine\")' WHERE MHId = 34;"));
+        const Files f = exportAll(db);
+        QCOMPARE(rowsOf(f, "produits.csv", "A2"),
+                 (QStringList{"A2|atrazine|1|0.5", "A2|" + herbicide + "|2|0.3"}));
+        QCOMPARE(rowsOf(f, "evaluations.csv", "T1").at(1), "T1|" + weed + "|85");
+    }
+
+    void numbersReadBackExactly() {
+        const QVector<double> values{0.1 + 0.2,      1.0 / 3.0, 1e-7,  123456789.125,
+                                     0.0125,         2.5e15,    -0.75, std::ldexp(1.0, -30),
+                                     4.35 * 100 / 7, 75000};
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        {
+            Statement insert(db, QStringLiteral("INSERT INTO tbldesSites VALUES (?, 1, 1, ?, 7)"));
+            for (int i = 0; i < values.size(); ++i) {
+                insert.bind(1, 100 + i);
+                insert.bind(2, values[i]);
+                insert.step();
+                insert.reset();
+            }
+        }
+        const QVector<QStringList> sites = exportAll(db).value("sites.csv");
+        QCOMPARE(sites.size(), 1 + 2 + values.size());
+        for (int i = 0; i < values.size(); ++i) {
+            const QString text = sites.at(3 + i).at(3);
+            QVERIFY2(!text.contains(QLatin1Char('e')) && !text.contains(QLatin1Char(',')),
+                     qPrintable(text));
+            bool ok = false;
+            QCOMPARE(text.toDouble(&ok), values[i]);
+            QVERIFY(ok);
+        }
+        QCOMPARE(ExperimentExport::number(75000), QStringLiteral("75000"));
+        QCOMPARE(ExperimentExport::number(0.02), QStringLiteral("0.02"));
+    }
+
+    void rowsThatCannotBeWrittenByNameAreRefused_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("where");
+        QTest::newRow("province") << "UPDATE tbldesSites SET ProvinceID = 9 WHERE SiteExpId = 2"
+                                  << "sites.csv (S2), colonne province";
+        QTest::newRow("site") << "UPDATE tbldesTraitements SET SiteExpId = 5 WHERE TraitementId = 4"
+                              << "traitements.csv (T4), colonne site";
+        QTest::newRow("herbicide")
+            << "UPDATE tblDétailsHerbicides SET HerbicideId = 99 WHERE DateHerbId = 3"
+            << "produits.csv (A3), colonne herbicide";
+        QTest::newRow("treatment") << "UPDATE tblMHEval SET TraitementId = 70 WHERE MHEvalId = 1"
+                                   << "evaluations.csv (évaluation n° 1), colonne traitement";
+        QTest::newRow("text rate")
+            << "UPDATE tblDétailsHerbicides SET HerbTauxH = 'beaucoup' WHERE DateHerbId = 1"
+            << "produits.csv (A1), colonne dose_kg_ma_ha";
+    }
+    void rowsThatCannotBeWrittenByNameAreRefused() {
+        QFETCH(QString, damage);
+        QFETCH(QString, where);
+        FixtureDatabase fixture;
+        Connection db(fixture.path(), DatabaseFile::password());
+        db.executeScript(damage);
+        try {
+            ExperimentExport::read(db);
+            QFAIL("the export went through");
+        } catch (const ExchangeError& e) {
+            QVERIFY2(e.message().startsWith(where), qPrintable(e.message()));
+        }
+        QVERIFY(!db.inTransaction());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExperimentExport)
+#include "TestExperimentExport.moc"
