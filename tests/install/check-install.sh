@@ -45,6 +45,7 @@ cmp -s "$build/bin/Aide.chm" "$prefix/share/grelavo/Aide.chm" ||
     fail "le fichier d'aide installé n'est pas celui de la construction"
 
 expected_files="bin/grelavo
+bin/grelavo-export
 bin/grelavo-rapport
 bin/pelvane
 share/applications/org.grelavo.grelavo.desktop
@@ -57,7 +58,7 @@ share/metainfo/org.grelavo.grelavo.metainfo.xml"
 installed_files=$(cd "$prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$installed_files" = "$expected_files" ] ||
     fail "fichiers installés inattendus :"$'\n'"$(diff <(echo "$expected_files") <(echo "$installed_files"))"
-for program in grelavo grelavo-rapport pelvane; do
+for program in grelavo grelavo-export grelavo-rapport pelvane; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program n'est pas exécutable"
 done
 

@@ -1,0 +1,194 @@
+// grelavo-export run as a user runs it: on the fixture database, on files it must refuse, into
+// folders it cannot or must not write, and on the shipped database.
+
+#include "CsvRead.h"
+#include "FixtureDatabase.h"
+#include "db/Connection.h"
+#include "db/Statement.h"
+#include "exchange/ExperimentExport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out;
+    QString error;
+};
+
+Outcome exportTool(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(GRELAVO_EXPORT), arguments);
+    if (!process.waitForFinished(60000))
+        qFatal("grelavo-export did not finish");
+    Outcome o;
+    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    o.out = process.readAllStandardOutput();
+    o.error = QString::fromUtf8(process.readAllStandardError());
+    return o;
+}
+
+// A failure is one line on standard error, naming the program, and nothing on standard output.
+bool isOneLineFailure(const Outcome& o) {
+    return o.status == 1 && o.out.isEmpty() && o.error.startsWith("grelavo-export : ") &&
+           o.error.endsWith('\n') && o.error.count('\n') == 1;
+}
+
+QStringList exchangeFileNames() {
+    QStringList names;
+    for (const ExchangeFile& f : ExperimentExport::files())
+        names << f.name;
+    return names;
+}
+
+const QHash<QString, QString> kTables{
+    {"sites.csv", "tbldesSites"},       {"traitements.csv", "tbldesTraitements"},
+    {"cultures.csv", "tblCultureEXP"},  {"applications.csv", "tblPériodesApplication"},
+    {"stades.csv", "tblStadeCultureH"}, {"produits.csv", "tblDétailsHerbicides"},
+    {"evaluations.csv", "tblMHEval"}};
+
+// Each exchange file of `folder` holds its headings and one row per row of its table.
+void checkCounts(const QString& database, const QString& folder) {
+    Connection db(database, DatabaseFile::password());
+    for (const ExchangeFile& f : ExperimentExport::files()) {
+        const QVector<QStringList> rows = readCsvFile(QDir(folder).filePath(f.name));
+        QVERIFY2(!rows.isEmpty(), qPrintable(f.name));
+        QCOMPARE(rows.first(), f.headings);
+        Statement count(db, "SELECT COUNT(*) FROM " + Connection::quoteIdentifier(kTables[f.name]));
+        QVERIFY(count.step());
+        QCOMPARE(qlonglong(rows.size() - 1), count.value(0).toLongLong());
+    }
+}
+
+} // namespace
+
+class TestExportCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void helpIsInFrench() {
+        const Outcome o = exportTool({"--help"});
+        QCOMPARE(o.status, 0);
+        const QString help = QString::fromUtf8(o.out);
+        for (const char* word :
+             {"--db FICHIER", "--output DOSSIER", "--remplacer", "Code de sortie"})
+            QVERIFY2(help.contains(QString::fromUtf8(word)), word);
+        for (const QString& name : exchangeFileNames())
+            QVERIFY2(help.contains(name), qPrintable(name));
+    }
+
+    void writesEveryFileIntoANewFolder() {
+        FixtureDatabase fixture;
+        const QByteArray before = fileBytes(fixture.path());
+        const QString folder = fixture.folder() + "/export/essais";
+        const Outcome o = exportTool({"--db", fixture.path(), "--output", folder});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.error, QString());
+        QCOMPARE(o.out, QByteArray());
+        QStringList written = QDir(folder).entryList(QDir::Files);
+        QStringList expected = exchangeFileNames();
+        written.sort();
+        expected.sort();
+        QCOMPARE(written, expected);
+        checkCounts(fixture.path(), folder);
+        QCOMPARE(fileBytes(fixture.path()), before);
+    }
+
+    void refusesParametersAndFilesItCannotRead_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("no --db") << "no db"
+                                 << "--db FICHIER";
+        QTest::newRow("no --output") << "no output"
+                                     << "--output DOSSIER";
+        QTest::newRow("unknown option") << "unknown"
+                                        << "option inconnue « --tout »";
+        QTest::newRow("missing file") << "missing"
+                                      << "base de données introuvable";
+        QTest::newRow("other key") << "other key"
+                                   << "sa clé est différente";
+        QTest::newRow("not a database") << "text"
+                                        << "sa clé est différente";
+        QTest::newRow("no experiments") << "foreign"
+                                        << "n'est pas une base de données Grelavo";
+    }
+    void refusesParametersAndFilesItCannotRead() {
+        QFETCH(QString, what);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("Autre.mdb");
+        const QString out = dir.filePath("sortie");
+        QStringList arguments{"--db", file, "--output", out};
+        if (what == "no db") {
+            arguments = QStringList{"--output", out};
+        } else if (what == "no output") {
+            arguments = QStringList{"--db", file};
+        } else if (what == "unknown") {
+            arguments << "--tout";
+        } else if (what == "other key") {
+            Connection other(file, "une autre clé", Connection::Mode::Create);
+            other.executeScript("CREATE TABLE tbldesSites (SiteExpId INTEGER PRIMARY KEY)");
+        } else if (what == "text") {
+            QFile text(file);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("site,province\nS1,Québec\n");
+        } else if (what == "foreign") {
+            Connection keyed(file, DatabaseFile::password(), Connection::Mode::Create);
+            keyed.executeScript("CREATE TABLE notes (texte TEXT)");
+        }
+        const Outcome o = exportTool(arguments);
+        QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
+        QVERIFY2(o.error.contains(cause), qPrintable(o.error));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
+    void refusesAFolderItCannotWrite() {
+        FixtureDatabase fixture;
+        // A regular file stands where the folder should be, or where its parent should be.
+        for (const QString& folder : {fixture.path(), fixture.path() + "/sous-dossier"}) {
+            const Outcome o = exportTool({"--db", fixture.path(), "--output", folder});
+            QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
+            QVERIFY2(o.error.contains(folder), qPrintable(o.error));
+        }
+    }
+
+    void replacesExistingFilesOnlyWhenAsked() {
+        FixtureDatabase fixture;
+        const QString folder = fixture.folder() + "/essais";
+        QVERIFY(QDir().mkpath(folder));
+        QFile old(folder + "/stades.csv");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("ancien contenu\n");
+        old.close();
+
+        const Outcome refused = exportTool({"--db", fixture.path(), "--output", folder});
+        QVERIFY2(isOneLineFailure(refused), qPrintable(refused.error));
+        QVERIFY(refused.error.contains("stades.csv existe déjà ; ajoutez --remplacer"));
+        // Nothing written, not even the files that were not there.
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"stades.csv"});
+        QCOMPARE(fileBytes(folder + "/stades.csv"), QByteArray("ancien contenu\n"));
+
+        const Outcome replaced =
+            exportTool({"--db", fixture.path(), "--output", folder, "--remplacer"});
+        QCOMPARE(replaced.status, 0);
+        checkCounts(fixture.path(), folder);
+    }
+
+    void exportsTheShippedDatabase() {
+        const QString shipped = QStringLiteral(GRELAVO_SHIPPED_DATABASE);
+        QVERIFY2(QFileInfo::exists(shipped), qPrintable(shipped));
+        QTemporaryDir dir;
+        const Outcome o = exportTool({"--db", shipped, "--output", dir.path()});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.error, QString());
+        checkCounts(shipped, dir.path());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExportCli)
+#include "TestExportCli.moc"
