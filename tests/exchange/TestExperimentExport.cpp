@@ -82,6 +82,20 @@ private slots:
                                        "a,\"\xC3\xA9,\xC3\xA8\"\r\n,b\r\n"));
     }
 
+    // The templates users start from are what the export writes for an empty set.
+    void templatesHoldTheHeadingsTheExportWrites() {
+        const QDir templates(QStringLiteral(GRELAVO_EXCHANGE_TEMPLATES));
+        QStringList expected;
+        for (const ExchangeFile& f : ExperimentExport::files()) {
+            CsvWriter headings;
+            headings.addRow(f.headings);
+            QCOMPARE(fileBytes(templates.filePath(f.name)), headings.bytes());
+            expected << f.name;
+        }
+        expected.sort();
+        QCOMPARE(templates.entryList(QDir::Files, QDir::Name), expected);
+    }
+
     void everyFileHasItsHeadingsAndOneRowPerTableRow() {
         FixtureDatabase fixture;
         Connection db(fixture.path(), DatabaseFile::password());
