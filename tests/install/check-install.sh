@@ -5,6 +5,7 @@
 #   - from a read-only copy of the tree, run by an ordinary user, grelavo-rapport gives the
 #     report that the build folder gives, on a working copy made in the user's data folder
 #     (XDG_DATA_HOME unset, then set), and pelvane compacts that copy;
+#   - grelavo-export, run the same way, writes the exchange files of the read-only shipped database;
 #   - a data folder that cannot be made is said in one line, naming it;
 #   - the shipped database is byte for byte as installed afterwards.
 #
@@ -52,6 +53,7 @@ share/applications/org.grelavo.grelavo.desktop
 share/grelavo/Aide.chm
 share/grelavo/Grelavo.mdb
 share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
+share/man/man1/grelavo-export.1
 share/man/man1/grelavo-rapport.1
 share/man/man1/pelvane.1
 share/metainfo/org.grelavo.grelavo.metainfo.xml"
@@ -72,7 +74,7 @@ grep -q '^✔ Validation was successful\.$' "$work/appstream.log" ||
     fail "appstreamcli : $(cat "$work/appstream.log")"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg" ||
     fail "l'icône n'est pas un fichier SVG"
-for page in grelavo-rapport pelvane; do
+for page in grelavo-export grelavo-rapport pelvane; do
     warnings=$(LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "page de manuel $page.1 : $warnings"
 done
@@ -146,6 +148,17 @@ set -e
     fail "dossier de données impossible : $(cat "$work/locked.err")"
 [ ! -s "$work/locked.out" ] || fail "dossier de données impossible : un rapport a été écrit"
 [ -z "$(ls -A "$locked")" ] || fail "dossier de données impossible : $(ls -A "$locked") a été créé"
+
+# grelavo-export reads the read-only shipped database and writes the exchange files.
+exported=$work/export
+mkdir "$exported"
+user_owns "$exported"
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-export" \
+    --db "$tree/share/grelavo/Grelavo.mdb" --output "$exported/essais" 2>"$work/export.err" ||
+    fail "grelavo-export installé a échoué : $(cat "$work/export.err")"
+[ "$(ls "$exported/essais" | LC_ALL=C sort | tr '\n' ' ')" = \
+    "applications.csv cultures.csv evaluations.csv produits.csv sites.csv stades.csv traitements.csv " ] ||
+    fail "grelavo-export installé : $(ls "$exported/essais")"
 
 # --- The shipped files are as installed ---------------------------------------------------------
 [ "$(sha256sum <"$tree/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
