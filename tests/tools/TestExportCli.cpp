@@ -1,7 +1,7 @@
 // grelavo-export run as a user runs it: on the fixture database, on files it must refuse, into
 // folders it cannot or must not write, and on the shipped database.
 
-#include "CsvRead.h"
+#include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
 #include "db/Connection.h"
 #include "db/Statement.h"
@@ -46,23 +46,10 @@ QStringList exchangeFileNames() {
     return names;
 }
 
-const QHash<QString, QString> kTables{
-    {"sites.csv", "tbldesSites"},       {"traitements.csv", "tbldesTraitements"},
-    {"cultures.csv", "tblCultureEXP"},  {"applications.csv", "tblPériodesApplication"},
-    {"stades.csv", "tblStadeCultureH"}, {"produits.csv", "tblDétailsHerbicides"},
-    {"evaluations.csv", "tblMHEval"}};
-
-// Each exchange file of `folder` holds its headings and one row per row of its table.
 void checkCounts(const QString& database, const QString& folder) {
     Connection db(database, DatabaseFile::password());
-    for (const ExchangeFile& f : ExperimentExport::files()) {
-        const QVector<QStringList> rows = readCsvFile(QDir(folder).filePath(f.name));
-        QVERIFY2(!rows.isEmpty(), qPrintable(f.name));
-        QCOMPARE(rows.first(), f.headings);
-        Statement count(db, "SELECT COUNT(*) FROM " + Connection::quoteIdentifier(kTables[f.name]));
-        QVERIFY(count.step());
-        QCOMPARE(qlonglong(rows.size() - 1), count.value(0).toLongLong());
-    }
+    checkExchangeFiles(db,
+                       [&](const QString& name) { return fileBytes(QDir(folder).filePath(name)); });
 }
 
 } // namespace
