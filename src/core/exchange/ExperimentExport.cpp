@@ -162,6 +162,120 @@ private:
 
 enum FileIndex { Sites, Treatments, Crops, Applications, Stages, Products, Ratings };
 
+// The lookup lists the experiments refer to.
+struct Lists {
+    explicit Lists(Connection& db)
+        : provinces(db, QStringLiteral("ListeDesProvinces"), QStringLiteral("ProvinceID"),
+                    QStringLiteral("Province"), QStringLiteral("province")),
+          textures(db, QStringLiteral("ListedesClastext"), QStringLiteral("ClasseTexturaleId"),
+                   QStringLiteral("ClasseTexturale"), QStringLiteral("classe texturale")),
+          crops(db, QStringLiteral("ListeDesCultures"), QStringLiteral("CultureId"),
+                QStringLiteral("Nom Français"), QStringLiteral("culture")),
+          varieties(db, QStringLiteral("ListeDesVariétés"), QStringLiteral("VariétéId"),
+                    QStringLiteral("Variété"), QStringLiteral("variété")),
+          previousCrops(db, QStringLiteral("ListeDesAntécédents"), QStringLiteral("AntécédentID"),
+                        QStringLiteral("Nom Français"), QStringLiteral("antécédent")),
+          periods(db, QStringLiteral("ListeDesPériodesApplication"),
+                  QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication"),
+                  QStringLiteral("période")),
+          herbicides(db, QStringLiteral("ListeDesHerbicides"), QStringLiteral("HerbicideId"),
+                     QStringLiteral("Herbicide"), QStringLiteral("herbicide")),
+          weeds(db, QStringLiteral("ListedesMauvaisesHerbes"), QStringLiteral("MHId"),
+                QStringLiteral("Nom-Francais"), QStringLiteral("mauvaise herbe")) {}
+
+    Names provinces, textures, crops, varieties, previousCrops, periods, herbicides, weeds;
+};
+
+ExperimentExport::Output siteFile(const QVector<Row>& sites, const Keys& siteKeys,
+                                  const Lists& lists) {
+    FileBuilder file(Sites);
+    for (const Row& r : sites) {
+        const QString key = siteKeys.key(r[0]);
+        file.add({key, lists.provinces.name(r[1], file.at(key, 1)),
+                  lists.textures.name(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3)),
+                  numberField(r[4], file.at(key, 4))});
+    }
+    return file.output();
+}
+
+ExperimentExport::Output treatmentFile(const QVector<Row>& treatments, const Keys& treatmentKeys,
+                                       const Keys& siteKeys) {
+    FileBuilder file(Treatments);
+    for (const Row& r : treatments) {
+        const QString key = treatmentKeys.key(r[0]);
+        file.add({key, siteKeys.reference(r[1], file.at(key, 1))});
+    }
+    return file.output();
+}
+
+ExperimentExport::Output cropFile(Connection& db, const Keys& treatmentKeys, const Lists& lists) {
+    FileBuilder file(Crops);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "CultureId",
+        "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
+        "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"))) {
+        const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
+        const QString key = treatmentKeys.required(r[0], file.at(row, 0));
+        QStringList fields{key, lists.crops.name(r[1], file.at(key, 1)),
+                           lists.varieties.name(r[2], file.at(key, 2)),
+                           lists.previousCrops.name(r[3], file.at(key, 3))};
+        for (int c = 4; c < 8; ++c)
+            fields << numberField(r[c], file.at(key, c));
+        file.add(fields);
+    }
+    return file.output();
+}
+
+ExperimentExport::Output applicationFile(const QVector<Row>& applications,
+                                         const Keys& applicationKeys, const Keys& treatmentKeys,
+                                         const Lists& lists) {
+    FileBuilder file(Applications);
+    for (const Row& r : applications) {
+        const QString key = applicationKeys.key(r[0]);
+        file.add({key, treatmentKeys.required(r[1], file.at(key, 1)),
+                  lists.periods.name(r[2], file.at(key, 2))});
+    }
+    return file.output();
+}
+
+ExperimentExport::Output stageFile(Connection& db, const Keys& applicationKeys,
+                                   const Lists& lists) {
+    FileBuilder file(Stages);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
+        "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
+        ORDER BY 1, "StadeCultureId")"))) {
+        const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
+        const QString key = applicationKeys.required(r[0], file.at(row, 0));
+        file.add({key, lists.crops.name(r[1], file.at(key, 1)), numberField(r[2], file.at(key, 2)),
+                  numberField(r[3], file.at(key, 3))});
+    }
+    return file.output();
+}
+
+ExperimentExport::Output productFile(Connection& db, const Keys& applicationKeys,
+                                     const Lists& lists) {
+    FileBuilder file(Products);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
+        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"))) {
+        const QString row = QStringLiteral("application n° %1").arg(r[0].toString());
+        const QString key = applicationKeys.required(r[0], file.at(row, 0));
+        file.add({key, lists.herbicides.name(r[1], file.at(key, 1)),
+                  numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))});
+    }
+    return file.output();
+}
+
+ExperimentExport::Output ratingFile(Connection& db, const Keys& treatmentKeys, const Lists& lists) {
+    FileBuilder file(Ratings);
+    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
+        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"))) {
+        const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
+        const QString key = treatmentKeys.required(r[0], file.at(row, 0));
+        file.add(
+            {key, lists.weeds.name(r[1], file.at(key, 1)), numberField(r[2], file.at(key, 2))});
+    }
+    return file.output();
+}
+
 } // namespace
 
 const QVector<ExchangeFile>& ExperimentExport::files() {
@@ -196,114 +310,26 @@ QString ExperimentExport::number(double value) {
 
 QVector<ExperimentExport::Output> ExperimentExport::read(Connection& db) {
     Transaction snapshot(db);
-    const Names provinces(db, QStringLiteral("ListeDesProvinces"), QStringLiteral("ProvinceID"),
-                          QStringLiteral("Province"), QStringLiteral("province"));
-    const Names textures(db, QStringLiteral("ListedesClastext"),
-                         QStringLiteral("ClasseTexturaleId"), QStringLiteral("ClasseTexturale"),
-                         QStringLiteral("classe texturale"));
-    const Names crops(db, QStringLiteral("ListeDesCultures"), QStringLiteral("CultureId"),
-                      QStringLiteral("Nom Français"), QStringLiteral("culture"));
-    const Names varieties(db, QStringLiteral("ListeDesVariétés"), QStringLiteral("VariétéId"),
-                          QStringLiteral("Variété"), QStringLiteral("variété"));
-    const Names previousCrops(db, QStringLiteral("ListeDesAntécédents"),
-                              QStringLiteral("AntécédentID"), QStringLiteral("Nom Français"),
-                              QStringLiteral("antécédent"));
-    const Names periods(db, QStringLiteral("ListeDesPériodesApplication"),
-                        QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication"),
-                        QStringLiteral("période"));
-    const Names herbicides(db, QStringLiteral("ListeDesHerbicides"), QStringLiteral("HerbicideId"),
-                           QStringLiteral("Herbicide"), QStringLiteral("herbicide"));
-    const Names weeds(db, QStringLiteral("ListedesMauvaisesHerbes"), QStringLiteral("MHId"),
-                      QStringLiteral("Nom-Francais"), QStringLiteral("mauvaise herbe"));
-
-    QVector<Output> out;
-
-    const QVector<Row> sites = select(db, QStringLiteral(
-                                              R"(SELECT "SiteExpId", "ProvinceID",
+    const Lists lists(db);
+    const QVector<Row> sites = select(db, QStringLiteral(R"(SELECT "SiteExpId", "ProvinceID",
         "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites" ORDER BY 1)"));
     const Keys siteKeys(sites, QLatin1Char('S'), QStringLiteral("site"));
-    FileBuilder siteFile(Sites);
-    for (const Row& r : sites) {
-        const QString key = siteKeys.key(r[0]);
-        siteFile.add({key, provinces.name(r[1], siteFile.at(key, 1)),
-                      textures.name(r[2], siteFile.at(key, 2)),
-                      numberField(r[3], siteFile.at(key, 3)),
-                      numberField(r[4], siteFile.at(key, 4))});
-    }
-    out << siteFile.output();
-
     const QVector<Row> treatments = select(
         db, QStringLiteral(
                 R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)"));
     const Keys treatmentKeys(treatments, QLatin1Char('T'), QStringLiteral("traitement"));
-    FileBuilder treatmentFile(Treatments);
-    for (const Row& r : treatments) {
-        const QString key = treatmentKeys.key(r[0]);
-        treatmentFile.add({key, siteKeys.reference(r[1], treatmentFile.at(key, 1))});
-    }
-    out << treatmentFile.output();
-
-    FileBuilder cropFile(Crops);
-    for (const Row& r : select(db, QStringLiteral(
-                                       R"(SELECT "TraitementId", "CultureId", "VariétéId",
-        "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP", "EcartPLantEXP", "CultureEXPId"
-        FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"))) {
-        const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
-        const QString key = treatmentKeys.required(r[0], cropFile.at(row, 0));
-        QStringList fields{key, crops.name(r[1], cropFile.at(key, 1)),
-                           varieties.name(r[2], cropFile.at(key, 2)),
-                           previousCrops.name(r[3], cropFile.at(key, 3))};
-        for (int c = 4; c < 8; ++c)
-            fields << numberField(r[c], cropFile.at(key, c));
-        cropFile.add(fields);
-    }
-    out << cropFile.output();
-
     const QVector<Row> applications =
         select(db, QStringLiteral(R"(SELECT "DateHerbId", "TraitementId", "TypeApplicationId"
         FROM "tblPériodesApplication" ORDER BY 1)"));
     const Keys applicationKeys(applications, QLatin1Char('A'), QStringLiteral("application"));
-    FileBuilder applicationFile(Applications);
-    for (const Row& r : applications) {
-        const QString key = applicationKeys.key(r[0]);
-        applicationFile.add({key, treatmentKeys.required(r[1], applicationFile.at(key, 1)),
-                             periods.name(r[2], applicationFile.at(key, 2))});
-    }
-    out << applicationFile.output();
 
-    FileBuilder stageFile(Stages);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
-        "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
-        ORDER BY 1, "StadeCultureId")"))) {
-        const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
-        const QString key = applicationKeys.required(r[0], stageFile.at(row, 0));
-        stageFile.add({key, crops.name(r[1], stageFile.at(key, 1)),
-                       numberField(r[2], stageFile.at(key, 2)),
-                       numberField(r[3], stageFile.at(key, 3))});
-    }
-    out << stageFile.output();
-
-    FileBuilder productFile(Products);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
-        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"))) {
-        const QString key = applicationKeys.required(
-            r[0], productFile.at(QStringLiteral("application n° %1").arg(r[0].toString()), 0));
-        const QString herbicide = herbicides.name(r[1], productFile.at(key, 1));
-        productFile.add({key, herbicide, numberField(r[2], productFile.at(key, 2)),
-                         numberField(r[3], productFile.at(key, 3))});
-    }
-    out << productFile.output();
-
-    FileBuilder ratingFile(Ratings);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
-        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"))) {
-        const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
-        const QString key = treatmentKeys.required(r[0], ratingFile.at(row, 0));
-        ratingFile.add({key, weeds.name(r[1], ratingFile.at(key, 1)),
-                        numberField(r[2], ratingFile.at(key, 2))});
-    }
-    out << ratingFile.output();
-
+    const QVector<Output> out{siteFile(sites, siteKeys, lists),
+                              treatmentFile(treatments, treatmentKeys, siteKeys),
+                              cropFile(db, treatmentKeys, lists),
+                              applicationFile(applications, applicationKeys, treatmentKeys, lists),
+                              stageFile(db, applicationKeys, lists),
+                              productFile(db, applicationKeys, lists),
+                              ratingFile(db, treatmentKeys, lists)};
     snapshot.commit();
     return out;
 }
