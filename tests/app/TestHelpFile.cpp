@@ -185,7 +185,9 @@ private slots:
         auto* back = window.findChild<QToolButton*>(QStringLiteral("backButton"));
         auto* forward = window.findChild<QToolButton*>(QStringLiteral("forwardButton"));
         auto* home = window.findChild<QToolButton*>(QStringLiteral("homeButton"));
-        QVERIFY(back && forward && home);
+        QVERIFY(back);
+        QVERIFY(forward);
+        QVERIFY(home);
         QVERIFY(window.showTopic(2000));
         QVERIFY(!back->isEnabled());
         QTextBrowser* browser = window.browser();

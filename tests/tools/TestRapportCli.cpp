@@ -60,7 +60,7 @@ QString row(const QJsonObject& report, int noId) {
     if (o.value("noId").toInt() != noId)
         return QStringLiteral("no row %1").arg(noId);
     QStringList texts{o.value("label").isNull() ? "~" : o.value("label").toString()};
-    for (const QJsonValue& cell : o.value("cells").toArray())
+    for (const QJsonValue cell : o.value("cells").toArray())
         texts << (cell.isNull() ? "~" : cell.toString());
     return texts.join(QLatin1Char('|'));
 }

@@ -88,7 +88,8 @@ QPixmap growthStagesPicture(const QSize& size, int plants) {
     const double step = double(size.width()) / plants;
     for (int k = 0; k < plants; ++k) {
         const double x = step * (k + 0.5);
-        const double height = (ground - 4) * (k + 1) / plants;
+        // Stems grow by whole pixels.
+        const double height = static_cast<int>((ground - 4) * (k + 1) / plants);
         p.setPen(QPen(QColor(0x3d, 0x7a, 0x1f), 2));
         p.drawLine(QPointF(x, ground), QPointF(x, ground - height));
         for (int leaf = 0; leaf <= k; ++leaf) {
