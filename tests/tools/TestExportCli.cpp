@@ -3,34 +3,22 @@
 
 #include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
+#include "ToolRun.h"
 #include "db/Connection.h"
 #include "db/Statement.h"
 #include "exchange/ExperimentExport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QtTest>
 
 using namespace grelavo;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QString error;
-};
+using Outcome = ToolOutcome;
 
 Outcome exportTool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(GRELAVO_EXPORT), arguments);
-    if (!process.waitForFinished(60000))
-        qFatal("grelavo-export did not finish");
-    Outcome o;
-    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    o.out = process.readAllStandardOutput();
-    o.error = QString::fromUtf8(process.readAllStandardError());
-    return o;
+    return runTool(QStringLiteral(GRELAVO_EXPORT), arguments);
 }
 
 // A failure is one line on standard error, naming the program, and nothing on standard output.

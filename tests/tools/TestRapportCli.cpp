@@ -1,6 +1,7 @@
 // grelavo-rapport run as a user runs it, on the small experiment set of tests/db/fixture.sql.
 
 #include "FixtureDatabase.h"
+#include "ToolRun.h"
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
@@ -19,32 +20,13 @@ using namespace grelavo;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QString error;
+struct Outcome : ToolOutcome {
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
 };
 
 // asUser: another user's id, under which the program runs (the test runs as root).
 Outcome rapport(const QStringList& arguments, int asUser = -1) {
-    QProcess process;
-    if (asUser >= 0)
-        process.start(QStringLiteral("setpriv"),
-                      QStringList{QStringLiteral("--reuid=%1").arg(asUser),
-                                  QStringLiteral("--regid=%1").arg(asUser),
-                                  QStringLiteral("--clear-groups"),
-                                  QStringLiteral(GRELAVO_RAPPORT)} +
-                          arguments);
-    else
-        process.start(QStringLiteral(GRELAVO_RAPPORT), arguments);
-    if (!process.waitForFinished(20000))
-        qFatal("grelavo-rapport did not finish");
-    Outcome o;
-    o.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    o.out = process.readAllStandardOutput();
-    o.error = QString::fromUtf8(process.readAllStandardError());
-    return o;
+    return {runTool(QStringLiteral(GRELAVO_RAPPORT), arguments, asUser)};
 }
 
 // Atrazine at 1 kg/ha before emergence on all corn.
