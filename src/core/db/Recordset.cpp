@@ -16,22 +16,17 @@ const QString kRowIdColumn = QStringLiteral("grelavo_rowid");
 } // namespace
 
 void Recordset::open(Connection& connection, const QString& statement) {
-    close();
-    m_source = statement;
-    m_isTable = false;
-    m_connection = &connection;
-    try {
-        load();
-    } catch (...) {
-        close();
-        throw;
-    }
+    openSource(connection, statement, false);
 }
 
 void Recordset::openTable(Connection& connection, const QString& table) {
+    openSource(connection, table, true);
+}
+
+void Recordset::openSource(Connection& connection, const QString& source, bool isTable) {
     close();
-    m_source = table;
-    m_isTable = true;
+    m_source = source;
+    m_isTable = isTable;
     m_connection = &connection;
     try {
         load();

@@ -38,6 +38,7 @@ public:
 private:
     int fieldIndex(const QString& name) const;
     void checkCurrent() const;
+    void openSource(Connection& connection, const QString& source, bool isTable);
     void load();
 
     Connection* m_connection = nullptr;
