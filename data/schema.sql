@@ -147,6 +147,34 @@ CREATE TABLE "tblÉdition" (
     "Synthétique" INTEGER NOT NULL CHECK ("Synthétique" IN (0, 1))
 );
 
+-- Every import of experiments into the file: when, from which files, how many rows of each kind it
+-- added and which names it added to the lists.
+
+CREATE TABLE "tblImportations" (
+    "ImportationId"     INTEGER PRIMARY KEY,
+    "DateImportation"   TEXT NOT NULL, -- ISO 8601 date and time, YYYY-MM-DDTHH:MM:SS
+    "Fichiers"          TEXT NOT NULL, -- the files' names, one a line
+    "Sites"             INTEGER NOT NULL,
+    "Traitements"       INTEGER NOT NULL,
+    "Cultures"          INTEGER NOT NULL,
+    "Applications"      INTEGER NOT NULL,
+    "Stades"            INTEGER NOT NULL,
+    "Produits"          INTEGER NOT NULL,
+    "Évaluations"       INTEGER NOT NULL,
+    "NomsAjoutés"       TEXT NOT NULL DEFAULT '' -- "list : name", one a line
+);
+
+-- The keys the files gave the sites, treatments and applications an import added, and the rows
+-- they became: a key already here is refused by the next import (nothing is added twice), and
+-- the trials a user imported are found again when they move to a newer edition.
+CREATE TABLE "tblClésImportées" (
+    "ImportationId" INTEGER NOT NULL REFERENCES "tblImportations"("ImportationId"),
+    "Genre"         TEXT NOT NULL CHECK ("Genre" IN ('site', 'traitement', 'application')),
+    "Clé"           TEXT NOT NULL,
+    "Id"            INTEGER NOT NULL,
+    PRIMARY KEY ("Genre", "Clé")
+);
+
 -- Stored queries. Each report rewrites them; these first statements select nothing. -------------
 
 CREATE VIEW "Herbicide1" AS SELECT * FROM tblDétailsHerbicides WHERE (((tblDétailsHerbicides.HerbicideId)=0));
