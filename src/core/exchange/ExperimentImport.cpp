@@ -50,8 +50,11 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
                 if (names.contains(f.fileName().toLower()))
                     paths << f.filePath();
             }
-        } else {
+        } else if (QFileInfo::exists(g)) {
             paths << g;
+        } else {
+            *failure = QStringLiteral("Le fichier %1 est introuvable.").arg(shown(g));
+            return {};
         }
     }
     QVector<ImportFile> files;
