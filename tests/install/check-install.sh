@@ -47,6 +47,7 @@ cmp -s "$build/bin/Aide.chm" "$prefix/share/grelavo/Aide.chm" ||
 
 expected_files="bin/grelavo
 bin/grelavo-export
+bin/grelavo-import
 bin/grelavo-rapport
 bin/pelvane
 share/applications/org.grelavo.grelavo.desktop
@@ -54,13 +55,14 @@ share/grelavo/Aide.chm
 share/grelavo/Grelavo.mdb
 share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
 share/man/man1/grelavo-export.1
+share/man/man1/grelavo-import.1
 share/man/man1/grelavo-rapport.1
 share/man/man1/pelvane.1
 share/metainfo/org.grelavo.grelavo.metainfo.xml"
 installed_files=$(cd "$prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$installed_files" = "$expected_files" ] ||
     fail "fichiers installés inattendus :"$'\n'"$(diff <(echo "$expected_files") <(echo "$installed_files"))"
-for program in grelavo grelavo-export grelavo-rapport pelvane; do
+for program in grelavo grelavo-export grelavo-import grelavo-rapport pelvane; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program n'est pas exécutable"
 done
 
@@ -74,7 +76,7 @@ grep -q '^✔ Validation was successful\.$' "$work/appstream.log" ||
     fail "appstreamcli : $(cat "$work/appstream.log")"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg" ||
     fail "l'icône n'est pas un fichier SVG"
-for page in grelavo-export grelavo-rapport pelvane; do
+for page in grelavo-export grelavo-import grelavo-rapport pelvane; do
     warnings=$(LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "page de manuel $page.1 : $warnings"
 done
@@ -159,6 +161,17 @@ run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-export" \
 [ "$(ls "$exported/essais" | LC_ALL=C sort | tr '\n' ' ')" = \
     "applications.csv cultures.csv evaluations.csv produits.csv sites.csv stades.csv traitements.csv " ] ||
     fail "grelavo-export installé : $(ls "$exported/essais")"
+
+# grelavo-import --new takes the read-only shipped database as its model: the new file holds the
+# same experiments, so its export is the same files.
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-import" \
+    --db "$exported/nouvelle.mdb" --new "$exported/essais" >"$work/import.out" 2>"$work/import.err" ||
+    fail "grelavo-import installé a échoué : $(cat "$work/import.err")"
+run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-export" \
+    --db "$exported/nouvelle.mdb" --output "$exported/retour" 2>"$work/export.err" ||
+    fail "grelavo-export de la nouvelle base a échoué : $(cat "$work/export.err")"
+diff -r "$exported/essais" "$exported/retour" >"$work/retour.diff" ||
+    fail "l'aller-retour export, import, export diffère : $(head -5 "$work/retour.diff")"
 
 # --- The shipped files are as installed ---------------------------------------------------------
 [ "$(sha256sum <"$tree/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||

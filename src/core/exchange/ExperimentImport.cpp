@@ -10,6 +10,7 @@
 #include "db/Statement.h"
 #include "db/Transaction.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -299,18 +300,22 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
         return failed(QStringLiteral("La base de données modèle %1 est introuvable : elle donne "
                                      "sa structure et ses listes à la nouvelle base.")
                           .arg(shown(options.model)));
-    const QString temporary = database + QStringLiteral(".en-cours");
+    // Made under a name of its own, beside the file it becomes, renamed only once complete.
+    const QString temporary =
+        database + QStringLiteral(".en-cours-%1").arg(QCoreApplication::applicationPid());
     try {
-        {
-            Connection model(options.model, DatabaseFile::password(), Connection::Mode::ReadWrite,
-                             Connection::Access::Exclusive);
+        // The model is only read (it may be a read-only shipped file); the copy is one
+        // statement, so one consistent reading of it.
+        try {
+            Connection model(options.model, DatabaseFile::password());
             const QString missing = missingTable(model);
             if (!missing.isEmpty())
                 return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table "
                                              "%2 absente).")
                                   .arg(shown(options.model), missing));
-            QFile::remove(temporary);
             copyDatabase(model, temporary);
+        } catch (const DbError& e) {
+            return failed(causeOf(options.model, e));
         }
         ImportOutcome outcome;
         {
