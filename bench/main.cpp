@@ -23,6 +23,8 @@
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Statement.h"
+#include "exchange/ExperimentExport.h"
+#include "exchange/ExperimentImport.h"
 #include "report/ListSteps.h"
 #include "report/ReportEngine.h"
 #include "verify/ReferenceEvaluator.h"
@@ -32,6 +34,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <fstream>
@@ -195,6 +198,41 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
                 benchmark::DoNotOptimize(&de.Connection2());
             }
         });
+
+    // The export of the scale's experiments read back into a new database made from the scale's
+    // file, as a user moving their trials would; up to scale 10 (beyond, one run takes minutes).
+    if (g_scales[s].database->scale() <= 10)
+        add({"import", "new database", "the export read into a new database (grelavo-import --new)",
+             0},
+            [](benchmark::State& state, ScaleDatabase& db) {
+                QTemporaryDir work;
+                const QString files = work.filePath(QStringLiteral("essais"));
+                QDir().mkpath(files);
+                for (const ExperimentExport::Output& f :
+                     ExperimentExport::read(db.de().Connection2())) {
+                    QFile out(QDir(files).filePath(f.name));
+                    if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size())
+                        throw std::runtime_error("cannot write the exchange files");
+                }
+                db.de().close(); // the model is read by the import's own connection
+                ImportOptions options;
+                options.newDatabase = true;
+                options.model = db.filePath();
+                const QString target = work.filePath(QStringLiteral("nouvelle.mdb"));
+                qint64 ratings = 0;
+                for (auto _ : state) {
+                    const ImportOutcome o = ExperimentImport::run(target, {files}, options);
+                    if (o.status != ImportOutcome::Status::Done) {
+                        state.SkipWithError("the import did not go through");
+                        break;
+                    }
+                    ratings = o.counts.ratings;
+                    state.PauseTiming();
+                    QFile::remove(target);
+                    state.ResumeTiming();
+                }
+                state.counters["ratings"] = static_cast<double>(ratings);
+            });
 
     for (int i = 0; i < g_reports.size(); ++i) {
         const ReportCase& c = g_reports[i];
