@@ -2,6 +2,7 @@
 
 #include "CsvWriter.h"
 #include "db/Connection.h"
+#include "db/ImportLog.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
 
@@ -9,6 +10,7 @@
 #include <QLocale>
 #include <QMetaType>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 
 namespace grelavo {
@@ -77,11 +79,13 @@ private:
     QHash<qlonglong, QString> m_names;
 };
 
-// The keys of the rows of one experiment table: a letter and the row number, padded.
+// The keys of the rows of one experiment table: a letter and the row number, padded, or the
+// keys the rows were imported under.
 class Keys {
 public:
-    Keys(const QVector<Row>& rows, QChar letter, const QString& what)
-        : m_letter(letter), m_what(what) {
+    Keys(const QVector<Row>& rows, QChar letter, const QString& what,
+         QHash<qlonglong, QString> given = {})
+        : m_letter(letter), m_what(what), m_given(std::move(given)) {
         qlonglong largest = 0;
         for (const Row& r : rows) {
             qlonglong id = 0;
@@ -96,6 +100,9 @@ public:
     }
 
     QString key(qlonglong id) const {
+        const auto given = m_given.constFind(id);
+        if (given != m_given.constEnd())
+            return *given;
         return m_letter + QString::number(id).rightJustified(m_width, QLatin1Char('0'));
     }
     QString key(const QVariant& id) const { return key(id.toLongLong()); }
@@ -121,6 +128,7 @@ public:
 private:
     QChar m_letter;
     QString m_what;
+    QHash<qlonglong, QString> m_given;
     QSet<qlonglong> m_ids;
     int m_width = 1;
 };
@@ -161,6 +169,24 @@ private:
 };
 
 enum FileIndex { Sites, Treatments, Crops, Applications, Stages, Products, Ratings };
+
+// Which rows are written: all of them, or only the imported ones (under their keys).
+struct Selection {
+    bool all = true;
+    QHash<qlonglong, QString> sites, treatments, applications; // id → key, when not all
+
+    bool keeps(const QHash<qlonglong, QString>& ids, const QVariant& id) const {
+        return all || ids.contains(id.toLongLong());
+    }
+    QVector<Row> filter(QVector<Row> rows, const QHash<qlonglong, QString>& ids,
+                        int column = 0) const {
+        if (!all)
+            rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                      [&](const Row& r) { return !keeps(ids, r[column]); }),
+                       rows.end());
+        return rows;
+    }
+};
 
 // The lookup lists the experiments refer to.
 struct Lists {
@@ -208,11 +234,13 @@ ExperimentExport::Output treatmentFile(const QVector<Row>& treatments, const Key
     return file.output();
 }
 
-ExperimentExport::Output cropFile(Connection& db, const Keys& treatmentKeys, const Lists& lists) {
+ExperimentExport::Output cropFile(Connection& db, const Keys& treatmentKeys, const Lists& lists,
+                                  const Selection& only) {
     FileBuilder file(Crops);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "CultureId",
+    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "TraitementId", "CultureId",
         "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
-        "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"))) {
+        "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")")),
+                                    only.treatments)) {
         const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
         const QString key = treatmentKeys.required(r[0], file.at(row, 0));
         QStringList fields{key, lists.crops.name(r[1], file.at(key, 1)),
@@ -237,12 +265,13 @@ ExperimentExport::Output applicationFile(const QVector<Row>& applications,
     return file.output();
 }
 
-ExperimentExport::Output stageFile(Connection& db, const Keys& applicationKeys,
-                                   const Lists& lists) {
+ExperimentExport::Output stageFile(Connection& db, const Keys& applicationKeys, const Lists& lists,
+                                   const Selection& only) {
     FileBuilder file(Stages);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
+    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
         "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
-        ORDER BY 1, "StadeCultureId")"))) {
+        ORDER BY 1, "StadeCultureId")")),
+                                    only.applications)) {
         const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
         const QString key = applicationKeys.required(r[0], file.at(row, 0));
         file.add({key, lists.crops.name(r[1], file.at(key, 1)), numberField(r[2], file.at(key, 2)),
@@ -252,10 +281,11 @@ ExperimentExport::Output stageFile(Connection& db, const Keys& applicationKeys,
 }
 
 ExperimentExport::Output productFile(Connection& db, const Keys& applicationKeys,
-                                     const Lists& lists) {
+                                     const Lists& lists, const Selection& only) {
     FileBuilder file(Products);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
-        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"))) {
+    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
+        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)")),
+                                    only.applications)) {
         const QString row = QStringLiteral("application n° %1").arg(r[0].toString());
         const QString key = applicationKeys.required(r[0], file.at(row, 0));
         file.add({key, lists.herbicides.name(r[1], file.at(key, 1)),
@@ -264,10 +294,13 @@ ExperimentExport::Output productFile(Connection& db, const Keys& applicationKeys
     return file.output();
 }
 
-ExperimentExport::Output ratingFile(Connection& db, const Keys& treatmentKeys, const Lists& lists) {
+ExperimentExport::Output ratingFile(Connection& db, const Keys& treatmentKeys, const Lists& lists,
+                                    const Selection& only) {
     FileBuilder file(Ratings);
-    for (const Row& r : select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
-        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"))) {
+    for (const Row& r :
+         only.filter(select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
+        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")")),
+                     only.treatments)) {
         const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
         const QString key = treatmentKeys.required(r[0], file.at(row, 0));
         file.add(
@@ -308,28 +341,58 @@ QString ExperimentExport::number(double value) {
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
+namespace {
+
+QVector<ExperimentExport::Output> readSelected(Connection& db, const Selection& only) {
+    const Lists lists(db);
+    const QVector<Row> sites = only.filter(select(db, QStringLiteral(R"(SELECT "SiteExpId",
+        "ProvinceID", "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites"
+        ORDER BY 1)")),
+                                           only.sites);
+    const Keys siteKeys(sites, QLatin1Char('S'), QStringLiteral("site"), only.sites);
+    const QVector<Row> treatments = only.filter(
+        select(db,
+               QStringLiteral(
+                   R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)")),
+        only.treatments);
+    const Keys treatmentKeys(treatments, QLatin1Char('T'), QStringLiteral("traitement"),
+                             only.treatments);
+    const QVector<Row> applications =
+        only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "TraitementId",
+        "TypeApplicationId" FROM "tblPériodesApplication" ORDER BY 1)")),
+                    only.applications);
+    const Keys applicationKeys(applications, QLatin1Char('A'), QStringLiteral("application"),
+                               only.applications);
+
+    return {siteFile(sites, siteKeys, lists),
+            treatmentFile(treatments, treatmentKeys, siteKeys),
+            cropFile(db, treatmentKeys, lists, only),
+            applicationFile(applications, applicationKeys, treatmentKeys, lists),
+            stageFile(db, applicationKeys, lists, only),
+            productFile(db, applicationKeys, lists, only),
+            ratingFile(db, treatmentKeys, lists, only)};
+}
+
+} // namespace
+
 QVector<ExperimentExport::Output> ExperimentExport::read(Connection& db) {
     Transaction snapshot(db);
-    const Lists lists(db);
-    const QVector<Row> sites = select(db, QStringLiteral(R"(SELECT "SiteExpId", "ProvinceID",
-        "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites" ORDER BY 1)"));
-    const Keys siteKeys(sites, QLatin1Char('S'), QStringLiteral("site"));
-    const QVector<Row> treatments = select(
-        db, QStringLiteral(
-                R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)"));
-    const Keys treatmentKeys(treatments, QLatin1Char('T'), QStringLiteral("traitement"));
-    const QVector<Row> applications =
-        select(db, QStringLiteral(R"(SELECT "DateHerbId", "TraitementId", "TypeApplicationId"
-        FROM "tblPériodesApplication" ORDER BY 1)"));
-    const Keys applicationKeys(applications, QLatin1Char('A'), QStringLiteral("application"));
+    const QVector<Output> out = readSelected(db, Selection());
+    snapshot.commit();
+    return out;
+}
 
-    const QVector<Output> out{siteFile(sites, siteKeys, lists),
-                              treatmentFile(treatments, treatmentKeys, siteKeys),
-                              cropFile(db, treatmentKeys, lists),
-                              applicationFile(applications, applicationKeys, treatmentKeys, lists),
-                              stageFile(db, applicationKeys, lists),
-                              productFile(db, applicationKeys, lists),
-                              ratingFile(db, treatmentKeys, lists)};
+QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db) {
+    Transaction snapshot(db);
+    Selection only;
+    only.all = false;
+    for (const ImportedKey& k : ImportLog::keys(db)) {
+        auto& ids = k.kind == QLatin1String("site")         ? only.sites
+                    : k.kind == QLatin1String("traitement") ? only.treatments
+                                                            : only.applications;
+        ids.insert(k.id, k.key);
+    }
+    const QVector<Output> out = readSelected(db, only);
     snapshot.commit();
     return out;
 }

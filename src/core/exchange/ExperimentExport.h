@@ -45,6 +45,9 @@ public:
     // Reads the whole set in one read transaction. Throws DbError for a failure of the file and
     // ExchangeError for a row that cannot be written by names (a reference to a missing row).
     static QVector<Output> read(Connection& db);
+    // The same for the experiments imported into the file only (the rows tblClésImportées
+    // names), under the keys they were imported with: what a user carries to another file.
+    static QVector<Output> readImported(Connection& db);
 
     // A number as the files write it: integers as such, reals in their shortest round-trip
     // form without exponent, decimal point; empty for null.

@@ -369,7 +369,8 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
             return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                          "absente).")
                               .arg(shown(database), missing));
-        return importInto(db, read, options, progress, backupPath(database));
+        return importInto(db, read, options, progress,
+                          options.keepCopy ? backupPath(database) : QString());
     } catch (const DbError& e) {
         return failed(causeOf(database, e));
     }

@@ -25,6 +25,7 @@ struct ImportOptions {
     bool dryRun = false;      // check and count, write nothing
     bool addNames = false;    // add a name missing from a list instead of refusing it
     bool newDatabase = false; // make the database, which must not exist, from 'model'
+    bool keepCopy = true;     // keep a copy of an existing database before the first write
     // For newDatabase: the file whose structure, lists and prepared rows the new database takes
     // (the shipped database); none of its experiments, imports or edition is kept.
     QString model;
