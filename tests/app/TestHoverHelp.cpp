@@ -20,7 +20,7 @@ class TestHoverHelp : public QObject {
 
 private:
     struct Started : StartedProgram {
-        QString line() const { return window->findChild<QLabel*>("StatusLabel(1)")->text(); }
+        QString line() const { return status(1); }
         // One tick of the timer with the pointer over a control of the form (its middle unless
         // told).
         void pointAt(const char* name, QPoint at = QPoint(-1, -1)) {
@@ -51,8 +51,7 @@ private slots:
     // A check that brings the weed page forward brings its help with it.
     void thePageACheckBringsForwardIsTheOneDescribed() {
         Started s;
-        s.chooseAtrazineOnAllCorn();
-        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        s.chooseAtrazineOnAllCorn(QStringLiteral("1"));
         s.window->cmdOptionnel_Click();
         s.window->ListBar_ButtonClick(5); // the weed page, its lists filled
         auto* weed = s.get(QStringLiteral("cbbMauvHerb(1)"));
@@ -170,6 +169,13 @@ private slots:
         s.moveOver(s.window->param());
         QCOMPARE(s.line(), HoverText::generalPrompt());
         s.moveOver(s.window->results());
+        QVERIFY(s.line().isEmpty());
+        // Over the report shown, nothing either.
+        s.chooseAtrazineOnAllCorn(QStringLiteral("1"));
+        s.window->cmdRapport_Click();
+        QVERIFY(s.window->state().ResultsShown);
+        s.get<QLabel>("StatusLabel(1)")->setText(QStringLiteral("texte"));
+        s.moveOver(s.get<QLabel>("Picture2"));
         QVERIFY(s.line().isEmpty());
     }
 };

@@ -7,36 +7,15 @@
 #include "results/frmResults.h"
 #include "shared/HoverText.h"
 
-#include <QAbstractButton>
-#include <QLabel>
 #include <QMenu>
 #include <QTabWidget>
 #include <QToolButton>
 
 using namespace grelavo;
+using UserInput::focusedName;
+using UserInput::tabTo;
 
 namespace {
-
-QWidget* focused() {
-    return QApplication::focusWidget();
-}
-
-// The control a user sees focused: the box whose line edit has the focus counts as the box.
-QString focusedName() {
-    QWidget* w = focused();
-    if (!w)
-        return QString();
-    if (qobject_cast<QComboBox*>(w->parentWidget()))
-        w = w->parentWidget();
-    return w->objectName();
-}
-
-// Tab pressed until the focus reaches the named control; false when it never does.
-bool tabTo(const QString& name, int most = 80) {
-    for (int i = 0; i < most && focusedName() != name; ++i)
-        UserInput::key(Qt::Key_Tab);
-    return focusedName() == name;
-}
 
 // A menu of the menu bar opened by its access key, then one of its entries by its own.
 void menuKeys(Qt::Key menu, Qt::Key entry) {
@@ -52,12 +31,9 @@ class TestKeyboard : public QObject {
     Q_OBJECT
 
 private:
-    // The program past its start window, left by the key given.
+    // The program past its start window, left by Enter.
     struct Started : StartedProgram {
-        explicit Started(Qt::Key leave = Qt::Key_Return) : StartedProgram(QString(), leave) {}
-        QTabWidget* page(int i) const { return window->param()->sstParam(i); }
-        const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
-        QString helpLine() const { return get<QLabel>(QStringLiteral("StatusLabel(1)"))->text(); }
+        Started() : StartedProgram(QString(), Qt::Key_Return) {}
         void addHelpFile() const {
             QFile help(fixture->folder() + QStringLiteral("/Aide.chm"));
             QVERIFY(help.open(QIODevice::WriteOnly));
@@ -67,8 +43,7 @@ private:
 private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada)); }
 
-    // Enter and Space continue like the picture's button; another key does not, Escape closes
-    // (which continues too).
+    // Enter and Space continue like the picture's button; another key does not.
     void startWindowContinuesOnEnterAndSpace() {
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
             frmStart start;
@@ -80,13 +55,11 @@ private slots:
             QVERIFY2(!start.isVisible(), qPrintable(QString::number(key)));
             QCOMPARE(start.result(), int(QDialog::Accepted));
         }
-        Started s(Qt::Key_Space);
-        QVERIFY(s.window->isVisible());
-        QCOMPARE(s.window->CurrentGroup(), 0);
     }
 
     // The whole report by keys: the boxes typed into as the focus reaches them, Ctrl+R, then the
-    // report copied and printed.
+    // report copied and printed. Until the report is shown, Ctrl+C and Ctrl+P belong to the
+    // text boxes.
     void aWholeReportWithKeysOnly() {
         Started s;
         QTRY_COMPARE(focusedName(), QStringLiteral("cbbApp")); // ready to type
@@ -104,47 +77,44 @@ private slots:
         QCOMPARE(s.get("cbbHerbApp(0)")->currentText(), QStringLiteral("atrazine"));
         QVERIFY(s.dialogs.messages.isEmpty());
 
+        auto* copy = s.get<QAction>(QStringLiteral("mnuCopier"));
+        QGuiApplication::clipboard()->clear();
+        UserInput::key(Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1"));
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+        UserInput::key(Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(s.dialogs.printDialogs, 0);
+        QVERIFY(!copy->isEnabled() && !s.get<QAction>(QStringLiteral("mnuImprimer"))->isEnabled());
+
         UserInput::key(Qt::Key_R, Qt::ControlModifier);
         QVERIFY(s.dialogs.messages.isEmpty());
         QVERIFY(s.window->state().ResultsShown && s.window->results()->hasPicture());
         QCOMPARE(s.window->state().TotalCases, 7);
-
+        QVERIFY(copy->isEnabled());
         QGuiApplication::clipboard()->clear();
         UserInput::key(Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->image(), s.window->results()->pageImage());
         UserInput::key(Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(s.dialogs.printDialogs, 1);
-    }
-
-    // On the form Ctrl+C and Ctrl+P belong to the text boxes (and the report is not there).
-    void copyAndPrintKeysActOnlyOnTheReport() {
-        Started s;
-        s.chooseAtrazineOnAllCorn();
-        s.typeInto(QStringLiteral("txtTaux(0)"), QStringLiteral("1,5"));
-        QGuiApplication::clipboard()->clear();
-        UserInput::key(Qt::Key_A, Qt::ControlModifier);
-        UserInput::key(Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("1,5"));
-        QVERIFY(QGuiApplication::clipboard()->image().isNull());
-        UserInput::key(Qt::Key_P, Qt::ControlModifier);
-        QCOMPARE(s.dialogs.printDialogs, 0);
-        QVERIFY(!s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
-        QVERIFY(!s.get<QAction>(QStringLiteral("mnuImprimer"))->isEnabled());
-        UserInput::key(Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(s.window->state().ResultsShown);
-        QVERIFY(s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
         // Back on the form, the report commands go out again.
         menuKeys(Qt::Key_P, Qt::Key_O);
         QCOMPARE(s.window->CurrentGroup(), 0);
-        QVERIFY(!s.get<QAction>(QStringLiteral("mnuCopier"))->isEnabled());
+        QVERIFY(!copy->isEnabled());
     }
 
     // The menus mirror the navigation bar: each group and each strip command by access keys.
+    // F1 opens the help at the topic of the group shown, as its strip's help button does.
     void menusReachEveryGroupAndStripCommand() {
         Started s;
+        UserInput::key(Qt::Key_F1);
+        QCOMPARE(s.said().title, QStringLiteral("Fichier d'aide introuvable"));
+        s.addHelpFile();
+        UserInput::key(Qt::Key_F1);
         menuKeys(Qt::Key_P, Qt::Key_P); // Paramètres > Paramètres optionnels
         QCOMPARE(s.window->CurrentGroup(), 1);
         QCOMPARE(s.window->CurrentPage(), 2);
+        UserInput::key(Qt::Key_F1);
         menuKeys(Qt::Key_P, Qt::Key_S); // Site
         QCOMPARE(s.window->CurrentPage(), 3);
         menuKeys(Qt::Key_P, Qt::Key_M); // Mauvaises herbes: its lists filled
@@ -159,55 +129,40 @@ private slots:
         QCOMPARE(s.window->CurrentPage(), 2);
         QVERIFY(s.get<QToolButton>(QStringLiteral("ListBar(3)"))->isVisibleTo(s.window.get()));
 
-        // Clearing: each entry its own pages.
+        // Clearing: each entry its own pages, their lists kept.
         QComboBox *cbbApp = s.get(QStringLiteral("cbbApp")), *prov = s.get("cbbSiteProv");
         cbbApp->setCurrentIndex(0);
         menuKeys(Qt::Key_P, Qt::Key_S);
         prov->setCurrentIndex(1);
         menuKeys(Qt::Key_P, Qt::Key_F); // Effacer les pages optionnelles
-        QVERIFY(prov->currentText().isEmpty());
+        QVERIFY(prov->currentText().isEmpty() && prov->count() == 2);
         QVERIFY(!cbbApp->currentText().isEmpty());
         menuKeys(Qt::Key_P, Qt::Key_E); // Effacer la page (obligatoire)
         QCOMPARE(s.window->CurrentGroup(), 0);
-        QVERIFY(cbbApp->currentText().isEmpty());
+        QVERIFY(cbbApp->currentText().isEmpty() && cbbApp->count() == 2);
 
-        // The report by its menu, then its help entry.
-        s.addHelpFile();
-        s.chooseAtrazineOnAllCorn();
-        s.get<QLineEdit>("txtTaux(0)")->setText("1");
+        // The report by its menu, then the help of its group and the information entries.
+        s.chooseAtrazineOnAllCorn(QStringLiteral("1"));
         menuKeys(Qt::Key_R, Qt::Key_P);
         QVERIFY(s.window->state().ResultsShown);
+        UserInput::key(Qt::Key_F1);
         menuKeys(Qt::Key_R, Qt::Key_N);
         menuKeys(Qt::Key_P, Qt::Key_I);
-        QCOMPARE(s.dialogs.helpTopics, QVector<int>({4000, 2000}));
+        QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000, 4000, 2000}));
     }
 
-    // F1 opens the help at the topic of the group shown, as its strip's help button does.
-    void f1OpensTheHelpOfTheGroupShown() {
-        Started s;
-        UserInput::key(Qt::Key_F1);
-        QCOMPARE(s.said().title, QStringLiteral("Fichier d'aide introuvable"));
-        s.addHelpFile();
-        UserInput::key(Qt::Key_F1);
-        menuKeys(Qt::Key_P, Qt::Key_P);
-        UserInput::key(Qt::Key_F1);
-        s.chooseAtrazineOnAllCorn();
-        s.get<QLineEdit>("txtTaux(0)")->setText("1");
-        UserInput::key(Qt::Key_R, Qt::ControlModifier);
-        QVERIFY(s.window->state().ResultsShown);
-        UserInput::key(Qt::Key_F1);
-        QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000}));
-    }
-
-    // Tab leaves the form for the navigation bar and comes back; a group button pressed by
-    // Space brings its group forward.
+    // Tab goes round the form and the navigation bar, the help line saying what each control
+    // reached is for, as the pointer over it would; a group button pressed by Space brings its
+    // group forward.
     void tabReachesTheNavigationBarAndBack() {
         Started s;
         QTRY_COMPARE(focusedName(), QStringLiteral("cbbApp"));
         QStringList reached;
+        QHash<QString, QString> help;
         for (int i = 0; i < 80; ++i) {
             UserInput::key(Qt::Key_Tab);
             reached << focusedName();
+            help.insert(reached.last(), s.status(1));
             if (reached.last() == QLatin1String("cbbApp"))
                 break;
         }
@@ -217,6 +172,15 @@ private slots:
             QVERIFY2(reached.contains(QLatin1String(name)), name);
         QVERIFY(!reached.contains(QStringLiteral("ListBar(3)"))); // hidden with its group
         QVERIFY(s.dialogs.messages.isEmpty()); // the disabled herbicide boxes were passed by
+        QCOMPARE(help.value("cbbCult"), HoverText::of(s.get("cbbCult")).replace('\r', '\n'));
+        QCOMPARE(help.value("cmdRapport"),
+                 QStringLiteral("Appuyez ici pour produire les rapports"));
+        QCOMPARE(help.value("ListBar(2)"), QStringLiteral("Appuyez ici pour obtenir les "
+                                                          "informations sur les paramètres "
+                                                          "obligatoires"));
+        QVERIFY(help.value("cbbApp").startsWith(QStringLiteral("Entrez au clavier ou sélectionnez "
+                                                               "dans la liste le type "
+                                                               "d'application")));
 
         QVERIFY(tabTo(QStringLiteral("cmdOptionnel")));
         UserInput::key(Qt::Key_Space);
@@ -226,24 +190,10 @@ private slots:
         QCOMPARE(s.window->CurrentPage(), 3);
         // Shift+Tab goes the other way round, into the page shown.
         QVERIFY(tabTo(QStringLiteral("cmdObligatoire")));
-        for (int i = 0; i < 80 && !s.page(2)->isAncestorOf(focused()); ++i)
+        QTabWidget* site = s.window->param()->sstParam(2);
+        for (int i = 0; i < 80 && !site->isAncestorOf(QApplication::focusWidget()); ++i)
             UserInput::key(Qt::Key_Backtab);
-        QVERIFY(s.page(2)->isAncestorOf(focused()));
-    }
-
-    // The help line tells what the focused control is for, as the pointer over it would.
-    void helpLineFollowsTheFocus() {
-        Started s;
-        QVERIFY(tabTo(QStringLiteral("cbbCult")));
-        QCOMPARE(s.helpLine(), HoverText::of(s.get(QStringLiteral("cbbCult"))).replace('\r', '\n'));
-        QVERIFY(tabTo(QStringLiteral("cmdRapport")));
-        QCOMPARE(s.helpLine(), QStringLiteral("Appuyez ici pour produire les rapports"));
-        QVERIFY(tabTo(QStringLiteral("ListBar(2)")));
-        QCOMPARE(s.helpLine(), QStringLiteral("Appuyez ici pour obtenir les informations sur les "
-                                              "paramètres obligatoires"));
-        QVERIFY(tabTo(QStringLiteral("cbbApp")));
-        QVERIFY(s.helpLine().startsWith(QStringLiteral("Entrez au clavier ou sélectionnez dans "
-                                                       "la liste le type d'application")));
+        QVERIFY(site->isAncestorOf(QApplication::focusWidget()));
     }
 };
 

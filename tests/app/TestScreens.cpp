@@ -17,17 +17,9 @@ using namespace grelavo;
 
 namespace {
 
-QString focusedName() {
-    QWidget* w = QApplication::focusWidget();
-    if (w && qobject_cast<QComboBox*>(w->parentWidget()))
-        w = w->parentWidget();
-    return w ? w->objectName() : QString();
-}
-
 // The report of atrazine at 1 kg/ha on all corn, shown.
 void showReport(StartedProgram& s) {
-    s.chooseAtrazineOnAllCorn();
-    s.get<QLineEdit>("txtTaux(0)")->setText("1");
+    s.chooseAtrazineOnAllCorn(QStringLiteral("1"));
     s.window->cmdRapport_Click();
     QVERIFY(s.window->state().ResultsShown);
 }
@@ -69,15 +61,8 @@ private slots:
         QCOMPARE(s.window->devicePixelRatioF(), expectedRatio());
         const QRect room = s.window->screen()->availableGeometry();
         QVERIFY2(room.contains(s.window->frameGeometry()),
-                 qPrintable(QStringLiteral("at %1,%2: %3,%4 %5x%6 in %7x%8")
-                                .arg(room.x())
-                                .arg(room.y())
-                                .arg(s.window->x())
-                                .arg(s.window->y())
-                                .arg(s.window->width())
-                                .arg(s.window->height())
-                                .arg(room.width())
-                                .arg(room.height())));
+                 qPrintable(QDebug::toString(s.window->frameGeometry()) + " in " +
+                            QDebug::toString(room)));
         QCOMPARE(s.window->size(),
                  QSize(qRound(room.width() * 0.85), qRound(room.height() * 0.77)));
         QVERIFY(s.window->minimumSize().width() <= room.width() &&
@@ -141,9 +126,7 @@ private slots:
                 controls << w->objectName();
         QVERIFY(controls.size() >= 5);
         for (const QString& name : controls) {
-            for (int i = 0; i < 80 && focusedName() != name; ++i)
-                UserInput::key(Qt::Key_Tab);
-            QCOMPARE(focusedName(), name);
+            QVERIFY2(UserInput::tabTo(name), qPrintable(name));
             QWidget* w = mandatory->findChild<QWidget*>(name);
             // Whole, or as much of it as the area can show.
             const QRect shown(w->mapTo(scroller->viewport(), QPoint(0, 0)), w->size());
@@ -151,16 +134,8 @@ private slots:
             const QRect seen = shown.intersected(room);
             QVERIFY2(seen.height() == qMin(shown.height(), room.height()) &&
                          seen.width() >= qMin(shown.width(), room.width() - 16),
-                     qPrintable(QStringLiteral("%1: %2,%3 %4x%5 seen %6x%7 in %8x%9")
-                                    .arg(name)
-                                    .arg(shown.x())
-                                    .arg(shown.y())
-                                    .arg(shown.width())
-                                    .arg(shown.height())
-                                    .arg(seen.width())
-                                    .arg(seen.height())
-                                    .arg(room.width())
-                                    .arg(room.height())));
+                     qPrintable(name + ' ' + QDebug::toString(shown) + " seen " +
+                                QDebug::toString(seen) + " in " + QDebug::toString(room)));
         }
         QVERIFY(s.dialogs.messages.isEmpty());
     }

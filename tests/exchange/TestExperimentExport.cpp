@@ -25,14 +25,20 @@ Files exportAll(Connection& db) {
     return files;
 }
 
-// The data rows of a file whose first field is `key`, each joined by "|".
-QStringList rowsOf(const Files& files, const QString& name, const QString& key) {
+// The data rows of a file (those whose first field is `key` when one is given), each joined
+// by "|".
+QStringList rowsOf(const Files& files, const QString& name, const QString& key = QString()) {
     QStringList out;
     for (const QStringList& row : files.value(name).mid(1))
-        if (row.value(0) == key)
+        if (key.isNull() || row.value(0) == key)
             out << row.join(QLatin1Char('|'));
     return out;
 }
+
+// The fixture database, open.
+struct FixtureConnection : FixtureDatabase, Connection {
+    FixtureConnection() : Connection(FixtureDatabase::path(), DatabaseFile::password()) {}
+};
 
 } // namespace
 
@@ -86,26 +92,8 @@ private slots:
         QCOMPARE(templates.entryList(QDir::Files, QDir::Name), expected);
     }
 
-    void everyFileHasItsHeadingsAndOneRowPerTableRow() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
-        const QVector<ExperimentExport::Output> out = ExperimentExport::read(db);
-        QCOMPARE(out.size(), ExperimentExport::files().size());
-        for (int i = 0; i < out.size(); ++i) {
-            QCOMPARE(out[i].name, ExperimentExport::files().at(i).name);
-            QCOMPARE(out[i].rows, parseCsv(out[i].bytes).size() - 1);
-        }
-        checkExchangeFiles(db, [&](const QString& name) {
-            for (const ExperimentExport::Output& f : out)
-                if (f.name == name)
-                    return f.bytes;
-            return QByteArray();
-        });
-    }
-
     void rowsNameWhatTheyReferTo() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        FixtureConnection db;
         const Files f = exportAll(db);
         QCOMPARE(rowsOf(f, "sites.csv", "S2"), QStringList{"S2|Ontario|argile|8|7.2"});
         QCOMPARE(rowsOf(f, "traitements.csv", "T3"), QStringList{"T3|S2"});
@@ -128,16 +116,12 @@ private slots:
     }
 
     void keysArePaddedSoThatTextOrderIsRowOrder() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        FixtureConnection db;
         db.executeScript(
             QStringLiteral("INSERT INTO tbldesSites VALUES (12, NULL, NULL, NULL, NULL);"
                            "INSERT INTO tbldesTraitements VALUES (100, 12);"));
         const Files f = exportAll(db);
-        QStringList sites;
-        for (const QStringList& row : f.value("sites.csv").mid(1))
-            sites << row.join(QLatin1Char('|'));
-        QCOMPARE(sites,
+        QCOMPARE(rowsOf(f, "sites.csv"),
                  (QStringList{"S01|Québec|loam|3.5|6.5", "S02|Ontario|argile|8|7.2", "S12||||"}));
         const QVector<QStringList> treatments = f.value("traitements.csv");
         QCOMPARE(treatments.at(1), (QStringList{"T001", "S01"}));
@@ -146,8 +130,7 @@ private slots:
     }
 
     void namesWithCommasAndQuotesReadBackWhole() {
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        FixtureConnection db;
         const QString herbicide = QStringLiteral("dicamba, sel \"DMA\"");
         const QString weed = QStringLiteral("sétaire verte\n(forme \"naine\")");
         db.executeScript(QStringLiteral(
@@ -164,8 +147,7 @@ private slots:
         const QVector<double> values{0.1 + 0.2,      1.0 / 3.0, 1e-7,  123456789.125,
                                      0.0125,         2.5e15,    -0.75, std::ldexp(1.0, -30),
                                      4.35 * 100 / 7, 75000};
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        FixtureConnection db;
         {
             Statement insert(db, QStringLiteral("INSERT INTO tbldesSites VALUES (?, 1, 1, ?, 7)"));
             for (int i = 0; i < values.size(); ++i) {
@@ -208,8 +190,7 @@ private slots:
     void rowsThatCannotBeWrittenByNameAreRefused() {
         QFETCH(QString, damage);
         QFETCH(QString, where);
-        FixtureDatabase fixture;
-        Connection db(fixture.path(), DatabaseFile::password());
+        FixtureConnection db;
         db.executeScript(damage);
         try {
             ExperimentExport::read(db);

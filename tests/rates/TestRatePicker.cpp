@@ -1,9 +1,4 @@
-#include "FixtureDatabase.h"
-#include "ModalDriver.h"
-#include "RecordingDialogs.h"
-#include "UserInput.h"
-#include "app/PressImage.h"
-#include "app/frmMDI.h"
+#include "StartedProgram.h"
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DatabaseFile.h"
@@ -132,6 +127,7 @@ private slots:
         }
     }
 
+    // The clicked cell is light yellow until another is clicked.
     void clickedAndTypedRatesGoBackInTheUsersFormat() {
         FixtureDatabase fixture;
         addApplications(fixture);
@@ -140,30 +136,21 @@ private slots:
         p.formRate(3)->setText(QStringLiteral("7,5"));
         p.open(1, {10, 11});
         QCOMPARE(p.pickerRate(0)->text(), "2");
+        const QColor yellow(0xFF, 0xFF, 0xC0);
         p.click(0, 0);
         QCOMPARE(p.pickerRate(0)->text(), "0,5");
         QCOMPARE(p.pickerRate(1)->text(), "");
+        QCOMPARE(p.grid()->item(0, 0)->background().color(), yellow);
         p.click(0, 1);
         QCOMPARE(p.pickerRate(1)->text(), "0,15");
+        QCOMPARE(p.grid()->item(0, 0)->background().color(),
+                 p.grid()->palette().color(QPalette::Base));
+        QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
         UserInput::typeInto(p.pickerRate(2), QStringLiteral("0.25"));
         QVERIFY(p.window->close());
         QVERIFY(!p.window->isVisible());
         // Beyond the mixture, a rate goes back as it came.
         QCOMPARE(p.window->rates(), (frmChoixTaux::Rates{"0,5", "0,15", "0,25", "7,5"}));
-    }
-
-    void theClickedCellIsLightYellowUntilAnotherIsClicked() {
-        FixtureDatabase fixture;
-        addApplications(fixture);
-        Picker p(fixture.folder());
-        p.open(1, {10, 11});
-        const QColor yellow(0xFF, 0xFF, 0xC0);
-        p.click(0, 0);
-        QCOMPARE(p.grid()->item(0, 0)->background().color(), yellow);
-        p.click(0, 1);
-        QCOMPARE(p.grid()->item(0, 0)->background().color(),
-                 p.grid()->palette().color(QPalette::Base));
-        QCOMPARE(p.grid()->item(0, 1)->background().color(), yellow);
     }
 
     // English rates, whole (no thousands separator, no rounding), go back with a point: the
@@ -182,24 +169,14 @@ private slots:
 
     // The main window's parameter form opens the picker on the mixture chosen in it.
     void parameterFormOpensThePickerOnItsMixture() {
-        FixtureDatabase fixture;
-        RecordingDialogs dialogs;
-        frmMDI window(fixture.folder(), dialogs);
-        window.setProgramEnd([] {});
-        whenModalShows([](QWidget* start) {
-            QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
-                              Qt::LeftButton);
-        });
-        QVERIFY(window.Form_Load());
+        StartedProgram s;
+        for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
+                                         {"cbbNombHerb", "2"},
+                                         {"cbbHerbApp(0)", "atrazine"},
+                                         {"cbbHerbApp(1)", "dicamba"}})
+            s.get(name)->setCurrentIndex(s.get(name)->findText(QString::fromUtf8(text)));
+        frmMDI& window = *s.window;
         frmParam* form = window.param();
-        auto choose = [form](const char* name, const QString& text) {
-            auto* box = form->findChild<QComboBox*>(QLatin1String(name));
-            box->setCurrentIndex(box->findText(text));
-        };
-        choose("cbbApp", QStringLiteral("Prélevée"));
-        choose("cbbNombHerb", QStringLiteral("2"));
-        choose("cbbHerbApp(0)", QStringLiteral("atrazine"));
-        choose("cbbHerbApp(1)", QStringLiteral("dicamba"));
         whenModalShows([](QWidget* modal) {
             auto* grid = modal->findChild<QTableWidget*>(QStringLiteral("mfgHerbicides"));
             for (int c = 0; c < 2; ++c)

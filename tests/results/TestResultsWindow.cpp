@@ -6,9 +6,7 @@
 #include "ModalDriver.h"
 #include "ProgramVersion.h"
 #include "RecordingDialogs.h"
-#include "app/PressImage.h"
 #include "app/QtDialogService.h"
-#include "app/frmMDI.h"
 #include "db/DE.h"
 #include "render/ReportList.h"
 #include "render/ReportPage.h"
@@ -138,29 +136,6 @@ private:
         edition.synthetic = synthetic;
         return {kReportDay, QString::fromLatin1(ProgramVersion), edition};
     }
-
-    // The main window over the fixture database.
-    struct MainWindow {
-        FixtureDatabase fixture;
-        RecordingDialogs dialogs;
-        frmMDI window{fixture.folder(), dialogs};
-
-        // Past the start window, the usual report shown in the results window.
-        bool showUsualReport() {
-            window.setProgramEnd([] {});
-            whenModalShows([](QWidget* start) {
-                QTest::mouseClick(start->findChild<PressImage*>(QStringLiteral("imaContinuer")),
-                                  Qt::LeftButton);
-            });
-            if (!window.Form_Load())
-                return false;
-            showReport(window.state(), window.de(), *window.results(),
-                       atrazine(QStringLiteral("1")));
-            window.state().ResultsShown = true;
-            window.results()->parentWidget()->showMaximized();
-            return true;
-        }
-    };
 
     static QString madeLine() {
         return QStringLiteral("Rapport du 2027-02-03, produit par Grelavo ") +
@@ -495,47 +470,6 @@ private slots:
         QCOMPARE(categories.last(), QStringLiteral("Sélection de l'utilisateur"));
     }
 #endif
-
-    // The main window's strip buttons and help line reach the results window; back to the
-    // parameters, the page is cleared and nothing is copied from it.
-    void mainWindowCopiesThePageUntilItIsCleared() {
-        MainWindow m;
-        QVERIFY(m.showUsualReport());
-        frmMDI& window = m.window;
-        frmResults* results = window.results();
-        QGuiApplication::clipboard()->clear();
-        window.ListBar_ButtonClick(8);
-        const QImage copied = QGuiApplication::clipboard()->image();
-        QCOMPARE(copied.size(), results->pageImage().size());
-        QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), results->pageImage());
-        window.cmdObligatoire_Click();
-        QVERIFY(!results->hasPicture() && !results->isVisibleTo(&window));
-        QGuiApplication::clipboard()->clear();
-        window.ListBar_ButtonClick(8);
-        QVERIFY(QGuiApplication::clipboard()->image().isNull());
-    }
-
-    void mainWindowPrintsThePage() {
-        MainWindow m;
-        QVERIFY(m.showUsualReport());
-        QTemporaryDir dir;
-        m.dialogs.printFile = dir.filePath(QStringLiteral("report.pdf"));
-        m.window.ListBar_ButtonClick(9);
-        QVERIFY(QFileInfo::exists(m.dialogs.printFile));
-    }
-
-    void helpLineStaysEmptyOverTheResults() {
-        MainWindow m;
-        QVERIFY(m.showUsualReport());
-        frmResults* results = m.window.results();
-        auto* help = m.window.findChild<QLabel*>(QStringLiteral("StatusLabel(1)"));
-        help->setText(QStringLiteral("texte"));
-        QTest::mouseMove(results, QPoint(3, 3));
-        QCOMPARE(help->text(), QString());
-        help->setText(QStringLiteral("texte"));
-        QTest::mouseMove(results->findChild<QLabel*>(QStringLiteral("Picture2")), QPoint(50, 50));
-        QCOMPARE(help->text(), QString());
-    }
 
     // Copier gives a spreadsheet or a word processor the table, not only the picture; a screen
     // reader reads the same text from the page.

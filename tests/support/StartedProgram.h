@@ -8,6 +8,7 @@
 #include "app/frmMDI.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -44,14 +45,22 @@ struct StartedProgram {
     template <typename T = QComboBox> T* get(const QString& name) const {
         return window->findChild<T*>(name);
     }
-    // Prélevée, one herbicide, atrazine, all corn: every mandatory choice but the rate.
-    void chooseAtrazineOnAllCorn() const {
+    // Prélevée, one herbicide, atrazine, all corn: every mandatory choice, and the rate when
+    // one is given.
+    void chooseAtrazineOnAllCorn(const QString& rate = QString()) const {
         for (const auto& [name, text] : {std::pair{"cbbApp", "Prélevée"},
                                          {"cbbNombHerb", "1"},
                                          {"cbbHerbApp(0)", "atrazine"},
                                          {"cbbCult", "Maïs (tous)"}})
             get(name)->setCurrentIndex(get(name)->findText(QString::fromUtf8(text)));
+        if (!rate.isEmpty())
+            get<QLineEdit>(QStringLiteral("txtTaux(0)"))->setText(rate);
     }
+    // The text of a part of the status bar: 0 the group's title, 1 the help line, 2 the date.
+    QString status(int i) const {
+        return get<QLabel>(QStringLiteral("StatusLabel(%1)").arg(i))->text();
+    }
+    const RecordingDialogs::Shown& said() const { return dialogs.messages.last(); }
     void click(const QString& button) const {
         QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
     }

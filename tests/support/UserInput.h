@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest>
@@ -54,6 +55,21 @@ inline void pasteInto(QWidget* box, const QString& text) {
     clickInto(box);
     key(Qt::Key_A, Qt::ControlModifier);
     key(Qt::Key_V, Qt::ControlModifier);
+}
+
+// The control a user sees focused: the box whose line edit has the focus counts as the box.
+inline QString focusedName() {
+    QWidget* w = QApplication::focusWidget();
+    if (w && qobject_cast<QComboBox*>(w->parentWidget()))
+        w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
+// Tab pressed until the focus reaches the named control; false when it never does.
+inline bool tabTo(const QString& name, int most = 80) {
+    for (int i = 0; i < most && focusedName() != name; ++i)
+        key(Qt::Key_Tab);
+    return focusedName() == name;
 }
 
 } // namespace UserInput

@@ -27,10 +27,12 @@ bool isOneLineFailure(const Outcome& o) {
            o.error.endsWith('\n') && o.error.count('\n') == 1;
 }
 
+// In the order of their names.
 QStringList exchangeFileNames() {
     QStringList names;
     for (const ExchangeFile& f : ExperimentExport::files())
         names << f.name;
+    names.sort();
     return names;
 }
 
@@ -57,7 +59,9 @@ private slots:
             QVERIFY2(help.contains(name), qPrintable(name));
     }
 
-    void writesEveryFileIntoANewFolder() {
+    // Every file into a new folder, its parents made, and the database left as it was; into a
+    // folder that holds one of the files already, nothing unless --remplacer is given.
+    void writesEveryFileButReplacesOnlyWhenAsked() {
         FixtureDatabase fixture;
         const QByteArray before = fileBytes(fixture.path());
         const QString folder = fixture.folder() + "/export/essais";
@@ -65,13 +69,24 @@ private slots:
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
         QCOMPARE(o.out, QByteArray());
-        QStringList written = QDir(folder).entryList(QDir::Files);
-        QStringList expected = exchangeFileNames();
-        written.sort();
-        expected.sort();
-        QCOMPARE(written, expected);
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), exchangeFileNames());
         checkCounts(fixture.path(), folder);
         QCOMPARE(fileBytes(fixture.path()), before);
+
+        const QString filled = fixture.folder() + "/essais";
+        QVERIFY(QDir().mkpath(filled));
+        QFile old(filled + "/stades.csv");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("ancien contenu\n");
+        old.close();
+        const Outcome refused = exportTool({"--db", fixture.path(), "--output", filled});
+        QVERIFY2(isOneLineFailure(refused), qPrintable(refused.error));
+        QVERIFY(refused.error.contains("stades.csv existe déjà ; ajoutez --remplacer"));
+        // Nothing written, not even the files that were not there.
+        QCOMPARE(QDir(filled).entryList(QDir::Files), QStringList{"stades.csv"});
+        QCOMPARE(fileBytes(filled + "/stades.csv"), QByteArray("ancien contenu\n"));
+        QCOMPARE(exportTool({"--db", fixture.path(), "--output", filled, "--remplacer"}).status, 0);
+        checkCounts(fixture.path(), filled);
     }
 
     void refusesParametersAndFilesItCannotRead_data() {
@@ -130,28 +145,6 @@ private slots:
             QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
             QVERIFY2(o.error.contains(folder), qPrintable(o.error));
         }
-    }
-
-    void replacesExistingFilesOnlyWhenAsked() {
-        FixtureDatabase fixture;
-        const QString folder = fixture.folder() + "/essais";
-        QVERIFY(QDir().mkpath(folder));
-        QFile old(folder + "/stades.csv");
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("ancien contenu\n");
-        old.close();
-
-        const Outcome refused = exportTool({"--db", fixture.path(), "--output", folder});
-        QVERIFY2(isOneLineFailure(refused), qPrintable(refused.error));
-        QVERIFY(refused.error.contains("stades.csv existe déjà ; ajoutez --remplacer"));
-        // Nothing written, not even the files that were not there.
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"stades.csv"});
-        QCOMPARE(fileBytes(folder + "/stades.csv"), QByteArray("ancien contenu\n"));
-
-        const Outcome replaced =
-            exportTool({"--db", fixture.path(), "--output", folder, "--remplacer"});
-        QCOMPARE(replaced.status, 0);
-        checkCounts(fixture.path(), folder);
     }
 
     void exportsTheShippedDatabase() {
