@@ -1,3 +1,4 @@
+#include "app/EditionOffer.h"
 #include "app/QtDialogService.h"
 #include "app/frmMDI.h"
 #include "db/DatabaseLocation.h"
@@ -19,6 +20,8 @@ int main(int argc, char* argv[]) {
                         grelavo::DialogService::Buttons::Ok);
         return 1;
     }
+    if (location.kind() == grelavo::DatabaseLocation::Kind::WorkingCopy)
+        grelavo::offerNewerEdition(location.workingCopy(), location.shippedFile(), dialogs);
     grelavo::frmMDI mainWindow(databaseFolder, dialogs);
     mainWindow.setProgramFolder(QCoreApplication::applicationDirPath());
     if (!mainWindow.Form_Load())

@@ -1,0 +1,62 @@
+// The question asked at start when a newer edition of the shipped database is installed: the
+// answer No leaves the user's copy as it is (and the question comes back), Yes moves it.
+
+#include "FixtureDatabase.h"
+#include "ImportSet.h"
+#include "RecordingDialogs.h"
+#include "app/EditionOffer.h"
+#include "db/DatabaseEdition.h"
+#include "exchange/ExperimentImport.h"
+
+#include <QtTest>
+
+using namespace grelavo;
+
+class TestEditionOffer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newerEditionIsOfferedUntilTaken() {
+        const FixtureDatabase shipped;
+        QTemporaryDir user, input;
+        const QString working = user.filePath(DatabaseFile::fileName());
+        QVERIFY(QFile::copy(shipped.path(), working));
+        QCOMPARE(
+            int(ExperimentImport::run(working, writeSet(input.path()), ImportOptions()).status),
+            int(ImportOutcome::Status::Done));
+        RecordingDialogs dialogs;
+        offerNewerEdition(working, shipped.path(), dialogs); // the same edition: nothing asked
+        QCOMPARE(dialogs.messages.size(), 0);
+
+        Connection(shipped.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démo 2', "
+                                          "'2026-06-01', 'essais', 1)"));
+        const QByteArray before = fileBytes(working);
+        dialogs.nextAnswer = DialogService::Answer::No;
+        offerNewerEdition(working, shipped.path(), dialogs);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("Une nouvelle édition de la base de données est installée : « "
+                                "Démo 2 » du 2026-06-01 (vous utilisez la base d'édition "
+                                "inconnue).\rLes 2 traitements que vous avez importés y seront "
+                                "repris. Votre base actuelle sera gardée.\r\rPasser à la "
+                                "nouvelle édition ? (Sinon, la question sera reposée au "
+                                "prochain démarrage.)"));
+        QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::YesNo);
+        QCOMPARE(fileBytes(working), before);
+
+        dialogs.nextAnswer = DialogService::Answer::Yes;
+        offerNewerEdition(working, shipped.path(), dialogs);
+        QCOMPARE(dialogs.messages.size(), 3);
+        QCOMPARE(dialogs.messages[2].icon, DialogService::Icon::Information);
+        QVERIFY2(dialogs.messages[2].text.contains(
+                     QStringLiteral("Vos 2 traitements importés (3 évaluations) y ont été repris")),
+                 qPrintable(dialogs.messages[2].text));
+        Connection db(working, DatabaseFile::password());
+        QCOMPARE(DatabaseEdition::read(db).name, QStringLiteral("Démo 2"));
+        QCOMPARE(QDir(user.path()).entryList(QDir::Files).size(), 3); // copy, kept, import copy
+    }
+};
+
+QTEST_MAIN(TestEditionOffer)
+#include "TestEditionOffer.moc"
