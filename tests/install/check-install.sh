@@ -53,6 +53,13 @@ bin/pelvane
 share/applications/org.grelavo.grelavo.desktop
 share/grelavo/Aide.chm
 share/grelavo/Grelavo.mdb
+share/grelavo/exemple-essais/applications.csv
+share/grelavo/exemple-essais/cultures.csv
+share/grelavo/exemple-essais/evaluations.csv
+share/grelavo/exemple-essais/produits.csv
+share/grelavo/exemple-essais/sites.csv
+share/grelavo/exemple-essais/stades.csv
+share/grelavo/exemple-essais/traitements.csv
 share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
 share/man/man1/grelavo-export.1
 share/man/man1/grelavo-import.1
