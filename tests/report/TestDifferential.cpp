@@ -197,6 +197,30 @@ QStringList lines(const std::optional<ReferenceReport>& report) {
                       .arg(report->NoDataFound);
 }
 
+// The ratings gathered behind each cell agree with the cell: as many as its count, their mean
+// truncated as the report writes it; a cell without ratings has none.
+void checkDetails(const ReportDetails& details, const QVector<ResultsRow>& rows, int set) {
+    for (const ResultsRow& row : rows) {
+        for (int k = 0; k < ReportEngine::Fractions; ++k) {
+            const CellDetail* cell = details.cell(row.NoId, k);
+            const QString mean = row.cells[2 * k].value_or(QString()).trimmed();
+            const QString count = row.cells[2 * k + 1].value_or(QString()).trimmed();
+            const QString got =
+                cell ? QStringLiteral("%1 (%2)").arg(cell->reportedMean()).arg(cell->count())
+                     : QStringLiteral("none");
+            const QString want = count.toInt() > 0 ? QStringLiteral("%1 (%2)").arg(mean, count)
+                                                   : QStringLiteral("none");
+            if (got != want)
+                QFAIL(qPrintable(QStringLiteral("set %1, row %2, fraction %3: details %4, "
+                                                "cell %5")
+                                     .arg(set)
+                                     .arg(row.NoId)
+                                     .arg(k)
+                                     .arg(got, want)));
+        }
+    }
+}
+
 } // namespace
 
 class TestDifferential : public QObject {
@@ -257,6 +281,7 @@ private slots:
         QVERIFY(!catalogue.applications.isEmpty());
         SetMaker maker{catalogue, locale, QRandomGenerator(randomSeed), {}};
         ReportEngine engine(de, locale);
+        engine.setGatherDetails(true);
         int found = 0;
         for (int set = 0; set < sets; ++set) {
             const ParameterSet p = maker.draw();
@@ -269,6 +294,8 @@ private slots:
                 qInfo().noquote() << "set" << set << "on the" << QTest::currentDataTag()
                                   << "database:\n   " << maker.said.join(QStringLiteral("\n    "));
             QCOMPARE(ran, expected);
+            if (fromEngine)
+                checkDetails(engine.details(), fromEngine->rows, set);
             found += fromEngine && !fromEngine->NoDataFound;
         }
         QVERIFY2(found >= 0.7 * sets,

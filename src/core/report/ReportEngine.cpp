@@ -219,12 +219,16 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
     m_totalCases = 0;
     m_fractionEmpty.fill(true);
     m_noDataFound = true;
+    m_details.clear();
     try {
         runFractions(p, fractions, hooks);
+        if (m_gatherDetails)
+            m_details.assign(ResultsTable::read(m_de.Connection2()));
     } catch (const DbError& e) {
         // A step that failed leaves a table that is not the report's: the report stops and
         // says why, it is never shown as a result.
         m_failure = DatabaseCheck::causeInWords(e);
+        m_details.clear();
         qCWarning(lcReport) << "report stopped:" << e.message();
         m_totalCases = 0;
     }
@@ -260,6 +264,8 @@ void ReportEngine::runFractions(const ParameterSet& p,
             weedStatement = perWeedStatementWithExtraWeeds(p);
         }
         AggregateFraction(k, weedStatement);
+        if (m_gatherDetails)
+            m_details.collectFraction(db, k);
         AddToTotalCases();
         transaction.commit();
         progress += 20;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ParameterSet.h"
+#include "ReportDetails.h"
 
 #include <QLocale>
 #include <QString>
@@ -48,6 +49,11 @@ public:
     // The lines that summarise the parameters of a report, in display order.
     static QStringList Set_ParamList(const ParameterSet& parameters);
 
+    // The ratings behind each cell of the last report, when gathered (off by default: it reads
+    // every counted rating once more).
+    void setGatherDetails(bool gather) { m_gatherDetails = gather; }
+    const ReportDetails& details() const { return m_details; }
+
     bool NoDataFound() const { return m_noDataFound; }
     qint32 TotalCases() const { return m_totalCases; }
     bool FractionEmpty(int k) const { return m_fractionEmpty.at(k); }
@@ -86,6 +92,8 @@ private:
     bool m_noDataFound = false;
     qint32 m_totalCases = 0;
     std::array<bool, Fractions> m_fractionEmpty{};
+    bool m_gatherDetails = false;
+    ReportDetails m_details;
 };
 
 } // namespace grelavo

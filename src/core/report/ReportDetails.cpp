@@ -1,0 +1,121 @@
+#include "ReportDetails.h"
+
+#include "db/Statement.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace grelavo {
+
+namespace {
+
+QSet<qint64> keys(Connection& db, const char* sql) {
+    Statement rows(db, QString::fromUtf8(sql));
+    QSet<qint64> out;
+    while (rows.step())
+        if (!rows.value(0).isNull())
+            out.insert(rows.value(0).toLongLong());
+    return out;
+}
+
+} // namespace
+
+double CellDetail::mean() const {
+    if (ratings.isEmpty())
+        return 0;
+    double sum = 0;
+    for (const DetailRating& r : ratings)
+        sum += r.visual;
+    return sum / ratings.size();
+}
+
+int CellDetail::reportedMean() const {
+    // Integer ratings: the truncated mean is the integer quotient, exact (no rounding error).
+    qint64 sum = 0;
+    for (const DetailRating& r : ratings)
+        sum += r.visual;
+    return ratings.isEmpty() ? 0 : int(sum / ratings.size());
+}
+
+double CellDetail::standardDeviation() const {
+    if (ratings.size() < 2)
+        return 0;
+    const double m = mean();
+    double squares = 0;
+    for (const DetailRating& r : ratings)
+        squares += (r.visual - m) * (r.visual - m);
+    return std::sqrt(squares / double(ratings.size() - 1));
+}
+
+int CellDetail::lowest() const {
+    int v = ratings.isEmpty() ? 0 : ratings.first().visual;
+    for (const DetailRating& r : ratings)
+        v = std::min(v, r.visual);
+    return v;
+}
+
+int CellDetail::highest() const {
+    int v = ratings.isEmpty() ? 0 : ratings.first().visual;
+    for (const DetailRating& r : ratings)
+        v = std::max(v, r.visual);
+    return v;
+}
+
+void ReportDetails::clear() {
+    m_fractions.clear();
+    m_cells.clear();
+}
+
+void ReportDetails::collectFraction(Connection& db, int k) {
+    if (m_fractions.size() <= k)
+        m_fractions.resize(k + 1);
+    Fraction& f = m_fractions[k];
+    f = Fraction();
+    // The ratings the fraction's aggregates counted (a rating without a value is not counted),
+    // each treatment once, with the first of its matching applications.
+    Statement rows(db, QStringLiteral(R"(SELECT e."MHEvalId", e."MHId", m."Nom-Francais",
+        m."TypeMHId", e."Visuel", e."TraitementId",
+        (SELECT min(d."DateHerbId") FROM "DétailsTraitements" d
+         WHERE d."TraitementId" = e."TraitementId")
+        FROM "ListedesMauvaisesHerbes" m INNER JOIN "tblMHEval" e ON m."MHId" = e."MHId"
+        WHERE e."TraitementId" IN (SELECT "TraitementId" FROM "DétailsTraitements")
+        AND e."Visuel" IS NOT NULL ORDER BY e."MHEvalId")"));
+    while (rows.step()) {
+        f.ratings.append({rows.value(0).toLongLong(), rows.value(1).toLongLong(),
+                          rows.value(2).toString(), rows.value(4).toInt(),
+                          rows.value(5).toLongLong(), rows.value(6).toLongLong()});
+        f.categories << (rows.value(3).isNull() ? -1 : rows.value(3).toLongLong());
+    }
+    f.weedGroups = keys(db, R"(SELECT "MHId" FROM "tblQueryResults")");
+    f.categoryGroups = keys(db, R"(SELECT "TypeMHId" FROM "tblQueryResults_Cat")");
+}
+
+void ReportDetails::assign(const QVector<ResultsRow>& rows) {
+    m_cells.clear();
+    for (const ResultsRow& row : rows) {
+        if (!row.ResultsId)
+            continue;
+        const qint64 id = *row.ResultsId;
+        for (int k = 0; k < m_fractions.size(); ++k) {
+            const Fraction& f = m_fractions[k];
+            const bool category = f.categoryGroups.contains(id);
+            if (!category && !f.weedGroups.contains(id))
+                continue;
+            CellDetail cell{row.NoId, k, {}};
+            for (int i = 0; i < f.ratings.size(); ++i)
+                if (category ? f.categories[i] == id : f.ratings[i].weedId == id)
+                    cell.ratings << f.ratings[i];
+            if (!cell.ratings.isEmpty())
+                m_cells << cell;
+        }
+    }
+}
+
+const CellDetail* ReportDetails::cell(qint64 noId, int fraction) const {
+    for (const CellDetail& c : m_cells)
+        if (c.noId == noId && c.fraction == fraction)
+            return &c;
+    return nullptr;
+}
+
+} // namespace grelavo
