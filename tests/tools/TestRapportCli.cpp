@@ -1,5 +1,6 @@
 // grelavo-rapport run as a user runs it, on the small experiment set of tests/db/fixture.sql.
 
+#include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
 #include "ToolRun.h"
 #include "db/Connection.h"
@@ -356,6 +357,58 @@ private slots:
             rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", dir.filePath("no/such.pdf")}));
         QCOMPARE(refused.status, 3);
         verifyOneLineMessage(refused);
+    }
+
+    // --details lists the ratings behind every cell that has some, agreeing with the cell
+    // (count, truncated mean), and --details-csv writes the same ratings, one a line.
+    void detailsAgreeWithTheCellsAndTheCsv() {
+        FixtureDatabase fixture;
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("details.csv"));
+        const Outcome o = rapport(atrazineOnAllCorn(
+            fixture.path(), {"--mauvaise-herbe", "200", "--details", "--details-csv", csv}));
+        QCOMPARE(o.status, 0);
+        const QJsonObject report = o.json();
+        QMultiHash<QString, QString> fromJson; // "noId/fraction" → "visuel/traitementId"
+        int cells = 0;
+        for (const QJsonValue entry : report.value("details").toArray()) {
+            const int noId = entry["noId"].toInt(), k = entry["fraction"].toInt();
+            const QJsonArray ratings = entry["ratings"].toArray();
+            int sum = 0;
+            for (const QJsonValue r : ratings) {
+                sum += r["visuel"].toInt();
+                fromJson.insert(QStringLiteral("%1/%2").arg(noId).arg(k),
+                                QStringLiteral("%1/%2")
+                                    .arg(r["visuel"].toInt())
+                                    .arg(r["traitementId"].toInt()));
+            }
+            const QStringList texts = row(report, noId).split(QLatin1Char('|'));
+            QCOMPARE(texts.at(2 + 2 * k), QString::number(ratings.size()));
+            QCOMPARE(texts.at(1 + 2 * k), QString::number(sum / int(ratings.size())));
+            ++cells;
+        }
+        // Every cell that counts ratings has its entry.
+        int counted = 0;
+        for (int noId = 1; noId <= 33; ++noId) {
+            const QStringList texts = row(report, noId).split(QLatin1Char('|'));
+            for (int k = 0; k < 5; ++k)
+                counted += texts.value(2 + 2 * k).trimmed().toInt() > 0;
+        }
+        QCOMPARE(cells, counted);
+        QCOMPARE(fromJson.values(QStringLiteral("2/0")).size(), 2); // pied-de-coq, 57 (2)
+        QVERIFY(fromJson.contains(QStringLiteral("2/0"), QStringLiteral("60/3")));
+        QVERIFY(fromJson.contains(QStringLiteral("2/0"), QStringLiteral("55/6")));
+
+        const QVector<QStringList> lines = parseCsv(fileBytes(csv));
+        QCOMPARE(lines.first().mid(0, 6),
+                 (QStringList{"ligne", "no_id", "fraction_pct", "mauvaise_herbe", "visuel_pct",
+                              "traitement_id"}));
+        QMultiHash<QString, QString> fromCsv;
+        const QVector<int> percents{50, 60, 70, 80, 100};
+        for (const QStringList& l : lines.mid(1))
+            fromCsv.insert(QStringLiteral("%1/%2").arg(l[1]).arg(percents.indexOf(l[2].toInt())),
+                           QStringLiteral("%1/%2").arg(l[4], l[5]));
+        QCOMPARE(fromCsv, fromJson);
     }
 
     void helpWinsOverEverythingElse() {

@@ -54,6 +54,10 @@ const QVector<OptionGroup>& optionGroups() {
            "copie de travail dans ~/.local/share/Grelavo)"},
           {"pdf", "FICHIER", 1,
            "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
+          {"details", nullptr, 1,
+           "ajoute au JSON les évaluations derrière chaque case (membre « details »)"},
+          {"details-csv", "FICHIER", 1,
+           "écrit les évaluations derrière chaque case dans ce fichier CSV (une ligne chacune)"},
           {"help", nullptr, 1, "affiche cette aide"}}},
     };
     return groups;
@@ -154,8 +158,11 @@ bool RapportOptions::readValues(const QStringList& arguments) {
         const OptionInfo* option = findOption(name);
         if (!option)
             return fail(QStringLiteral("option inconnue : --%1 (voir --help)").arg(name));
-        if (!option->valueName) { // --help=...
-            m_help = true;
+        if (!option->valueName) { // --details, or --help=...
+            if (name == QLatin1String("details"))
+                m_details = true;
+            else
+                m_help = true;
             continue;
         }
         QString optionValue;
@@ -352,6 +359,9 @@ bool RapportOptions::parse(const QStringList& arguments) {
     if (given(QStringLiteral("pdf")) && value(QStringLiteral("pdf")).isEmpty())
         return fail(QStringLiteral("--pdf : nom de fichier manquant"));
     m_pdfPath = value(QStringLiteral("pdf"));
+    if (given(QStringLiteral("details-csv")) && value(QStringLiteral("details-csv")).isEmpty())
+        return fail(QStringLiteral("--details-csv : nom de fichier manquant"));
+    m_detailsCsvPath = value(QStringLiteral("details-csv"));
     return true;
 }
 

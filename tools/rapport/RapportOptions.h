@@ -27,6 +27,9 @@ public:
     const QString& databasePath() const { return m_databasePath; }
     // The PDF file the report page is written to; empty for none.
     const QString& pdfPath() const { return m_pdfPath; }
+    // The ratings behind each cell: in the JSON, and in a CSV file (empty for none).
+    bool detailsRequested() const { return m_details; }
+    const QString& detailsCsvPath() const { return m_detailsCsvPath; }
 
     // Looks the ids up in the lists of the database and fills the parameter set with the
     // items' names and ids; nothing, with error(), when an id is not offered by its list.
@@ -65,6 +68,8 @@ private:
     bool m_help = false;
     QString m_databasePath;
     QString m_pdfPath;
+    bool m_details = false;
+    QString m_detailsCsvPath;
     QString m_error;
 
     qint32 m_period = 0;

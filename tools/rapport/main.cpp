@@ -1,5 +1,6 @@
 // grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON;
-// with --pdf, it also writes the report page into a PDF file.
+// with --pdf, it also writes the report page into a PDF file; with --details and --details-csv,
+// the ratings behind each cell.
 
 #include "RapportDatabase.h"
 #include "RapportOptions.h"
@@ -8,11 +9,15 @@
 #include "db/DE.h"
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
+#include "report/DetailContext.h"
 #include "report/ReportEngine.h"
+#include "report/ResultsTable.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QSaveFile>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -54,6 +59,31 @@ void dropQtNotices(QtMsgType type, const QMessageLogContext&, const QString& mes
         write(stderr, message.toUtf8() + '\n');
 }
 
+// "details": one entry per cell that has ratings: its row, its dose fraction (0 to 4) and its
+// ratings, each with its value, weed, treatment and application.
+QJsonArray detailsJson(const ReportDetails& details) {
+    QJsonArray cells;
+    for (const CellDetail& cell : details.cells()) {
+        QJsonArray ratings;
+        for (const DetailRating& r : cell.ratings)
+            ratings.append(QJsonObject{{QStringLiteral("visuel"), r.visual},
+                                       {QStringLiteral("traitementId"), r.treatmentId},
+                                       {QStringLiteral("applicationId"), r.applicationId},
+                                       {QStringLiteral("mhId"), r.weedId},
+                                       {QStringLiteral("mauvaiseHerbe"), r.weed},
+                                       {QStringLiteral("evaluationId"), r.ratingId}});
+        cells.append(QJsonObject{{QStringLiteral("noId"), cell.noId},
+                                 {QStringLiteral("fraction"), cell.fraction},
+                                 {QStringLiteral("ratings"), ratings}});
+    }
+    return cells;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -72,17 +102,19 @@ int main(int argc, char* argv[]) {
     RapportDatabase database;
     if (!database.open(options.databasePath()))
         return fail(DatabaseUnusable, database.error());
-    if (!options.pdfPath().isEmpty() && sameFile(options.pdfPath(), database.de().filePath()))
-        return fail(PdfUnwritable,
-                    QStringLiteral("--pdf « %1 » est la base de données elle-même : elle ne "
-                                   "sera pas écrasée")
-                        .arg(options.pdfPath()));
+    for (const QString& output : {options.pdfPath(), options.detailsCsvPath()})
+        if (!output.isEmpty() && sameFile(output, database.de().filePath()))
+            return fail(PdfUnwritable,
+                        QStringLiteral("« %1 » est la base de données elle-même : elle ne sera "
+                                       "pas écrasée")
+                            .arg(output));
     try {
         const std::optional<ParameterSet> parameters = options.parameterSet(database.de());
         if (!parameters)
             return fail(ParametersRefused, options.error());
         // The parameter set holds numbers written with a point.
         ReportEngine engine(database.de(), QLocale::c());
+        engine.setGatherDetails(options.detailsRequested() || !options.detailsCsvPath().isEmpty());
         if (!engine.SetQuery(*parameters))
             return engine.failure().isEmpty()
                        ? fail(ParametersRefused, engine.refusal())
@@ -94,7 +126,19 @@ int main(int argc, char* argv[]) {
             return fail(
                 PdfUnwritable,
                 QStringLiteral("impossible d'écrire le fichier PDF « %1 »").arg(options.pdfPath()));
-        write(stdout, QJsonDocument(resultsJson(database.de(), engine)).toJson());
+        if (!options.detailsCsvPath().isEmpty()) {
+            DetailContext context(database.de().Connection2(), *parameters, QLocale::c());
+            const QByteArray csv =
+                context.csv(engine.details(), ResultsTable::read(database.de().Connection2()));
+            if (!writeFile(options.detailsCsvPath(), csv))
+                return fail(PdfUnwritable,
+                            QStringLiteral("impossible d'écrire le fichier CSV « %1 »")
+                                .arg(options.detailsCsvPath()));
+        }
+        QJsonObject json = resultsJson(database.de(), engine);
+        if (options.detailsRequested())
+            json.insert(QStringLiteral("details"), detailsJson(engine.details()));
+        write(stdout, QJsonDocument(json).toJson());
     } catch (const DbError& e) {
         return fail(DatabaseUnusable, QStringLiteral("base de données inutilisable : %1")
                                           .arg(DatabaseCheck::causeInWords(e)));
