@@ -8,12 +8,14 @@
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
 #include "db/DatabaseLocation.h"
+#include "db/DbError.h"
 #include "frmAPropos.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
 #include "render/Twips.h"
 #include "report/ReportEngine.h"
+#include "results/frmCourbes.h"
 #include "results/frmResults.h"
 #include "shared/DialogService.h"
 #include "shared/HoverText.h"
@@ -267,6 +269,8 @@ void frmMDI::buildMenus() {
     m_mnuImprimer = add(
         mnuRapport, "mnuImprimer", "&Imprimer...", [this] { ListBar_ButtonClick(9); },
         QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_mnuCourbes =
+        add(mnuRapport, "mnuCourbes", "Courbes &dose-réponse…", [this] { openDoseResponse(); });
     add(mnuRapport, "mnuInfoRapport", "I&nformations sur le rapport",
         [this] { ListBar_ButtonClick(10); });
     enableReportCommands();
@@ -304,6 +308,7 @@ void frmMDI::enableReportCommands() {
     const bool shown = m_currentGroup == 2 && m_state.ResultsShown;
     m_mnuCopier->setEnabled(shown);
     m_mnuImprimer->setEnabled(shown);
+    m_mnuCourbes->setEnabled(shown);
 }
 
 bool frmMDI::FileExists(const QString& name) const {
@@ -499,6 +504,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     hooks.pause = [] { DataAccess::Pause(1); };
     hooks.finished = [this] { m_progressBar->hide(); };
     ReportEngine engine(*m_de);
+    engine.setGatherDetails(true);
     if (!engine.SetQuery(parameters, hooks)) {
         // Refused (what the checks let through but the engine cannot read) or failed in the
         // database: said, never shown as a result, and back to the parameters.
@@ -524,11 +530,24 @@ void frmMDI::runReport(const ParameterSet& parameters) {
         return;
     }
     m_state.ParamSummaryLines = ReportEngine::Set_ParamList(parameters);
+    m_reportDetails = engine.details();
+    try {
+        m_reportRows = ResultsTable::read(m_de->Connection2());
+    } catch (const DbError&) {
+        m_reportRows.clear(); // the window then has nothing to draw; the table says what it can
+    }
     m_results->Set_Preview();
     m_state.ResultsShown = true;
     showChild(m_param, false);
     showChild(m_results, true);
     ArrangeBar(2, true);
+}
+
+void frmMDI::openDoseResponse() {
+    if (!m_state.ResultsShown)
+        return;
+    frmCourbes window(m_dialogs, m_reportDetails, m_reportRows, m_results->page().stamp(), this);
+    window.exec();
 }
 
 void frmMDI::ListBar_ButtonClick(int index) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BarLayout.h"
+#include "report/ReportDetails.h"
 #include "shared/AppState.h"
 
 #include <QMainWindow>
@@ -101,6 +102,8 @@ private:
     void enterParameterGroup(int group);
     void unloadWindows();
     void runReport(const ParameterSet& parameters);
+    // The dose-response window of the report shown.
+    void openDoseResponse();
 
     QString m_folder;        // the database's
     QString m_programFolder; // the program's, for the help file
@@ -128,6 +131,10 @@ private:
     QMdiArea* m_mdiArea = nullptr;
     QAction* m_mnuCopier = nullptr;
     QAction* m_mnuImprimer = nullptr;
+    QAction* m_mnuCourbes = nullptr;
+    // The report shown: the ratings behind its cells and its rows, for its dose-response window.
+    ReportDetails m_reportDetails;
+    QVector<ResultsRow> m_reportRows;
     frmParam* m_param = nullptr;
     frmResults* m_results = nullptr;
 };
