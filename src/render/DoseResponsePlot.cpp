@@ -75,9 +75,14 @@ int cellNumber(const std::optional<QString>& cell, int otherwise) {
     return ok ? n : otherwise;
 }
 
-// Sideways offsets (x axis %) of a cell's ratings: equal ratings spread evenly over a width that
-// grows with their number, up to MostJitter on each side, in the order the report read them; a
-// rating alone stays on its fraction.
+// Offsets spread evenly over a width that grows with their number, up to 'most' on each side.
+double spread(int i, int n, double step, double most) {
+    const double half = std::min(most, step * (n - 1) / 2);
+    return n < 2 ? 0 : -half + 2 * half * i / (n - 1);
+}
+
+// Sideways offsets (x axis %) of a cell's ratings from their series' place: equal ratings
+// spread, in the order the report read them; a rating alone stays in place.
 QVector<double> jitter(const CellDetail& cell) {
     QVector<double> offsets(cell.count(), 0.0);
     QSet<int> done;
@@ -90,11 +95,8 @@ QVector<double> jitter(const CellDetail& cell) {
         for (int j = i; j < cell.count(); ++j)
             if (cell.ratings[j].visual == value)
                 same << j;
-        if (same.size() < 2)
-            continue;
-        const double half = std::min(DoseResponsePlot::MostJitter, 0.4 * (same.size() - 1));
         for (int n = 0; n < same.size(); ++n)
-            offsets[same[n]] = -half + 2 * half * n / (same.size() - 1);
+            offsets[same[n]] = spread(n, same.size(), 0.8, DoseResponsePlot::MostJitter);
     }
     return offsets;
 }
@@ -243,10 +245,18 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
 
     // One series per chosen row with ratings, in the report's order.
     const QSet<qint64> wanted(chosen.cbegin(), chosen.cend());
+    QVector<const ResultsRow*> shown;
     for (const ResultsRow& row : rows) {
-        if (!wanted.contains(row.NoId))
-            continue;
+        bool rated = false;
+        for (int k = 0; k < fractionPercents().size() && !rated; ++k)
+            rated = details.cell(row.NoId, k) != nullptr;
+        if (rated && wanted.contains(row.NoId))
+            shown << &row;
+    }
+    for (const ResultsRow* shownRow : shown) {
+        const ResultsRow& row = *shownRow;
         Series s;
+        s.dodge = spread(p.series.size(), shown.size(), 1.2, MostDodge);
         s.noId = row.NoId;
         s.name = row.Results.value_or(QString()).trimmed();
         s.colour = kColours.at(p.series.size() % kColours.size());
@@ -255,13 +265,12 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
             const CellDetail* cell = details.cell(row.NoId, k);
             if (!cell)
                 continue;
-            const double x = p.xFor(fractionPercents().at(k));
+            const double percent = fractionPercents().at(k) + s.dodge;
+            const double x = p.xFor(percent);
             const QVector<double> offsets = jitter(*cell);
             for (int i = 0; i < cell->count(); ++i) {
                 const int value = cell->ratings[i].visual;
-                s.points.append(
-                    {k, value,
-                     QPointF(p.xFor(fractionPercents().at(k) + offsets[i]), p.yFor(value))});
+                s.points.append({k, value, QPointF(p.xFor(percent + offsets[i]), p.yFor(value))});
             }
             Mean m;
             m.fraction = k;
@@ -274,8 +283,27 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
                 s.segments << QLineF(s.means.last().at, m.at);
             s.means << m;
         }
-        if (!s.means.isEmpty())
-            p.series << s;
+        p.series << s;
+    }
+
+    // The counts of a fraction in a column right of its last series, each at its mean's height
+    // unless the one above is in the way, then just under it.
+    const double lastDodge = p.series.isEmpty() ? 0 : p.series.last().dodge;
+    for (int k = 0; k < fractionPercents().size(); ++k) {
+        QVector<Text*> labels;
+        for (Series& s : p.series)
+            for (Mean& m : s.means)
+                if (m.fraction == k) {
+                    m.label.rect.moveLeft(p.xFor(fractionPercents().at(k) + lastDodge) +
+                                          MeanSize / 2 + 50);
+                    labels << &m.label;
+                }
+        std::stable_sort(labels.begin(), labels.end(), [](const Text* a, const Text* b) {
+            return a->rect.top() < b->rect.top();
+        });
+        for (int i = 1; i < labels.size(); ++i)
+            if (labels[i]->rect.top() < labels[i - 1]->rect.bottom())
+                labels[i]->rect.moveTop(labels[i - 1]->rect.bottom());
     }
 
     // The legend beside the plot, each row with its colour and marker; smaller type when
@@ -315,19 +343,20 @@ void DoseResponsePlot::paint(QPainter& painter) const {
     for (const Text& t : {xTitle, yTitle, note, warning})
         drawText(s, t);
 
+    // The means under the ratings, each rating pale in a white rim: one equal to its mean
+    // still shows on it.
     for (const Series& series : this->series) {
         for (const QLineF& segment : series.segments)
             s.line(segment.p1(), segment.p2(), kSegmentWidth, series.colour);
-        QColor pale = series.colour;
-        pale.setAlpha(90);
-        for (const Point& point : series.points)
-            drawMarker(painter, series.marker, point.at, PointSize, series.colour, pale);
-    }
-    for (const Series& series : this->series) {
         for (const Mean& mean : series.means) {
             drawMarker(painter, series.marker, mean.at, MeanSize, Qt::white, series.colour);
             drawText(s, mean.label);
         }
+    }
+    for (const Series& series : this->series) {
+        const QColor pale = series.colour.lighter(170);
+        for (const Point& point : series.points)
+            drawMarker(painter, series.marker, point.at, PointSize, series.colour, pale);
     }
     for (const LegendEntry& e : legend) {
         s.line(e.sample.p1(), e.sample.p2(), kSegmentWidth, e.colour);

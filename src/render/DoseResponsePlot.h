@@ -62,6 +62,7 @@ struct DoseResponsePlot {
         QString name;
         QColor colour;
         Marker marker = Marker::Circle;
+        double dodge = 0; // x axis %: where its means stand beside each fraction
         QVector<Point> points;
         QVector<Mean> means;
         QVector<QLineF> segments;
@@ -75,11 +76,12 @@ struct DoseResponsePlot {
 
     static constexpr double DefaultWidth = 10800; // twips: 720 × 480 pixels on the screen
     static constexpr double DefaultHeight = 7200;
-    static constexpr double LowestPercent = 45; // the x axis, % of the entered rates
-    static constexpr double HighestPercent = 105;
-    // How far a rating may be moved sideways from its fraction (x axis %), so that equal
-    // ratings stay visible.
-    static constexpr double MostJitter = 2.5;
+    static constexpr double LowestPercent = 43; // the x axis, % of the entered rates
+    static constexpr double HighestPercent = 107;
+    // Sideways moves (x axis %), so that nothing hides: each series as a whole, by its place
+    // among the series shown, and within a series, equal ratings of one fraction.
+    static constexpr double MostDodge = 2.4;
+    static constexpr double MostJitter = 1.2;
     static constexpr double PointSize = 100; // twips across a rating's marker
     static constexpr double MeanSize = 170;
 

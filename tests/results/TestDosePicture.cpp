@@ -116,13 +116,17 @@ private slots:
             for (const Plot::LegendEntry& e : plot.legend)
                 legend << e.text.text;
             QStringList names;
+            QSet<double> places;                   // each series beside the others at a fraction
+            std::map<int, QVector<QRectF>> labels; // the counts of each fraction
             for (const Plot::Series& s : plot.series) {
                 names << s.name;
+                QVERIFY(qAbs(s.dodge) <= Plot::MostDodge);
+                places.insert(s.dodge);
                 QCOMPARE(s.name, r.row(s.noId).Results->trimmed());
                 std::multimap<int, int> plotted, rated; // fraction → rating
                 for (const Plot::Point& p : s.points) {
                     plotted.insert({p.fraction, p.value});
-                    const double percent = Plot::fractionPercents().at(p.fraction);
+                    const double percent = Plot::fractionPercents().at(p.fraction) + s.dodge;
                     QCOMPARE(p.at.y(), plot.yFor(p.value));
                     QVERIFY(p.at.x() >= plot.xFor(percent - Plot::MostJitter) - 0.01 &&
                             p.at.x() <= plot.xFor(percent + Plot::MostJitter) + 0.01);
@@ -150,16 +154,27 @@ private slots:
                     const ResultsRow& row = r.row(s.noId);
                     QCOMPARE(QString::number(m.value), row.cells[2 * m.fraction]->trimmed());
                     QCOMPARE(QString::number(m.count), row.cells[2 * m.fraction + 1]->trimmed());
-                    QCOMPARE(m.at, QPointF(plot.xFor(Plot::fractionPercents().at(m.fraction)),
-                                           plot.yFor(m.value)));
+                    QCOMPARE(m.at,
+                             QPointF(plot.xFor(Plot::fractionPercents().at(m.fraction) + s.dodge),
+                                     plot.yFor(m.value)));
                     QCOMPARE(m.label.text, QStringLiteral("n = %1").arg(m.count));
-                    QVERIFY(m.label.rect.left() > m.at.x() &&
-                            qAbs(m.label.rect.center().y() - m.at.y()) < 1);
+                    labels[m.fraction] << m.label.rect;
+                    QVERIFY(m.label.rect.center().y() >= m.at.y() - 0.01); // at it or pushed down
                     if (i > 0 && withRatings[i - 1] == m.fraction - 1)
                         QVERIFY(s.segments.value(neighbours++) == QLineF(s.means[i - 1].at, m.at));
                 }
                 QCOMPARE(s.segments.size(), neighbours);
                 segments += neighbours;
+            }
+            QCOMPARE(places.size(), plot.series.size());
+            // The counts right of every mean of their fraction, none over another.
+            for (const auto& [k, rects] : labels) {
+                for (const Plot::Series& s : plot.series)
+                    for (const Plot::Mean& m : s.means)
+                        QVERIFY(m.fraction != k || rects.first().left() > m.at.x());
+                for (const QRectF& a : rects)
+                    for (const QRectF& b : rects)
+                        QVERIFY(&a == &b || !a.intersects(b));
             }
             QCOMPARE(legend, names);
             QCOMPARE(plot.xTitle.text, QStringLiteral("Fraction de la dose entrée (%)"));
