@@ -309,8 +309,8 @@ private:
 // The keys a file defines (sites, treatments, applications): their index in the plan.
 class Keys {
 public:
-    Keys(QString kind, QString fileName, QSet<QString> imported)
-        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_imported(std::move(imported)) {}
+    Keys(QString kind, QString fileName, QHash<QString, bool> present)
+        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_present(std::move(present)) {}
 
     // Records a key defined on the record's line (after the record's other values were read);
     // true when the row can be added.
@@ -324,10 +324,15 @@ public:
             return false;
         }
         m_lines.insert(key, r.line());
-        if (m_imported.contains(key)) {
-            r.problem(column, QStringLiteral("le %1 %2 est déjà dans la base (importé "
-                                             "auparavant) : rien n'est remplacé")
-                                  .arg(m_kind, quoted(key)));
+        const auto present = m_present.constFind(key);
+        if (present != m_present.constEnd()) {
+            r.problem(column,
+                      (*present ? QStringLiteral("le %1 %2 a déjà été importé dans la base")
+                                : QStringLiteral("%2 est la clé que l'export donne à un %1 "
+                                                 "déjà dans la base"))
+                              .arg(m_kind, quoted(key)) +
+                          QStringLiteral(" : rien n'est remplacé (donnez une autre clé à un "
+                                         "nouvel essai)"));
             return false;
         }
         if (!r.ok()) // a row with a problem is not added: nothing may refer to it
@@ -359,7 +364,7 @@ public:
 
 private:
     QString m_kind, m_file;
-    QSet<QString> m_imported;
+    QHash<QString, bool> m_present; // keys of rows already in the database: imported or not
     bool m_unread = false;
     QHash<QString, int> m_lines;
     QHash<QString, int> m_index;
@@ -371,11 +376,28 @@ namespace {
 
 const QString kNonNegative = QStringLiteral("un nombre positif ou nul");
 
-QSet<QString> importedKeys(const QVector<ImportedKey>& keys, const QString& kind) {
-    QSet<QString> out;
+// The keys of rows already in the database: those earlier imports recorded (with true), and
+// those grelavo-export gives the other rows (a letter and the row number, padded to the largest;
+// with false), so that files exported from this database and read back add nothing twice.
+QHash<QString, bool> presentKeys(Connection& db, const QVector<ImportedKey>& keys,
+                                 const QString& kind, const char* table, const char* idColumn,
+                                 QChar letter) {
+    QHash<QString, bool> out;
+    Statement rows(db, QStringLiteral("SELECT %1 FROM %2")
+                           .arg(Connection::quoteIdentifier(QString::fromUtf8(idColumn)),
+                                Connection::quoteIdentifier(QString::fromUtf8(table))));
+    QVector<qlonglong> ids;
+    qlonglong largest = 0;
+    while (rows.step()) {
+        ids << rows.value(0).toLongLong();
+        largest = std::max(largest, ids.last());
+    }
+    const int width = int(QString::number(largest).size());
+    for (const qlonglong id : ids)
+        out.insert(letter + QString::number(id).rightJustified(width, QLatin1Char('0')), false);
     for (const ImportedKey& k : keys) {
         if (k.kind == kind)
-            out.insert(k.key);
+            out.insert(k.key, true);
     }
     return out;
 }
@@ -402,11 +424,15 @@ public:
           m_varieties(db) {
         const QVector<ImportedKey> keys = ImportLog::keys(db);
         m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
-                           importedKeys(keys, QStringLiteral("site")));
+                           presentKeys(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
+                                       QLatin1Char('S')));
         m_treatmentKeys.emplace(QStringLiteral("traitement"), QStringLiteral("traitements.csv"),
-                                importedKeys(keys, QStringLiteral("traitement")));
+                                presentKeys(db, keys, QStringLiteral("traitement"),
+                                            "tbldesTraitements", "TraitementId", QLatin1Char('T')));
         m_applicationKeys.emplace(QStringLiteral("application"), QStringLiteral("applications.csv"),
-                                  importedKeys(keys, QStringLiteral("application")));
+                                  presentKeys(db, keys, QStringLiteral("application"),
+                                              "tblPériodesApplication", "DateHerbId",
+                                              QLatin1Char('A')));
     }
 
     ImportPlan run(const QVector<ImportFile>& files) {
