@@ -46,6 +46,14 @@ public:
     // ExchangeError for a row that cannot be written by names (a reference to a missing row).
     static QVector<Output> read(Connection& db);
 
+    // The exchange files already in 'folder', as paths (none when the folder does not exist).
+    static QStringList existingFiles(const QString& folder);
+    // Writes the files into 'folder', made when missing; each file appears whole or not at
+    // all. When an exchange file is already there and 'replace' is false, writes nothing.
+    // Empty when the files are written, otherwise the cause in French, without a capital or a
+    // full stop ("impossible d'écrire …").
+    static QString writeFolder(const QVector<Output>& outputs, const QString& folder, bool replace);
+
     // A number as the files write it: integers as such, reals in their shortest round-trip
     // form without exponent, decimal point; empty for null.
     static QString number(double value);
