@@ -6,8 +6,10 @@
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
+#include "db/DatabaseEdition.h"
 #include "db/DatabaseFile.h"
 #include "db/DatabaseLocation.h"
+#include "db/DbError.h"
 #include "frmAPropos.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
@@ -280,7 +282,13 @@ void frmMDI::buildMenus() {
                                        [this] { openHelpTopic(1000); });
     help->setObjectName(QStringLiteral("mnuFichAide"));
     QAction* about = mnuAide->addAction(QStringLiteral("À &propos"), this, [this] {
-        frmAPropos box(m_dialogs, this);
+        // The edition of the open database; unknown when the file cannot say.
+        DatabaseEdition edition;
+        try {
+            edition = DatabaseEdition::read(m_de->Connection2());
+        } catch (const DbError&) {
+        }
+        frmAPropos box(m_dialogs, edition, this);
         box.exec();
     });
     about->setObjectName(QStringLiteral("mnuAbout"));
