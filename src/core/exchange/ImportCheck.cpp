@@ -1,0 +1,673 @@
+// Checking exchange files before an import: every value read, every name looked up, every key
+// resolved, and every problem said with its file, line and column.
+
+#include "ExperimentExport.h"
+#include "ImportPlan.h"
+#include "db/Connection.h"
+#include "db/Statement.h"
+
+#include <QMap>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace grelavo {
+
+namespace {
+
+// A name as lists compare it: case and surrounding blanks ignored.
+QString folded(const QString& name) {
+    return name.trimmed().toCaseFolded();
+}
+
+// For closeness only: accents dropped too.
+QString plain(const QString& name) {
+    const QString decomposed = folded(name).normalized(QString::NormalizationForm_D);
+    QString out;
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    }
+    return out;
+}
+
+int editDistance(const QString& a, const QString& b) {
+    QVector<int> row(b.size() + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int up = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+QString quoted(const QString& text) {
+    return QStringLiteral("« %1 »").arg(text);
+}
+
+// A number as a spreadsheet writes it: a decimal point or comma, blanks between digits
+// (thousands), nothing else. NaN and infinities are not numbers here.
+bool readNumber(const QString& text, double* value) {
+    QString t = text.trimmed();
+    t.remove(QLatin1Char(' '));
+    t.remove(QChar(0x00A0));
+    t.remove(QChar(0x202F));
+    if (!t.contains(QLatin1Char('.')))
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (t.isEmpty())
+        return false;
+    for (const QChar c : t) {
+        if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
+              c == QLatin1Char('+') || c == QLatin1Char('e') || c == QLatin1Char('E')))
+            return false;
+    }
+    bool ok = false;
+    *value = t.toDouble(&ok);
+    return ok && std::isfinite(*value);
+}
+
+class Problems {
+public:
+    explicit Problems(QVector<ImportProblem>* out) : m_out(out) {}
+    void add(const QString& file, int line, const QString& column, const QString& message) {
+        ++m_count;
+        if (m_count <= ImportPlan::kMaxProblems)
+            m_out->append({file, line, column, message});
+    }
+    int count() const { return m_count; }
+    void finish() {
+        if (m_count > ImportPlan::kMaxProblems)
+            m_out->append({QString(), 0, QString(),
+                           QStringLiteral("%1 autres problèmes ne sont pas détaillés")
+                               .arg(m_count - ImportPlan::kMaxProblems)});
+    }
+
+private:
+    QVector<ImportProblem>* m_out;
+    int m_count = 0;
+};
+
+// A lookup list of the database: its names (and for weeds their Latin names) by row number.
+class NameList {
+public:
+    NameList(Connection& db, QString list, QString table, QString idColumn, QString nameColumn,
+             const QString& otherNameColumn = QString())
+        : m_list(std::move(list)), m_table(std::move(table)), m_idColumn(std::move(idColumn)),
+          m_nameColumn(std::move(nameColumn)) {
+        QString sql = QStringLiteral("SELECT %1, %2")
+                          .arg(Connection::quoteIdentifier(m_idColumn),
+                               Connection::quoteIdentifier(m_nameColumn));
+        if (!otherNameColumn.isEmpty())
+            sql += QStringLiteral(", ") + Connection::quoteIdentifier(otherNameColumn);
+        Statement rows(db, sql + QStringLiteral(" FROM ") + Connection::quoteIdentifier(m_table));
+        while (rows.step()) {
+            const qlonglong id = rows.value(0).toLongLong();
+            m_largest = std::max(m_largest, id);
+            for (int c = 1; c < rows.columnCount(); ++c) {
+                const QString name = rows.value(c).toString();
+                if (name.trimmed().isEmpty())
+                    continue;
+                m_ids.insert(folded(name), id);
+                if (c == 1)
+                    m_names << name;
+            }
+        }
+    }
+
+    const QString& list() const { return m_list; }
+    std::optional<qlonglong> find(const QString& name) const {
+        const auto it = m_ids.constFind(folded(name));
+        return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
+    }
+    // Up to three names of the list nearest to 'name', the nearest first.
+    QStringList closest(const QString& name) const {
+        const QString target = plain(name);
+        const int limit = std::max(2, int(target.size()) / 3);
+        QMap<int, QStringList> byDistance;
+        for (const QString& candidate : m_names) {
+            const int d = editDistance(target, plain(candidate));
+            if (d <= limit || plain(candidate).contains(target) ||
+                (candidate.size() > 3 && target.contains(plain(candidate))))
+                byDistance[d] << candidate;
+        }
+        QStringList out;
+        for (QStringList& names : byDistance) {
+            std::sort(names.begin(), names.end());
+            for (const QString& n : names) {
+                if (out.size() < 3)
+                    out << n;
+            }
+        }
+        return out;
+    }
+    // A name to add: it gets the next row number and is found from now on.
+    ImportPlan::Name add(const QString& name, const QVariant& crop = QVariant()) {
+        const qlonglong id = ++m_largest;
+        m_ids.insert(folded(name), id);
+        m_names << name.trimmed();
+        return {m_list, m_table, m_idColumn, m_nameColumn, id, name.trimmed(), crop};
+    }
+
+private:
+    QString m_list, m_table, m_idColumn, m_nameColumn;
+    QHash<QString, qlonglong> m_ids;
+    QStringList m_names;
+    qlonglong m_largest = 0;
+};
+
+// The varieties, each of its crop: a name is looked up among those of the row's crop.
+class VarietyList {
+public:
+    explicit VarietyList(Connection& db) {
+        Statement rows(db, QStringLiteral(R"(SELECT "VariétéId", "Variété", "CultureId"
+            FROM "ListeDesVariétés")"));
+        while (rows.step()) {
+            const qlonglong id = rows.value(0).toLongLong();
+            m_largest = std::max(m_largest, id);
+            m_rows.append({id, rows.value(1).toString(), rows.value(2)});
+        }
+    }
+
+    // The varieties of 'crop' (of any crop when it is null) called 'name'.
+    QVector<qlonglong> find(const QString& name, const QVariant& crop) const {
+        QVector<qlonglong> ids;
+        for (const Entry& e : m_rows) {
+            if (folded(e.name) == folded(name) &&
+                (crop.isNull() || (!e.crop.isNull() && e.crop.toLongLong() == crop.toLongLong())))
+                ids << e.id;
+        }
+        return ids;
+    }
+    ImportPlan::Name add(const QString& name, const QVariant& crop) {
+        m_rows.append({++m_largest, name.trimmed(), crop});
+        return {QStringLiteral("variétés"),
+                QStringLiteral("ListeDesVariétés"),
+                QStringLiteral("VariétéId"),
+                QStringLiteral("Variété"),
+                m_largest,
+                name.trimmed(),
+                crop};
+    }
+
+private:
+    struct Entry {
+        qlonglong id;
+        QString name;
+        QVariant crop;
+    };
+    QVector<Entry> m_rows;
+    qlonglong m_largest = 0;
+};
+
+// One record being read: its values by column, each problem said where it is.
+class Record {
+public:
+    Record(const ImportFile& file, const CsvRecord& record, const QHash<QString, int>& columns,
+           Problems& problems)
+        : m_file(file), m_record(record), m_columns(columns), m_problems(problems) {}
+
+    int line() const { return m_record.line; }
+    bool ok() const { return m_ok; }
+
+    QString text(const QString& column) const {
+        const int i = m_columns.value(column, -1);
+        return i >= 0 && i < m_record.fields.size() ? m_record.fields.at(i).trimmed() : QString();
+    }
+    // A record longer than the headings has a field too many (a decimal comma in a file of
+    // commas, not quoted): its values cannot be told apart.
+    bool fieldCountFits(int headings) {
+        for (int i = headings; i < m_record.fields.size(); ++i) {
+            if (!m_record.fields.at(i).trimmed().isEmpty()) {
+                problem(QString(), QStringLiteral("%1 champs pour %2 colonnes : une virgule de "
+                                                  "trop (décimale sans guillemets ?)")
+                                       .arg(m_record.fields.size())
+                                       .arg(headings));
+                return false;
+            }
+        }
+        return true;
+    }
+    // The record will not be added, for a problem reported elsewhere.
+    void leaveOut() { m_ok = false; }
+    void problem(const QString& column, const QString& message) {
+        m_ok = false;
+        m_problems.add(m_file.name, m_record.line, column, message);
+    }
+    // The key or reference in 'column', which may not be empty.
+    QString required(const QString& column, const QString& what) {
+        const QString value = text(column);
+        if (value.isEmpty())
+            problem(column, QStringLiteral("valeur obligatoire manquante (%1)").arg(what));
+        return value;
+    }
+    // A number between 'low' and 'high' ('low' itself excluded when 'aboveLow'), an integer
+    // when 'integer'; null when the field is empty.
+    QVariant number(const QString& column, double low, double high, bool aboveLow, bool integer,
+                    const QString& expected) {
+        const QString t = text(column);
+        if (t.isEmpty())
+            return QVariant();
+        double v = 0;
+        const bool isNumber = readNumber(t, &v);
+        if (!isNumber || (aboveLow ? v <= low : v < low) || v > high ||
+            (integer && v != std::floor(v))) {
+            problem(column, QStringLiteral("%1 n'est pas %2").arg(quoted(t), expected));
+            return QVariant();
+        }
+        if (integer)
+            return qlonglong(v);
+        return v;
+    }
+    // The row number of the name in 'column' in 'names' (added there if 'add'); null when the
+    // field is empty and 'mayBeEmpty'.
+    QVariant name(const QString& column, NameList& names, bool add,
+                  QVector<ImportPlan::Name>* added, bool mayBeEmpty = true) {
+        const QString t = text(column);
+        if (t.isEmpty()) {
+            if (!mayBeEmpty)
+                required(column, QStringLiteral("un nom de la liste des %1").arg(names.list()));
+            return QVariant();
+        }
+        if (const auto id = names.find(t))
+            return *id;
+        if (add) {
+            added->append(names.add(t));
+            return added->last().id;
+        }
+        problem(column, notInList(t, names.list(), names.closest(t)));
+        return QVariant();
+    }
+
+    static QString notInList(const QString& name, const QString& list, const QStringList& near) {
+        QString message =
+            QStringLiteral("%1 n'est pas dans la liste des %2").arg(quoted(name), list);
+        if (near.isEmpty())
+            return message + QStringLiteral(" (aucun nom proche)");
+        QStringList shown;
+        for (const QString& n : near)
+            shown << quoted(n);
+        return message +
+               QStringLiteral(" ; noms proches : %1").arg(shown.join(QStringLiteral(", ")));
+    }
+
+private:
+    const ImportFile& m_file;
+    const CsvRecord& m_record;
+    const QHash<QString, int>& m_columns;
+    Problems& m_problems;
+    bool m_ok = true;
+};
+
+// The keys a file defines (sites, treatments, applications): their index in the plan.
+class Keys {
+public:
+    Keys(QString kind, QString fileName, QSet<QString> imported)
+        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_imported(std::move(imported)) {}
+
+    // Records a key defined on the record's line (after the record's other values were read);
+    // true when the row can be added.
+    bool define(Record& r, const QString& column, const QString& key, int index) {
+        if (key.isEmpty())
+            return false;
+        if (m_lines.contains(key)) {
+            r.problem(column, QStringLiteral("clé %1 en double : déjà définie à la ligne %2")
+                                  .arg(quoted(key))
+                                  .arg(m_lines.value(key)));
+            return false;
+        }
+        m_lines.insert(key, r.line());
+        if (m_imported.contains(key)) {
+            r.problem(column, QStringLiteral("le %1 %2 est déjà dans la base (importé "
+                                             "auparavant) : rien n'est remplacé")
+                                  .arg(m_kind, quoted(key)));
+            return false;
+        }
+        if (!r.ok()) // a row with a problem is not added: nothing may refer to it
+            return false;
+        m_index.insert(key, index);
+        return true;
+    }
+    const QString& file() const { return m_file; }
+    // A key on a line that could not be read at all (its problem is reported).
+    void unreadable(const QString& key, int line) {
+        if (!m_lines.contains(key))
+            m_lines.insert(key, line);
+    }
+    // The file defining the keys could not be read (its problem is reported).
+    void setUnread() { m_unread = true; }
+
+    // The index of the row 'key' names; -1 (and a problem) when the files do not define it.
+    int find(Record& r, const QString& column, const QString& key) {
+        const auto it = m_index.constFind(key);
+        if (it != m_index.constEnd())
+            return *it;
+        if (m_unread || m_lines.contains(key)) // defined where a problem is already reported
+            r.leaveOut();
+        else
+            r.problem(column, QStringLiteral("le %1 %2 n'est défini dans aucune ligne de %3")
+                                  .arg(m_kind, quoted(key), m_file));
+        return -1;
+    }
+
+private:
+    QString m_kind, m_file;
+    QSet<QString> m_imported;
+    bool m_unread = false;
+    QHash<QString, int> m_lines;
+    QHash<QString, int> m_index;
+};
+
+} // namespace
+
+namespace {
+
+const QString kNonNegative = QStringLiteral("un nombre positif ou nul");
+
+QSet<QString> importedKeys(const QVector<ImportedKey>& keys, const QString& kind) {
+    QSet<QString> out;
+    for (const ImportedKey& k : keys) {
+        if (k.kind == kind)
+            out.insert(k.key);
+    }
+    return out;
+}
+
+class Checker {
+public:
+    Checker(Connection& db, bool addNames, QVector<ImportProblem>* problems)
+        : m_addNames(addNames), m_problems(problems),
+          m_provinces(db, QStringLiteral("provinces"), QStringLiteral("ListeDesProvinces"),
+                      QStringLiteral("ProvinceID"), QStringLiteral("Province")),
+          m_textures(db, QStringLiteral("classes texturales"), QStringLiteral("ListedesClastext"),
+                     QStringLiteral("ClasseTexturaleId"), QStringLiteral("ClasseTexturale")),
+          m_crops(db, QStringLiteral("cultures"), QStringLiteral("ListeDesCultures"),
+                  QStringLiteral("CultureId"), QStringLiteral("Nom Français")),
+          m_previousCrops(db, QStringLiteral("antécédents"), QStringLiteral("ListeDesAntécédents"),
+                          QStringLiteral("AntécédentID"), QStringLiteral("Nom Français")),
+          m_periods(db, QStringLiteral("périodes"), QStringLiteral("ListeDesPériodesApplication"),
+                    QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication")),
+          m_herbicides(db, QStringLiteral("herbicides"), QStringLiteral("ListeDesHerbicides"),
+                       QStringLiteral("HerbicideId"), QStringLiteral("Herbicide")),
+          m_weeds(db, QStringLiteral("mauvaises herbes"), QStringLiteral("ListedesMauvaisesHerbes"),
+                  QStringLiteral("MHId"), QStringLiteral("Nom-Francais"),
+                  QStringLiteral("Nom-Latin")),
+          m_varieties(db) {
+        const QVector<ImportedKey> keys = ImportLog::keys(db);
+        m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
+                           importedKeys(keys, QStringLiteral("site")));
+        m_treatmentKeys.emplace(QStringLiteral("traitement"), QStringLiteral("traitements.csv"),
+                                importedKeys(keys, QStringLiteral("traitement")));
+        m_applicationKeys.emplace(QStringLiteral("application"), QStringLiteral("applications.csv"),
+                                  importedKeys(keys, QStringLiteral("application")));
+    }
+
+    ImportPlan run(const QVector<ImportFile>& files) {
+        using Reader = void (Checker::*)(Record&);
+        static const Reader readers[] = {
+            &Checker::site,  &Checker::treatment, &Checker::crop,  &Checker::application,
+            &Checker::stage, &Checker::product,   &Checker::rating};
+        const QVector<ExchangeFile>& format = ExperimentExport::files();
+        for (int k = 0; k < format.size(); ++k) {
+            for (const ImportFile& f : files) {
+                if (f.name != format[k].name)
+                    continue;
+                m_plan.files << f.name;
+                QHash<QString, int> columns;
+                if (!readHeadings(f, format[k].headings, &columns)) {
+                    if (Keys* keys = keysDefinedIn(f.name))
+                        keys->setUnread();
+                    continue;
+                }
+                for (const CsvRecord& r : f.table.rows) {
+                    Record record(f, r, columns, m_problems);
+                    if (record.fieldCountFits(f.table.headings.size()))
+                        (this->*readers[k])(record);
+                    else if (Keys* keys = keysDefinedIn(f.name))
+                        keys->unreadable(record.text(format[k].headings.first()), r.line);
+                }
+            }
+        }
+        m_problems.finish();
+        return m_plan;
+    }
+
+private:
+    bool readHeadings(const ImportFile& f, const QStringList& expected,
+                      QHash<QString, int>* columns) {
+        bool complete = true;
+        for (int i = 0; i < f.table.headings.size(); ++i) {
+            const QString& h = f.table.headings[i];
+            if (!expected.contains(h))
+                continue; // a column of the user's own is left alone
+            if (columns->contains(h))
+                m_problems.add(f.name, 1, h, QStringLiteral("colonne en double"));
+            columns->insert(h, i);
+        }
+        for (const QString& h : expected) {
+            if (!columns->contains(h)) {
+                m_problems.add(f.name, 1, h,
+                               QStringLiteral("colonne absente ; la première ligne doit porter "
+                                              "les titres %1")
+                                   .arg(expected.join(QStringLiteral(", "))));
+                complete = false;
+            }
+        }
+        return complete;
+    }
+
+    Keys* keysDefinedIn(const QString& file) {
+        for (std::optional<Keys>* keys : {&m_siteKeys, &m_treatmentKeys, &m_applicationKeys}) {
+            if ((*keys)->file() == file)
+                return &**keys;
+        }
+        return nullptr;
+    }
+
+    QVariant listName(Record& r, const QString& column, NameList& names, bool mayBeEmpty = true) {
+        return r.name(column, names, m_addNames, &m_plan.names, mayBeEmpty);
+    }
+
+    void site(Record& r) {
+        ImportPlan::Site s;
+        s.key = r.required(QStringLiteral("site"), QStringLiteral("la clé du site"));
+        s.province = listName(r, QStringLiteral("province"), m_provinces);
+        s.texture = listName(r, QStringLiteral("classe_texturale"), m_textures);
+        s.organicMatter = r.number(QStringLiteral("matiere_organique_pct"), 0, 100, false, false,
+                                   QStringLiteral("un pourcentage de 0 à 100"));
+        s.pH =
+            r.number(QStringLiteral("ph"), 0, 14, false, false, QStringLiteral("un pH de 0 à 14"));
+        if (m_siteKeys->define(r, QStringLiteral("site"), s.key, m_plan.sites.size()))
+            m_plan.sites << s;
+    }
+
+    void treatment(Record& r) {
+        ImportPlan::Treatment t;
+        t.key = r.required(QStringLiteral("traitement"), QStringLiteral("la clé du traitement"));
+        const QString site = r.text(QStringLiteral("site"));
+        if (!site.isEmpty())
+            t.site = m_siteKeys->find(r, QStringLiteral("site"), site);
+        if (m_treatmentKeys->define(r, QStringLiteral("traitement"), t.key,
+                                    m_plan.treatments.size()))
+            m_plan.treatments << t;
+    }
+
+    int treatmentOf(Record& r) {
+        const QString key =
+            r.required(QStringLiteral("traitement"), QStringLiteral("la clé d'un traitement"));
+        return key.isEmpty() ? -1 : m_treatmentKeys->find(r, QStringLiteral("traitement"), key);
+    }
+
+    int applicationOf(Record& r) {
+        const QString key =
+            r.required(QStringLiteral("application"), QStringLiteral("la clé d'une application"));
+        return key.isEmpty() ? -1 : m_applicationKeys->find(r, QStringLiteral("application"), key);
+    }
+
+    QVariant variety(Record& r, const QVariant& crop) {
+        const QString column = QStringLiteral("variete");
+        const QString name = r.text(column);
+        if (name.isEmpty())
+            return QVariant();
+        const QVector<qlonglong> ids = m_varieties.find(name, crop);
+        if (ids.size() == 1)
+            return ids.first();
+        if (ids.size() > 1) {
+            r.problem(column, QStringLiteral("plusieurs cultures ont une variété %1 : indiquez "
+                                             "la culture")
+                                  .arg(quoted(name)));
+            return QVariant();
+        }
+        if (m_addNames) {
+            m_plan.names << m_varieties.add(name, crop);
+            return m_plan.names.last().id;
+        }
+        r.problem(column,
+                  QStringLiteral("%1 n'est pas une variété %2 de la liste des variétés")
+                      .arg(quoted(name), crop.isNull() ? QStringLiteral("connue")
+                                                       : QStringLiteral("de cette culture")));
+        return QVariant();
+    }
+
+    void crop(Record& r) {
+        ImportPlan::Crop c;
+        c.treatment = treatmentOf(r);
+        c.crop = listName(r, QStringLiteral("culture"), m_crops);
+        if (r.ok())
+            c.variety = variety(r, c.crop);
+        c.previousCrop = listName(r, QStringLiteral("antecedent"), m_previousCrops);
+        QVariant* values[] = {&c.sowingKg, &c.sowingGrains, &c.depth, &c.spacing};
+        const char* columns[] = {"semis_kg_ha", "semis_grains_ha", "profondeur_cm",
+                                 "ecartement_cm"};
+        for (int i = 0; i < 4; ++i)
+            *values[i] =
+                r.number(QString::fromLatin1(columns[i]), 0, 1e12, false, false, kNonNegative);
+        if (r.ok())
+            m_plan.crops << c;
+    }
+
+    void application(Record& r) {
+        ImportPlan::Application a;
+        a.key =
+            r.required(QStringLiteral("application"), QStringLiteral("la clé de l'application"));
+        a.treatment = treatmentOf(r);
+        a.period = listName(r, QStringLiteral("periode"), m_periods);
+        if (m_applicationKeys->define(r, QStringLiteral("application"), a.key,
+                                      m_plan.applications.size()))
+            m_plan.applications << a;
+    }
+
+    void stage(Record& r) {
+        ImportPlan::Stage s;
+        s.application = applicationOf(r);
+        s.crop = listName(r, QStringLiteral("culture"), m_crops);
+        s.height = r.number(QStringLiteral("hauteur_cm"), 0, 1e6, false, false, kNonNegative);
+        s.leaves = r.number(QStringLiteral("feuilles"), 0, 1e6, false, false, kNonNegative);
+        if (r.ok())
+            m_plan.stages << s;
+    }
+
+    void product(Record& r) {
+        ImportPlan::Product p;
+        p.application = applicationOf(r);
+        const QVariant herbicide =
+            listName(r, QStringLiteral("herbicide"), m_herbicides, /*mayBeEmpty=*/false);
+        p.formulation = r.number(QStringLiteral("formulation"), 0, 1e9, true, true,
+                                 QStringLiteral("un numéro de formulation (entier positif)"));
+        p.rate = r.number(QStringLiteral("dose_kg_ma_ha"), 0, 1e9, true, false,
+                          QStringLiteral("une dose positive (kg m.a./ha)"));
+        if (p.application < 0 || herbicide.isNull())
+            return;
+        p.herbicide = herbicide.toLongLong();
+        QVector<int>& lines = m_productLines[p.application];
+        const QString key = r.text(QStringLiteral("application"));
+        const auto twice = m_productHerbicides.constFind({p.application, p.herbicide});
+        if (twice != m_productHerbicides.constEnd()) {
+            r.problem(QStringLiteral("herbicide"),
+                      QStringLiteral("%1 figure déjà dans le mélange de l'application %2 "
+                                     "(ligne %3)")
+                          .arg(quoted(r.text(QStringLiteral("herbicide"))), quoted(key))
+                          .arg(*twice));
+            return;
+        }
+        m_productHerbicides.insert({p.application, p.herbicide}, r.line());
+        lines << r.line();
+        if (lines.size() > 4) {
+            QStringList shown;
+            for (const int l : lines)
+                shown << QString::number(l);
+            r.problem(QStringLiteral("application"),
+                      QStringLiteral("un mélange compte au plus quatre produits ; l'application "
+                                     "%1 en a %2 (lignes %3)")
+                          .arg(quoted(key))
+                          .arg(lines.size())
+                          .arg(shown.join(QStringLiteral(", "))));
+        }
+        if (r.ok())
+            m_plan.products << p;
+    }
+
+    void rating(Record& r) {
+        ImportPlan::Rating g;
+        g.treatment = treatmentOf(r);
+        const QVariant weed =
+            listName(r, QStringLiteral("mauvaise_herbe"), m_weeds, /*mayBeEmpty=*/false);
+        g.visual = r.number(QStringLiteral("visuel_pct"), 0, 100, false, true,
+                            QStringLiteral("une destruction en % entière, de 0 à 100"));
+        if (!r.ok())
+            return;
+        g.weed = weed.toLongLong();
+        m_plan.ratings << g;
+    }
+
+    bool m_addNames;
+    Problems m_problems;
+    ImportPlan m_plan;
+    NameList m_provinces, m_textures, m_crops, m_previousCrops, m_periods, m_herbicides, m_weeds;
+    VarietyList m_varieties;
+    std::optional<Keys> m_siteKeys, m_treatmentKeys, m_applicationKeys;
+    QHash<int, QVector<int>> m_productLines;
+    QHash<QPair<int, qlonglong>, int> m_productHerbicides;
+};
+
+} // namespace
+
+ExperimentCounts ImportPlan::counts() const {
+    return {int(sites.size()),        int(treatments.size()), int(crops.size()),
+            int(applications.size()), int(stages.size()),     int(products.size()),
+            int(ratings.size())};
+}
+
+QStringList ImportPlan::addedNames() const {
+    QStringList out;
+    for (const Name& n : names)
+        out << QStringLiteral("%1 : %2").arg(n.list, n.name);
+    return out;
+}
+
+ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files, bool addNames,
+                             QVector<ImportProblem>* problems) {
+    return Checker(db, addNames, problems).run(files);
+}
+
+QString ImportProblem::text() const {
+    QStringList where;
+    if (!file.isEmpty())
+        where << file;
+    if (line > 0)
+        where << QStringLiteral("ligne %1").arg(line);
+    if (!column.isEmpty())
+        where << QStringLiteral("colonne %1").arg(column);
+    return where.isEmpty()
+               ? message
+               : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message);
+}
+
+} // namespace grelavo

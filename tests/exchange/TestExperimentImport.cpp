@@ -1,0 +1,428 @@
+// Experiments read back from exchange files: the round trip through a new database, the forms
+// spreadsheets save, every refusal said where it lies with the database left as it was, names
+// added only when asked, the copy kept before writing, and a database held by another program.
+
+#include "FixtureDatabase.h"
+#include "FixtureReports.h"
+#include "db/DE.h"
+#include "db/DatabaseEdition.h"
+#include "db/Statement.h"
+#include "exchange/CsvReader.h"
+#include "exchange/ExperimentExport.h"
+#include "exchange/ExperimentImport.h"
+#include "report/ReportEngine.h"
+#include "report/ResultsTable.h"
+
+#include <QProcess>
+#include <QtTest>
+
+using namespace grelavo;
+
+namespace {
+
+QString pathIn(const QTemporaryDir& dir, const QString& name) {
+    return dir.filePath(name);
+}
+
+// Writes the export of 'database' into 'folder'; gives the files' bytes by name.
+QHash<QString, QByteArray> exportTo(const QString& database, const QString& folder = QString()) {
+    Connection db(database, DatabaseFile::password());
+    QHash<QString, QByteArray> files;
+    for (const ExperimentExport::Output& f : ExperimentExport::read(db)) {
+        files.insert(f.name, f.bytes);
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            QFile out(QDir(folder).filePath(f.name));
+            if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size())
+                qFatal("cannot write %s", qPrintable(out.fileName()));
+        }
+    }
+    return files;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+// A small valid set on the fixture's lists: one site, two treatments, their crops, applications,
+// stages, products and ratings.
+const char* const kSet[][2] = {
+    {"sites.csv", "site,province,classe_texturale,matiere_organique_pct,ph\n"
+                  "P1,québec,loam,3.2,6.8\n"},
+    {"traitements.csv", "traitement,site\nE1,P1\nE2,P1\n"},
+    {"cultures.csv", "traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
+                     "profondeur_cm,ecartement_cm\n"
+                     "E1,Maïs grain,Hybride A,soya,20,75000,5,76\n"
+                     "E2,Maïs grain,,blé,,,,\n"},
+    {"applications.csv", "application,traitement,periode\nA1,E1,Prélevée\nA2,E2,Prélevée\n"},
+    {"stades.csv", "application,culture,hauteur_cm,feuilles\nA1,Maïs grain,10,3\n"},
+    {"produits.csv", "application,herbicide,formulation,dose_kg_ma_ha\n"
+                     "A1,atrazine,1,0.5\nA2,atrazine,1,1\nA2,dicamba,2,0.3\n"},
+    {"evaluations.csv", "traitement,mauvaise_herbe,visuel_pct\n"
+                        "E1,sétaire verte,88\nE1,Chenopodium album,75\nE2,pied-de-coq,\n"},
+};
+
+// The set written into 'folder', with 'file' (if any) replaced by 'replacement'.
+QStringList writeSet(const QString& folder, const QString& file = QString(),
+                     const QByteArray& replacement = QByteArray()) {
+    QStringList paths;
+    for (const auto& f : kSet) {
+        const QString name = QString::fromUtf8(f[0]);
+        paths << QDir(folder).filePath(name);
+        writeFile(paths.last(), name == file ? replacement : QByteArray(f[1]));
+    }
+    return paths;
+}
+
+QStringList problemTexts(const ImportOutcome& o) {
+    QStringList out;
+    for (const ImportProblem& p : o.problems)
+        out << p.text();
+    return out;
+}
+
+// Parameter sets for reports drawn from the database itself: for each of up to 'count'
+// applications of one or two products, its period, its products at their rates, all corn.
+QVector<ParameterSet> reportsOn(const QString& database, int count) {
+    Connection db(database, DatabaseFile::password());
+    Statement rows(db, QStringLiteral(R"(SELECT a."DateHerbId", a."TypeApplicationId",
+        group_concat(d."HerbicideId" || ':' || d."HerbTauxH", ' ') FROM "tblPériodesApplication" a
+        JOIN "tblDétailsHerbicides" d USING ("DateHerbId") GROUP BY a."DateHerbId"
+        HAVING count(*) <= 2 ORDER BY a."DateHerbId")"));
+    QVector<QVector<QVariant>> applications;
+    while (rows.step())
+        applications.append({rows.value(1), rows.value(2)});
+    QVector<ParameterSet> sets;
+    const int step = std::max(1, int(applications.size()) / count); // spread over the file
+    for (int a = 0; a < applications.size() && sets.size() < count; a += step) {
+        const QVector<QVariant>& row = applications[a];
+        ParameterSet p;
+        p.cbbApp = {QStringLiteral("période"), row[0].toInt()};
+        p.SelectedApplicationType = qint16(row[0].toInt());
+        const QStringList products = row[1].toString().split(QLatin1Char(' '));
+        for (int i = 0; i < products.size(); ++i) {
+            const QStringList idRate = products[i].split(QLatin1Char(':'));
+            p.cbbHerbApp[i] = {QStringLiteral("herbicide"), idRate[0].toInt()};
+            p.SelectedHerbicideId[i] = qint16(idRate[0].toInt());
+            p.txtTaux[i] = p.EnteredRate[i] = idRate[1];
+        }
+        p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
+        p.RateInterval = 10;
+        sets << p;
+    }
+    return sets;
+}
+
+// Each report as its results table and total of cases, in text.
+QStringList reportLines(const QString& folder, const QVector<ParameterSet>& sets) {
+    DE de(folder);
+    ReportEngine engine(de, QLocale::c());
+    QStringList out;
+    for (const ParameterSet& p : sets) {
+        if (!engine.SetQuery(p))
+            return {QStringLiteral("report failed: ") + engine.failure() + engine.refusal()};
+        for (const ResultsRow& row : ResultsTable::read(de.Connection2())) {
+            QStringList cells{row.Results.value_or(QString())};
+            for (const auto& c : row.cells)
+                cells << c.value_or(QStringLiteral("NULL"));
+            out << cells.join(QLatin1Char('|'));
+        }
+        out << QStringLiteral("cases %1").arg(engine.TotalCases());
+    }
+    return out;
+}
+
+} // namespace
+
+class TestExperimentImport : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Exporting a database, importing the files into a new one and exporting that gives the
+    // same files; every report on the two gives the same table and total of cases.
+    void roundTripGivesTheSameExperimentsAndReports_data() {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("fixture") << QString();
+        QTest::newRow("shipped") << QStringLiteral(GRELAVO_SHIPPED_DATABASE);
+        QTest::newRow("generated") << QStringLiteral(GRELAVO_MAKEDB);
+    }
+    void roundTripGivesTheSameExperimentsAndReports() {
+        QFETCH(QString, source);
+        QTemporaryDir from, to, files;
+        const QString original = pathIn(from, DatabaseFile::fileName());
+        const FixtureDatabase fixture;
+        if (source.isEmpty())
+            QVERIFY(QFile::copy(fixture.path(), original));
+        else if (source.endsWith(QLatin1String(".mdb")))
+            QVERIFY(QFile::copy(source, original));
+        else
+            QCOMPARE(QProcess::execute(source, {QStringLiteral("--output"), original,
+                                                QStringLiteral("--scale"), QStringLiteral("0.2")}),
+                     0);
+        const auto exported = exportTo(original, files.path());
+        const QString copy = pathIn(to, DatabaseFile::fileName());
+        ImportOptions options;
+        options.newDatabase = true;
+        options.model = original;
+        const ImportOutcome o = ExperimentImport::run(copy, {files.path()}, options);
+        QCOMPARE(problemTexts(o), QStringList());
+        QCOMPARE(int(o.status), int(ImportOutcome::Status::Done));
+        QCOMPARE(exportTo(copy), exported);
+
+        const QVector<ParameterSet> sets = reportsOn(original, 12);
+        QVERIFY(sets.size() >= 3);
+        const QStringList before = reportLines(from.path(), sets);
+        QVERIFY(!before.first().startsWith(QLatin1String("report failed")));
+        QCOMPARE(reportLines(to.path(), sets), before);
+
+        // The new database says what it is: imported trials, not synthetic, one import.
+        Connection db(copy, DatabaseFile::password());
+        const DatabaseEdition edition = DatabaseEdition::read(db);
+        QCOMPARE(edition.name, QStringLiteral("Essais importés"));
+        QVERIFY(!edition.synthetic);
+        const QVector<ImportRecord> log = ImportLog::read(db);
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.first().added, o.counts);
+        QCOMPARE(log.first().files.size(), 7);
+    }
+
+    // What a French spreadsheet saves (semicolons, decimal commas, Windows-1252, no byte order
+    // mark, quoted fields, CR line ends, blank trailing lines) gives the same database.
+    void frenchSpreadsheetGivesTheSameDatabase() {
+        const FixtureDatabase fixture;
+        QTemporaryDir plainDir, frenchDir, plainDb, frenchDb;
+        const auto exported = exportTo(fixture.path(), plainDir.path());
+        for (auto it = exported.begin(); it != exported.end(); ++it) {
+            CsvReader::Table table;
+            int line = 0;
+            QVERIFY(CsvReader::read(it.value(), &table, &line).isEmpty());
+            QString text = table.headings.join(QLatin1Char(';')) + QLatin1Char('\r');
+            for (const CsvRecord& r : table.rows) {
+                QStringList fields;
+                for (QString f : r.fields) {
+                    bool number = false;
+                    f.toDouble(&number);
+                    fields << (number ? f.replace(QLatin1Char('.'), QLatin1Char(','))
+                                      : QStringLiteral("\"%1\"").arg(f));
+                }
+                text += fields.join(QLatin1Char(';')) + QLatin1Char('\r');
+            }
+            text += QStringLiteral(";;\r\r");
+            QByteArray latin = text.toLatin1();
+            QVERIFY(QString::fromLatin1(latin) == text); // the fixture's names are all Latin-1
+            writeFile(QDir(frenchDir.path()).filePath(it.key()), latin);
+        }
+        ImportOptions options;
+        options.newDatabase = true;
+        options.model = fixture.path();
+        const QString plain = pathIn(plainDb, DatabaseFile::fileName());
+        const QString french = pathIn(frenchDb, DatabaseFile::fileName());
+        QCOMPARE(int(ExperimentImport::run(plain, {plainDir.path()}, options).status),
+                 int(ImportOutcome::Status::Done));
+        const ImportOutcome o = ExperimentImport::run(french, {frenchDir.path()}, options);
+        QCOMPARE(problemTexts(o), QStringList());
+        QCOMPARE(exportTo(french), exportTo(plain));
+        QCOMPARE(exportTo(french), exported);
+    }
+
+    void readerTakesWhatSpreadsheetsWrite_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows"); // "line:field|field"
+        QTest::newRow("quoted separator, quote, line break")
+            << QByteArray("a,b\r\n\"x,1\",\"dit \"\"y\"\"\"\r\n\"deux\nlignes\",z\r\n3,4\r\n")
+            << QStringList{"2:x,1|dit \"y\"", "3:deux\nlignes|z", "5:3|4"};
+        QTest::newRow("semicolons, CR ends, blank lines")
+            << QByteArray("a;b\r1,5;2\r\r;\r7;8") << QStringList{"2:1,5|2", "5:7|8"};
+        QTest::newRow("Windows-1252")
+            << QByteArray("a\n\xe9t\xe9 \x9c\x80\n") << QStringList{QStringLiteral("2:été œ€")};
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "a\n\xc3\xa9\n")
+                                         << QStringList{QStringLiteral("2:é")};
+    }
+    void readerTakesWhatSpreadsheetsWrite() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        CsvReader::Table table;
+        int line = 0;
+        QCOMPARE(CsvReader::read(bytes, &table, &line), QString());
+        QCOMPARE(table.headings.first(), QStringLiteral("a"));
+        QStringList got;
+        for (const CsvRecord& r : table.rows)
+            got << QStringLiteral("%1:%2").arg(r.line).arg(r.fields.join(QLatin1Char('|')));
+        QCOMPARE(got, rows);
+    }
+
+    // Every kind of bad input is refused, said with its file, line and column, and the
+    // database is left byte for byte as it was, with no copy made.
+    void badInputIsRefusedWhereItLies_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("problem");
+        const QByteArray ratingHead("traitement,mauvaise_herbe,visuel_pct\n");
+        const QByteArray productHead("application,herbicide,formulation,dose_kg_ma_ha\n");
+        const QByteArray siteHead("site,province,classe_texturale,matiere_organique_pct,ph\n");
+        QTest::newRow("rating over 100")
+            << "evaluations.csv" << ratingHead + "E1,sétaire verte,88\nE1,pied-de-coq,101\n"
+            << "evaluations.csv, ligne 3, colonne visuel_pct : « 101 » n'est pas une "
+               "destruction en % entière, de 0 à 100";
+        QTest::newRow("pH over 14") << "sites.csv" << siteHead + "P1,Québec,loam,3,\"14,5\"\n"
+                                    << "sites.csv, ligne 2, colonne ph : « 14,5 » n'est pas un "
+                                       "pH de 0 à 14";
+        QTest::newRow("decimal comma unquoted")
+            << "sites.csv" << siteHead + "P1,Québec,loam,3,6,5\n"
+            << "sites.csv, ligne 2 : 6 champs pour 5 colonnes : une virgule de trop (décimale "
+               "sans guillemets ?)";
+        QTest::newRow("rate not positive")
+            << "produits.csv" << productHead + "A1,atrazine,1,0\nA2,atrazine,1,1\n"
+            << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0 » n'est pas une dose "
+               "positive (kg m.a./ha)";
+        QTest::newRow("rate not a number")
+            << "produits.csv" << productHead + "A1,atrazine,1,0.5 kg\nA2,atrazine,1,1\n"
+            << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0.5 kg » n'est pas une dose "
+               "positive (kg m.a./ha)";
+        QTest::newRow("negative depth")
+            << "cultures.csv"
+            << QByteArray("traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
+                          "profondeur_cm,ecartement_cm\nE1,Maïs grain,,,,,-2,76\nE2,,,,,,,\n")
+            << "cultures.csv, ligne 2, colonne profondeur_cm : « -2 » n'est pas un nombre "
+               "positif ou nul";
+        QTest::newRow("name not in list")
+            << "produits.csv" << productHead + "A1,atrazyne,1,0.5\nA2,atrazine,1,1\n"
+            << "produits.csv, ligne 2, colonne herbicide : « atrazyne » n'est pas dans la liste "
+               "des herbicides ; noms proches : « atrazine »";
+        QTest::newRow("undefined treatment")
+            << "evaluations.csv" << ratingHead + "E1,sétaire verte,88\nE9,pied-de-coq,50\n"
+            << "evaluations.csv, ligne 3, colonne traitement : le traitement « E9 » n'est "
+               "défini dans aucune ligne de traitements.csv";
+        QTest::newRow("undefined site")
+            << "traitements.csv" << QByteArray("traitement,site\nE1,P1\nE2,P2\n")
+            << "traitements.csv, ligne 3, colonne site : le site « P2 » n'est défini dans "
+               "aucune ligne de sites.csv";
+        QTest::newRow("duplicate key")
+            << "traitements.csv" << QByteArray("traitement,site\nE1,P1\nE2,P1\nE1,P1\n")
+            << "traitements.csv, ligne 4, colonne traitement : clé « E1 » en double : déjà "
+               "définie à la ligne 2";
+        QTest::newRow("missing column")
+            << "sites.csv" << QByteArray("site,province,classe_texturale,ph\nP1,Québec,loam,6\n")
+            << "sites.csv, ligne 1, colonne matiere_organique_pct : colonne absente ; la "
+               "première ligne doit porter les titres site, province, classe_texturale, "
+               "matiere_organique_pct, ph";
+        QTest::newRow("five products")
+            << "produits.csv"
+            << productHead + "A1,atrazine,1,0.5\nA1,dicamba,1,0.5\nA1,nicosulfuron,1,0.5\n"
+                             "A1,Bromoxynil,1,0.5\nA1,éthalfluraline,1,0.5\nA2,atrazine,1,1\n"
+            << "produits.csv, ligne 6, colonne application : un mélange compte au plus quatre "
+               "produits ; l'application « A1 » en a 5 (lignes 2, 3, 4, 5, 6)";
+        QTest::newRow("quote left open") << "sites.csv" << siteHead + "P1,\"Québec,loam,3,6\n"
+                                         << "sites.csv, ligne 2 : guillemet ouvert jamais fermé";
+    }
+    void badInputIsRefusedWhereItLies() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QByteArray before = fileBytes(fixture.path());
+        const ImportOutcome o = ExperimentImport::run(
+            fixture.path(), writeSet(input.path(), file, content), ImportOptions());
+        QCOMPARE(int(o.status), int(ImportOutcome::Status::Refused));
+        QCOMPARE(problemTexts(o), QStringList{problem});
+        QCOMPARE(fileBytes(fixture.path()), before);
+        QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files), QStringList{"Grelavo.mdb"});
+    }
+
+    // A valid import adds the rows after a copy of the file is made; the same keys again are
+    // refused and leave the file as it is; a dry run writes nothing.
+    void importAddsOnceAndKeepsACopy() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList files = writeSet(input.path());
+        const QByteArray before = fileBytes(fixture.path());
+        const auto exportedBefore = exportTo(fixture.path());
+
+        ImportOptions dry;
+        dry.dryRun = true;
+        const ImportOutcome checked = ExperimentImport::run(fixture.path(), files, dry);
+        QCOMPARE(int(checked.status), int(ImportOutcome::Status::Done));
+        QCOMPARE(checked.counts.ratings, 3);
+        QCOMPARE(fileBytes(fixture.path()), before);
+
+        QVector<qint64> progress;
+        const ImportOutcome o =
+            ExperimentImport::run(fixture.path(), files, ImportOptions(),
+                                  [&](qint64 done, qint64 total) { progress << done << total; });
+        QCOMPARE(problemTexts(o), QStringList());
+        QCOMPARE(o.counts, (ExperimentCounts{1, 2, 2, 2, 1, 3, 3}));
+        QCOMPARE(progress.mid(progress.size() - 2), (QVector<qint64>{14, 14}));
+        QVERIFY(o.backup.startsWith(fixture.path() + QStringLiteral(".avant-import-")));
+        QCOMPARE(exportTo(o.backup), exportedBefore);
+        {
+            Connection db(fixture.path(), DatabaseFile::password());
+            QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT m."Nom-Francais", e."Visuel"
+                FROM "tblMHEval" e JOIN "ListedesMauvaisesHerbes" m USING ("MHId")
+                WHERE e."TraitementId" > 7 ORDER BY e."MHEvalId")"),
+                                   QStringLiteral("NULL")),
+                     (QStringList{"sétaire verte|88", "chénopode blanc|75", "pied-de-coq|NULL"}));
+            QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT "ProvinceID", "pH" FROM
+                "tbldesSites" WHERE "SiteExpId" > 2)")),
+                     QStringList{"1|6.8"});
+        }
+
+        const QByteArray after = fileBytes(fixture.path());
+        const ImportOutcome again = ExperimentImport::run(fixture.path(), files, ImportOptions());
+        QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
+        QVERIFY2(problemTexts(again).first().contains(
+                     QStringLiteral("le site « P1 » est déjà dans la base")),
+                 qPrintable(problemTexts(again).first()));
+        QCOMPARE(fileBytes(fixture.path()), after);
+    }
+
+    // A name missing from its list is refused with the nearest names, and added (as a variety
+    // of the row's crop) only when asked, the outcome saying what was added.
+    void namesAreAddedOnlyWhenAsked() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList files = writeSet(
+            input.path(), QStringLiteral("cultures.csv"),
+            "traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,profondeur_cm,"
+            "ecartement_cm\nE1,Maïs grain,Hybride Z,orge,,,,\nE2,Maïs grain,,,,,,\n");
+        const ImportOutcome refused = ExperimentImport::run(fixture.path(), files, ImportOptions());
+        QCOMPARE(problemTexts(refused),
+                 (QStringList{"cultures.csv, ligne 2, colonne variete : « Hybride Z » n'est pas "
+                              "une variété de cette culture de la liste des variétés",
+                              "cultures.csv, ligne 2, colonne antecedent : « orge » n'est pas "
+                              "dans la liste des antécédents (aucun nom proche)"}));
+        ImportOptions add;
+        add.addNames = true;
+        const ImportOutcome o = ExperimentImport::run(fixture.path(), files, add);
+        QCOMPARE(o.addedNames, (QStringList{"variétés : Hybride Z", "antécédents : orge"}));
+        Connection db(fixture.path(), DatabaseFile::password());
+        QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT v."Variété", v."CultureId",
+            a."Nom Français" FROM "tblCultureEXP" c JOIN "ListeDesVariétés" v USING ("VariétéId")
+            JOIN "ListeDesAntécédents" a USING ("AntécédentID") WHERE c."TraitementId" > 7)")),
+                 QStringList{"Hybride Z|149|orge"});
+        QCOMPARE(ImportLog::read(db).first().addedNames, o.addedNames);
+    }
+
+    // A database another program holds (Grelavo itself) is not touched.
+    void databaseHeldOpenIsLeftAlone() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        DE held(fixture.folder());
+        held.Connection2();
+        const QByteArray before = fileBytes(fixture.path());
+        const ImportOutcome o =
+            ExperimentImport::run(fixture.path(), writeSet(input.path()), ImportOptions());
+        QCOMPARE(int(o.status), int(ImportOutcome::Status::Failed));
+        QVERIFY2(o.failure.contains(QStringLiteral("utilisée par un autre programme")),
+                 qPrintable(o.failure));
+        held.close();
+        QCOMPARE(fileBytes(fixture.path()), before);
+        QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files), QStringList{"Grelavo.mdb"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExperimentImport)
+#include "TestExperimentImport.moc"

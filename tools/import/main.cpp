@@ -1,0 +1,147 @@
+// grelavo-import: adds the experiments of exchange files (docs/exchange-format.md) to a Grelavo
+// database, all or nothing, or makes a new database holding only them.
+
+#include "db/DatabaseFile.h"
+#include "db/DatabaseLocation.h"
+#include "exchange/ExperimentImport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+using namespace grelavo;
+
+namespace {
+
+enum ExitStatus { Done = 0, Failed = 1, Refused = 2 };
+
+void write(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
+
+int fail(const QString& message) {
+    write(stderr, QStringLiteral("grelavo-import : %1\n").arg(message));
+    return Failed;
+}
+
+const QString kHelp = QStringLiteral(
+    "Usage : grelavo-import --db FICHIER [--new] [--dry-run] [--add-names] FICHIERS...\n"
+    "\n"
+    "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
+    "(sites.csv, traitements.csv, cultures.csv, applications.csv, stades.csv,\n"
+    "produits.csv, evaluations.csv ; un dossier vaut les fichiers d'échange qu'il contient).\n"
+    "Tout est vérifié avant d'écrire : tout est ajouté, ou rien. Une copie de la base est\n"
+    "gardée à côté d'elle avant l'ajout (FICHIER.avant-import-AAAAMMJJ-HHMMSS).\n"
+    "Les fichiers peuvent être en UTF-8 ou Windows-1252, séparés par des virgules ou des\n"
+    "points-virgules, avec le point ou la virgule décimale.\n"
+    "\n"
+    "Options :\n"
+    "  --db FICHIER   la base de données où ajouter les essais\n"
+    "  --new          crée FICHIER (qui ne doit pas exister) avec la structure et les listes\n"
+    "                 de la base livrée avec Grelavo, sans ses essais de démonstration\n"
+    "  --dry-run      vérifie et compte sans rien écrire\n"
+    "  --add-names    ajoute aux listes les noms qui n'y sont pas (sinon ils sont refusés)\n"
+    "  -h, --help     affiche cette aide\n"
+    "\n"
+    "Code de sortie : 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers refusés\n"
+    "(rien n'est écrit ; un problème par ligne, avec fichier, ligne et colonne), 1 autre échec.\n");
+
+struct Options {
+    QString database;
+    QStringList files;
+    ImportOptions import;
+    bool help = false;
+};
+
+// Reads the arguments; empty when they are accepted, otherwise the reason in French.
+QString parse(const QStringList& arguments, Options* options) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            options->help = true;
+        } else if (a == QLatin1String("--new")) {
+            options->import.newDatabase = true;
+        } else if (a == QLatin1String("--dry-run")) {
+            options->import.dryRun = true;
+        } else if (a == QLatin1String("--add-names")) {
+            options->import.addNames = true;
+        } else if (a == QLatin1String("--db")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+                return QStringLiteral("l'option --db demande une valeur");
+            options->database = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return QStringLiteral("option inconnue « %1 » (voir --help)").arg(a);
+        } else {
+            options->files << a;
+        }
+    }
+    if (options->help)
+        return QString();
+    if (options->database.isEmpty())
+        return QStringLiteral("indiquez la base de données avec --db FICHIER");
+    if (options->files.isEmpty())
+        return QStringLiteral("indiquez les fichiers d'échange à importer");
+    return QString();
+}
+
+QString counted(const ExperimentCounts& c) {
+    return QStringLiteral("%1 sites, %2 traitements, %3 cultures, %4 applications, %5 stades, "
+                          "%6 produits, %7 évaluations")
+        .arg(c.sites)
+        .arg(c.treatments)
+        .arg(c.crops)
+        .arg(c.applications)
+        .arg(c.stages)
+        .arg(c.products)
+        .arg(c.ratings);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    Options options;
+    const QString refusal = parse(QCoreApplication::arguments().mid(1), &options);
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    if (options.help) {
+        write(stdout, kHelp);
+        return Done;
+    }
+    if (options.import.newDatabase)
+        options.import.model = DatabaseLocation::shippedFile(QCoreApplication::applicationDirPath(),
+                                                             DatabaseFile::fileName());
+
+    const ImportOutcome outcome =
+        ExperimentImport::run(options.database, options.files, options.import);
+    switch (outcome.status) {
+    case ImportOutcome::Status::Failed:
+        return fail(outcome.failure);
+    case ImportOutcome::Status::Refused:
+        for (const ImportProblem& p : outcome.problems)
+            write(stderr, p.text() + QLatin1Char('\n'));
+        fail(QStringLiteral("fichiers refusés, rien n'a été écrit dans %1")
+                 .arg(QDir::toNativeSeparators(options.database)));
+        return Refused;
+    case ImportOutcome::Status::Done:
+        break;
+    }
+    QString report =
+        options.import.dryRun
+            ? QStringLiteral("Vérification faite, rien à redire ; seraient ajoutés : %1.\n")
+                  .arg(counted(outcome.counts))
+            : QStringLiteral("Ajoutés à %1 : %2.\n")
+                  .arg(QDir::toNativeSeparators(options.database), counted(outcome.counts));
+    if (!outcome.addedNames.isEmpty())
+        report += QStringLiteral("Noms %1 aux listes : %2.\n")
+                      .arg(options.import.dryRun ? QStringLiteral("qui seraient ajoutés")
+                                                 : QStringLiteral("ajoutés"),
+                           outcome.addedNames.join(QStringLiteral(" ; ")));
+    if (!outcome.backup.isEmpty())
+        report += QStringLiteral("Copie de la base avant l'ajout : %1\n")
+                      .arg(QDir::toNativeSeparators(outcome.backup));
+    write(stdout, report);
+    return Done;
+}
