@@ -3,10 +3,8 @@
 // would.
 
 #include "StartedProgram.h"
-#include "app/frmAPropos.h"
 #include "db/DE.h"
 #include "db/ImportLog.h"
-#include "params/frmParam.h"
 #include "results/frmResults.h"
 
 #include <QClipboard>
