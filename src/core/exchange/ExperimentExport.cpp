@@ -6,9 +6,12 @@
 #include "db/Statement.h"
 #include "db/Transaction.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QMetaType>
+#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -395,6 +398,37 @@ QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db)
     const QVector<Output> out = readSelected(db, only);
     snapshot.commit();
     return out;
+}
+
+QStringList ExperimentExport::existingFiles(const QString& folder) {
+    QStringList found;
+    const QDir dir(folder);
+    for (const ExchangeFile& f : files()) {
+        if (QFileInfo::exists(dir.filePath(f.name)))
+            found << dir.filePath(f.name);
+    }
+    return found;
+}
+
+QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QString& folder,
+                                      bool replace) {
+    const QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        return QStringLiteral("impossible de créer le dossier %1").arg(folder);
+    if (!replace) {
+        for (const Output& f : outputs) {
+            if (QFileInfo::exists(dir.filePath(f.name)))
+                return QStringLiteral("%1 existe déjà").arg(dir.filePath(f.name));
+        }
+    }
+    for (const Output& f : outputs) {
+        QSaveFile out(dir.filePath(f.name));
+        if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size() ||
+            !out.commit())
+            return QStringLiteral("impossible d'écrire %1 : %2")
+                .arg(dir.filePath(f.name), out.errorString());
+    }
+    return QString();
 }
 
 } // namespace grelavo

@@ -21,6 +21,7 @@ namespace grelavo {
 
 class DE;
 class DialogService;
+struct ImportOutcome;
 struct ParameterSet;
 class frmParam;
 class frmResults;
@@ -60,6 +61,10 @@ public:
     void openHelpTopic(int contextId);
     // The help topic of the group shown, as its strip's help button opens it (F1).
     void openCurrentHelpTopic();
+    // Menu Fichier: the experiments of the database written into a folder as exchange files,
+    // and exchange files added to the database.
+    void exportExperiments();
+    void importExperiments();
 
     AppState& state() { return m_state; }
     DE& de() { return *m_de; }
@@ -101,6 +106,10 @@ private:
     void enterParameterGroup(int group);
     void unloadWindows();
     void runReport(const ParameterSet& parameters);
+    // ExperimentImport run on the database file, its connection closed first, with a progress
+    // window.
+    ImportOutcome runImport(const QStringList& files, bool addNames, bool dryRun);
+    void showImported(const ImportOutcome& outcome);
 
     QString m_folder;        // the database's
     QString m_programFolder; // the program's, for the help file
