@@ -162,10 +162,10 @@ private slots:
     void refusedImportListsItsProblemsAndLeavesTheFileAsItWas() {
         StartedProgram s;
         s.dialogs.openAnswer =
-            writeSet(m_dir.path(), {{"traitements.csv", {"traitement,site", "T1,"}},
+            writeSet(m_dir.path(), {{"traitements.csv", {"traitement,site", "E1,"}},
                                     {"evaluations.csv",
-                                     {"traitement,mauvaise_herbe,visuel_pct", "T9,sétaire verte,50",
-                                      "T1,sétaire verte,150"}}});
+                                     {"traitement,mauvaise_herbe,visuel_pct", "E9,sétaire verte,50",
+                                      "E1,sétaire verte,150"}}});
         const QByteArray database = fileBytes(s.fixture->path());
         QStringList shown;
         s.dialogs.onDialog = [&shown](QDialog& dialog) {
