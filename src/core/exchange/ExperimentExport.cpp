@@ -1,6 +1,7 @@
 #include "ExperimentExport.h"
 
 #include "CsvWriter.h"
+#include "ExchangeLists.h"
 #include "db/Connection.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
@@ -49,13 +50,11 @@ bool integerId(const QVariant& v, qlonglong* id) {
 // A lookup list: its names by id.
 class Names {
 public:
-    Names(Connection& db, const QString& table, const QString& idColumn, const QString& nameColumn,
-          const QString& what)
-        : m_what(what) {
-        const QString sql =
-            QStringLiteral("SELECT %1, %2 FROM %3")
-                .arg(Connection::quoteIdentifier(idColumn), Connection::quoteIdentifier(nameColumn),
-                     Connection::quoteIdentifier(table));
+    Names(Connection& db, const ExchangeList& list) : m_what(QString::fromUtf8(list.one)) {
+        const QString sql = QStringLiteral("SELECT %1, %2 FROM %3")
+                                .arg(Connection::quoteIdentifier(list.idName()),
+                                     Connection::quoteIdentifier(list.nameName()),
+                                     Connection::quoteIdentifier(list.tableName()));
         for (const Row& r : select(db, sql)) {
             qlonglong id = 0;
             if (integerId(r[0], &id))
@@ -194,23 +193,9 @@ struct Selection {
 // The lookup lists the experiments refer to.
 struct Lists {
     explicit Lists(Connection& db)
-        : provinces(db, QStringLiteral("ListeDesProvinces"), QStringLiteral("ProvinceID"),
-                    QStringLiteral("Province"), QStringLiteral("province")),
-          textures(db, QStringLiteral("ListedesClastext"), QStringLiteral("ClasseTexturaleId"),
-                   QStringLiteral("ClasseTexturale"), QStringLiteral("classe texturale")),
-          crops(db, QStringLiteral("ListeDesCultures"), QStringLiteral("CultureId"),
-                QStringLiteral("Nom Français"), QStringLiteral("culture")),
-          varieties(db, QStringLiteral("ListeDesVariétés"), QStringLiteral("VariétéId"),
-                    QStringLiteral("Variété"), QStringLiteral("variété")),
-          previousCrops(db, QStringLiteral("ListeDesAntécédents"), QStringLiteral("AntécédentID"),
-                        QStringLiteral("Nom Français"), QStringLiteral("antécédent")),
-          periods(db, QStringLiteral("ListeDesPériodesApplication"),
-                  QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication"),
-                  QStringLiteral("période")),
-          herbicides(db, QStringLiteral("ListeDesHerbicides"), QStringLiteral("HerbicideId"),
-                     QStringLiteral("Herbicide"), QStringLiteral("herbicide")),
-          weeds(db, QStringLiteral("ListedesMauvaisesHerbes"), QStringLiteral("MHId"),
-                QStringLiteral("Nom-Francais"), QStringLiteral("mauvaise herbe")) {}
+        : provinces(db, lists::provinces), textures(db, lists::textures), crops(db, lists::crops),
+          varieties(db, lists::varieties), previousCrops(db, lists::previousCrops),
+          periods(db, lists::periods), herbicides(db, lists::herbicides), weeds(db, lists::weeds) {}
 
     Names provinces, textures, crops, varieties, previousCrops, periods, herbicides, weeds;
 };

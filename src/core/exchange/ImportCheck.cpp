@@ -1,6 +1,7 @@
 // Checking exchange files before an import: every value read, every name looked up, every key
 // resolved, and every problem said with its file, line and column.
 
+#include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
 #include "db/Connection.h"
@@ -98,16 +99,15 @@ private:
 // A lookup list of the database: its names (and for weeds their Latin names) by row number.
 class NameList {
 public:
-    NameList(Connection& db, QString list, QString table, QString idColumn, QString nameColumn,
-             const QString& otherNameColumn = QString())
-        : m_list(std::move(list)), m_table(std::move(table)), m_idColumn(std::move(idColumn)),
-          m_nameColumn(std::move(nameColumn)) {
+    NameList(Connection& db, const ExchangeList& list, const QString& otherNameColumn = QString())
+        : m_list(list) {
         QString sql = QStringLiteral("SELECT %1, %2")
-                          .arg(Connection::quoteIdentifier(m_idColumn),
-                               Connection::quoteIdentifier(m_nameColumn));
+                          .arg(Connection::quoteIdentifier(list.idName()),
+                               Connection::quoteIdentifier(list.nameName()));
         if (!otherNameColumn.isEmpty())
             sql += QStringLiteral(", ") + Connection::quoteIdentifier(otherNameColumn);
-        Statement rows(db, sql + QStringLiteral(" FROM ") + Connection::quoteIdentifier(m_table));
+        Statement rows(db, sql + QStringLiteral(" FROM ") +
+                               Connection::quoteIdentifier(list.tableName()));
         while (rows.step()) {
             const qlonglong id = rows.value(0).toLongLong();
             m_largest = std::max(m_largest, id);
@@ -122,7 +122,7 @@ public:
         }
     }
 
-    const QString& list() const { return m_list; }
+    QString list() const { return QString::fromUtf8(m_list.many); }
     std::optional<qlonglong> find(const QString& name) const {
         const auto it = m_ids.constFind(folded(name));
         return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
@@ -153,11 +153,12 @@ public:
         const qlonglong id = ++m_largest;
         m_ids.insert(folded(name), id);
         m_names << name.trimmed();
-        return {m_list, m_table, m_idColumn, m_nameColumn, id, name.trimmed(), crop};
+        return {list(), m_list.tableName(), m_list.idName(), m_list.nameName(), id, name.trimmed(),
+                crop};
     }
 
 private:
-    QString m_list, m_table, m_idColumn, m_nameColumn;
+    const ExchangeList& m_list;
     QHash<QString, qlonglong> m_ids;
     QStringList m_names;
     qlonglong m_largest = 0;
@@ -167,8 +168,10 @@ private:
 class VarietyList {
 public:
     explicit VarietyList(Connection& db) {
-        Statement rows(db, QStringLiteral(R"(SELECT "VariétéId", "Variété", "CultureId"
-            FROM "ListeDesVariétés")"));
+        Statement rows(db, QStringLiteral("SELECT %1, %2, \"CultureId\" FROM %3")
+                               .arg(Connection::quoteIdentifier(lists::varieties.idName()),
+                                    Connection::quoteIdentifier(lists::varieties.nameName()),
+                                    Connection::quoteIdentifier(lists::varieties.tableName())));
         while (rows.step()) {
             const qlonglong id = rows.value(0).toLongLong();
             m_largest = std::max(m_largest, id);
@@ -188,10 +191,11 @@ public:
     }
     ImportPlan::Name add(const QString& name, const QVariant& crop) {
         m_rows.append({++m_largest, name.trimmed(), crop});
-        return {QStringLiteral("variétés"),
-                QStringLiteral("ListeDesVariétés"),
-                QStringLiteral("VariétéId"),
-                QStringLiteral("Variété"),
+        const ExchangeList& l = lists::varieties;
+        return {QString::fromUtf8(l.many),
+                l.tableName(),
+                l.idName(),
+                l.nameName(),
                 m_largest,
                 name.trimmed(),
                 crop};
@@ -405,23 +409,11 @@ QHash<QString, bool> presentKeys(Connection& db, const QVector<ImportedKey>& key
 class Checker {
 public:
     Checker(Connection& db, bool addNames, QVector<ImportProblem>* problems)
-        : m_addNames(addNames), m_problems(problems),
-          m_provinces(db, QStringLiteral("provinces"), QStringLiteral("ListeDesProvinces"),
-                      QStringLiteral("ProvinceID"), QStringLiteral("Province")),
-          m_textures(db, QStringLiteral("classes texturales"), QStringLiteral("ListedesClastext"),
-                     QStringLiteral("ClasseTexturaleId"), QStringLiteral("ClasseTexturale")),
-          m_crops(db, QStringLiteral("cultures"), QStringLiteral("ListeDesCultures"),
-                  QStringLiteral("CultureId"), QStringLiteral("Nom Français")),
-          m_previousCrops(db, QStringLiteral("antécédents"), QStringLiteral("ListeDesAntécédents"),
-                          QStringLiteral("AntécédentID"), QStringLiteral("Nom Français")),
-          m_periods(db, QStringLiteral("périodes"), QStringLiteral("ListeDesPériodesApplication"),
-                    QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication")),
-          m_herbicides(db, QStringLiteral("herbicides"), QStringLiteral("ListeDesHerbicides"),
-                       QStringLiteral("HerbicideId"), QStringLiteral("Herbicide")),
-          m_weeds(db, QStringLiteral("mauvaises herbes"), QStringLiteral("ListedesMauvaisesHerbes"),
-                  QStringLiteral("MHId"), QStringLiteral("Nom-Francais"),
-                  QStringLiteral("Nom-Latin")),
-          m_varieties(db) {
+        : m_addNames(addNames), m_problems(problems), m_provinces(db, lists::provinces),
+          m_textures(db, lists::textures), m_crops(db, lists::crops),
+          m_previousCrops(db, lists::previousCrops), m_periods(db, lists::periods),
+          m_herbicides(db, lists::herbicides),
+          m_weeds(db, lists::weeds, QStringLiteral("Nom-Latin")), m_varieties(db) {
         const QVector<ImportedKey> keys = ImportLog::keys(db);
         m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
                            presentKeys(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
