@@ -97,14 +97,18 @@ QStringList ReportPage::colophonLines() const {
         QStringLiteral("Rapport du %1, produit par Grelavo %2")
             .arg(m_stamp.reportDate.toString(Qt::ISODate), m_stamp.programVersion);
     const DatabaseEdition& e = m_stamp.edition;
-    if (!e.known)
-        return {report, QStringLiteral("Base de données : édition inconnue (le fichier ne dit "
-                                       "pas d'où viennent ses données)")};
-    QString edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
-                          .arg(e.name, e.date, e.source);
-    if (e.synthetic)
-        edition += QStringLiteral(" — données synthétiques");
-    return {report, edition};
+    QString edition = QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas "
+                                     "d'où viennent ses données)");
+    if (e.known) {
+        edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
+                      .arg(e.name, e.date, e.source);
+        if (e.synthetic)
+            edition += QStringLiteral(" — données synthétiques");
+    }
+    QStringList lines{report, edition};
+    if (!e.imports.isEmpty())
+        lines << QStringLiteral("Essais importés : %1").arg(e.importsInWords());
+    return lines;
 }
 
 // Above the title, in the top margin: nobody reads the figures without seeing it.

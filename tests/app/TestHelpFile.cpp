@@ -55,9 +55,10 @@ private slots:
     void shippedFileMapsItsTopics() {
         HelpFile file(HelpFilePath);
         QVERIFY(file.isOpen());
-        QCOMPARE(file.topics().keys(), (QList<quint32>{1000, 2000, 3000, 4000}));
+        QCOMPARE(file.topics().keys(), (QList<quint32>{1000, 2000, 3000, 4000, 5000}));
         QCOMPARE(file.topicPath(2000), QStringLiteral("/obligatoires.html"));
         QCOMPARE(file.topicPath(4000), QStringLiteral("/rapport.html"));
+        QCOMPARE(file.topicPath(5000), QStringLiteral("/essais.html"));
         QCOMPARE(file.defaultTopic(), QStringLiteral("/general.html"));
         for (int unknown : {0, 1001, -1})
             QVERIFY(file.topicPath(unknown).isEmpty());
@@ -91,6 +92,29 @@ private slots:
                     QVERIFY2(object->contains("name=\"" + target.fragment().toUtf8() + '"'), where);
             }
         }
+    }
+
+    // The page on the user's own experiments names the shipped edition as the build made it,
+    // from the file the database is made from.
+    void shippedEditionIsNamedAsTheDatabaseIsMade() {
+        QString name;
+        QString date;
+        QString mark;
+        for (const QString& line : QString::fromUtf8(fileBytes(GRELAVO_EDITION_TSV)).split('\n')) {
+            const QStringList fields = line.split('\t');
+            if (!line.startsWith('#') && fields.size() == 4 && fields[0] != "nom") {
+                name = fields[0];
+                date = fields[1];
+                mark = fields[3] == "1" ? "marquée" : "non marquée";
+            }
+        }
+        QVERIFY(!name.isEmpty());
+        HelpFile file(HelpFilePath);
+        const QString page = QString::fromUtf8(*file.readObject(QStringLiteral("/essais.html")));
+        QVERIFY(page.contains(
+            QStringLiteral("l'édition «&nbsp;<b>%1</b>&nbsp;» du %2, %3 comme synthétique")
+                .arg(name, date, mark)));
+        QVERIFY(!page.contains('@'));
     }
 
     void unreadableFilesFailCleanly() {

@@ -241,11 +241,11 @@ private slots:
             << "sites.csv, ligne 2 : 6 champs pour 5 colonnes : une virgule de trop (décimale "
                "sans guillemets ?)";
         QTest::newRow("rate not positive")
-            << "produits.csv" << productHead + "A1,atrazine,1,0\nA2,atrazine,1,1\n"
+            << "produits.csv" << productHead + "AP1,atrazine,1,0\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0 » n'est pas une dose "
                "positive (kg m.a./ha)";
         QTest::newRow("rate not a number")
-            << "produits.csv" << productHead + "A1,atrazine,1,0.5 kg\nA2,atrazine,1,1\n"
+            << "produits.csv" << productHead + "AP1,atrazine,1,0.5 kg\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0.5 kg » n'est pas une dose "
                "positive (kg m.a./ha)";
         QTest::newRow("negative depth")
@@ -255,7 +255,7 @@ private slots:
             << "cultures.csv, ligne 2, colonne profondeur_cm : « -2 » n'est pas un nombre "
                "positif ou nul";
         QTest::newRow("name not in list")
-            << "produits.csv" << productHead + "A1,atrazyne,1,0.5\nA2,atrazine,1,1\n"
+            << "produits.csv" << productHead + "AP1,atrazyne,1,0.5\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 2, colonne herbicide : « atrazyne » n'est pas dans la liste "
                "des herbicides ; noms proches : « atrazine »";
         QTest::newRow("undefined treatment")
@@ -277,10 +277,10 @@ private slots:
                "matiere_organique_pct, ph";
         QTest::newRow("five products")
             << "produits.csv"
-            << productHead + "A1,atrazine,1,0.5\nA1,dicamba,1,0.5\nA1,nicosulfuron,1,0.5\n"
-                             "A1,Bromoxynil,1,0.5\nA1,éthalfluraline,1,0.5\nA2,atrazine,1,1\n"
+            << productHead + "AP1,atrazine,1,0.5\nAP1,dicamba,1,0.5\nAP1,nicosulfuron,1,0.5\n"
+                             "AP1,Bromoxynil,1,0.5\nAP1,éthalfluraline,1,0.5\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 6, colonne application : un mélange compte au plus quatre "
-               "produits ; l'application « A1 » en a 5 (lignes 2, 3, 4, 5, 6)";
+               "produits ; l'application « AP1 » en a 5 (lignes 2, 3, 4, 5, 6)";
         QTest::newRow("quote left open") << "sites.csv" << siteHead + "P1,\"Québec,loam,3,6\n"
                                          << "sites.csv, ligne 2 : guillemet ouvert jamais fermé";
     }
@@ -336,11 +336,21 @@ private slots:
                      QStringList{"1|6.8"});
         }
 
+        // Files exported from the database, read back into it, would add every trial twice.
+        QTemporaryDir exported;
+        exportTo(fixture.path(), exported.path());
         const QByteArray after = fileBytes(fixture.path());
+        const ImportOutcome same =
+            ExperimentImport::run(fixture.path(), {exported.path()}, ImportOptions());
+        QCOMPARE(problemTexts(same).first(),
+                 QStringLiteral("sites.csv, ligne 2, colonne site : « S1 » est la clé que "
+                                "l'export donne à un site déjà dans la base : rien n'est remplacé "
+                                "(donnez une autre clé à un nouvel essai)"));
+        QCOMPARE(fileBytes(fixture.path()), after);
         const ImportOutcome again = ExperimentImport::run(fixture.path(), files, ImportOptions());
         QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
         QVERIFY2(problemTexts(again).first().contains(
-                     QStringLiteral("le site « P1 » est déjà dans la base")),
+                     QStringLiteral("le site « P1 » a déjà été importé dans la base")),
                  qPrintable(problemTexts(again).first()));
         QCOMPARE(fileBytes(fixture.path()), after);
     }

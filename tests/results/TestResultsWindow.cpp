@@ -235,7 +235,31 @@ private slots:
         QVERIFY(when->rect.top() >= footnote->rect.bottom());
         QCOMPARE(edition->rect.top(), when->rect.bottom());
         QVERIFY(edition->rect.bottom() <= d.height);
-        QCOMPARE(d.height, d.tableEnd() + 1000); // the page keeps its height
+        QCOMPARE(d.height, d.tableEnd() + 1000);    // the page keeps its height
+        QCOMPARE(d.page.colophonLines().size(), 2); // nothing imported
+
+        // Imports add a line, still within the bottom margin.
+        ReportStamp imported = stamp(true);
+        ImportRecord first{QStringLiteral("2026-11-30T09:00:00"), {}, {}, {}};
+        first.added.treatments = 3;
+        first.added.ratings = 30;
+        ImportRecord last{QStringLiteral("2026-12-07T14:35:22"), {}, {}, {}};
+        last.added.treatments = 2;
+        last.added.ratings = 10;
+        imported.edition.imports = {first, last};
+        DrawnPage i(7, {QStringLiteral("line 0")}, imported, 30);
+        const TwipsSurface::Text* imports =
+            i.find(QStringLiteral("Essais importés : 2 importations (5 traitements, 40 "
+                                  "évaluations), la dernière le 2026-12-07"));
+        QVERIFY(imports);
+        QCOMPARE(imports->rect.top(), i.find(edition->text)->rect.bottom());
+        QVERIFY(imports->rect.bottom() <= i.height);
+        QCOMPARE(i.height, i.tableEnd() + 1000);
+        imported.edition.imports = {last};
+        i.page.setStamp(imported);
+        QCOMPARE(i.page.colophonLines().last(),
+                 QStringLiteral("Essais importés : 1 importation (2 traitements, 10 évaluations), "
+                                "faite le 2026-12-07"));
     }
 
     void syntheticDataPutARedWarningAboveTheTitle() {

@@ -21,10 +21,10 @@ inline const char* const kSet[][2] = {
                      "profondeur_cm,ecartement_cm\n"
                      "E1,Maïs grain,,soya,20,75000,5,76\n"
                      "E2,Maïs grain,,blé,,,,\n"},
-    {"applications.csv", "application,traitement,periode\nA1,E1,Prélevée\nA2,E2,Prélevée\n"},
-    {"stades.csv", "application,culture,hauteur_cm,feuilles\nA1,Maïs grain,10,3\n"},
+    {"applications.csv", "application,traitement,periode\nAP1,E1,Prélevée\nAP2,E2,Prélevée\n"},
+    {"stades.csv", "application,culture,hauteur_cm,feuilles\nAP1,Maïs grain,10,3\n"},
     {"produits.csv", "application,herbicide,formulation,dose_kg_ma_ha\n"
-                     "A1,atrazine,1,0.5\nA2,atrazine,1,1\nA2,dicamba,2,0.3\n"},
+                     "AP1,atrazine,1,0.5\nAP2,atrazine,1,1\nAP2,dicamba,2,0.3\n"},
     {"evaluations.csv", "traitement,mauvaise_herbe,visuel_pct\n"
                         "E1,sétaire verte,88\nE1,Chenopodium album,75\nE2,pied-de-coq,\n"},
 };

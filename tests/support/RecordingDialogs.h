@@ -2,6 +2,7 @@
 
 #include "shared/DialogService.h"
 
+#include <QDialog>
 #include <QPrinter>
 #include <QStringList>
 #include <QVector>
@@ -49,6 +50,25 @@ public:
         return saveAnswer;
     }
 
+    // Answers with folderAnswer and openAnswer (empty: cancelled).
+    QString folderName(QWidget*, const QString& title) override {
+        folderQuestions.push_back(title);
+        return folderAnswer;
+    }
+    QStringList openFileNames(QWidget*, const QString& title, const QString& filter) override {
+        openQuestions.push_back({title, filter});
+        return openAnswer;
+    }
+    // No event loop: the dialog is shown, handed to onDialog (to look at it, press its buttons),
+    // then closed.
+    void showDialog(QDialog& dialog) override {
+        dialogsShown.push_back(dialog.objectName());
+        dialog.show();
+        if (onDialog)
+            onDialog(dialog);
+        dialog.close();
+    }
+
     Answer nextAnswer = Answer::Yes;
     QVector<Shown> messages;
     QVector<int> helpTopics;
@@ -59,4 +79,10 @@ public:
     int printDialogs = 0;
     QString saveAnswer;
     QVector<QStringList> saveQuestions; // title, suggested name, filter
+    QString folderAnswer;
+    QStringList folderQuestions;
+    QStringList openAnswer;
+    QVector<QStringList> openQuestions; // title, filter
+    QStringList dialogsShown;           // object names
+    std::function<void(QDialog&)> onDialog;
 };

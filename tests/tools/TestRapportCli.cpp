@@ -4,6 +4,7 @@
 #include "FixtureDatabase.h"
 #include "ToolRun.h"
 #include "db/Connection.h"
+#include "db/ImportLog.h"
 #include "db/Recordset.h"
 
 #include <QDate>
@@ -126,8 +127,8 @@ private slots:
                  QStringLiteral(GRELAVO_PROJECT_VERSION));
     }
 
-    // The JSON says from which edition of the database it was made: null while the file does not
-    // say (no row, or a file older than the table).
+    // The JSON says from which edition of the database it was made and what was imported into
+    // it: null while the file says neither (no row, or a file older than the tables).
     void saysTheEditionTheFileHolds() {
         FixtureDatabase fixture;
         // What a run says of the edition; undefined when the run wrote no JSON.
@@ -142,13 +143,44 @@ private slots:
         QCOMPARE(edition(), QJsonValue(QJsonObject{{"name", "Essais 2019"},
                                                    {"date", "2026-12-07"},
                                                    {"source", "relevés au champ"},
-                                                   {"synthetic", false}}));
+                                                   {"synthetic", false},
+                                                   {"importations", QJsonArray()}}));
         Connection(fixture.path(), DatabaseFile::password())
             .executeScript(QStringLiteral("UPDATE \"tblÉdition\" SET \"Synthétique\" = 1;"));
         QCOMPARE(edition().toObject().value("synthetic"), QJsonValue(true));
 
+        // The imports, oldest first, with or without an edition row.
+        {
+            Connection db(fixture.path(), DatabaseFile::password());
+            ImportLog::ensureTables(db);
+            ImportLog::add(db,
+                           {"2026-12-07T14:35:22",
+                            {"traitements.csv", "evaluations.csv"},
+                            {0, 2, 0, 0, 0, 0, 3},
+                            {"herbicide : mésotrione"}},
+                           {});
+        }
+        const QJsonArray imports{
+            QJsonObject{{"date", "2026-12-07T14:35:22"},
+                        {"fichiers", QJsonArray{"traitements.csv", "evaluations.csv"}},
+                        {"ajouts", QJsonObject{{"sites", 0},
+                                               {"traitements", 2},
+                                               {"cultures", 0},
+                                               {"applications", 0},
+                                               {"stades", 0},
+                                               {"produits", 0},
+                                               {"evaluations", 3}}},
+                        {"nomsAjoutes", QJsonArray{"herbicide : mésotrione"}}}};
+        QCOMPARE(edition().toObject().value("importations"), QJsonValue(imports));
         Connection(fixture.path(), DatabaseFile::password())
             .executeScript(QStringLiteral("DROP TABLE \"tblÉdition\";"));
+        QCOMPARE(edition(), QJsonValue(QJsonObject{{"name", QJsonValue::Null},
+                                                   {"date", QJsonValue::Null},
+                                                   {"source", QJsonValue::Null},
+                                                   {"synthetic", false},
+                                                   {"importations", imports}}));
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("DELETE FROM \"tblImportations\";"));
         QCOMPARE(edition(), QJsonValue(QJsonValue::Null));
     }
 

@@ -8,9 +8,7 @@
 #include "exchange/ExperimentExport.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 
 using namespace grelavo;
@@ -128,23 +126,13 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("%1 : %2").arg(options.database, e.message()));
     }
 
-    const QDir folder(options.output);
-    if (!folder.exists() && !QDir().mkpath(options.output))
-        return fail(QStringLiteral("impossible de créer le dossier %1").arg(options.output));
-    if (!options.replace) {
-        for (const ExperimentExport::Output& f : files) {
-            if (QFileInfo::exists(folder.filePath(f.name)))
-                return fail(QStringLiteral("%1 existe déjà ; ajoutez --remplacer pour l'écraser")
-                                .arg(folder.filePath(f.name)));
-        }
-    }
-    // Each file appears whole or not at all.
-    for (const ExperimentExport::Output& f : files) {
-        QSaveFile out(folder.filePath(f.name));
-        if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size() ||
-            !out.commit())
-            return fail(QStringLiteral("impossible d'écrire %1 : %2")
-                            .arg(folder.filePath(f.name), out.errorString()));
-    }
+    // Files already there are named with the option that replaces them.
+    const QStringList existing = ExperimentExport::existingFiles(options.output);
+    if (!options.replace && !existing.isEmpty())
+        return fail(QStringLiteral("%1 existe déjà ; ajoutez --remplacer pour l'écraser")
+                        .arg(existing.first()));
+    const QString failure = ExperimentExport::writeFolder(files, options.output, true);
+    if (!failure.isEmpty())
+        return fail(failure);
     return Done;
 }

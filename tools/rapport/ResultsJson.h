@@ -8,7 +8,10 @@ class DE;
 class ReportEngine;
 
 // The outcome of a report as JSON: {"reportDate" (today, YYYY-MM-DD), "programVersion",
-// "edition": {"name", "date", "source", "synthetic"} or null when the file does not say,
+// "edition": {"name", "date", "source", "synthetic", "importations": [{"date", "fichiers",
+// "ajouts": {"sites", "traitements", "cultures", "applications", "stades", "produits",
+// "evaluations"}, "nomsAjoutes"}]} (name, date and source null when the file has no edition
+// row; the whole member null when it has neither that row nor an import),
 // "totalCases", "noDataFound", "rows": [{"noId", "label", "cells": [10 texts]}]}, every row of
 // tblResults in NoId order, labels and cells as the table holds them, NULL as null. Database
 // failures are thrown as DbError.

@@ -11,6 +11,7 @@ QString DatabaseEdition::tableName() {
 
 DatabaseEdition DatabaseEdition::read(Connection& db) {
     DatabaseEdition edition;
+    edition.imports = ImportLog::read(db);
     // Files made before the table existed have none: their edition is unknown, not an error.
     if (!db.tableNames().contains(tableName(), Qt::CaseInsensitive))
         return edition;
@@ -25,6 +26,26 @@ DatabaseEdition DatabaseEdition::read(Connection& db) {
     edition.source = row.value(2).toString();
     edition.synthetic = row.value(3).toLongLong() != 0;
     return edition;
+}
+
+QString DatabaseEdition::importsInWords() const {
+    if (imports.isEmpty())
+        return QString();
+    int treatments = 0;
+    int ratings = 0;
+    for (const ImportRecord& r : imports) {
+        treatments += r.added.treatments;
+        ratings += r.added.ratings;
+    }
+    const auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n > 1 ? many : one));
+    };
+    return QStringLiteral("%1 (%2, %3), %4 le %5")
+        .arg(count(static_cast<int>(imports.size()), "importation", "importations"),
+             count(treatments, "traitement", "traitements"),
+             count(ratings, "évaluation", "évaluations"),
+             imports.size() > 1 ? QStringLiteral("la dernière") : QStringLiteral("faite"),
+             imports.last().dateTime.left(10));
 }
 
 } // namespace grelavo

@@ -1,14 +1,18 @@
 #include "ExperimentExport.h"
 
 #include "CsvWriter.h"
+#include "ExchangeLists.h"
 #include "db/Connection.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QMetaType>
+#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -46,13 +50,11 @@ bool integerId(const QVariant& v, qlonglong* id) {
 // A lookup list: its names by id.
 class Names {
 public:
-    Names(Connection& db, const QString& table, const QString& idColumn, const QString& nameColumn,
-          const QString& what)
-        : m_what(what) {
-        const QString sql =
-            QStringLiteral("SELECT %1, %2 FROM %3")
-                .arg(Connection::quoteIdentifier(idColumn), Connection::quoteIdentifier(nameColumn),
-                     Connection::quoteIdentifier(table));
+    Names(Connection& db, const ExchangeList& list) : m_what(QString::fromUtf8(list.one)) {
+        const QString sql = QStringLiteral("SELECT %1, %2 FROM %3")
+                                .arg(Connection::quoteIdentifier(list.idName()),
+                                     Connection::quoteIdentifier(list.nameName()),
+                                     Connection::quoteIdentifier(list.tableName()));
         for (const Row& r : select(db, sql)) {
             qlonglong id = 0;
             if (integerId(r[0], &id))
@@ -191,23 +193,9 @@ struct Selection {
 // The lookup lists the experiments refer to.
 struct Lists {
     explicit Lists(Connection& db)
-        : provinces(db, QStringLiteral("ListeDesProvinces"), QStringLiteral("ProvinceID"),
-                    QStringLiteral("Province"), QStringLiteral("province")),
-          textures(db, QStringLiteral("ListedesClastext"), QStringLiteral("ClasseTexturaleId"),
-                   QStringLiteral("ClasseTexturale"), QStringLiteral("classe texturale")),
-          crops(db, QStringLiteral("ListeDesCultures"), QStringLiteral("CultureId"),
-                QStringLiteral("Nom Français"), QStringLiteral("culture")),
-          varieties(db, QStringLiteral("ListeDesVariétés"), QStringLiteral("VariétéId"),
-                    QStringLiteral("Variété"), QStringLiteral("variété")),
-          previousCrops(db, QStringLiteral("ListeDesAntécédents"), QStringLiteral("AntécédentID"),
-                        QStringLiteral("Nom Français"), QStringLiteral("antécédent")),
-          periods(db, QStringLiteral("ListeDesPériodesApplication"),
-                  QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication"),
-                  QStringLiteral("période")),
-          herbicides(db, QStringLiteral("ListeDesHerbicides"), QStringLiteral("HerbicideId"),
-                     QStringLiteral("Herbicide"), QStringLiteral("herbicide")),
-          weeds(db, QStringLiteral("ListedesMauvaisesHerbes"), QStringLiteral("MHId"),
-                QStringLiteral("Nom-Francais"), QStringLiteral("mauvaise herbe")) {}
+        : provinces(db, lists::provinces), textures(db, lists::textures), crops(db, lists::crops),
+          varieties(db, lists::varieties), previousCrops(db, lists::previousCrops),
+          periods(db, lists::periods), herbicides(db, lists::herbicides), weeds(db, lists::weeds) {}
 
     Names provinces, textures, crops, varieties, previousCrops, periods, herbicides, weeds;
 };
@@ -395,6 +383,37 @@ QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db)
     const QVector<Output> out = readSelected(db, only);
     snapshot.commit();
     return out;
+}
+
+QStringList ExperimentExport::existingFiles(const QString& folder) {
+    QStringList found;
+    const QDir dir(folder);
+    for (const ExchangeFile& f : files()) {
+        if (QFileInfo::exists(dir.filePath(f.name)))
+            found << dir.filePath(f.name);
+    }
+    return found;
+}
+
+QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QString& folder,
+                                      bool replace) {
+    const QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        return QStringLiteral("impossible de créer le dossier %1").arg(folder);
+    if (!replace) {
+        for (const Output& f : outputs) {
+            if (QFileInfo::exists(dir.filePath(f.name)))
+                return QStringLiteral("%1 existe déjà").arg(dir.filePath(f.name));
+        }
+    }
+    for (const Output& f : outputs) {
+        QSaveFile out(dir.filePath(f.name));
+        if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size() ||
+            !out.commit())
+            return QStringLiteral("impossible d'écrire %1 : %2")
+                .arg(dir.filePath(f.name), out.errorString());
+    }
+    return QString();
 }
 
 } // namespace grelavo

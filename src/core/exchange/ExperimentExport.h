@@ -49,6 +49,14 @@ public:
     // names), under the keys they were imported with: what a user carries to another file.
     static QVector<Output> readImported(Connection& db);
 
+    // The exchange files already in 'folder', as paths (none when the folder does not exist).
+    static QStringList existingFiles(const QString& folder);
+    // Writes the files into 'folder', made when missing; each file appears whole or not at
+    // all. When an exchange file is already there and 'replace' is false, writes nothing.
+    // Empty when the files are written, otherwise the cause in French, without a capital or a
+    // full stop ("impossible d'écrire …").
+    static QString writeFolder(const QVector<Output>& outputs, const QString& folder, bool replace);
+
     // A number as the files write it: integers as such, reals in their shortest round-trip
     // form without exponent, decimal point; empty for null.
     static QString number(double value);

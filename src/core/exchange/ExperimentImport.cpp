@@ -1,5 +1,6 @@
 #include "ExperimentImport.h"
 
+#include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
 #include "db/Connection.h"
@@ -177,7 +178,7 @@ void write(Connection& db, const ImportPlan& plan, const ExperimentImport::Progr
     Writer w(db, progress, counts.total() + plan.names.size());
     QVector<ImportedKey> keys;
     for (const ImportPlan::Name& n : plan.names) {
-        const bool variety = n.table == QStringLiteral("ListeDesVariétés");
+        const bool variety = n.table == lists::varieties.tableName();
         Statement add(db, QStringLiteral("INSERT INTO %1 (%2, %3%4) VALUES (?, ?%5)")
                               .arg(Connection::quoteIdentifier(n.table),
                                    Connection::quoteIdentifier(n.idColumn),

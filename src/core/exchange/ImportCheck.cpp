@@ -1,6 +1,7 @@
 // Checking exchange files before an import: every value read, every name looked up, every key
 // resolved, and every problem said with its file, line and column.
 
+#include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
 #include "db/Connection.h"
@@ -98,16 +99,15 @@ private:
 // A lookup list of the database: its names (and for weeds their Latin names) by row number.
 class NameList {
 public:
-    NameList(Connection& db, QString list, QString table, QString idColumn, QString nameColumn,
-             const QString& otherNameColumn = QString())
-        : m_list(std::move(list)), m_table(std::move(table)), m_idColumn(std::move(idColumn)),
-          m_nameColumn(std::move(nameColumn)) {
+    NameList(Connection& db, const ExchangeList& list, const QString& otherNameColumn = QString())
+        : m_list(list) {
         QString sql = QStringLiteral("SELECT %1, %2")
-                          .arg(Connection::quoteIdentifier(m_idColumn),
-                               Connection::quoteIdentifier(m_nameColumn));
+                          .arg(Connection::quoteIdentifier(list.idName()),
+                               Connection::quoteIdentifier(list.nameName()));
         if (!otherNameColumn.isEmpty())
             sql += QStringLiteral(", ") + Connection::quoteIdentifier(otherNameColumn);
-        Statement rows(db, sql + QStringLiteral(" FROM ") + Connection::quoteIdentifier(m_table));
+        Statement rows(db, sql + QStringLiteral(" FROM ") +
+                               Connection::quoteIdentifier(list.tableName()));
         while (rows.step()) {
             const qlonglong id = rows.value(0).toLongLong();
             m_largest = std::max(m_largest, id);
@@ -122,7 +122,7 @@ public:
         }
     }
 
-    const QString& list() const { return m_list; }
+    QString list() const { return QString::fromUtf8(m_list.many); }
     std::optional<qlonglong> find(const QString& name) const {
         const auto it = m_ids.constFind(folded(name));
         return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
@@ -153,11 +153,12 @@ public:
         const qlonglong id = ++m_largest;
         m_ids.insert(folded(name), id);
         m_names << name.trimmed();
-        return {m_list, m_table, m_idColumn, m_nameColumn, id, name.trimmed(), crop};
+        return {list(), m_list.tableName(), m_list.idName(), m_list.nameName(), id, name.trimmed(),
+                crop};
     }
 
 private:
-    QString m_list, m_table, m_idColumn, m_nameColumn;
+    const ExchangeList& m_list;
     QHash<QString, qlonglong> m_ids;
     QStringList m_names;
     qlonglong m_largest = 0;
@@ -167,8 +168,10 @@ private:
 class VarietyList {
 public:
     explicit VarietyList(Connection& db) {
-        Statement rows(db, QStringLiteral(R"(SELECT "VariétéId", "Variété", "CultureId"
-            FROM "ListeDesVariétés")"));
+        Statement rows(db, QStringLiteral("SELECT %1, %2, \"CultureId\" FROM %3")
+                               .arg(Connection::quoteIdentifier(lists::varieties.idName()),
+                                    Connection::quoteIdentifier(lists::varieties.nameName()),
+                                    Connection::quoteIdentifier(lists::varieties.tableName())));
         while (rows.step()) {
             const qlonglong id = rows.value(0).toLongLong();
             m_largest = std::max(m_largest, id);
@@ -188,10 +191,11 @@ public:
     }
     ImportPlan::Name add(const QString& name, const QVariant& crop) {
         m_rows.append({++m_largest, name.trimmed(), crop});
-        return {QStringLiteral("variétés"),
-                QStringLiteral("ListeDesVariétés"),
-                QStringLiteral("VariétéId"),
-                QStringLiteral("Variété"),
+        const ExchangeList& l = lists::varieties;
+        return {QString::fromUtf8(l.many),
+                l.tableName(),
+                l.idName(),
+                l.nameName(),
                 m_largest,
                 name.trimmed(),
                 crop};
@@ -309,8 +313,8 @@ private:
 // The keys a file defines (sites, treatments, applications): their index in the plan.
 class Keys {
 public:
-    Keys(QString kind, QString fileName, QSet<QString> imported)
-        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_imported(std::move(imported)) {}
+    Keys(QString kind, QString fileName, QHash<QString, bool> present)
+        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_present(std::move(present)) {}
 
     // Records a key defined on the record's line (after the record's other values were read);
     // true when the row can be added.
@@ -324,10 +328,15 @@ public:
             return false;
         }
         m_lines.insert(key, r.line());
-        if (m_imported.contains(key)) {
-            r.problem(column, QStringLiteral("le %1 %2 est déjà dans la base (importé "
-                                             "auparavant) : rien n'est remplacé")
-                                  .arg(m_kind, quoted(key)));
+        const auto present = m_present.constFind(key);
+        if (present != m_present.constEnd()) {
+            r.problem(column,
+                      (*present ? QStringLiteral("le %1 %2 a déjà été importé dans la base")
+                                : QStringLiteral("%2 est la clé que l'export donne à un %1 "
+                                                 "déjà dans la base"))
+                              .arg(m_kind, quoted(key)) +
+                          QStringLiteral(" : rien n'est remplacé (donnez une autre clé à un "
+                                         "nouvel essai)"));
             return false;
         }
         if (!r.ok()) // a row with a problem is not added: nothing may refer to it
@@ -359,7 +368,7 @@ public:
 
 private:
     QString m_kind, m_file;
-    QSet<QString> m_imported;
+    QHash<QString, bool> m_present; // keys of rows already in the database: imported or not
     bool m_unread = false;
     QHash<QString, int> m_lines;
     QHash<QString, int> m_index;
@@ -371,11 +380,28 @@ namespace {
 
 const QString kNonNegative = QStringLiteral("un nombre positif ou nul");
 
-QSet<QString> importedKeys(const QVector<ImportedKey>& keys, const QString& kind) {
-    QSet<QString> out;
+// The keys of rows already in the database: those earlier imports recorded (with true), and
+// those grelavo-export gives the other rows (a letter and the row number, padded to the largest;
+// with false), so that files exported from this database and read back add nothing twice.
+QHash<QString, bool> presentKeys(Connection& db, const QVector<ImportedKey>& keys,
+                                 const QString& kind, const char* table, const char* idColumn,
+                                 QChar letter) {
+    QHash<QString, bool> out;
+    Statement rows(db, QStringLiteral("SELECT %1 FROM %2")
+                           .arg(Connection::quoteIdentifier(QString::fromUtf8(idColumn)),
+                                Connection::quoteIdentifier(QString::fromUtf8(table))));
+    QVector<qlonglong> ids;
+    qlonglong largest = 0;
+    while (rows.step()) {
+        ids << rows.value(0).toLongLong();
+        largest = std::max(largest, ids.last());
+    }
+    const int width = int(QString::number(largest).size());
+    for (const qlonglong id : ids)
+        out.insert(letter + QString::number(id).rightJustified(width, QLatin1Char('0')), false);
     for (const ImportedKey& k : keys) {
         if (k.kind == kind)
-            out.insert(k.key);
+            out.insert(k.key, true);
     }
     return out;
 }
@@ -383,30 +409,22 @@ QSet<QString> importedKeys(const QVector<ImportedKey>& keys, const QString& kind
 class Checker {
 public:
     Checker(Connection& db, bool addNames, QVector<ImportProblem>* problems)
-        : m_addNames(addNames), m_problems(problems),
-          m_provinces(db, QStringLiteral("provinces"), QStringLiteral("ListeDesProvinces"),
-                      QStringLiteral("ProvinceID"), QStringLiteral("Province")),
-          m_textures(db, QStringLiteral("classes texturales"), QStringLiteral("ListedesClastext"),
-                     QStringLiteral("ClasseTexturaleId"), QStringLiteral("ClasseTexturale")),
-          m_crops(db, QStringLiteral("cultures"), QStringLiteral("ListeDesCultures"),
-                  QStringLiteral("CultureId"), QStringLiteral("Nom Français")),
-          m_previousCrops(db, QStringLiteral("antécédents"), QStringLiteral("ListeDesAntécédents"),
-                          QStringLiteral("AntécédentID"), QStringLiteral("Nom Français")),
-          m_periods(db, QStringLiteral("périodes"), QStringLiteral("ListeDesPériodesApplication"),
-                    QStringLiteral("TypeApplicationId"), QStringLiteral("TypeApplication")),
-          m_herbicides(db, QStringLiteral("herbicides"), QStringLiteral("ListeDesHerbicides"),
-                       QStringLiteral("HerbicideId"), QStringLiteral("Herbicide")),
-          m_weeds(db, QStringLiteral("mauvaises herbes"), QStringLiteral("ListedesMauvaisesHerbes"),
-                  QStringLiteral("MHId"), QStringLiteral("Nom-Francais"),
-                  QStringLiteral("Nom-Latin")),
-          m_varieties(db) {
+        : m_addNames(addNames), m_problems(problems), m_provinces(db, lists::provinces),
+          m_textures(db, lists::textures), m_crops(db, lists::crops),
+          m_previousCrops(db, lists::previousCrops), m_periods(db, lists::periods),
+          m_herbicides(db, lists::herbicides),
+          m_weeds(db, lists::weeds, QStringLiteral("Nom-Latin")), m_varieties(db) {
         const QVector<ImportedKey> keys = ImportLog::keys(db);
         m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
-                           importedKeys(keys, QStringLiteral("site")));
+                           presentKeys(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
+                                       QLatin1Char('S')));
         m_treatmentKeys.emplace(QStringLiteral("traitement"), QStringLiteral("traitements.csv"),
-                                importedKeys(keys, QStringLiteral("traitement")));
+                                presentKeys(db, keys, QStringLiteral("traitement"),
+                                            "tbldesTraitements", "TraitementId", QLatin1Char('T')));
         m_applicationKeys.emplace(QStringLiteral("application"), QStringLiteral("applications.csv"),
-                                  importedKeys(keys, QStringLiteral("application")));
+                                  presentKeys(db, keys, QStringLiteral("application"),
+                                              "tblPériodesApplication", "DateHerbId",
+                                              QLatin1Char('A')));
     }
 
     ImportPlan run(const QVector<ImportFile>& files) {

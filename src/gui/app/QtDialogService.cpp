@@ -61,4 +61,19 @@ QString QtDialogService::saveFileName(QWidget* parent, const QString& title,
                                         filter);
 }
 
+QString QtDialogService::folderName(QWidget* parent, const QString& title) {
+    return QFileDialog::getExistingDirectory(
+        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+QStringList QtDialogService::openFileNames(QWidget* parent, const QString& title,
+                                           const QString& filter) {
+    return QFileDialog::getOpenFileNames(
+        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), filter);
+}
+
+void QtDialogService::showDialog(QDialog& dialog) {
+    dialog.exec();
+}
+
 } // namespace grelavo

@@ -23,6 +23,10 @@ public:
                const std::function<void(QPrinter&)>& paint) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& suggestedName,
                          const QString& filter) override;
+    QString folderName(QWidget* parent, const QString& title) override;
+    QStringList openFileNames(QWidget* parent, const QString& title,
+                              const QString& filter) override;
+    void showDialog(QDialog& dialog) override;
 
 private:
     std::unique_ptr<HelpWindow> m_help;

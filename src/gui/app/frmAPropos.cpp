@@ -42,12 +42,31 @@ QUrl frmAPropos::mailUrl() {
     return QUrl(QStringLiteral("mailto:") + kContact + QStringLiteral("?Subject=Grelavo"));
 }
 
-frmAPropos::frmAPropos(DialogService& dialogs, QWidget* parent)
+QString frmAPropos::editionText(const DatabaseEdition& edition) {
+    QStringList lines;
+    if (!edition.known) {
+        lines << QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas d'où "
+                                "viennent ses données).");
+    } else {
+        lines << QStringLiteral("Base de données : « %1 », édition du %2, source : %3.")
+                     .arg(edition.name, edition.date, edition.source);
+        lines << (edition.synthetic
+                      ? QStringLiteral("Ses essais sont des données de démonstration "
+                                       "synthétiques, et non des résultats d'essais au champ.")
+                      : QStringLiteral("Ses essais ne sont pas marqués comme synthétiques."));
+    }
+    const QString imports = edition.importsInWords();
+    lines << (imports.isEmpty() ? QStringLiteral("Aucun essai importé.")
+                                : QStringLiteral("Essais importés : %1.").arg(imports));
+    return lines.join(QLatin1Char('\n'));
+}
+
+frmAPropos::frmAPropos(DialogService& dialogs, const DatabaseEdition& edition, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmAPropos"));
     setWindowTitle(QStringLiteral("À propos de Grelavo"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(Twips::toPixels(5400), Twips::toPixels(5700));
+    setFixedSize(Twips::toPixels(5400), Twips::toPixels(6300));
     const int w = 5400 - 240;
     label(this, "lblTitre", QStringLiteral("Grelavo"), QRect(120, 240, w, 600), 22, true);
     label(this, "lblVersion", QStringLiteral("Version %1").arg(QLatin1String(ProgramVersion)),
@@ -62,12 +81,9 @@ frmAPropos::frmAPropos(DialogService& dialogs, QWidget* parent)
     m_email->setStyleSheet(QStringLiteral("color: #0645ad; text-decoration: underline;"));
     m_email->setCursor(Qt::PointingHandCursor);
     m_email->installEventFilter(this);
-    label(this, "lblDonnees",
-          QStringLiteral("Les essais fournis avec cette version sont des données de "
-                         "démonstration synthétiques, et non des résultats d'essais au champ."),
-          QRect(240, 3900, w - 240, 700), 8);
+    label(this, "lblEdition", editionText(edition), QRect(240, 3800, w - 240, 1500), 8);
 
-    m_close = new PressImage(QPoint(240, 5040), QPoint(265, 5065), this);
+    m_close = new PressImage(QPoint(240, 5640), QPoint(265, 5665), this);
     m_close->setObjectName(QStringLiteral("imaFermer"));
     m_close->setPixmap(PressImage::buttonFace(QStringLiteral("Fermer"), QSize(1400, 420),
                                               QColor(0x45, 0x5a, 0x64), QColor(0x26, 0x32, 0x38),

@@ -6,10 +6,14 @@
 #include "db/DE.h"
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
+#include "db/DatabaseEdition.h"
 #include "db/DatabaseFile.h"
 #include "db/DatabaseLocation.h"
 #include "db/DbError.h"
+#include "exchange/ExperimentExport.h"
+#include "exchange/ExperimentImport.h"
 #include "frmAPropos.h"
+#include "frmProblemes.h"
 #include "frmStart.h"
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
@@ -25,6 +29,7 @@
 #include <QCursor>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -34,6 +39,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -81,6 +87,25 @@ const QString kNoData =
 const QString kHelpMissing = QStringLiteral(
     "Le fichier d'aide est introuvable.\rPour pouvoir l'utiliser, vous devez désinstaller\rpuis "
     "réinstaller l'application à partir du CD-Rom.");
+
+const QString kExportTitle = QStringLiteral("Exportation des essais");
+const QString kImportTitle = QStringLiteral("Importation des essais");
+
+// "3 lignes", "1 ligne"
+QString countOf(int n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n > 1 ? many : one));
+}
+
+QString countsInWords(const ExperimentCounts& c) {
+    return QStringList{countOf(c.sites, "site", "sites"),
+                       countOf(c.treatments, "traitement", "traitements"),
+                       countOf(c.crops, "culture", "cultures"),
+                       countOf(c.applications, "application", "applications"),
+                       countOf(c.stages, "stade", "stades"),
+                       countOf(c.products, "produit", "produits"),
+                       countOf(c.ratings, "évaluation", "évaluations")}
+        .join(QStringLiteral(", "));
+}
 
 void place(QWidget* w, const QRect& twips) {
     w->setGeometry(Twips::toPixels(twips));
@@ -222,6 +247,11 @@ void frmMDI::buildMenus() {
     QAction* saveCsv = mnuFichier->addAction(QStringLiteral("Enregistrer le tableau en &CSV…"),
                                              this, [this] { m_results->saveAsCsv(); });
     saveCsv->setObjectName(QStringLiteral("mnuEnregistrerCsv"));
+    mnuFichier->addSeparator();
+    mnuFichier->addAction(QStringLiteral("&Exporter les essais…"), this, &frmMDI::exportExperiments)
+        ->setObjectName(QStringLiteral("mnuExporter"));
+    mnuFichier->addAction(QStringLiteral("&Importer des essais…"), this, &frmMDI::importExperiments)
+        ->setObjectName(QStringLiteral("mnuImporter"));
     // Only a report shown can be saved.
     connect(mnuFichier, &QMenu::aboutToShow, this, [this, savePdf, saveCsv] {
         const bool shown = m_results && m_results->hasPicture();
@@ -284,7 +314,13 @@ void frmMDI::buildMenus() {
                                        [this] { openHelpTopic(1000); });
     help->setObjectName(QStringLiteral("mnuFichAide"));
     QAction* about = mnuAide->addAction(QStringLiteral("À &propos"), this, [this] {
-        frmAPropos box(m_dialogs, this);
+        // The edition of the open database; unknown when the file cannot say.
+        DatabaseEdition edition;
+        try {
+            edition = DatabaseEdition::read(m_de->Connection2());
+        } catch (const DbError&) {
+        }
+        frmAPropos box(m_dialogs, edition, this);
         box.exec();
     });
     about->setObjectName(QStringLiteral("mnuAbout"));
@@ -723,6 +759,150 @@ void frmMDI::unloadWindows() {
     if (m_results)
         m_results->hide();
     m_de->close(); // when the form was never made
+}
+
+void frmMDI::exportExperiments() {
+    if (m_reportRunning)
+        return;
+    const QString folder =
+        m_dialogs.folderName(this, QStringLiteral("Exporter les essais dans le dossier"));
+    if (folder.isEmpty())
+        return;
+    QVector<ExperimentExport::Output> outputs;
+    try {
+        outputs = ExperimentExport::read(m_de->Connection2());
+    } catch (const DbError& e) {
+        m_dialogs.message(this,
+                          QStringLiteral("Les essais n'ont pas été exportés : %1.")
+                              .arg(DatabaseCheck::causeInWords(e)),
+                          kExportTitle, DialogService::Icon::Critical);
+        return;
+    } catch (const ExchangeError& e) {
+        m_dialogs.message(
+            this, QStringLiteral("Les essais n'ont pas été exportés : %1.").arg(e.message()),
+            kExportTitle, DialogService::Icon::Critical);
+        return;
+    }
+    QStringList existing = ExperimentExport::existingFiles(folder);
+    if (!existing.isEmpty()) {
+        for (QString& path : existing)
+            path = QFileInfo(path).fileName();
+        if (m_dialogs.message(
+                this,
+                QStringLiteral("Le dossier %1 contient déjà des fichiers "
+                               "d'échange (%2).\rVoulez-vous les remplacer?")
+                    .arg(QDir::toNativeSeparators(folder), existing.join(QStringLiteral(", "))),
+                kExportTitle, DialogService::Icon::Question,
+                DialogService::Buttons::YesNo) != DialogService::Answer::Yes)
+            return;
+    }
+    const QString failure = ExperimentExport::writeFolder(outputs, folder, true);
+    if (!failure.isEmpty()) {
+        m_dialogs.message(this,
+                          QStringLiteral("Les essais n'ont pas été exportés : %1.").arg(failure),
+                          kExportTitle, DialogService::Icon::Critical);
+        return;
+    }
+    QStringList lines{QStringLiteral("Les essais ont été exportés dans %1 :")
+                          .arg(QDir::toNativeSeparators(folder))};
+    for (const ExperimentExport::Output& f : outputs)
+        lines << QStringLiteral("%1 : %2").arg(f.name, countOf(f.rows, "ligne", "lignes"));
+    m_dialogs.message(this, lines.join(QLatin1Char('\r')), kExportTitle,
+                      DialogService::Icon::Information);
+}
+
+ImportOutcome frmMDI::runImport(const QStringList& files, bool addNames, bool dryRun) {
+    QProgressDialog progress(dryRun ? QStringLiteral("Vérification des fichiers…")
+                                    : QStringLiteral("Importation des essais…"),
+                             QString(), 0, 0, this);
+    progress.setObjectName(QStringLiteral("frmProgression"));
+    progress.setWindowTitle(kImportTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setCancelButton(nullptr); // the import cannot stop half-way
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    ImportOptions options;
+    options.addNames = addNames;
+    options.dryRun = dryRun;
+    // The import holds the file to itself: the window's connection lets it go, and the next
+    // read opens it again.
+    const QString database = m_de->filePath();
+    m_de->close();
+    const ImportOutcome outcome =
+        ExperimentImport::run(database, files, options, [&progress](qint64 done, qint64 total) {
+            // Rows, scaled to what the window counts in.
+            const double scale = total > 1000000 ? 1000000.0 / static_cast<double>(total) : 1.0;
+            progress.setMaximum(static_cast<int>(static_cast<double>(total) * scale));
+            progress.setValue(static_cast<int>(static_cast<double>(done) * scale));
+        });
+    progress.close();
+    return outcome;
+}
+
+void frmMDI::importExperiments() {
+    if (m_reportRunning) // the report reads the file the import would hold
+        return;
+    const QStringList files = m_dialogs.openFileNames(this, QStringLiteral("Importer des essais"),
+                                                      QStringLiteral("Fichiers d'échange (*.csv)"));
+    if (files.isEmpty())
+        return;
+    ImportOutcome outcome = runImport(files, false, false);
+    if (outcome.status == ImportOutcome::Status::Refused) {
+        // Refused only for names missing from the lists: a check that adds them finds nothing
+        // else, and the user may have them added.
+        const ImportOutcome withNames = runImport(files, true, true);
+        if (withNames.status == ImportOutcome::Status::Done && !withNames.addedNames.isEmpty() &&
+            m_dialogs.message(
+                this,
+                QStringLiteral("Les fichiers nomment des entrées absentes des listes de la base "
+                               "de données :\r%1\rVoulez-vous les ajouter à leurs listes et "
+                               "importer les essais?")
+                    .arg(QStringLiteral("   ") +
+                         withNames.addedNames.join(QStringLiteral("\r   "))),
+                kImportTitle, DialogService::Icon::Question,
+                DialogService::Buttons::YesNo) == DialogService::Answer::Yes)
+            outcome = runImport(files, true, false);
+    }
+    switch (outcome.status) {
+    case ImportOutcome::Status::Failed:
+        m_dialogs.message(this,
+                          QStringLiteral("Les essais n'ont pas été importés : la base de données "
+                                         "n'a pas été modifiée.\r%1")
+                              .arg(outcome.failure),
+                          kImportTitle, DialogService::Icon::Critical);
+        break;
+    case ImportOutcome::Status::Refused: {
+        QStringList lines;
+        for (const ImportProblem& p : outcome.problems)
+            lines << p.text();
+        frmProblemes problems(lines, this);
+        m_dialogs.showDialog(problems);
+        break;
+    }
+    case ImportOutcome::Status::Done:
+        showImported(outcome);
+        break;
+    }
+}
+
+void frmMDI::showImported(const ImportOutcome& outcome) {
+    // The lists of the form now hold the names added, the reports the new experiments.
+    if (m_param) {
+        m_param->ReloadLists();
+        cmdObligatoire_Click();
+    }
+    QStringList lines{
+        QStringLiteral("Les essais ont été importés : %1.").arg(countsInWords(outcome.counts))};
+    if (!outcome.addedNames.isEmpty())
+        lines << QStringLiteral("Noms ajoutés aux listes : %1.")
+                     .arg(outcome.addedNames.join(QStringLiteral(" ; ")));
+    if (!outcome.backup.isEmpty())
+        lines << QStringLiteral("La base de données telle qu'elle était avant l'importation est "
+                                "gardée dans %1.")
+                     .arg(QDir::toNativeSeparators(outcome.backup));
+    m_dialogs.message(this, lines.join(QLatin1Char('\r')), kImportTitle,
+                      DialogService::Icon::Information);
 }
 
 } // namespace grelavo

@@ -22,6 +22,7 @@ namespace grelavo {
 
 class DE;
 class DialogService;
+struct ImportOutcome;
 struct ParameterSet;
 class frmParam;
 class frmResults;
@@ -61,6 +62,10 @@ public:
     void openHelpTopic(int contextId);
     // The help topic of the group shown, as its strip's help button opens it (F1).
     void openCurrentHelpTopic();
+    // Menu Fichier: the experiments of the database written into a folder as exchange files,
+    // and exchange files added to the database.
+    void exportExperiments();
+    void importExperiments();
 
     AppState& state() { return m_state; }
     DE& de() { return *m_de; }
@@ -104,6 +109,10 @@ private:
     void runReport(const ParameterSet& parameters);
     // The dose-response window of the report shown.
     void openDoseResponse();
+    // ExperimentImport run on the database file, its connection closed first, with a progress
+    // window.
+    ImportOutcome runImport(const QStringList& files, bool addNames, bool dryRun);
+    void showImported(const ImportOutcome& outcome);
 
     QString m_folder;        // the database's
     QString m_programFolder; // the program's, for the help file

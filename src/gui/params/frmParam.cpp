@@ -436,6 +436,7 @@ void frmParam::Fill_cbbApp() {
     {
         // Adding the first item makes it current; that is no choice of the user's.
         const QSignalBlocker quiet(m_cbbNombHerb);
+        m_cbbNombHerb->clear();
         for (int i = 1; i <= 4; ++i)
             m_cbbNombHerb->addItem(QString::number(i), i);
         m_cbbNombHerb->setCurrentIndex(-1);
@@ -455,11 +456,13 @@ void frmParam::Fill_Culture() {
                   "ListeDesAntécédents.[Nom Français];")));
     auto* profDe = findChild<QComboBox*>(QStringLiteral("cbbCultProfDe"));
     auto* profA = findChild<QComboBox*>(QStringLiteral("cbbCultProfA"));
+    auto* ecart = findChild<QComboBox*>(QStringLiteral("cbbCultEcart"));
+    for (QComboBox* box : {profDe, profA, ecart})
+        box->clear(); // a second fill replaces the first
     for (int i = 1; i <= 11; ++i) {
         profDe->addItem(QString::number(i), i);
         profA->addItem(QString::number(i), i);
     }
-    auto* ecart = findChild<QComboBox*>(QStringLiteral("cbbCultEcart"));
     int b = 60;
     for (int k = 0; k <= 3; ++k, b += 10)
         ecart->addItem(QStringLiteral("%1 - %2").arg(b).arg(b + 10), k);
@@ -481,14 +484,16 @@ void frmParam::Fill_Site() {
                                            "ListedesClastext;")));
     auto* moDe = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgDe"));
     auto* moA = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgA"));
+    auto* phDe = findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
+    auto* phA = findChild<QComboBox*>(QStringLiteral("cbbSitepHA"));
+    for (QComboBox* box : {moDe, moA, phDe, phA})
+        box->clear(); // a second fill replaces the first
     for (int k = 0; k <= 85; ++k) {
         moDe->addItem(QString::number(k), k);
         moA->addItem(QString::number(k), k);
     }
     // A single-precision counter, as the list has always been built: its sum stays just below
     // 9 on the 66th step, so the list ends with 9.
-    auto* phDe = findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
-    auto* phA = findChild<QComboBox*>(QStringLiteral("cbbSitepHA"));
     const QLocale locale;
     int k = 0;
     for (float x = 2.5f; x <= 9.0f; x += 0.1f, ++k) {
@@ -545,6 +550,23 @@ void frmParam::EmptyControls(const QString& which) {
         else
             edit->clear();
     }
+}
+
+void frmParam::ReloadLists() {
+    EmptyControls(QStringLiteral("Obligatoire"));
+    EmptyControls(QStringLiteral("Optionnel"));
+    ResetHerbicideSection();
+    // The weed list window read its weeds once: a new one is made with the boxes' lists.
+    if (m_weedDropDown) {
+        m_weedDropDown->SetDropDownHook(false, weedBoxes());
+        delete m_weedDropDown->listWindow();
+        delete m_weedDropDown;
+        m_weedDropDown = nullptr;
+    }
+    m_state.NeedFill_cbbApp = true;
+    m_state.NeedFill_Culture = true;
+    m_state.NeedFill_Site = true;
+    m_state.NeedFill_MauvHerb = true;
 }
 
 } // namespace grelavo

@@ -68,6 +68,9 @@ public:
     void Fill_MauvHerb();
     // Clears the mandatory page ("Obligatoire") or every optional page ("Optionnel").
     void EmptyControls(const QString& which);
+    // After the database changed under the form (an import): every page emptied and every list
+    // read again from the database the next time its page is shown.
+    void ReloadLists();
 
 signals:
     // What the form asks of the main window: the mandatory parameters' group and its page

@@ -1,16 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
 namespace grelavo {
 
-// Every message box, the print dialog, the help window and the mail opener go through this one
-// service, so that tests can record what would be shown and answer the questions.
+// Every message box, the print and file dialogs, the program's own modal dialogs, the help window
+// and the mail opener go through this one service, so that tests can record what would be shown and
+// answer the questions.
 class DialogService {
 public:
     enum class Icon { Critical, Warning, Question, Information };
@@ -35,6 +38,14 @@ public:
     // "Fichiers PDF (*.pdf)". Empty when the user cancels.
     virtual QString saveFileName(QWidget* parent, const QString& title,
                                  const QString& suggestedName, const QString& filter) = 0;
+    // Asks for a folder, starting in the user's documents; empty when the user cancels.
+    virtual QString folderName(QWidget* parent, const QString& title) = 0;
+    // Asks for one or more existing files to read, filter as "Fichiers d'échange (*.csv)";
+    // none when the user cancels.
+    virtual QStringList openFileNames(QWidget* parent, const QString& title,
+                                      const QString& filter) = 0;
+    // Shows one of the program's own dialogs (a list of problems) until the user closes it.
+    virtual void showDialog(QDialog& dialog) = 0;
 };
 
 } // namespace grelavo
