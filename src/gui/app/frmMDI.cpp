@@ -499,6 +499,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     hooks.pause = [] { DataAccess::Pause(1); };
     hooks.finished = [this] { m_progressBar->hide(); };
     ReportEngine engine(*m_de);
+    engine.setGatherDetails(true);
     if (!engine.SetQuery(parameters, hooks)) {
         // Refused (what the checks let through but the engine cannot read) or failed in the
         // database: said, never shown as a result, and back to the parameters.
@@ -524,6 +525,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
         return;
     }
     m_state.ParamSummaryLines = ReportEngine::Set_ParamList(parameters);
+    m_results->setDetails(engine.details(), parameters);
     m_results->Set_Preview();
     m_state.ResultsShown = true;
     showChild(m_param, false);
