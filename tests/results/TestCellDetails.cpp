@@ -344,6 +344,16 @@ private slots:
         QTest::mouseDClick(s.window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
         checkRatingsOf(results->detailsWindow(), QStringLiteral("Graminées annuelles"), 50,
                        {57, 2});
+        // Closed, the main window forward again (a window manager's doing), the keys go back to
+        // the page: the cell below, then its ratings.
+        QVERIFY(QTest::qWaitForWindowActive(results->detailsWindow()));
+        UserInput::key(Qt::Key_Escape);
+        QTRY_VERIFY(!results->detailsWindow());
+        s.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+        UserInput::key(Qt::Key_Down);
+        UserInput::key(Qt::Key_Return);
+        checkRatingsOf(results->detailsWindow(), QStringLiteral("pied-de-coq"), 50, {57, 2});
     }
 };
 
