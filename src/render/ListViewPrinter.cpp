@@ -105,32 +105,36 @@ void ListViewPrinter::PrintHead(TwipsSurface& s) {
 
 void ListViewPrinter::PrintBody(TwipsSurface& s) {
     setUp(s);
-    const double r = RowHeight + 15;
     const QColor foreColor = s.foreColor();
-    double top = m_headDrawn ? m_y0 + 2 * r : m_y0;
+    m_bodyTop = m_headDrawn ? m_y0 + 2 * bodyRowHeight() : m_y0;
+    m_bodyFirst = FirstRow;
+    m_bodyLast = FirstRow - 1;
+    double top = m_bodyTop;
     const double right = rightEnd();
     // A row past the end of the list is not drawn.
     for (long i = FirstRow; i <= LastRow && i >= 1 && i <= itemCount(); ++i) {
+        m_bodyLast = i;
         const ReportList::Item& item = m_list->items.at(i - 1);
         for (int k = 0; k < columnCount(); ++k) {
             const QString text = k == 0 ? item.text : item.subItems.value(k - 1);
             s.setBold(isBoldRow(i));
-            s.drawText(QRectF(QPointF(columnLeft(k) + kInset, top + 2 * kPixel),
-                              QPointF(columnLeft(k + 1) - kInset, top + r)),
-                       text, ReportList::qtAlignment(m_list->columns.at(k).alignment));
+            s.drawText(cellRect({i, k}).adjusted(kInset, 2 * kPixel, -kInset, 0), text,
+                       ReportList::qtAlignment(m_list->columns.at(k).alignment));
             s.setBold(false);
             s.setForeColor(foreColor);
         }
+        const double bottom = cellRect({i, 0}).bottom();
         const bool last = i == itemCount();
         if (DrawCellLines)
-            rule(s, CellLines, m_x0, top + r, right, top + r);
+            rule(s, CellLines, m_x0, bottom, right, bottom);
         if (last) {
-            rule(s, CellLines, m_x0, top + r, right, top + r); // whatever DrawCellLines says
+            rule(s, CellLines, m_x0, bottom, right, bottom); // whatever DrawCellLines says
             s.setFontSize(kFootnotePoints);
-            const double y = top + r + 2 * kPixel;
-            s.drawText(QRectF(QPointF(m_x0, y), QPointF(right, y + r)), kFootnote, Qt::AlignLeft);
+            const double y = bottom + 2 * kPixel;
+            s.drawText(QRectF(QPointF(m_x0, y), QPointF(right, y + bodyRowHeight())), kFootnote,
+                       Qt::AlignLeft);
         }
-        top += r;
+        top = bottom;
         if (last) {
             AllPrinted = true;
             break;
@@ -148,6 +152,27 @@ void ListViewPrinter::PrintBody(TwipsSurface& s) {
               style.colour);
     }
     m_headDrawn = false;
+}
+
+QRectF ListViewPrinter::cellRect(const CellIndex& cell) const {
+    if (cell.item < m_bodyFirst || cell.item > m_bodyLast || cell.column < 0 ||
+        cell.column >= columnCount())
+        return {};
+    const double top = m_bodyTop + double(cell.item - m_bodyFirst) * bodyRowHeight();
+    return {QPointF(columnLeft(cell.column), top),
+            QPointF(columnLeft(cell.column + 1), top + bodyRowHeight())};
+}
+
+std::optional<ListViewPrinter::CellIndex> ListViewPrinter::cellAt(const QPointF& point) const {
+    if (m_bodyLast < m_bodyFirst || point.y() < m_bodyTop)
+        return std::nullopt;
+    const long item = m_bodyFirst + long(std::floor((point.y() - m_bodyTop) / bodyRowHeight()));
+    if (item > m_bodyLast)
+        return std::nullopt;
+    for (int k = 0; k < columnCount(); ++k)
+        if (point.x() >= columnLeft(k) && point.x() < columnLeft(k + 1))
+            return CellIndex{item, k};
+    return std::nullopt;
 }
 
 } // namespace grelavo

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QRectF>
 #include <array>
+#include <optional>
 
 namespace grelavo {
 
@@ -47,6 +49,18 @@ public:
     // item. Leaves the surface's current position at the end of the last line drawn.
     void PrintBody(TwipsSurface& s);
 
+    // A body cell: item i (from 1) of the list, column k (from 0).
+    struct CellIndex {
+        long item = 0;
+        int column = 0;
+        bool operator==(const CellIndex& o) const { return item == o.item && column == o.column; }
+    };
+    // Where the last PrintBody drew a cell, twips: from its left column edge to the next, from
+    // the line above its row to the line below; empty for a cell it did not draw.
+    QRectF cellRect(const CellIndex& cell) const;
+    // The cell the last PrintBody drew at a point (twips); none outside its rows and columns.
+    std::optional<CellIndex> cellAt(const QPointF& point) const;
+
 private:
     struct LineStyle {
         double width = 1;
@@ -58,6 +72,7 @@ private:
     double rightEnd() const { return columnLeft(columnCount()); }
     int columnCount() const;
     int itemCount() const;
+    double bodyRowHeight() const { return RowHeight + 15; }
     void rule(TwipsSurface& s, int kind, double x1, double y1, double x2, double y2);
 
     const ReportList* m_list = nullptr;
@@ -66,6 +81,10 @@ private:
     bool m_headDrawn = false;
     double m_x0 = 0;
     double m_y0 = 0;
+    // The rows the last PrintBody drew and the top of the first.
+    long m_bodyFirst = 1;
+    long m_bodyLast = 0;
+    double m_bodyTop = 0;
 };
 
 } // namespace grelavo

@@ -52,6 +52,7 @@ ReportList ReportList::fromResults(DE& de, qint16 rateInterval) {
         for (const std::optional<QString>& cell : row.cells)
             cells << variant(cell);
         list.items << resultsItem(variant(row.Results), cells);
+        list.items.last().noId = row.NoId;
     }
     return list;
 }

@@ -32,6 +32,7 @@ struct ReportList {
         // A results row's ten cells as read, mean then count for each dose fraction (empty for
         // a heading, a blank row or a fraction without data).
         QStringList values = {};
+        qint64 noId = 0; // the row of tblResults it shows; 0 for none
     };
 
     quint32 foreColor = 0; // 0x00BBGGRR, black by default

@@ -185,6 +185,25 @@ double ReportPage::DrawReport(TwipsSurface& s) {
     return tableEnd + BottomMargin;
 }
 
+std::optional<ReportPage::Cell> ReportPage::cellAt(const QPointF& twips) const {
+    const auto at = m_table.cellAt(twips);
+    if (!at || at->column < 1 || at->column > 5 || at->item > m_list.items.size())
+        return std::nullopt;
+    const qint64 noId = m_list.items.at(at->item - 1).noId;
+    if (noId == 0)
+        return std::nullopt;
+    return Cell{noId, at->column - 1};
+}
+
+QRectF ReportPage::cellRect(const Cell& cell) const {
+    if (cell.noId == 0 || cell.fraction < 0 || cell.fraction > 4)
+        return {};
+    for (long i = 1; i <= m_list.items.size(); ++i)
+        if (m_list.items.at(i - 1).noId == cell.noId)
+            return m_table.cellRect({i, cell.fraction + 1});
+    return {};
+}
+
 double ReportPage::DrawReport(QPainter& painter) {
     TwipsSurface s(painter, PageWidth);
     return DrawReport(s);

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QStringList>
+#include <optional>
 
 class QPainter;
 class QPagedPaintDevice;
@@ -52,6 +53,20 @@ public:
     // The lines under the table: the report's date and the program, then the edition.
     QStringList colophonLines() const;
     ListViewPrinter& tablePrinter() { return m_table; }
+
+    // A dose cell of the results table: the row of tblResults (NoId) and the dose fraction, 0
+    // for 50 % of the entered rates to 4 for 100 %.
+    struct Cell {
+        qint64 noId = 0;
+        int fraction = 0;
+        bool operator==(const Cell& o) const { return noId == o.noId && fraction == o.fraction; }
+        bool operator!=(const Cell& o) const { return !(*this == o); }
+    };
+    // The dose cell at a point of the page (twips) as the last DrawReport laid the table out;
+    // none elsewhere (the labels' column, the heading, the margins).
+    std::optional<Cell> cellAt(const QPointF& twips) const;
+    // The rectangle of a dose cell on the page, twips, as last drawn; empty when not drawn.
+    QRectF cellRect(const Cell& cell) const;
 
     // Draws the page on a painter whose unit is the twip; returns the page's height fitted to
     // its content (the end of the table and the bottom margin).

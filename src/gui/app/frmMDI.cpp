@@ -572,6 +572,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     } catch (const DbError&) {
         m_reportRows.clear(); // the window then has nothing to draw; the table says what it can
     }
+    m_results->setDetails(engine.details(), parameters);
     m_results->Set_Preview();
     m_state.ResultsShown = true;
     showChild(m_param, false);

@@ -2,8 +2,10 @@
 
 #include "db/DE.h"
 #include "db/DbError.h"
+#include "frmDetails.h"
 #include "render/ReportExport.h"
 #include "render/Twips.h"
+#include "report/DetailContext.h"
 #include "shared/AppState.h"
 #include "shared/DialogService.h"
 #include "shared/HoverText.h"
@@ -11,8 +13,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -22,6 +26,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace grelavo {
@@ -29,6 +34,14 @@ namespace grelavo {
 namespace {
 
 constexpr int kRestPosition = -200; // the page rests 200 twips from the window's edges
+constexpr int kResultCells = 10;    // a weed's or category's row: mean and count of each fraction
+
+// A rectangle of the page, twips, on its picture: 15 twips a pixel.
+QRect pictureRect(const QRectF& twips) {
+    const auto px = [](double t) { return int(std::lround(t / Twips::PerPixel)); };
+    return {QPoint(px(twips.left()), px(twips.top())),
+            QPoint(px(twips.right()) - 1, px(twips.bottom()) - 1)};
+}
 
 } // namespace
 
@@ -51,6 +64,17 @@ frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget*
     m_picture2->setFocusPolicy(Qt::StrongFocus);
     m_picture2->setMouseTracking(true);
     m_picture2->installEventFilter(this);
+
+    // The frame over the cell the keyboard selected; the pointer goes through it to the page.
+    m_selection = new QFrame(m_picture2);
+    m_selection->setObjectName(QStringLiteral("shpSelection"));
+    m_selection->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_selection->setLineWidth(2);
+    QPalette selectionColour = m_selection->palette();
+    selectionColour.setColor(QPalette::WindowText, palette().color(QPalette::Highlight));
+    m_selection->setPalette(selectionColour);
+    m_selection->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_selection->hide();
 
     m_vscroll = new QScrollBar(Qt::Vertical, this);
     m_vscroll->setObjectName(QStringLiteral("VScroll1"));
@@ -163,6 +187,174 @@ void frmResults::clearPicture() {
     m_image.fill(Qt::white);
     m_drawn = false;
     showImage();
+    // What was selected, and the details opened, belong to the page cleared.
+    select(std::nullopt);
+    if (m_detailsWindow)
+        m_detailsWindow->close();
+}
+
+frmDetails* frmResults::detailsWindow() const {
+    return m_detailsWindow;
+}
+
+void frmResults::setDetails(const ReportDetails& details, const ParameterSet& parameters) {
+    m_details = details;
+    m_parameters = parameters;
+}
+
+const ReportList::Item* frmResults::itemOf(qint64 noId) const {
+    for (const ReportList::Item& item : m_page.list().items)
+        if (item.noId == noId)
+            return &item;
+    return nullptr;
+}
+
+// A weed's or a category's figure at one dose fraction, on the page shown.
+bool frmResults::isCell(const ReportPage::Cell& cell) const {
+    const ReportList::Item* item = itemOf(cell.noId);
+    return m_drawn && item && item->values.size() == kResultCells && cell.fraction >= 0 &&
+           cell.fraction < kResultCells / 2;
+}
+
+// "sétaire verte, 70 % des taux : 76 (3) — double-cliquez pour voir les évaluations"
+QString frmResults::cellText(const ReportPage::Cell& cell, bool byKeyboard) const {
+    if (!isCell(cell))
+        return {};
+    const ReportList::Item& item = *itemOf(cell.noId);
+    const QString head = QStringLiteral("%1, %2 % des taux : ")
+                             .arg(item.text.trimmed())
+                             .arg(DetailContext::fractionPercents().at(cell.fraction));
+    const QString mean = item.values.at(2 * cell.fraction);
+    const QString count = item.values.at(2 * cell.fraction + 1);
+    if (m_details.cell(cell.noId, cell.fraction))
+        return head + QStringLiteral("%1 (%2) — %3 pour voir les évaluations")
+                          .arg(mean, count,
+                               byKeyboard ? QStringLiteral("appuyez sur Entrée")
+                                          : QStringLiteral("double-cliquez"));
+    if (count.isEmpty() || count == QLatin1String("0"))
+        return head + QStringLiteral("aucune évaluation à cette fraction de dose");
+    return head + QStringLiteral("%1 (%2) — les évaluations de ce rapport n'ont pas été relevées")
+                      .arg(mean, count);
+}
+
+void frmResults::writeHelp(const QString& text) {
+    if (m_helpLine)
+        m_helpLine(text);
+}
+
+bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
+    const CellDetail* detail = m_details.cell(cell.noId, cell.fraction);
+    if (!detail || !isCell(cell)) {
+        writeHelp(cellText(cell, false));
+        return false;
+    }
+    QVector<DetailRow> rows;
+    try {
+        DetailContext context(m_de.Connection2(), m_parameters, QLocale());
+        rows = context.rows(*detail);
+    } catch (const DbError& e) {
+        m_dialogs.message(
+            this,
+            QStringLiteral("Les évaluations de cette case n'ont pas pu être lues : %1.")
+                .arg(e.message()),
+            QStringLiteral("Attention"), DialogService::Icon::Critical);
+        return false;
+    }
+    const QString title = QStringLiteral("%1 à %2 % des taux entrés")
+                              .arg(itemOf(cell.noId)->text.trimmed())
+                              .arg(DetailContext::fractionPercents().at(cell.fraction));
+    QStringList entered;
+    for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
+        if (m_parameters.cbbHerbApp[i].isEntered())
+            entered << QStringLiteral("%1 %2 kg m.a./ha")
+                           .arg(m_parameters.cbbHerbApp[i].text, m_parameters.EnteredRate[i]);
+    const QString rates = QStringLiteral("Taux entrés : ") + entered.join(QStringLiteral(", "));
+    if (m_detailsWindow)
+        m_detailsWindow->close();
+    m_detailsWindow = new frmDetails(m_dialogs, title, rates, *detail, rows, this);
+    m_detailsWindow->show();
+    m_detailsWindow->activateWindow();
+    return true;
+}
+
+void frmResults::select(const std::optional<ReportPage::Cell>& cell) {
+    m_selected = cell && isCell(*cell) ? cell : std::nullopt;
+    if (!m_selected) {
+        m_selection->hide();
+        return;
+    }
+    const QRectF rect = m_page.cellRect(*m_selected);
+    m_selection->setGeometry(pictureRect(rect));
+    m_selection->show();
+    m_selection->raise();
+    scrollIntoView(rect);
+    const QString text = cellText(*m_selected, true);
+    m_selection->setAccessibleName(text);
+    writeHelp(text);
+}
+
+// By rows of weeds and categories (blank lines and headings skipped) and by dose fractions; the
+// first cell when none is selected.
+void frmResults::moveSelection(int rows, int fractions) {
+    QVector<qint64> cells;
+    for (const ReportList::Item& item : m_page.list().items)
+        if (isCell({item.noId, 0}))
+            cells << item.noId;
+    if (cells.isEmpty())
+        return;
+    if (!m_selected) {
+        select(ReportPage::Cell{cells.first(), 0});
+        return;
+    }
+    const int at = std::max(0, int(cells.indexOf(m_selected->noId)));
+    const int row = std::clamp(at + rows, 0, int(cells.size()) - 1);
+    select(ReportPage::Cell{cells.at(row),
+                            std::clamp(m_selected->fraction + fractions, 0, kResultCells / 2 - 1)});
+}
+
+// The page moves under the bars until the rectangle (twips of the page) is in sight.
+void frmResults::scrollIntoView(const QRectF& twips) {
+    constexpr int margin = -kRestPosition;
+    const int bar = Twips::fromPixels(style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    const auto follow = [margin](QScrollBar* scroll, double low, double high, int shown) {
+        if (!scroll->isVisible())
+            return;
+        const int v = scroll->value();
+        if (low - margin < v)
+            scroll->setValue(int(std::floor(low)) - margin);
+        else if (high + margin > v + shown)
+            scroll->setValue(int(std::ceil(high)) + margin - shown);
+    };
+    follow(m_vscroll, twips.top(), twips.bottom(),
+           twipsHeight() - (m_hscroll->isVisible() ? bar : 0));
+    follow(m_hscroll, twips.left(), twips.right(),
+           twipsWidth() - (m_vscroll->isVisible() ? bar : 0));
+}
+
+bool frmResults::pictureKey(int key) {
+    switch (key) {
+    case Qt::Key_Up:
+        moveSelection(-1, 0);
+        return true;
+    case Qt::Key_Down:
+        moveSelection(1, 0);
+        return true;
+    case Qt::Key_Left:
+        moveSelection(0, -1);
+        return true;
+    case Qt::Key_Right:
+        moveSelection(0, 1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_selected)
+            openCellDetails(*m_selected);
+        else
+            moveSelection(0, 0);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void frmResults::CopyToClipboard() {
@@ -264,12 +456,46 @@ void frmResults::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool frmResults::eventFilter(QObject* watched, QEvent* event) {
-    // The page covers most of the window: moving over it counts as moving over the window.
-    if (watched == m_picture2 && event->type() == QEvent::MouseMove && m_helpLine)
-        m_helpLine(QString());
-    if (watched == m_picture2 && event->type() == QEvent::Wheel) {
+    if (watched != m_picture2)
+        return QWidget::eventFilter(watched, event);
+    const auto cellUnder = [this](const QMouseEvent* e) -> std::optional<ReportPage::Cell> {
+        if (!m_drawn)
+            return std::nullopt;
+        const auto cell = m_page.cellAt(e->position() * Twips::PerPixel);
+        return cell && isCell(*cell) ? cell : std::nullopt;
+    };
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        // The cell under the pointer; elsewhere on the page, nothing.
+        const auto cell = cellUnder(static_cast<QMouseEvent*>(event));
+        writeHelp(cell ? cellText(*cell, false) : QString());
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            if (const auto cell = cellUnder(static_cast<QMouseEvent*>(event)))
+                select(cell);
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            if (const auto cell = cellUnder(static_cast<QMouseEvent*>(event))) {
+                select(cell);
+                openCellDetails(*cell);
+                return true;
+            }
+        }
+        break;
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && pictureKey(key->key()))
+            return true;
+        break;
+    }
+    case QEvent::Wheel:
         wheelEvent(static_cast<QWheelEvent*>(event));
         return true;
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,11 +1,16 @@
 #pragma once
 
 #include "render/ReportPage.h"
+#include "report/ParameterSet.h"
+#include "report/ReportDetails.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QScrollBar;
@@ -16,10 +21,14 @@ namespace grelavo {
 struct AppState;
 class DE;
 class DialogService;
+class frmDetails;
 
 // The results window: the report page drawn into a picture (Picture2) larger than the window,
 // moved under two scroll bars; the page is what "Copier" puts on the clipboard and what
 // "Imprimer" prints. The hidden list view lstView is the table model.
+// The help line names the dose cell under the pointer; a double click on a cell that has ratings
+// opens its details (frmDetails). From the keyboard, the arrow keys move a frame over the cells
+// (shpSelection; the page scrolls to keep it in view) and Enter opens the selected cell.
 class frmResults : public QWidget {
     Q_OBJECT
 
@@ -45,6 +54,15 @@ public:
     // Rebuilds the table model (lstView) from tblResults.
     void AfficheResultats();
 
+    // The ratings behind the cells of the report about to be shown, and the parameters it was
+    // run with (for the rates entered): what a cell's details are read from.
+    void setDetails(const ReportDetails& details, const ParameterSet& parameters);
+    // The details of a cell in their own window; false, and the help line says why, when the
+    // cell has no ratings.
+    bool openCellDetails(const ReportPage::Cell& cell);
+    std::optional<ReportPage::Cell> selectedCell() const { return m_selected; }
+    frmDetails* detailsWindow() const;
+
     // Clears the drawing of the page (the picture keeps its size).
     void clearPicture();
     bool hasPicture() const { return m_drawn; }
@@ -66,6 +84,14 @@ private:
     void cannotWrite(const QString& path);
     int twipsWidth() const;
     int twipsHeight() const;
+    const ReportList::Item* itemOf(qint64 noId) const;
+    bool isCell(const ReportPage::Cell& cell) const;
+    QString cellText(const ReportPage::Cell& cell, bool byKeyboard) const;
+    void writeHelp(const QString& text);
+    void select(const std::optional<ReportPage::Cell>& cell);
+    void moveSelection(int rows, int fractions);
+    void scrollIntoView(const QRectF& twips);
+    bool pictureKey(int key);
 
     AppState& m_state;
     DE& m_de;
@@ -82,6 +108,12 @@ private:
     QScrollBar* m_vscroll = nullptr;
     QScrollBar* m_hscroll = nullptr;
     QGroupBox* m_frame1 = nullptr;
+
+    ReportDetails m_details;
+    ParameterSet m_parameters;
+    std::optional<ReportPage::Cell> m_selected;
+    QFrame* m_selection = nullptr;
+    QPointer<frmDetails> m_detailsWindow;
 };
 
 } // namespace grelavo

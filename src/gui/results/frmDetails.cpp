@@ -1,0 +1,231 @@
+#include "frmDetails.h"
+
+#include "exchange/CsvWriter.h"
+#include "shared/DialogService.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace grelavo {
+
+namespace {
+
+// What one cell of the table holds: a text, or a number shown in the user's format.
+struct Value {
+    QString text;
+    std::optional<double> number;
+};
+
+Value number(const std::optional<double>& v) {
+    return {QString(), v};
+}
+
+// At most three decimals, trailing zeros left out: 0.75, 70, 6.5.
+QString numberText(double v, const QLocale& locale) {
+    QString s = locale.toString(v, 'f', 3);
+    const QString point = locale.decimalPoint();
+    if (s.contains(point)) {
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
+        if (s.endsWith(point))
+            s.chop(point.size());
+    }
+    return s;
+}
+
+QLocale shownLocale() {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
+QString csvText(const QTableWidgetItem* item) {
+    const QVariant n = item->data(Qt::UserRole);
+    return n.isValid() ? numberText(n.toDouble(), QLocale::c()) : item->text();
+}
+
+// Numbers sort as numbers (a cell without one first), texts as the user's language sorts them.
+class SortedItem : public QTableWidgetItem {
+public:
+    explicit SortedItem(const Value& v, const QLocale& locale)
+        : QTableWidgetItem(v.number ? numberText(*v.number, locale) : v.text) {
+        if (v.number) {
+            setData(Qt::UserRole, *v.number);
+            setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant a = data(Qt::UserRole);
+        const QVariant b = other.data(Qt::UserRole);
+        if (a.isValid() || b.isValid())
+            return !a.isValid() ? b.isValid() : b.isValid() && a.toDouble() < b.toDouble();
+        return QString::localeAwareCompare(text(), other.text()) < 0;
+    }
+};
+
+} // namespace
+
+frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QString& rates,
+                       const CellDetail& cell, const QVector<DetailRow>& rows, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_title(title) {
+    setObjectName(QStringLiteral("frmDetails"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Évaluations - ") + title);
+
+    m_heading = new QLabel(title + QLatin1Char('\n') + rates, this);
+    m_heading->setObjectName(QStringLiteral("lblTitre"));
+    m_heading->setWordWrap(true);
+    QFont bold = m_heading->font();
+    bold.setBold(true);
+    m_heading->setFont(bold);
+
+    m_table = new QTableWidget(this);
+    m_table->setObjectName(QStringLiteral("lstEvaluations"));
+    m_table->setAccessibleName(QStringLiteral("Évaluations de la case"));
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->verticalHeader()->hide();
+    fill(rows);
+
+    const QLocale locale = shownLocale();
+    const QString summary =
+        QStringLiteral("%1 évaluation%2 — moyenne : %3 (non tronquée : %4) — écart type : %5 — "
+                       "la plus basse : %6 — la plus haute : %7")
+            .arg(cell.count())
+            .arg(cell.count() > 1 ? QStringLiteral("s") : QString())
+            .arg(cell.reportedMean())
+            .arg(locale.toString(cell.mean(), 'f', 2),
+                 locale.toString(cell.standardDeviation(), 'f', 2))
+            .arg(cell.lowest())
+            .arg(cell.highest());
+    m_summary = new QLabel(summary, this);
+    m_summary->setObjectName(QStringLiteral("lblResume"));
+    m_summary->setAccessibleName(QStringLiteral("Résumé des évaluations"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* save = new QPushButton(QStringLiteral("Enregistrer en CSV…"), this);
+    save->setObjectName(QStringLiteral("cmdEnregistrer"));
+    save->setAutoDefault(false);
+    connect(save, &QPushButton::clicked, this, &frmDetails::saveAsCsv);
+    auto* close = new QPushButton(QStringLiteral("Fermer"), this);
+    close->setObjectName(QStringLiteral("cmdFermer"));
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_summary);
+    layout->addLayout(buttons);
+    resize(1000, 480);
+    m_table->setFocus();
+}
+
+void frmDetails::fill(const QVector<DetailRow>& rows) {
+    int products = 1;
+    for (const DetailRow& r : rows)
+        products = std::max(products, int(r.products.size()));
+    QStringList headings{QStringLiteral("Mauvaise herbe"),
+                         QStringLiteral("Évaluation (%)"),
+                         QStringLiteral("Traitement"),
+                         QStringLiteral("Province"),
+                         QStringLiteral("Classe texturale"),
+                         QStringLiteral("pH"),
+                         QStringLiteral("Matière organique (%)"),
+                         QStringLiteral("Culture"),
+                         QStringLiteral("Variété"),
+                         QStringLiteral("Hauteur (cm)"),
+                         QStringLiteral("Feuilles"),
+                         QStringLiteral("Période")};
+    for (int i = 1; i <= products; ++i)
+        headings << QStringLiteral("Herbicide %1").arg(i)
+                 << QStringLiteral("Dose %1 (kg m.a./ha)").arg(i)
+                 << QStringLiteral("Dose %1 (% du taux entré)").arg(i);
+    m_table->setColumnCount(headings.size());
+    m_table->setHorizontalHeaderLabels(headings);
+    m_table->setRowCount(rows.size());
+    const QLocale locale = shownLocale();
+    for (int row = 0; row < rows.size(); ++row) {
+        const DetailRow& d = rows.at(row);
+        QVector<Value> values{{d.rating.weed, {}},
+                              number(d.rating.visual),
+                              number(double(d.rating.treatmentId)),
+                              {d.province, {}},
+                              {d.texture, {}},
+                              number(d.pH),
+                              number(d.organicMatter),
+                              {d.crop, {}},
+                              {d.variety, {}},
+                              number(d.height),
+                              number(d.leaves),
+                              {d.period, {}}};
+        for (int i = 0; i < products; ++i) {
+            const DetailRow::Product p = d.products.value(i);
+            values << Value{p.herbicide, {}} << number(p.rate) << number(p.percentOfEntered);
+        }
+        for (int k = 0; k < values.size(); ++k)
+            m_table->setItem(row, k, new SortedItem(values.at(k), locale));
+    }
+    m_table->resizeColumnsToContents();
+    // In the cell's order until a heading is clicked.
+    m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_table->setSortingEnabled(true);
+}
+
+QStringList frmDetails::headings() const {
+    QStringList out;
+    for (int k = 0; k < m_table->columnCount(); ++k)
+        out << m_table->horizontalHeaderItem(k)->text();
+    return out;
+}
+
+QVector<QStringList> frmDetails::shownRows() const {
+    QVector<QStringList> out;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QStringList fields;
+        for (int k = 0; k < m_table->columnCount(); ++k)
+            fields << csvText(m_table->item(row, k));
+        out << fields;
+    }
+    return out;
+}
+
+QByteArray frmDetails::csv() const {
+    CsvWriter w;
+    w.addRow(headings());
+    for (const QStringList& row : shownRows())
+        w.addRow(row);
+    return w.bytes();
+}
+
+void frmDetails::saveAsCsv() {
+    QString name = QStringLiteral("Grelavo - évaluations - %1.csv").arg(m_title);
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    const QString path =
+        m_dialogs.saveFileName(this, QStringLiteral("Enregistrer les évaluations en CSV"), name,
+                               QStringLiteral("Fichiers CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    const QByteArray bytes = csv();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        m_dialogs.message(this,
+                          QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
+                                         "dossier choisi et la place libre sur le disque.")
+                              .arg(QDir::toNativeSeparators(path)),
+                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+}
+
+} // namespace grelavo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "report/DetailContext.h"
+#include "report/ReportDetails.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QLabel;
+class QTableWidget;
+
+namespace grelavo {
+
+class DialogService;
+
+// The ratings behind one cell of the report: a title naming the weed or category, the dose
+// fraction and the entered rates; a table of one row per rating with its treatment, site, crop,
+// stage, period and each product of the mixture (its rate, and that rate as a percentage of the
+// rate entered), sorted by a click on any heading; under it the count, the mean as the report
+// writes it and unrounded, the standard deviation and the extremes. "Enregistrer en CSV…" writes
+// the table as shown; Escape or "Fermer" closes the window.
+class frmDetails : public QDialog {
+    Q_OBJECT
+
+public:
+    // title: the weed or category and the dose fraction; rates: the rates entered.
+    frmDetails(DialogService& dialogs, const QString& title, const QString& rates,
+               const CellDetail& cell, const QVector<DetailRow>& rows, QWidget* parent = nullptr);
+
+    // Where the user says, the table as shown: its headings, then its rows in their order,
+    // numbers with decimal points. A file that cannot be written is said and left as it was.
+    void saveAsCsv();
+
+private:
+    void fill(const QVector<DetailRow>& rows);
+    QStringList headings() const;
+    QVector<QStringList> shownRows() const;
+    QByteArray csv() const;
+
+    DialogService& m_dialogs;
+    QString m_title;
+    QLabel* m_heading = nullptr;
+    QTableWidget* m_table = nullptr;
+    QLabel* m_summary = nullptr;
+};
+
+} // namespace grelavo
