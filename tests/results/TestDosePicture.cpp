@@ -2,6 +2,7 @@
 // plots against the ratings behind the cells, its window, and the way to it from the menus.
 
 #include "FixtureReports.h"
+#include "PopplerText.h"
 #include "StartedProgram.h"
 #include "db/DE.h"
 #include "db/DbError.h"
@@ -64,16 +65,6 @@ const QString kAwkwardRatings = QStringLiteral(
     "INSERT INTO ListedesMauvaisesHerbes VALUES (2, 'ivraie', NULL, NULL, 1);"
     "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (1, 2, 30), (4, 2, 35),"
     " (6, 34, 55), (6, 2, 55);");
-
-QString popplerText(const QString& tool, const QStringList& arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        qFatal("%s (poppler-utils) is needed", qPrintable(tool));
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(20000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // A menu of the menu bar opened by its access key, then one of its entries by its own.
 void menuKeys(Qt::Key menu, Qt::Key entry) {

@@ -4,6 +4,7 @@
 #include "FixtureDatabase.h"
 #include "FixtureReports.h"
 #include "ModalDriver.h"
+#include "PopplerText.h"
 #include "ProgramVersion.h"
 #include "RecordingDialogs.h"
 #include "app/QtDialogService.h"
@@ -30,6 +31,7 @@
 #include <QTransform>
 #include <QTreeWidget>
 #include <QWheelEvent>
+
 #include <QtTest>
 
 using namespace grelavo;
@@ -42,17 +44,6 @@ QStringList itemTexts(const QTreeWidgetItem* item) {
     for (int k = 0; k < item->columnCount(); ++k)
         texts << item->text(k);
     return texts;
-}
-
-// A poppler tool's output on a file.
-QString popplerText(const QString& tool, const QStringList& arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        qFatal("%s (poppler-utils) is needed", qPrintable(tool));
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(20000);
-    return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // The day of the reports whose page the tests draw.

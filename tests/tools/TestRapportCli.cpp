@@ -2,6 +2,7 @@
 
 #include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
+#include "PopplerText.h"
 #include "ToolRun.h"
 #include "db/Connection.h"
 #include "db/ImportLog.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+
 #include <QtTest>
 #include <memory>
 #include <unistd.h>
@@ -53,17 +55,6 @@ QString row(const QJsonObject& report, int noId) {
 QStringList resultsTable(const QString& path) {
     Connection db(path, DatabaseFile::password());
     return statementRows(db, QStringLiteral("SELECT * FROM tblResults ORDER BY NoId"));
-}
-
-// A poppler-utils tool's output on a file.
-QString poppler(const QString& tool, const QStringList& arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        qFatal("%s (poppler-utils) is needed", qPrintable(tool));
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(20000);
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 void verifyOneLineMessage(const Outcome& o) {
@@ -354,13 +345,13 @@ private slots:
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
         QCOMPARE(o.json().value("totalCases").toInt(), 7);
-        const QString info = poppler("pdfinfo", {pdf});
+        const QString info = popplerText("pdfinfo", {pdf});
         QVERIFY(info.contains(QRegularExpression("Pages:\\s+1\\n")));
         QVERIFY2(
             info.contains(QRegularExpression("Title:\\s+Grelavo - rapport " +
                                              QDate::currentDate().toString(Qt::ISODate) + "\\n")),
             qPrintable(info));
-        const QString text = poppler("pdftotext", {"-layout", pdf, "-"}).simplified();
+        const QString text = popplerText("pdftotext", {"-layout", pdf, "-"}).simplified();
         for (const char* expected :
              {"Pourcentage de destruction des mauvaises herbes", "(7 cas répertoriés au total)",
               "-Type d'application = Prélevée", "-Herbicide 1 = atrazine, Taux = 1 kg/ha",
@@ -377,7 +368,7 @@ private slots:
             .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démonstration', "
                                           "'2026-12-07', 'grelavo-makedb', 1);"));
         QCOMPARE(rapport(atrazineOnAllCorn(fixture.path(), {"--pdf", pdf})).status, 0);
-        const QString marked = poppler("pdftotext", {"-layout", pdf, "-"}).simplified();
+        const QString marked = popplerText("pdftotext", {"-layout", pdf, "-"}).simplified();
         for (const char* expected :
              {"DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision",
               "Base de données : Démonstration, édition du 2026-12-07, source : grelavo-makedb — "
