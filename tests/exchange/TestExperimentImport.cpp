@@ -9,7 +9,6 @@
 #include "db/DatabaseEdition.h"
 #include "db/Statement.h"
 #include "exchange/CsvReader.h"
-#include "exchange/EditionMove.h"
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
 #include "report/ReportEngine.h"
@@ -199,8 +198,6 @@ private slots:
         QTest::newRow("quoted separator, quote, line break")
             << QByteArray("a,b\r\n\"x,1\",\"dit \"\"y\"\"\"\r\n\"deux\nlignes\",z\r\n3,4\r\n")
             << QStringList{"2:x,1|dit \"y\"", "3:deux\nlignes|z", "5:3|4"};
-        QTest::newRow("semicolons, CR ends, blank lines")
-            << QByteArray("a;b\r1,5;2\r\r;\r7;8") << QStringList{"2:1,5|2", "5:7|8"};
         QTest::newRow("Windows-1252")
             << QByteArray("a\n\xe9t\xe9 \x9c\x80\n") << QStringList{QStringLiteral("2:été œ€")};
         QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF"
@@ -397,58 +394,6 @@ private slots:
         held.close();
         QCOMPARE(fileBytes(fixture.path()), before);
         QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files), QStringList{"Grelavo.mdb"});
-    }
-
-    // A newer shipped edition is noticed; moving to it carries the trials the user imported
-    // (under their keys) and keeps the old copy; an older or the same edition is not offered.
-    void newerEditionCarriesTheImportedTrials() {
-        const FixtureDatabase oldEdition, newEdition;
-        QTemporaryDir user, input;
-        const QString working = pathIn(user, DatabaseFile::fileName());
-        const auto stamp = [](const QString& path, const char* date, const char* more) {
-            Connection(path, DatabaseFile::password())
-                .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démo', '%1', "
-                                              "'essais', 1); %2")
-                                   .arg(QLatin1String(date), QString::fromUtf8(more)));
-        };
-        stamp(oldEdition.path(), "2026-01-15", "");
-        // The new edition drops a treatment and lists another herbicide.
-        stamp(newEdition.path(), "2026-06-01",
-              "DELETE FROM \"tblMHEval\" WHERE \"TraitementId\" = 7; "
-              "INSERT INTO \"ListeDesHerbicides\" VALUES (15, 'mésotrione');");
-        QVERIFY(QFile::copy(oldEdition.path(), working));
-        QCOMPARE(EditionMove::check(working, oldEdition.path()).newer, false);
-        QCOMPARE(
-            int(ExperimentImport::run(working, writeSet(input.path()), ImportOptions()).status),
-            int(ImportOutcome::Status::Done));
-        const auto imported = [](const QString& path) {
-            Connection db(path, DatabaseFile::password());
-            QByteArrayList files;
-            for (const ExperimentExport::Output& f : ExperimentExport::readImported(db))
-                files << f.bytes;
-            return files;
-        };
-        const auto before = imported(working);
-        QVERIFY(before[1].contains("E2,P1")); // the user's own keys
-
-        const EditionMove::Offer offer = EditionMove::check(working, newEdition.path());
-        QVERIFY(offer.newer);
-        QCOMPARE(offer.importedTreatments, 2);
-        QCOMPARE(offer.shipped.date, QStringLiteral("2026-06-01"));
-        QVERIFY(!EditionMove::check(newEdition.path(), working).newer); // never back
-
-        const QByteArray oldBytes = fileBytes(working);
-        const EditionMove::Result moved = EditionMove::move(working, newEdition.path());
-        QVERIFY2(moved.done, qPrintable(moved.message));
-        QCOMPARE(moved.carried.ratings, 3);
-        QCOMPARE(fileBytes(moved.kept), oldBytes);
-        QCOMPARE(imported(working), before);
-        QVERIFY(!EditionMove::check(working, newEdition.path()).newer);
-        Connection db(working, DatabaseFile::password());
-        QCOMPARE(statementRows(db, QStringLiteral("SELECT count(*) FROM \"tblMHEval\" WHERE "
-                                                  "\"TraitementId\" = 7")),
-                 QStringList{"0"});
-        QCOMPARE(DatabaseEdition::read(db).date, QStringLiteral("2026-06-01"));
     }
 };
 
