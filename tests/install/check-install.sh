@@ -46,6 +46,7 @@ cmp -s "$build/bin/Aide.chm" "$prefix/share/grelavo/Aide.chm" ||
     fail "le fichier d'aide installé n'est pas celui de la construction"
 
 expected_files="bin/grelavo
+bin/grelavo-courbe
 bin/grelavo-export
 bin/grelavo-import
 bin/grelavo-rapport
@@ -61,6 +62,7 @@ share/grelavo/exemple-essais/sites.csv
 share/grelavo/exemple-essais/stades.csv
 share/grelavo/exemple-essais/traitements.csv
 share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
+share/man/man1/grelavo-courbe.1
 share/man/man1/grelavo-export.1
 share/man/man1/grelavo-import.1
 share/man/man1/grelavo-rapport.1
@@ -69,7 +71,7 @@ share/metainfo/org.grelavo.grelavo.metainfo.xml"
 installed_files=$(cd "$prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$installed_files" = "$expected_files" ] ||
     fail "fichiers installés inattendus :"$'\n'"$(diff <(echo "$expected_files") <(echo "$installed_files"))"
-for program in grelavo grelavo-export grelavo-import grelavo-rapport pelvane; do
+for program in grelavo grelavo-courbe grelavo-export grelavo-import grelavo-rapport pelvane; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program n'est pas exécutable"
 done
 
@@ -83,7 +85,7 @@ grep -q '^✔ Validation was successful\.$' "$work/appstream.log" ||
     fail "appstreamcli : $(cat "$work/appstream.log")"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg" ||
     fail "l'icône n'est pas un fichier SVG"
-for page in grelavo-export grelavo-import grelavo-rapport pelvane; do
+for page in grelavo-courbe grelavo-export grelavo-import grelavo-rapport pelvane; do
     warnings=$(LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "page de manuel $page.1 : $warnings"
 done

@@ -4,6 +4,7 @@
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
+#include "NumberReading.h"
 #include "db/Connection.h"
 #include "db/Statement.h"
 
@@ -52,27 +53,6 @@ int editDistance(const QString& a, const QString& b) {
 
 QString quoted(const QString& text) {
     return QStringLiteral("« %1 »").arg(text);
-}
-
-// A number as a spreadsheet writes it: a decimal point or comma, blanks between digits
-// (thousands), nothing else. NaN and infinities are not numbers here.
-bool readNumber(const QString& text, double* value) {
-    QString t = text.trimmed();
-    t.remove(QLatin1Char(' '));
-    t.remove(QChar(0x00A0));
-    t.remove(QChar(0x202F));
-    if (!t.contains(QLatin1Char('.')))
-        t.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (t.isEmpty())
-        return false;
-    for (const QChar c : t) {
-        if (!(c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
-              c == QLatin1Char('+') || c == QLatin1Char('e') || c == QLatin1Char('E')))
-            return false;
-    }
-    bool ok = false;
-    *value = t.toDouble(&ok);
-    return ok && std::isfinite(*value);
 }
 
 class Problems {
