@@ -4,7 +4,9 @@
 #include "FixtureDatabase.h"
 #include "db/DE.h"
 #include "db/Statement.h"
+#include "report/DoseEvidence.h"
 #include "report/ReportEngine.h"
+#include "report/ReportStatements.h"
 #include "verify/ReferenceEvaluator.h"
 
 #include <QHash>
@@ -221,6 +223,60 @@ void checkDetails(const ReportDetails& details, const QVector<ResultsRow>& rows,
     }
 }
 
+// The evidence of the dose-response fit against the cells: a rating behind a cell is in the
+// evidence at a dose within that cell's window, unless its treatment has two applications of
+// the mixture (left out of the evidence whole); with a single herbicide, whose dose is its rate,
+// every rating of the evidence inside a window is behind that cell.
+void checkEvidence(Connection& db, ReportEngine& engine, const ParameterSet& p,
+                   const ReportDetails& details, const QLocale& locale, int set) {
+    ParameterSet checks = p;
+    checks.txtCultHautDe.clear();
+    checks.txtCultFeuilDe.clear();
+    const DoseEvidence evidence = DoseEvidence::gather(db, p, *engine.treatmentConditions(p),
+                                                       *engine.treatmentConditions(checks), locale);
+    QHash<qint64, const EvidenceRating*> byId;
+    QSet<qint64> treatments;
+    for (const EvidenceRating& r : evidence.ratings) {
+        byId.insert(r.ratingId, &r);
+        treatments.insert(r.treatmentId);
+    }
+    const bool single = !p.cbbHerbApp[1].isEntered();
+    const QString where = QStringLiteral("set %1: ").arg(set);
+    for (int k = 0; k < ReportEngine::Fractions; ++k) {
+        const double low = ReportEngine::LowFactor(k, p.RateInterval);
+        const double high = ReportEngine::HighFactor(k, p.RateInterval);
+        QSet<qint64> behind;
+        for (const CellDetail& cell : details.cells())
+            if (cell.fraction == k)
+                for (const DetailRating& r : cell.ratings) {
+                    behind.insert(r.ratingId);
+                    const EvidenceRating* e = byId.value(r.ratingId);
+                    if (!e) {
+                        QVERIFY2(!treatments.contains(r.treatmentId) && evidence.repeated > 0,
+                                 qPrintable(where +
+                                            QStringLiteral("rating %1 missing").arg(r.ratingId)));
+                        continue;
+                    }
+                    QVERIFY2(e->fraction >= low - 1e-6 && e->fraction <= high + 1e-6,
+                             qPrintable(where + QStringLiteral("rating %1 at %2, window %3")
+                                                    .arg(r.ratingId)
+                                                    .arg(e->fraction)
+                                                    .arg(k)));
+                }
+        if (!single)
+            continue;
+        for (const EvidenceRating& e : evidence.ratings)
+            if (e.fraction >= low + 1e-6 && e.fraction <= high - 1e-6 &&
+                (ReportStatements::standardWeeds().contains(int(e.weedId)) ||
+                 ReportStatements::reportedCategories().contains(int(e.category))))
+                QVERIFY2(
+                    behind.contains(e.ratingId),
+                    qPrintable(
+                        where +
+                        QStringLiteral("rating %1 not behind fraction %2").arg(e.ratingId).arg(k)));
+    }
+}
+
 } // namespace
 
 class TestDifferential : public QObject {
@@ -294,8 +350,10 @@ private slots:
                 qInfo().noquote() << "set" << set << "on the" << QTest::currentDataTag()
                                   << "database:\n   " << maker.said.join(QStringLiteral("\n    "));
             QCOMPARE(ran, expected);
-            if (fromEngine)
+            if (fromEngine) {
                 checkDetails(engine.details(), fromEngine->rows, set);
+                checkEvidence(db, engine, p, engine.details(), locale, set);
+            }
             found += fromEngine && !fromEngine->NoDataFound;
         }
         QVERIFY2(found >= 0.7 * sets,

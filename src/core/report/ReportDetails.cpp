@@ -61,6 +61,18 @@ int CellDetail::highest() const {
     return v;
 }
 
+int CellDetail::trials() const {
+    QSet<qint64> sites;
+    for (const DetailRating& r : ratings)
+        sites.insert(r.siteId);
+    return int(sites.size());
+}
+
+int CellDetail::reaching(int threshold) const {
+    return int(std::count_if(ratings.begin(), ratings.end(),
+                             [threshold](const DetailRating& r) { return r.visual >= threshold; }));
+}
+
 void ReportDetails::clear() {
     m_fractions.clear();
     m_cells.clear();
@@ -76,14 +88,16 @@ void ReportDetails::collectFraction(Connection& db, int k) {
     Statement rows(db, QStringLiteral(R"(SELECT e."MHEvalId", e."MHId", m."Nom-Francais",
         m."TypeMHId", e."Visuel", e."TraitementId",
         (SELECT min(d."DateHerbId") FROM "DétailsTraitements" d
-         WHERE d."TraitementId" = e."TraitementId")
+         WHERE d."TraitementId" = e."TraitementId"),
+        (SELECT t."SiteExpId" FROM "tbldesTraitements" t WHERE t."TraitementId" = e."TraitementId")
         FROM "ListedesMauvaisesHerbes" m INNER JOIN "tblMHEval" e ON m."MHId" = e."MHId"
         WHERE e."TraitementId" IN (SELECT "TraitementId" FROM "DétailsTraitements")
         AND e."Visuel" IS NOT NULL ORDER BY e."MHEvalId")"));
     while (rows.step()) {
         f.ratings.append({rows.value(0).toLongLong(), rows.value(1).toLongLong(),
                           rows.value(2).toString(), rows.value(4).toInt(),
-                          rows.value(5).toLongLong(), rows.value(6).toLongLong()});
+                          rows.value(5).toLongLong(), rows.value(6).toLongLong(),
+                          rows.value(7).toLongLong()});
         f.categories << (rows.value(3).isNull() ? -1 : rows.value(3).toLongLong());
     }
     f.weedGroups = keys(db, R"(SELECT "MHId" FROM "tblQueryResults")");

@@ -20,6 +20,7 @@ struct DetailRating {
     int visual = 0;
     qint64 treatmentId = 0;
     qint64 applicationId = 0;
+    qint64 siteId = 0; // the experimental site of the treatment: its trial
 };
 
 // The ratings behind one cell of the results table: row NoId, dose fraction 0 to 4.
@@ -34,6 +35,8 @@ struct CellDetail {
     double standardDeviation() const; // sample standard deviation; 0 for fewer than two
     int lowest() const;
     int highest() const;
+    int trials() const; // distinct experimental sites the ratings come from
+    int reaching(int threshold) const; // ratings of at least 'threshold' %
 };
 
 // The ratings behind every cell of a report, gathered while the report runs: after each dose

@@ -73,12 +73,14 @@ public:
         QString detailsTraitements;
     };
     std::optional<Statements> statementsFor(const ParameterSet& parameters, int fraction);
+    // The conditions on the crop, site and stage that a treatment must meet, as the WHERE
+    // clause of DétailsTraitements joins them; nothing when the set is refused (refusal()).
+    std::optional<QStringList> treatmentConditions(const ParameterSet& p);
 
 private:
     void runFractions(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                       const ReportHooks& hooks);
     std::optional<QString> bound(const QString& text, const char* what);
-    std::optional<QStringList> treatmentConditions(const ParameterSet& p);
     void AggregateFraction(int k, const QString& weedStatement);
     void CheckFractionEmpty(int k);
     void AddToTotalCases();
