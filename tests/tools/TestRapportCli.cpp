@@ -434,6 +434,42 @@ private slots:
         QCOMPARE(fromCsv, fromJson);
     }
 
+    // Pied-de-coq: at 50 % two ratings of one trial (60 and 55, site 2), at 100 % one (90,
+    // site 1); its curve would rest on two doses only (treatment 6, atrazine applied twice,
+    // is not one dose).
+    void analysisWeighsEachCellAndSaysWhyNoCurve() {
+        const Outcome o = rapport(atrazineOnAllCorn(m_shared->path(), {"--analyse"}));
+        QCOMPARE(o.status, 0);
+        const QJsonObject analysis = o.json().value("analysis").toObject();
+        QCOMPARE(analysis.value("evidence").toObject().value("repeated").toInt(), 1);
+        QJsonObject weed;
+        for (const QJsonValue r : analysis.value("rows").toArray())
+            if (r["noId"].toInt() == 2)
+                weed = r.toObject();
+        QCOMPARE(weed.value("label").toString(), QStringLiteral("pied-de-coq"));
+        const QJsonArray cells = weed.value("cells").toArray();
+        QCOMPARE(cells.size(), 2);
+        auto share = [&](int cell, const char* level, const char* what) {
+            return cells[cell]["controlShare"][QLatin1String(level)][QLatin1String(what)]
+                .toDouble();
+        };
+        QCOMPARE(cells[0]["fraction"].toInt(), 0);
+        QCOMPARE(cells[0]["ratings"].toInt(), 2);
+        QCOMPARE(cells[0]["trials"].toInt(), 1);
+        QCOMPARE(share(0, "80", "share"), 0.0);
+        QCOMPARE(share(0, "80", "lower"), 0.0);
+        QVERIFY(qAbs(share(0, "80", "upper") - 0.6576) < 1e-4); // Wilson, 0 of 2
+        QCOMPARE(cells[1]["fraction"].toInt(), 4);
+        QCOMPARE(share(1, "90", "share"), 1.0);
+        QVERIFY(qAbs(share(1, "90", "lower") - 0.2065) < 1e-4); // Wilson, 1 of 1
+        QCOMPARE(share(1, "90", "upper"), 1.0);
+        const QJsonObject curve = weed.value("curve").toObject();
+        QCOMPARE(curve.value("estimable"), QJsonValue(false));
+        QCOMPARE(curve.value("reasonCode").toString(), QStringLiteral("too-few-doses"));
+        QCOMPARE(curve.value("observations").toInt(), 2);
+        QVERIFY(!rapport(atrazineOnAllCorn(m_shared->path())).json().contains("analysis"));
+    }
+
     void helpWinsOverEverythingElse() {
         const Outcome o = rapport({"--periode", "x", "--help"});
         QCOMPARE(o.status, 0);

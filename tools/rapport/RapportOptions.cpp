@@ -58,6 +58,9 @@ const QVector<OptionGroup>& optionGroups() {
            "ajoute au JSON les évaluations derrière chaque case (membre « details »)"},
           {"details-csv", "FICHIER", 1,
            "écrit les évaluations derrière chaque case dans ce fichier CSV (une ligne chacune)"},
+          {"analyse", nullptr, 1,
+           "ajoute au JSON l'analyse dose-réponse (membre « analysis ») : essais et parts "
+           "d'évaluations ≥ 80 et ≥ 90 % par case, courbe ajustée et doses efficaces par ligne"},
           {"help", nullptr, 1, "affiche cette aide"}}},
     };
     return groups;
@@ -158,9 +161,11 @@ bool RapportOptions::readValues(const QStringList& arguments) {
         const OptionInfo* option = findOption(name);
         if (!option)
             return fail(QStringLiteral("option inconnue : --%1 (voir --help)").arg(name));
-        if (!option->valueName) { // --details, or --help=...
+        if (!option->valueName) { // --details, --analyse, or --help=...
             if (name == QLatin1String("details"))
                 m_details = true;
+            else if (name == QLatin1String("analyse"))
+                m_analysis = true;
             else
                 m_help = true;
             continue;

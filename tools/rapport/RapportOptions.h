@@ -30,6 +30,8 @@ public:
     // The ratings behind each cell: in the JSON, and in a CSV file (empty for none).
     bool detailsRequested() const { return m_details; }
     const QString& detailsCsvPath() const { return m_detailsCsvPath; }
+    // The dose-response analysis of the report, in the JSON.
+    bool analysisRequested() const { return m_analysis; }
 
     // Looks the ids up in the lists of the database and fills the parameter set with the
     // items' names and ids; nothing, with error(), when an id is not offered by its list.
@@ -69,6 +71,7 @@ private:
     QString m_databasePath;
     QString m_pdfPath;
     bool m_details = false;
+    bool m_analysis = false;
     QString m_detailsCsvPath;
     QString m_error;
 

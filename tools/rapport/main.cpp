@@ -10,6 +10,7 @@
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
 #include "report/DetailContext.h"
+#include "report/DoseAnalysis.h"
 #include "report/ReportEngine.h"
 #include "report/ResultsTable.h"
 
@@ -69,6 +70,7 @@ QJsonArray detailsJson(const ReportDetails& details) {
             ratings.append(QJsonObject{{QStringLiteral("visuel"), r.visual},
                                        {QStringLiteral("traitementId"), r.treatmentId},
                                        {QStringLiteral("applicationId"), r.applicationId},
+                                       {QStringLiteral("siteId"), r.siteId},
                                        {QStringLiteral("mhId"), r.weedId},
                                        {QStringLiteral("mauvaiseHerbe"), r.weed},
                                        {QStringLiteral("evaluationId"), r.ratingId}});
@@ -114,7 +116,8 @@ int main(int argc, char* argv[]) {
             return fail(ParametersRefused, options.error());
         // The parameter set holds numbers written with a point.
         ReportEngine engine(database.de(), QLocale::c());
-        engine.setGatherDetails(options.detailsRequested() || !options.detailsCsvPath().isEmpty());
+        engine.setGatherDetails(options.detailsRequested() || options.analysisRequested() ||
+                                !options.detailsCsvPath().isEmpty());
         if (!engine.SetQuery(*parameters))
             return engine.failure().isEmpty()
                        ? fail(ParametersRefused, engine.refusal())
@@ -138,6 +141,12 @@ int main(int argc, char* argv[]) {
         QJsonObject json = resultsJson(database.de(), engine);
         if (options.detailsRequested())
             json.insert(QStringLiteral("details"), detailsJson(engine.details()));
+        if (options.analysisRequested())
+            json.insert(QStringLiteral("analysis"),
+                        DoseAnalysis::run(
+                            database.de().Connection2(), engine, *parameters, engine.details(),
+                            ResultsTable::read(database.de().Connection2()), QLocale::c())
+                            .toJson());
         write(stdout, QJsonDocument(json).toJson());
     } catch (const DbError& e) {
         return fail(DatabaseUnusable, QStringLiteral("base de données inutilisable : %1")

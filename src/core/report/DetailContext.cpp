@@ -104,13 +104,21 @@ QVector<DetailRow> DetailContext::rows(const CellDetail& cell) {
 
 QByteArray DetailContext::csv(const ReportDetails& details, const QVector<ResultsRow>& table) {
     CsvWriter w;
-    QStringList headings{QStringLiteral("ligne"),        QStringLiteral("no_id"),
-                         QStringLiteral("fraction_pct"), QStringLiteral("mauvaise_herbe"),
-                         QStringLiteral("visuel_pct"),   QStringLiteral("traitement_id"),
-                         QStringLiteral("province"),     QStringLiteral("classe_texturale"),
-                         QStringLiteral("ph"),           QStringLiteral("matiere_organique_pct"),
-                         QStringLiteral("culture"),      QStringLiteral("variete"),
-                         QStringLiteral("periode"),      QStringLiteral("hauteur_cm"),
+    QStringList headings{QStringLiteral("ligne"),
+                         QStringLiteral("no_id"),
+                         QStringLiteral("fraction_pct"),
+                         QStringLiteral("mauvaise_herbe"),
+                         QStringLiteral("visuel_pct"),
+                         QStringLiteral("traitement_id"),
+                         QStringLiteral("essai_site_id"),
+                         QStringLiteral("province"),
+                         QStringLiteral("classe_texturale"),
+                         QStringLiteral("ph"),
+                         QStringLiteral("matiere_organique_pct"),
+                         QStringLiteral("culture"),
+                         QStringLiteral("variete"),
+                         QStringLiteral("periode"),
+                         QStringLiteral("hauteur_cm"),
                          QStringLiteral("feuilles")};
     for (int i = 1; i <= ParameterSet::HerbicideRows; ++i)
         headings << QStringLiteral("herbicide_%1").arg(i)
@@ -128,6 +136,7 @@ QByteArray DetailContext::csv(const ReportDetails& details, const QVector<Result
                                d.rating.weed,
                                QString::number(d.rating.visual),
                                QString::number(d.rating.treatmentId),
+                               QString::number(d.rating.siteId),
                                d.province,
                                d.texture,
                                text(d.pH),
