@@ -1,6 +1,7 @@
 #include "ReportExport.h"
 
 #include "ReportPage.h"
+#include "report/DoseAnalysis.h"
 
 namespace grelavo::ReportExport {
 
@@ -24,6 +25,29 @@ QString csvField(const QString& text) {
         return text;
     return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
            QLatin1Char('"');
+}
+
+QStringList evidenceHeadings(const QString& dose) {
+    QStringList out{dose + QStringLiteral(" essais")};
+    for (int threshold : {DoseAnalysis::Threshold, DoseAnalysis::SecondThreshold})
+        for (const char* what : {"", " borne inférieure", " borne supérieure"})
+            out << QStringLiteral("%1 part ≥ %2 %%3")
+                       .arg(dose)
+                       .arg(threshold)
+                       .arg(QString::fromUtf8(what));
+    return out;
+}
+
+// A cell's trials and control shares; empty fields for a cell without ratings.
+QStringList evidenceFields(const CellDetail* cell) {
+    if (!cell)
+        return QList<QString>(7);
+    const CellEvidence e = DoseAnalysis::evidenceOf(*cell);
+    QStringList out{QString::number(e.trials)};
+    for (const ProportionEstimate& p : {e.control80, e.control90})
+        for (double v : {p.share, p.lower, p.upper})
+            out << QString::number(100 * v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
+    return out;
 }
 
 } // namespace
@@ -81,12 +105,14 @@ QString html(const ReportPage& page) {
     return out + QStringLiteral("</body></html>\n");
 }
 
-QString csv(const ReportPage& page) {
+QString csv(const ReportPage& page, const ReportDetails* details) {
     const ReportList& list = page.list();
     QStringList head{QStringLiteral("Catégorie"), QStringLiteral("Mauvaise herbe")};
     for (int c = 1; c < list.columns.size(); ++c) {
         const QString dose = list.columns[c].text.trimmed();
         head << dose + QStringLiteral(" moyenne") << dose + QStringLiteral(" nombre");
+        if (details)
+            head << evidenceHeadings(dose);
     }
     QStringList lines{head.join(QLatin1Char(';'))};
     QString category;
@@ -99,8 +125,11 @@ QString csv(const ReportPage& page) {
         if (item.values.isEmpty())
             continue; // a heading without figures
         QStringList fields{csvField(category), weed ? csvField(item.text.trimmed()) : QString()};
-        for (const QString& value : item.values)
-            fields << csvField(value);
+        for (int v = 0; v < item.values.size(); ++v) {
+            fields << csvField(item.values[v]);
+            if (details && v % 2 == 1)
+                fields << evidenceFields(details->cell(item.noId, v / 2));
+        }
         lines << fields.join(QLatin1Char(';'));
     }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");

@@ -4,6 +4,7 @@
 
 namespace grelavo {
 
+class ReportDetails;
 class ReportPage;
 
 // The report page as text, beside its picture: for the clipboard (a spreadsheet or a word
@@ -16,8 +17,11 @@ QString plainText(const ReportPage& page);
 QString html(const ReportPage& page);
 // The table as figures: one line per weed or category, its category, then the mean and the
 // number of ratings for each dose fraction (empty where there are none). Semicolons between
-// fields, as French spreadsheets read them; fields with a separator or a quote are quoted.
-QString csv(const ReportPage& page);
+// fields, as French spreadsheets read them; fields with a separator or a quote are quoted. With
+// the ratings behind the cells, each fraction also gives the number of trials behind it and the
+// share of its ratings (%, decimal comma) that reach 80 and 90 % destruction with their Wilson
+// 95 % bounds.
+QString csv(const ReportPage& page, const ReportDetails* details = nullptr);
 
 } // namespace ReportExport
 

@@ -81,6 +81,17 @@ void checkRatingsOf(frmDetails* d, const QString& label, int percent, const Figu
     const QString summary = d->findChild<QLabel*>(QStringLiteral("lblResume"))->text();
     QVERIFY2(summary.contains(QStringLiteral("moyenne : %1 ").arg(figure.mean)),
              qPrintable(summary));
+    // The trials and the ratings reaching 80 % that the summary counts are those listed.
+    QSet<QString> sites;
+    const int site = columnOf(table, QStringLiteral("Essai (site)"));
+    for (int row = 0; row < table->rowCount(); ++row)
+        sites.insert(table->item(row, site)->text());
+    const int reaching =
+        int(std::count_if(ratings.begin(), ratings.end(), [](int v) { return v >= 80; }));
+    QVERIFY2(summary.contains(QStringLiteral("\n%1 essai").arg(sites.size())), qPrintable(summary));
+    QVERIFY2(summary.contains(
+                 QStringLiteral("au moins 80 % : %1 sur %2 : ").arg(reaching).arg(figure.count)),
+             qPrintable(summary));
 }
 
 } // namespace

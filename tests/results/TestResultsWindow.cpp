@@ -52,7 +52,9 @@ const QDate kReportDay(2027, 2, 3);
 // Runs the report of 'p' and shows it in 'window'.
 void showReport(AppState& state, DE& de, frmResults& window, const ParameterSet& p) {
     ReportEngine engine(de, QLocale::c());
+    engine.setGatherDetails(true);
     QVERIFY(engine.SetQuery(p));
+    window.setDetails(engine.details(), p);
     state.RateInterval = p.RateInterval;
     state.TotalCases = engine.TotalCases();
     state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
@@ -540,12 +542,24 @@ private slots:
         const QByteArray bytes = csv.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n");
-        QCOMPARE(lines[0], QStringLiteral("Catégorie;Mauvaise herbe;50 ± 5 moyenne;50 ± 5 nombre;"
-                                          "60 ± 5 moyenne;60 ± 5 nombre;70 ± 5 moyenne;"
-                                          "70 ± 5 nombre;80 ± 5 moyenne;80 ± 5 nombre;"
-                                          "100 ± 5 moyenne;100 ± 5 nombre"));
-        QCOMPARE(lines[1], QStringLiteral("Graminées annuelles;;57;2;;;;;;;87;2"));
-        QVERIFY(lines.contains("Dicotylédones annuelles;chénopode blanc;65;1;;;;;;;80;1"));
+        // Per fraction: the mean, the count, the trials, the shares reaching 80 and 90 % with
+        // their Wilson bounds (%).
+        QStringList head{"Catégorie", "Mauvaise herbe"};
+        for (const char* dose : {"50", "60", "70", "80", "100"})
+            for (const char* what :
+                 {"moyenne", "nombre", "essais", "part ≥ 80 %", "part ≥ 80 % borne inférieure",
+                  "part ≥ 80 % borne supérieure", "part ≥ 90 %", "part ≥ 90 % borne inférieure",
+                  "part ≥ 90 % borne supérieure"})
+                head << QStringLiteral("%1 ± 5 %2")
+                            .arg(QLatin1String(dose), QString::fromUtf8(what));
+        QCOMPARE(lines[0], head.join(';'));
+        // 50 %: 60 and 55, one trial; 100 %: 90 and 85, one trial.
+        const QString none = QString(";").repeated(9);
+        QCOMPARE(lines[1], "Graminées annuelles;;57;2;1;0,0;0,0;65,8;0,0;0,0;65,8" + none + none +
+                               none + ";87;2;1;100,0;34,2;100,0;50,0;9,5;90,5");
+        QVERIFY(lines.contains(
+            "Dicotylédones annuelles;chénopode blanc;65;1;1;0,0;0,0;79,3;0,0;0,0;79,3" + none +
+            none + none + ";80;1;1;100,0;20,7;100,0;0,0;0,0;79,3"));
 
         const int asked = w.dialogs.saveQuestions.size();
         w.dialogs.saveAnswer.clear(); // cancelled

@@ -1,6 +1,7 @@
 #include "frmDetails.h"
 
 #include "exchange/CsvWriter.h"
+#include "report/DoseAnalysis.h"
 #include "shared/DialogService.h"
 
 #include <QDir>
@@ -70,6 +71,19 @@ public:
     }
 };
 
+// The trials behind the cell and the share of its ratings that reach each control threshold.
+QString evidenceLine(const CellDetail& cell, const QLocale& locale) {
+    const CellEvidence e = DoseAnalysis::evidenceOf(cell);
+    return QStringLiteral("%1 essai%2 — destruction d'au moins %3 % : %4 — d'au moins %5 % : %6 "
+                          "(intervalles de confiance à 95 %)")
+        .arg(e.trials)
+        .arg(e.trials > 1 ? QStringLiteral("s") : QString())
+        .arg(DoseAnalysis::Threshold)
+        .arg(DoseAnalysis::shareText(e.control80, locale))
+        .arg(DoseAnalysis::SecondThreshold)
+        .arg(DoseAnalysis::shareText(e.control90, locale));
+}
+
 } // namespace
 
 frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QString& rates,
@@ -104,7 +118,8 @@ frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QStri
             .arg(locale.toString(cell.mean(), 'f', 2),
                  locale.toString(cell.standardDeviation(), 'f', 2))
             .arg(cell.lowest())
-            .arg(cell.highest());
+            .arg(cell.highest()) +
+        QLatin1Char('\n') + evidenceLine(cell, locale);
     m_summary = new QLabel(summary, this);
     m_summary->setObjectName(QStringLiteral("lblResume"));
     m_summary->setAccessibleName(QStringLiteral("Résumé des évaluations"));
@@ -140,6 +155,7 @@ void frmDetails::fill(const QVector<DetailRow>& rows) {
     QStringList headings{QStringLiteral("Mauvaise herbe"),
                          QStringLiteral("Évaluation (%)"),
                          QStringLiteral("Traitement"),
+                         QStringLiteral("Essai (site)"),
                          QStringLiteral("Province"),
                          QStringLiteral("Classe texturale"),
                          QStringLiteral("pH"),
@@ -162,6 +178,7 @@ void frmDetails::fill(const QVector<DetailRow>& rows) {
         QVector<Value> values{{d.rating.weed, {}},
                               number(d.rating.visual),
                               number(double(d.rating.treatmentId)),
+                              number(double(d.rating.siteId)),
                               {d.province, {}},
                               {d.texture, {}},
                               number(d.pH),

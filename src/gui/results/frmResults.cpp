@@ -398,7 +398,7 @@ void frmResults::saveAsCsv() {
         return;
     // With a byte-order mark, so that a spreadsheet reads the accents as UTF-8.
     QSaveFile file(path);
-    const QByteArray bytes = "\xEF\xBB\xBF" + ReportExport::csv(m_page).toUtf8();
+    const QByteArray bytes = "\xEF\xBB\xBF" + ReportExport::csv(m_page, &m_details).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         cannotWrite(path);
 }
