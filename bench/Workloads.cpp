@@ -1,5 +1,9 @@
 #include "Workloads.h"
 
+#include "db/Statement.h"
+
+#include <QRandomGenerator>
+
 namespace grelavo::bench {
 
 namespace {
@@ -63,6 +67,54 @@ QVector<ReportCase> reportCases() {
                      "m.o. 2-8 %, 15-25 kg/ha sown, 3-6 leaves",
                      conditions});
     return cases;
+}
+
+QVector<ParameterSet> randomReports(Connection& db, int count, quint32 seed) {
+    struct Product {
+        int herbicide;
+        QString name;
+        double rate;
+    };
+    struct Application {
+        int period = 0;
+        QVector<Product> products;
+    };
+    QVector<Application> applications;
+    Statement rows(db, QStringLiteral("SELECT p.DateHerbId, p.TypeApplicationId, h.HerbicideId, "
+                                      "l.Herbicide, h.HerbTauxH FROM tblPériodesApplication p "
+                                      "JOIN tblDétailsHerbicides h ON h.DateHerbId = p.DateHerbId "
+                                      "JOIN ListeDesHerbicides l ON l.HerbicideId = h.HerbicideId "
+                                      "ORDER BY p.DateHerbId, h.HerbicideId"));
+    qint64 last = -1;
+    while (rows.step()) {
+        if (rows.value(0).toLongLong() != last) {
+            last = rows.value(0).toLongLong();
+            applications.append(Application{rows.value(1).toInt(), {}});
+        }
+        applications.last().products.append(
+            Product{rows.value(2).toInt(), rows.value(3).toString(), rows.value(4).toDouble()});
+    }
+    QRandomGenerator random(seed);
+    const double fractions[] = {0.5, 0.6, 0.7, 0.8, 1.0};
+    QVector<ParameterSet> out;
+    while (out.size() < count && !applications.isEmpty()) {
+        const Application& a = applications[int(random.bounded(applications.size()))];
+        if (a.products.size() > ParameterSet::HerbicideRows ||
+            (a.products.size() > 1 && a.products[0].herbicide == a.products[1].herbicide))
+            continue;
+        const double f = fractions[random.bounded(5)];
+        ParameterSet p;
+        p.cbbApp = {QStringLiteral("période"), a.period};
+        p.SelectedApplicationType = qint16(a.period);
+        for (int i = 0; i < a.products.size(); ++i) {
+            p.cbbHerbApp[i] = {a.products[i].name, a.products[i].herbicide};
+            p.SelectedHerbicideId[i] = qint16(a.products[i].herbicide);
+            p.txtTaux[i] = p.EnteredRate[i] = QString::number(a.products[i].rate / f, 'g', 6);
+        }
+        p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
+        out.append(p);
+    }
+    return out;
 }
 
 QVector<ListCase> listCases() {

@@ -10,6 +10,10 @@
 // cascading lists and of the rate picker, written out as the parameter form and the rate picker
 // send them. The mixtures chosen here exist at every scale of the demonstration database (the
 // generator keeps the sites of a smaller scale in a larger one).
+namespace grelavo {
+class Connection;
+}
+
 namespace grelavo::bench {
 
 // One report of the benchmark: a short name and the parameter set.
@@ -41,5 +45,10 @@ struct ListCase {
 };
 
 QVector<ListCase> listCases();
+
+// Reports drawn at random (a fixed seed) from the applications of the database: a random
+// application's period and products, its rates read as one of the five fractions of the entered
+// rates, on "Maïs (tous)". Each has data at that fraction at least. Throws DbError.
+QVector<ParameterSet> randomReports(Connection& db, int count, quint32 seed);
 
 } // namespace grelavo::bench

@@ -25,8 +25,10 @@
 #include "db/Statement.h"
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
+#include "report/DoseAnalysis.h"
 #include "report/ListSteps.h"
 #include "report/ReportEngine.h"
+#include "report/ResultsTable.h"
 #include "verify/ReferenceEvaluator.h"
 
 #include <benchmark/benchmark.h>
@@ -37,6 +39,9 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -260,6 +265,55 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
             }
         });
     }
+    // The dose-response analysis (its evidence read, every weed and category fitted) of 200
+    // reports drawn from the database; the reports themselves run before the timing. Up to
+    // scale 10: each fit is timed alone too, and the slowest is the figure to watch (50 ms).
+    if (g_scales[s].database->scale() <= 10)
+        add({"analysis", "random200", "analysis of 200 random reports (evidence and every fit)", 0},
+            [](benchmark::State& state, ScaleDatabase& db) {
+                struct Prepared {
+                    ParameterSet parameters;
+                    ReportDetails details;
+                    QVector<ResultsRow> table;
+                };
+                ReportEngine engine(db.de(), QLocale::c());
+                engine.setGatherDetails(true);
+                QVector<Prepared> reports;
+                for (const ParameterSet& p : randomReports(db.de().Connection2(), 200, 20261208))
+                    if (engine.SetQuery(p))
+                        reports.append(
+                            {p, engine.details(), ResultsTable::read(db.de().Connection2())});
+                double worstReport = 0;
+                double worstFit = 0;
+                int rows = 0;
+                int curves = 0;
+                for (auto _ : state) {
+                    rows = curves = 0;
+                    for (const Prepared& r : reports) {
+                        QElapsedTimer clock;
+                        clock.start();
+                        const DoseAnalysis a =
+                            DoseAnalysis::run(db.de().Connection2(), engine, r.parameters,
+                                              r.details, r.table, QLocale::c());
+                        worstReport = std::max(worstReport, clock.nsecsElapsed() / 1e6);
+                        rows += int(a.rows.size());
+                        // Each row's fit once more, alone, to find the slowest.
+                        state.PauseTiming();
+                        for (AnalysisRow row : a.rows) {
+                            curves += row.curve.ok();
+                            clock.restart();
+                            DoseAnalysis::fitRow(row);
+                            worstFit = std::max(worstFit, clock.nsecsElapsed() / 1e6);
+                        }
+                        state.ResumeTiming();
+                    }
+                }
+                state.counters["reports"] = static_cast<double>(reports.size());
+                state.counters["rows"] = rows;
+                state.counters["curves"] = curves;
+                state.counters["worst_report_ms"] = worstReport;
+                state.counters["worst_fit_ms"] = worstFit;
+            });
     for (int i = 0; i < g_lists.size(); ++i) {
         const ListCase& c = g_lists[i];
         const bool picker = c.kind == ListCase::Kind::RatePicker;
