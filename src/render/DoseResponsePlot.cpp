@@ -56,29 +56,11 @@ double heightOf(double points, bool bold = false) {
     return QFontMetricsF(fontOf(points, bold)).lineSpacing();
 }
 
-// A text of one line whose left, centre or right is at x and whose middle is at y.
-DoseResponsePlot::Text textAt(const QString& text, double x, double y, double points,
-                              Qt::Alignment alignment, bool bold = false,
-                              const QColor& colour = Qt::black) {
-    const double w = widthOf(text, points, bold);
-    const double h = heightOf(points, bold);
-    const double left = alignment == Qt::AlignRight     ? x - w
-                        : alignment == Qt::AlignHCenter ? x - w / 2
-                                                        : x;
-    return {QRectF(left, y - h / 2, w, h), text, points, bold, colour, alignment, 0};
-}
-
 // The cell's figure as the table writes it, or the ratings' own when it does not read as one.
 int cellNumber(const std::optional<QString>& cell, int otherwise) {
     bool ok = false;
     const int n = cell.value_or(QString()).trimmed().toInt(&ok);
     return ok ? n : otherwise;
-}
-
-// Offsets spread evenly over a width that grows with their number, up to 'most' on each side.
-double spread(int i, int n, double step, double most) {
-    const double half = std::min(most, step * (n - 1) / 2);
-    return n < 2 ? 0 : -half + 2 * half * i / (n - 1);
 }
 
 // Sideways offsets (x axis %) of a cell's ratings from their series' place: equal ratings
@@ -96,32 +78,55 @@ QVector<double> jitter(const CellDetail& cell) {
             if (cell.ratings[j].visual == value)
                 same << j;
         for (int n = 0; n < same.size(); ++n)
-            offsets[same[n]] = spread(n, same.size(), 0.8, DoseResponsePlot::MostJitter);
+            offsets[same[n]] =
+                DoseResponsePlot::spread(n, same.size(), 0.8, DoseResponsePlot::MostJitter);
     }
     return offsets;
 }
 
-void drawMarker(QPainter& painter, DoseResponsePlot::Marker marker, const QPointF& at, double size,
-                const QColor& outline, const QColor& fill) {
+} // namespace
+
+DoseResponsePlot::Text DoseResponsePlot::textAt(const QString& text, double x, double y,
+                                                double points, Qt::Alignment alignment, bool bold,
+                                                const QColor& colour) {
+    const double w = widthOf(text, points, bold);
+    const double h = heightOf(points, bold);
+    const double left = alignment == Qt::AlignRight     ? x - w
+                        : alignment == Qt::AlignHCenter ? x - w / 2
+                                                        : x;
+    return {QRectF(left, y - h / 2, w, h), text, points, bold, colour, alignment, 0};
+}
+
+double DoseResponsePlot::lineHeight(double points, bool bold) {
+    return heightOf(points, bold);
+}
+
+double DoseResponsePlot::spread(int i, int n, double step, double most) {
+    const double half = std::min(most, step * (n - 1) / 2);
+    return n < 2 ? 0 : -half + 2 * half * i / (n - 1);
+}
+
+void DoseResponsePlot::drawMarker(QPainter& painter, Marker marker, const QPointF& at, double size,
+                                  const QColor& outline, const QColor& fill) {
     const double r = size / 2;
     QPainterPath path;
     switch (marker) {
-    case DoseResponsePlot::Marker::Circle:
+    case Marker::Circle:
         path.addEllipse(at, r, r);
         break;
-    case DoseResponsePlot::Marker::Square:
+    case Marker::Square:
         path.addRect(QRectF(at.x() - r * 0.85, at.y() - r * 0.85, r * 1.7, r * 1.7));
         break;
-    case DoseResponsePlot::Marker::Triangle:
+    case Marker::Triangle:
         path.addPolygon(QPolygonF({at + QPointF(0, -r * 1.1), at + QPointF(r, r * 0.75),
                                    at + QPointF(-r, r * 0.75), at + QPointF(0, -r * 1.1)}));
         break;
-    case DoseResponsePlot::Marker::Diamond:
+    case Marker::Diamond:
         path.addPolygon(
             QPolygonF({at + QPointF(0, -r * 1.15), at + QPointF(r, 0), at + QPointF(0, r * 1.15),
                        at + QPointF(-r, 0), at + QPointF(0, -r * 1.15)}));
         break;
-    case DoseResponsePlot::Marker::Down:
+    case Marker::Down:
         path.addPolygon(QPolygonF({at + QPointF(0, r * 1.1), at + QPointF(r, -r * 0.75),
                                    at + QPointF(-r, -r * 0.75), at + QPointF(0, r * 1.1)}));
         break;
@@ -131,7 +136,7 @@ void drawMarker(QPainter& painter, DoseResponsePlot::Marker marker, const QPoint
     painter.drawPath(path);
 }
 
-void drawText(TwipsSurface& s, const DoseResponsePlot::Text& t) {
+void DoseResponsePlot::drawText(TwipsSurface& s, const Text& t) {
     if (t.text.isEmpty())
         return;
     s.setFontSize(t.points);
@@ -142,8 +147,6 @@ void drawText(TwipsSurface& s, const DoseResponsePlot::Text& t) {
     else
         s.drawText(t.rect, t.text, t.alignment);
 }
-
-} // namespace
 
 const QVector<int>& DoseResponsePlot::fractionPercents() {
     static const QVector<int> percents{50, 60, 70, 80, 100};
@@ -367,29 +370,40 @@ void DoseResponsePlot::paint(QPainter& painter) const {
 }
 
 QImage DoseResponsePlot::image(qreal devicePixelRatio) const {
-    const QSize pixels(Twips::toPixels(int(std::lround(size.width()))),
-                       Twips::toPixels(int(std::lround(size.height()))));
+    return imageOf(
+        size, [this](QPainter& painter) { paint(painter); }, devicePixelRatio);
+}
+
+bool DoseResponsePlot::printOn(QPagedPaintDevice& device) const {
+    return printOn(device, size, [this](QPainter& painter) { paint(painter); });
+}
+
+QImage DoseResponsePlot::imageOf(const QSizeF& twips, const std::function<void(QPainter&)>& draw,
+                                 qreal devicePixelRatio) {
+    const QSize pixels(Twips::toPixels(int(std::lround(twips.width()))),
+                       Twips::toPixels(int(std::lround(twips.height()))));
     QImage out(pixels * devicePixelRatio, QImage::Format_RGB32);
     out.setDevicePixelRatio(devicePixelRatio);
     out.fill(Qt::white);
     QPainter painter(&out);
     painter.scale(1.0 / Twips::PerPixel, 1.0 / Twips::PerPixel);
-    paint(painter);
+    draw(painter);
     return out;
 }
 
-bool DoseResponsePlot::printOn(QPagedPaintDevice& device) const {
+bool DoseResponsePlot::printOn(QPagedPaintDevice& device, const QSizeF& twips,
+                               const std::function<void(QPainter&)>& draw) {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
     const int dpi = device.logicalDpiX();
     const QRectF printable = device.pageLayout().paintRectPixels(dpi);
     const double perTwip = dpi / 1440.0;
-    const double scale = std::min(printable.width() / (size.width() * perTwip),
-                                  printable.height() / (size.height() * perTwip));
-    painter.translate((printable.width() - size.width() * perTwip * scale) / 2, 0);
+    const double scale = std::min(printable.width() / (twips.width() * perTwip),
+                                  printable.height() / (twips.height() * perTwip));
+    painter.translate((printable.width() - twips.width() * perTwip * scale) / 2, 0);
     painter.scale(perTwip * scale, perTwip * scale);
-    paint(painter);
+    draw(painter);
     return painter.end();
 }
 

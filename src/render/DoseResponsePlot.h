@@ -11,11 +11,14 @@
 #include <QSizeF>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 class QPainter;
 class QPagedPaintDevice;
 
 namespace grelavo {
+
+class TwipsSurface;
 
 // A row of a report that the dose-response picture can show: a weed or a category with
 // ratings, or the heading of weeds the user added (not a series itself).
@@ -119,6 +122,25 @@ struct DoseResponsePlot {
     QImage image(qreal devicePixelRatio = 1.0) const;
     // The picture on one sheet, as large as the printable area allows, as vectors.
     bool printOn(QPagedPaintDevice& device) const;
+
+    // What the pictures drawn in twips share (the fitted curve's too): a text of one line whose
+    // left, centre or right is at x and whose middle is at y, measured as it is drawn; the
+    // height of a line; offsets that keep equal values apart; a text and a marker drawn; a picture
+    // of 'twips' painted on white or on one sheet, as image() and printOn() do.
+    static Text textAt(const QString& text, double x, double y, double points,
+                       Qt::Alignment alignment, bool bold = false,
+                       const QColor& colour = Qt::black);
+    static double lineHeight(double points, bool bold = false);
+    // The i-th of n offsets spread evenly over a width that grows by 'step' with each, up to
+    // 'most' on each side: equal values drawn side by side.
+    static double spread(int i, int n, double step, double most);
+    static void drawText(TwipsSurface& surface, const Text& text);
+    static void drawMarker(QPainter& painter, Marker marker, const QPointF& at, double size,
+                           const QColor& outline, const QColor& fill);
+    static QImage imageOf(const QSizeF& twips, const std::function<void(QPainter&)>& draw,
+                          qreal devicePixelRatio);
+    static bool printOn(QPagedPaintDevice& device, const QSizeF& twips,
+                        const std::function<void(QPainter&)>& draw);
 };
 
 } // namespace grelavo

@@ -55,10 +55,11 @@ private slots:
     void shippedFileMapsItsTopics() {
         HelpFile file(HelpFilePath);
         QVERIFY(file.isOpen());
-        QCOMPARE(file.topics().keys(), (QList<quint32>{1000, 2000, 3000, 4000, 5000}));
+        QCOMPARE(file.topics().keys(), (QList<quint32>{1000, 2000, 3000, 4000, 5000, 6000}));
         QCOMPARE(file.topicPath(2000), QStringLiteral("/obligatoires.html"));
         QCOMPARE(file.topicPath(4000), QStringLiteral("/rapport.html"));
         QCOMPARE(file.topicPath(5000), QStringLiteral("/essais.html"));
+        QCOMPARE(file.topicPath(6000), QStringLiteral("/analyse.html"));
         QCOMPARE(file.defaultTopic(), QStringLiteral("/general.html"));
         for (int unknown : {0, 1001, -1})
             QVERIFY(file.topicPath(unknown).isEmpty());

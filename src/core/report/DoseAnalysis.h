@@ -88,8 +88,9 @@ public:
 
     // The "analysis" member of grelavo-rapport's JSON.
     QJsonObject toJson() const;
-    // The analysis as CSV (UTF-8 with a byte order mark, semicolons, decimal commas): the lines
-    // of 'about' first, one field each, then one line per row and level, then one per cell.
+    // The analysis as CSV (UTF-8 with a byte order mark, commas, decimal points, as the CSV of a
+    // cell's ratings): the lines of 'about' first, one field each, then one line per row and
+    // level, the fitted parameters, and one line per cell.
     QByteArray csv(const QStringList& about) const;
 
     // What a cell rests on, from its ratings.

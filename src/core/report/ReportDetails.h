@@ -35,7 +35,7 @@ struct CellDetail {
     double standardDeviation() const; // sample standard deviation; 0 for fewer than two
     int lowest() const;
     int highest() const;
-    int trials() const; // distinct experimental sites the ratings come from
+    int trials() const;                // distinct experimental sites the ratings come from
     int reaching(int threshold) const; // ratings of at least 'threshold' %
 };
 

@@ -18,7 +18,9 @@
 #include "params/frmParam.h"
 #include "rates/frmChoixTaux.h"
 #include "render/Twips.h"
+#include "report/DoseAnalysis.h"
 #include "report/ReportEngine.h"
+#include "results/frmAnalyse.h"
 #include "results/frmCourbes.h"
 #include "results/frmResults.h"
 #include "shared/DialogService.h"
@@ -301,6 +303,8 @@ void frmMDI::buildMenus() {
         QKeySequence(Qt::CTRL | Qt::Key_P));
     m_mnuCourbes =
         add(mnuRapport, "mnuCourbes", "Courbes &dose-réponse…", [this] { openDoseResponse(); });
+    m_mnuAnalyse =
+        add(mnuRapport, "mnuAnalyse", "&Analyse dose-réponse…", [this] { openAnalysis(); });
     add(mnuRapport, "mnuInfoRapport", "I&nformations sur le rapport",
         [this] { ListBar_ButtonClick(10); });
     enableReportCommands();
@@ -345,6 +349,7 @@ void frmMDI::enableReportCommands() {
     m_mnuCopier->setEnabled(shown);
     m_mnuImprimer->setEnabled(shown);
     m_mnuCourbes->setEnabled(shown);
+    m_mnuAnalyse->setEnabled(shown);
 }
 
 bool frmMDI::FileExists(const QString& name) const {
@@ -567,6 +572,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     }
     m_state.ParamSummaryLines = ReportEngine::Set_ParamList(parameters);
     m_reportDetails = engine.details();
+    m_reportParameters = parameters;
     try {
         m_reportRows = ResultsTable::read(m_de->Connection2());
     } catch (const DbError&) {
@@ -584,6 +590,30 @@ void frmMDI::openDoseResponse() {
     if (!m_state.ResultsShown)
         return;
     frmCourbes window(m_dialogs, m_reportDetails, m_reportRows, m_results->page().stamp(), this);
+    window.exec();
+}
+
+void frmMDI::openAnalysis() {
+    if (!m_state.ResultsShown)
+        return;
+    DoseAnalysis analysis;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor); // fitting the curves takes a moment
+    try {
+        ReportEngine engine(*m_de);
+        analysis = DoseAnalysis::run(m_de->Connection2(), engine, m_reportParameters,
+                                     m_reportDetails, m_reportRows, QLocale());
+    } catch (const DbError& e) {
+        QGuiApplication::restoreOverrideCursor();
+        m_dialogs.message(this,
+                          QStringLiteral("L'analyse dose-réponse n'a pas pu être faite : %1.")
+                              .arg(DatabaseCheck::causeInWords(e)),
+                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+        return;
+    }
+    QGuiApplication::restoreOverrideCursor();
+    const ReportPage& page = m_results->page();
+    frmAnalyse window(m_dialogs, std::move(analysis), page.parameterLines(), page.colophonLines(),
+                      page.stamp(), this);
     window.exec();
 }
 

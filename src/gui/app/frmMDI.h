@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BarLayout.h"
+#include "report/ParameterSet.h"
 #include "report/ReportDetails.h"
 #include "shared/AppState.h"
 
@@ -23,7 +24,6 @@ namespace grelavo {
 class DE;
 class DialogService;
 struct ImportOutcome;
-struct ParameterSet;
 class frmParam;
 class frmResults;
 
@@ -109,6 +109,8 @@ private:
     void runReport(const ParameterSet& parameters);
     // The dose-response window of the report shown.
     void openDoseResponse();
+    // The dose-response analysis of the report shown, computed, then its window.
+    void openAnalysis();
     // ExperimentImport run on the database file, its connection closed first, with a progress
     // window.
     ImportOutcome runImport(const QStringList& files, bool addNames, bool dryRun);
@@ -141,9 +143,12 @@ private:
     QAction* m_mnuCopier = nullptr;
     QAction* m_mnuImprimer = nullptr;
     QAction* m_mnuCourbes = nullptr;
-    // The report shown: the ratings behind its cells and its rows, for its dose-response window.
+    QAction* m_mnuAnalyse = nullptr;
+    // The report shown: the ratings behind its cells, its rows and its parameters, for its
+    // dose-response windows.
     ReportDetails m_reportDetails;
     QVector<ResultsRow> m_reportRows;
+    ParameterSet m_reportParameters;
     frmParam* m_param = nullptr;
     frmResults* m_results = nullptr;
 };

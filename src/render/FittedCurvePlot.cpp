@@ -1,0 +1,330 @@
+#include "FittedCurvePlot.h"
+
+#include "ReportPage.h"
+#include "TwipsSurface.h"
+
+#include <QMap>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace grelavo {
+
+namespace {
+
+using Plot = DoseResponsePlot;
+
+const QColor kPointColour(0x00, 0x72, 0xB2);
+const QColor kCurveColour(0xD5, 0x5E, 0x00);
+const QColor kThresholdColour(90, 90, 90);
+const QColor kWarningRed(192, 0, 0);
+const QColor kGridGrey(220, 220, 220);
+const QColor kAboutGrey(60, 60, 60);
+
+constexpr double kTickPoints = 8;
+constexpr double kTitlePoints = 10;
+constexpr double kAxisTitlePoints = 9;
+constexpr double kSmallPoints = 7;
+constexpr double kEdge = 80;       // around the whole picture
+constexpr double kPlotLeft = 1100; // room for the value axis' labels and title
+constexpr double kPlotRightRoom = 400;
+constexpr double kValuePad = 120; // 0 and 100 % stay clear of the axis and the top
+constexpr double kDosePad = 150;  // dose 0 stays clear of the value axis
+constexpr double kTickLength = 80;
+constexpr double kAxisWidth = 15;
+constexpr double kCurveWidth = 35;
+constexpr double kEdMarker = 190;
+
+double clampPercent(double v) {
+    return std::clamp(v, 0.0, 100.0);
+}
+
+QString percentText(double fraction, const QLocale& locale) {
+    return locale.toString(fraction * 100, 'f', 0);
+}
+
+// Sideways offsets (x axis %) of the ratings: equal ratings at one dose (to half a percent)
+// spread, in the order the analysis gives them, never left of dose 0; a rating alone stays.
+QVector<double> jitter(const QVector<DoseObservation>& observations) {
+    QMap<QPair<qint64, int>, QVector<int>> same;
+    for (int i = 0; i < observations.size(); ++i) {
+        const DoseObservation& o = observations[i];
+        same[{std::llround(o.dose * 200), int(std::lround(o.response))}] << i;
+    }
+    QVector<double> offsets(observations.size(), 0.0);
+    for (const QVector<int>& group : same) {
+        const double percent = observations[group.first()].dose * 100;
+        const double first = Plot::spread(0, group.size(), 0.8, FittedCurvePlot::MostJitter);
+        const double shift = std::max(0.0, -(percent + first));
+        for (int n = 0; n < group.size(); ++n)
+            offsets[group[n]] =
+                Plot::spread(n, group.size(), 0.8, FittedCurvePlot::MostJitter) + shift;
+    }
+    return offsets;
+}
+
+QString rateText(double kgHa, const QLocale& locale) {
+    return locale.toString(kgHa, 'g', QLocale::FloatingPointShortest) + QStringLiteral(" kg/ha");
+}
+
+} // namespace
+
+QString FittedCurvePlot::mixtureText(const DoseAnalysis& analysis, const QLocale& locale) {
+    QStringList products;
+    for (const AnalysisProduct& p : analysis.products)
+        products << p.herbicide + QLatin1Char(' ') + rateText(p.enteredKgHa, locale);
+    return products.join(QStringLiteral(" + "));
+}
+
+QString FittedCurvePlot::rowName(const AnalysisRow& row) {
+    return row.category ? row.label + QStringLiteral(" (catégorie)") : row.label;
+}
+
+QString FittedCurvePlot::fitText(const AnalysisRow& row) {
+    return row.curve.ok()
+               ? QStringLiteral("modèle log-logistique %1, %2 évaluations de %3 essais")
+                     .arg(modelName(row.curve.model))
+                     .arg(row.observations.size())
+                     .arg(row.trials)
+               : QStringLiteral("courbe non estimable : %1").arg(reasonWords(row.curve.reason));
+}
+
+QString FittedCurvePlot::noteText() {
+    return QStringLiteral("Points : les évaluations du mélange à toute dose (témoins non traités "
+                          "à 0 %) ; trait : la courbe ajustée ; zone pâle : son intervalle de "
+                          "confiance à 95 %, les essais comme unités.");
+}
+
+double FittedCurvePlot::xFor(double percent) const {
+    return plotArea.left() + kDosePad +
+           percent / highestPercent * (plotArea.width() - 2 * kDosePad);
+}
+
+double FittedCurvePlot::yFor(double value) const {
+    return plotArea.bottom() - kValuePad - value / 100 * (plotArea.height() - 2 * kValuePad);
+}
+
+FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const AnalysisRow& row,
+                                     const QStringList& parameterLines, const QStringList& colophon,
+                                     bool synthetic, const QLocale& locale, const QSizeF& size) {
+    FittedCurvePlot p;
+    p.size = size;
+    const double W = size.width();
+    const double H = size.height();
+    const double small = Plot::lineHeight(kSmallPoints);
+
+    // The block under the picture, from the bottom up: the colophon, the parameters in two
+    // columns, the warning.
+    const int parameterRows = std::max(1, int(parameterLines.size() + 1) / 2);
+    const double width = W - 2 * kEdge;
+    double y = H - kEdge - small * double(colophon.size());
+    for (int i = 0; i < colophon.size(); ++i) {
+        p.about << Plot::textAt(colophon[i], kEdge, y + small * (i + 0.5), kSmallPoints,
+                                Qt::AlignLeft, false, kAboutGrey);
+        p.about.last().rect.setWidth(std::min(p.about.last().rect.width(), width));
+    }
+    y -= small * (parameterLines.isEmpty() ? 0 : parameterRows) + 40;
+    for (int i = 0; i < parameterLines.size(); ++i) {
+        const int column = i / parameterRows; // the first half of the lines, then the second
+        p.about << Plot::textAt(QStringLiteral("- ") + parameterLines[i],
+                                kEdge + column * width / 2, y + small * (i % parameterRows + 0.5),
+                                kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
+        p.about.last().rect.setWidth(std::min(p.about.last().rect.width(), width / 2 - 60));
+    }
+    if (synthetic) {
+        const double h = Plot::lineHeight(kTickPoints, true);
+        y -= h + 40;
+        p.warning = Plot::textAt(ReportPage::syntheticWarning(), W / 2, y + h / 2, kTickPoints,
+                                 Qt::AlignHCenter, true, kWarningRed);
+    }
+    const double blockTop = y - 60;
+
+    // The title: the row, then the mixture and the model or why there is none.
+    const double titleHeight = Plot::lineHeight(kTitlePoints, true);
+    p.title = Plot::textAt(rowName(row), W / 2, kEdge + titleHeight / 2, kTitlePoints,
+                           Qt::AlignHCenter, true);
+    const double subtitleHeight = Plot::lineHeight(kTickPoints);
+    p.subtitle =
+        Plot::textAt(mixtureText(analysis, locale) + QStringLiteral(" — ") + fitText(row), W / 2,
+                     kEdge + titleHeight + 20 + subtitleHeight / 2, kTickPoints, Qt::AlignHCenter);
+    for (Text* t : {&p.title, &p.subtitle})
+        if (t->rect.width() > W - 2 * kEdge)
+            t->rect = QRectF(kEdge, t->rect.top(), W - 2 * kEdge, t->rect.height());
+
+    // The plot's frame, the room under it for the dose axis' labels, title and the note.
+    const double top = kEdge + titleHeight + 20 + subtitleHeight + 200;
+    const double below = kTickLength + Plot::lineHeight(kTickPoints) + 60 +
+                         Plot::lineHeight(kAxisTitlePoints, true) + 40 + small + 60;
+    p.plotArea =
+        QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - kPlotRightRoom),
+                                                std::max(top + 600, blockTop - below)));
+    const QRectF& area = p.plotArea;
+
+    // The dose axis from 0 to the round value above the highest dose observed or reported.
+    double highest = row.cells.isEmpty() ? 0 : 1.0;
+    for (const DoseObservation& o : row.observations)
+        highest = std::max(highest, o.dose);
+    const double step = highest * 100 < 200 ? 25 : 50;
+    p.highestPercent = step * (std::floor(highest * 100 / step) + 1);
+    p.axes << QLineF(area.bottomLeft(), area.bottomRight())
+           << QLineF(area.bottomLeft(), area.topLeft());
+    for (double percent = 0; percent <= p.highestPercent + 0.01; percent += step) {
+        const double x = p.xFor(percent);
+        p.xTicks << int(std::lround(percent));
+        p.axes << QLineF(x, area.bottom(), x, area.bottom() + kTickLength);
+        p.tickLabels << Plot::textAt(QString::number(p.xTicks.last()), x,
+                                     area.bottom() + kTickLength +
+                                         Plot::lineHeight(kTickPoints) / 2 + 20,
+                                     kTickPoints, Qt::AlignHCenter);
+    }
+    for (int value = 0; value <= 100; value += 20) {
+        p.yTicks << value;
+        const double yv = p.yFor(value);
+        p.axes << QLineF(area.left() - kTickLength, yv, area.left(), yv);
+        p.grid << QLineF(area.left(), yv, area.right(), yv);
+        p.tickLabels << Plot::textAt(QString::number(value), area.left() - kTickLength - 40, yv,
+                                     kTickPoints, Qt::AlignRight);
+    }
+    const double axisTitleY = area.bottom() + kTickLength + Plot::lineHeight(kTickPoints) + 60 +
+                              Plot::lineHeight(kAxisTitlePoints, true) / 2;
+    p.xTitle = Plot::textAt(QStringLiteral("Dose (% des taux entrés)"), area.center().x(),
+                            axisTitleY, kAxisTitlePoints, Qt::AlignHCenter, true);
+    p.yTitle = Plot::textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kAxisTitlePoints,
+                            Qt::AlignHCenter, true);
+    p.yTitle.rect.moveCenter(
+        QPointF(kEdge + Plot::lineHeight(kAxisTitlePoints, true) / 2, area.center().y()));
+    p.yTitle.angle = -90;
+    p.note =
+        Plot::textAt(noteText(), kEdge,
+                     axisTitleY + Plot::lineHeight(kAxisTitlePoints, true) / 2 + 40 + small / 2,
+                     kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
+    p.note.rect.setWidth(std::min(p.note.rect.width(), width));
+
+    // The ratings.
+    const QVector<double> offsets = jitter(row.observations);
+    for (int i = 0; i < row.observations.size(); ++i) {
+        const DoseObservation& o = row.observations[i];
+        const int value = int(std::lround(o.response));
+        p.points << Point{o.dose, value, QPointF(p.xFor(o.dose * 100 + offsets[i]), p.yFor(value))};
+    }
+
+    // The threshold, labelled under its right end: the curve rises above it there, and the
+    // dose that reaches it is labelled above the line, further left.
+    const double yThreshold = p.yFor(DoseAnalysis::Threshold);
+    p.threshold = QLineF(area.left(), yThreshold, area.right(), yThreshold);
+    p.thresholdLabel =
+        Plot::textAt(QStringLiteral("Seuil : %1 % de destruction").arg(DoseAnalysis::Threshold),
+                     area.right() - 60, yThreshold + small / 2 + 20, kSmallPoints, Qt::AlignRight,
+                     false, kThresholdColour);
+
+    if (!row.curve.ok())
+        return p;
+
+    // The curve and its band over the observed doses only.
+    const double lowest = row.curve.lowestDose;
+    const double span = row.curve.highestDose - lowest;
+    const double t = row.bandT();
+    for (int i = 0; i <= CurveSteps; ++i) {
+        const double dose = lowest + span * i / CurveSteps;
+        const double value = row.curve.value(dose);
+        const double se = row.bandSe(dose);
+        const double x = p.xFor(dose * 100);
+        p.curve << QPointF(x, p.yFor(clampPercent(value)));
+        if (std::isfinite(se) && std::isfinite(t)) {
+            p.bandUpper << QPointF(x, p.yFor(clampPercent(value + t * se)));
+            p.bandLower << QPointF(x, p.yFor(clampPercent(value - t * se)));
+        }
+    }
+    if (p.bandUpper.size() != p.curve.size()) { // a band with holes is no band
+        p.bandUpper.clear();
+        p.bandLower.clear();
+    }
+
+    // The dose of 80 % destruction on the threshold, with its interval within the axis.
+    for (const DoseForLevel& d : row.doses) {
+        if (d.level != DoseAnalysis::Threshold || !d.dose.ok())
+            continue;
+        p.hasEd80 = true;
+        p.ed80 = QPointF(p.xFor(d.dose.dose * 100), yThreshold);
+        p.ed80Interval = QLineF(p.xFor(std::max(0.0, d.dose.lower * 100)), yThreshold,
+                                p.xFor(std::min(p.highestPercent, d.dose.upper * 100)), yThreshold);
+        p.ed80Drop = QLineF(p.ed80, QPointF(p.ed80.x(), area.bottom()));
+        const QString text =
+            QStringLiteral("ED%1 : %2 % des taux (%3–%4 %)")
+                .arg(d.level)
+                .arg(percentText(d.dose.dose, locale), percentText(d.dose.lower, locale),
+                     percentText(d.dose.upper, locale));
+        // Above left of the point, where the curve is under the threshold; right of it when
+        // the left has no room.
+        const double labelY = yThreshold - kEdMarker / 2 - small / 2 - 40;
+        p.ed80Label = Plot::textAt(text, p.ed80.x() - 80, labelY, kSmallPoints, Qt::AlignRight,
+                                   true, Qt::black);
+        if (p.ed80Label.rect.left() < area.left() + 60)
+            p.ed80Label = Plot::textAt(text, p.ed80.x() + 80, labelY, kSmallPoints, Qt::AlignLeft,
+                                       true, Qt::black);
+    }
+    return p;
+}
+
+void FittedCurvePlot::paint(QPainter& painter) const {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    TwipsSurface s(painter, size.width());
+    for (const QLineF& line : grid)
+        s.line(line.p1(), line.p2(), kAxisWidth, kGridGrey);
+
+    if (!bandUpper.isEmpty()) {
+        QPolygonF band = bandUpper;
+        for (auto it = bandLower.crbegin(); it != bandLower.crend(); ++it)
+            band << *it;
+        QColor fill = kCurveColour;
+        fill.setAlpha(55);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawPolygon(band);
+    }
+    for (const QLineF& line : axes)
+        s.line(line.p1(), line.p2(), kAxisWidth, Qt::black);
+    for (const Text& text : tickLabels)
+        Plot::drawText(s, text);
+    for (const Text& text : {title, subtitle, xTitle, yTitle, note, thresholdLabel, warning})
+        Plot::drawText(s, text);
+    for (const Text& text : about)
+        Plot::drawText(s, text);
+
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kThresholdColour, kAxisWidth * 2, Qt::DashLine, Qt::FlatCap));
+    painter.drawLine(threshold);
+
+    const QColor pale = kPointColour.lighter(170);
+    for (const Point& point : points)
+        Plot::drawMarker(painter, DoseResponsePlot::Marker::Circle, point.at, PointSize,
+                         kPointColour, pale);
+
+    if (!curve.isEmpty()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(kCurveColour, kCurveWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(curve);
+    }
+    if (hasEd80) {
+        painter.setPen(QPen(Qt::black, kAxisWidth * 2, Qt::DotLine, Qt::FlatCap));
+        painter.drawLine(ed80Drop);
+        s.line(ed80Interval.p1(), ed80Interval.p2(), kCurveWidth * 1.5, Qt::black);
+        Plot::drawMarker(painter, DoseResponsePlot::Marker::Diamond, ed80, kEdMarker, Qt::white,
+                         Qt::black);
+        Plot::drawText(s, ed80Label);
+    }
+    painter.restore();
+}
+
+QImage FittedCurvePlot::image(qreal devicePixelRatio) const {
+    return DoseResponsePlot::imageOf(
+        size, [this](QPainter& painter) { paint(painter); }, devicePixelRatio);
+}
+
+bool FittedCurvePlot::printOn(QPagedPaintDevice& device) const {
+    return DoseResponsePlot::printOn(device, size, [this](QPainter& painter) { paint(painter); });
+}
+
+} // namespace grelavo
