@@ -130,12 +130,19 @@ private slots:
                  QStringLiteral("La valeur entrée n'est pas numérique. | 0.0 | txtTaux(0)"));
         QTest::qWait(20);
         QCOMPARE(f.dialogs.messages.size(), 1);
+        // A number no rate can be: said, and the focus stays.
+        UserInput::typeInto(rate, QStringLiteral("0"));
+        UserInput::key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), rate);
+        QTRY_COMPARE(f.dialogs.messages.size(), 2);
+        QVERIFY(f.dialogs.messages.last().text.startsWith(
+            QStringLiteral("Le taux doit être plus grand que 0")));
         UserInput::typeInto(rate, QString());
         UserInput::key(Qt::Key_Backspace);
         UserInput::key(Qt::Key_Tab);
         QVERIFY(QApplication::focusWidget() != rate);
         QTest::qWait(20);
-        QCOMPARE(f.dialogs.messages.size(), 1);
+        QCOMPARE(f.dialogs.messages.size(), 2);
     }
 
     // What a list box shows is what the report uses: text pasted that is no item is named by

@@ -78,6 +78,20 @@ private slots:
         QTest::newRow("rate with letters") << "txtTaux(0)=1,5 kg"
                                            << "fr_CA"
                                            << "txtTaux(0)" << 0 << notNumeric;
+        const QString unusable = "Le taux doit être plus grand que 0 et d'au plus 100 kg de "
+                                 "matière active par hectare.";
+        QTest::newRow("rate of zero") << "txtTaux(0)=0"
+                                      << "fr_CA"
+                                      << "txtTaux(0)" << 0 << unusable;
+        QTest::newRow("negative rate, second row") << "txtTaux(1)=-0,5"
+                                                   << "fr_CA"
+                                                   << "txtTaux(1)" << 0 << unusable;
+        QTest::newRow("rate in grams") << "txtTaux(0)=600"
+                                       << "fr_CA"
+                                       << "txtTaux(0)" << 0 << unusable;
+        QTest::newRow("highest usable rate") << "txtTaux(0)=100"
+                                             << "fr_CA"
+                                             << "" << 0 << "";
         QTest::newRow("pH bound with thousands in English") << "cbbSitepHDe=70,000;cbbSitepHA=80"
                                                             << "en_US"
                                                             << "cbbSitepHDe" << 3 << notNumeric;

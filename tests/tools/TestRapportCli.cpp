@@ -230,6 +230,12 @@ private slots:
             << QStringList{"--periode", "1", "--herbicide", "10:1,5,0", "--culture", "tous"}
             << "« 1,5,0 »";
         QTest::newRow("tolérance 9") << kAllCorn + QStringList{"--tolerance", "9"} << "--tolerance";
+        QTest::newRow("taux nul") << QStringList{"--periode", "1",         "--herbicide",
+                                                 "10:0",      "--culture", "tous"}
+                                  << "plus grand que 0";
+        QTest::newRow("taux négatif")
+            << QStringList{"--periode", "1", "--herbicide", "10:-1", "--culture", "tous"}
+            << "plus grand que 0";
         QTest::newRow("feuilles et hauteur")
             << kAllCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
     }

@@ -99,10 +99,14 @@ private:
             {"txtCultHautA", 2},        {"cbbCultProfDe", 1},       {"cbbCultProfA", 1},
             {"cbbSiteMatOrgDe", 3},     {"cbbSiteMatOrgA", 3},      {"cbbSitepHDe", 3},
             {"cbbSitepHA", 3}};
-        for (const auto& [control, page] : numbers)
-            if (!InputCheck::isNumber(text(control), control.startsWith(QLatin1String("txtTaux")),
-                                      m_locale))
+        for (const auto& [control, page] : numbers) {
+            if (control.startsWith(QLatin1String("txtTaux"))) {
+                if (const auto problem = InputCheck::rateProblem(text(control), m_locale))
+                    return InputCheck::Problem{*problem, control, page};
+            } else if (!InputCheck::isNumber(text(control), false, m_locale)) {
                 return InputCheck::Problem{InputCheck::notNumericMessage(), control, page};
+            }
+        }
         const std::tuple<const char*, const char*, int> pairs[] = {
             {"txtCultSemisDe", "txtCultSemisA", 1},   {"cbbCultProfDe", "cbbCultProfA", 1},
             {"txtCultFeuilDe", "txtCultFeuilA", 2},   {"txtCultHautDe", "txtCultHautA", 2},
@@ -156,6 +160,27 @@ bool InputCheck::isNumber(const QString& text, bool rate, const QLocale& locale)
 
 QString InputCheck::notNumericMessage() {
     return QStringLiteral("La valeur entrée n'est pas numérique.");
+}
+
+bool InputCheck::isUsableRate(double rate) {
+    return rate > 0 && rate <= MaxRate;
+}
+
+QString InputCheck::unusableRateMessage() {
+    return QStringLiteral("Le taux doit être plus grand que 0 et d'au plus %1 kg de matière "
+                          "active par hectare.")
+        .arg(MaxRate);
+}
+
+std::optional<QString> InputCheck::rateProblem(const QString& text, const QLocale& locale) {
+    if (text.isEmpty())
+        return std::nullopt;
+    const std::optional<double> rate = NumberText::parseRate(text, locale);
+    if (!rate)
+        return notNumericMessage();
+    if (!isUsableRate(*rate))
+        return unusableRateMessage();
+    return std::nullopt;
 }
 
 QString InputCheck::fieldName(const QString& control) {

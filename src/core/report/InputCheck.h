@@ -35,6 +35,13 @@ public:
     static Problem notInList(const QString& control, const QString& text, int page);
     static bool isNumber(const QString& text, bool rate, const QLocale& locale);
     static QString notNumericMessage();
+    // A rate a report can look for: above 0 and at most MaxRate kg a.i./ha (beyond, the rate was
+    // typed in another unit: no herbicide is applied at such a rate).
+    static constexpr double MaxRate = 100;
+    static bool isUsableRate(double rate);
+    static QString unusableRateMessage();
+    // What is wrong with a rate box's text: nothing when it is empty or a usable rate.
+    static std::optional<QString> rateProblem(const QString& text, const QLocale& locale);
     // The words that name a list box in a message ("Herbicide 2").
     static QString fieldName(const QString& control);
 };

@@ -1,5 +1,6 @@
 #include "ReportEngine.h"
 
+#include "InputCheck.h"
 #include "NumberText.h"
 #include "ReportStatements.h"
 #include "db/Connection.h"
@@ -129,6 +130,13 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
             m_refusal = QStringLiteral("taux %1: « %2 » n'est pas un nombre")
                             .arg(i + 1)
                             .arg(p.EnteredRate[i]);
+            return std::nullopt;
+        }
+        // A rate of 0 or less has no fraction; one beyond any herbicide's was typed in another
+        // unit: either would only give an empty report.
+        if (!InputCheck::isUsableRate(*rate)) {
+            m_refusal =
+                QStringLiteral("taux %1 : %2").arg(i + 1).arg(InputCheck::unusableRateMessage());
             return std::nullopt;
         }
         // A formulation is a condition only when an item of its list is chosen.

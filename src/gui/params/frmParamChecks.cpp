@@ -43,16 +43,17 @@ void frmParam::txtTaux_Validate(int r, Qt::FocusReason reason) {
                                                 Qt::MouseFocusReason, Qt::ShortcutFocusReason};
     QLineEdit* box = m_txtTaux[r];
     if (std::find(std::begin(userMoves), std::end(userMoves), reason) == std::end(userMoves) ||
-        box->text().isEmpty() || NumberText::parseRate(box->text(), QLocale()) ||
-        !box->isVisible() || !box->isEnabled())
+        !InputCheck::rateProblem(box->text(), QLocale()) || !box->isVisible() || !box->isEnabled())
         return;
     box->setFocus(Qt::OtherFocusReason);
     // Shown once the focus has settled, and only if no other message (a report's check, which
     // names the same box) came first.
     const int shownSoFar = m_attentionCount;
     QTimer::singleShot(0, box, [this, box, shownSoFar] {
-        if (m_attentionCount == shownSoFar && !InputCheck::isNumber(box->text(), true, QLocale()))
-            attention(InputCheck::notNumericMessage());
+        if (m_attentionCount != shownSoFar)
+            return;
+        if (const auto problem = InputCheck::rateProblem(box->text(), QLocale()))
+            attention(*problem);
     });
 }
 
