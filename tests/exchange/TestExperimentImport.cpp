@@ -364,18 +364,27 @@ private slots:
         const ImportOutcome refused = ExperimentImport::run(fixture.path(), files, ImportOptions());
         QCOMPARE(problemTexts(refused),
                  (QStringList{"cultures.csv, ligne 2, colonne variete : « Hybride Z » n'est pas "
-                              "une variété de cette culture de la liste des variétés",
+                              "une variété de cette culture de la liste des variétés ; variétés "
+                              "proches : « Hybride A » (Maïs grain), « Hybride B » (Maïs grain)",
                               "cultures.csv, ligne 2, colonne antecedent : « orge » n'est pas "
                               "dans la liste des antécédents (aucun nom proche)"}));
         ImportOptions add;
         add.addNames = true;
+        // The previous crops are a fixed list: never added to.
+        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, add)),
+                 QStringList{"cultures.csv, ligne 2, colonne antecedent : « orge » n'est pas "
+                             "dans la liste des antécédents (aucun nom proche) ; cette liste ne "
+                             "reçoit pas de nouveaux noms"});
+        writeSet(input.path(), QStringLiteral("cultures.csv"),
+                 "traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,profondeur_cm,"
+                 "ecartement_cm\nE1,Maïs grain,Hybride Z,Avoine,,,,\nE2,Maïs grain,,,,,,\n");
         const ImportOutcome o = ExperimentImport::run(fixture.path(), files, add);
-        QCOMPARE(o.addedNames, (QStringList{"variétés : Hybride Z", "antécédents : orge"}));
+        QCOMPARE(o.addedNames, (QStringList{"variétés : Hybride Z"}));
         Connection db(fixture.path(), DatabaseFile::password());
         QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT v."Variété", v."CultureId",
             a."Nom Français" FROM "tblCultureEXP" c JOIN "ListeDesVariétés" v USING ("VariétéId")
             JOIN "ListeDesAntécédents" a USING ("AntécédentID") WHERE c."TraitementId" > 7)")),
-                 QStringList{"Hybride Z|149|orge"});
+                 QStringList{"Hybride Z|149|Avoine"});
         QCOMPARE(ImportLog::read(db).first().addedNames, o.addedNames);
     }
 
@@ -394,6 +403,126 @@ private slots:
         held.close();
         QCOMPARE(fileBytes(fixture.path()), before);
         QCOMPARE(QDir(fixture.folder()).entryList(QDir::Files), QStringList{"Grelavo.mdb"});
+    }
+
+    // The export pads keys to the width of the largest row number: once the database holds more
+    // than 9,999 treatments, the keys of its earlier exports (T7) name its rows as surely as
+    // those of a new export (T00007); a number no row has is a new key.
+    void exportedKeysAreKnownWhateverTheirWidth() {
+        const FixtureDatabase fixture;
+        {
+            Connection db(fixture.path(), DatabaseFile::password());
+            db.executeScript(QStringLiteral(R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL
+                SELECT i + 1 FROM n WHERE i < 10000)
+                INSERT INTO "tbldesTraitements" ("SiteExpId") SELECT NULL FROM n)"));
+        }
+        QTemporaryDir input;
+        const QString file = input.filePath(QStringLiteral("traitements.csv"));
+        writeFile(file, "traitement,site\nT7,\nT0007,\nT00007,\nT10007,\nT10008,\nX7,\n");
+        const ImportOutcome o = ExperimentImport::run(fixture.path(), {file}, ImportOptions());
+        QStringList keys;
+        for (const ImportProblem& p : o.problems)
+            keys << QString::number(p.line);
+        QCOMPARE(keys, (QStringList{"2", "3", "4", "5"}));
+    }
+
+    // With names to add, a weed or variety that writes a name of its list another way, or that
+    // looks mis-encoded, is refused as that name; a fixed list is never added to. Typographic
+    // apostrophes and hyphens are the plain ones.
+    void namesToAddMustBeNew_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("problem"); // empty: accepted, nothing added
+        const QByteArray ratings("traitement,mauvaise_herbe,visuel_pct\nE1,");
+        const QString asExisting =
+            QStringLiteral(" déjà dans la liste, écrit autrement (majuscules, accents, "
+                           "apostrophes, traits d'union ou espaces)");
+        QTest::newRow("accents") << "evaluations.csv" << ratings + "Setaire verte,88\n"
+                                 << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « Setaire "
+                                    "verte » n'est pas ajouté à la liste des mauvaises herbes : "
+                                    "c'est « sétaire verte »," +
+                                        asExisting;
+        QTest::newRow("hyphens and blanks")
+            << "evaluations.csv" << ratings + "pied de  coq,88\n"
+            << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « pied de  coq » n'est pas "
+               "ajouté à la liste des mauvaises herbes : c'est « pied-de-coq »," +
+                   asExisting;
+        QTest::newRow("typographic hyphens") << "evaluations.csv"
+                                             << ratings + "Pied\xe2\x80\x91"
+                                                          "de\xe2\x80\x93"
+                                                          "coq,88\n"
+                                             << QString();
+        QTest::newRow("mis-encoded")
+            << "evaluations.csv" << ratings + "s\xc3\x83\xc2\xa9taire verte,88\n"
+            << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « sÃ©taire verte » n'est pas "
+               "ajouté à la liste des mauvaises herbes : il semble mal encodé (UTF-8 lu comme "
+               "Windows-1252) ; enregistrez le fichier en CSV UTF-8";
+        QTest::newRow("variety")
+            << "cultures.csv"
+            << QByteArray("traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
+                          "profondeur_cm,ecartement_cm\nE1,Maïs grain,hybride-a,,,,,\nE2,,,,,,,\n")
+            << "cultures.csv, ligne 2, colonne variete : « hybride-a » n'est pas ajouté à la "
+               "liste des variétés : c'est « Hybride A »," +
+                   asExisting;
+        QTest::newRow("fixed list")
+            << "sites.csv"
+            << QByteArray("site,province,classe_texturale,matiere_organique_pct,ph\n"
+                          "P1,Quebec,loam,,\n")
+            << "sites.csv, ligne 2, colonne province : « Quebec » n'est pas dans la liste des "
+               "provinces ; noms proches : « Québec » ; cette liste ne reçoit pas de nouveaux "
+               "noms";
+    }
+    void namesToAddMustBeNew() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        ImportOptions add;
+        add.addNames = true;
+        add.dryRun = true;
+        const ImportOutcome o =
+            ExperimentImport::run(fixture.path(), writeSet(input.path(), file, content), add);
+        QCOMPARE(problemTexts(o), problem.isEmpty() ? QStringList() : QStringList{problem});
+        QCOMPARE(o.addedNames, QStringList());
+    }
+
+    // What the reader cannot take as it is is refused, with how to save it; a line that lost its
+    // last fields is not read as empty values.
+    void unreadableFormsAreRefused_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("problem");
+        const QString saveAs =
+            QStringLiteral("enregistrez-le en CSV UTF-8, séparateur virgule ou point-virgule");
+        const QString csv =
+            QStringLiteral("traitement,mauvaise_herbe,visuel_pct\nE1,pied-de-coq,8\n");
+        QTest::newRow("fields missing")
+            << QByteArray(
+                   "traitement,mauvaise_herbe,visuel_pct\nE1,sétaire verte,88\nE2,pied-de-coq\n")
+            << "evaluations.csv, ligne 3 : 2 champs pour 3 colonnes : il manque des champs à la "
+               "fin de la ligne";
+        // UTF-16, little-endian as the machine is, as Windows saves "Unicode text".
+        const QByteArray utf16 =
+            "\xff\xfe" + QByteArray(reinterpret_cast<const char*>(csv.utf16()), csv.size() * 2);
+        QTest::newRow("UTF-16") << utf16
+                                << "evaluations.csv : fichier en UTF-16 ou UTF-32 : " + saveAs;
+        QTest::newRow("UTF-16 without mark")
+            << utf16.mid(2) << "evaluations.csv : fichier en UTF-16 ou UTF-32 : " + saveAs;
+        QTest::newRow("tabulations")
+            << QString(csv).replace(QLatin1Char(','), QLatin1Char('\t')).toUtf8()
+            << "evaluations.csv, ligne 1 : champs séparés par des "
+               "tabulations : " +
+                   saveAs;
+    }
+    void unreadableFormsAreRefused() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const ImportOutcome o = ExperimentImport::run(
+            fixture.path(), writeSet(input.path(), QStringLiteral("evaluations.csv"), content),
+            ImportOptions());
+        QCOMPARE(problemTexts(o), QStringList{problem});
     }
 };
 

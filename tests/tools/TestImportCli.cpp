@@ -8,6 +8,7 @@
 #include "exchange/ExperimentExport.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace grelavo;
 
@@ -100,6 +101,61 @@ private slots:
         const DatabaseEdition edition = DatabaseEdition::read(db);
         QVERIFY(edition.known && !edition.synthetic);
         QCOMPARE(QDir(output.path()).entryList(QDir::Files), QStringList{"essais.mdb"});
+    }
+
+    // A folder's exchange files are known by name whatever their case and accents; another CSV
+    // file there is named in a warning and left alone.
+    void folderTakesItsExchangeFilesByName() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList set = writeSet(input.path());
+        QDir folder(input.path());
+        QVERIFY(folder.rename(QStringLiteral("sites.csv"), QStringLiteral("SITES.CSV")));
+        QVERIFY(
+            folder.rename(QStringLiteral("evaluations.csv"), QStringLiteral("évaluations.csv")));
+        writeFile(folder.filePath(QStringLiteral("notes.csv")), "a,b\n");
+        const ToolOutcome o = importTool({"--db", fixture.path(), "--dry-run", input.path()});
+        QCOMPARE(o.status, 0);
+        QVERIFY2(o.out.contains("1 sites, 2 traitements") && o.out.contains("3 évaluations"),
+                 o.out.constData());
+        QVERIFY2(o.error.contains(QStringLiteral("« %1 » n'est pas un fichier d'échange")
+                                      .arg(folder.filePath(QStringLiteral("notes.csv")))),
+                 qPrintable(o.error));
+    }
+
+    // A pipe, a device, a link to nothing or a file over 1 GB is refused before it is read, given
+    // by itself or found in a folder.
+    void filesThatAreNotPlainAreRefusedUnread() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        writeSet(input.path());
+        const QString stages = input.filePath(QStringLiteral("stades.csv"));
+        QVERIFY(QFile::remove(stages));
+        QCOMPARE(mkfifo(QFile::encodeName(stages).constData(), 0600), 0);
+        const QString products = input.filePath(QStringLiteral("produits.csv"));
+        QVERIFY(QFile::remove(products));
+        QVERIFY(QFile::link(input.filePath(QStringLiteral("absent")), products));
+        const ToolOutcome inFolder = importTool({"--db", fixture.path(), input.path()});
+        QCOMPARE(inFolder.status, 2);
+        QVERIFY2(inFolder.error.startsWith(
+                     "produits.csv : lien vers « " + input.filePath("absent") +
+                     " », qui n'existe pas\nstades.csv : ce n'est pas un fichier ordinaire"),
+                 qPrintable(inFolder.error));
+
+        QTemporaryDir other;
+        const QString zero = other.filePath(QStringLiteral("sites.csv"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
+        const QString large = other.filePath(QStringLiteral("evaluations.csv"));
+        QFile big(large);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize((qint64(1) << 30) + 1));
+        big.close();
+        const ToolOutcome given = importTool({"--db", fixture.path(), zero, large});
+        QCOMPARE(given.status, 2);
+        QVERIFY2(given.error.startsWith("sites.csv : ce n'est pas un fichier ordinaire (tube, "
+                                        "périphérique ou socket) : il n'est pas lu\n"
+                                        "evaluations.csv : fichier de 1024 Mo : un fichier "
+                                        "d'échange ne dépasse pas 1 Go\n"),
+                 qPrintable(given.error));
     }
 };
 

@@ -48,6 +48,26 @@ bool blank(const QStringList& fields) {
     return true;
 }
 
+const QString kSaveAs = QStringLiteral("enregistrez-le en CSV UTF-8, séparateur virgule ou "
+                                       "point-virgule");
+
+// The first line holds more tabulations than commas and semicolons (outside quotes).
+bool tabSeparated(const QString& text) {
+    int tabs = 0, others = 0;
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
+            break;
+        else if (!quoted && c == QLatin1Char('\t'))
+            ++tabs;
+        else if (!quoted && (c == QLatin1Char(',') || c == QLatin1Char(';')))
+            ++others;
+    }
+    return tabs > others;
+}
+
 } // namespace
 
 QString CsvReader::decode(const QByteArray& bytes, bool* utf8) {
@@ -64,11 +84,20 @@ QString CsvReader::decode(const QByteArray& bytes, bool* utf8) {
 }
 
 QString CsvReader::read(const QByteArray& bytes, Table* table, int* line) {
-    const QString text = decode(bytes, &table->utf8);
-    const QChar sep = separatorOf(text);
-    table->separator = sep;
     table->headings.clear();
     table->rows.clear();
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+        bytes.startsWith(QByteArray("\0\0\xFE\xFF", 4)) || bytes.contains('\0')) {
+        *line = 0;
+        return QStringLiteral("fichier en UTF-16 ou UTF-32 : ") + kSaveAs;
+    }
+    const QString text = decode(bytes, &table->utf8);
+    if (tabSeparated(text)) {
+        *line = 1;
+        return QStringLiteral("champs séparés par des tabulations : ") + kSaveAs;
+    }
+    const QChar sep = separatorOf(text);
+    table->separator = sep;
 
     int lineNo = 1;
     int recordLine = 1;

@@ -27,7 +27,9 @@ public:
         bool utf8 = true;        // false: read as Windows-1252
     };
 
-    // Empty when the bytes read; otherwise what is wrong (a quote left open), with *line set.
+    // Empty when the bytes read; otherwise what is wrong, with *line set (0 for the whole file):
+    // a quote left open, or a file in UTF-16 or UTF-32 (a byte order mark, a NUL byte) or
+    // separated by tabulations, with how to save it instead.
     static QString read(const QByteArray& bytes, Table* table, int* line);
 
     // The text of the bytes: UTF-8 (a byte order mark removed) when they are valid UTF-8,

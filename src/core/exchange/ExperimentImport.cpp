@@ -1,5 +1,6 @@
 #include "ExperimentImport.h"
 
+#include "ExchangeFolder.h"
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
@@ -35,65 +36,6 @@ ImportOutcome failed(const QString& why) {
 
 QString shown(const QString& path) {
     return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
-}
-
-// The files given, read: each an exchange file known by its name, a folder standing for the
-// exchange files it holds. A file that cannot be read is a failure (*failure set); a name that
-// is not of the format, a file given twice or one that does not parse, a problem.
-QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
-                              QString* failure) {
-    QStringList names;
-    for (const ExchangeFile& f : ExperimentExport::files())
-        names << f.name;
-    QStringList paths;
-    for (const QString& g : given) {
-        if (QFileInfo(g).isDir()) {
-            for (const QFileInfo& f : QDir(g).entryInfoList(QDir::Files, QDir::Name)) {
-                if (names.contains(f.fileName().toLower()))
-                    paths << f.filePath();
-            }
-        } else if (QFileInfo::exists(g)) {
-            paths << g;
-        } else {
-            *failure = QStringLiteral("Le fichier %1 est introuvable.").arg(shown(g));
-            return {};
-        }
-    }
-    QVector<ImportFile> files;
-    for (const QString& path : paths) {
-        const QString name = QFileInfo(path).fileName();
-        ImportFile file{name.toLower(), path, {}};
-        if (!names.contains(file.name)) {
-            problems->append({name, 0, QString(),
-                              QStringLiteral("fichier inconnu : les fichiers d'échange sont %1")
-                                  .arg(names.join(QStringLiteral(", ")))});
-            continue;
-        }
-        bool twice = false;
-        for (const ImportFile& f : files)
-            twice = twice || f.name == file.name;
-        if (twice) {
-            problems->append({name, 0, QString(), QStringLiteral("fichier donné deux fois")});
-            continue;
-        }
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly)) {
-            *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu : %2.")
-                           .arg(shown(path), in.errorString());
-            return {};
-        }
-        int line = 0;
-        const QString error = CsvReader::read(in.readAll(), &file.table, &line);
-        if (!error.isEmpty()) {
-            problems->append({name, line, QString(), error});
-            continue;
-        }
-        files << file;
-    }
-    if (paths.isEmpty())
-        problems->append(
-            {QString(), 0, QString(), QStringLiteral("aucun fichier d'échange à lire")});
-    return files;
 }
 
 QString missingTable(Connection& db) {

@@ -18,9 +18,22 @@ namespace grelavo {
 
 namespace {
 
-// A name as lists compare it: case and surrounding blanks ignored.
+// Typographic apostrophes and hyphens written as the plain ones.
+QString plainMarks(QString name) {
+    for (QChar& c : name) {
+        const char16_t u = c.unicode();
+        if (u == 0x2019 || u == 0x2018 || u == 0x02BC)
+            c = QLatin1Char('\'');
+        else if (u == 0x2010 || u == 0x2011 || u == 0x2013 || u == 0x2014)
+            c = QLatin1Char('-');
+    }
+    return name;
+}
+
+// A name as lists compare it: case, surrounding blanks and the style of apostrophes and hyphens
+// ignored.
 QString folded(const QString& name) {
-    return name.trimmed().toCaseFolded();
+    return plainMarks(name.trimmed()).toCaseFolded();
 }
 
 // For closeness only: accents dropped too.
@@ -32,6 +45,23 @@ QString plain(const QString& name) {
             out += c;
     }
     return out;
+}
+
+// A name written another way: accents, apostrophes, hyphens and blanks dropped too.
+QString loose(const QString& name) {
+    QString out;
+    for (const QChar c : plain(name)) {
+        if (!c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('-'))
+            out += c;
+    }
+    return out;
+}
+
+// UTF-8 read as Windows-1252: "Ã" before another character, "Â", "â€".
+bool misEncoded(const QString& name) {
+    const int at = int(name.indexOf(QChar(0x00C3)));
+    return (at >= 0 && at + 1 < name.size()) || name.contains(QChar(0x00C2)) ||
+           name.contains(QStringLiteral("â€"));
 }
 
 int editDistance(const QString& a, const QString& b) {
@@ -79,8 +109,10 @@ private:
 // A lookup list of the database: its names (and for weeds their Latin names) by row number.
 class NameList {
 public:
-    NameList(Connection& db, const ExchangeList& list, const QString& otherNameColumn = QString())
-        : m_list(list) {
+    // 'fixed': a list that an import never adds to.
+    NameList(Connection& db, const ExchangeList& list, bool fixed,
+             const QString& otherNameColumn = QString())
+        : m_list(list), m_fixed(fixed) {
         QString sql = QStringLiteral("SELECT %1, %2")
                           .arg(Connection::quoteIdentifier(list.idName()),
                                Connection::quoteIdentifier(list.nameName()));
@@ -96,13 +128,27 @@ public:
                 if (name.trimmed().isEmpty())
                     continue;
                 m_ids.insert(folded(name), id);
-                if (c == 1)
+                if (c == 1) {
                     m_names << name;
+                    m_byId.insert(id, name);
+                }
             }
         }
     }
 
     QString list() const { return QString::fromUtf8(m_list.many); }
+    bool fixed() const { return m_fixed; }
+    QString nameOf(qlonglong id) const { return m_byId.value(id); }
+    // The name of the list that 'name' writes another way (case, accents, apostrophes, hyphens,
+    // blanks), or empty.
+    QString lookalike(const QString& name) const {
+        const QString target = loose(name);
+        for (const QString& n : m_names) {
+            if (loose(n) == target)
+                return n;
+        }
+        return QString();
+    }
     std::optional<qlonglong> find(const QString& name) const {
         const auto it = m_ids.constFind(folded(name));
         return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
@@ -133,13 +179,16 @@ public:
         const qlonglong id = ++m_largest;
         m_ids.insert(folded(name), id);
         m_names << name.trimmed();
+        m_byId.insert(id, name.trimmed());
         return {list(), m_list.tableName(), m_list.idName(), m_list.nameName(), id, name.trimmed(),
                 crop};
     }
 
 private:
     const ExchangeList& m_list;
+    bool m_fixed;
     QHash<QString, qlonglong> m_ids;
+    QHash<qlonglong, QString> m_byId;
     QStringList m_names;
     qlonglong m_largest = 0;
 };
@@ -163,11 +212,38 @@ public:
     QVector<qlonglong> find(const QString& name, const QVariant& crop) const {
         QVector<qlonglong> ids;
         for (const Entry& e : m_rows) {
-            if (folded(e.name) == folded(name) &&
-                (crop.isNull() || (!e.crop.isNull() && e.crop.toLongLong() == crop.toLongLong())))
+            if (folded(e.name) == folded(name) && sameCrop(e, crop))
                 ids << e.id;
         }
         return ids;
+    }
+    // The variety of 'crop' (of any crop when null) that 'name' writes another way, or empty.
+    QString lookalike(const QString& name, const QVariant& crop) const {
+        for (const Entry& e : m_rows) {
+            if (loose(e.name) == loose(name) && sameCrop(e, crop))
+                return e.name;
+        }
+        return QString();
+    }
+    // Up to three varieties nearest to 'name', each with its crop's number.
+    QVector<QPair<QString, QVariant>> closest(const QString& name) const {
+        const QString target = plain(name);
+        const int limit = std::max(2, int(target.size()) / 3);
+        QMap<int, QVector<QPair<QString, QVariant>>> byDistance;
+        for (const Entry& e : m_rows) {
+            const QString candidate = plain(e.name);
+            const int d = editDistance(target, candidate);
+            if (d <= limit || candidate.contains(target))
+                byDistance[d].append({e.name, e.crop});
+        }
+        QVector<QPair<QString, QVariant>> out;
+        for (const auto& entries : byDistance) {
+            for (const auto& e : entries) {
+                if (out.size() < 3)
+                    out << e;
+            }
+        }
+        return out;
     }
     ImportPlan::Name add(const QString& name, const QVariant& crop) {
         m_rows.append({++m_largest, name.trimmed(), crop});
@@ -187,6 +263,9 @@ private:
         QString name;
         QVariant crop;
     };
+    static bool sameCrop(const Entry& e, const QVariant& crop) {
+        return crop.isNull() || (!e.crop.isNull() && e.crop.toLongLong() == crop.toLongLong());
+    }
     QVector<Entry> m_rows;
     qlonglong m_largest = 0;
 };
@@ -205,9 +284,17 @@ public:
         const int i = m_columns.value(column, -1);
         return i >= 0 && i < m_record.fields.size() ? m_record.fields.at(i).trimmed() : QString();
     }
-    // A record longer than the headings has a field too many (a decimal comma in a file of
+    // A record shorter than the headings lacks values that cannot be told apart from empty
+    // ones. A record longer than the headings has a field too many (a decimal comma in a file of
     // commas, not quoted): its values cannot be told apart.
     bool fieldCountFits(int headings) {
+        if (m_record.fields.size() < headings) {
+            problem(QString(), QStringLiteral("%1 champs pour %2 colonnes : il manque des champs "
+                                              "à la fin de la ligne")
+                                   .arg(m_record.fields.size())
+                                   .arg(headings));
+            return false;
+        }
         for (int i = headings; i < m_record.fields.size(); ++i) {
             if (!m_record.fields.at(i).trimmed().isEmpty()) {
                 problem(QString(), QStringLiteral("%1 champs pour %2 colonnes : une virgule de "
@@ -262,12 +349,39 @@ public:
         }
         if (const auto id = names.find(t))
             return *id;
-        if (add) {
+        if (add && names.fixed()) {
+            problem(column, notInList(t, names.list(), names.closest(t)) +
+                                QStringLiteral(" ; cette liste ne reçoit pas de nouveaux noms"));
+            return QVariant();
+        }
+        if (add && !refusedAsNew(column, t, names.lookalike(t), names.list())) {
             added->append(names.add(t));
             return added->last().id;
         }
-        problem(column, notInList(t, names.list(), names.closest(t)));
+        if (!add)
+            problem(column, notInList(t, names.list(), names.closest(t)));
         return QVariant();
+    }
+
+    // A name to add that looks mis-encoded, or writes 'lookalike' of 'list' another way, is
+    // refused (true).
+    bool refusedAsNew(const QString& column, const QString& name, const QString& lookalike,
+                      const QString& list) {
+        if (misEncoded(name)) {
+            problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2 : il semble mal "
+                                           "encodé (UTF-8 lu comme Windows-1252) ; enregistrez "
+                                           "le fichier en CSV UTF-8")
+                                .arg(quoted(name), list));
+            return true;
+        }
+        if (!lookalike.isEmpty()) {
+            problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2 : c'est %3, "
+                                           "déjà dans la liste, écrit autrement (majuscules, "
+                                           "accents, apostrophes, traits d'union ou espaces)")
+                                .arg(quoted(name), list, quoted(lookalike)));
+            return true;
+        }
+        return false;
     }
 
     static QString notInList(const QString& name, const QString& list, const QStringList& near) {
@@ -290,10 +404,29 @@ private:
     bool m_ok = true;
 };
 
+// The rows of one kind already in the database, as files name them: by the key an earlier
+// import recorded, or by the key grelavo-export gives them (a letter and the row number, padded
+// with zeros to the width of the largest row number at the time of that export, so of any width).
+struct PresentRows {
+    QSet<QString> imported;
+    QChar letter;
+    QSet<qlonglong> ids;
+
+    bool exported(const QString& key) const {
+        if (key.size() < 2 || key.size() > 19 || key.at(0) != letter)
+            return false;
+        for (int i = 1; i < key.size(); ++i) {
+            if (key.at(i) < QLatin1Char('0') || key.at(i) > QLatin1Char('9'))
+                return false;
+        }
+        return ids.contains(QStringView(key).mid(1).toLongLong());
+    }
+};
+
 // The keys a file defines (sites, treatments, applications): their index in the plan.
 class Keys {
 public:
-    Keys(QString kind, QString fileName, QHash<QString, bool> present)
+    Keys(QString kind, QString fileName, PresentRows present)
         : m_kind(std::move(kind)), m_file(std::move(fileName)), m_present(std::move(present)) {}
 
     // Records a key defined on the record's line (after the record's other values were read);
@@ -308,10 +441,10 @@ public:
             return false;
         }
         m_lines.insert(key, r.line());
-        const auto present = m_present.constFind(key);
-        if (present != m_present.constEnd()) {
+        const bool imported = m_present.imported.contains(key);
+        if (imported || m_present.exported(key)) {
             r.problem(column,
-                      (*present ? QStringLiteral("le %1 %2 a déjà été importé dans la base")
+                      (imported ? QStringLiteral("le %1 %2 a déjà été importé dans la base")
                                 : QStringLiteral("%2 est la clé que l'export donne à un %1 "
                                                  "déjà dans la base"))
                               .arg(m_kind, quoted(key)) +
@@ -348,7 +481,7 @@ public:
 
 private:
     QString m_kind, m_file;
-    QHash<QString, bool> m_present; // keys of rows already in the database: imported or not
+    PresentRows m_present;
     bool m_unread = false;
     QHash<QString, int> m_lines;
     QHash<QString, int> m_index;
@@ -360,28 +493,21 @@ namespace {
 
 const QString kNonNegative = QStringLiteral("un nombre positif ou nul");
 
-// The keys of rows already in the database: those earlier imports recorded (with true), and
-// those grelavo-export gives the other rows (a letter and the row number, padded to the largest;
-// with false), so that files exported from this database and read back add nothing twice.
-QHash<QString, bool> presentKeys(Connection& db, const QVector<ImportedKey>& keys,
-                                 const QString& kind, const char* table, const char* idColumn,
-                                 QChar letter) {
-    QHash<QString, bool> out;
+// The rows of one kind already in the database: the keys earlier imports recorded and the row
+// numbers grelavo-export makes keys of, so that files exported from this database and read back
+// add nothing twice.
+PresentRows presentRows(Connection& db, const QVector<ImportedKey>& keys, const QString& kind,
+                        const char* table, const char* idColumn, QChar letter) {
+    PresentRows out;
+    out.letter = letter;
     Statement rows(db, QStringLiteral("SELECT %1 FROM %2")
                            .arg(Connection::quoteIdentifier(QString::fromUtf8(idColumn)),
                                 Connection::quoteIdentifier(QString::fromUtf8(table))));
-    QVector<qlonglong> ids;
-    qlonglong largest = 0;
-    while (rows.step()) {
-        ids << rows.value(0).toLongLong();
-        largest = std::max(largest, ids.last());
-    }
-    const int width = int(QString::number(largest).size());
-    for (const qlonglong id : ids)
-        out.insert(letter + QString::number(id).rightJustified(width, QLatin1Char('0')), false);
+    while (rows.step())
+        out.ids.insert(rows.value(0).toLongLong());
     for (const ImportedKey& k : keys) {
         if (k.kind == kind)
-            out.insert(k.key, true);
+            out.imported.insert(k.key);
     }
     return out;
 }
@@ -389,20 +515,20 @@ QHash<QString, bool> presentKeys(Connection& db, const QVector<ImportedKey>& key
 class Checker {
 public:
     Checker(Connection& db, bool addNames, QVector<ImportProblem>* problems)
-        : m_addNames(addNames), m_problems(problems), m_provinces(db, lists::provinces),
-          m_textures(db, lists::textures), m_crops(db, lists::crops),
-          m_previousCrops(db, lists::previousCrops), m_periods(db, lists::periods),
-          m_herbicides(db, lists::herbicides),
-          m_weeds(db, lists::weeds, QStringLiteral("Nom-Latin")), m_varieties(db) {
+        : m_addNames(addNames), m_problems(problems), m_provinces(db, lists::provinces, true),
+          m_textures(db, lists::textures, true), m_crops(db, lists::crops, true),
+          m_previousCrops(db, lists::previousCrops, true), m_periods(db, lists::periods, true),
+          m_herbicides(db, lists::herbicides, false),
+          m_weeds(db, lists::weeds, false, QStringLiteral("Nom-Latin")), m_varieties(db) {
         const QVector<ImportedKey> keys = ImportLog::keys(db);
         m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
-                           presentKeys(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
+                           presentRows(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
                                        QLatin1Char('S')));
         m_treatmentKeys.emplace(QStringLiteral("traitement"), QStringLiteral("traitements.csv"),
-                                presentKeys(db, keys, QStringLiteral("traitement"),
+                                presentRows(db, keys, QStringLiteral("traitement"),
                                             "tbldesTraitements", "TraitementId", QLatin1Char('T')));
         m_applicationKeys.emplace(QStringLiteral("application"), QStringLiteral("applications.csv"),
-                                  presentKeys(db, keys, QStringLiteral("application"),
+                                  presentRows(db, keys, QStringLiteral("application"),
                                               "tblPériodesApplication", "DateHerbId",
                                               QLatin1Char('A')));
     }
@@ -426,7 +552,7 @@ public:
                 }
                 for (const CsvRecord& r : f.table.rows) {
                     Record record(f, r, columns, m_problems);
-                    if (record.fieldCountFits(f.table.headings.size()))
+                    if (record.fieldCountFits(headingCount(f.table.headings)))
                         (this->*readers[k])(record);
                     else if (Keys* keys = keysDefinedIn(f.name))
                         keys->unreadable(record.text(format[k].headings.first()), r.line);
@@ -459,6 +585,15 @@ private:
             }
         }
         return complete;
+    }
+
+    // The headings up to the last one that is not empty (a spreadsheet may leave separators
+    // after them).
+    static int headingCount(const QStringList& headings) {
+        int n = int(headings.size());
+        while (n > 0 && headings.at(n - 1).isEmpty())
+            --n;
+        return n;
     }
 
     Keys* keysDefinedIn(const QString& file) {
@@ -523,14 +658,28 @@ private:
                                   .arg(quoted(name)));
             return QVariant();
         }
+        const QString list = QString::fromUtf8(lists::varieties.many);
         if (m_addNames) {
+            if (r.refusedAsNew(column, name, m_varieties.lookalike(name, crop), list))
+                return QVariant();
             m_plan.names << m_varieties.add(name, crop);
             return m_plan.names.last().id;
         }
-        r.problem(column,
-                  QStringLiteral("%1 n'est pas une variété %2 de la liste des variétés")
-                      .arg(quoted(name), crop.isNull() ? QStringLiteral("connue")
-                                                       : QStringLiteral("de cette culture")));
+        QString message =
+            QStringLiteral("%1 n'est pas une variété %2 de la liste des variétés")
+                .arg(quoted(name),
+                     crop.isNull() ? QStringLiteral("connue") : QStringLiteral("de cette culture"));
+        QStringList near;
+        for (const auto& v : m_varieties.closest(name)) {
+            const QString cropName =
+                v.second.isNull() ? QString() : m_crops.nameOf(v.second.toLongLong());
+            near << (cropName.isEmpty() ? quoted(v.first)
+                                        : QStringLiteral("%1 (%2)").arg(quoted(v.first), cropName));
+        }
+        if (!near.isEmpty())
+            message +=
+                QStringLiteral(" ; variétés proches : %1").arg(near.join(QStringLiteral(", ")));
+        r.problem(column, message);
         return QVariant();
     }
 

@@ -1,0 +1,147 @@
+#include "ExchangeFolder.h"
+
+#include "ExperimentExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+
+namespace grelavo {
+
+namespace {
+
+QString shown(const QString& path) {
+    return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+}
+
+// Case and accents dropped.
+QString plainName(const QString& name) {
+    QString out;
+    for (const QChar c : name.toCaseFolded().normalized(QString::NormalizationForm_D)) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    }
+    return out;
+}
+
+QStringList knownNames() {
+    QStringList names;
+    for (const ExchangeFile& f : ExperimentExport::files())
+        names << f.name;
+    if (!names.contains(QLatin1String("edition.csv")))
+        names << QStringLiteral("edition.csv");
+    return names;
+}
+
+// Why the file at 'path' is not read, or empty: checked before it is opened, so that a pipe or a
+// device is never read from.
+QString notReadable(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("lien vers %1, qui n'existe pas").arg(shown(info.symLinkTarget()));
+    if (info.isDir())
+        return QStringLiteral("c'est un dossier, pas un fichier");
+    if (!info.isFile())
+        return QStringLiteral("ce n'est pas un fichier ordinaire (tube, périphérique ou socket) : "
+                              "il n'est pas lu");
+    if (info.size() > kMaxExchangeFileBytes)
+        return QStringLiteral("fichier de %1 Mo : un fichier d'échange ne dépasse pas 1 Go")
+            .arg(info.size() >> 20);
+    return QString();
+}
+
+} // namespace
+
+QString exchangeFileName(const QString& fileName) {
+    const QString plain = plainName(fileName);
+    for (const QString& name : knownNames()) {
+        if (plain == name)
+            return name;
+    }
+    return QString();
+}
+
+QString fileErrorInWords(int error) {
+    switch (error) {
+    case QFileDevice::NoError:
+        return QStringLiteral("aucune erreur");
+    case QFileDevice::ReadError:
+        return QStringLiteral("erreur de lecture");
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("accès refusé");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("ressources du système épuisées");
+    default:
+        return QStringLiteral("le fichier ne s'ouvre pas");
+    }
+}
+
+QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
+                              QString* failure) {
+    const QStringList names = knownNames();
+    QStringList paths;
+    for (const QString& g : given) {
+        const QFileInfo info(g);
+        if (info.isDir()) {
+            const QDir::Filters all =
+                QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+            for (const QFileInfo& f : QDir(g).entryInfoList(all, QDir::Name)) {
+                if (!exchangeFileName(f.fileName()).isEmpty())
+                    paths << f.filePath();
+                else if (f.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+                    qWarning().noquote()
+                        << QStringLiteral("avertissement : %1 n'est pas un fichier d'échange "
+                                          "(%2) : il n'est pas lu")
+                               .arg(shown(f.filePath()), names.join(QStringLiteral(", ")));
+            }
+        } else if (info.exists() || info.isSymLink()) {
+            paths << g;
+        } else {
+            *failure = QStringLiteral("Le fichier %1 est introuvable.").arg(shown(g));
+            return {};
+        }
+    }
+    QVector<ImportFile> files;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        ImportFile file{exchangeFileName(name), path, {}};
+        if (file.name.isEmpty()) {
+            problems->append({name, 0, QString(),
+                              QStringLiteral("fichier inconnu : les fichiers d'échange sont %1")
+                                  .arg(names.join(QStringLiteral(", ")))});
+            continue;
+        }
+        bool twice = false;
+        for (const ImportFile& f : files)
+            twice = twice || f.name == file.name;
+        if (twice) {
+            problems->append({name, 0, QString(), QStringLiteral("fichier donné deux fois")});
+            continue;
+        }
+        const QString refusal = notReadable(path);
+        if (!refusal.isEmpty()) {
+            problems->append({name, 0, QString(), refusal});
+            continue;
+        }
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly)) {
+            *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu : %2.")
+                           .arg(shown(path), fileErrorInWords(in.error()));
+            return {};
+        }
+        int line = 0;
+        const QString error = CsvReader::read(in.readAll(), &file.table, &line);
+        if (!error.isEmpty()) {
+            problems->append({name, line, QString(), error});
+            continue;
+        }
+        files << file;
+    }
+    if (paths.isEmpty())
+        problems->append(
+            {QString(), 0, QString(), QStringLiteral("aucun fichier d'échange à lire")});
+    return files;
+}
+
+} // namespace grelavo
