@@ -274,7 +274,7 @@ private slots:
                "matiere_organique_pct, ph";
         QTest::newRow("five products")
             << "produits.csv"
-            << productHead + "AP1,atrazine,1,0.5\nAP1,dicamba,1,0.5\nAP1,nicosulfuron,1,0.5\n"
+            << productHead + "AP1,atrazine,1,0.5\nAP1,dicamba,1,0.5\nAP1,nicosulfuron,1,0.05\n"
                              "AP1,Bromoxynil,1,0.5\nAP1,éthalfluraline,1,0.5\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 6, colonne application : un mélange compte au plus quatre "
                "produits ; l'application « AP1 » en a 5 (lignes 2, 3, 4, 5, 6)";
@@ -523,6 +523,53 @@ private slots:
             fixture.path(), writeSet(input.path(), QStringLiteral("evaluations.csv"), content),
             ImportOptions());
         QCOMPARE(problemTexts(o), QStringList{problem});
+    }
+
+    // A rate over 20 kg a.i./ha, over ten times the highest or under a tenth of the lowest the
+    // database holds for the herbicide, is refused unless unusual values are accepted.
+    void unusualRatesAreRefusedUnlessAccepted_data() {
+        QTest::addColumn<QByteArray>("rows");
+        QTest::addColumn<QString>("problem"); // empty: usual
+        const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
+                                             "hectare), ou importez avec --accepter-inhabituels");
+        QTest::newRow("over 20") << QByteArray("AP1,Bromoxynil,1,20.5\n")
+                                 << "dose inhabituelle de 20.5 kg m.a./ha : plus de 20 kg m.a./ha" +
+                                        retry;
+        QTest::newRow("over ten times the highest")
+            << QByteArray("AP1,atrazine,1,10.01\n")
+            << "dose inhabituelle de 10.01 kg m.a./ha : plus de dix fois la plus forte dose "
+               "d'atrazine dans la base (1)" +
+                   retry;
+        QTest::newRow("under a tenth of the lowest")
+            << QByteArray("AP1,nicosulfuron,1,0.0019\n")
+            << "dose inhabituelle de 0.0019 kg m.a./ha : moins du dixième de la plus faible dose "
+               "de nicosulfuron dans la base (0.02)" +
+                   retry;
+        QTest::newRow("within") << QByteArray("AP1,atrazine,1,10\nAP1,nicosulfuron,1,0.002\n")
+                                << QString();
+    }
+    void unusualRatesAreRefusedUnlessAccepted() {
+        QFETCH(QByteArray, rows);
+        QFETCH(QString, problem);
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList files = writeSet(input.path(), QStringLiteral("produits.csv"),
+                                           "application,herbicide,formulation,dose_kg_ma_ha\n" +
+                                               rows + "AP2,atrazine,1,1\n");
+        ImportOptions options;
+        options.dryRun = true;
+        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, options)),
+                 problem.isEmpty()
+                     ? QStringList()
+                     : QStringList{"produits.csv, ligne 2, colonne dose_kg_ma_ha : " + problem});
+        options.acceptUnusual = true;
+        if (!problem.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable("valeur inhabituelle acceptée (--accepter-inhabituels) "
+                                            ": produits.csv, ligne 2, colonne dose_kg_ma_ha : " +
+                                            problem.left(problem.indexOf(QLatin1String(" ; ")))));
+        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, options)),
+                 QStringList());
     }
 };
 

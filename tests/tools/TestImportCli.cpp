@@ -157,6 +157,23 @@ private slots:
                                         "d'échange ne dépasse pas 1 Go\n"),
                  qPrintable(given.error));
     }
+
+    // --accepter-inhabituels takes a rate out of the usual range and says so.
+    void unusualRatesAreAcceptedOnlyWhenAsked() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList set = writeSet(input.path(), QStringLiteral("produits.csv"),
+                                         "application,herbicide,formulation,dose_kg_ma_ha\n"
+                                         "AP1,atrazine,1,25\nAP2,atrazine,1,1\n");
+        QCOMPARE(importTool(QStringList{"--db", fixture.path(), "--dry-run"} + set).status, 2);
+        const ToolOutcome o = importTool(
+            QStringList{"--db", fixture.path(), "--dry-run", "--accepter-inhabituels"} + set);
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.error,
+                 QStringLiteral("valeur inhabituelle acceptée (--accepter-inhabituels) : "
+                                "produits.csv, ligne 2, colonne dose_kg_ma_ha : dose "
+                                "inhabituelle de 25 kg m.a./ha : plus de 20 kg m.a./ha\n"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestImportCli)

@@ -67,6 +67,8 @@ QString parse(const QStringList& arguments, Options* options) {
             options->import.dryRun = true;
         } else if (a == QLatin1String("--add-names")) {
             options->import.addNames = true;
+        } else if (a == QLatin1String("--accepter-inhabituels")) {
+            options->import.acceptUnusual = true;
         } else if (a == QLatin1String("--db")) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
                 return QStringLiteral("l'option --db demande une valeur");

@@ -185,7 +185,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                          const ImportOptions& options, const ExperimentImport::Progress& progress,
                          const QString& backup) {
     ImportOutcome outcome;
-    const ImportPlan plan = ImportPlan::check(db, files, options.addNames, &outcome.problems);
+    const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
     if (!outcome.problems.isEmpty()) {
         outcome.status = ImportOutcome::Status::Refused;
         return outcome;

@@ -26,6 +26,8 @@ struct ImportOptions {
     bool addNames = false;    // add a name missing from a list instead of refusing it
     bool newDatabase = false; // make the database, which must not exist, from 'model'
     bool keepCopy = true;     // keep a copy of an existing database before the first write
+    // Accept the values out of their usual range (rates), each said in a warning on stderr.
+    bool acceptUnusual = false;
     // For newDatabase: the file whose structure, lists and prepared rows the new database takes
     // (the shipped database); none of its experiments, imports or edition is kept.
     QString model;

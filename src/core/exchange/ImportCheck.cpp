@@ -10,6 +10,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <QtDebug>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -79,6 +80,13 @@ int editDistance(const QString& a, const QString& b) {
         }
     }
     return row[b.size()];
+}
+
+// "de dicamba", "d'atrazine": "de" elided before a vowel or a mute h.
+QString ofName(const QString& name) {
+    const QString first = plain(name.left(1));
+    const bool elided = !first.isEmpty() && QStringLiteral("aeiouyh").contains(first.at(0));
+    return (elided ? QStringLiteral("d'") : QStringLiteral("de ")) + name;
 }
 
 QString quoted(const QString& text) {
@@ -278,6 +286,7 @@ public:
         : m_file(file), m_record(record), m_columns(columns), m_problems(problems) {}
 
     int line() const { return m_record.line; }
+    const QString& file() const { return m_file.name; }
     bool ok() const { return m_ok; }
 
     QString text(const QString& column) const {
@@ -514,12 +523,19 @@ PresentRows presentRows(Connection& db, const QVector<ImportedKey>& keys, const 
 
 class Checker {
 public:
-    Checker(Connection& db, bool addNames, QVector<ImportProblem>* problems)
-        : m_addNames(addNames), m_problems(problems), m_provinces(db, lists::provinces, true),
+    Checker(Connection& db, const ImportOptions& options, QVector<ImportProblem>* problems)
+        : m_addNames(options.addNames), m_acceptUnusual(options.acceptUnusual),
+          m_problems(problems), m_provinces(db, lists::provinces, true),
           m_textures(db, lists::textures, true), m_crops(db, lists::crops, true),
           m_previousCrops(db, lists::previousCrops, true), m_periods(db, lists::periods, true),
           m_herbicides(db, lists::herbicides, false),
           m_weeds(db, lists::weeds, false, QStringLiteral("Nom-Latin")), m_varieties(db) {
+        Statement rates(db, QStringLiteral(R"(SELECT "HerbicideId", min("HerbTauxH"),
+            max("HerbTauxH") FROM "tblDétailsHerbicides" WHERE "HerbTauxH" > 0
+            GROUP BY "HerbicideId")"));
+        while (rates.step())
+            m_rates.insert(rates.value(0).toLongLong(),
+                           {rates.value(1).toDouble(), rates.value(2).toDouble()});
         const QVector<ImportedKey> keys = ImportLog::keys(db);
         m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
                            presentRows(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
@@ -733,6 +749,8 @@ private:
         if (p.application < 0 || herbicide.isNull())
             return;
         p.herbicide = herbicide.toLongLong();
+        if (!p.rate.isNull())
+            usualRate(r, p.rate.toDouble(), p.herbicide);
         QVector<int>& lines = m_productLines[p.application];
         const QString key = r.text(QStringLiteral("application"));
         const auto twice = m_productHerbicides.constFind({p.application, p.herbicide});
@@ -761,6 +779,33 @@ private:
             m_plan.products << p;
     }
 
+    // A rate out of the usual range is refused, or only listed when unusual values are accepted.
+    void usualRate(Record& r, double rate, qlonglong herbicide) {
+        const QString column = QStringLiteral("dose_kg_ma_ha");
+        const QString name = r.text(QStringLiteral("herbicide"));
+        const auto range = m_rates.constFind(herbicide);
+        QString why;
+        if (rate > ImportPlan::kMaxUsualRate)
+            why = QStringLiteral("plus de %1 kg m.a./ha")
+                      .arg(ExperimentExport::number(ImportPlan::kMaxUsualRate));
+        else if (range != m_rates.constEnd() && rate > range->second * ImportPlan::kUnusualFactor)
+            why = QStringLiteral("plus de dix fois la plus forte dose %1 dans la base (%2)")
+                      .arg(ofName(name), ExperimentExport::number(range->second));
+        else if (range != m_rates.constEnd() && rate < range->first / ImportPlan::kUnusualFactor)
+            why = QStringLiteral("moins du dixième de la plus faible dose %1 dans la base (%2)")
+                      .arg(ofName(name), ExperimentExport::number(range->first));
+        if (why.isEmpty())
+            return;
+        const QString message = QStringLiteral("dose inhabituelle de %1 kg m.a./ha : %2")
+                                    .arg(ExperimentExport::number(rate), why);
+        if (m_acceptUnusual)
+            m_plan.unusual << ImportProblem{r.file(), r.line(), column, message}.text();
+        else
+            r.problem(column, message + QStringLiteral(" ; vérifiez l'unité (kg de matière active "
+                                                       "par hectare), ou importez avec "
+                                                       "--accepter-inhabituels"));
+    }
+
     void rating(Record& r) {
         ImportPlan::Rating g;
         g.treatment = treatmentOf(r);
@@ -775,6 +820,8 @@ private:
     }
 
     bool m_addNames;
+    bool m_acceptUnusual;
+    QHash<qlonglong, QPair<double, double>> m_rates; // lowest and highest of each herbicide
     Problems m_problems;
     ImportPlan m_plan;
     NameList m_provinces, m_textures, m_crops, m_previousCrops, m_periods, m_herbicides, m_weeds;
@@ -799,9 +846,16 @@ QStringList ImportPlan::addedNames() const {
     return out;
 }
 
-ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files, bool addNames,
-                             QVector<ImportProblem>* problems) {
-    return Checker(db, addNames, problems).run(files);
+ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files,
+                             const ImportOptions& options, QVector<ImportProblem>* problems) {
+    ImportPlan plan = Checker(db, options, problems).run(files);
+    if (problems->isEmpty()) {
+        for (const QString& u : plan.unusual)
+            qWarning().noquote() << QStringLiteral("valeur inhabituelle acceptée "
+                                                   "(--accepter-inhabituels) : ") +
+                                        u;
+    }
+    return plan;
 }
 
 QString ImportProblem::text() const {

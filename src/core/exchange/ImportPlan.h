@@ -61,7 +61,8 @@ struct ImportPlan {
         QVariant visual;
     };
 
-    QStringList files; // the names of the files read
+    QStringList files;   // the names of the files read
+    QStringList unusual; // values out of their usual range, accepted: "file, ligne N, ..."
     QVector<Name> names;
     QVector<Site> sites;
     QVector<Treatment> treatments;
@@ -74,12 +75,19 @@ struct ImportPlan {
     ExperimentCounts counts() const;
     QStringList addedNames() const; // "herbicides : name"
 
-    // Checks the files against the lists of 'db' and the keys earlier imports left there.
-    // Problems are appended (at most kMaxProblems, then one line counting the rest); the plan
-    // is complete only when none was found. Throws DbError when the lists cannot be read.
-    static ImportPlan check(Connection& db, const QVector<ImportFile>& files, bool addNames,
-                            QVector<ImportProblem>* problems);
+    // Checks the files against the lists of 'db', the keys earlier imports left there and the
+    // rates its experiments hold (options.addNames, options.acceptUnusual). Problems are appended
+    // (at most kMaxProblems, then one line counting the rest); the plan is complete only when
+    // none was found. The unusual values accepted are also said in warnings (stderr). Throws
+    // DbError when the lists cannot be read.
+    static ImportPlan check(Connection& db, const QVector<ImportFile>& files,
+                            const ImportOptions& options, QVector<ImportProblem>* problems);
     static constexpr int kMaxProblems = 500;
+    // A rate (kg a.i./ha) above this is unusual whatever the herbicide; so is one more than
+    // kUnusualFactor times the highest, or less than the lowest divided by it, of the rates the
+    // database holds for the herbicide.
+    static constexpr double kMaxUsualRate = 20;
+    static constexpr double kUnusualFactor = 10;
 };
 
 } // namespace grelavo
