@@ -145,5 +145,10 @@ int main(int argc, char* argv[]) {
         report += QStringLiteral("Copie de la base avant l'ajout : %1\n")
                       .arg(QDir::toNativeSeparators(outcome.backup));
     write(stdout, report);
+    if (!outcome.commitError.isEmpty())
+        write(stderr, QStringLiteral("grelavo-import : l'import est fait (les essais sont dans la "
+                                     "base), mais l'écriture finale sur le disque a signalé une "
+                                     "erreur : %1 ; vérifiez le disque.\n")
+                          .arg(outcome.commitError));
     return Done;
 }

@@ -28,6 +28,11 @@ struct ImportRecord {
     QStringList files;      // the names of the files read (without their folder)
     ExperimentCounts added; // rows added of each kind
     QStringList addedNames; // names added to the lists, "list : name"
+
+    bool operator==(const ImportRecord& o) const {
+        return dateTime == o.dateTime && files == o.files && added == o.added &&
+               addedNames == o.addedNames;
+    }
 };
 
 // A key the files gave a site, treatment or application, and the row it became.

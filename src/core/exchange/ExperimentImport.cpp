@@ -1,5 +1,6 @@
 #include "ExperimentImport.h"
 
+#include "DurableFile.h"
 #include "ExchangeFolder.h"
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -47,34 +49,114 @@ QString missingTable(Connection& db) {
     return QString();
 }
 
-// A copy of the whole database in a new file keyed as it is, written by the connection that
-// holds it: nothing else opens the file meanwhile (closing another descriptor of a file would
-// drop the locks SQLite holds on it).
+// A copy of the whole database into 'to', an empty file, keyed as the database is, written by
+// the connection that holds it: nothing else opens the file meanwhile (closing another descriptor
+// of a file would drop the locks SQLite holds on it).
 // The connection opens attached files as it opened its own, without creating them: the copy
 // starts as an empty file, which SQLite reads as an empty database.
-void copyDatabase(Connection& db, const QString& to) {
-    QFile empty(to);
-    if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw DbError(SQLITE_CANTOPEN,
-                      QStringLiteral("cannot create %1: %2").arg(to, empty.errorString()));
-    empty.close();
+void exportInto(Connection& db, const QString& to) {
+    const auto remove = [&] {
+        QFile::remove(to);
+        QFile::remove(to + QStringLiteral("-journal"));
+    };
     try {
         Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS \"copie\" KEY ?"));
         attach.bind(1, to);
         attach.bind(2, DatabaseFile::password());
         attach.step();
     } catch (...) {
-        QFile::remove(to);
+        remove();
         throw;
     }
     try {
         Statement(db, QStringLiteral("SELECT sqlcipher_export('copie')")).step();
     } catch (...) {
-        db.executeScript(QStringLiteral("DETACH DATABASE \"copie\""));
-        QFile::remove(to);
+        try {
+            db.executeScript(QStringLiteral("DETACH DATABASE \"copie\""));
+        } catch (const DbError&) {
+            // Still attached: the file goes all the same, and the error that matters is thrown.
+        }
+        remove();
         throw;
     }
     db.executeScript(QStringLiteral("DETACH DATABASE \"copie\""));
+}
+
+// A copy of the whole database in a new file, 'to'.
+void copyDatabase(Connection& db, const QString& to) {
+    QFile empty(to);
+    if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw DbError(SQLITE_CANTOPEN,
+                      QStringLiteral("cannot create %1: %2").arg(to, empty.errorString()));
+    empty.close();
+    exportInto(db, to);
+}
+
+// The copy kept before an import is written under this name beside the database, followed by
+// the process number; only a complete, checked copy is renamed to its final name.
+QString unfinishedCopyPrefix(const QString& database) {
+    return database + QStringLiteral(".copie-en-cours-");
+}
+
+// Removes what a run stopped while it wrote the copy left (the copy and its journal): the
+// database is held, so no other run is writing one.
+void removeUnfinishedCopies(const QString& database) {
+    const QFileInfo prefix(unfinishedCopyPrefix(database));
+    QDir folder = prefix.absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.startsWith(prefix.fileName()))
+            folder.remove(name);
+    }
+}
+
+// The row count of every table of the connection's file, by table.
+QMap<QString, qlonglong> tableRows(Connection& db) {
+    QMap<QString, qlonglong> rows;
+    for (const QString& table : db.tableNames()) {
+        Statement count(
+            db, QStringLiteral("SELECT count(*) FROM %1").arg(Connection::quoteIdentifier(table)));
+        count.step();
+        rows.insert(table, count.value(0).toLongLong());
+    }
+    return rows;
+}
+
+// The copy of the database kept before the first write, at 'to': written under a name of its
+// own with the database's mode and owner, forced to the disk, opened again and compared with
+// the database, and only then given its name. Throws DbError, leaving no copy.
+void keepCopy(Connection& db, const QString& database, const QString& to) {
+    const QString unfinished =
+        unfinishedCopyPrefix(database) + QString::number(QCoreApplication::applicationPid());
+    const QString folder = QFileInfo(database).absolutePath();
+    const auto fail = [&](const QString& why) {
+        QFile::remove(unfinished);
+        QFile::remove(unfinished + QStringLiteral("-journal"));
+        throw DbError(SQLITE_IOERR, QStringLiteral("the copy %1 %2").arg(to, why));
+    };
+    const QString refused = durable::createLike(unfinished, database);
+    if (!refused.isEmpty())
+        throw DbError(SQLITE_CANTOPEN,
+                      QStringLiteral("cannot create %1: %2").arg(unfinished, refused));
+    exportInto(db, unfinished);
+    if (!durable::syncFile(unfinished))
+        fail(QStringLiteral("could not be written to the disk"));
+    QString unlike;
+    try {
+        Connection copy(unfinished, DatabaseFile::password());
+        if (tableRows(copy) != tableRows(db))
+            unlike = QStringLiteral("does not hold what the database holds");
+    } catch (const DbError& e) {
+        unlike = QStringLiteral("cannot be read back: %1").arg(e.message());
+    }
+    if (!unlike.isEmpty())
+        fail(unlike);
+    if (!QFile::rename(unfinished, to))
+        fail(QStringLiteral("could not be given its name"));
+    if (!durable::syncFolder(folder)) {
+        QFile::remove(to);
+        throw DbError(SQLITE_IOERR,
+                      QStringLiteral("the copy %1 could not be written to the disk").arg(to));
+    }
 }
 
 // Where the copy kept before an import goes: beside the file, named after it and the time.
@@ -115,7 +197,8 @@ QVariant idOf(const QVector<qlonglong>& ids, int index) {
 }
 
 // Adds the plan's rows and the log of the import, inside the caller's transaction.
-void write(Connection& db, const ImportPlan& plan, const ExperimentImport::Progress& progress) {
+void write(Connection& db, const ImportPlan& plan, const ImportRecord& record,
+           const ExperimentImport::Progress& progress) {
     const ExperimentCounts counts = plan.counts();
     Writer w(db, progress, counts.total() + plan.names.size());
     QVector<ImportedKey> keys;
@@ -173,18 +256,26 @@ void write(Connection& db, const ImportPlan& plan, const ExperimentImport::Progr
         w.insert(rating, {treatments.at(r.treatment), r.weed, r.visual});
 
     ImportLog::ensureTables(db);
-    ImportLog::add(
-        db,
-        {QDateTime::currentDateTime().toString(Qt::ISODate), plan.files, counts, plan.addedNames()},
-        keys);
+    ImportLog::add(db, record, keys);
 }
 
+// An import under way: what it will have done, and the record it writes, known before its
+// commit so that a failed commit can be looked for in the file.
+struct Attempt {
+    ImportOutcome outcome;
+    ImportRecord record;
+    bool committing = false;
+};
+
 // Checks the files against the connection's lists; writes them unless refused or a dry run.
-// 'backup', when not empty, is where the copy of the file is made before the first write.
+// 'backup', when not empty, is where the copy of the file 'database' is kept before the first
+// write.
+// 'attempt' is filled as the import goes, so that the caller knows, when this throws, whether the
+// commit was reached.
 ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                          const ImportOptions& options, const ExperimentImport::Progress& progress,
-                         const QString& backup) {
-    ImportOutcome outcome;
+                         const QString& database, const QString& backup, Attempt* attempt) {
+    ImportOutcome& outcome = attempt->outcome;
     const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
     if (!outcome.problems.isEmpty()) {
         outcome.status = ImportOutcome::Status::Refused;
@@ -196,11 +287,14 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
     if (options.dryRun)
         return outcome;
     if (!backup.isEmpty()) {
-        copyDatabase(db, backup);
+        keepCopy(db, database, backup);
         outcome.backup = backup;
     }
+    attempt->record = {QDateTime::currentDateTime().toString(Qt::ISODate), plan.files,
+                       outcome.counts, outcome.addedNames};
     Transaction transaction(db);
-    write(db, plan, progress);
+    write(db, plan, attempt->record, progress);
+    attempt->committing = true;
     transaction.commit();
     if (progress)
         progress(outcome.counts.total(), outcome.counts.total());
@@ -230,6 +324,17 @@ QString causeOf(const QString& path, const DbError& e) {
     return QStringLiteral("La base de données %1 n'a pas pu être utilisée : %2. Rien n'a été "
                           "importé.")
         .arg(shown(path), DatabaseCheck::causeInWords(e));
+}
+
+// Whether the file holds the import 'record': read by a connection of its own, which first puts
+// back what an unfinished commit left (a hot journal).
+bool committed(const QString& database, const ImportRecord& record) {
+    try {
+        Connection db(database, DatabaseFile::password());
+        return ImportLog::read(db).contains(record);
+    } catch (const DbError&) {
+        return false;
+    }
 }
 
 ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>& files,
@@ -265,7 +370,8 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
             Connection db(temporary, DatabaseFile::password(), Connection::Mode::ReadWrite,
                           Connection::Access::Exclusive);
             emptyModelCopy(db);
-            outcome = importInto(db, files, options, progress, QString());
+            Attempt attempt;
+            outcome = importInto(db, files, options, progress, QString(), QString(), &attempt);
         }
         if (outcome.status == ImportOutcome::Status::Done && !options.dryRun &&
             !QFile::rename(temporary, database)) {
@@ -304,6 +410,7 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
     if (!QFileInfo(database).isFile())
         return failed(
             QStringLiteral("La base de données %1 est introuvable.").arg(shown(database)));
+    Attempt attempt;
     try {
         Connection db(database, DatabaseFile::password(), Connection::Mode::ReadWrite,
                       Connection::Access::Exclusive);
@@ -312,9 +419,17 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
             return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                          "absente).")
                               .arg(shown(database), missing));
-        return importInto(db, read, options, progress,
-                          options.keepCopy ? backupPath(database) : QString());
+        if (!options.dryRun)
+            removeUnfinishedCopies(database);
+        return importInto(db, read, options, progress, database,
+                          options.keepCopy ? backupPath(database) : QString(), &attempt);
     } catch (const DbError& e) {
+        // The connection is closed: the file, opened again, says whether the commit took.
+        if (attempt.committing && committed(database, attempt.record)) {
+            ImportOutcome outcome = attempt.outcome;
+            outcome.commitError = DatabaseCheck::causeInWords(e);
+            return outcome;
+        }
         return failed(causeOf(database, e));
     }
 }

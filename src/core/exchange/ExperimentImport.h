@@ -45,6 +45,9 @@ struct ImportOutcome {
     ExperimentCounts counts;         // rows added (in a dry run: that would be added)
     QStringList addedNames;          // "list : name" added (in a dry run: that would be added)
     QString backup;                  // the copy of the database kept before the first write
+    // When Done although the end of the commit reported an error (the database, read again,
+    // holds the rows): the error in words. The rows are in; the disk may not be sound.
+    QString commitError;
 };
 
 // Adds the experiments of exchange files (docs/exchange-format.md) to a database in one

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace grelavo {
+
+// What keeps files whole across a crash or a power cut: their bytes and the folder entries that
+// name them forced to the disk, new files made with the mode and owner of the file they stand
+// beside.
+namespace durable {
+
+// Forces the file's bytes to the disk; false when it cannot be opened or synced.
+bool syncFile(const QString& path);
+// Forces the folder's entries (files made, renamed or removed in it) to the disk.
+bool syncFolder(const QString& path);
+// Makes 'path', which must not exist, as an empty file with the permission bits of 'model' and,
+// when the process may give it, its owner and group. Empty on success, otherwise the cause.
+QString createLike(const QString& path, const QString& model);
+
+} // namespace durable
+
+} // namespace grelavo
