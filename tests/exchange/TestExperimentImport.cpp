@@ -340,14 +340,15 @@ private slots:
         const ImportOutcome same =
             ExperimentImport::run(fixture.path(), {exported.path()}, ImportOptions());
         QCOMPARE(problemTexts(same).first(),
-                 QStringLiteral("sites.csv, ligne 2, colonne site : « S1 » est la clé que "
-                                "l'export donne à un site déjà dans la base : rien n'est remplacé "
-                                "(donnez une autre clé à un nouvel essai)"));
+                 QStringLiteral("3 lignes de sites.csv (la première à la ligne 2) sont déjà dans "
+                                "la base : ce sont des essais exportés de cette base ; rien n'est "
+                                "remplacé (donnez d'autres clés à de nouveaux essais)"));
         QCOMPARE(fileBytes(fixture.path()), after);
         const ImportOutcome again = ExperimentImport::run(fixture.path(), files, ImportOptions());
         QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
-        QVERIFY2(problemTexts(again).first().contains(
-                     QStringLiteral("le site « P1 » a déjà été importé dans la base")),
+        QVERIFY2(problemTexts(again).first().startsWith(
+                     QStringLiteral("1 ligne de sites.csv (ligne 2) est déjà dans la base : ce "
+                                    "jeu a déjà été importé")),
                  qPrintable(problemTexts(again).first()));
         QCOMPARE(fileBytes(fixture.path()), after);
     }
@@ -420,10 +421,10 @@ private slots:
         const QString file = input.filePath(QStringLiteral("traitements.csv"));
         writeFile(file, "traitement,site\nT7,\nT0007,\nT00007,\nT10007,\nT10008,\nX7,\n");
         const ImportOutcome o = ExperimentImport::run(fixture.path(), {file}, ImportOptions());
-        QStringList keys;
-        for (const ImportProblem& p : o.problems)
-            keys << QString::number(p.line);
-        QCOMPARE(keys, (QStringList{"2", "3", "4", "5"}));
+        QCOMPARE(problemTexts(o),
+                 QStringList{"4 lignes de traitements.csv (la première à la ligne 2) sont déjà "
+                             "dans la base : ce sont des essais exportés de cette base ; rien "
+                             "n'est remplacé (donnez d'autres clés à de nouveaux essais)"});
     }
 
     // With names to add, a weed or variety that writes a name of its list another way, or that
@@ -570,6 +571,73 @@ private slots:
                                             problem.left(problem.indexOf(QLatin1String(" ; ")))));
         QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, options)),
                  QStringList());
+    }
+
+    // Every problem is one line: control characters escaped, long values cut; past the limit
+    // one line counts the others so that the numbers add up; a set imported again is said in
+    // one line per file.
+    void problemsAreSaidOnOneLineEach() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QByteArray longName(100, 'x');
+        QStringList files = writeSet(
+            input.path(), QStringLiteral("evaluations.csv"),
+            "traitement,mauvaise_herbe,visuel_pct\nE1,\"s\xc3\xa9taire\nverte\x1b[31m\",88\n"
+            "E1," +
+                longName + ",7\n");
+        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions())),
+                 (QStringList{"evaluations.csv, ligne 2, colonne mauvaise_herbe : « "
+                              "sétaire\\nverte\\x1b[31m » n'est pas dans la liste des mauvaises "
+                              "herbes ; noms proches : « sétaire verte »",
+                              "evaluations.csv, ligne 4, colonne mauvaise_herbe : « " +
+                                  QString(79, QLatin1Char('x')) +
+                                  "… » n'est pas dans la liste des mauvaises herbes (aucun nom "
+                                  "proche)"}));
+
+        QByteArray many("traitement,mauvaise_herbe,visuel_pct\n");
+        for (int i = 0; i < 601; ++i)
+            many += "E1,sétaire verte,101\n";
+        files = writeSet(input.path(), QStringLiteral("evaluations.csv"), many);
+        const QStringList problems =
+            problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions()));
+        QCOMPARE(problems.size(), 501);
+        QCOMPARE(problems.last(), QStringLiteral("et 101 autres problèmes, non détaillés : 601 "
+                                                 "problèmes en tout"));
+
+        files = writeSet(input.path());
+        QCOMPARE(int(ExperimentImport::run(fixture.path(), files, ImportOptions()).status),
+                 int(ImportOutcome::Status::Done));
+        QStringList again;
+        for (const QString& p :
+             problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions())))
+            again << p.section(QLatin1String(" ;"), 0, 0);
+        const QString imported =
+            QStringLiteral(" est déjà dans la base : ce jeu a déjà été importé");
+        const QString importedMany =
+            QStringLiteral(" sont déjà dans la base : ce jeu a déjà été importé");
+        QCOMPARE(
+            again,
+            (QStringList{"1 ligne de sites.csv (ligne 2)" + imported,
+                         "2 lignes de traitements.csv (la première à la ligne 2)" + importedMany,
+                         "2 lignes de cultures.csv (la première à la ligne 2)" + importedMany,
+                         "2 lignes de applications.csv (la première à la ligne 2)" + importedMany,
+                         "1 ligne de stades.csv (ligne 2)" + imported,
+                         "3 lignes de produits.csv (la première à la ligne 2)" + importedMany,
+                         "3 lignes de evaluations.csv (la première à la ligne 2)" + importedMany}));
+    }
+
+    // A key no file defines is named with its gender.
+    void undefinedApplicationIsSaidInGoodFrench() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const ImportOutcome o = ExperimentImport::run(
+            fixture.path(),
+            writeSet(input.path(), QStringLiteral("stades.csv"),
+                     "application,culture,hauteur_cm,feuilles\nAP9,Maïs grain,10,3\n"),
+            ImportOptions());
+        QCOMPARE(problemTexts(o), QStringList{"stades.csv, ligne 2, colonne application : "
+                                              "l'application « AP9 » n'est définie dans aucune "
+                                              "ligne de applications.csv"});
     }
 };
 

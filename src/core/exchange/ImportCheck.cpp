@@ -89,8 +89,32 @@ QString ofName(const QString& name) {
     return (elided ? QStringLiteral("d'") : QStringLiteral("de ")) + name;
 }
 
+// The text on one line: control characters written as escapes (\n, \t, \x1b).
+QString escaped(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\n')
+            out += QLatin1String("\\n");
+        else if (u == '\r')
+            out += QLatin1String("\\r");
+        else if (u == '\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+// A value as messages show it: on one line, cut to 80 characters.
 QString quoted(const QString& text) {
-    return QStringLiteral("« %1 »").arg(text);
+    constexpr int kLongest = 80;
+    QString shown = escaped(text);
+    if (shown.size() > kLongest)
+        shown = shown.left(kLongest - 1) + QChar(0x2026);
+    return QStringLiteral("« %1 »").arg(shown);
 }
 
 class Problems {
@@ -103,10 +127,13 @@ public:
     }
     int count() const { return m_count; }
     void finish() {
-        if (m_count > ImportPlan::kMaxProblems)
-            m_out->append({QString(), 0, QString(),
-                           QStringLiteral("%1 autres problèmes ne sont pas détaillés")
-                               .arg(m_count - ImportPlan::kMaxProblems)});
+        const int more = m_count - ImportPlan::kMaxProblems;
+        if (more > 0)
+            m_out->append(
+                {QString(), 0, QString(),
+                 (more == 1 ? QStringLiteral("et 1 autre problème, non détaillé")
+                            : QStringLiteral("et %1 autres problèmes, non détaillés").arg(more)) +
+                     QStringLiteral(" : %1 problèmes en tout").arg(m_count)});
     }
 
 private:
@@ -432,11 +459,54 @@ struct PresentRows {
     }
 };
 
+// The rows of the files already in the database (defining a key of a row there, or referring
+// to one), said in one line per file rather than one per row.
+class PresentTally {
+public:
+    void add(const QString& file, int line, bool imported) {
+        Lines& l = m_files[file];
+        l.lines.insert(line);
+        l.imported = l.imported || imported;
+    }
+    // The line saying how many rows of 'file' are already in the database, or empty.
+    QString said(const QString& file) const {
+        const auto it = m_files.constFind(file);
+        if (it == m_files.constEnd())
+            return QString();
+        const int n = int(it->lines.size());
+        const int first = *std::min_element(it->lines.cbegin(), it->lines.cend());
+        const QString which =
+            n == 1 ? QStringLiteral("1 ligne de %1 (ligne %2) est déjà").arg(file).arg(first)
+                   : QStringLiteral("%1 lignes de %2 (la première à la ligne %3) sont déjà")
+                         .arg(n)
+                         .arg(file)
+                         .arg(first);
+        return which + QStringLiteral(" dans la base : ") +
+               (it->imported ? QStringLiteral("ce jeu a déjà été importé")
+                             : QStringLiteral("ce sont des essais exportés de cette base")) +
+               QStringLiteral(" ; rien n'est remplacé (donnez d'autres clés à de nouveaux essais)");
+    }
+
+private:
+    struct Lines {
+        QSet<int> lines;
+        bool imported = false;
+    };
+    QHash<QString, Lines> m_files;
+};
+
+// How messages name one row a file keys: "le site", "l'application" (feminine: "définie").
+struct KeyKind {
+    QString the;
+    bool feminine = false;
+};
+
 // The keys a file defines (sites, treatments, applications): their index in the plan.
 class Keys {
 public:
-    Keys(QString kind, QString fileName, PresentRows present)
-        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_present(std::move(present)) {}
+    Keys(KeyKind kind, QString fileName, PresentRows present, PresentTally* tally)
+        : m_kind(std::move(kind)), m_file(std::move(fileName)), m_present(std::move(present)),
+          m_tally(tally) {}
 
     // Records a key defined on the record's line (after the record's other values were read);
     // true when the row can be added.
@@ -452,13 +522,9 @@ public:
         m_lines.insert(key, r.line());
         const bool imported = m_present.imported.contains(key);
         if (imported || m_present.exported(key)) {
-            r.problem(column,
-                      (imported ? QStringLiteral("le %1 %2 a déjà été importé dans la base")
-                                : QStringLiteral("%2 est la clé que l'export donne à un %1 "
-                                                 "déjà dans la base"))
-                              .arg(m_kind, quoted(key)) +
-                          QStringLiteral(" : rien n'est remplacé (donnez une autre clé à un "
-                                         "nouvel essai)"));
+            m_presentKeys.insert(key, imported);
+            m_tally->add(r.file(), r.line(), imported);
+            r.leaveOut();
             return false;
         }
         if (!r.ok()) // a row with a problem is not added: nothing may refer to it
@@ -480,17 +546,28 @@ public:
         const auto it = m_index.constFind(key);
         if (it != m_index.constEnd())
             return *it;
-        if (m_unread || m_lines.contains(key)) // defined where a problem is already reported
+        const auto present = m_presentKeys.constFind(key);
+        if (present != m_presentKeys.constEnd()) { // a row already in the database
+            m_tally->add(r.file(), r.line(), *present);
             r.leaveOut();
-        else
-            r.problem(column, QStringLiteral("le %1 %2 n'est défini dans aucune ligne de %3")
-                                  .arg(m_kind, quoted(key), m_file));
+        } else if (m_unread || m_lines.contains(key)) { // defined where a problem is reported
+            r.leaveOut();
+        } else {
+            r.problem(column, QStringLiteral("%1 %2 n'est %3 dans aucune ligne de %4")
+                                  .arg(m_kind.the, quoted(key),
+                                       m_kind.feminine ? QStringLiteral("définie")
+                                                       : QStringLiteral("défini"),
+                                       m_file));
+        }
         return -1;
     }
 
 private:
-    QString m_kind, m_file;
+    KeyKind m_kind;
+    QString m_file;
     PresentRows m_present;
+    PresentTally* m_tally;
+    QHash<QString, bool> m_presentKeys; // keys defined here of rows in the database: imported?
     bool m_unread = false;
     QHash<QString, int> m_lines;
     QHash<QString, int> m_index;
@@ -537,16 +614,20 @@ public:
             m_rates.insert(rates.value(0).toLongLong(),
                            {rates.value(1).toDouble(), rates.value(2).toDouble()});
         const QVector<ImportedKey> keys = ImportLog::keys(db);
-        m_siteKeys.emplace(QStringLiteral("site"), QStringLiteral("sites.csv"),
+        m_siteKeys.emplace(KeyKind{QStringLiteral("le site")}, QStringLiteral("sites.csv"),
                            presentRows(db, keys, QStringLiteral("site"), "tbldesSites", "SiteExpId",
-                                       QLatin1Char('S')));
-        m_treatmentKeys.emplace(QStringLiteral("traitement"), QStringLiteral("traitements.csv"),
+                                       QLatin1Char('S')),
+                           &m_present);
+        m_treatmentKeys.emplace(KeyKind{QStringLiteral("le traitement")},
+                                QStringLiteral("traitements.csv"),
                                 presentRows(db, keys, QStringLiteral("traitement"),
-                                            "tbldesTraitements", "TraitementId", QLatin1Char('T')));
-        m_applicationKeys.emplace(QStringLiteral("application"), QStringLiteral("applications.csv"),
-                                  presentRows(db, keys, QStringLiteral("application"),
-                                              "tblPériodesApplication", "DateHerbId",
-                                              QLatin1Char('A')));
+                                            "tbldesTraitements", "TraitementId", QLatin1Char('T')),
+                                &m_present);
+        m_applicationKeys.emplace(
+            KeyKind{QStringLiteral("l'application"), true}, QStringLiteral("applications.csv"),
+            presentRows(db, keys, QStringLiteral("application"), "tblPériodesApplication",
+                        "DateHerbId", QLatin1Char('A')),
+            &m_present);
     }
 
     ImportPlan run(const QVector<ImportFile>& files) {
@@ -573,6 +654,9 @@ public:
                     else if (Keys* keys = keysDefinedIn(f.name))
                         keys->unreadable(record.text(format[k].headings.first()), r.line);
                 }
+                const QString present = m_present.said(f.name);
+                if (!present.isEmpty())
+                    m_problems.add(QString(), 0, QString(), present);
             }
         }
         m_problems.finish();
@@ -821,6 +905,7 @@ private:
 
     bool m_addNames;
     bool m_acceptUnusual;
+    PresentTally m_present;
     QHash<qlonglong, QPair<double, double>> m_rates; // lowest and highest of each herbicide
     Problems m_problems;
     ImportPlan m_plan;
@@ -866,9 +951,9 @@ QString ImportProblem::text() const {
         where << QStringLiteral("ligne %1").arg(line);
     if (!column.isEmpty())
         where << QStringLiteral("colonne %1").arg(column);
-    return where.isEmpty()
-               ? message
-               : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message);
+    return escaped(where.isEmpty()
+                       ? message
+                       : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message));
 }
 
 } // namespace grelavo
