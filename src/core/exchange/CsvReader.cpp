@@ -40,6 +40,15 @@ QChar separatorOf(const QString& text) {
     return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
 }
 
+// A text field the export guarded against formulas (an apostrophe before = + - @, a tabulation
+// or a carriage return), read without that apostrophe.
+QString unguarded(const QString& field) {
+    if (field.size() >= 2 && field.at(0) == QLatin1Char('\'') &&
+        QStringLiteral("=+-@\t\r").contains(field.at(1)))
+        return field.mid(1);
+    return field;
+}
+
 bool blank(const QStringList& fields) {
     for (const QString& f : fields) {
         if (!f.trimmed().isEmpty())
@@ -107,7 +116,7 @@ QString CsvReader::read(const QByteArray& bytes, Table* table, int* line) {
     bool quoted = false;       // inside a quoted field
     bool fieldStarted = false; // the field has had a character (a quote opens only at its start)
     auto endRecord = [&] {
-        fields << field;
+        fields << unguarded(field);
         if (table->headings.isEmpty() && recordLine == 1) {
             for (QString& h : fields)
                 table->headings << h.trimmed();
@@ -140,7 +149,7 @@ QString CsvReader::read(const QByteArray& bytes, Table* table, int* line) {
             fieldStarted = true;
             quoteLine = lineNo;
         } else if (c == sep) {
-            fields << field;
+            fields << unguarded(field);
             field.clear();
             fieldStarted = false;
         } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {

@@ -17,7 +17,8 @@ struct CsvRecord {
 // (a file that is not valid UTF-8); fields separated by commas or by semicolons (the first line
 // tells which); fields quoted or not, a quote inside a quoted field doubled, line breaks inside
 // quotes kept; lines ended by LF, CR LF or CR. Blank lines, and lines of separators only, are
-// left out.
+// left out. A field whose first character is an apostrophe followed by = + - @, a tabulation or
+// a carriage return is read without that apostrophe (the export's guard against formulas).
 class CsvReader {
 public:
     struct Table {
