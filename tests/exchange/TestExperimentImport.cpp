@@ -654,6 +654,19 @@ private slots:
             got << r.fields.join(QLatin1Char('|'));
         QCOMPARE(got, (QStringList{"=1+2|+x", "-3|@y", "\tz|\rw", "'abc|d'="}));
     }
+
+    // Counts agree with their noun: one field, one line.
+    void countsAgreeWithTheirNoun() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const ImportOutcome o = ExperimentImport::run(
+            fixture.path(),
+            writeSet(input.path(), QStringLiteral("evaluations.csv"),
+                     "traitement,mauvaise_herbe,visuel_pct\nE1,sétaire verte,88\nE2\n"),
+            ImportOptions());
+        QCOMPARE(problemTexts(o), QStringList{"evaluations.csv, ligne 3 : 1 champ pour 3 colonnes "
+                                              ": il manque des champs à la fin de la ligne"});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestExperimentImport)

@@ -323,20 +323,25 @@ public:
     // A record shorter than the headings lacks values that cannot be told apart from empty
     // ones. A record longer than the headings has a field too many (a decimal comma in a file of
     // commas, not quoted): its values cannot be told apart.
+    // "1 champ pour 3 colonnes", "6 champs pour 5 colonnes".
+    QString fieldsFor(int headings) const {
+        const auto counted = [](int n, const char* one, const char* many) {
+            return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? one : many));
+        };
+        return counted(int(m_record.fields.size()), "champ", "champs") + QStringLiteral(" pour ") +
+               counted(headings, "colonne", "colonnes");
+    }
     bool fieldCountFits(int headings) {
         if (m_record.fields.size() < headings) {
-            problem(QString(), QStringLiteral("%1 champs pour %2 colonnes : il manque des champs "
-                                              "à la fin de la ligne")
-                                   .arg(m_record.fields.size())
-                                   .arg(headings));
+            problem(QString(), fieldsFor(headings) +
+                                   QStringLiteral(" : il manque des champs à la fin de la ligne"));
             return false;
         }
         for (int i = headings; i < m_record.fields.size(); ++i) {
             if (!m_record.fields.at(i).trimmed().isEmpty()) {
-                problem(QString(), QStringLiteral("%1 champs pour %2 colonnes : une virgule de "
-                                                  "trop (décimale sans guillemets ?)")
-                                       .arg(m_record.fields.size())
-                                       .arg(headings));
+                problem(QString(), fieldsFor(headings) +
+                                       QStringLiteral(" : une virgule de trop (décimale sans "
+                                                      "guillemets ?)"));
                 return false;
             }
         }
