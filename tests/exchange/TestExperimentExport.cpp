@@ -70,6 +70,42 @@ private slots:
         QCOMPARE(CsvWriter::field(text), field);
     }
 
+    // Asked, the writer puts an apostrophe before text a spreadsheet would run as a formula,
+    // never before a number; quoting comes after it.
+    void formulasAreWrittenAsText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("equals") << "=HYPERLINK(\"x\")"
+                                << "\"'=HYPERLINK(\"\"x\"\")\"";
+        QTest::newRow("plus") << "+A1"
+                              << "'+A1";
+        QTest::newRow("minus") << "-2+3"
+                               << "'-2+3";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("tab") << "\t=1"
+                             << "'\t=1";
+        QTest::newRow("carriage return") << "\r=1"
+                                         << "\"'\r=1\"";
+        QTest::newRow("negative number") << "-0.25"
+                                         << "-0.25";
+        QTest::newRow("negative integer") << "-3"
+                                          << "-3";
+        QTest::newRow("inside") << "2,4-D"
+                                << "\"2,4-D\"";
+        QTest::newRow("apostrophe") << "'=1"
+                                    << "'=1";
+    }
+    void formulasAreWrittenAsText() {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        QCOMPARE(CsvWriter::field(text, CsvWriter::Cells::Formulas), field);
+        CsvWriter w(CsvWriter::Cells::Formulas);
+        w.addRow({text});
+        QCOMPARE(w.bytes(), "\xEF\xBB\xBF" + field.toUtf8() + "\r\n");
+        QCOMPARE(CsvWriter::field(text), CsvWriter::field(text, CsvWriter::Cells::AsGiven));
+    }
+
     void csvFileStartsWithBomAndEndsLinesWithCrLf() {
         CsvWriter w;
         w.addRow({QStringLiteral("a"), QStringLiteral("é,è")});
@@ -141,6 +177,17 @@ private slots:
         QCOMPARE(rowsOf(f, "produits.csv", "A2"),
                  (QStringList{"A2|atrazine|1|0.5", "A2|" + herbicide + "|2|0.3"}));
         QCOMPARE(rowsOf(f, "evaluations.csv", "T1").at(1), "T1|" + weed + "|85");
+    }
+
+    // A name in a list that a spreadsheet would run is exported as text.
+    void namesLikeFormulasAreExportedAsText() {
+        FixtureConnection db;
+        db.executeScript(QStringLiteral("UPDATE ListeDesHerbicides SET Herbicide = "
+                                        "'=1+1' WHERE HerbicideId = 11"));
+        for (const ExperimentExport::Output& f : ExperimentExport::read(db)) {
+            if (f.name == QLatin1String("produits.csv"))
+                QVERIFY(f.bytes.contains("\r\nA2,'=1+1,2,0.3\r\n"));
+        }
     }
 
     void numbersReadBackExactly() {

@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace grelavo;
 
@@ -40,6 +42,12 @@ void checkCounts(const QString& database, const QString& folder) {
     Connection db(database, DatabaseFile::password());
     checkExchangeFiles(db,
                        [&](const QString& name) { return fileBytes(QDir(folder).filePath(name)); });
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -145,6 +153,72 @@ private slots:
             QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
             QVERIFY2(o.error.contains(folder), qPrintable(o.error));
         }
+    }
+
+    // A symbolic link named like a file of the set is refused, with or without --remplacer, and
+    // what it points to is left alone; a file of the set is known whatever the case of its name.
+    void neitherFollowsLinksNorMissesCapitals() {
+        FixtureDatabase fixture;
+        const QString folder = fixture.folder() + "/essais";
+        QVERIFY(QDir().mkpath(folder));
+        const QString target = fixture.folder() + "/ailleurs.txt";
+        writeBytes(target, "à garder\n");
+        QVERIFY(QFile::link(target, folder + "/evaluations.csv"));
+        for (const QStringList& more : {QStringList(), QStringList{"--remplacer"}}) {
+            const Outcome o =
+                exportTool(QStringList{"--db", fixture.path(), "--output", folder} + more);
+            QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
+            QVERIFY2(o.error.contains("evaluations.csv est un lien symbolique"),
+                     qPrintable(o.error));
+            QCOMPARE(fileBytes(target), QByteArray("à garder\n"));
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                            QDir::NoDotAndDotDot),
+                     QStringList{"evaluations.csv"});
+        }
+
+        const QString capitals = fixture.folder() + "/majuscules";
+        QVERIFY(QDir().mkpath(capitals));
+        writeBytes(capitals + "/SITES.CSV", "ancien\n");
+        const Outcome refused = exportTool({"--db", fixture.path(), "--output", capitals});
+        QVERIFY2(isOneLineFailure(refused), qPrintable(refused.error));
+        QVERIFY2(refused.error.contains("SITES.CSV existe déjà"), qPrintable(refused.error));
+        QCOMPARE(exportTool({"--db", fixture.path(), "--output", capitals, "--remplacer"}).status,
+                 0);
+        QCOMPARE(QDir(capitals).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                          QDir::Name),
+                 exchangeFileNames());
+        checkCounts(fixture.path(), capitals);
+    }
+
+    // A set that cannot be put in place whole leaves the old one whole: here, run as another
+    // user in a shared folder, two old files are the user's to replace and the others are not.
+    void replacesTheSetWholeOrNotAtAll() {
+        if (geteuid() != 0)
+            QSKIP("needs root to give the files to another user");
+        FixtureDatabase fixture;
+        QTemporaryDir shared;
+        QVERIFY(QFile::setPermissions(shared.path(), QFile::Permissions(0x7777)));
+        const QString database = shared.filePath("Grelavo.mdb");
+        QVERIFY(QFile::copy(fixture.path(), database));
+        QVERIFY(QFile::setPermissions(database, QFile::Permissions(0x6666)));
+        const QString folder = shared.filePath("essais");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 01777) == 0);
+        const int nobody = 65534;
+        for (const QString& name : exchangeFileNames()) {
+            writeBytes(folder + "/" + name, "ancien " + name.toUtf8() + "\n");
+            if (name == "sites.csv" || name == "applications.csv")
+                QVERIFY(::chown(QFile::encodeName(folder + "/" + name).constData(), nobody,
+                                nobody) == 0);
+        }
+        const Outcome o = runTool(QStringLiteral(GRELAVO_EXPORT),
+                                  {"--db", database, "--output", folder, "--remplacer"}, nobody);
+        QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                        QDir::Name),
+                 exchangeFileNames());
+        for (const QString& name : exchangeFileNames())
+            QCOMPARE(fileBytes(folder + "/" + name), "ancien " + name.toUtf8() + "\n");
     }
 
     void exportsTheShippedDatabase() {

@@ -126,6 +126,9 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("%1 : %2").arg(options.database, e.message()));
     }
 
+    const QString refused = ExperimentExport::refusedEntry(options.output);
+    if (!refused.isEmpty())
+        return fail(refused);
     // Files already there are named with the option that replaces them.
     const QStringList existing = ExperimentExport::existingFiles(options.output);
     if (!options.replace && !existing.isEmpty())

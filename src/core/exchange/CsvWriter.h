@@ -11,14 +11,20 @@ namespace grelavo {
 // a line break or a space at either end.
 class CsvWriter {
 public:
-    CsvWriter();
+    // Formulas: a text field that a spreadsheet would take for a formula (its first character
+    // one of = + - @, a tab or a carriage return) is written after an apostrophe, which
+    // spreadsheets show as text and the importer reads away; a number (-0.5) is written as it is.
+    enum class Cells { AsGiven, Formulas };
+
+    explicit CsvWriter(Cells cells = Cells::AsGiven);
 
     void addRow(const QStringList& fields);
     const QByteArray& bytes() const { return m_bytes; }
 
-    static QString field(const QString& text);
+    static QString field(const QString& text, Cells cells = Cells::AsGiven);
 
 private:
+    Cells m_cells;
     QByteArray m_bytes;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +32,10 @@ bool syncFile(const QString& path) {
 
 bool syncFolder(const QString& path) {
     return syncOpened(path, O_RDONLY | O_DIRECTORY);
+}
+
+bool rename(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
 QString createLike(const QString& path, const QString& model) {

@@ -1,18 +1,19 @@
 #include "ExperimentExport.h"
 
 #include "CsvWriter.h"
+#include "DurableFile.h"
 #include "ExchangeLists.h"
 #include "db/Connection.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QMetaType>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -166,7 +167,7 @@ public:
 
 private:
     const ExchangeFile& m_file;
-    CsvWriter m_writer;
+    CsvWriter m_writer{CsvWriter::Cells::Formulas};
     int m_rows = 0;
 };
 
@@ -385,14 +386,60 @@ QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db)
     return out;
 }
 
-QStringList ExperimentExport::existingFiles(const QString& folder) {
-    QStringList found;
-    const QDir dir(folder);
-    for (const ExchangeFile& f : files()) {
-        if (QFileInfo::exists(dir.filePath(f.name)))
-            found << dir.filePath(f.name);
+namespace {
+
+// The folders a write works in, inside the folder it writes to (so on its file system): the new
+// set is written in the first, the set it replaces put in the second until the new one is in
+// place. Each is followed by the process number.
+const QString kWriting = QStringLiteral(".export-en-cours-");
+const QString kReplaced = QStringLiteral(".export-remplace-");
+
+// The entries of 'folder' named like a file of the set, case ignored, whatever they are.
+QFileInfoList setEntries(const QString& folder) {
+    QStringList names;
+    for (const ExchangeFile& f : ExperimentExport::files())
+        names << f.name;
+    QFileInfoList found;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(
+             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (names.contains(f.fileName(), Qt::CaseInsensitive))
+            found << f;
     }
     return found;
+}
+
+// Moves each of 'names' from the folder 'from' to the folder 'to'; at the first refusal, moves
+// back those already moved and gives the name refused.
+QString moveAll(const QStringList& names, const QDir& from, const QDir& to) {
+    for (int i = 0; i < names.size(); ++i) {
+        if (!durable::rename(from.filePath(names[i]), to.filePath(names[i]))) {
+            for (int j = i - 1; j >= 0; --j)
+                durable::rename(to.filePath(names[j]), from.filePath(names[j]));
+            return names[i];
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+QStringList ExperimentExport::existingFiles(const QString& folder) {
+    QStringList found;
+    for (const QFileInfo& f : setEntries(folder))
+        found << f.filePath();
+    return found;
+}
+
+QString ExperimentExport::refusedEntry(const QString& folder) {
+    for (const QFileInfo& f : setEntries(folder)) {
+        if (f.isSymLink())
+            return QStringLiteral("%1 est un lien symbolique : il n'est pas suivi, rien n'est "
+                                  "écrit")
+                .arg(f.filePath());
+        if (!f.isFile())
+            return QStringLiteral("%1 n'est pas un fichier : rien n'est écrit").arg(f.filePath());
+    }
+    return QString();
 }
 
 QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QString& folder,
@@ -400,19 +447,70 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     const QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
         return QStringLiteral("impossible de créer le dossier %1").arg(folder);
-    if (!replace) {
-        for (const Output& f : outputs) {
-            if (QFileInfo::exists(dir.filePath(f.name)))
-                return QStringLiteral("%1 existe déjà").arg(dir.filePath(f.name));
-        }
+    const QString refused = refusedEntry(folder);
+    if (!refused.isEmpty())
+        return refused;
+    QStringList old;
+    for (const QFileInfo& f : setEntries(folder))
+        old << f.fileName();
+    if (!replace && !old.isEmpty())
+        return QStringLiteral("%1 existe déjà").arg(dir.filePath(old.first()));
+
+    // What a run stopped midway left.
+    for (const QString& name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (name.startsWith(kWriting))
+            QDir(dir.filePath(name)).removeRecursively();
     }
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    const QDir writing(dir.filePath(kWriting + pid));
+    const QDir replaced(dir.filePath(kReplaced + pid));
+    const auto cleanUp = [&] {
+        QDir(writing).removeRecursively();
+        QDir(replaced).removeRecursively();
+    };
+    const auto cannotWrite = [&](const QString& path, const QString& why) {
+        cleanUp();
+        return QStringLiteral("impossible d'écrire %1 : %2").arg(path, why);
+    };
+    if (!dir.mkdir(writing.dirName()))
+        return cannotWrite(writing.path(), QStringLiteral("le dossier n'a pas pu être créé"));
+    QStringList names;
     for (const Output& f : outputs) {
-        QSaveFile out(dir.filePath(f.name));
-        if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size() ||
-            !out.commit())
-            return QStringLiteral("impossible d'écrire %1 : %2")
-                .arg(dir.filePath(f.name), out.errorString());
+        QFile out(writing.filePath(f.name));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+            out.write(f.bytes) != f.bytes.size() || !out.flush())
+            return cannotWrite(dir.filePath(f.name), out.errorString());
+        out.close();
+        if (!durable::syncFile(out.fileName()))
+            return cannotWrite(dir.filePath(f.name),
+                               QStringLiteral("le fichier n'a pas pu être écrit sur le disque"));
+        names << f.name;
     }
+    if (!durable::syncFolder(writing.path()))
+        return cannotWrite(writing.path(), QStringLiteral("le dossier n'a pas pu être écrit sur le "
+                                                          "disque"));
+
+    // The old set aside, the new one in its place; at a refusal, the old set back.
+    if (!old.isEmpty()) {
+        if (!dir.mkdir(replaced.dirName()))
+            return cannotWrite(replaced.path(), QStringLiteral("le dossier n'a pas pu être créé"));
+        const QString stuck = moveAll(old, dir, replaced);
+        if (!stuck.isEmpty())
+            return cannotWrite(dir.filePath(stuck),
+                               QStringLiteral("l'ancien fichier n'a pas pu être remplacé"));
+    }
+    const QString stuck = moveAll(names, writing, dir);
+    if (!stuck.isEmpty()) {
+        moveAll(old, replaced, dir);
+        return cannotWrite(dir.filePath(stuck), QStringLiteral("le fichier n'a pas pu être mis en "
+                                                               "place"));
+    }
+    const bool synced = durable::syncFolder(folder);
+    cleanUp();
+    if (!synced || !durable::syncFolder(folder))
+        return QStringLiteral("impossible d'écrire les fichiers dans %1 : le dossier n'a pas pu "
+                              "être écrit sur le disque")
+            .arg(folder);
     return QString();
 }
 

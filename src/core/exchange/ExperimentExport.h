@@ -49,10 +49,17 @@ public:
     // names), under the keys they were imported with: what a user carries to another file.
     static QVector<Output> readImported(Connection& db);
 
-    // The exchange files already in 'folder', as paths (none when the folder does not exist).
+    // The exchange files already in 'folder', known by their name with case ignored, as paths
+    // (none when the folder does not exist).
     static QStringList existingFiles(const QString& folder);
-    // Writes the files into 'folder', made when missing; each file appears whole or not at
-    // all. When an exchange file is already there and 'replace' is false, writes nothing.
+    // Why nothing may be written into 'folder': an entry named like a file of the set that is a
+    // symbolic link (never followed) or not a file; empty when there is none.
+    static QString refusedEntry(const QString& folder);
+    // Writes the files into 'folder', made when missing, as a set: written and synced in a
+    // folder of their own inside it, then moved into place, the set they replace moved aside
+    // first and removed last; a failure leaves the old set (or none), never a mix. Writes
+    // nothing when refusedEntry() refuses the folder, or when an exchange file is already there
+    // and 'replace' is false.
     // Empty when the files are written, otherwise the cause in French, without a capital or a
     // full stop ("impossible d'écrire …").
     static QString writeFolder(const QVector<Output>& outputs, const QString& folder, bool replace);

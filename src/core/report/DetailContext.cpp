@@ -103,7 +103,7 @@ QVector<DetailRow> DetailContext::rows(const CellDetail& cell) {
 }
 
 QByteArray DetailContext::csv(const ReportDetails& details, const QVector<ResultsRow>& table) {
-    CsvWriter w;
+    CsvWriter w(CsvWriter::Cells::Formulas);
     QStringList headings{QStringLiteral("ligne"),
                          QStringLiteral("no_id"),
                          QStringLiteral("fraction_pct"),
