@@ -225,8 +225,8 @@ void checkDetails(const ReportDetails& details, const QVector<ResultsRow>& rows,
 
 // The evidence of the dose-response fit against the cells: a rating behind a cell is in the
 // evidence at a dose within that cell's window, unless its treatment has two applications of
-// the mixture (left out of the evidence whole); with a single herbicide, whose dose is its rate,
-// every rating of the evidence inside a window is behind that cell.
+// the mixture or any other application (left out of the evidence whole); with a single herbicide,
+// whose dose is its rate, every rating of the evidence inside a window is behind that cell.
 void checkEvidence(Connection& db, ReportEngine& engine, const ParameterSet& p,
                    const ReportDetails& details, const QLocale& locale, int set) {
     ParameterSet checks = p;
@@ -252,7 +252,8 @@ void checkEvidence(Connection& db, ReportEngine& engine, const ParameterSet& p,
                     behind.insert(r.ratingId);
                     const EvidenceRating* e = byId.value(r.ratingId);
                     if (!e) {
-                        QVERIFY2(!treatments.contains(r.treatmentId) && evidence.repeated > 0,
+                        QVERIFY2(!treatments.contains(r.treatmentId) &&
+                                     evidence.repeated + evidence.otherApplications > 0,
                                  qPrintable(where +
                                             QStringLiteral("rating %1 missing").arg(r.ratingId)));
                         continue;

@@ -59,20 +59,21 @@ private slots:
         Connection(fixture.path(), DatabaseFile::password())
             .executeScript(QStringLiteral(
                 "INSERT INTO tbldesTraitements VALUES (20, 1), (21, 1), (22, 1), (23, 1), "
-                "(24, 1), (25, 2), (26, 1);"
+                "(24, 1), (25, 2), (26, 1), (27, 1);"
                 "INSERT INTO tblPériodesApplication VALUES (20, 20, 1), (21, 21, 1), (22, 22, 1),"
-                " (23, 23, 1), (24, 23, 1), (26, 26, 2);"
+                " (23, 23, 1), (24, 23, 1), (26, 26, 2), (27, 27, 1), (28, 27, 2);"
                 "INSERT INTO tblDétailsHerbicides VALUES (20, 10, 1, 0.25), (20, 11, 1, 0.15), "
                 "(21, 10, 1, 1.5), (21, 11, 1, 0.9), (22, 10, 1, 1.0), (22, 11, 1, 0.3), "
                 "(23, 10, 1, 0.5), (23, 11, 1, 0.3), (24, 10, 1, 0.5), (24, 11, 1, 0.3), "
-                "(26, 10, 1, 0.5), (26, 11, 1, 0.3);"
+                "(26, 10, 1, 0.5), (26, 11, 1, 0.3), (27, 10, 1, 0.75), (27, 11, 1, 0.45), "
+                "(28, 12, 1, 0.02);"
                 "INSERT INTO tblCultureEXP (TraitementId, CultureId) VALUES (20, 149), (21, 149), "
-                "(22, 149), (23, 149), (24, 149), (25, 149), (26, 149);"
+                "(22, 149), (23, 149), (24, 149), (25, 149), (26, 149), (27, 149);"
                 "INSERT INTO tblStadeCultureH (DateHerbId, CultureId, HautMoyenneCultH, "
                 "NoFeuilMoyenneCultH) VALUES (20, 149, 10, 3), (21, 149, 30, 6);"
                 "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (20, 16, 30), "
                 "(21, 16, 98), (22, 16, 80), (23, 16, 85), (24, 16, 0), (25, 16, 5), "
-                "(26, 16, 70), (21, 15, NULL);"));
+                "(26, 16, 70), (27, 16, 90), (21, 15, NULL);"));
         DE de(fixture.folder());
         ParameterSet p = atrazineWithDicamba();
         DoseEvidence e = gather(de, p);
@@ -81,6 +82,7 @@ private slots:
         QCOMPARE(e.untreated, 1);
         QCOMPARE(e.outOfProportion, 1);
         QCOMPARE(e.repeated, 1);
+        QCOMPARE(e.otherApplications, 1); // treatment 27, nicosulfuron after it
         for (const EvidenceRating& r : e.ratings)
             QCOMPARE(r.siteId, 1);
 
@@ -97,6 +99,25 @@ private slots:
         // A rate that is no number gives no evidence rather than a wrong dose.
         p.EnteredRate[1] = QStringLiteral("x");
         QVERIFY(gather(de, p).ratings.isEmpty());
+    }
+
+    // A trial that rated a weed in its untreated check only is not one of the weed's trials.
+    void aTrialCountsWhenItTriedTheMixture() {
+        DoseEvidence evidence;
+        int id = 0;
+        for (qint64 site : {1, 2, 3, 4})
+            for (double fraction : {0.0, 0.5, 1.0, 1.5})
+                if (site < 4 || fraction == 0)
+                    evidence.ratings
+                        << EvidenceRating{++id, id, site, 16, 1, int(60 * fraction), fraction};
+        ResultsRow weed;
+        weed.NoId = 2;
+        weed.Results = QStringLiteral("     pied-de-coq");
+        weed.ResultsId = 16;
+        const DoseAnalysis a = DoseAnalysis::compute({}, {weed}, evidence, {}, 5);
+        QCOMPARE(a.rows.size(), 1);
+        QCOMPARE(a.rows[0].trials, 3);
+        QCOMPARE(a.rows[0].observations.size(), 12);
     }
 
     // Whole reports on the demonstration database: what each cell rests on, the curves and
@@ -172,6 +193,9 @@ private slots:
                         d.dose.dose <= row.curve.highestDose);
                 QVERIFY(0 < d.dose.lower && d.dose.lower < d.dose.dose &&
                         d.dose.dose < d.dose.upper);
+                // An interval that cannot place the dose among those tried is not given.
+                QVERIFY(d.dose.lower >= row.curve.lowestDose / 10 &&
+                        d.dose.upper <= 10 * row.curve.highestDose);
                 QVERIFY(std::abs(row.curve.value(d.dose.dose) - d.level) < 1e-6);
                 QVERIFY(d.dose.dose > previous);
                 previous = d.dose.dose;

@@ -269,7 +269,48 @@ private slots:
         robust.robust = true; // no trials: no robust covariance
         QCOMPARE(effectiveDose(fit, 50, robust).reason, NotEstimable::UnboundedInterval);
         QCOMPARE(reasonCode(NotEstimable::UnboundedInterval), "unbounded-interval");
-        QCOMPARE(reasonWords(NotEstimable::TooFewTrials), "moins de trois essais");
+        QCOMPARE(reasonWords(NotEstimable::TooFewTrials), "trop peu d'essais");
+    }
+
+    // What trials as the unit, and the ends of the doses tried, cannot tell.
+    void saysWhatFewTrialsAndTheDosesTriedCannotTell() {
+        FitSettings trials = only(LogLogisticModel::LL4);
+        trials.requireTrials = true;
+        const Truth asymmetric{-3, 20, 80, 1};
+        QCOMPARE(fitLogLogistic(generated(5, asymmetric, 4, 3), trials).reason,
+                 NotEstimable::TooFewTrials); // four parameters need five trials
+        QVERIFY(fitLogLogistic(generated(5, asymmetric, 5, 3), trials).ok());
+
+        // Trials that agree: the sandwich may come out below the classical error; the
+        // interval never does.
+        const CurveFit fit = fitLogLogistic(generated(7, {}, 10, 0), only(LogLogisticModel::LL2));
+        EffectiveDoseSettings classical{true}, robust{true, true};
+        const EffectiveDose a = effectiveDose(fit, 50, classical),
+                            r = effectiveDose(fit, 50, robust);
+        QVERIFY(a.ok() && r.ok());
+        QVERIFY(r.se >= a.se);
+        QVERIFY(fit.valueSe(1, true) >= fit.valueSe(1, false));
+
+        // Doses below the lowest tried and above the highest are not given, each said.
+        EffectiveDose low = effectiveDose(fit, 1, classical); // 1.5 % already at 0.25
+        QCOMPARE(low.reason, NotEstimable::ReachedBelowLowestDose);
+        QVERIFY(std::isnan(low.dose));
+        QCOMPARE(effectiveDose(fit, 99.9, classical).reason, NotEstimable::LevelNotReached);
+
+        // Every dose tried at the top, the untreated at the bottom: nothing to fit a rise to.
+        QVector<DoseObservation> plateau;
+        for (int trial = 0; trial < 4; ++trial) {
+            plateau.append({0, double(5 * (trial % 2)), trial});
+            for (const double dose : {0.25, 0.5, 1.0})
+                plateau.append({dose, 100.0 - 5 * ((trial + int(4 * dose)) % 2), trial});
+        }
+        QCOMPARE(fitLogLogistic(plateau).reason, NotEstimable::PlateauAtEveryDose);
+
+        // Root length falls with the dose: no control curve where only a rise makes sense.
+        FitSettings rising;
+        rising.requireRising = true;
+        QVERIFY(fitLogLogistic(ryegrass()).ok());
+        QCOMPARE(fitLogLogistic(ryegrass(), rising).reason, NotEstimable::NoDoseEffect);
     }
 
     // LL.2 data: LL.2 gets b and e back, and the choice by AIC mostly keeps LL.2; data with

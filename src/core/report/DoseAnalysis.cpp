@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QJsonArray>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -56,6 +57,7 @@ void DoseAnalysis::fitRow(AnalysisRow& row) {
         highest = std::max(highest, o.dose);
     FitSettings settings;
     settings.requireTrials = true;
+    settings.requireRising = true; // more product, more control
     // Doses within 1 % of the entered rates are one dose when doses are counted.
     settings.doseResolution = highest > 0 ? 0.01 / highest : 0;
     row.curve = fitLogLogistic(row.observations, settings);
@@ -65,8 +67,15 @@ void DoseAnalysis::fitRow(AnalysisRow& row) {
     ed.absolute = true;
     ed.robust = true;
     ed.logScale = true;
-    for (int level : DoseAnalysis::levels())
-        row.doses << DoseForLevel{level, effectiveDose(row.curve, level, ed)};
+    for (int level : DoseAnalysis::levels()) {
+        EffectiveDose dose = effectiveDose(row.curve, level, ed);
+        // An interval reaching far beyond the doses tried says the trials cannot place the
+        // dose: ten times the highest dose, or a tenth of the lowest.
+        if (dose.ok() &&
+            (dose.upper > 10 * row.curve.highestDose || dose.lower < row.curve.lowestDose / 10))
+            dose = EffectiveDose{double(level), NotEstimable::UnboundedInterval};
+        row.doses << DoseForLevel{level, dose};
+    }
 }
 
 const QVector<int>& DoseAnalysis::levels() {
@@ -92,6 +101,7 @@ DoseAnalysis DoseAnalysis::compute(const ReportDetails& details, const QVector<R
     a.untreated = evidence.untreated;
     a.outOfProportion = evidence.outOfProportion;
     a.repeated = evidence.repeated;
+    a.otherApplications = evidence.otherApplications;
     for (const ResultsRow& r : table) {
         const QString label = r.Results.value_or(QString());
         if (!r.ResultsId || label.trimmed().isEmpty())
@@ -105,9 +115,16 @@ DoseAnalysis DoseAnalysis::compute(const ReportDetails& details, const QVector<R
         for (int k = 0; k < kFractionPercents.size(); ++k)
             if (const CellDetail* cell = details.cell(r.NoId, k))
                 row.cells << evidenceOf(*cell);
+        // The row's ratings from the trials that tried the mixture on it: a trial that rated
+        // the weed in its untreated check only tells nothing of the dose's effect, and would
+        // count as a trial it is not.
+        QSet<qint64> treatedTrials;
+        for (const EvidenceRating& e : evidence.ratings)
+            if ((row.category ? e.category : e.weedId) == id && e.fraction > 0)
+                treatedTrials.insert(e.siteId);
         QHash<qint64, int> clusterOf;
         for (const EvidenceRating& e : evidence.ratings) {
-            if ((row.category ? e.category : e.weedId) != id)
+            if ((row.category ? e.category : e.weedId) != id || !treatedTrials.contains(e.siteId))
                 continue;
             const int cluster = int(clusterOf.size());
             const auto it = clusterOf.constFind(e.siteId);
@@ -202,6 +219,7 @@ QJsonObject DoseAnalysis::toJson() const {
             curve = QJsonObject{{QStringLiteral("model"), modelName(r.curve.model)},
                                 {QStringLiteral("parameters"), parameters},
                                 {QStringLiteral("df"), r.curve.df},
+                                {QStringLiteral("intervalDf"), r.trials - 1},
                                 {QStringLiteral("residualSe"), number(r.curve.residualSe)},
                                 {QStringLiteral("logLik"), number(r.curve.logLik)},
                                 {QStringLiteral("aic"), number(r.curve.aic)},
@@ -226,7 +244,8 @@ QJsonObject DoseAnalysis::toJson() const {
                         QJsonObject{{QStringLiteral("treatments"), treatments},
                                     {QStringLiteral("untreated"), untreated},
                                     {QStringLiteral("outOfProportion"), outOfProportion},
-                                    {QStringLiteral("repeated"), repeated}}},
+                                    {QStringLiteral("repeated"), repeated},
+                                    {QStringLiteral("otherApplications"), otherApplications}}},
                        {QStringLiteral("rows"), rowsJson}};
 }
 
@@ -242,6 +261,7 @@ QByteArray DoseAnalysis::csv(const QStringList& about) const {
                      QStringLiteral("Modèle"),
                      QStringLiteral("Écart type résiduel"),
                      QStringLiteral("Degrés de liberté"),
+                     QStringLiteral("Degrés de liberté des intervalles (essais - 1)"),
                      QStringLiteral("Log-vraisemblance"),
                      QStringLiteral("AIC"),
                      QStringLiteral("Destruction visée (%)"),
@@ -265,17 +285,19 @@ QByteArray DoseAnalysis::csv(const QStringList& about) const {
             w.addRow(line << reasonWords(r.curve.reason));
             continue;
         }
-        const QStringList fitFields{modelName(r.curve.model), csvNumber(r.curve.residualSe),
-                                    QString::number(r.curve.df), csvNumber(r.curve.logLik),
-                                    csvNumber(r.curve.aic)};
+        const QStringList fitFields{modelName(r.curve.model),    csvNumber(r.curve.residualSe),
+                                    QString::number(r.curve.df), QString::number(r.trials - 1),
+                                    csvNumber(r.curve.logLik),   csvNumber(r.curve.aic)};
         for (const DoseForLevel& d : r.doses) {
             QStringList line = lead + fitFields;
-            line << QString::number(d.level) << csvNumber(d.dose.dose) << csvNumber(d.dose.lower)
-                 << csvNumber(d.dose.upper);
+            // A dose not estimable is no figure at all, only its reason.
+            const double shown = d.dose.ok() ? 1 : std::nan("");
+            line << QString::number(d.level) << csvNumber(shown * d.dose.dose)
+                 << csvNumber(shown * d.dose.lower) << csvNumber(shown * d.dose.upper);
             for (const AnalysisProduct& p : products)
-                line << csvNumber(d.dose.dose * p.enteredKgHa)
-                     << csvNumber(d.dose.lower * p.enteredKgHa)
-                     << csvNumber(d.dose.upper * p.enteredKgHa);
+                line << csvNumber(shown * d.dose.dose * p.enteredKgHa)
+                     << csvNumber(shown * d.dose.lower * p.enteredKgHa)
+                     << csvNumber(shown * d.dose.upper * p.enteredKgHa);
             w.addRow(line << (d.dose.ok() ? QString() : reasonWords(d.dose.reason)));
         }
     }
@@ -304,7 +326,9 @@ QByteArray DoseAnalysis::csv(const QStringList& about) const {
     return w.bytes();
 }
 
-QString DoseAnalysis::fractionText(const DoseForLevel& d, const QLocale& locale) {
+QString DoseAnalysis::fractionText(const DoseForLevel& d, const QLocale& shown) {
+    QLocale locale = shown;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
     if (!d.dose.ok())
         return QStringLiteral("non estimable : %1").arg(reasonWords(d.dose.reason));
     return QStringLiteral("%1 (%2–%3)")

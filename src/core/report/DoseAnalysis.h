@@ -68,9 +68,10 @@ public:
     static const QVector<int>& levels(); // 50, 80, 90
 
     QVector<AnalysisProduct> products;
-    int tolerance = 5;                                                    // ± percentage points
-    int treatments = 0, untreated = 0, outOfProportion = 0, repeated = 0; // of the evidence
-    QVector<AnalysisRow> rows;                                            // in the report's order
+    int tolerance = 5; // ± percentage points
+    // Of the evidence (DoseEvidence).
+    int treatments = 0, untreated = 0, outOfProportion = 0, repeated = 0, otherApplications = 0;
+    QVector<AnalysisRow> rows; // in the report's order
 
     // The analysis of a report from its cells' ratings and the evidence of its mixture.
     static DoseAnalysis compute(const ReportDetails& details, const QVector<ResultsRow>& table,

@@ -108,6 +108,21 @@ Match match(const Application& a, const QVector<Entered>& entered, double tolera
     return m;
 }
 
+// How many applications each treatment has, at any period.
+QHash<qint64, int> applicationCounts(Connection& db, QVector<qint64> treatments) {
+    std::sort(treatments.begin(), treatments.end());
+    QHash<qint64, int> out;
+    for (int from = 0; from < treatments.size(); from += kIdsPerStatement) {
+        Statement rows(db, QStringLiteral("SELECT TraitementId, count(*) FROM "
+                                          "tblPériodesApplication WHERE TraitementId IN (") +
+                               idList(treatments, from) +
+                               QStringLiteral(") GROUP BY TraitementId"));
+        while (rows.step())
+            out.insert(rows.value(0).toLongLong(), rows.value(1).toInt());
+    }
+    return out;
+}
+
 void readRatings(Connection& db, const QVector<qint64>& treatments,
                  const QHash<qint64, std::pair<qint64, double>>& doseOf,
                  QVector<EvidenceRating>& out) {
@@ -195,11 +210,15 @@ DoseEvidence DoseEvidence::gather(Connection& db, const ParameterSet& p,
         else
             outOfProportion.insert(a.treatmentId);
     }
+    const QHash<qint64, int> applied = applicationCounts(db, mixtureApplications.keys());
     QVector<qint64> treated;
     QSet<qint64> sites;
     for (auto it = mixtureApplications.cbegin(); it != mixtureApplications.cend(); ++it) {
         if (it.value() > 1) {
             ++evidence.repeated;
+            doseOf.remove(it.key());
+        } else if (applied.value(it.key()) > 1) {
+            ++evidence.otherApplications;
             doseOf.remove(it.key());
         } else if (outOfProportion.contains(it.key())) {
             ++evidence.outOfProportion;

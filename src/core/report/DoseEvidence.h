@@ -30,7 +30,8 @@ struct EvidenceRating {
 // five windows, any dose: the products' rates divided by their entered rates must agree within
 // the tolerance (the highest ratio less the lowest at most twice the tolerance, as two rates of
 // one window may differ), and the dose is the middle of those ratios. A treatment with two such
-// applications is left out (its dose is not one fraction). The untreated checks (treatments
+// applications, or with any other application (another period, another mixture), is left out:
+// its ratings are not those of one dose of the mixture. The untreated checks (treatments
 // without any application) of the trials that gave a rating, whose crop and site meet the
 // conditions, anchor the curve at dose 0.
 class DoseEvidence {
@@ -40,6 +41,7 @@ public:
     int untreated = 0;               // untreated checks taken
     int outOfProportion = 0;         // treatments of the mixture whose rates are not in proportion
     int repeated = 0;                // treatments with more than one application of the mixture
+    int otherApplications = 0;       // treatments with the mixture and other applications too
 
     // 'conditions': the report's conditions on the crop, site and stage (ReportEngine::
     // treatmentConditions); 'checkConditions': the same without the stage, for the untreated

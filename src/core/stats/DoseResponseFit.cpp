@@ -448,9 +448,12 @@ CurveFit described(const QVector<DoseObservation>& observations, const FitSettin
     return fit;
 }
 
-bool supports(const CurveFit& described, LogLogisticModel model) {
+// A model of p free parameters needs more than p doses and observations; with trials as the
+// unit, more than p trials too (the sandwich of G trials has rank G - 1 at most).
+bool supports(const CurveFit& described, LogLogisticModel model, const FitSettings& settings) {
     const int p = parameterCount(model);
-    return described.distinctDoses > p && described.observations > p;
+    return described.distinctDoses > p && described.observations > p &&
+           (!settings.requireTrials || described.trials > p);
 }
 
 ModelFit fitModel(const QVector<DoseObservation>& observations, LogLogisticModel model,
@@ -573,7 +576,35 @@ ModelFit fitModel(const QVector<DoseObservation>& observations, LogLogisticModel
     const double f = (flatRss - fit.rss) / q / (fit.rss / fit.df);
     if (!(f > 0) || (std::isfinite(f) && fUpperTail(f, q, fit.df) > settings.doseEffectLevel))
         fit.reason = NotEstimable::NoDoseEffect;
+    // A response that falls as the dose grows, where only a rise makes sense.
+    if (fit.ok() && settings.requireRising &&
+        fit.value(fit.highestDose) < fit.value(fit.lowestDose))
+        fit.reason = NotEstimable::NoDoseEffect;
     return m;
+}
+
+// The responses of every dose tried already at their top, the untreated ones at their bottom:
+// the curve rises before the lowest dose, where there is nothing to fit it to.
+bool plateauAtEveryDose(const QVector<DoseObservation>& observations) {
+    QMap<double, std::pair<double, double>> sums; // dose → (count, sum)
+    double low = kInf, high = -kInf;
+    for (const DoseObservation& o : observations) {
+        auto& [count, sum] = sums[o.dose];
+        count += 1;
+        sum += o.response;
+        low = std::min(low, o.response);
+        high = std::max(high, o.response);
+    }
+    if (!sums.contains(0.0) || sums.size() < 2 || !(high > low))
+        return false;
+    const double range = high - low;
+    for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
+        const double mean = it.value().second / it.value().first;
+        if (it.key() == 0 ? std::abs(mean - low) > 0.1 * range
+                          : std::abs(high - mean) > 0.1 * range)
+            return false;
+    }
+    return true;
 }
 
 // Why a data set cannot be fitted before any fit is tried; None when it may be.
@@ -582,10 +613,15 @@ NotEstimable refusal(const CurveFit& described, const FitSettings& settings) {
         return NotEstimable::TooFewDoses;
     if (settings.requireTrials && described.trials < 3)
         return NotEstimable::TooFewTrials;
-    for (const LogLogisticModel model : settings.models)
-        if (supports(described, model))
+    FitSettings withoutTrials = settings;
+    withoutTrials.requireTrials = false;
+    bool withMoreTrials = false;
+    for (const LogLogisticModel model : settings.models) {
+        if (supports(described, model, settings))
             return NotEstimable::None;
-    return NotEstimable::TooFewDoses;
+        withMoreTrials = withMoreTrials || supports(described, model, withoutTrials);
+    }
+    return withMoreTrials ? NotEstimable::TooFewTrials : NotEstimable::TooFewDoses;
 }
 
 // The gradient of the curve's value at a dose with respect to the free parameters.
@@ -594,6 +630,16 @@ QVector<double> freeGradient(const CurveFit& fit, const double (&grad)[4]) {
     for (const FitParameter& parameter : fit.parameters)
         v << grad[parameter.name.at(0).unicode() - 'b'];
     return v;
+}
+
+// The delta method's standard error of a quantity of gradient g. Robust: the cluster-robust one,
+// never below the classical one (with few trials the sandwich can understate the variance,
+// even to nothing).
+double standardError(const CurveFit& fit, const QVector<double>& g, bool robust) {
+    if (fit.covariance.isEmpty() || (robust && fit.robustCovariance.isEmpty()))
+        return kNaN;
+    const double classical = quadratic(fit.covariance, g);
+    return std::sqrt(robust ? std::max(classical, quadratic(fit.robustCovariance, g)) : classical);
 }
 
 Parameters parametersOf(const CurveFit& fit) {
@@ -678,6 +724,10 @@ QString reasonCode(NotEstimable reason) {
         return QStringLiteral("no-convergence");
     case NotEstimable::NoDoseEffect:
         return QStringLiteral("no-dose-effect");
+    case NotEstimable::PlateauAtEveryDose:
+        return QStringLiteral("plateau-at-every-dose");
+    case NotEstimable::ReachedBelowLowestDose:
+        return QStringLiteral("reached-below-lowest-dose");
     case NotEstimable::LevelNotReached:
         return QStringLiteral("level-not-reached");
     case NotEstimable::UnboundedInterval:
@@ -693,17 +743,21 @@ QString reasonWords(NotEstimable reason) {
     case NotEstimable::TooFewDoses:
         return QStringLiteral("moins de trois doses différentes");
     case NotEstimable::TooFewTrials:
-        return QStringLiteral("moins de trois essais");
+        return QStringLiteral("trop peu d'essais");
     case NotEstimable::NoConvergence:
         return QStringLiteral("l'ajustement ne converge pas");
     case NotEstimable::NoDoseEffect:
         return QStringLiteral("aucun effet de la dose ne se dégage des évaluations");
+    case NotEstimable::PlateauAtEveryDose:
+        return QStringLiteral("la réponse plafonne déjà à la plus petite dose essayée");
+    case NotEstimable::ReachedBelowLowestDose:
+        return QStringLiteral("niveau déjà dépassé à la plus petite dose essayée");
     case NotEstimable::LevelNotReached:
         return QStringLiteral("niveau non atteint dans les doses essayées");
     case NotEstimable::UnboundedInterval:
         break;
     }
-    return QStringLiteral("intervalle non borné");
+    return QStringLiteral("intervalle de confiance sans borne utile");
 }
 
 double CurveFit::value(double dose) const {
@@ -711,11 +765,10 @@ double CurveFit::value(double dose) const {
 }
 
 double CurveFit::valueSe(double dose, bool robust) const {
-    const QVector<double>& v = robust ? robustCovariance : covariance;
-    if (!ok() || v.isEmpty())
+    if (!ok())
         return kNaN;
     const Point pt = evaluate(parametersOf(*this), dose, false);
-    return std::sqrt(quadratic(v, freeGradient(*this, pt.grad)));
+    return standardError(*this, freeGradient(*this, pt.grad), robust);
 }
 
 CurveFit fitLogLogistic(const QVector<DoseObservation>& observations, const FitSettings& settings) {
@@ -728,12 +781,17 @@ CurveFit fitLogLogistic(const QVector<DoseObservation>& observations, const FitS
     CurveFit best;
     best.reason = NotEstimable::TooFewDoses;
     for (const LogLogisticModel model : settings.models) {
-        if (!supports(counted, model))
+        if (!supports(counted, model, settings))
             continue;
         const CurveFit fit = fitModel(observations, model, settings).fit;
-        if (fit.ok() ? !best.ok() || fit.aic < best.aic : best.reason == NotEstimable::TooFewDoses)
+        // Failing, a curve found but showing no effect of the dose says more than none found.
+        if (fit.ok() ? !best.ok() || fit.aic < best.aic
+                     : best.reason == NotEstimable::TooFewDoses ||
+                           (!best.ok() && fit.reason == NotEstimable::NoDoseEffect))
             best = fit;
     }
+    if (!best.ok() && best.reason != NotEstimable::TooFewDoses && plateauAtEveryDose(observations))
+        best.reason = NotEstimable::PlateauAtEveryDose;
     return best;
 }
 
@@ -749,7 +807,7 @@ QVector<CurveFit> fitLogLogisticGroups(const QVector<QVector<DoseObservation>>& 
     for (const LogLogisticModel model : settings.models) {
         bool all = true;
         for (const CurveFit& c : std::as_const(counted))
-            all = all && (!c.ok() || supports(c, model));
+            all = all && (!c.ok() || supports(c, model, settings));
         if (all)
             models << model;
     }
@@ -761,13 +819,14 @@ QVector<CurveFit> fitLogLogisticGroups(const QVector<QVector<DoseObservation>>& 
     QVector<ModelFit> best;
     int bestFitted = -1;
     double bestAic = kInf;
+    QVector<bool> bestGroups;
     for (const LogLogisticModel model : models) {
         QVector<ModelFit> fits;
         double rss = 0;
         int n = 0, p = 0, fitted = 0;
         for (int g = 0; g < groups.size(); ++g) {
             ModelFit m;
-            if (counted[g].ok() && supports(counted[g], model)) {
+            if (counted[g].ok() && supports(counted[g], model, settings)) {
                 m = fitModel(groups[g], model, settings);
             } else {
                 m.fit = counted[g];
@@ -783,6 +842,9 @@ QVector<CurveFit> fitLogLogisticGroups(const QVector<QVector<DoseObservation>>& 
             }
             fits << m;
         }
+        QVector<bool> fittedGroups;
+        for (const ModelFit& m : fits)
+            fittedGroups << m.fit.ok();
         const double logLik = -0.5 * n * (std::log(2 * kPi) + std::log(rss / n) + 1);
         const double aic = 2 * (p + 1) - 2 * logLik;
         for (ModelFit& m : fits) {
@@ -794,10 +856,13 @@ QVector<CurveFit> fitLogLogisticGroups(const QVector<QVector<DoseObservation>>& 
             m.fit.aic = aic;
             setClassicalCovariance(m, rss / (n - p));
         }
-        if (fitted > bestFitted || (fitted == bestFitted && fitted > 0 && aic < bestAic)) {
+        // AICs compare fits of the same data only: the same groups fitted.
+        if (fitted > bestFitted ||
+            (fitted == bestFitted && fitted > 0 && fittedGroups == bestGroups && aic < bestAic)) {
             best = fits;
             bestFitted = fitted;
             bestAic = aic;
+            bestGroups = fittedGroups;
         }
     }
     QVector<CurveFit> result;
@@ -839,13 +904,18 @@ EffectiveDose effectiveDose(const CurveFit& fit, double level,
         grad[E] = ed.dose / e;
     }
     if (!std::isfinite(ed.dose) || ed.dose <= 0 ||
-        (settings.withinObserved && (ed.dose < fit.lowestDose || ed.dose > fit.highestDose))) {
+        (settings.withinObserved && ed.dose > fit.highestDose)) {
         ed.reason = NotEstimable::LevelNotReached;
+        ed.dose = kNaN;
         return ed;
     }
-    const QVector<double>& v = settings.robust ? fit.robustCovariance : fit.covariance;
+    if (settings.withinObserved && ed.dose < fit.lowestDose) {
+        ed.reason = NotEstimable::ReachedBelowLowestDose;
+        ed.dose = kNaN;
+        return ed;
+    }
     const double df = settings.robust ? fit.trials - 1 : fit.df;
-    ed.se = v.isEmpty() ? kNaN : std::sqrt(quadratic(v, freeGradient(fit, grad)));
+    ed.se = standardError(fit, freeGradient(fit, grad), settings.robust);
     if (!std::isfinite(ed.se) || df < 1) {
         ed.reason = NotEstimable::UnboundedInterval;
         return ed;

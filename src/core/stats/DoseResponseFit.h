@@ -35,11 +35,15 @@ struct DoseObservation {
 enum class NotEstimable {
     None,
     TooFewDoses,   // fewer than three distinct doses
-    TooFewTrials,  // fewer than three trials
+    TooFewTrials,  // fewer than three trials, or than the model has parameters plus one
     NoConvergence, // the fit did not converge, or its Hessian is not positive definite
     // The responses are flat, or the curve fits no better than their mean
-    // (FitSettings::doseEffectLevel).
+    // (FitSettings::doseEffectLevel), or it falls where it must rise (FitSettings::requireRising).
     NoDoseEffect,
+    // The responses are at their top at every dose tried, at their bottom untreated: the curve
+    // rises below the lowest dose, where nothing was tried.
+    PlateauAtEveryDose,
+    ReachedBelowLowestDose, // the level is passed below the lowest dose tried
     LevelNotReached, // the level lies outside the curve's range or outside the observed doses
     UnboundedInterval
 };
@@ -77,18 +81,21 @@ struct CurveFit {
 
     bool ok() const { return reason == NotEstimable::None; }
     double value(double dose) const;
-    // The curve's value and its standard error at a dose (delta method); robust: with the
-    // cluster-robust covariance.
+    // The curve's value and its standard error at a dose (delta method); robust: the
+    // cluster-robust one, never below the classical one.
     double valueSe(double dose, bool robust) const;
 };
 
 struct FitSettings {
     // Models tried; the one of lowest AIC among those the data support (a model of p free
-    // parameters needs more than p distinct doses) is kept. One model: that one alone.
+    // parameters needs more than p distinct doses, and more than p trials when trials are
+    // required) is kept. One model: that one alone.
     QVector<LogLogisticModel> models = allLogLogisticModels();
     double fixedLower = 0;      // c of LL.2 and LL.3
     double fixedUpper = 100;    // d of LL.2
     bool requireTrials = false; // fewer than three clusters: TooFewTrials
+    // The response must rise with the dose (control of weeds): a falling curve is NoDoseEffect.
+    bool requireRising = false;
     // Doses closer than this (relative to the highest dose) count as one when distinct doses
     // are counted; 0 counts every different value.
     double doseResolution = 0;
@@ -115,14 +122,17 @@ struct EffectiveDoseSettings {
     // the level is a percentage of the way from the curve's value at dose 0 to its limit at an
     // infinite dose.
     bool absolute = false;
-    // Robust: the cluster-robust covariance and t with G - 1 degrees of freedom; otherwise the
-    // classical covariance and t with the residual degrees of freedom.
+    // Robust: the cluster-robust standard error, or the classical one when it is larger (with
+    // few trials the sandwich can understate the variance), and t with G - 1 degrees of
+    // freedom; otherwise the classical standard error and t with the residual degrees of
+    // freedom.
     bool robust = false;
     // On the log of the dose: exp(ln ED -/+ t se(ln ED)), always positive; otherwise
     // ED -/+ t se(ED), as drc's interval = "delta".
     bool logScale = false;
     double confidence = 0.95;
-    // Doses outside the observed ones (the lowest > 0 to the highest) are not given.
+    // Doses outside the observed ones (the lowest > 0 to the highest) are not given: beyond the
+    // highest LevelNotReached, below the lowest ReachedBelowLowestDose, the dose left NaN.
     bool withinObserved = true;
 };
 
