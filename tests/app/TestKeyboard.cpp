@@ -15,18 +15,6 @@ using namespace grelavo;
 using UserInput::focusedName;
 using UserInput::tabTo;
 
-namespace {
-
-// A menu of the menu bar opened by its access key, then one of its entries by its own.
-void menuKeys(Qt::Key menu, Qt::Key entry) {
-    UserInput::key(menu, Qt::AltModifier);
-    QTRY_VERIFY(QApplication::activePopupWidget());
-    UserInput::key(entry);
-    QTRY_VERIFY(!QApplication::activePopupWidget());
-}
-
-} // namespace
-
 class TestKeyboard : public QObject {
     Q_OBJECT
 
@@ -98,7 +86,7 @@ private slots:
         UserInput::key(Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(s.dialogs.printDialogs, 1);
         // Back on the form, the report commands go out again.
-        menuKeys(Qt::Key_P, Qt::Key_O);
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_O);
         QCOMPARE(s.window->CurrentGroup(), 0);
         QVERIFY(!copy->isEnabled());
     }
@@ -111,20 +99,20 @@ private slots:
         QCOMPARE(s.said().title, QStringLiteral("Fichier d'aide introuvable"));
         s.addHelpFile();
         UserInput::key(Qt::Key_F1);
-        menuKeys(Qt::Key_P, Qt::Key_P); // Paramètres > Paramètres optionnels
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_P); // Paramètres > Paramètres optionnels
         QCOMPARE(s.window->CurrentGroup(), 1);
         QCOMPARE(s.window->CurrentPage(), 2);
         UserInput::key(Qt::Key_F1);
-        menuKeys(Qt::Key_P, Qt::Key_S); // Site
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_S); // Site
         QCOMPARE(s.window->CurrentPage(), 3);
-        menuKeys(Qt::Key_P, Qt::Key_M); // Mauvaises herbes: its lists filled
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_M); // Mauvaises herbes: its lists filled
         QCOMPARE(s.window->CurrentPage(), 4);
         QCOMPARE(s.get(QStringLiteral("cbbMauvHerb(0)"))->count(), 5);
-        menuKeys(Qt::Key_P, Qt::Key_O); // Paramètres obligatoires
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_O); // Paramètres obligatoires
         QCOMPARE(s.window->CurrentGroup(), 0);
         QCOMPARE(s.window->CurrentPage(), 1);
         // An optional page from the mandatory group brings the optional group forward.
-        menuKeys(Qt::Key_P, Qt::Key_C);
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_C);
         QCOMPARE(s.window->CurrentGroup(), 1);
         QCOMPARE(s.window->CurrentPage(), 2);
         QVERIFY(s.get<QToolButton>(QStringLiteral("ListBar(3)"))->isVisibleTo(s.window.get()));
@@ -132,22 +120,22 @@ private slots:
         // Clearing: each entry its own pages, their lists kept.
         QComboBox *cbbApp = s.get(QStringLiteral("cbbApp")), *prov = s.get("cbbSiteProv");
         cbbApp->setCurrentIndex(0);
-        menuKeys(Qt::Key_P, Qt::Key_S);
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_S);
         prov->setCurrentIndex(1);
-        menuKeys(Qt::Key_P, Qt::Key_F); // Effacer les pages optionnelles
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_F); // Effacer les pages optionnelles
         QVERIFY(prov->currentText().isEmpty() && prov->count() == 2);
         QVERIFY(!cbbApp->currentText().isEmpty());
-        menuKeys(Qt::Key_P, Qt::Key_E); // Effacer la page (obligatoire)
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_E); // Effacer la page (obligatoire)
         QCOMPARE(s.window->CurrentGroup(), 0);
         QVERIFY(cbbApp->currentText().isEmpty() && cbbApp->count() == 2);
 
         // The report by its menu, then the help of its group and the information entries.
         s.chooseAtrazineOnAllCorn(QStringLiteral("1"));
-        menuKeys(Qt::Key_R, Qt::Key_P);
+        UserInput::menuKeys(Qt::Key_R, Qt::Key_P);
         QVERIFY(s.window->state().ResultsShown);
         UserInput::key(Qt::Key_F1);
-        menuKeys(Qt::Key_R, Qt::Key_N);
-        menuKeys(Qt::Key_P, Qt::Key_I);
+        UserInput::menuKeys(Qt::Key_R, Qt::Key_N);
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_I);
         QCOMPARE(s.dialogs.helpTopics, QVector<int>({2000, 3000, 4000, 4000, 2000}));
     }
 

@@ -75,14 +75,6 @@ QStringList lineTexts(const QTreeWidgetItem* item) {
     return texts;
 }
 
-// A menu of the menu bar opened by its access key, then one of its entries by its own.
-void menuKeys(Qt::Key menu, Qt::Key entry) {
-    UserInput::key(menu, Qt::AltModifier);
-    QTRY_VERIFY(QApplication::activePopupWidget());
-    UserInput::key(entry);
-    QTRY_VERIFY(!QApplication::activePopupWidget());
-}
-
 } // namespace
 
 class TestDoseAnalysisWindow : public QObject {
@@ -319,7 +311,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowActive(modal));
             UserInput::key(Qt::Key_Escape);
         });
-        menuKeys(Qt::Key_R, Qt::Key_A);
+        UserInput::menuKeys(Qt::Key_R, Qt::Key_A);
         QCOMPARE(opened, QStringLiteral("frmAnalyse"));
         QVERIFY(lines > 0);
         QVERIFY(!QApplication::activeModalWidget());

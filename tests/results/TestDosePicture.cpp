@@ -66,14 +66,6 @@ const QString kAwkwardRatings = QStringLiteral(
     "INSERT INTO tblMHEval (TraitementId, MHId, Visuel) VALUES (1, 2, 30), (4, 2, 35),"
     " (6, 34, 55), (6, 2, 55);");
 
-// A menu of the menu bar opened by its access key, then one of its entries by its own.
-void menuKeys(Qt::Key menu, Qt::Key entry) {
-    UserInput::key(menu, Qt::AltModifier);
-    QTRY_VERIFY(QApplication::activePopupWidget());
-    UserInput::key(entry);
-    QTRY_VERIFY(!QApplication::activePopupWidget());
-}
-
 QStringList listTexts(const QListWidget* list, bool checkedOnly = false) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
@@ -300,14 +292,14 @@ private slots:
             UserInput::key(Qt::Key_Escape);
             result = static_cast<QDialog*>(modal)->result();
         });
-        menuKeys(Qt::Key_R, Qt::Key_D);
+        UserInput::menuKeys(Qt::Key_R, Qt::Key_D);
         QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(!QApplication::activeModalWidget());
         s.window->activateWindow(); // as a window manager does once the dialog is gone
         QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
         QCOMPARE(listed, (QStringList{"Graminées annuelles", "    pied-de-coq", "    sétaire verte",
                                       "Dicotylédones annuelles", "    chénopode blanc"}));
-        menuKeys(Qt::Key_P, Qt::Key_O); // back on the form, the entry goes out again
+        UserInput::menuKeys(Qt::Key_P, Qt::Key_O); // back on the form, the entry goes out again
         QVERIFY(!entry->isEnabled());
     }
 };

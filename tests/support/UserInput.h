@@ -72,4 +72,12 @@ inline bool tabTo(const QString& name, int most = 80) {
     return focusedName() == name;
 }
 
+// A menu of the menu bar opened by its access key, then one of its entries by its own.
+inline void menuKeys(Qt::Key menu, Qt::Key entry) {
+    key(menu, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    key(entry);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+}
+
 } // namespace UserInput

@@ -114,12 +114,13 @@ frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, QStringLis
     auto* evidence = new QLabel(
         QStringLiteral("%1 : %2 traitements du mélange en proportion et %3 témoins non traités ; "
                        "écartés : %4 traitements aux taux hors proportion, %5 où le mélange est "
-                       "appliqué deux fois.")
+                       "appliqué deux fois, %6 qui reçoivent aussi d'autres applications.")
             .arg(FittedCurvePlot::mixtureText(m_analysis, locale))
             .arg(m_analysis.treatments)
             .arg(m_analysis.untreated)
             .arg(m_analysis.outOfProportion)
-            .arg(m_analysis.repeated));
+            .arg(m_analysis.repeated)
+            .arg(m_analysis.otherApplications));
     evidence->setObjectName(QStringLiteral("lblEvidence"));
     evidence->setWordWrap(true);
 
@@ -325,11 +326,7 @@ void frmAnalyse::saveAs() {
         QStringLiteral("Document PDF de la courbe (*.pdf);;Tableau CSV de l'analyse (*.csv)"));
     if (path.isEmpty() || writeFile(path))
         return;
-    m_dialogs.message(this,
-                      QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
-                                     "dossier choisi et la place libre sur le disque.")
-                          .arg(QDir::toNativeSeparators(path)),
-                      QStringLiteral("Attention"), DialogService::Icon::Critical);
+    m_dialogs.fileNotWritten(this, path);
 }
 
 bool frmAnalyse::writeFile(const QString& path) const {

@@ -192,11 +192,7 @@ void frmCourbes::saveAs() {
         QStringLiteral("Image PNG (*.png);;Image SVG (*.svg);;Document PDF (*.pdf)"));
     if (path.isEmpty() || writePicture(path))
         return;
-    m_dialogs.message(this,
-                      QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
-                                     "dossier choisi et la place libre sur le disque.")
-                          .arg(QDir::toNativeSeparators(path)),
-                      QStringLiteral("Attention"), DialogService::Icon::Critical);
+    m_dialogs.fileNotWritten(this, path);
 }
 
 bool frmCourbes::writePicture(const QString& path) const {

@@ -238,11 +238,7 @@ void frmDetails::saveAsCsv() {
     QSaveFile file(path);
     const QByteArray bytes = csv();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        m_dialogs.message(this,
-                          QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
-                                         "dossier choisi et la place libre sur le disque.")
-                              .arg(QDir::toNativeSeparators(path)),
-                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+        m_dialogs.fileNotWritten(this, path);
 }
 
 } // namespace grelavo

@@ -404,11 +404,7 @@ void frmResults::saveAsCsv() {
 }
 
 void frmResults::cannotWrite(const QString& path) {
-    m_dialogs.message(this,
-                      QStringLiteral("Le fichier « %1 » n'a pas pu être écrit.\rVérifiez le "
-                                     "dossier choisi et la place libre sur le disque.")
-                          .arg(QDir::toNativeSeparators(path)),
-                      QStringLiteral("Attention"), DialogService::Icon::Critical);
+    m_dialogs.fileNotWritten(this, path);
 }
 
 void frmResults::SetScrollBars() {

@@ -46,6 +46,9 @@ public:
                                       const QString& filter) = 0;
     // Shows one of the program's own dialogs (a list of problems) until the user closes it.
     virtual void showDialog(QDialog& dialog) = 0;
+
+    // The message of a file the user chose that could not be written.
+    void fileNotWritten(QWidget* parent, const QString& path);
 };
 
 } // namespace grelavo
