@@ -56,6 +56,7 @@ share/grelavo/Aide.chm
 share/grelavo/Grelavo.mdb
 share/grelavo/exemple-essais/applications.csv
 share/grelavo/exemple-essais/cultures.csv
+share/grelavo/exemple-essais/edition.csv
 share/grelavo/exemple-essais/evaluations.csv
 share/grelavo/exemple-essais/produits.csv
 share/grelavo/exemple-essais/sites.csv

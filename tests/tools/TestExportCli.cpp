@@ -29,9 +29,9 @@ bool isOneLineFailure(const Outcome& o) {
            o.error.endsWith('\n') && o.error.count('\n') == 1;
 }
 
-// In the order of their names.
+// In the order of their names, the edition file among them.
 QStringList exchangeFileNames() {
-    QStringList names;
+    QStringList names{ExperimentExport::editionFile().name};
     for (const ExchangeFile& f : ExperimentExport::files())
         names << f.name;
     names.sort();

@@ -32,11 +32,13 @@ QString helpText() {
     QStringList names;
     for (const ExchangeFile& f : ExperimentExport::files())
         names << f.name;
+    names << ExperimentExport::editionFile().name;
     return QStringLiteral(
                "Usage : grelavo-export --db FICHIER --output DOSSIER [--remplacer]\n"
                "\n"
                "Écrit les essais de la base de données FICHIER dans DOSSIER, en fichiers CSV\n"
-               "(UTF-8 avec BOM, virgules, point décimal) : %1.\n"
+               "(UTF-8 avec BOM, virgules, point décimal) : %1 (l'édition de la base,\n"
+               "dont la mention de données synthétiques, que l'import reporte).\n"
                "Les listes (mauvaises herbes, herbicides, cultures...) y sont écrites par leur "
                "nom.\n"
                "\n"
@@ -118,7 +120,7 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                        "absente)")
                             .arg(options.database, missing));
-        files = ExperimentExport::read(db);
+        files = ExperimentExport::readWithEdition(db);
     } catch (const DbError& e) {
         return fail(
             QStringLiteral("%1 : %2").arg(options.database, DatabaseCheck::causeInWords(e)));

@@ -32,6 +32,8 @@ const QString kHelp = QStringLiteral(
     "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
     "(sites.csv, traitements.csv, cultures.csv, applications.csv, stades.csv,\n"
     "produits.csv, evaluations.csv ; un dossier vaut les fichiers d'échange qu'il contient).\n"
+    "Si edition.csv (écrit par grelavo-export) dit les essais synthétiques, la base est\n"
+    "marquée comme contenant des données synthétiques.\n"
     "Tout est vérifié avant d'écrire : tout est ajouté, ou rien. Une copie de la base est\n"
     "gardée à côté d'elle avant l'ajout (FICHIER.avant-import-AAAAMMJJ-HHMMSS).\n"
     "Les fichiers peuvent être en UTF-8 ou Windows-1252, séparés par des virgules ou des\n"

@@ -3,6 +3,8 @@
 #include "Connection.h"
 #include "Statement.h"
 
+#include <QDate>
+
 namespace grelavo {
 
 QString DatabaseEdition::tableName() {
@@ -26,6 +28,25 @@ DatabaseEdition DatabaseEdition::read(Connection& db) {
     edition.source = row.value(2).toString();
     edition.synthetic = row.value(3).toLongLong() != 0;
     return edition;
+}
+
+void DatabaseEdition::markSynthetic(Connection& db) {
+    const QString table = Connection::quoteIdentifier(tableName());
+    db.executeScript(QStringLiteral(R"(CREATE TABLE IF NOT EXISTS %1 ("Nom" TEXT NOT NULL,
+        "DateÉdition" TEXT NOT NULL, "Source" TEXT NOT NULL, "Synthétique" INTEGER NOT NULL
+        CHECK ("Synthétique" IN (0, 1))))")
+                         .arg(table));
+    Statement rows(db, QStringLiteral("SELECT count(*) FROM %1").arg(table));
+    rows.step();
+    if (rows.value(0).toLongLong() > 0) {
+        db.executeScript(QStringLiteral("UPDATE %1 SET \"Synthétique\" = 1").arg(table));
+        return;
+    }
+    Statement row(db, QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, 1)").arg(table));
+    row.bind(1, QStringLiteral("Essais importés"));
+    row.bind(2, QDate::currentDate().toString(Qt::ISODate));
+    row.bind(3, QStringLiteral("grelavo-import"));
+    row.step();
 }
 
 QString DatabaseEdition::importsInWords() const {

@@ -31,6 +31,10 @@ struct DatabaseEdition {
     // The edition of the connection's file and its imports. Throws DbError when the file cannot
     // be read.
     static DatabaseEdition read(Connection& db);
+    // Marks the file's experiments as synthetic, inside the caller's transaction (an import of
+    // synthetic trials): its edition row says so, made (with the table) when the file has none.
+    // Throws DbError.
+    static void markSynthetic(Connection& db);
 };
 
 } // namespace grelavo

@@ -4,6 +4,7 @@
 #include "DurableFile.h"
 #include "ExchangeLists.h"
 #include "db/Connection.h"
+#include "db/DatabaseEdition.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
@@ -326,6 +327,13 @@ const QVector<ExchangeFile>& ExperimentExport::files() {
     return all;
 }
 
+const ExchangeFile& ExperimentExport::editionFile() {
+    static const ExchangeFile edition{
+        QStringLiteral("edition.csv"),
+        {QStringLiteral("nom"), QStringLiteral("date"), QStringLiteral("synthetique")}};
+    return edition;
+}
+
 QString ExperimentExport::number(double value) {
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
@@ -371,6 +379,20 @@ QVector<ExperimentExport::Output> ExperimentExport::read(Connection& db) {
     return out;
 }
 
+QVector<ExperimentExport::Output> ExperimentExport::readWithEdition(Connection& db) {
+    Transaction snapshot(db);
+    QVector<Output> out = readSelected(db, Selection());
+    const DatabaseEdition edition = DatabaseEdition::read(db);
+    CsvWriter file(CsvWriter::Cells::Formulas);
+    file.addRow(editionFile().headings);
+    if (edition.known)
+        file.addRow({edition.name, edition.date,
+                     edition.synthetic ? QStringLiteral("1") : QStringLiteral("0")});
+    out.append({editionFile().name, file.bytes(), edition.known ? 1 : 0});
+    snapshot.commit();
+    return out;
+}
+
 QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db) {
     Transaction snapshot(db);
     Selection only;
@@ -396,7 +418,7 @@ const QString kReplaced = QStringLiteral(".export-remplace-");
 
 // The entries of 'folder' named like a file of the set, case ignored, whatever they are.
 QFileInfoList setEntries(const QString& folder) {
-    QStringList names;
+    QStringList names{ExperimentExport::editionFile().name};
     for (const ExchangeFile& f : ExperimentExport::files())
         names << f.name;
     QFileInfoList found;

@@ -35,6 +35,11 @@ class ExperimentExport {
 public:
     // The files, in the order a reader needs them (a file refers only to files before it).
     static const QVector<ExchangeFile>& files();
+    // The file that carries the edition of the database a set comes from (tblÉdition): one row
+    // "nom,date,synthetique" (synthetique 1 or 0), none when the edition is unknown. Written by
+    // readWithEdition() after the files; an import of a set it says synthetic marks the database
+    // so.
+    static const ExchangeFile& editionFile();
 
     struct Output {
         QString name;
@@ -42,9 +47,12 @@ public:
         int rows = 0;
     };
 
-    // Reads the whole set in one read transaction. Throws DbError for a failure of the file and
-    // ExchangeError for a row that cannot be written by names (a reference to a missing row).
+    // Reads the whole set in one read transaction. Throws DbError for a
+    // failure of the file and ExchangeError for a row that cannot be written by names (a reference
+    // to a missing row).
     static QVector<Output> read(Connection& db);
+    // The same followed by the edition file (what grelavo-export writes).
+    static QVector<Output> readWithEdition(Connection& db);
     // The same for the experiments imported into the file only (the rows tblClésImportées
     // names), under the keys they were imported with: what a user carries to another file.
     static QVector<Output> readImported(Connection& db);

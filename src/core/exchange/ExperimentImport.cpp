@@ -272,9 +272,11 @@ struct Attempt {
 // write.
 // 'attempt' is filled as the import goes, so that the caller knows, when this throws, whether the
 // commit was reached.
+// 'synthetic': the set's edition file says its trials are synthetic; the database is marked so.
 ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                          const ImportOptions& options, const ExperimentImport::Progress& progress,
-                         const QString& database, const QString& backup, Attempt* attempt) {
+                         const QString& database, const QString& backup, bool synthetic,
+                         Attempt* attempt) {
     ImportOutcome& outcome = attempt->outcome;
     const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
     if (!outcome.problems.isEmpty()) {
@@ -294,6 +296,8 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                        outcome.counts, outcome.addedNames};
     Transaction transaction(db);
     write(db, plan, attempt->record, progress);
+    if (synthetic)
+        DatabaseEdition::markSynthetic(db);
     attempt->committing = true;
     transaction.commit();
     if (progress)
@@ -326,6 +330,38 @@ QString causeOf(const QString& path, const DbError& e) {
         .arg(shown(path), DatabaseCheck::causeInWords(e));
 }
 
+// Whether the set's edition file (when it has one) says its trials are synthetic: the
+// "synthetique" column of its row, 1 or 0 (empty for 0). Another value is a problem.
+bool syntheticSet(const QVector<ImportFile>& files, QVector<ImportProblem>* problems) {
+    const ExchangeFile& format = ExperimentExport::editionFile();
+    bool synthetic = false;
+    for (const ImportFile& f : files) {
+        if (f.name != format.name)
+            continue;
+        int column = -1;
+        for (int c = 0; c < f.table.headings.size(); ++c) {
+            if (f.table.headings[c].compare(format.headings.last(), Qt::CaseInsensitive) == 0)
+                column = c;
+        }
+        if (column < 0) {
+            problems->append({f.name, 1, format.headings.last(),
+                              QStringLiteral("colonne absente : les colonnes sont %1")
+                                  .arg(format.headings.join(QStringLiteral(", ")))});
+            continue;
+        }
+        for (const CsvRecord& r : f.table.rows) {
+            const QString value = r.fields.value(column).trimmed();
+            if (value == QLatin1String("1"))
+                synthetic = true;
+            else if (!value.isEmpty() && value != QLatin1String("0"))
+                problems->append(
+                    {f.name, r.line, format.headings.last(),
+                     QStringLiteral("« %1 » : 1 (essais synthétiques) ou 0 attendu").arg(value)});
+        }
+    }
+    return synthetic;
+}
+
 // Whether the file holds the import 'record': read by a connection of its own, which first puts
 // back what an unfinished commit left (a hot journal).
 bool committed(const QString& database, const ImportRecord& record) {
@@ -339,7 +375,7 @@ bool committed(const QString& database, const ImportRecord& record) {
 
 ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>& files,
                               const ImportOptions& options,
-                              const ExperimentImport::Progress& progress) {
+                              const ExperimentImport::Progress& progress, bool synthetic) {
     if (QFileInfo::exists(database))
         return failed(QStringLiteral("Le fichier %1 existe déjà : une nouvelle base de données "
                                      "ne le remplace pas.")
@@ -371,7 +407,8 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
                           Connection::Access::Exclusive);
             emptyModelCopy(db);
             Attempt attempt;
-            outcome = importInto(db, files, options, progress, QString(), QString(), &attempt);
+            outcome =
+                importInto(db, files, options, progress, QString(), QString(), synthetic, &attempt);
         }
         if (outcome.status == ImportOutcome::Status::Done && !options.dryRun &&
             !QFile::rename(temporary, database)) {
@@ -405,8 +442,15 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         outcome.problems = problems;
         return outcome;
     }
+    const bool synthetic = syntheticSet(read, &problems);
+    if (!problems.isEmpty()) {
+        ImportOutcome outcome;
+        outcome.status = ImportOutcome::Status::Refused;
+        outcome.problems = problems;
+        return outcome;
+    }
     if (options.newDatabase)
-        return intoNewDatabase(database, read, options, progress);
+        return intoNewDatabase(database, read, options, progress, synthetic);
     if (!QFileInfo(database).isFile())
         return failed(
             QStringLiteral("La base de données %1 est introuvable.").arg(shown(database)));
@@ -422,7 +466,7 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         if (!options.dryRun)
             removeUnfinishedCopies(database);
         return importInto(db, read, options, progress, database,
-                          options.keepCopy ? backupPath(database) : QString(), &attempt);
+                          options.keepCopy ? backupPath(database) : QString(), synthetic, &attempt);
     } catch (const DbError& e) {
         // The connection is closed: the file, opened again, says whether the commit took.
         if (attempt.committing && committed(database, attempt.record)) {
