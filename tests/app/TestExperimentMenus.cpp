@@ -86,9 +86,10 @@ private slots:
         const QString folder = m_dir.filePath(QStringLiteral("sortie"));
         s.dialogs.folderAnswer = folder;
         menuKeys(s.window.get(), Qt::Key_F, Qt::Key_E);
+        // The seven files and the database's edition (the fixture has none: its headings only).
         QCOMPARE(QDir(folder).entryList(QDir::Files),
-                 (QStringList{"applications.csv", "cultures.csv", "evaluations.csv", "produits.csv",
-                              "sites.csv", "stades.csv", "traitements.csv"}));
+                 (QStringList{"applications.csv", "cultures.csv", "edition.csv", "evaluations.csv",
+                              "produits.csv", "sites.csv", "stades.csv", "traitements.csv"}));
         QCOMPARE(s.dialogs.messages.size(), 1);
         const RecordingDialogs::Shown done = s.dialogs.messages[0];
         QCOMPARE(done.icon, DialogService::Icon::Information);

@@ -801,7 +801,7 @@ void frmMDI::exportExperiments() {
         return;
     QVector<ExperimentExport::Output> outputs;
     try {
-        outputs = ExperimentExport::read(m_de->Connection2());
+        outputs = ExperimentExport::readWithEdition(m_de->Connection2());
     } catch (const DbError& e) {
         m_dialogs.message(this,
                           QStringLiteral("Les essais n'ont pas été exportés : %1.")
