@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 
 using namespace grelavo;
 
@@ -187,6 +188,25 @@ private slots:
         QCOMPARE(fileBytes(s.fixture->path()), database);
         QCOMPARE(QDir(s.fixture->folder()).entryList(QDir::Files),
                  QStringList{QStringLiteral("Grelavo.mdb")});
+
+        // Past the problems listed, the window still says how many there are in all.
+        QByteArray many("traitement,mauvaise_herbe,visuel_pct\n");
+        for (int i = 0; i < 601; ++i)
+            many += "E1,sétaire verte,101\n";
+        s.dialogs.openAnswer =
+            writeSet(m_dir.path(), {{"evaluations.csv", {QString::fromUtf8(many)}}});
+        QString intro, last;
+        s.dialogs.onDialog = [&intro, &last](QDialog& dialog) {
+            intro = dialog.findChild<QLabel*>(QStringLiteral("lblProblemes"))->text();
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstProblemes"));
+            last = list->item(list->count() - 1)->text();
+        };
+        menuKeys(s.window.get(), Qt::Key_F, Qt::Key_I);
+        const QRegularExpression total(QStringLiteral(" : (\\d+) problèmes en tout$"));
+        const QRegularExpressionMatch m = total.match(last);
+        QVERIFY2(m.hasMatch() && m.captured(1).toInt() > 601, qPrintable(last));
+        QVERIFY2(intro.endsWith(QStringLiteral("(%1 problèmes).").arg(m.captured(1))),
+                 qPrintable(intro));
     }
 
     // The About box names the open database's edition and its imports.

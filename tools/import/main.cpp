@@ -138,6 +138,9 @@ int main(int argc, char* argv[]) {
                   .arg(counted(outcome.counts))
             : QStringLiteral("Ajoutés à %1 : %2.\n")
                   .arg(QDir::toNativeSeparators(options.database), counted(outcome.counts));
+    for (const QString& value : outcome.acceptedUnusual)
+        report += QStringLiteral("Valeur inhabituelle acceptée (--accepter-inhabituels) : %1\n")
+                      .arg(value);
     if (!outcome.addedNames.isEmpty())
         report += QStringLiteral("Noms %1 aux listes : %2.\n")
                       .arg(options.import.dryRun ? QStringLiteral("qui seraient ajoutés")

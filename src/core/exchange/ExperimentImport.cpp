@@ -281,10 +281,12 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
     const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
     if (!outcome.problems.isEmpty()) {
         outcome.status = ImportOutcome::Status::Refused;
+        outcome.problemCount = plan.problemCount;
         return outcome;
     }
     outcome.counts = plan.counts();
     outcome.addedNames = plan.addedNames();
+    outcome.acceptedUnusual = plan.unusual;
     outcome.status = ImportOutcome::Status::Done;
     if (options.dryRun)
         return outcome;

@@ -26,7 +26,7 @@ struct ImportOptions {
     bool addNames = false;    // add a name missing from a list instead of refusing it
     bool newDatabase = false; // make the database, which must not exist, from 'model'
     bool keepCopy = true;     // keep a copy of an existing database before the first write
-    // Accept the values out of their usual range (rates), each said in a warning on stderr.
+    // Accept the values out of their usual range (rates), each listed in the outcome.
     bool acceptUnusual = false;
     // For newDatabase: the file whose structure, lists and prepared rows the new database takes
     // (the shipped database); none of its experiments, imports or edition is kept.
@@ -41,9 +41,11 @@ struct ImportOutcome {
     };
     Status status = Status::Failed;
     QVector<ImportProblem> problems; // when Refused, in file then line order
+    int problemCount = 0;            // when Refused: all found, the last line counting the rest
     QString failure;                 // when Failed: one French sentence naming the cause
     ExperimentCounts counts;         // rows added (in a dry run: that would be added)
     QStringList addedNames;          // "list : name" added (in a dry run: that would be added)
+    QStringList acceptedUnusual;     // "file, ligne N, ..." values out of range accepted
     QString backup;                  // the copy of the database kept before the first write
     // When Done although the end of the commit reported an error (the database, read again,
     // holds the rows): the error in words. The rows are in; the disk may not be sound.

@@ -665,6 +665,7 @@ public:
             }
         }
         m_problems.finish();
+        m_plan.problemCount = m_problems.count();
         return m_plan;
     }
 
@@ -938,14 +939,7 @@ QStringList ImportPlan::addedNames() const {
 
 ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files,
                              const ImportOptions& options, QVector<ImportProblem>* problems) {
-    ImportPlan plan = Checker(db, options, problems).run(files);
-    if (problems->isEmpty()) {
-        for (const QString& u : plan.unusual)
-            qWarning().noquote() << QStringLiteral("valeur inhabituelle acceptée "
-                                                   "(--accepter-inhabituels) : ") +
-                                        u;
-    }
-    return plan;
+    return Checker(db, options, problems).run(files);
 }
 
 QString ImportProblem::text() const {

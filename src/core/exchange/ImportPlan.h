@@ -61,8 +61,9 @@ struct ImportPlan {
         QVariant visual;
     };
 
-    QStringList files;   // the names of the files read
-    QStringList unusual; // values out of their usual range, accepted: "file, ligne N, ..."
+    QStringList files;    // the names of the files read
+    QStringList unusual;  // values out of their usual range, accepted: "file, ligne N, ..."
+    int problemCount = 0; // every problem found, beyond the kMaxProblems listed
     QVector<Name> names;
     QVector<Site> sites;
     QVector<Treatment> treatments;
@@ -78,8 +79,7 @@ struct ImportPlan {
     // Checks the files against the lists of 'db', the keys earlier imports left there and the
     // rates its experiments hold (options.addNames, options.acceptUnusual). Problems are appended
     // (at most kMaxProblems, then one line counting the rest); the plan is complete only when
-    // none was found. The unusual values accepted are also said in warnings (stderr). Throws
-    // DbError when the lists cannot be read.
+    // none was found. Throws DbError when the lists cannot be read.
     static ImportPlan check(Connection& db, const QVector<ImportFile>& files,
                             const ImportOptions& options, QVector<ImportProblem>* problems);
     static constexpr int kMaxProblems = 500;

@@ -907,7 +907,7 @@ void frmMDI::importExperiments() {
         QStringList lines;
         for (const ImportProblem& p : outcome.problems)
             lines << p.text();
-        frmProblemes problems(lines, this);
+        frmProblemes problems(lines, outcome.problemCount, this);
         m_dialogs.showDialog(problems);
         break;
     }

@@ -11,15 +11,16 @@
 
 namespace grelavo {
 
-frmProblemes::frmProblemes(const QStringList& problems, QWidget* parent) : QDialog(parent) {
+frmProblemes::frmProblemes(const QStringList& problems, int count, QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("frmProblemes"));
     setWindowTitle(QStringLiteral("Importation refusée"));
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
         QStringLiteral("Les fichiers n'ont pas été importés : rien n'a été écrit dans la base de "
                        "données. Corrigez ce qui suit, puis importez-les de nouveau (%1).")
-            .arg(problems.size() > 1 ? QStringLiteral("%1 problèmes").arg(problems.size())
-                                     : QStringLiteral("1 problème")),
+            .arg(count > 1 ? QStringLiteral("%1 problèmes").arg(count)
+                           : QStringLiteral("1 problème")),
         this);
     intro->setObjectName(QStringLiteral("lblProblemes"));
     intro->setWordWrap(true);

@@ -14,7 +14,9 @@ class frmProblemes : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmProblemes(const QStringList& problems, QWidget* parent = nullptr);
+    // 'count': every problem found; the list may stop short and end with a line counting the
+    // rest.
+    frmProblemes(const QStringList& problems, int count, QWidget* parent = nullptr);
 
     QListWidget* lstProblemes() const { return m_list; }
     QPushButton* cmdCopier() const { return m_copy; }
