@@ -1,6 +1,7 @@
 #include "ReportExport.h"
 
 #include "ReportPage.h"
+#include "exchange/CsvWriter.h"
 #include "report/DoseAnalysis.h"
 
 namespace grelavo::ReportExport {
@@ -19,7 +20,8 @@ QStringList rowCells(const ReportList::Item& item, int columns) {
     return cells;
 }
 
-QString csvField(const QString& text) {
+QString csvField(const QString& given) {
+    const QString text = CsvWriter::guarded(given); // never a formula in a spreadsheet
     if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"')) &&
         !text.contains(QLatin1Char('\n')))
         return text;

@@ -91,6 +91,8 @@ private slots:
                                          << "-0.25";
         QTest::newRow("negative integer") << "-3"
                                           << "-3";
+        QTest::newRow("negative number with exponent") << "-1.5e-05"
+                                                       << "-1.5e-05";
         QTest::newRow("inside") << "2,4-D"
                                 << "\"2,4-D\"";
         QTest::newRow("apostrophe") << "'=1"

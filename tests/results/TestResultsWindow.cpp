@@ -560,6 +560,12 @@ private slots:
         QVERIFY(lines.contains(
             "Dicotylédones annuelles;chénopode blanc;65;1;1;0,0;0,0;79,3;0,0;0,0;79,3" + none +
             none + none + ";80;1;1;100,0;20,7;100,0;0,0;0,0;79,3"));
+        // A label a spreadsheet would run as a formula is written as text.
+        w.de.Connection2().execute(
+            QStringLiteral("UPDATE tblResults SET Results = '     =1+1' WHERE NoId = 2"));
+        w.report(atrazine(QStringLiteral("1")));
+        w.window.saveAsCsv();
+        QVERIFY(fileBytes(w.dialogs.saveAnswer).contains("\r\nGraminées annuelles;'=1+1;57;2;"));
 
         const int asked = w.dialogs.saveQuestions.size();
         w.dialogs.saveAnswer.clear(); // cancelled

@@ -11,7 +11,8 @@ namespace {
 bool formulaLike(const QString& text) {
     if (text.isEmpty() || !QStringLiteral("=+-@\t\r").contains(text.front()))
         return false;
-    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
     return !number.match(text).hasMatch();
 }
 
@@ -28,9 +29,12 @@ void CsvWriter::addRow(const QStringList& fields) {
     m_bytes += "\r\n";
 }
 
+QString CsvWriter::guarded(const QString& text) {
+    return formulaLike(text) ? QLatin1Char('\'') + text : text;
+}
+
 QString CsvWriter::field(const QString& given, Cells cells) {
-    const QString text =
-        cells == Cells::Formulas && formulaLike(given) ? QLatin1Char('\'') + given : given;
+    const QString text = cells == Cells::Formulas ? guarded(given) : given;
     const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
                              text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
                              (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));

@@ -22,6 +22,9 @@ public:
     const QByteArray& bytes() const { return m_bytes; }
 
     static QString field(const QString& text, Cells cells = Cells::AsGiven);
+    // The text with the apostrophe that Cells::Formulas puts before a formula, for CSV files
+    // of other separators.
+    static QString guarded(const QString& text);
 
 private:
     Cells m_cells;

@@ -250,7 +250,7 @@ QJsonObject DoseAnalysis::toJson() const {
 }
 
 QByteArray DoseAnalysis::csv(const QStringList& about) const {
-    CsvWriter w;
+    CsvWriter w(CsvWriter::Cells::Formulas);
     for (const QString& line : about)
         w.addRow({line});
     w.addRow({});

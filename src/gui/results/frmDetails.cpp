@@ -220,7 +220,7 @@ QVector<QStringList> frmDetails::shownRows() const {
 }
 
 QByteArray frmDetails::csv() const {
-    CsvWriter w;
+    CsvWriter w(CsvWriter::Cells::Formulas);
     w.addRow(headings());
     for (const QStringList& row : shownRows())
         w.addRow(row);
