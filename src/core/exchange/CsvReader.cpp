@@ -22,23 +22,30 @@ QString fromWindows1252(const QByteArray& bytes) {
     return text;
 }
 
-// The separator of the file: the one of ',' and ';' that the first line, outside quotes, holds
-// more of (a comma when neither).
-QChar separatorOf(const QString& text) {
-    int commas = 0, semicolons = 0;
-    bool quoted = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
-            break;
-        else if (!quoted && c == QLatin1Char(','))
-            ++commas;
-        else if (!quoted && c == QLatin1Char(';'))
-            ++semicolons;
+// The separators the first line holds outside quotes.
+struct Separators {
+    int commas = 0, semicolons = 0, tabs = 0;
+
+    explicit Separators(const QString& text) {
+        bool quoted = false;
+        for (const QChar c : text) {
+            if (c == QLatin1Char('"'))
+                quoted = !quoted;
+            else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
+                break;
+            else if (!quoted && c == QLatin1Char(','))
+                ++commas;
+            else if (!quoted && c == QLatin1Char(';'))
+                ++semicolons;
+            else if (!quoted && c == QLatin1Char('\t'))
+                ++tabs;
+        }
     }
-    return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
-}
+    // The one of ',' and ';' the line holds more of (a comma when neither).
+    QChar separator() const { return semicolons > commas ? QLatin1Char(';') : QLatin1Char(','); }
+    // More tabulations than commas and semicolons.
+    bool tabSeparated() const { return tabs > commas + semicolons; }
+};
 
 // A text field the export guarded against formulas (an apostrophe before = + - @, a tabulation
 // or a carriage return), read without that apostrophe.
@@ -59,23 +66,6 @@ bool blank(const QStringList& fields) {
 
 const QString kSaveAs = QStringLiteral("enregistrez-le en CSV UTF-8, séparateur virgule ou "
                                        "point-virgule");
-
-// The first line holds more tabulations than commas and semicolons (outside quotes).
-bool tabSeparated(const QString& text) {
-    int tabs = 0, others = 0;
-    bool quoted = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
-            break;
-        else if (!quoted && c == QLatin1Char('\t'))
-            ++tabs;
-        else if (!quoted && (c == QLatin1Char(',') || c == QLatin1Char(';')))
-            ++others;
-    }
-    return tabs > others;
-}
 
 } // namespace
 
@@ -101,11 +91,12 @@ QString CsvReader::read(const QByteArray& bytes, Table* table, int* line) {
         return QStringLiteral("fichier en UTF-16 ou UTF-32 : ") + kSaveAs;
     }
     const QString text = decode(bytes, &table->utf8);
-    if (tabSeparated(text)) {
+    const Separators separators(text);
+    if (separators.tabSeparated()) {
         *line = 1;
         return QStringLiteral("champs séparés par des tabulations : ") + kSaveAs;
     }
-    const QChar sep = separatorOf(text);
+    const QChar sep = separators.separator();
     table->separator = sep;
 
     int lineNo = 1;
