@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Distributions.h"
+
 #include <QString>
 #include <QVector>
 #include <cmath>
@@ -149,20 +151,5 @@ struct EffectiveDose {
 
 EffectiveDose effectiveDose(const CurveFit& fit, double level,
                             const EffectiveDoseSettings& settings = {});
-
-// Quantiles: Student's t with df degrees of freedom (df > 0, not necessarily whole), and the
-// standard normal.
-double studentQuantile(double p, double df);
-double normalQuantile(double p);
-
-// A share of successes with its Wilson score interval.
-struct ProportionEstimate {
-    int successes = 0;
-    int total = 0;
-    double share = 0; // NaN when total is 0
-    double lower = 0;
-    double upper = 0;
-};
-ProportionEstimate wilsonInterval(int successes, int total, double confidence = 0.95);
 
 } // namespace grelavo
