@@ -69,7 +69,7 @@ QVector<ReportCase> reportCases() {
     return cases;
 }
 
-QVector<ParameterSet> randomReports(Connection& db, int count, quint32 seed) {
+QVector<ParameterSet> randomReports(Connection& db, int count, quint32 stream) {
     struct Product {
         int herbicide;
         QString name;
@@ -94,7 +94,7 @@ QVector<ParameterSet> randomReports(Connection& db, int count, quint32 seed) {
         applications.last().products.append(
             Product{rows.value(2).toInt(), rows.value(3).toString(), rows.value(4).toDouble()});
     }
-    QRandomGenerator random(seed);
+    QRandomGenerator random(stream);
     const double fractions[] = {0.5, 0.6, 0.7, 0.8, 1.0};
     QVector<ParameterSet> out;
     while (out.size() < count && !applications.isEmpty()) {

@@ -46,9 +46,9 @@ struct ListCase {
 
 QVector<ListCase> listCases();
 
-// Reports drawn at random (a fixed seed) from the applications of the database: a random
+// Reports drawn at random (a fixed stream) from the applications of the database: a random
 // application's period and products, its rates read as one of the five fractions of the entered
 // rates, on "Maïs (tous)". Each has data at that fraction at least. Throws DbError.
-QVector<ParameterSet> randomReports(Connection& db, int count, quint32 seed);
+QVector<ParameterSet> randomReports(Connection& db, int count, quint32 stream);
 
 } // namespace grelavo::bench

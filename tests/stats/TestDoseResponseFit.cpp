@@ -49,7 +49,7 @@ FitSettings only(LogLogisticModel model) {
 // A reproducible stream of normal deviates: splitmix64 and Box-Muller.
 class Normals {
 public:
-    explicit Normals(std::uint64_t seed) : m_state(seed) {}
+    explicit Normals(std::uint64_t stream) : m_state(stream) {}
     double next() {
         const double u = uniform(), v = uniform();
         return std::sqrt(-2 * std::log(u)) * std::cos(2 * 3.14159265358979323846 * v);
@@ -73,9 +73,9 @@ struct Truth {
 
 // Weed control at six doses around e, two plots per dose in each trial; each trial shifts all
 // its ratings by its own amount (trialSd) on top of the plots' own noise.
-QVector<DoseObservation> generated(std::uint64_t seed, const Truth& t, int trials, double trialSd,
+QVector<DoseObservation> generated(std::uint64_t stream, const Truth& t, int trials, double trialSd,
                                    double noiseSd = 5) {
-    Normals normals(seed);
+    Normals normals(stream);
     QVector<DoseObservation> observations;
     for (int trial = 0; trial < trials; ++trial) {
         const double shift = trialSd * normals.next();
@@ -245,9 +245,9 @@ private slots:
         // Noise: no effect of the dose, save the one set in twenty that the 5 % test lets
         // through by chance.
         int given = 0;
-        for (std::uint64_t seed = 1; seed <= 20; ++seed) {
-            QVector<DoseObservation> noise = generated(seed, {}, 6, 0);
-            Normals normals(seed + 100);
+        for (std::uint64_t stream = 1; stream <= 20; ++stream) {
+            QVector<DoseObservation> noise = generated(stream, {}, 6, 0);
+            Normals normals(stream + 100);
             for (DoseObservation& o : noise)
                 o.response = 50 + 10 * normals.next();
             const EffectiveDose ed = effectiveDose(fitLogLogistic(noise), 50);
@@ -317,8 +317,8 @@ private slots:
     // limits of 20 and 80 need LL.4.
     void choosesTheModelTheDataNeed() {
         int keptTwo = 0;
-        for (std::uint64_t seed = 1; seed <= 20; ++seed) {
-            const QVector<DoseObservation> data = generated(seed, {}, 4, 0);
+        for (std::uint64_t stream = 1; stream <= 20; ++stream) {
+            const QVector<DoseObservation> data = generated(stream, {}, 4, 0);
             const CurveFit two = fitLogLogistic(data, only(LogLogisticModel::LL2));
             QVERIFY(two.ok());
             QVERIFY2(std::abs(two.b + 3) < 4 * two.parameters[0].se,
@@ -334,8 +334,8 @@ private slots:
         limits.c = 20;
         limits.d = 80;
         limits.b = -6;
-        for (std::uint64_t seed = 1; seed <= 10; ++seed) {
-            const CurveFit fit = fitLogLogistic(generated(seed, limits, 4, 0, 3));
+        for (std::uint64_t stream = 1; stream <= 10; ++stream) {
+            const CurveFit fit = fitLogLogistic(generated(stream, limits, 4, 0, 3));
             QCOMPARE(fit.model, LogLogisticModel::LL4);
             QVERIFY(std::abs(fit.c - 20) < 8 && std::abs(fit.d - 80) < 8);
         }
