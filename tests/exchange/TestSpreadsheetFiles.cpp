@@ -1,0 +1,191 @@
+// Exchange files as LibreOffice Calc saved them (tableur/, made as tableur/LISEZMOI.md says): what
+// a French spreadsheet saves gives the database the writer's own files give; French files opened
+// in English settings, whose rates became a thousand times larger, are refused where those rates
+// lie, and taken only when unusual values are accepted.
+
+#include "FixtureDatabase.h"
+#include "db/DatabaseEdition.h"
+#include "exchange/CsvReader.h"
+#include "exchange/ExperimentExport.h"
+#include "exchange/ExperimentImport.h"
+
+#include <QtTest>
+#include <algorithm>
+
+using namespace grelavo;
+
+namespace {
+
+// The writer's set, then the same saved by LibreOffice: from .ods and .xlsx workbooks with the
+// numbers read as numbers; opened in French with the decimal points left as text; and the .ods
+// files' CSV opened and saved again in English settings.
+QString folder(const QString& name) {
+    return QDir(QStringLiteral(GRELAVO_SPREADSHEET_FILES)).filePath(name);
+}
+
+QHash<QString, QByteArray> exportOf(const QString& database) {
+    Connection db(database, DatabaseFile::password());
+    QHash<QString, QByteArray> files;
+    for (const ExperimentExport::Output& f : ExperimentExport::read(db))
+        files.insert(f.name, f.bytes);
+    return files;
+}
+
+QStringList problemTexts(const ImportOutcome& o) {
+    QStringList out;
+    for (const ImportProblem& p : o.problems)
+        out << p.text();
+    return out;
+}
+
+ImportOptions newFrom(const FixtureDatabase& fixture) {
+    ImportOptions options;
+    options.newDatabase = true;
+    options.model = fixture.path();
+    return options;
+}
+
+// The writer's set imported into a new database made from the fixture's lists.
+ImportOutcome importPlain(const FixtureDatabase& fixture, const QString& database) {
+    return ExperimentImport::run(database, {folder(QStringLiteral("source"))}, newFrom(fixture));
+}
+
+const QStringList kFiles{"sites.csv",  "traitements.csv", "cultures.csv",    "applications.csv",
+                         "stades.csv", "produits.csv",    "evaluations.csv", "edition.csv"};
+
+} // namespace
+
+class TestSpreadsheetFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The kept files are what the spreadsheet wrote, not the writer's form: no byte order mark,
+    // semicolons, quoted headings, Windows-1252 wherever a file holds an accent, and the rates
+    // as each way of opening left them.
+    void keptFilesAreWhatTheSpreadsheetSaved_data() {
+        QTest::addColumn<QString>("variant");
+        QTest::addColumn<QString>("nicosulfuron"); // produits.csv, line 9
+        QTest::newRow("ods") << "ods"
+                             << "\"A5\";\"nicosulfuron\";1;0,025";
+        QTest::newRow("xlsx") << "xlsx"
+                              << "\"A5\";\"nicosulfuron\";1;0,025";
+        QTest::newRow("texte") << "texte"
+                               << "\"A5\";\"nicosulfuron\";1;\"0.025\"";
+        QTest::newRow("anglais") << "anglais"
+                                 << "\"A5\";\"nicosulfuron\";1;25";
+    }
+    void keptFilesAreWhatTheSpreadsheetSaved() {
+        QFETCH(QString, variant);
+        QFETCH(QString, nicosulfuron);
+        for (const QString& name : kFiles) {
+            const QByteArray bytes = fileBytes(QDir(folder(variant)).filePath(name));
+            QVERIFY2(!bytes.startsWith("\xEF\xBB\xBF"), qPrintable(name));
+            QVERIFY2(bytes.startsWith('"'), qPrintable(name));
+            CsvReader::Table table;
+            int line = 0;
+            QCOMPARE(CsvReader::read(bytes, &table, &line), QString());
+            QCOMPARE(table.separator, QChar(QLatin1Char(';')));
+            const bool ascii =
+                std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+            QVERIFY2(ascii || !table.utf8, qPrintable(name));
+        }
+        // The edition's name holds characters of Windows-1252 that Latin-1 lacks (the en dash,
+        // the œ, the typographic apostrophe); its date is left as written.
+        CsvReader::Table edition;
+        int line = 0;
+        QCOMPARE(CsvReader::read(fileBytes(QDir(folder(variant)).filePath("edition.csv")), &edition,
+                                 &line),
+                 QString());
+        QCOMPARE(edition.rows.value(0).fields,
+                 (QStringList{"Démonstration – cœur de l’été", "2024-05-01", "1"}));
+        const QList<QByteArray> products =
+            fileBytes(QDir(folder(variant)).filePath(QStringLiteral("produits.csv"))).split('\n');
+        QCOMPARE(QString::fromLatin1(products.value(8)), nicosulfuron);
+    }
+
+    // Each French spreadsheet's files give, row for row, the database the writer's files give,
+    // synthetic mark included, with nothing refused and no value taken as unusual.
+    void frenchSpreadsheetFilesGiveTheSameDatabase_data() {
+        QTest::addColumn<QString>("variant");
+        QTest::newRow("ods") << "ods";
+        QTest::newRow("xlsx") << "xlsx";
+        QTest::newRow("texte") << "texte";
+    }
+    void frenchSpreadsheetFilesGiveTheSameDatabase() {
+        QFETCH(QString, variant);
+        const FixtureDatabase fixture;
+        QTemporaryDir plainDir, spreadsheetDir;
+        const QString plain = plainDir.filePath(DatabaseFile::fileName());
+        const ImportOutcome expected = importPlain(fixture, plain);
+        QCOMPARE(problemTexts(expected), QStringList());
+        QCOMPARE(expected.counts, (ExperimentCounts{2, 7, 7, 8, 8, 11, 13}));
+
+        const QString spreadsheet = spreadsheetDir.filePath(DatabaseFile::fileName());
+        const ImportOutcome o =
+            ExperimentImport::run(spreadsheet, {folder(variant)}, newFrom(fixture));
+        QCOMPARE(problemTexts(o), QStringList());
+        QCOMPARE(int(o.status), int(ImportOutcome::Status::Done));
+        QCOMPARE(o.counts, expected.counts);
+        QCOMPARE(o.acceptedUnusual, QStringList());
+        QCOMPARE(exportOf(spreadsheet), exportOf(plain));
+        Connection db(spreadsheet, DatabaseFile::password());
+        QVERIFY(DatabaseEdition::read(db).synthetic);
+    }
+
+    // French files opened in English settings: 0,025 and 1,125 became 25 and 1125 while 0,5 stayed
+    // text. Both rates are refused with their line, nothing is made or written; accepted as
+    // unusual, each is said and the database differs from the writer's by those two rates only.
+    void frenchFilesOpenedInEnglishAreRefusedForTheirRates() {
+        const FixtureDatabase fixture;
+        const QString english = folder(QStringLiteral("anglais"));
+        const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
+                                             "hectare), ou importez avec --accepter-inhabituels");
+        const QStringList unusual{
+            "produits.csv, ligne 9, colonne dose_kg_ma_ha : dose inhabituelle de 25 kg m.a./ha : "
+            "plus de 20 kg m.a./ha",
+            "produits.csv, ligne 12, colonne dose_kg_ma_ha : dose inhabituelle de 1125 kg "
+            "m.a./ha : plus de 20 kg m.a./ha"};
+
+        QTemporaryDir fresh;
+        const QString made = fresh.filePath(DatabaseFile::fileName());
+        const ImportOutcome refusedNew = ExperimentImport::run(made, {english}, newFrom(fixture));
+        QCOMPARE(int(refusedNew.status), int(ImportOutcome::Status::Refused));
+        QCOMPARE(problemTexts(refusedNew), (QStringList{unusual[0] + retry, unusual[1] + retry}));
+        QCOMPARE(QDir(fresh.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+        // Into a database that exists, made from the edition alone: left byte for byte, no copy
+        // kept.
+        QTemporaryDir existingDir;
+        const QString existing = existingDir.filePath(DatabaseFile::fileName());
+        const QString edition = QDir(folder(QStringLiteral("source"))).filePath("edition.csv");
+        QCOMPARE(int(ExperimentImport::run(existing, {edition}, newFrom(fixture)).status),
+                 int(ImportOutcome::Status::Done));
+        const QByteArray before = fileBytes(existing);
+        const ImportOutcome refused = ExperimentImport::run(existing, {english}, ImportOptions());
+        QCOMPARE(problemTexts(refused), problemTexts(refusedNew));
+        QCOMPARE(fileBytes(existing), before);
+        QCOMPARE(QDir(existingDir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{DatabaseFile::fileName()});
+
+        ImportOptions accept;
+        accept.acceptUnusual = true;
+        const ImportOutcome accepted = ExperimentImport::run(existing, {english}, accept);
+        QCOMPARE(problemTexts(accepted), QStringList());
+        QCOMPARE(int(accepted.status), int(ImportOutcome::Status::Done));
+        QCOMPARE(accepted.acceptedUnusual, unusual);
+
+        QTemporaryDir plainDir;
+        const QString plain = plainDir.filePath(DatabaseFile::fileName());
+        QCOMPARE(int(importPlain(fixture, plain).status), int(ImportOutcome::Status::Done));
+        QHash<QString, QByteArray> expected = exportOf(plain);
+        QByteArray& products = expected[QStringLiteral("produits.csv")];
+        QVERIFY(products.contains("A5,nicosulfuron,1,0.025\r\n"));
+        QVERIFY(products.contains("A8,atrazine,1,1.125\r\n"));
+        products.replace("A5,nicosulfuron,1,0.025\r\n", "A5,nicosulfuron,1,25\r\n")
+            .replace("A8,atrazine,1,1.125\r\n", "A8,atrazine,1,1125\r\n");
+        QCOMPARE(exportOf(existing), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpreadsheetFiles)
+#include "TestSpreadsheetFiles.moc"
