@@ -1,9 +1,12 @@
 // Whether a database file can serve, checked as the programs check it at start.
 
 #include "FixtureDatabase.h"
+#include "FrenchText.h"
+#include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
+#include "db/SystemError.h"
 
 #include <QDir>
 #include <sqlite3.h>
@@ -121,6 +124,28 @@ private slots:
                     .contains(QStringLiteral("utilisée par un autre programme")));
         QVERIFY(DatabaseCheck::causeInWords(DbError(SQLITE_READONLY, QString()))
                     .contains(QStringLiteral("lecture seule")));
+
+        // The engine's English never reaches the words: not for a real failure, not for any
+        // code, nor for any system error number.
+        FixtureDatabase f;
+        Connection db(f.path(), DatabaseFile::password());
+        try {
+            db.executeScript(QStringLiteral("SELECT * FROM \"absente\""));
+            QFAIL("a missing table was read");
+        } catch (const DbError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("no such table")));
+            const QString said = DatabaseCheck::causeInWords(e);
+            QVERIFY2(englishWords(said).isEmpty(), qPrintable(said));
+        }
+        for (int code = 0; code < 30; ++code) {
+            const QString said =
+                DatabaseCheck::causeInWords(DbError(code, QStringLiteral("disk I/O error")));
+            QVERIFY2(!said.isEmpty() && englishWords(said).isEmpty(), qPrintable(said));
+        }
+        for (int error = 1; error < 134; ++error) {
+            const QString said = systemErrorInWords(error);
+            QVERIFY2(!said.isEmpty() && englishWords(said).isEmpty(), qPrintable(said));
+        }
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "FaultyVfs.h"
 #include "FixtureDatabase.h"
+#include "FrenchText.h"
 #include "ImportSet.h"
 #include "exchange/ExperimentImport.h"
 
@@ -68,6 +69,7 @@ private slots:
                 QVERIFY2(now == before, qPrintable(when + QStringLiteral(": ") + o.failure));
                 QVERIFY2(o.failure.endsWith(QStringLiteral("Rien n'a été importé.")),
                          qPrintable(o.failure));
+                QVERIFY2(englishWords(o.failure).isEmpty(), qPrintable(o.failure));
                 ++failed;
             }
             for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
@@ -77,6 +79,37 @@ private slots:
               calls, failed, doneDespiteAnError);
         QVERIFY(failed > 0);
         QVERIFY(doneDespiteAnError > 0);
+    }
+
+    // A disk failing while the copy kept before the import is written: nothing is imported, the
+    // message names the copy and its cause in French, and no file bears the copy's name.
+    void failingCopySaysSoInFrench() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input;
+        const QStringList files = writeSet(input.path());
+        const int before = treatments(fixture.path());
+        FaultyVfs disk;
+        int copyFailures = 0;
+        for (int n = 1; n < 400; n += 3) {
+            const QString when = QStringLiteral("call %1").arg(n);
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("essais.mdb"));
+            QVERIFY(QFile::copy(fixture.path(), path));
+            FaultyVfs::failCall(n, n % 2 == 0);
+            const ImportOutcome o = ExperimentImport::run(path, files, ImportOptions());
+            FaultyVfs::failCall(0);
+            if (o.status == ImportOutcome::Status::Done)
+                break; // past the copy and the commit
+            QVERIFY2(treatments(path) == before, qPrintable(when));
+            QVERIFY2(englishWords(o.failure).isEmpty(), qPrintable(o.failure));
+            if (!o.failure.startsWith(QStringLiteral("La copie de la base de données")))
+                continue;
+            ++copyFailures;
+            QVERIFY2(o.failure.contains(QStringLiteral(".avant-import-")), qPrintable(o.failure));
+            QVERIFY2(QDir(dir.path()).entryList({QStringLiteral("*avant-import*")}).isEmpty(),
+                     qPrintable(when));
+        }
+        QVERIFY(copyFailures > 0);
     }
 };
 

@@ -221,6 +221,71 @@ private slots:
             QCOMPARE(fileBytes(folder + "/" + name), "ancien " + name.toUtf8() + "\n");
     }
 
+    // What an export killed while it moved the sets left: the importer refuses the folder; the
+    // next export puts the old set back when the new one had not begun to move in, finishes
+    // the new one when it had, and leaves alone what a run still alive is writing.
+    void settlesAnExportStoppedMidway_data() {
+        QTest::addColumn<QString>("stoppedWhile");
+        QTest::addColumn<QString>("expected"); // the set the folder then holds
+        QTest::newRow("moving the old set aside") << "aside"
+                                                  << "old";
+        QTest::newRow("moving the new set in") << "in"
+                                               << "new";
+        QTest::newRow("still running") << "running"
+                                       << "mixed";
+    }
+    void settlesAnExportStoppedMidway() {
+        QFETCH(QString, stoppedWhile);
+        QFETCH(QString, expected);
+        FixtureDatabase fixture;
+        const QString folder = fixture.folder() + "/essais";
+        QCOMPARE(exportTool({"--db", fixture.path(), "--output", folder}).status, 0);
+        QMap<QString, QByteArray> oldSet;
+        for (const QString& name : exchangeFileNames())
+            oldSet.insert(name, fileBytes(folder + "/" + name));
+
+        // Past the largest process number Linux gives, so no process has it; or this one's.
+        const QString pid = stoppedWhile == "running"
+                                ? QString::number(QCoreApplication::applicationPid())
+                                : QStringLiteral("4194305");
+        const QDir dir(folder);
+        const QString writing = ".export-en-cours-" + pid;
+        const QString aside = ".export-remplace-" + pid;
+        QVERIFY(dir.mkdir(writing) && dir.mkdir(aside));
+        const QStringList names = exchangeFileNames();
+        for (int i = 0; i < names.size(); ++i) {
+            // The old set: three files moved aside, or all of them.
+            if (stoppedWhile != "aside" || i < 3)
+                QVERIFY(
+                    QFile::rename(folder + "/" + names[i], folder + "/" + aside + "/" + names[i]));
+            // The new set: all still in its folder, or five moved in.
+            const bool movedIn = stoppedWhile != "aside" && i < 5;
+            writeBytes(folder + "/" + (movedIn ? QString() : writing + "/") + names[i],
+                       "nouveau " + names[i].toUtf8() + "\n");
+        }
+
+        const Outcome import =
+            runTool(QStringLiteral(GRELAVO_IMPORT), {"--db", fixture.path(), "--dry-run", folder});
+        QCOMPARE(import.status, 2);
+        QVERIFY2(import.error.contains("une exportation vers ce dossier a été interrompue"),
+                 qPrintable(import.error));
+
+        // Without --remplacer the new run writes nothing once it has settled the folder.
+        const Outcome o = exportTool({"--db", fixture.path(), "--output", folder});
+        QVERIFY2(isOneLineFailure(o), qPrintable(o.error));
+        QVERIFY2(o.error.contains("existe déjà"), qPrintable(o.error));
+        const QStringList entries = dir.entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        if (expected == "mixed") {
+            QVERIFY(entries.contains(aside) && entries.contains(writing));
+            return;
+        }
+        QCOMPARE(entries, names);
+        for (const QString& name : names)
+            QCOMPARE(fileBytes(folder + "/" + name),
+                     expected == "old" ? oldSet.value(name) : "nouveau " + name.toUtf8() + "\n");
+    }
+
     void exportsTheShippedDatabase() {
         const QString shipped = QStringLiteral(GRELAVO_SHIPPED_DATABASE);
         QVERIFY2(QFileInfo::exists(shipped), qPrintable(shipped));

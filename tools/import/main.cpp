@@ -27,7 +27,8 @@ int fail(const QString& message) {
 }
 
 const QString kHelp = QStringLiteral(
-    "Usage : grelavo-import --db FICHIER [--new] [--dry-run] [--add-names] FICHIERS...\n"
+    "Usage : grelavo-import --db FICHIER [--new] [--dry-run] [--add-names]\n"
+    "                       [--accepter-inhabituels] FICHIERS...\n"
     "\n"
     "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
     "(sites.csv, traitements.csv, cultures.csv, applications.csv, stades.csv,\n"
@@ -44,7 +45,13 @@ const QString kHelp = QStringLiteral(
     "  --new          crée FICHIER (qui ne doit pas exister) avec la structure et les listes\n"
     "                 de la base livrée avec Grelavo, sans ses essais de démonstration\n"
     "  --dry-run      vérifie et compte sans rien écrire\n"
-    "  --add-names    ajoute aux listes les noms qui n'y sont pas (sinon ils sont refusés)\n"
+    "  --add-names    ajoute les herbicides, mauvaises herbes et variétés qui manquent\n"
+    "                 (sinon ils sont refusés) ; périodes, cultures, provinces, classes de sol\n"
+    "                 et antécédents ne sont jamais ajoutés\n"
+    "  --accepter-inhabituels\n"
+    "                 accepte les doses hors de la plage plausible (plus de 20 kg i.a./ha, ou\n"
+    "                 plus de dix fois la plus forte ou moins du dixième de la plus faible dose\n"
+    "                 de la base pour l'herbicide) ; le résumé les énumère\n"
     "  -h, --help     affiche cette aide\n"
     "\n"
     "Code de sortie : 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers refusés\n"

@@ -7,11 +7,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <sqlite3.h>
 
 namespace grelavo {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcCheck, "grelavo.db.causes", QtWarningMsg)
 
 // What every report reads and rewrites: a file without them is not a Grelavo database.
 const char* const kTables[] = {"ListeDesPériodesApplication",
@@ -67,6 +70,9 @@ void probeWrite(Connection& c) {
 } // namespace
 
 QString DatabaseCheck::causeInWords(const DbError& e) {
+    // The engine's own text is English: never shown, logged for whoever turns on the
+    // category (QT_LOGGING_RULES="grelavo.db.causes.debug=true").
+    qCDebug(lcCheck).noquote() << e.number() << e.message();
     if (e.number() == DbError::WrongPassword)
         return QStringLiteral("ce n'est pas une base de données Grelavo, ou sa clé est différente");
     switch (e.number() & 0xff) {
@@ -90,8 +96,21 @@ QString DatabaseCheck::causeInWords(const DbError& e) {
         return QStringLiteral("accès refusé");
     case SQLITE_NOMEM:
         return QStringLiteral("mémoire insuffisante");
+    case SQLITE_ERROR:
+    case SQLITE_SCHEMA:
+        return QStringLiteral("la base de données n'a pas la structure attendue");
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+        return QStringLiteral("une valeur ne respecte pas les règles de la base de données");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("une valeur est trop grande pour la base de données");
+    case SQLITE_INTERRUPT:
+    case SQLITE_ABORT:
+        return QStringLiteral("l'opération a été interrompue");
+    case SQLITE_PROTOCOL:
+        return QStringLiteral("la base de données n'a pas pu être verrouillée");
     default:
-        return QStringLiteral("erreur de la base de données : %1").arg(e.message());
+        return QStringLiteral("erreur de la base de données n° %1").arg(e.number());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "DatabaseLocation.h"
 
 #include "DatabaseFile.h"
+#include "SystemError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,30 +20,6 @@ namespace {
 
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
-}
-
-QString causeOf(int error) {
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("le disque est plein");
-    case EDQUOT:
-        return QStringLiteral("le quota de disque est atteint");
-    case EFBIG:
-        return QStringLiteral("le fichier dépasse la taille permise");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("permission refusée");
-    case EROFS:
-        return QStringLiteral("le système de fichiers est en lecture seule");
-    case ENOTDIR:
-        return QStringLiteral("un élément du chemin n'est pas un dossier");
-    case ENOENT:
-        return QStringLiteral("fichier ou dossier introuvable");
-    case EIO:
-        return QStringLiteral("erreur d'entrée-sortie du disque");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
 }
 
 // A file descriptor closed on every way out.
@@ -164,7 +140,7 @@ bool DatabaseLocation::makeFolder(const QString& folder) {
         }
         m_error = QStringLiteral("Impossible de créer le dossier « %1 » de la copie de travail "
                                  "de la base de données : %2.")
-                      .arg(native(made), causeOf(errno));
+                      .arg(native(made), systemErrorInWords(errno));
         return false;
     }
     return true;
@@ -178,7 +154,7 @@ bool DatabaseLocation::copyShippedFile(const QString& from, const QString& to) {
             ::unlink(QFile::encodeName(temporary).constData());
         m_error = QStringLiteral("Impossible de copier la base de données « %1 » vers « %2 » : "
                                  "%3. Rien n'a été écrit.")
-                      .arg(native(from), native(to), causeOf(error));
+                      .arg(native(from), native(to), systemErrorInWords(error));
         return false;
     };
     Descriptor source(::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC));

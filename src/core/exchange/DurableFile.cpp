@@ -1,9 +1,10 @@
 #include "DurableFile.h"
 
+#include "db/SystemError.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@ bool syncOpened(const QString& path, int flags) {
 }
 
 QString lastError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemErrorInWords(errno);
 }
 
 } // namespace

@@ -6,12 +6,14 @@
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
 #include "db/DbError.h"
+#include "db/SystemError.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 
 namespace grelavo {
 
@@ -69,11 +71,14 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
         old = DatabaseEdition::read(db);
         for (const ExperimentExport::Output& f : ExperimentExport::readImported(db)) {
             QFile out(files.filePath(f.name));
+            errno = 0;
             if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size() ||
-                !out.flush())
+                !out.flush()) {
+                const int error = errno;
                 return refused(QStringLiteral("Vos essais importés n'ont pas pu être mis de "
                                               "côté : %1.")
-                                   .arg(out.errorString()));
+                                   .arg(fileErrorInWords(out.error(), error)));
+            }
         }
     } catch (const DbError& e) {
         return refused(QStringLiteral("Votre base de données %1 n'a pas pu être lue : %2.")

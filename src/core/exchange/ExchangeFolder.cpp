@@ -1,11 +1,13 @@
 #include "ExchangeFolder.h"
 
 #include "ExperimentExport.h"
+#include "db/SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
+#include <cerrno>
 
 namespace grelavo {
 
@@ -62,21 +64,6 @@ QString exchangeFileName(const QString& fileName) {
     return QString();
 }
 
-QString fileErrorInWords(int error) {
-    switch (error) {
-    case QFileDevice::NoError:
-        return QStringLiteral("aucune erreur");
-    case QFileDevice::ReadError:
-        return QStringLiteral("erreur de lecture");
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("accès refusé");
-    case QFileDevice::ResourceError:
-        return QStringLiteral("ressources du système épuisées");
-    default:
-        return QStringLiteral("le fichier ne s'ouvre pas");
-    }
-}
-
 QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
                               QString* failure) {
     const QStringList names = knownNames();
@@ -84,6 +71,13 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
     for (const QString& g : given) {
         const QFileInfo info(g);
         if (info.isDir()) {
+            if (ExperimentExport::isInterrupted(g)) {
+                problems->append({QDir::toNativeSeparators(g), 0, QString(),
+                                  QStringLiteral("une exportation vers ce dossier a été "
+                                                 "interrompue : ses fichiers peuvent venir de "
+                                                 "deux exportations ; exportez-les de nouveau")});
+                continue;
+            }
             const QDir::Filters all =
                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
             for (const QFileInfo& f : QDir(g).entryInfoList(all, QDir::Name)) {
@@ -125,9 +119,11 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
             continue;
         }
         QFile in(path);
+        errno = 0;
         if (!in.open(QIODevice::ReadOnly)) {
+            const int error = errno;
             *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu : %2.")
-                           .arg(shown(path), fileErrorInWords(in.error()));
+                           .arg(shown(path), fileErrorInWords(in.error(), error));
             return {};
         }
         int line = 0;

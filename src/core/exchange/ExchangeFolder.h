@@ -23,7 +23,4 @@ QString exchangeFileName(const QString& fileName);
 QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
                               QString* failure);
 
-// What went wrong reading or opening a file, in French words ("accès refusé").
-QString fileErrorInWords(int error);
-
 } // namespace grelavo

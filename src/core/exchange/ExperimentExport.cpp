@@ -7,6 +7,7 @@
 #include "db/DatabaseEdition.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
+#include "db/SystemError.h"
 #include "db/Transaction.h"
 
 #include <QCoreApplication>
@@ -17,7 +18,9 @@
 #include <QMetaType>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 
 namespace grelavo {
 
@@ -416,11 +419,16 @@ namespace {
 const QString kWriting = QStringLiteral(".export-en-cours-");
 const QString kReplaced = QStringLiteral(".export-remplace-");
 
-// The entries of 'folder' named like a file of the set, case ignored, whatever they are.
-QFileInfoList setEntries(const QString& folder) {
+QStringList setNames() {
     QStringList names{ExperimentExport::editionFile().name};
     for (const ExchangeFile& f : ExperimentExport::files())
         names << f.name;
+    return names;
+}
+
+// The entries of 'folder' named like a file of the set, case ignored, whatever they are.
+QFileInfoList setEntries(const QString& folder) {
+    const QStringList names = setNames();
     QFileInfoList found;
     for (const QFileInfo& f : QDir(folder).entryInfoList(
              QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -443,9 +451,57 @@ QString moveAll(const QStringList& names, const QDir& from, const QDir& to) {
     return QString();
 }
 
+// Whether the run numbered 'pid', another process, still runs: what it is writing is left alone.
+bool stillRunning(const QString& pid) {
+    bool number = false;
+    const qint64 n = pid.toLongLong(&number);
+    if (!number || n <= 0 || n == QCoreApplication::applicationPid())
+        return false;
+    return ::kill(static_cast<pid_t>(n), 0) == 0 || errno == EPERM;
+}
+
+QStringList entriesOf(const QDir& folder) {
+    return folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDir::Name);
+}
+
+// What runs stopped midway left in 'dir'. A run that had begun to put its new set in place is
+// finished (the rest of its set moved in, the old set dropped); one that had not is undone (the
+// files it had moved aside put back). Its unfinished set is removed.
+void finishStoppedRuns(const QDir& dir) {
+    const int whole = static_cast<int>(setNames().size());
+    for (const QString& name : entriesOf(dir)) {
+        if (!name.startsWith(kReplaced) || stillRunning(name.mid(kReplaced.size())))
+            continue;
+        const QDir replaced(dir.filePath(name));
+        const QDir writing(dir.filePath(kWriting + name.mid(kReplaced.size())));
+        const QStringList unmoved = writing.exists() ? entriesOf(writing) : QStringList();
+        if (unmoved.size() < whole)
+            moveAll(unmoved, writing, dir);
+        else
+            moveAll(entriesOf(replaced), replaced, dir);
+        durable::syncFolder(dir.path());
+        QDir(replaced).removeRecursively();
+    }
+    for (const QString& name : entriesOf(dir)) {
+        if (name.startsWith(kWriting) && !stillRunning(name.mid(kWriting.size())))
+            QDir(dir.filePath(name)).removeRecursively();
+    }
+}
+
 } // namespace
 
+bool ExperimentExport::isInterrupted(const QString& folder) {
+    for (const QString& name : entriesOf(QDir(folder))) {
+        if (name.startsWith(kReplaced) || name.startsWith(kWriting))
+            return true;
+    }
+    return false;
+}
+
 QStringList ExperimentExport::existingFiles(const QString& folder) {
+    if (QFileInfo(folder).isDir())
+        finishStoppedRuns(QDir(folder));
     QStringList found;
     for (const QFileInfo& f : setEntries(folder))
         found << f.filePath();
@@ -469,6 +525,7 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     const QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
         return QStringLiteral("impossible de créer le dossier %1").arg(folder);
+    finishStoppedRuns(dir);
     const QString refused = refusedEntry(folder);
     if (!refused.isEmpty())
         return refused;
@@ -478,11 +535,6 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     if (!replace && !old.isEmpty())
         return QStringLiteral("%1 existe déjà").arg(dir.filePath(old.first()));
 
-    // What a run stopped midway left.
-    for (const QString& name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (name.startsWith(kWriting))
-            QDir(dir.filePath(name)).removeRecursively();
-    }
     const QString pid = QString::number(QCoreApplication::applicationPid());
     const QDir writing(dir.filePath(kWriting + pid));
     const QDir replaced(dir.filePath(kReplaced + pid));
@@ -499,9 +551,12 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     QStringList names;
     for (const Output& f : outputs) {
         QFile out(writing.filePath(f.name));
+        errno = 0;
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-            out.write(f.bytes) != f.bytes.size() || !out.flush())
-            return cannotWrite(dir.filePath(f.name), out.errorString());
+            out.write(f.bytes) != f.bytes.size() || !out.flush()) {
+            const int error = errno;
+            return cannotWrite(dir.filePath(f.name), fileErrorInWords(out.error(), error));
+        }
         out.close();
         if (!durable::syncFile(out.fileName()))
             return cannotWrite(dir.filePath(f.name),

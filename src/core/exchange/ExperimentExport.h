@@ -58,16 +58,22 @@ public:
     static QVector<Output> readImported(Connection& db);
 
     // The exchange files already in 'folder', known by their name with case ignored, as paths
-    // (none when the folder does not exist).
+    // (none when the folder does not exist), once what a write stopped midway left there is
+    // settled (see writeFolder).
     static QStringList existingFiles(const QString& folder);
     // Why nothing may be written into 'folder': an entry named like a file of the set that is a
     // symbolic link (never followed) or not a file; empty when there is none.
     static QString refusedEntry(const QString& folder);
+    // Whether 'folder' holds what a write still running or stopped midway works in: its set may
+    // then be a mix of two exports until the next write into the folder settles it.
+    static bool isInterrupted(const QString& folder);
     // Writes the files into 'folder', made when missing, as a set: written and synced in a
     // folder of their own inside it, then moved into place, the set they replace moved aside
     // first and removed last; a failure leaves the old set (or none), never a mix. Writes
     // nothing when refusedEntry() refuses the folder, or when an exchange file is already there
     // and 'replace' is false.
+    // What a write stopped midway (killed, a power cut) left is settled first: the set it had
+    // begun to put in place finished, or else the old set it had moved aside put back.
     // Empty when the files are written, otherwise the cause in French, without a capital or a
     // full stop ("impossible d'écrire …").
     static QString writeFolder(const QVector<Output>& outputs, const QString& folder, bool replace);

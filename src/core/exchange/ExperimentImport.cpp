@@ -11,6 +11,7 @@
 #include "db/DatabaseFile.h"
 #include "db/DbError.h"
 #include "db/Statement.h"
+#include "db/SystemError.h"
 #include "db/Transaction.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <cerrno>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -39,6 +41,11 @@ ImportOutcome failed(const QString& why) {
 QString shown(const QString& path) {
     return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
 }
+
+// A copy of the database that could not be made, said in a whole message: nothing is imported.
+struct CopyFailed {
+    QString message;
+};
 
 QString missingTable(Connection& db) {
     const QStringList tables = db.tableNames();
@@ -85,9 +92,12 @@ void exportInto(Connection& db, const QString& to) {
 // A copy of the whole database in a new file, 'to'.
 void copyDatabase(Connection& db, const QString& to) {
     QFile empty(to);
-    if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw DbError(SQLITE_CANTOPEN,
-                      QStringLiteral("cannot create %1: %2").arg(to, empty.errorString()));
+    if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const int error = errno;
+        throw CopyFailed{QStringLiteral("Le fichier %1 n'a pas pu être créé : %2. Rien n'a été "
+                                        "importé.")
+                             .arg(shown(to), fileErrorInWords(empty.error(), error))};
+    }
     empty.close();
     exportInto(db, to);
 }
@@ -131,31 +141,36 @@ void keepCopy(Connection& db, const QString& database, const QString& to) {
     const auto fail = [&](const QString& why) {
         QFile::remove(unfinished);
         QFile::remove(unfinished + QStringLiteral("-journal"));
-        throw DbError(SQLITE_IOERR, QStringLiteral("the copy %1 %2").arg(to, why));
+        throw CopyFailed{QStringLiteral("La copie de la base de données %1 n'a pas pu être "
+                                        "faite avant l'import : %2. Rien n'a été importé.")
+                             .arg(shown(to), why)};
     };
     const QString refused = durable::createLike(unfinished, database);
     if (!refused.isEmpty())
-        throw DbError(SQLITE_CANTOPEN,
-                      QStringLiteral("cannot create %1: %2").arg(unfinished, refused));
-    exportInto(db, unfinished);
+        fail(refused);
+    try {
+        exportInto(db, unfinished);
+    } catch (const DbError& e) {
+        fail(DatabaseCheck::causeInWords(e));
+    }
     if (!durable::syncFile(unfinished))
-        fail(QStringLiteral("could not be written to the disk"));
+        fail(QStringLiteral("elle n'a pas pu être écrite sur le disque"));
     QString unlike;
     try {
         Connection copy(unfinished, DatabaseFile::password());
         if (tableRows(copy) != tableRows(db))
-            unlike = QStringLiteral("does not hold what the database holds");
+            unlike = QStringLiteral("elle ne contient pas ce que contient la base de données");
     } catch (const DbError& e) {
-        unlike = QStringLiteral("cannot be read back: %1").arg(e.message());
+        unlike = QStringLiteral("elle ne se relit pas : %1").arg(DatabaseCheck::causeInWords(e));
     }
     if (!unlike.isEmpty())
         fail(unlike);
-    if (!QFile::rename(unfinished, to))
-        fail(QStringLiteral("could not be given its name"));
+    if (!durable::rename(unfinished, to))
+        fail(
+            QStringLiteral("elle n'a pas pu recevoir son nom : %1").arg(systemErrorInWords(errno)));
     if (!durable::syncFolder(folder)) {
         QFile::remove(to);
-        throw DbError(SQLITE_IOERR,
-                      QStringLiteral("the copy %1 could not be written to the disk").arg(to));
+        fail(QStringLiteral("son nom n'a pas pu être écrit sur le disque"));
     }
 }
 
@@ -402,6 +417,8 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
             copyDatabase(model, temporary);
         } catch (const DbError& e) {
             return failed(causeOf(options.model, e));
+        } catch (const CopyFailed& e) {
+            return failed(e.message);
         }
         ImportOutcome outcome;
         {
@@ -477,6 +494,8 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
             return outcome;
         }
         return failed(causeOf(database, e));
+    } catch (const CopyFailed& e) {
+        return failed(e.message);
     }
 }
 
