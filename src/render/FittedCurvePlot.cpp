@@ -105,8 +105,11 @@ double FittedCurvePlot::yFor(double value) const {
 }
 
 FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const AnalysisRow& row,
-                                     const QStringList& parameterLines, const QStringList& colophon,
-                                     bool synthetic, const QLocale& locale, const QSizeF& size) {
+                                     const ReportAbout& shows, const QLocale& locale,
+                                     const QSizeF& size) {
+    const QStringList parameterLines = shows.parameters + QStringList{shows.toleranceLine()};
+    const QStringList colophon = shows.colophonLines();
+    const bool synthetic = shows.synthetic();
     FittedCurvePlot p;
     p.size = size;
     const double W = size.width();
@@ -134,7 +137,7 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
     if (synthetic) {
         const double h = Plot::lineHeight(kTickPoints, true);
         y -= h + 40;
-        p.warning = Plot::textAt(ReportPage::syntheticWarning(), W / 2, y + h / 2, kTickPoints,
+        p.warning = Plot::textAt(ReportAbout::syntheticWarning(), W / 2, y + h / 2, kTickPoints,
                                  Qt::AlignHCenter, true, kWarningRed);
     }
     const double blockTop = y - 60;

@@ -2,6 +2,7 @@
 
 #include "DoseResponsePlot.h"
 #include "report/DoseAnalysis.h"
+#include "report/ReportAbout.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -57,11 +58,10 @@ struct FittedCurvePlot {
     QVector<Text> about;
 
     // The picture of 'row' of 'analysis' on a surface of 'size' twips, numbers written in
-    // 'locale'; under it the report's parameter lines (in two columns) and its colophon (date,
-    // program, edition), and the warning when the data are synthetic.
+    // 'locale'; under it what the report shows: its parameters and tolerance (in two columns),
+    // its colophon (date, program, edition), and the warning when the data are synthetic.
     static FittedCurvePlot lay(const DoseAnalysis& analysis, const AnalysisRow& row,
-                               const QStringList& parameterLines, const QStringList& colophon,
-                               bool synthetic, const QLocale& locale,
+                               const ReportAbout& shows, const QLocale& locale,
                                const QSizeF& size = QSizeF(DefaultWidth, DefaultHeight));
 
     // "atrazine 1 kg/ha + dicamba 0,6 kg/ha"

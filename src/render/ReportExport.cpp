@@ -20,15 +20,6 @@ QStringList rowCells(const ReportList::Item& item, int columns) {
     return cells;
 }
 
-QString csvField(const QString& given) {
-    const QString text = CsvWriter::guarded(given); // never a formula in a spreadsheet
-    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
-}
-
 QStringList evidenceHeadings(const QString& dose) {
     QStringList out{dose + QStringLiteral(" essais")};
     for (int threshold : {DoseAnalysis::Threshold, DoseAnalysis::SecondThreshold})
@@ -41,25 +32,28 @@ QStringList evidenceHeadings(const QString& dose) {
 }
 
 // A cell's trials and control shares; empty fields for a cell without ratings.
-QStringList evidenceFields(const CellDetail* cell) {
+QStringList evidenceFields(const CellDetail* cell, const CsvWriter& w) {
     if (!cell)
         return QList<QString>(7);
     const CellEvidence e = DoseAnalysis::evidenceOf(*cell);
     QStringList out{QString::number(e.trials)};
     for (const ProportionEstimate& p : {e.control80, e.control90})
         for (double v : {p.share, p.lower, p.upper})
-            out << QString::number(100 * v, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
+            out << w.number(100 * v, 1);
     return out;
 }
 
 } // namespace
 
 QString plainText(const ReportPage& page) {
-    QStringList lines = page.headingLines();
+    QStringList lines;
+    if (page.about().synthetic())
+        lines << ReportAbout::syntheticWarning() << QString();
+    lines << page.headingLines();
     lines << QString() << QStringLiteral("Paramètres de recherche");
     for (const QString& line : page.parameterLines())
         lines << QStringLiteral("- ") + line.trimmed();
-    lines << QString();
+    lines << QStringLiteral("- ") + page.about().toleranceLine() << QString();
     const ReportList& list = page.list();
     QStringList head;
     for (const ReportList::Column& column : list.columns)
@@ -67,19 +61,23 @@ QString plainText(const ReportPage& page) {
     lines << head.join(QLatin1Char('\t'));
     for (const ReportList::Item& item : list.items)
         lines << rowCells(item, list.columns.size()).join(QLatin1Char('\t'));
-    lines << QString() << page.colophonLines();
+    lines << QString() << page.about().colophonLines();
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 QString html(const ReportPage& page) {
     const QStringList heading = page.headingLines();
     QString out = QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>\n");
+    if (page.about().synthetic())
+        out += QStringLiteral("<p style=\"color:#c00000\"><b>%1</b></p>\n")
+                   .arg(ReportAbout::syntheticWarning().toHtmlEscaped());
     out += QStringLiteral("<h1>%1 %2</h1>\n<p>%3</p>\n")
                .arg(heading[0].toHtmlEscaped(), heading[1].toHtmlEscaped(),
                     heading[2].toHtmlEscaped());
     out += QStringLiteral("<p><b>Paramètres de recherche</b></p>\n<ul>\n");
     for (const QString& line : page.parameterLines())
         out += QStringLiteral("<li>%1</li>\n").arg(line.trimmed().toHtmlEscaped());
+    out += QStringLiteral("<li>%1</li>\n").arg(page.about().toleranceLine().toHtmlEscaped());
     out += QStringLiteral("</ul>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">\n<tr>");
     const ReportList& list = page.list();
     for (const ReportList::Column& column : list.columns)
@@ -102,12 +100,14 @@ QString html(const ReportPage& page) {
         out += QStringLiteral("</tr>\n");
     }
     out += QStringLiteral("</table>\n");
-    for (const QString& line : page.colophonLines())
+    for (const QString& line : page.about().colophonLines())
         out += QStringLiteral("<p><small>%1</small></p>\n").arg(line.toHtmlEscaped());
     return out + QStringLiteral("</body></html>\n");
 }
 
-QString csv(const ReportPage& page, const ReportDetails* details) {
+QByteArray csv(const ReportPage& page, const ReportDetails* details, const QLocale& locale) {
+    CsvWriter w = CsvWriter::forPeople(locale);
+    w.addAbout(page.about().lines());
     const ReportList& list = page.list();
     QStringList head{QStringLiteral("Catégorie"), QStringLiteral("Mauvaise herbe")};
     for (int c = 1; c < list.columns.size(); ++c) {
@@ -116,7 +116,7 @@ QString csv(const ReportPage& page, const ReportDetails* details) {
         if (details)
             head << evidenceHeadings(dose);
     }
-    QStringList lines{head.join(QLatin1Char(';'))};
+    w.addRow(head);
     QString category;
     for (const ReportList::Item& item : list.items) {
         if (item.text.trimmed().isEmpty())
@@ -126,15 +126,15 @@ QString csv(const ReportPage& page, const ReportDetails* details) {
             category = item.text.trimmed();
         if (item.values.isEmpty())
             continue; // a heading without figures
-        QStringList fields{csvField(category), weed ? csvField(item.text.trimmed()) : QString()};
+        QStringList fields{category, weed ? item.text.trimmed() : QString()};
         for (int v = 0; v < item.values.size(); ++v) {
-            fields << csvField(item.values[v]);
+            fields << w.figure(item.values[v]);
             if (details && v % 2 == 1)
-                fields << evidenceFields(details->cell(item.noId, v / 2));
+                fields << evidenceFields(details->cell(item.noId, v / 2), w);
         }
-        lines << fields.join(QLatin1Char(';'));
+        w.addRow(fields);
     }
-    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    return w.bytes();
 }
 
 } // namespace grelavo::ReportExport

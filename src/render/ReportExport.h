@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QLocale>
 #include <QString>
 
 namespace grelavo {
@@ -15,13 +17,13 @@ namespace ReportExport {
 QString plainText(const ReportPage& page);
 // The same as an HTML document with a real table.
 QString html(const ReportPage& page);
-// The table as figures: one line per weed or category, its category, then the mean and the
-// number of ratings for each dose fraction (empty where there are none). Semicolons between
-// fields, as French spreadsheets read them; fields with a separator or a quote are quoted. With
-// the ratings behind the cells, each fraction also gives the number of trials behind it and the
-// share of its ratings (%, decimal comma) that reach 80 and 90 % destruction with their Wilson
-// 95 % bounds.
-QString csv(const ReportPage& page, const ReportDetails* details = nullptr);
+// The table as figures, a CSV file for people (CsvWriter::forPeople under 'locale'): what the
+// page shows (CsvWriter::addAbout), then one line per weed or category, its category, then the
+// mean and the number of ratings for each dose fraction (empty where there are none). With the
+// ratings behind the cells, each fraction also gives the number of trials behind it and the
+// share of its ratings (%) that reach 80 and 90 % destruction with their Wilson 95 % bounds.
+QByteArray csv(const ReportPage& page, const ReportDetails* details = nullptr,
+               const QLocale& locale = QLocale());
 
 } // namespace ReportExport
 

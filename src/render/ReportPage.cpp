@@ -39,10 +39,11 @@ void ReportPage::SetPageGeometry() {
     m_table.TableTop = 1720;
 }
 
-void ReportPage::setContent(qint32 totalCases, const QStringList& paramSummaryLines,
-                            ReportList list) {
+void ReportPage::setContent(qint32 totalCases, int rateInterval,
+                            const QStringList& paramSummaryLines, ReportList list) {
     m_totalCases = totalCases;
-    m_lines = paramSummaryLines;
+    m_about.rateInterval = rateInterval;
+    m_about.parameters = paramSummaryLines;
     m_list = std::move(list);
 }
 
@@ -59,12 +60,12 @@ void ReportPage::printParameters(TwipsSurface& s) {
     s.print(QStringLiteral("Paramètres de recherche"));
 
     s.setBold(false);
-    const int n = m_lines.size();
+    const int n = m_about.parameters.size();
     const int half = (n + 1) / 2; // the left column takes the odd line
     const double y0 = s.currentY;
     for (int i = 0; i < half; ++i) {
         s.currentX = LeftMargin;
-        s.print(QStringLiteral("  -") + m_lines.at(i));
+        s.print(QStringLiteral("  -") + m_about.parameters.at(i));
     }
     s.print(QString());
     s.print(QString());
@@ -72,14 +73,9 @@ void ReportPage::printParameters(TwipsSurface& s) {
     s.currentY = y0;
     for (int i = half; i < n; ++i) {
         s.currentX = PageWidth / 2 * 1.05;
-        s.print(QStringLiteral("-") + m_lines.at(i));
+        s.print(QStringLiteral("-") + m_about.parameters.at(i));
     }
     s.currentY = tableTop;
-}
-
-QString ReportPage::syntheticWarning() {
-    return QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une "
-                          "décision");
 }
 
 QString ReportPage::syntheticBand() {
@@ -92,32 +88,13 @@ QStringList ReportPage::headingLines() const {
             QStringLiteral("(%1 cas répertoriés au total)").arg(m_totalCases)};
 }
 
-QStringList ReportPage::colophonLines() const {
-    const QString report =
-        QStringLiteral("Rapport du %1, produit par Grelavo %2")
-            .arg(m_stamp.reportDate.toString(Qt::ISODate), m_stamp.programVersion);
-    const DatabaseEdition& e = m_stamp.edition;
-    QString edition = QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas "
-                                     "d'où viennent ses données)");
-    if (e.known) {
-        edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
-                      .arg(e.name, e.date, e.source);
-        if (e.synthetic)
-            edition += QStringLiteral(" — données synthétiques");
-    }
-    QStringList lines{report, edition};
-    if (!e.imports.isEmpty())
-        lines << QStringLiteral("Essais importés : %1").arg(e.importsInWords());
-    return lines;
-}
-
 // Above the title, in the top margin: nobody reads the figures without seeing it.
 void ReportPage::printSyntheticWarning(TwipsSurface& s) {
     s.setFontSize(9);
     s.setBold(true);
     s.setForeColor(kWarningRed);
     s.currentY = kWarningTop;
-    printCentred(s, syntheticWarning());
+    printCentred(s, ReportAbout::syntheticWarning());
     s.setForeColor(Qt::black);
 }
 
@@ -126,7 +103,7 @@ void ReportPage::printColophon(TwipsSurface& s, double tableEnd) {
     s.setFontSize(7);
     s.setBold(false);
     s.currentY = tableEnd + kColophonGap;
-    for (const QString& line : colophonLines()) {
+    for (const QString& line : m_about.colophonLines()) {
         s.currentX = LeftMargin;
         s.print(line);
     }
@@ -150,7 +127,7 @@ void ReportPage::drawSyntheticBand(TwipsSurface& s, double tableTop, double tabl
 }
 
 double ReportPage::DrawReport(TwipsSurface& s) {
-    const bool synthetic = m_stamp.edition.known && m_stamp.edition.synthetic;
+    const bool synthetic = m_about.synthetic();
     if (synthetic)
         printSyntheticWarning(s);
     s.setFontSize(12);
@@ -250,7 +227,8 @@ bool ReportPage::printOn(QPagedPaintDevice& device) {
 }
 
 QString ReportPage::documentTitle() const {
-    return QStringLiteral("Grelavo - rapport %1").arg(m_stamp.reportDate.toString(Qt::ISODate));
+    return QStringLiteral("Grelavo - rapport %1")
+        .arg(m_about.stamp.reportDate.toString(Qt::ISODate));
 }
 
 bool ReportPage::writePdf(const QString& path) {

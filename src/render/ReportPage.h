@@ -2,7 +2,7 @@
 
 #include "ListViewPrinter.h"
 #include "ReportList.h"
-#include "report/ReportStamp.h"
+#include "report/ReportAbout.h"
 
 #include <QImage>
 #include <QStringList>
@@ -35,23 +35,23 @@ public:
     ReportPage(const ReportPage&) = delete;
     ReportPage& operator=(const ReportPage&) = delete;
 
-    // What the page shows: the number of ratings, the parameter summary lines and the table
-    // model (kept by the page).
-    void setContent(qint32 totalCases, const QStringList& paramSummaryLines, ReportList list);
+    // What the page shows: the number of ratings, the tolerance (± % of the entered rates), the
+    // parameter summary lines and the table model (kept by the page).
+    void setContent(qint32 totalCases, int rateInterval, const QStringList& paramSummaryLines,
+                    ReportList list);
     // What the page says of itself; until set, today, this program and an unknown edition.
-    void setStamp(const ReportStamp& stamp) { m_stamp = stamp; }
-    const ReportStamp& stamp() const { return m_stamp; }
+    void setStamp(const ReportStamp& stamp) { m_about.stamp = stamp; }
+    const ReportStamp& stamp() const { return m_about.stamp; }
+    // What the page shows, for the outputs made from it.
+    const ReportAbout& about() const { return m_about; }
     const ReportList& list() const { return m_list; }
 
-    // The warning of a page made from synthetic data, and the band across its table.
-    static QString syntheticWarning();
+    // The band across the table of a page made from synthetic data.
     static QString syntheticBand();
     // The title block's three lines: the title on two, then the total of ratings.
     QStringList headingLines() const;
     // The search parameters, one a line, as the page lists them.
-    const QStringList& parameterLines() const { return m_lines; }
-    // The lines under the table: the report's date and the program, then the edition.
-    QStringList colophonLines() const;
+    const QStringList& parameterLines() const { return m_about.parameters; }
     ListViewPrinter& tablePrinter() { return m_table; }
 
     // A dose cell of the results table: the row of tblResults (NoId) and the dose fraction, 0
@@ -100,8 +100,7 @@ private:
     ListViewPrinter m_table;
     ReportList m_list;
     qint32 m_totalCases = 0;
-    QStringList m_lines;
-    ReportStamp m_stamp = ReportStamp::withoutEdition();
+    ReportAbout m_about{{}, 5, ReportStamp::withoutEdition()};
 };
 
 } // namespace grelavo

@@ -145,7 +145,7 @@ private slots:
         QVERIFY(s.get(QStringLiteral("cbbHerbApp(0)"))->findText(QStringLiteral("mésotrione")) >=
                 0);
         QCOMPARE(atrazineReport(s), before + 1);
-        QCOMPARE(s.window->results()->page().colophonLines().last(),
+        QCOMPARE(s.window->results()->page().about().colophonLines().last(),
                  QStringLiteral("Essais importés : 1 importation (1 traitement, 1 évaluation), "
                                 "faite le %1")
                      .arg(QDate::currentDate().toString(Qt::ISODate)));

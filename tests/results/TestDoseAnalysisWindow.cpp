@@ -40,8 +40,7 @@ struct ShippedReport {
     std::unique_ptr<DE> de;
     ParameterSet parameters = shippedAtrazine();
     DoseAnalysis analysis;
-    QStringList parameterLines, colophon;
-    ReportStamp stamp;
+    ReportAbout shows;
 
     ShippedReport() {
         QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE),
@@ -53,11 +52,7 @@ struct ShippedReport {
         const QVector<ResultsRow> rows = ResultsTable::read(de->Connection2());
         analysis = DoseAnalysis::run(de->Connection2(), engine, parameters, engine.details(), rows,
                                      QLocale::c());
-        stamp = ReportStamp::take(de->Connection2(), kReportDay);
-        ReportPage page;
-        page.setStamp(stamp);
-        colophon = page.colophonLines();
-        parameterLines = ReportEngine::Set_ParamList(parameters);
+        shows = ReportAbout::of(parameters, ReportStamp::take(de->Connection2(), kReportDay));
     }
 };
 
@@ -87,7 +82,7 @@ class TestDoseAnalysisWindow : public QObject {
         frmAnalyse window;
         QTableWidget* table;
         explicit Window(const ShippedReport& r)
-            : window(dialogs, r.analysis, r.parameterLines, r.colophon, r.stamp),
+            : window(dialogs, r.analysis, r.shows),
               table(window.findChild<QTableWidget*>(QStringLiteral("lvwAnalyse"))) {
             window.show();
             QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -196,7 +191,7 @@ private slots:
         const ShippedReport& r = *m_report;
         int curves = 0, marked = 0;
         for (const AnalysisRow& row : r.analysis.rows) {
-            const Plot p = Plot::lay(r.analysis, row, r.parameterLines, r.colophon, true, kFrench);
+            const Plot p = Plot::lay(r.analysis, row, r.shows, kFrench);
             QCOMPARE(p.title.text, Plot::rowName(row));
             QVERIFY(p.subtitle.text.startsWith(QStringLiteral("atrazine 1 kg/ha — ")));
             QCOMPARE(p.points.size(), row.observations.size());
@@ -216,13 +211,15 @@ private slots:
             QCOMPARE(p.threshold,
                      QLineF(p.plotArea.left(), p.yFor(80), p.plotArea.right(), p.yFor(80)));
             QVERIFY(p.thresholdLabel.text.contains(QStringLiteral("80 %")));
-            QCOMPARE(p.warning.text, ReportPage::syntheticWarning());
+            QCOMPARE(p.warning.text, ReportAbout::syntheticWarning());
             QStringList about;
             for (const Plot::Text& t : p.about)
                 about << t.text;
-            QCOMPARE(about.size(), r.parameterLines.size() + r.colophon.size());
-            QVERIFY(about.contains(r.colophon.first()) &&
-                    about.contains("- " + r.parameterLines[1]));
+            // The parameters, the tolerance and the colophon.
+            QCOMPARE(about.size(), r.shows.parameters.size() + 1 + r.shows.colophonLines().size());
+            QVERIFY(about.contains(r.shows.colophonLines().first()) &&
+                    about.contains("- " + r.shows.parameters[1]) &&
+                    about.contains("- Tolérance : ± 5 % des taux entrés"));
             if (!row.curve.ok()) {
                 QVERIFY(p.curve.isEmpty() && p.bandUpper.isEmpty() && !p.hasEd80);
                 continue;
@@ -253,7 +250,7 @@ private slots:
             QVERIFY(p.ed80Label.text.startsWith(QStringLiteral("ED80 : ")));
         }
         QVERIFY(curves > 0 && marked > 0);
-        const Plot real = Plot::lay(r.analysis, r.analysis.rows[0], {}, {}, false, kFrench);
+        const Plot real = Plot::lay(r.analysis, r.analysis.rows[0], ReportAbout(), kFrench);
         QVERIFY(real.warning.text.isEmpty());
     }
 
@@ -285,8 +282,7 @@ private slots:
         for (const char* text : {"Graminées annuelles (catégorie)", "atrazine 1 kg/ha",
                                  "Rapport du 2027-02-03", "DONNÉES SYNTHÉTIQUES"})
             QVERIFY2(pdf.contains(QString::fromUtf8(text)), text);
-        QCOMPARE(fileBytes(dir.filePath("a.csv")),
-                 m_report->analysis.csv(m_report->parameterLines + m_report->colophon));
+        QCOMPARE(fileBytes(dir.filePath("a.csv")), m_report->analysis.csv(m_report->shows.lines()));
         QVERIFY(fileBytes(dir.filePath("b.pdf")).startsWith("%PDF-"));
         QVERIFY(w.dialogs.messages.isEmpty());
 

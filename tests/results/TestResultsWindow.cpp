@@ -105,7 +105,7 @@ private:
             for (int i = 2; i <= rows; ++i)
                 list.items.push_back({QStringLiteral("     rang %1").arg(i),
                                       {"90  (12)", "  -  ", "  -  ", "  -  ", "  -  "}});
-            page.setContent(totalCases, lines, list);
+            page.setContent(totalCases, 5, lines, list);
             page.setStamp(stamp);
             height = page.DrawReport(surface);
         }
@@ -228,8 +228,8 @@ private slots:
         QVERIFY(when->rect.top() >= footnote->rect.bottom());
         QCOMPARE(edition->rect.top(), when->rect.bottom());
         QVERIFY(edition->rect.bottom() <= d.height);
-        QCOMPARE(d.height, d.tableEnd() + 1000);    // the page keeps its height
-        QCOMPARE(d.page.colophonLines().size(), 2); // nothing imported
+        QCOMPARE(d.height, d.tableEnd() + 1000);            // the page keeps its height
+        QCOMPARE(d.page.about().colophonLines().size(), 2); // nothing imported
 
         // Imports add a line, still within the bottom margin.
         ReportStamp imported = stamp(true);
@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(i.height, i.tableEnd() + 1000);
         imported.edition.imports = {last};
         i.page.setStamp(imported);
-        QCOMPARE(i.page.colophonLines().last(),
+        QCOMPARE(i.page.about().colophonLines().last(),
                  QStringLiteral("Essais importés : 1 importation (2 traitements, 10 évaluations), "
                                 "faite le 2026-12-07"));
     }
@@ -447,7 +447,7 @@ private slots:
         list.columns = ReportList::resultsColumns(5);
         for (int i = 1; i <= 80; ++i)
             list.items.push_back({QStringLiteral("rang %1").arg(i), QStringList(5, "  -  ")});
-        w.window.page().setContent(1, {}, list);
+        w.window.page().setContent(1, 5, {}, list);
         QVERIFY(w.window.page().fittedHeight() > 15840);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -535,13 +535,26 @@ private slots:
                     .simplified()
                     .contains("Graminées annuelles 57 (2) - - - 87 (2)"));
 
+        // A French user's spreadsheet reads semicolons and decimal commas.
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::Canada));
         w.dialogs.saveAnswer = dir.filePath("r.csv");
         w.window.saveAsCsv();
         QFile csv(w.dialogs.saveAnswer);
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QByteArray bytes = csv.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n");
+        const QStringList all = QString::fromUtf8(bytes.mid(3)).split("\r\n");
+        // What the table shows first, each line after "#" (which a program skips), then an
+        // empty line.
+        const int blank = all.indexOf(QString());
+        QVERIFY(blank > 0);
+        for (int i = 0; i < blank; ++i)
+            QVERIFY2(all[i].startsWith("#;"), qPrintable(all[i]));
+        for (const QString& about : w.window.page().about().lines())
+            QVERIFY2(all.mid(0, blank).contains("#;" + about), qPrintable(about));
+        QVERIFY(all.contains("#;Herbicide 1 = atrazine, Taux = 1 kg/ha"));
+        QVERIFY(all.contains("#;Tolérance : ± 5 % des taux entrés"));
+        const QStringList lines = all.mid(blank + 1);
         // Per fraction: the mean, the count, the trials, the shares reaching 80 and 90 % with
         // their Wilson bounds (%).
         QStringList head{"Catégorie", "Mauvaise herbe"};
@@ -566,6 +579,13 @@ private slots:
         w.report(atrazine(QStringLiteral("1")));
         w.window.saveAsCsv();
         QVERIFY(fileBytes(w.dialogs.saveAnswer).contains("\r\nGraminées annuelles;'=1+1;57;2;"));
+        // Anyone else's, commas and decimal points.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
+        w.window.saveAsCsv();
+        QLocale::setDefault(QLocale::c());
+        const QByteArray english = fileBytes(w.dialogs.saveAnswer);
+        QVERIFY(english.contains("\r\n#,Tolérance : ± 5 % des taux entrés\r\n"));
+        QVERIFY(english.contains("\r\nGraminées annuelles,'=1+1,57,2,1,0.0,0.0,65.8,"));
 
         const int asked = w.dialogs.saveQuestions.size();
         w.dialogs.saveAnswer.clear(); // cancelled

@@ -1,6 +1,7 @@
 #include "CsvWriter.h"
 
 #include <QRegularExpression>
+#include <cmath>
 
 namespace grelavo {
 
@@ -12,7 +13,7 @@ bool formulaLike(const QString& text) {
     if (text.isEmpty() || !QStringLiteral("=+-@\t\r").contains(text.front()))
         return false;
     static const QRegularExpression number(
-        QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?([eE][+-]?[0-9]+)?$"));
+        QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?([eE][+-]?[0-9]+)?$"));
     return !number.match(text).hasMatch();
 }
 
@@ -20,22 +21,55 @@ bool formulaLike(const QString& text) {
 
 CsvWriter::CsvWriter(Cells cells) : m_cells(cells), m_bytes("\xEF\xBB\xBF") {}
 
+CsvWriter CsvWriter::forPeople(const QLocale& locale) {
+    CsvWriter w(Cells::Formulas);
+    if (locale.decimalPoint() == QStringLiteral(","))
+        w.m_separator = QLatin1Char(';');
+    return w;
+}
+
 void CsvWriter::addRow(const QStringList& fields) {
     QStringList quoted;
     quoted.reserve(fields.size());
     for (const QString& f : fields)
-        quoted << field(f, m_cells);
-    m_bytes += quoted.join(QLatin1Char(',')).toUtf8();
+        quoted << field(f, m_cells, m_separator);
+    m_bytes += quoted.join(m_separator).toUtf8();
     m_bytes += "\r\n";
+}
+
+void CsvWriter::addAbout(const QStringList& lines) {
+    for (const QString& line : lines)
+        addRow({QStringLiteral("#"), line});
+    addRow({});
+}
+
+QString CsvWriter::number(double value, int decimals) const {
+    if (!std::isfinite(value))
+        return QString();
+    QString out = QString::number(value, 'f', decimals);
+    if (m_separator == QLatin1Char(';'))
+        out.replace(QLatin1Char('.'), QLatin1Char(','));
+    return out;
+}
+
+QString CsvWriter::figure(const QString& text) const {
+    static const QRegularExpression figure(QStringLiteral("^\\s*-?[0-9]+([.,][0-9]+)?\\s*$"));
+    if (!figure.match(text).hasMatch())
+        return text;
+    QString out = text.trimmed();
+    out.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (m_separator == QLatin1Char(';'))
+        out.replace(QLatin1Char('.'), QLatin1Char(','));
+    return out;
 }
 
 QString CsvWriter::guarded(const QString& text) {
     return formulaLike(text) ? QLatin1Char('\'') + text : text;
 }
 
-QString CsvWriter::field(const QString& given, Cells cells) {
+QString CsvWriter::field(const QString& given, Cells cells, QChar separator) {
     const QString text = cells == Cells::Formulas ? guarded(given) : given;
-    const bool needsQuotes = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+    const bool needsQuotes = text.contains(separator) || text.contains(QLatin1Char('"')) ||
                              text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
                              (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
     if (!needsQuotes)

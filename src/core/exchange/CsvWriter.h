@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -18,16 +19,34 @@ public:
 
     explicit CsvWriter(Cells cells = Cells::AsGiven);
 
-    void addRow(const QStringList& fields);
-    const QByteArray& bytes() const { return m_bytes; }
+    // A CSV file written for people to open in a spreadsheet (a report's table, the ratings of
+    // a cell, an analysis), all under one rule: where 'locale' writes decimal commas (French),
+    // semicolons between fields and decimal commas; otherwise commas and points. UTF-8 with a
+    // byte order mark, CR LF, formulas guarded (Cells::Formulas).
+    static CsvWriter forPeople(const QLocale& locale = QLocale());
 
-    static QString field(const QString& text, Cells cells = Cells::AsGiven);
-    // The text with the apostrophe that Cells::Formulas puts before a formula, for CSV files
-    // of other separators.
+    void addRow(const QStringList& fields);
+    // What the file shows, before its table: each line a row of two fields, "#" and the line,
+    // then an empty row. A spreadsheet shows them above the table; a program skips the lines
+    // that begin with "#" and the empty line.
+    void addAbout(const QStringList& lines);
+    const QByteArray& bytes() const { return m_bytes; }
+    QChar separator() const { return m_separator; }
+
+    // A number as this file writes it ('decimals' places, trailing zeros kept); empty for a
+    // value that is not finite.
+    QString number(double value, int decimals) const;
+    // A figure given as text ("87", "87.5" or "87,5") with this file's decimal separator; any
+    // other text as it is.
+    QString figure(const QString& text) const;
+
+    static QString field(const QString& text, Cells cells = Cells::AsGiven, QChar separator = ',');
+    // The text with the apostrophe that Cells::Formulas puts before a formula.
     static QString guarded(const QString& text);
 
 private:
     Cells m_cells;
+    QChar m_separator = QLatin1Char(',');
     QByteArray m_bytes;
 };
 

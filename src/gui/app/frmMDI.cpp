@@ -611,9 +611,7 @@ void frmMDI::openAnalysis() {
         return;
     }
     QGuiApplication::restoreOverrideCursor();
-    const ReportPage& page = m_results->page();
-    frmAnalyse window(m_dialogs, std::move(analysis), page.parameterLines(), page.colophonLines(),
-                      page.stamp(), this);
+    frmAnalyse window(m_dialogs, std::move(analysis), m_results->page().about(), this);
     window.exec();
 }
 

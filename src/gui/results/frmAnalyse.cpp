@@ -94,11 +94,10 @@ const QVector<int>& fractionPercents() {
 
 } // namespace
 
-frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, QStringList parameterLines,
-                       QStringList colophon, ReportStamp stamp, QWidget* parent)
+frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbout shows,
+                       QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_analysis(std::move(analysis)),
-      m_parameterLines(std::move(parameterLines)), m_colophon(std::move(colophon)),
-      m_stamp(std::move(stamp)) {
+      m_shows(std::move(shows)) {
     setObjectName(QStringLiteral("frmAnalyse"));
     setWindowTitle(QStringLiteral("Analyse dose-réponse"));
     const QLocale locale = shownLocale();
@@ -236,10 +235,6 @@ const AnalysisRow* frmAnalyse::chosen() const {
     return i >= 0 && i < m_analysis.rows.size() ? &m_analysis.rows.at(i) : nullptr;
 }
 
-bool frmAnalyse::synthetic() const {
-    return m_stamp.edition.known && m_stamp.edition.synthetic;
-}
-
 void frmAnalyse::showChosen() {
     const AnalysisRow* row = chosen();
     m_evidence->clear();
@@ -250,8 +245,7 @@ void frmAnalyse::showChosen() {
     }
     const QSizeF twips(Twips::fromPixels(m_view->width()), Twips::fromPixels(m_view->height()));
     const QLocale locale = shownLocale();
-    m_shown = FittedCurvePlot::lay(m_analysis, *row, m_parameterLines, m_colophon, synthetic(),
-                                   locale, twips);
+    m_shown = FittedCurvePlot::lay(m_analysis, *row, m_shows, locale, twips);
     for (const CellEvidence& c : row->cells) {
         auto* item = new QTreeWidgetItem(
             {QStringLiteral("%1 % des taux").arg(fractionPercents().at(c.fraction)),
@@ -290,14 +284,12 @@ QString frmAnalyse::describe(const AnalysisRow& row) const {
 
 FittedCurvePlot frmAnalyse::picture() const {
     const AnalysisRow* row = chosen();
-    return row ? FittedCurvePlot::lay(m_analysis, *row, m_parameterLines, m_colophon, synthetic(),
-                                      shownLocale())
-               : FittedCurvePlot();
+    return row ? FittedCurvePlot::lay(m_analysis, *row, m_shows, shownLocale()) : FittedCurvePlot();
 }
 
 QString frmAnalyse::documentTitle() const {
     return QStringLiteral("Grelavo - analyse dose-réponse %1")
-        .arg(m_stamp.reportDate.toString(Qt::ISODate));
+        .arg(m_shows.stamp.reportDate.toString(Qt::ISODate));
 }
 
 void frmAnalyse::CopyToClipboard() {

@@ -2,7 +2,7 @@
 
 #include "render/FittedCurvePlot.h"
 #include "report/DoseAnalysis.h"
-#include "report/ReportStamp.h"
+#include "report/ReportAbout.h"
 
 #include <QDialog>
 
@@ -24,10 +24,10 @@ class frmAnalyse : public QDialog {
     Q_OBJECT
 
 public:
-    // 'parameterLines' and 'colophon': what the report page says of its parameters and of
-    // itself, written under the picture and at the head of the CSV file.
-    frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, QStringList parameterLines,
-               QStringList colophon, ReportStamp stamp, QWidget* parent = nullptr);
+    // 'shows': what the report shows (parameters, date, edition), written under the picture
+    // and at the head of the CSV file.
+    frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbout shows,
+               QWidget* parent = nullptr);
 
     const DoseAnalysis& analysis() const { return m_analysis; }
     // The row of the line chosen; none when the analysis has no row.
@@ -38,8 +38,8 @@ public:
     FittedCurvePlot picture() const;
     // "Grelavo - analyse dose-réponse 2027-02-03": the print job's name, the file proposed.
     QString documentTitle() const;
-    // The lines at the head of the CSV file: the parameters, then the colophon.
-    QStringList about() const { return m_parameterLines + m_colophon; }
+    // What the report shows, as the lines at the head of the CSV file and the clipboard's text.
+    QStringList about() const { return m_shows.lines(); }
 
     void CopyToClipboard();
     void Set_Print();
@@ -53,13 +53,10 @@ private:
     void fillTable();
     void showChosen();
     QString describe(const AnalysisRow& row) const;
-    bool synthetic() const;
 
     DialogService& m_dialogs;
     DoseAnalysis m_analysis;
-    QStringList m_parameterLines;
-    QStringList m_colophon;
-    ReportStamp m_stamp;
+    ReportAbout m_shows;
     FittedCurvePlot m_shown;
 
     QTableWidget* m_table = nullptr;

@@ -136,7 +136,8 @@ void frmResults::AfficheResultats() {
         // The window goes on without a message; the table shows what could be read.
         list.columns = ReportList::resultsColumns(m_state.RateInterval);
     }
-    m_page.setContent(m_state.TotalCases, m_state.ParamSummaryLines, std::move(list));
+    m_page.setContent(m_state.TotalCases, m_state.RateInterval, m_state.ParamSummaryLines,
+                      std::move(list));
     try {
         m_page.setStamp(ReportStamp::take(m_de.Connection2()));
     } catch (const DbError&) {
@@ -396,9 +397,8 @@ void frmResults::saveAsCsv() {
         m_page.documentTitle() + QStringLiteral(".csv"), QStringLiteral("Fichiers CSV (*.csv)"));
     if (path.isEmpty())
         return;
-    // With a byte-order mark, so that a spreadsheet reads the accents as UTF-8.
     QSaveFile file(path);
-    const QByteArray bytes = "\xEF\xBB\xBF" + ReportExport::csv(m_page, &m_details).toUtf8();
+    const QByteArray bytes = ReportExport::csv(m_page, &m_details);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         cannotWrite(path);
 }

@@ -1,0 +1,47 @@
+#include "ReportAbout.h"
+
+#include "ParameterSet.h"
+#include "ReportEngine.h"
+
+namespace grelavo {
+
+ReportAbout ReportAbout::of(const ParameterSet& parameters, const ReportStamp& stamp) {
+    return {ReportEngine::Set_ParamList(parameters), parameters.RateInterval, stamp};
+}
+
+QString ReportAbout::syntheticWarning() {
+    return QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une "
+                          "décision");
+}
+
+QString ReportAbout::toleranceLine() const {
+    return QStringLiteral("Tolérance : ± %1 % des taux entrés").arg(rateInterval);
+}
+
+QStringList ReportAbout::colophonLines() const {
+    const QString report = QStringLiteral("Rapport du %1, produit par Grelavo %2")
+                               .arg(stamp.reportDate.toString(Qt::ISODate), stamp.programVersion);
+    const DatabaseEdition& e = stamp.edition;
+    QString edition = QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas "
+                                     "d'où viennent ses données)");
+    if (e.known) {
+        edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
+                      .arg(e.name, e.date, e.source);
+        if (e.synthetic)
+            edition += QStringLiteral(" — données synthétiques");
+    }
+    QStringList out{report, edition};
+    if (!e.imports.isEmpty())
+        out << QStringLiteral("Essais importés : %1").arg(e.importsInWords());
+    return out;
+}
+
+QStringList ReportAbout::lines() const {
+    QStringList out;
+    if (synthetic())
+        out << syntheticWarning();
+    out << QStringLiteral("Paramètres de recherche :") << parameters << toleranceLine();
+    return out + colophonLines();
+}
+
+} // namespace grelavo
