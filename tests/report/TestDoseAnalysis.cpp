@@ -223,11 +223,15 @@ private slots:
                              reasonCode(d.dose.reason));
             }
         }
-        const QString csv = QString::fromUtf8(a.csv({QStringLiteral("Essai")}));
-        QVERIFY2(csv.startsWith(QStringLiteral("Essai\r\n")), qPrintable(csv.left(40)));
+        // Under a French locale, semicolons and decimal commas; the block first.
+        const QByteArray bytes = a.csv({QStringLiteral("Essai")}, QLocale(QLocale::French));
+        QVERIFY2(bytes.startsWith("\xEF\xBB\xBF#;Essai\r\n\r\n"), bytes.left(40).constData());
+        const QString csv = QString::fromUtf8(bytes);
         for (const AnalysisRow& row : a.rows)
-            QCOMPARE(csv.count(QLatin1Char('\n') + row.label + QLatin1Char(',')),
+            QCOMPARE(csv.count(QLatin1Char('\n') + row.label + QLatin1Char(';')),
                      (row.curve.ok() ? 3 + row.curve.parameters.size() : 1) + row.cells.size());
+        QVERIFY(!csv.contains(QRegularExpression(QStringLiteral("[0-9]\\.[0-9]"))));
+        QVERIFY(csv.contains(QRegularExpression(QStringLiteral("[0-9],[0-9]"))));
 #endif
     }
 };

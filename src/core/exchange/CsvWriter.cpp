@@ -43,10 +43,10 @@ void CsvWriter::addAbout(const QStringList& lines) {
     addRow({});
 }
 
-QString CsvWriter::number(double value, int decimals) const {
+QString CsvWriter::number(double value, int precision, char format) const {
     if (!std::isfinite(value))
         return QString();
-    QString out = QString::number(value, 'f', decimals);
+    QString out = QString::number(value, format, precision);
     if (m_separator == QLatin1Char(';'))
         out.replace(QLatin1Char('.'), QLatin1Char(','));
     return out;

@@ -33,9 +33,9 @@ public:
     const QByteArray& bytes() const { return m_bytes; }
     QChar separator() const { return m_separator; }
 
-    // A number as this file writes it ('decimals' places, trailing zeros kept); empty for a
-    // value that is not finite.
-    QString number(double value, int decimals) const;
+    // A number as this file writes it (QString::number's 'format' and 'precision': by default
+    // 'precision' places, trailing zeros kept); empty for a value that is not finite.
+    QString number(double value, int precision, char format = 'f') const;
     // A figure given as text ("87", "87.5" or "87,5") with this file's decimal separator; any
     // other text as it is.
     QString figure(const QString& text) const;

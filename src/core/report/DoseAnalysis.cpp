@@ -34,10 +34,6 @@ QJsonObject notEstimable(NotEstimable reason) {
 }
 
 // A number for the CSV: a decimal point, six significant digits; empty when there is none.
-QString csvNumber(double v) {
-    return std::isfinite(v) ? QString::number(v, 'g', 6) : QString();
-}
-
 } // namespace
 
 CellEvidence DoseAnalysis::evidenceOf(const CellDetail& cell) {
@@ -249,11 +245,10 @@ QJsonObject DoseAnalysis::toJson() const {
                        {QStringLiteral("rows"), rowsJson}};
 }
 
-QByteArray DoseAnalysis::csv(const QStringList& about) const {
-    CsvWriter w(CsvWriter::Cells::Formulas);
-    for (const QString& line : about)
-        w.addRow({line});
-    w.addRow({});
+QByteArray DoseAnalysis::csv(const QStringList& about, const QLocale& locale) const {
+    CsvWriter w = CsvWriter::forPeople(locale);
+    w.addAbout(about);
+    const auto csvNumber = [&w](double v) { return w.number(v, 6, 'g'); };
     QStringList head{QStringLiteral("Mauvaise herbe ou catégorie"),
                      QStringLiteral("Type"),
                      QStringLiteral("Évaluations"),

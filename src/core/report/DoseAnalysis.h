@@ -89,10 +89,10 @@ public:
 
     // The "analysis" member of grelavo-rapport's JSON.
     QJsonObject toJson() const;
-    // The analysis as CSV (UTF-8 with a byte order mark, commas, decimal points, as the CSV of a
-    // cell's ratings): the lines of 'about' first, one field each, then one line per row and
-    // level, the fitted parameters, and one line per cell.
-    QByteArray csv(const QStringList& about) const;
+    // The analysis as a CSV file for people (CsvWriter::forPeople under 'locale'): the lines of
+    // 'about' first (CsvWriter::addAbout), then one line per row and level, the fitted
+    // parameters, and one line per cell.
+    QByteArray csv(const QStringList& about, const QLocale& locale = QLocale()) const;
 
     // What a cell rests on, from its ratings.
     static CellEvidence evidenceOf(const CellDetail& cell);
