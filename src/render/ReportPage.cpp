@@ -110,7 +110,8 @@ void ReportPage::printColophon(TwipsSurface& s, double tableEnd) {
 }
 
 // Pale and translucent, so that the figures it crosses stay readable; it stays on a copy
-// of the page cut to the table alone.
+// of the page cut to the table alone. Drawn as shapes: text copied from the PDF is the page's
+// own.
 void ReportPage::drawSyntheticBand(TwipsSurface& s, double tableTop, double tableEnd) {
     constexpr double degrees = -30;
     constexpr double largest = 48;
@@ -121,7 +122,7 @@ void ReportPage::drawSyntheticBand(TwipsSurface& s, double tableTop, double tabl
         s.textWidth(syntheticBand()) * std::cos(turn) + s.textHeight() * std::sin(turn);
     s.setFontSize(std::min(largest, largest * 0.8 * PageWidth / across));
     s.setForeColor(kBandColour);
-    s.drawTurned(QPointF(PageWidth / 2, (tableTop + tableEnd) / 2), degrees, syntheticBand());
+    s.drawTurnedShape(QPointF(PageWidth / 2, (tableTop + tableEnd) / 2), degrees, syntheticBand());
     s.setForeColor(Qt::black);
     s.setBold(false);
 }

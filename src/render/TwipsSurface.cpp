@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <cmath>
 
 namespace grelavo {
@@ -88,6 +89,22 @@ void TwipsSurface::drawTurned(const QPointF& centre, double degrees, const QStri
     m_painter.setFont(m_font);
     m_painter.setPen(m_foreColor);
     m_painter.drawText(rect.translated(-centre), Qt::AlignCenter | Qt::TextSingleLine, text);
+    m_painter.restore();
+    m_texts.push_back({rect, text, Qt::AlignCenter, m_font, m_foreColor, degrees});
+}
+
+void TwipsSurface::drawTurnedShape(const QPointF& centre, double degrees, const QString& text) {
+    const QSizeF size(textWidth(text) + 1, textHeight());
+    const QRectF rect(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    QPainterPath outline;
+    outline.addText(0, 0, m_font, text);
+    const QRectF bounds = outline.boundingRect();
+    m_painter.save();
+    m_painter.translate(centre);
+    m_painter.rotate(degrees);
+    m_painter.translate(-bounds.center());
+    m_painter.setRenderHint(QPainter::Antialiasing);
+    m_painter.fillPath(outline, m_foreColor);
     m_painter.restore();
     m_texts.push_back({rect, text, Qt::AlignCenter, m_font, m_foreColor, degrees});
 }

@@ -66,6 +66,9 @@ public:
     // One line of text centred on a point and turned by 'degrees' (clockwise), in the current
     // font and foreground colour, which may be translucent. The current position is kept.
     void drawTurned(const QPointF& centre, double degrees, const QString& text);
+    // The same drawn as the letters' outlines, not as text: a mark across a page that text
+    // copied from a PDF file or read by a screen reader does not hold.
+    void drawTurnedShape(const QPointF& centre, double degrees, const QString& text);
 
     const QVector<Text>& texts() const { return m_texts; }
     const QVector<Line>& lines() const { return m_lines; }

@@ -284,6 +284,26 @@ private slots:
         // The figures themselves stay black.
         const TwipsSurface::Text* figure = d.find(QStringLiteral("90  (12)"));
         QVERIFY(figure && figure->colour == QColor(Qt::black));
+
+        // Drawn, but not text: what is copied from the PDF file is the page's text alone, the
+        // warning once and the rows whole.
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+        QVERIFY(d.page.writePdf(pdf));
+        const QString text = popplerText("pdftotext", {"-layout", pdf, "-"});
+        QCOMPARE(text.count(QStringLiteral("SYNTHÉTIQUES")), 1);
+        for (int i = 2; i <= 30; ++i)
+            QVERIFY2(text.contains(QRegularExpression(
+                         QStringLiteral("rang %1 +90 \\(12\\) +- +- +- +-").arg(i))),
+                     qPrintable(text));
+        const QImage image = d.page.renderImage();
+        int reddish = 0;
+        for (int y = int(tableTop / 15); y < int(d.tableEnd() / 15); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                reddish += c.red() > c.green() + 20 ? 1 : 0;
+            }
+        QVERIFY(reddish > 500);
     }
 
     // Other data, known or not, add nothing.
