@@ -240,11 +240,11 @@ private slots:
         QTest::newRow("rate not positive")
             << "produits.csv" << productHead + "AP1,atrazine,1,0\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0 » n'est pas une dose "
-               "positive (kg m.a./ha)";
+               "positive (kg i.a./ha)";
         QTest::newRow("rate not a number")
             << "produits.csv" << productHead + "AP1,atrazine,1,0.5 kg\nAP2,atrazine,1,1\n"
             << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0.5 kg » n'est pas une dose "
-               "positive (kg m.a./ha)";
+               "positive (kg i.a./ha)";
         QTest::newRow("negative depth")
             << "cultures.csv"
             << QByteArray("traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
@@ -534,16 +534,16 @@ private slots:
         const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
                                              "hectare), ou importez avec --accepter-inhabituels");
         QTest::newRow("over 20") << QByteArray("AP1,Bromoxynil,1,20.5\n")
-                                 << "dose inhabituelle de 20.5 kg m.a./ha : plus de 20 kg m.a./ha" +
+                                 << "dose inhabituelle de 20.5 kg i.a./ha : plus de 20 kg i.a./ha" +
                                         retry;
         QTest::newRow("over ten times the highest")
             << QByteArray("AP1,atrazine,1,10.01\n")
-            << "dose inhabituelle de 10.01 kg m.a./ha : plus de dix fois la plus forte dose "
+            << "dose inhabituelle de 10.01 kg i.a./ha : plus de dix fois la plus forte dose "
                "d'atrazine dans la base (1)" +
                    retry;
         QTest::newRow("under a tenth of the lowest")
             << QByteArray("AP1,nicosulfuron,1,0.0019\n")
-            << "dose inhabituelle de 0.0019 kg m.a./ha : moins du dixième de la plus faible dose "
+            << "dose inhabituelle de 0.0019 kg i.a./ha : moins du dixième de la plus faible dose "
                "de nicosulfuron dans la base (0.02)" +
                    retry;
         QTest::newRow("within") << QByteArray("AP1,atrazine,1,10\nAP1,nicosulfuron,1,0.002\n")

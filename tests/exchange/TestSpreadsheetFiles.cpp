@@ -141,10 +141,10 @@ private slots:
         const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
                                              "hectare), ou importez avec --accepter-inhabituels");
         const QStringList unusual{
-            "produits.csv, ligne 9, colonne dose_kg_ma_ha : dose inhabituelle de 25 kg m.a./ha : "
-            "plus de 20 kg m.a./ha",
+            "produits.csv, ligne 9, colonne dose_kg_ma_ha : dose inhabituelle de 25 kg i.a./ha : "
+            "plus de 20 kg i.a./ha",
             "produits.csv, ligne 12, colonne dose_kg_ma_ha : dose inhabituelle de 1125 kg "
-            "m.a./ha : plus de 20 kg m.a./ha"};
+            "i.a./ha : plus de 20 kg i.a./ha"};
 
         QTemporaryDir fresh;
         const QString made = fresh.filePath(DatabaseFile::fileName());

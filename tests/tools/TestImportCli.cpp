@@ -173,7 +173,7 @@ private slots:
         QVERIFY2(QString::fromUtf8(o.out).contains(
                      QStringLiteral("\nValeur inhabituelle acceptée (--accepter-inhabituels) : "
                                     "produits.csv, ligne 2, colonne dose_kg_ma_ha : dose "
-                                    "inhabituelle de 25 kg m.a./ha : plus de 20 kg m.a./ha\n")),
+                                    "inhabituelle de 25 kg i.a./ha : plus de 20 kg i.a./ha\n")),
                  o.out.constData());
     }
 };

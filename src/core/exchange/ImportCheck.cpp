@@ -835,7 +835,7 @@ private:
         p.formulation = r.number(QStringLiteral("formulation"), 0, 1e9, true, true,
                                  QStringLiteral("un numéro de formulation (entier positif)"));
         p.rate = r.number(QStringLiteral("dose_kg_ma_ha"), 0, 1e9, true, false,
-                          QStringLiteral("une dose positive (kg m.a./ha)"));
+                          QStringLiteral("une dose positive (kg i.a./ha)"));
         if (p.application < 0 || herbicide.isNull())
             return;
         p.herbicide = herbicide.toLongLong();
@@ -876,7 +876,7 @@ private:
         const auto range = m_rates.constFind(herbicide);
         QString why;
         if (rate > ImportPlan::kMaxUsualRate)
-            why = QStringLiteral("plus de %1 kg m.a./ha")
+            why = QStringLiteral("plus de %1 kg i.a./ha")
                       .arg(ExperimentExport::number(ImportPlan::kMaxUsualRate));
         else if (range != m_rates.constEnd() && rate > range->second * ImportPlan::kUnusualFactor)
             why = QStringLiteral("plus de dix fois la plus forte dose %1 dans la base (%2)")
@@ -886,7 +886,7 @@ private:
                       .arg(ofName(name), ExperimentExport::number(range->first));
         if (why.isEmpty())
             return;
-        const QString message = QStringLiteral("dose inhabituelle de %1 kg m.a./ha : %2")
+        const QString message = QStringLiteral("dose inhabituelle de %1 kg i.a./ha : %2")
                                     .arg(ExperimentExport::number(rate), why);
         if (m_acceptUnusual)
             m_plan.unusual << ImportProblem{r.file(), r.line(), column, message}.text();

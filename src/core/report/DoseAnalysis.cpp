@@ -264,7 +264,7 @@ QByteArray DoseAnalysis::csv(const QStringList& about, const QLocale& locale) co
                      QStringLiteral("Borne inférieure 95 %"),
                      QStringLiteral("Borne supérieure 95 %")};
     for (const AnalysisProduct& p : products)
-        head << QStringLiteral("%1 (kg m.a./ha)").arg(p.herbicide)
+        head << QStringLiteral("%1 (kg i.a./ha)").arg(p.herbicide)
              << QStringLiteral("%1 borne inférieure").arg(p.herbicide)
              << QStringLiteral("%1 borne supérieure").arg(p.herbicide);
     head << QStringLiteral("Non estimable");
