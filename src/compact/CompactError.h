@@ -18,7 +18,8 @@ struct CompactError {
     };
 
     int number;
-    QString message;
+    QString message;     // the engine's or the system's own words, for a log: never shown
+    int systemError = 0; // the errno of a failed file operation
 };
 
 } // namespace pelvane

@@ -1,6 +1,7 @@
 #include "Compaction.h"
 
 #include "FileOperations.h"
+#include "db/SystemError.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,48 @@ QString groupName(gid_t group) {
 }
 
 } // namespace
+
+QString Compaction::failureInWords() const {
+    if (!m_error || m_error->number == CompactError::Refused)
+        return QString();
+    const QString named = QDir::toNativeSeparators(m_named.isEmpty() ? m_database : m_named);
+    QString cause;
+    switch (m_error->number) {
+    case CompactError::FileNotFound:
+        cause = QFileInfo(m_named).isSymLink()
+                    ? QStringLiteral("« %1 » est un lien vers « %2 », qui n'existe pas")
+                          .arg(named, QDir::toNativeSeparators(QFileInfo(m_named).symLinkTarget()))
+                    : QStringLiteral("la base de données « %1 » est introuvable").arg(named);
+        break;
+    case CompactError::PasswordNeeded:
+        cause = QStringLiteral("« %1 » n'est pas une base de données Grelavo, ou sa clé est "
+                               "différente")
+                    .arg(named);
+        break;
+    case CompactError::FileExists:
+        cause = QStringLiteral("un fichier de travail existe déjà à côté de « %1 »").arg(named);
+        break;
+    case CompactError::InUse:
+        cause = QStringLiteral("« %1 » est utilisée par un autre programme (Grelavo est peut-être "
+                               "ouvert)")
+                    .arg(named);
+        break;
+    case CompactError::DamagedCopy:
+        cause = QStringLiteral("« %1 » ou sa copie compactée est endommagée ; la base de données "
+                               "est gardée telle quelle")
+                    .arg(named);
+        break;
+    case CompactError::FileOperation:
+        cause = QStringLiteral("un fichier à côté de « %1 » n'a pas pu être écrit, renommé ou "
+                               "supprimé : %2")
+                    .arg(named, grelavo::systemErrorInWords(m_error->systemError));
+        break;
+    default:
+        cause = QStringLiteral("le moteur de base de données a échoué sur « %1 »").arg(named);
+        break;
+    }
+    return QStringLiteral("Le compactage ne s'est pas fait jusqu'au bout : %1.").arg(cause);
+}
 
 QString Compaction::databaseName() {
     return QStringLiteral("Grelavo.mdb");
@@ -122,6 +165,7 @@ void Compaction::locateDatabase() {
     }
     // A link is followed: its target is replaced in its own folder, so that the swap is one
     // rename and the link keeps leading to the database.
+    m_named = path;
     m_database = followLinks(path);
     m_folder = QFileInfo(m_database).absolutePath();
     m_compacted = m_database + Compacted;

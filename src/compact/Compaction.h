@@ -39,11 +39,15 @@ public:
 
     // Runs the whole sequence. The messages are "Erreur." (no database), "compactage terminée"
     // (the run has finished: the compacted database is in place and the work files are gone)
-    // and the reason a file is refused; any other failure ends the run without a message.
+    // and the reason a file is refused; any other failure ends the run without a message, its
+    // cause then said by failureInWords().
     Outcome CompactDatabaseFile();
 
     // Why the last run failed.
     const std::optional<CompactError>& error() const { return m_error; }
+    // The same said to the user in French, naming the file; empty when the run did not fail or
+    // its refusal was already said.
+    QString failureInWords() const;
 
 private:
     void locateDatabase();
@@ -65,6 +69,7 @@ private:
     Messages m_messages;
     Checkpoints m_checkpoints;
 
+    QString m_named;             // the database path as found, before links are followed
     QString m_database;          // the database path, under its own spelling, links followed
     QString m_folder;            // the folder that holds it, and its work files
     QString m_compacted;         // <database>.CPT, the first compaction

@@ -19,7 +19,8 @@ namespace {
 
 [[noreturn]] void fail(const QString& what, int error) {
     throw CompactError{CompactError::FileOperation,
-                       QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(error)))};
+                       QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(error))),
+                       error};
 }
 
 struct stat statusOf(const QString& path) {
@@ -46,10 +47,8 @@ QStringList FileOperations::find(const QString& folder, const QString& name) con
 }
 
 void FileOperations::remove(const QString& path) {
-    QFile file(path);
-    if (!file.remove())
-        throw CompactError{CompactError::FileOperation,
-                           QStringLiteral("cannot delete %1: %2").arg(path, file.errorString())};
+    if (::unlink(QFile::encodeName(path).constData()) != 0)
+        fail(QStringLiteral("cannot delete %1").arg(path), errno);
 }
 
 void FileOperations::rename(const QString& from, const QString& to) {

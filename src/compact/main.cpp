@@ -6,20 +6,44 @@
 #include "db/DatabaseLocation.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QTextStream>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
 // Test hook, deliberately left out of any help text: with the argument --print-messages the
 // messages are written to standard output, one a line, instead of waiting in a message box for
 // someone to press OK, so that a test can run the real program headless and read what it said.
-// Pelvane otherwise takes no arguments.
 const char* const PrintMessages = "--print-messages";
+
+const char* const Help =
+    "Usage : pelvane [--help]\n"
+    "\n"
+    "Compacte la base de données de Grelavo : la copie de travail de l'utilisateur\n"
+    "(~/.local/share/Grelavo/Grelavo.mdb) une fois Grelavo installé, ou celle du dossier du\n"
+    "programme dans un dossier de construction. Fermez Grelavo avant.\n"
+    "\n"
+    "Avec un écran, une fenêtre montre le compactage en cours et les messages s'affichent dans\n"
+    "des boîtes de dialogue ; sans écran (terminal, ssh), les messages s'écrivent sur la sortie\n"
+    "d'erreur, un par ligne.\n"
+    "\n"
+    "Options :\n"
+    "  -h, --help   affiche cette aide\n"
+    "\n"
+    "Code de sortie : 0 base de données compactée, 1 aucune base de données, fichier refusé ou\n"
+    "compactage impossible (la base de données reste entière).\n";
 
 void printMessage(const QString& text) {
     QTextStream out(stdout);
+    out << text << Qt::endl;
+}
+
+void printError(const QString& text) {
+    QTextStream out(stderr);
     out << text << Qt::endl;
 }
 
@@ -32,31 +56,61 @@ void killAtChosenStep(const char* step) {
         std::raise(SIGKILL);
 }
 
+bool asked(int argc, char* argv[], const char* option) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], option) == 0)
+            return true;
+    return false;
+}
+
+// Whether a window can be shown: a display, or a platform named for Qt (a test's "offscreen").
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pelvane"));
-    const bool print = QApplication::arguments().contains(QLatin1String(PrintMessages));
+    if (asked(argc, argv, "--help") || asked(argc, argv, "-h")) {
+        std::fputs(Help, stdout);
+        return 0;
+    }
+    const bool window = hasDisplay();
+    // Without a display, no window and no message box: the messages go to the standard error.
+    std::unique_ptr<QCoreApplication> app = window ? std::make_unique<QApplication>(argc, argv)
+                                                   : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Pelvane"));
+    const bool print = QCoreApplication::arguments().contains(QLatin1String(PrintMessages));
+    const pelvane::Compaction::Messages say =
+        print ? printMessage : (window ? pelvane::showMessageBox : printError);
 
-    pelvane::Form1 form;
-    form.show();
-    // The window is drawn once; no events run while the engine works.
-    QApplication::processEvents();
+    std::unique_ptr<pelvane::Form1> form;
+    if (window) {
+        form = std::make_unique<pelvane::Form1>();
+        form->show();
+        // The window is drawn once; no events run while the engine works.
+        QCoreApplication::processEvents();
+    }
 
     // The build folder's database, or the user's working copy of the installed one: the file
     // Grelavo itself uses.
     grelavo::DatabaseLocation location = grelavo::DatabaseLocation::ofThisProgram();
     const QString folder = location.prepare();
     if (folder.isEmpty()) {
-        (print ? printMessage : pelvane::showMessageBox)(location.error());
+        say(location.error());
         return 1;
     }
 
     pelvane::SqlCipherEngine engine;
     pelvane::FileOperations files;
-    pelvane::Compaction compaction(
-        folder, engine, files, print ? printMessage : pelvane::showMessageBox, killAtChosenStep);
+    pelvane::Compaction compaction(folder, engine, files, say, killAtChosenStep);
     const auto outcome = compaction.CompactDatabaseFile();
-    return outcome == pelvane::Compaction::Outcome::Compacted ? 0 : 1;
+    if (outcome == pelvane::Compaction::Outcome::Compacted)
+        return 0;
+    const QString cause = compaction.failureInWords();
+    if (!cause.isEmpty())
+        say(cause);
+    return 1;
 }

@@ -4,9 +4,11 @@
 #include "Form1.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QtTest>
 #include <grp.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -84,8 +86,56 @@ private slots:
         QTemporaryDir empty;
         const PelvaneRun error = runPelvane(empty.path());
         QCOMPARE(error.exitCode, 1);
-        QCOMPARE(error.messages, QStringList{QStringLiteral("Erreur.")});
+        QCOMPARE(error.messages,
+                 QStringList({QStringLiteral("Erreur."),
+                              QStringLiteral("Le compactage ne s'est pas fait jusqu'au bout : la "
+                                             "base de données « %1 » est introuvable.")
+                                  .arg(QDir(empty.path()).filePath(Database))}));
         QCOMPARE(QDir(empty.path()).entryList(QDir::Files), QStringList{QStringLiteral("pelvane")});
+    }
+
+    // In a terminal or over ssh, with no display at all: the help, and the messages on the
+    // standard error, with the same exit statuses; a failure says its cause.
+    void runsWithoutADisplay() {
+        const auto run = [](const QString& folder, const QStringList& arguments) {
+            const QString program = QDir(folder).filePath(QStringLiteral("pelvane"));
+            if (!QFileInfo::exists(program))
+                QFile::copy(QStringLiteral(PELVANE_PROGRAM), program);
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                environment.remove(QString::fromLatin1(name));
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(program, arguments);
+            process.waitForFinished(120000);
+            return std::make_tuple(process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                                : -1,
+                                   QString::fromUtf8(process.readAllStandardOutput()),
+                                   QString::fromUtf8(process.readAllStandardError()));
+        };
+        QTemporaryDir empty;
+        const auto [helpStatus, help, helpError] = run(empty.path(), {QStringLiteral("--help")});
+        QCOMPARE(helpStatus, 0);
+        QVERIFY2(help.startsWith(QStringLiteral("Usage : pelvane")), qPrintable(help));
+        QVERIFY(help.contains(QStringLiteral("Code de sortie")));
+        QCOMPARE(helpError, QString());
+
+        CompactFolder folder;
+        folder.grow();
+        const auto [status, out, error] = run(folder.folder(), {});
+        QCOMPARE(status, 0);
+        QCOMPARE(out, QString());
+        QCOMPARE(error, Done + QLatin1Char('\n'));
+
+        // A link to nothing: no database, and why.
+        const QString link = QDir(empty.path()).filePath(Database);
+        QVERIFY(QFile::link(QDir(empty.path()).filePath(QStringLiteral("ailleurs.mdb")), link));
+        const auto [linkStatus, linkOut, linkError] = run(empty.path(), {});
+        QCOMPARE(linkStatus, 1);
+        QCOMPARE(linkError,
+                 QStringLiteral("Erreur.\nLe compactage ne s'est pas fait jusqu'au bout : « %1 » "
+                                "est un lien vers « %2 », qui n'existe pas.\n")
+                     .arg(link, QDir(empty.path()).filePath(QStringLiteral("ailleurs.mdb"))));
     }
 
     // The only copy left by an earlier run, the compacted one, becomes the database.

@@ -127,11 +127,16 @@ run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@
 cmp -s "$work/expected.json" "$work/again.json" || fail "le second rapport diffère"
 [ "$(stat -c %i "$copy")" = "$copy_inode" ] || fail "la copie de travail a été refaite"
 
-# Pelvane compacts that same working copy, and the report stays the same.
-run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/pelvane" --print-messages \
-    >"$work/pelvane.out" 2>/dev/null || fail "pelvane installé a échoué : $(cat "$work/pelvane.out")"
-[ "$(cat "$work/pelvane.out")" = "compactage terminée" ] ||
-    fail "pelvane installé : $(cat "$work/pelvane.out")"
+# Pelvane compacts that same working copy, and the report stays the same: run as from a
+# terminal with no display, it says so on the standard error.
+run_as_user HOME="$home" QT_QPA_PLATFORM= "${as_user[@]}" "$tree/bin/pelvane" --help \
+    >"$work/pelvane.help" 2>&1 || fail "pelvane --help sans écran : $(cat "$work/pelvane.help")"
+grep -q "^Usage : pelvane" "$work/pelvane.help" || fail "pelvane --help : $(cat "$work/pelvane.help")"
+run_as_user HOME="$home" QT_QPA_PLATFORM= "${as_user[@]}" "$tree/bin/pelvane" \
+    >"$work/pelvane.out" 2>"$work/pelvane.err" ||
+    fail "pelvane installé a échoué : $(cat "$work/pelvane.out" "$work/pelvane.err")"
+[ "$(cat "$work/pelvane.err")" = "compactage terminée" ] && [ ! -s "$work/pelvane.out" ] ||
+    fail "pelvane installé : $(cat "$work/pelvane.out" "$work/pelvane.err")"
 [ "$(stat -c %i "$copy")" != "$copy_inode" ] || fail "pelvane n'a pas compacté la copie de travail"
 run_as_user HOME="$home" "${as_user[@]}" "$tree/bin/grelavo-rapport" "${report[@]}" \
     >"$work/compacted.json" 2>"$work/compacted.err" || fail "rapport après compactage : $(cat "$work/compacted.err")"
