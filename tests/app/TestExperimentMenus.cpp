@@ -5,6 +5,7 @@
 #include "StartedProgram.h"
 #include "db/DE.h"
 #include "db/ImportLog.h"
+#include "params/frmParam.h"
 #include "results/frmResults.h"
 
 #include <QClipboard>
@@ -139,16 +140,64 @@ private slots:
             QVERIFY2(done.contains(QString::fromUtf8(part)), qPrintable(done));
         QVERIFY(s.dialogs.dialogsShown.isEmpty());
 
-        QCOMPARE(s.window->CurrentGroup(), 0); // back on the emptied form, its lists read again
-        QVERIFY(s.get(QStringLiteral("cbbApp"))->currentText().isEmpty());
-        s.chooseAtrazineOnAllCorn();
-        QVERIFY(s.get(QStringLiteral("cbbHerbApp(0)"))->findText(QStringLiteral("mésotrione")) >=
-                0);
-        QCOMPARE(atrazineReport(s), before + 1);
+        // The report shown is made again from the same entries, with the new rating; the form
+        // keeps its entries and its lists hold the names added.
+        QVERIFY(s.window->state().ResultsShown);
+        QCOMPARE(s.window->CurrentGroup(), 2);
+        QCOMPARE(s.window->state().TotalCases, before + 1);
         QCOMPARE(s.window->results()->page().about().colophonLines().last(),
                  QStringLiteral("Essais importés : 1 importation (1 traitement, 1 évaluation), "
                                 "faite le %1")
                      .arg(QDate::currentDate().toString(Qt::ISODate)));
+        QCOMPARE(s.get(QStringLiteral("cbbApp"))->currentText(), QStringLiteral("Prélevée"));
+        QCOMPARE(s.get(QStringLiteral("cbbNombHerb"))->currentText(), QStringLiteral("1"));
+        QCOMPARE(s.get(QStringLiteral("cbbHerbApp(0)"))->currentText(), QStringLiteral("atrazine"));
+        QCOMPARE(s.get<QLineEdit>(QStringLiteral("txtTaux(0)"))->text(), QStringLiteral("1"));
+        QCOMPARE(s.get(QStringLiteral("cbbCult"))->currentText(), QStringLiteral("Maïs (tous)"));
+        QVERIFY(s.get(QStringLiteral("cbbHerbApp(0)"))->findText(QStringLiteral("mésotrione")) >=
+                0);
+        QCOMPARE(atrazineReport(s), before + 1);
+    }
+
+    // Imported while the optional pages are shown: the user stays there, every entry in place,
+    // and the lists read again (the variety added is offered).
+    void importKeepsThePagesAndTheirEntries() {
+        StartedProgram s;
+        menuKeys(s.window.get(), Qt::Key_P, Qt::Key_O); // Paramètres obligatoires
+        s.chooseAtrazineOnAllCorn();
+        s.typeInto(QStringLiteral("txtTaux(0)"), QStringLiteral("0,5"));
+        QComboBox* crop = s.get(QStringLiteral("cbbCult"));
+        crop->setCurrentIndex(crop->findText(QStringLiteral("Maïs grain")));
+        QComboBox* variety = s.get(QStringLiteral("cbbCultVar"));
+        QVERIFY(variety->count() > 0 && variety->findText(QStringLiteral("Hybride Z")) < 0);
+        const QString chosenVariety = variety->itemText(0);
+        variety->setCurrentIndex(0);
+        s.window->cmdOptionnel_Click();
+        s.window->ListBar_ButtonClick(4); // the site page
+        QComboBox* province = s.get(QStringLiteral("cbbSiteProv"));
+        province->setCurrentIndex(province->findText(QStringLiteral("Québec")));
+        s.typeInto(QStringLiteral("cbbSitepHDe"), QStringLiteral("6,5"));
+        const int page = s.window->CurrentPage();
+
+        s.dialogs.openAnswer = validSet(m_dir.path());
+        menuKeys(s.window.get(), Qt::Key_F, Qt::Key_I);
+        QCOMPARE(s.dialogs.messages.size(), 2); // the names to add, then what was imported
+        QCOMPARE(s.window->CurrentGroup(), 1);
+        QCOMPARE(s.window->CurrentPage(), page);
+        QVERIFY(!s.window->state().ResultsShown);
+        QCOMPARE(province->currentText(), QStringLiteral("Québec"));
+        QCOMPARE(s.get(QStringLiteral("cbbSitepHDe"))->currentText(), QStringLiteral("6,5"));
+        QCOMPARE(s.get(QStringLiteral("cbbApp"))->currentText(), QStringLiteral("Prélevée"));
+        QCOMPARE(s.get(QStringLiteral("cbbHerbApp(0)"))->currentText(), QStringLiteral("atrazine"));
+        QCOMPARE(s.get<QLineEdit>(QStringLiteral("txtTaux(0)"))->text(), QStringLiteral("0,5"));
+        QCOMPARE(s.window->state().EnteredRate[0], QStringLiteral("0,5"));
+        QCOMPARE(crop->currentText(), QStringLiteral("Maïs grain"));
+        QCOMPARE(variety->currentText(), chosenVariety);
+        QVERIFY(variety->findText(QStringLiteral("Hybride Z")) >= 0);
+        // The entries are the ones a report reads.
+        const ParameterSet read = s.window->param()->readParameters();
+        QCOMPARE(read.cbbSiteProv.text, QStringLiteral("Québec"));
+        QCOMPARE(read.cbbHerbApp[0].text, QStringLiteral("atrazine"));
     }
 
     // Problems in the files: listed where they are, copied as they are; the file is untouched.

@@ -128,6 +128,54 @@ private slots:
                  QStringLiteral("Vous devez d'abord entrer un herbicide."));
     }
 
+    // The database changed under the form: the lists are read again and every entry is kept,
+    // each herbicide's choice filling the next list; a name gone from its list is cleared and
+    // named, and what it opened with it.
+    void readingTheListsAgainKeepsTheEntries() {
+        Form f;
+        f.chooseThreeHerbicides();
+        f.choose(QStringLiteral("cbbCult"), QStringLiteral("Maïs grain"));
+        f.choose(QStringLiteral("cbbCultVar"), QStringLiteral("Hybride B"));
+        for (int i = 0; i < 3; ++i)
+            f.rate(i)->setText(QStringLiteral("0,%1").arg(i + 5));
+        f.form.Fill_Site();
+        f.choose(QStringLiteral("cbbSiteProv"), QStringLiteral("Ontario"));
+        f.type(QStringLiteral("cbbSitepHDe"), QStringLiteral("6,5"));
+        f.type(QStringLiteral("cbbSiteClaTex"), QStringLiteral("argile lourde")); // not in its list
+
+        QCOMPARE(f.form.ReloadLists(), QStringList());
+        QCOMPARE(f.get(QStringLiteral("cbbApp"))->currentText(), QStringLiteral("Prélevée"));
+        QCOMPARE(f.get(QStringLiteral("cbbNombHerb"))->currentText(), QStringLiteral("3"));
+        QCOMPARE(f.rowsEnabled(), QVector<bool>({true, true, true, false}));
+        const QStringList herbicides{"atrazine", "dicamba", "nicosulfuron"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(f.herb(i)->currentText(), herbicides[i]);
+            QCOMPARE(f.rate(i)->text(), QStringLiteral("0,%1").arg(i + 5));
+        }
+        QCOMPARE(f.items(f.herb(2)), QStringList({"nicosulfuron"}));
+        QCOMPARE(f.state.SelectedHerbicideId, (std::array<qint16, 4>{10, 11, 12, 0}));
+        QCOMPARE(f.get(QStringLiteral("cbbCult"))->currentText(), QStringLiteral("Maïs grain"));
+        QCOMPARE(f.get(QStringLiteral("cbbCultVar"))->currentText(), QStringLiteral("Hybride B"));
+        QCOMPARE(f.get(QStringLiteral("cbbSiteProv"))->currentText(), QStringLiteral("Ontario"));
+        QCOMPARE(f.get(QStringLiteral("cbbSitepHDe"))->currentText(), QStringLiteral("6,5"));
+        QCOMPARE(f.get(QStringLiteral("cbbSiteClaTex"))->currentText(),
+                 QStringLiteral("argile lourde"));
+        QVERIFY(f.dialogs.messages.isEmpty());
+
+        // Dicamba renamed: box 2 is cleared, and box 3, whose list it opened, with it.
+        f.de.Connection2().executeScript(QStringLiteral(
+            R"(UPDATE "ListeDesHerbicides" SET "Herbicide" = 'dicamba-sodium' WHERE "HerbicideId" = 11;
+               UPDATE "ListeDesVariétés" SET "Variété" = 'Hybride B2' WHERE "VariétéId" = 2;)"));
+        QCOMPARE(f.form.ReloadLists(),
+                 QStringList({"Herbicide 2 : dicamba", "Herbicide 3 : nicosulfuron",
+                              "Variété : Hybride B"}));
+        QCOMPARE(f.herb(0)->currentText(), QStringLiteral("atrazine"));
+        QVERIFY(f.herb(1)->currentText().isEmpty() && f.herb(2)->currentText().isEmpty());
+        QCOMPARE(f.items(f.herb(1)), QStringList({"dicamba-sodium", "nicosulfuron"}));
+        QCOMPARE(f.get(QStringLiteral("cbbCultVar"))->currentText(), QString());
+        QCOMPARE(f.get(QStringLiteral("cbbSiteProv"))->currentText(), QStringLiteral("Ontario"));
+    }
+
     void cropChoosesItsVarieties() {
         Form f;
         auto* crops = f.get(QStringLiteral("cbbCult"));

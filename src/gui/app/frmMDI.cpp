@@ -916,11 +916,12 @@ void frmMDI::importExperiments() {
 }
 
 void frmMDI::showImported(const ImportOutcome& outcome) {
-    // The lists of the form now hold the names added, the reports the new experiments.
-    if (m_param) {
-        m_param->ReloadLists();
-        cmdObligatoire_Click();
-    }
+    // The lists of the form now hold the names added, the reports the new experiments: the lists
+    // are read again with the entries kept, and a report shown is made again from them.
+    const bool reportShown = m_state.ResultsShown;
+    QStringList cleared;
+    if (m_param)
+        cleared = m_param->ReloadLists();
     QStringList lines{
         QStringLiteral("Les essais ont été importés : %1.").arg(countsInWords(outcome.counts))};
     if (!outcome.addedNames.isEmpty())
@@ -932,6 +933,18 @@ void frmMDI::showImported(const ImportOutcome& outcome) {
                      .arg(QDir::toNativeSeparators(outcome.backup));
     m_dialogs.message(this, lines.join(QLatin1Char('\r')), kImportTitle,
                       DialogService::Icon::Information);
+    if (!cleared.isEmpty())
+        m_dialogs.message(this,
+                          QStringLiteral("Ces entrées ne sont plus dans leurs listes et ont été "
+                                         "effacées :\r   %1")
+                              .arg(cleared.join(QStringLiteral("\r   "))),
+                          kImportTitle, DialogService::Icon::Warning);
+    if (!m_param)
+        return;
+    if (reportShown)
+        cmdRapport_Click(); // the same entries, the new experiments
+    else if (m_currentGroup == 2)
+        cmdObligatoire_Click();
 }
 
 } // namespace grelavo

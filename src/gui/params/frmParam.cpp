@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -552,7 +553,28 @@ void frmParam::EmptyControls(const QString& which) {
     }
 }
 
-void frmParam::ReloadLists() {
+QStringList frmParam::ReloadLists() {
+    // What every box, line and option holds now, and whether a box held an item of its list.
+    struct Kept {
+        QString text;
+        bool item = false;
+    };
+    QHash<QString, Kept> kept;
+    for (QComboBox* box : findChildren<QComboBox*>())
+        kept.insert(box->objectName(),
+                    {box->currentText(),
+                     !box->currentText().isEmpty() && AutoComplete::holdsItemOrNothing(box)});
+    QHash<QString, QString> lines;
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (!qobject_cast<QComboBox*>(edit->parentWidget()))
+            lines.insert(edit->objectName(), edit->text());
+    QHash<QString, bool> options;
+    for (QRadioButton* option : findChildren<QRadioButton*>())
+        options.insert(option->objectName(), option->isChecked());
+    const auto enteredRates = m_state.EnteredRate;
+    const bool filled[Pages] = {!m_state.NeedFill_cbbApp, !m_state.NeedFill_Culture,
+                                !m_state.NeedFill_Site, !m_state.NeedFill_MauvHerb};
+
     EmptyControls(QStringLiteral("Obligatoire"));
     EmptyControls(QStringLiteral("Optionnel"));
     ResetHerbicideSection();
@@ -567,6 +589,83 @@ void frmParam::ReloadLists() {
     m_state.NeedFill_Culture = true;
     m_state.NeedFill_Site = true;
     m_state.NeedFill_MauvHerb = true;
+
+    // Each entry back in its box, in the order a user enters them, so that each choice fills
+    // the lists that follow it. An item its list no longer holds is cleared and named; a text
+    // that was typed and never an item stays as typed.
+    QStringList cleared;
+    const auto restore = [&](QComboBox* box) {
+        const Kept was = kept.value(box->objectName());
+        if (was.text.isEmpty()) {
+            if (!box->currentText().isEmpty()) { // a default the fill chose
+                box->setCurrentIndex(-1);
+                box->setEditText(QString());
+            }
+            return;
+        }
+        if (box->currentText() == was.text && AutoComplete::holdsItemOrNothing(box))
+            return;
+        const int index = box->findText(was.text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0) {
+            box->setCurrentIndex(index);
+        } else if (was.item) {
+            const QString name =
+                box->accessibleName().isEmpty() ? box->objectName() : box->accessibleName();
+            cleared << QStringLiteral("%1 : %2").arg(name, was.text);
+            box->setCurrentIndex(-1);
+            box->setEditText(QString());
+        } else {
+            box->setEditText(was.text);
+        }
+    };
+    const auto restoreLine = [&](const char* name) {
+        if (auto* edit = findChild<QLineEdit*>(QLatin1String(name)))
+            edit->setText(lines.value(QLatin1String(name)));
+    };
+    const auto restoreOptions = [&](std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            if (options.value(QLatin1String(name)))
+                findChild<QRadioButton*>(QLatin1String(name))->setChecked(true);
+    };
+    if (filled[0]) {
+        Fill_cbbApp();
+        restore(m_cbbApp);
+        if (m_fraHerbApp->isEnabled()) {
+            restore(m_cbbNombHerb);
+            for (int r = 0; r < chosenCount(); ++r)
+                restore(m_cbbHerbApp[r]);
+            for (int r = 0; r < chosenCount(); ++r) {
+                restore(m_cbbFormApp[r]);
+                m_txtConcApp[r]->setText(lines.value(m_txtConcApp[r]->objectName()));
+                m_txtTaux[r]->setText(lines.value(m_txtTaux[r]->objectName()));
+            }
+        }
+        restore(m_cbbCult);
+        if (m_cbbCultVar->isEnabled())
+            restore(m_cbbCultVar);
+        m_state.EnteredRate = enteredRates;
+    }
+    if (filled[1]) {
+        Fill_Culture();
+        restoreOptions({"optFeuil", "optHaut", "optKg", "optSe"});
+        for (const char* name : {"cbbCultAnte", "cbbCultProfDe", "cbbCultProfA", "cbbCultEcart"})
+            restore(findChild<QComboBox*>(QLatin1String(name)));
+        for (const char* name : {"txtCultSemisDe", "txtCultSemisA", "txtCultFeuilDe",
+                                 "txtCultFeuilA", "txtCultHautDe", "txtCultHautA"})
+            restoreLine(name);
+    }
+    if (filled[2]) {
+        Fill_Site();
+        for (const char* name : {"cbbSiteProv", "cbbSiteClaTex", "cbbSiteMatOrgDe",
+                                 "cbbSiteMatOrgA", "cbbSitepHDe", "cbbSitepHA"})
+            restore(findChild<QComboBox*>(QLatin1String(name)));
+    }
+    if (filled[3]) {
+        Fill_MauvHerb();
+        for (QComboBox* box : weedBoxes())
+            restore(box);
+    }
+    return cleared;
 }
 
 } // namespace grelavo

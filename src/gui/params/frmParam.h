@@ -68,9 +68,11 @@ public:
     void Fill_MauvHerb();
     // Clears the mandatory page ("Obligatoire") or every optional page ("Optionnel").
     void EmptyControls(const QString& which);
-    // After the database changed under the form (an import): every page emptied and every list
-    // read again from the database the next time its page is shown.
-    void ReloadLists();
+    // After the database changed under the form (an import): the lists of the pages shown so far
+    // read again at once (the others the first time their page is shown) and every entry kept.
+    // An entry that its list no longer holds is cleared; the cleared entries are returned, each
+    // as "Herbicide 2 : mésotrione".
+    QStringList ReloadLists();
 
 signals:
     // What the form asks of the main window: the mandatory parameters' group and its page
