@@ -1,4 +1,5 @@
 #include "ParamForm.h"
+#include "UserInput.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -111,21 +112,49 @@ private slots:
         QCOMPARE(f.herb(0)->count(), 0);
     }
 
+    // A herbicide box clicked while an earlier one is empty: out of order, and the focus goes to
+    // the first empty box. A formulation before its herbicide is refused too.
     void enteringBoxesOutOfOrderSaysSo() {
         Form f;
-        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Postlevée"));
-        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2")); // none at that period
-        QCOMPARE(f.herb(0)->count(), 0);
-        f.herb(0)->setFocus(Qt::TabFocusReason);
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+        UserInput::clickInto(f.herb(1));
         QCOMPARE(f.dialogs.messages.size(), 1);
         QCOMPARE(f.dialogs.messages[0].text,
                  QStringLiteral("Vous devez entrer les herbicides dans l'ordre."));
         QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("Attention"));
-        QVERIFY(f.herb(0)->hasFocus()); // it is the first empty box
-        f.get(QStringLiteral("cbbFormApp(1)"))->setEnabled(true);
-        f.get(QStringLiteral("cbbFormApp(1)"))->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(UserInput::focusedName(), QStringLiteral("cbbHerbApp(0)"));
+        UserInput::clickInto(f.get(QStringLiteral("cbbFormApp(1)")));
         QCOMPARE(f.dialogs.messages.last().text,
                  QStringLiteral("Vous devez d'abord entrer un herbicide."));
+    }
+
+    // An empty list with every box before it entered says why, naming the period: no trial of
+    // that many herbicides, a herbicide typed that is not in its list; never "out of order".
+    void anEmptyListSaysWhy() {
+        Form f;
+        f.choose(QStringLiteral("cbbApp"), QStringLiteral("Postlevée"));
+        f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2")); // none at that period
+        QCOMPARE(f.herb(0)->count(), 0);
+        UserInput::clickInto(f.herb(0));
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        QCOMPARE(f.dialogs.messages[0].text,
+                 QStringLiteral("Aucun essai de la base n'associe 2 herbicides en Postlevée."));
+        QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("Attention"));
+        QVERIFY(f.herb(0)->hasFocus()); // the box stays where the user put it
+
+        Form g;
+        g.choose(QStringLiteral("cbbApp"), QStringLiteral("Prélevée"));
+        g.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("3"));
+        QVERIFY(QTest::qWaitForWindowActive(&g.form));
+        UserInput::pasteInto(g.herb(0),
+                             QStringLiteral("xyz")); // the type-ahead lets no such text in
+        QCOMPARE(g.herb(0)->currentText(), QStringLiteral("xyz"));
+        UserInput::clickInto(g.herb(1));
+        QCOMPARE(g.dialogs.messages.size(), 1);
+        const QString text = g.dialogs.messages[0].text;
+        QVERIFY2(text.startsWith(QStringLiteral("L'herbicide 1 (xyz) n'est pas dans sa liste")),
+                 qPrintable(text));
     }
 
     // The database changed under the form: the lists are read again and every entry is kept,

@@ -354,15 +354,40 @@ void frmParam::cbbHerbApp_Change(int r) {
 void frmParam::cbbHerbApp_GotFocus(int r) {
     if (m_cbbHerbApp[r]->count() > 0)
         return;
-    m_dialogs.message(this, QStringLiteral("Vous devez entrer les herbicides dans l'ordre."),
-                      QStringLiteral("Attention"), DialogService::Icon::Critical);
-    for (QComboBox* box : m_cbbHerbApp) {
-        if (box->currentText().isEmpty()) {
-            if (box != m_cbbHerbApp[r])
-                box->setFocus(Qt::OtherFocusReason);
+    // An earlier box still empty: the boxes are entered out of order, and the focus goes to the
+    // first empty one.
+    for (int k = 0; k < r; ++k) {
+        if (m_cbbHerbApp[k]->currentText().isEmpty()) {
+            m_dialogs.message(this,
+                              QStringLiteral("Vous devez entrer les herbicides dans l'ordre."),
+                              QStringLiteral("Attention"), DialogService::Icon::Critical);
+            m_cbbHerbApp[k]->setFocus(Qt::OtherFocusReason);
             return;
         }
     }
+    // Every earlier box holds a herbicide, yet this list is empty: the database says why.
+    m_dialogs.message(this, emptyListReason(r), QStringLiteral("Attention"),
+                      DialogService::Icon::Information);
+}
+
+QString frmParam::emptyListReason(int r) const {
+    const QString period = m_cbbApp->currentText();
+    if (r == 0)
+        return QStringLiteral("Aucun essai de la base n'associe %1 herbicides en %2.")
+            .arg(chosenCount())
+            .arg(period);
+    // A herbicide typed but not taken from its list opens no list after it.
+    for (int k = 0; k < r; ++k)
+        if (!AutoComplete::holdsItemOrNothing(m_cbbHerbApp[k]))
+            return QStringLiteral("L'herbicide %1 (%2) n'est pas dans sa liste : choisissez-le "
+                                  "dans la liste pour que la suivante se remplisse.")
+                .arg(k + 1)
+                .arg(m_cbbHerbApp[k]->currentText());
+    QStringList chosen;
+    for (int k = 0; k < r; ++k)
+        chosen << m_cbbHerbApp[k]->currentText();
+    return QStringLiteral("Aucun essai de la base n'associe ces herbicides en %1 : %2.")
+        .arg(period, chosen.join(QStringLiteral(", ")));
 }
 
 void frmParam::cbbFormApp_GotFocus(int r) {

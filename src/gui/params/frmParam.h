@@ -106,6 +106,8 @@ private:
     void cbbHerbApp_Click(int r);
     void cbbHerbApp_Change(int r);
     void cbbHerbApp_GotFocus(int r);
+    // Why herbicide list r is empty although every box before it holds a herbicide.
+    QString emptyListReason(int r) const;
     void cbbFormApp_GotFocus(int r);
     void cbbCult_Click();
     void cbbCult_Change();
