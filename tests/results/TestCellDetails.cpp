@@ -5,6 +5,7 @@
 #include "FixtureReports.h"
 #include "StartedProgram.h"
 #include "db/DE.h"
+#include "db/ImportLog.h"
 #include "exchange/CsvReader.h"
 #include "render/Twips.h"
 #include "render/TwipsSurface.h"
@@ -20,6 +21,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <functional>
 #include <numeric>
 
 using namespace grelavo;
@@ -110,13 +112,18 @@ private:
         frmResults window{state, de, dialogs};
         QString help;
 
-        explicit Shown(const QString& moreRatings = QString()) {
-            if (!moreRatings.isEmpty())
-                de.Connection2().executeScript(moreRatings);
+        explicit Shown(const QString& moreRatings = QString(),
+                       const ParameterSet& p = atrazine(QStringLiteral("1")))
+            : Shown(p, [&moreRatings](Connection& db) {
+                  if (!moreRatings.isEmpty())
+                      db.executeScript(moreRatings);
+              }) {}
+        // The report of 'p' once 'prepare' has changed the database.
+        Shown(const ParameterSet& p, const std::function<void(Connection&)>& prepare) {
+            prepare(de.Connection2());
             window.setHelpLine([this](const QString& text) { help = text; });
             ReportEngine engine(de, QLocale::c());
             engine.setGatherDetails(true);
-            const ParameterSet p = atrazine(QStringLiteral("1"));
             QVERIFY(engine.SetQuery(p));
             state.RateInterval = p.RateInterval;
             state.TotalCases = engine.TotalCases();
@@ -334,6 +341,42 @@ private slots:
                     QCOMPARE(saved, shown);
                 }
             }
+        }
+    }
+
+    // A mixture entered dicamba first: the window names the products in that order, each rate
+    // against its own entered rate; a treatment and a site added by an import show the keys they
+    // were imported with, the others their numbers.
+    void productsInTheFormsOrderAndImportedKeys() {
+        ParameterSet p = atrazine(QStringLiteral("1"));
+        p.cbbHerbApp[0] = {QStringLiteral("dicamba"), 11};
+        p.SelectedHerbicideId[0] = 11;
+        p.txtTaux[0] = p.EnteredRate[0] = QStringLiteral("0.6");
+        p.cbbHerbApp[1] = {QStringLiteral("atrazine"), 10};
+        p.SelectedHerbicideId[1] = 10;
+        p.txtTaux[1] = p.EnteredRate[1] = QStringLiteral("1");
+        Shown s(p, [](Connection& db) {
+            ImportLog::ensureTables(db);
+            ImportLog::add(db, ImportRecord{QStringLiteral("2026-01-05T10:00:00"), {}, {}, {}},
+                           {{QStringLiteral("traitement"), QStringLiteral("NT-2"), 2},
+                            {QStringLiteral("site"), QStringLiteral("S-Nord"), 1}});
+        });
+        const QVector<Shown::Shows> cells = s.cellsWithRatings();
+        QVERIFY(!cells.isEmpty());
+        QTest::mouseDClick(s.window.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                           s.pointOf(cells.first().cell));
+        QTableWidget* table = tableOf(s.window.detailsWindow());
+        QVERIFY(table && table->rowCount() > 0);
+        const auto at = [table](int row, const char* heading) {
+            return table->item(row, columnOf(table, QString::fromUtf8(heading)))->text();
+        };
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QCOMPARE(at(row, "Herbicide 1"), QStringLiteral("dicamba"));
+            QCOMPARE(at(row, "Herbicide 2"), QStringLiteral("atrazine"));
+            QCOMPARE(at(row, "Dose 1 (% du taux entré)"), QStringLiteral("50"));
+            QCOMPARE(at(row, "Dose 2 (% du taux entré)"), QStringLiteral("50"));
+            QCOMPARE(at(row, "Traitement"), QStringLiteral("NT-2"));
+            QCOMPARE(at(row, "Essai (site)"), QStringLiteral("S-Nord"));
         }
     }
 

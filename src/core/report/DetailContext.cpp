@@ -1,9 +1,12 @@
 #include "DetailContext.h"
 
 #include "NumberText.h"
+#include "db/ImportLog.h"
 #include "db/Statement.h"
 #include "exchange/CsvWriter.h"
 #include "exchange/ExperimentExport.h"
+
+#include <algorithm>
 
 namespace grelavo {
 
@@ -26,6 +29,8 @@ DetailContext::DetailContext(Connection& db, const ParameterSet& parameters, con
     for (int i = 0; i < ParameterSet::HerbicideRows; ++i) {
         if (!parameters.cbbHerbApp[i].isEntered())
             continue;
+        if (!m_position.contains(parameters.SelectedHerbicideId[i]))
+            m_position.insert(parameters.SelectedHerbicideId[i], i);
         if (const auto rate = NumberText::parseRate(parameters.EnteredRate[i], locale);
             rate && *rate > 0)
             m_entered.insert(parameters.SelectedHerbicideId[i], *rate);
@@ -88,16 +93,37 @@ const DetailContext::Application& DetailContext::application(qint64 id) {
             p.percentOfEntered = 100.0 * *p.rate / *entered;
         a.products << p;
     }
+    // As the form lists them: "Herbicide 2" is the form's herbicide 2.
+    const auto rank = [this](const DetailRow::Product& p) {
+        return m_position.value(p.herbicideId, ParameterSet::HerbicideRows);
+    };
+    std::stable_sort(a.products.begin(), a.products.end(),
+                     [&rank](const DetailRow::Product& x, const DetailRow::Product& y) {
+                         return rank(x) < rank(y);
+                     });
     return *m_applications.insert(id, a);
 }
 
+void DetailContext::readImportedKeys() {
+    m_treatmentKeys.emplace();
+    for (const ImportedKey& k : ImportLog::keys(m_db)) {
+        if (k.kind == QLatin1String("traitement"))
+            m_treatmentKeys->insert(k.id, k.key);
+        else if (k.kind == QLatin1String("site"))
+            m_siteKeys.insert(k.id, k.key);
+    }
+}
+
 QVector<DetailRow> DetailContext::rows(const CellDetail& cell) {
+    if (!m_treatmentKeys)
+        readImportedKeys();
     QVector<DetailRow> out;
     for (const DetailRating& r : cell.ratings) {
         const Treatment& t = treatment(r.treatmentId);
         const Application& a = application(r.applicationId);
-        out.append({r, t.province, t.texture, t.crop, t.variety, a.period, t.pH, t.organicMatter,
-                    a.height, a.leaves, a.products});
+        out.append({r, t.province, t.texture, t.crop, t.variety, a.period,
+                    m_treatmentKeys->value(r.treatmentId), m_siteKeys.value(r.siteId), t.pH,
+                    t.organicMatter, a.height, a.leaves, a.products});
     }
     return out;
 }

@@ -16,10 +16,13 @@ class Connection;
 
 // A rating behind a cell with what an agronomist asks of it: the treatment's site and crop, the
 // matching application's period, crop stage and mixture, each product's rate as a percentage of
-// the rate entered for its herbicide.
+// the rate entered for its herbicide. The products come in the order the herbicides were entered,
+// any other after them; a treatment or site added by an import carries the key it was imported
+// with.
 struct DetailRow {
     DetailRating rating;
     QString province, texture, crop, variety, period;
+    QString treatmentKey, siteKey; // empty for rows that were not imported
     std::optional<double> pH, organicMatter, height, leaves;
     struct Product {
         qint64 herbicideId = 0;
@@ -56,9 +59,14 @@ private:
     };
     const Treatment& treatment(qint64 id);
     const Application& application(qint64 id);
+    // The keys of the sites and treatments the file received by import, read once.
+    void readImportedKeys();
 
     Connection& m_db;
     QHash<qint64, double> m_entered; // herbicide id → entered rate
+    QHash<qint64, int> m_position;   // herbicide id → its row in the form
+    std::optional<QHash<qint64, QString>> m_treatmentKeys;
+    QHash<qint64, QString> m_siteKeys;
     QHash<qint64, Treatment> m_treatments;
     QHash<qint64, Application> m_applications;
 };

@@ -52,6 +52,11 @@ QString csvText(const QTableWidgetItem* item) {
     return n.isValid() ? numberText(n.toDouble(), QLocale::c()) : item->text();
 }
 
+// A row imported under a key is shown by it; any other by its number.
+Value keyOr(const QString& key, qint64 id) {
+    return key.isEmpty() ? Value{QString(), double(id)} : Value{key, {}};
+}
+
 // Numbers sort as numbers (a cell without one first), texts as the user's language sorts them.
 class SortedItem : public QTableWidgetItem {
 public:
@@ -177,8 +182,8 @@ void frmDetails::fill(const QVector<DetailRow>& rows) {
         const DetailRow& d = rows.at(row);
         QVector<Value> values{{d.rating.weed, {}},
                               number(d.rating.visual),
-                              number(double(d.rating.treatmentId)),
-                              number(double(d.rating.siteId)),
+                              keyOr(d.treatmentKey, d.rating.treatmentId),
+                              keyOr(d.siteKey, d.rating.siteId),
                               {d.province, {}},
                               {d.texture, {}},
                               number(d.pH),

@@ -15,10 +15,11 @@ class DialogService;
 
 // The ratings behind one cell of the report: a title naming the weed or category, the dose
 // fraction and the entered rates; a table of one row per rating with its treatment, site, crop,
-// stage, period and each product of the mixture (its rate, and that rate as a percentage of the
-// rate entered), sorted by a click on any heading; under it the count, the mean as the report
-// writes it and unrounded, the standard deviation and the extremes. "Enregistrer en CSV…" writes
-// the table as shown; Escape or "Fermer" closes the window.
+// stage, period and each product of the mixture in the order the herbicides were entered (its
+// rate, and that rate as a percentage of the rate entered), sorted by a click on any heading; under
+// it the count, the mean as the report writes it and unrounded, the standard deviation and the
+// extremes. A treatment or site added by an import is shown by the key it was imported with.
+// "Enregistrer en CSV…" writes the table as shown; Escape or "Fermer" closes the window.
 class frmDetails : public QDialog {
     Q_OBJECT
 
