@@ -7,6 +7,7 @@
 #include "db/DE.h"
 #include "db/ImportLog.h"
 #include "exchange/CsvReader.h"
+#include "exchange/CsvWriter.h"
 #include "render/Twips.h"
 #include "render/TwipsSurface.h"
 #include "report/ReportEngine.h"
@@ -288,7 +289,8 @@ private slots:
     }
 
     // In the user's number format: a click on the rating heading sorts by value, not by text,
-    // and the saved file holds the rows as shown, numbers with decimal points.
+    // and the saved file holds what the report shows, then the rows as shown, in the user's
+    // format (semicolons and decimal commas in French, commas and points in English).
     void ratingsSortAsNumbersAndSaveAsShown() {
         struct French {
             QLocale before;
@@ -310,38 +312,60 @@ private slots:
         QCOMPARE(ratingsShown(table), (QVector<int>{55, 60, 100}));
         clickAt(header->viewport(), heading);
         QCOMPARE(ratingsShown(table), (QVector<int>{100, 60, 55}));
-        QCOMPARE(table->item(0, columnOf(table, QStringLiteral("pH")))->text(),
-                 QStringLiteral("7,2")); // treatment 6's site
+        const int pH = columnOf(table, QStringLiteral("pH"));
+        QCOMPARE(table->item(0, pH)->text(), QStringLiteral("7,2")); // treatment 6's site
 
         QTemporaryDir dir;
-        s.dialogs.saveAnswer = dir.filePath(QStringLiteral("évaluations.csv"));
         auto* save = d->findChild<QWidget*>(QStringLiteral("cmdEnregistrer"));
-        clickAt(save, save->rect().center());
-        const QByteArray bytes = fileBytes(s.dialogs.saveAnswer);
+        const auto saved = [&](const QString& name) {
+            s.dialogs.saveAnswer = dir.filePath(name);
+            clickAt(save, save->rect().center());
+            return fileBytes(s.dialogs.saveAnswer);
+        };
+        const QByteArray bytes = saved(QStringLiteral("évaluations.csv"));
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        // What the report shows and which cell, each line after "#", then an empty line.
+        const QStringList all = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+        const int blank = int(all.indexOf(QString()));
+        QVERIFY(blank > 0);
+        for (const QString& line : all.mid(0, blank))
+            QVERIFY2(line.startsWith(QStringLiteral("#;")), qPrintable(line));
+        const QStringList reportLines = s.page().about().lines();
+        QVERIFY(reportLines.contains(QStringLiteral("Tolérance : ± 5 % des taux entrés")));
+        for (const QString& line : reportLines)
+            QVERIFY2(all.mid(0, blank).contains(
+                         QStringLiteral("#;") +
+                         CsvWriter::field(line, CsvWriter::Cells::Formulas, QLatin1Char(';'))),
+                     qPrintable(line));
+        QVERIFY2(all.at(blank - 1).contains(QStringLiteral("pied-de-coq à 50 % des taux entrés")),
+                 qPrintable(all.at(blank - 1)));
+
         CsvReader::Table csv;
         int line = 0;
-        QVERIFY(CsvReader::read(bytes, &csv, &line).isEmpty());
-        QCOMPARE(csv.separator, QLatin1Char(','));
+        const QByteArray table1 = all.mid(blank + 1).join(QStringLiteral("\r\n")).toUtf8();
+        QVERIFY(CsvReader::read(table1, &csv, &line).isEmpty());
+        QCOMPARE(csv.separator, QLatin1Char(';'));
         QCOMPARE(csv.headings.size(), table->columnCount());
         QCOMPARE(csv.rows.size(), table->rowCount());
         for (int k = 0; k < table->columnCount(); ++k)
             QCOMPARE(csv.headings.at(k), table->horizontalHeaderItem(k)->text());
-        for (int row = 0; row < table->rowCount(); ++row) {
-            for (int k = 0; k < table->columnCount(); ++k) {
-                const QString shown = table->item(row, k)->text();
-                const QString saved = csv.rows.at(row).fields.value(k);
-                bool number = false;
-                const double value = QLocale().toDouble(shown, &number);
-                if (number && shown != QLatin1String("-")) {
-                    bool read = false;
-                    QCOMPARE(QLocale::c().toDouble(saved, &read), value);
-                    QVERIFY2(read, qPrintable(saved));
-                } else {
-                    QCOMPARE(saved, shown);
-                }
-            }
-        }
+        // In French, every field as shown: the ratings in their order, "7,2" with its comma.
+        for (int row = 0; row < table->rowCount(); ++row)
+            for (int k = 0; k < table->columnCount(); ++k)
+                QCOMPARE(csv.rows.at(row).fields.value(k), table->item(row, k)->text());
+
+        // In English: commas between fields, points in numbers.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::Canada));
+        const QByteArray english = saved(QStringLiteral("ratings.csv"));
+        const QStringList lines = QString::fromUtf8(english.mid(3)).split(QStringLiteral("\r\n"));
+        const int gap = int(lines.indexOf(QString()));
+        QVERIFY(gap > 0 && lines.at(0).startsWith(QStringLiteral("#,")));
+        QVERIFY(
+            CsvReader::read(lines.mid(gap + 1).join(QStringLiteral("\r\n")).toUtf8(), &csv, &line)
+                .isEmpty());
+        QCOMPARE(csv.separator, QLatin1Char(','));
+        QCOMPARE(csv.rows.at(0).fields.value(pH), QStringLiteral("7.2"));
+        QCOMPARE(csv.rows.at(0).fields.value(column), QStringLiteral("100"));
     }
 
     // A mixture entered dicamba first: the window names the products in that order, each rate

@@ -47,9 +47,11 @@ QLocale shownLocale() {
     return locale;
 }
 
-QString csvText(const QTableWidgetItem* item) {
+// A number as the file writes them (decimal commas where the file has semicolons), a text as
+// shown.
+QString csvText(const QTableWidgetItem* item, const CsvWriter& file) {
     const QVariant n = item->data(Qt::UserRole);
-    return n.isValid() ? numberText(n.toDouble(), QLocale::c()) : item->text();
+    return n.isValid() ? file.figure(numberText(n.toDouble(), QLocale::c())) : item->text();
 }
 
 // A row imported under a key is shown by it; any other by its number.
@@ -92,8 +94,9 @@ QString evidenceLine(const CellDetail& cell, const QLocale& locale) {
 } // namespace
 
 frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QString& rates,
-                       const CellDetail& cell, const QVector<DetailRow>& rows, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs), m_title(title) {
+                       const CellDetail& cell, const QVector<DetailRow>& rows,
+                       const ReportAbout& about, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_title(title), m_about(about) {
     setObjectName(QStringLiteral("frmDetails"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Évaluations - ") + title);
@@ -213,22 +216,17 @@ QStringList frmDetails::headings() const {
     return out;
 }
 
-QVector<QStringList> frmDetails::shownRows() const {
-    QVector<QStringList> out;
+QByteArray frmDetails::csv() const {
+    CsvWriter w = CsvWriter::forPeople(QLocale());
+    // What the report shows, then which of its cells these ratings are behind.
+    w.addAbout(m_about.lines() << QStringLiteral("Évaluations de la case : ") + m_title);
+    w.addRow(headings());
     for (int row = 0; row < m_table->rowCount(); ++row) {
         QStringList fields;
         for (int k = 0; k < m_table->columnCount(); ++k)
-            fields << csvText(m_table->item(row, k));
-        out << fields;
+            fields << csvText(m_table->item(row, k), w);
+        w.addRow(fields);
     }
-    return out;
-}
-
-QByteArray frmDetails::csv() const {
-    CsvWriter w(CsvWriter::Cells::Formulas);
-    w.addRow(headings());
-    for (const QStringList& row : shownRows())
-        w.addRow(row);
     return w.bytes();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/DetailContext.h"
+#include "report/ReportAbout.h"
 #include "report/ReportDetails.h"
 
 #include <QDialog>
@@ -24,22 +25,25 @@ class frmDetails : public QDialog {
     Q_OBJECT
 
 public:
-    // title: the weed or category and the dose fraction; rates: the rates entered.
+    // title: the weed or category and the dose fraction; rates: the rates entered; about: what
+    // the report shows, written first in the CSV file.
     frmDetails(DialogService& dialogs, const QString& title, const QString& rates,
-               const CellDetail& cell, const QVector<DetailRow>& rows, QWidget* parent = nullptr);
+               const CellDetail& cell, const QVector<DetailRow>& rows, const ReportAbout& about,
+               QWidget* parent = nullptr);
 
-    // Where the user says, the table as shown: its headings, then its rows in their order,
-    // numbers with decimal points. A file that cannot be written is said and left as it was.
+    // Where the user says, a file for people (CsvWriter::forPeople in the user's locale): what
+    // the report shows and the cell's title as "#" lines, then the table as shown, its headings
+    // and its rows in their order. A file that cannot be written is said and left as it was.
     void saveAsCsv();
 
 private:
     void fill(const QVector<DetailRow>& rows);
     QStringList headings() const;
-    QVector<QStringList> shownRows() const;
     QByteArray csv() const;
 
     DialogService& m_dialogs;
     QString m_title;
+    ReportAbout m_about;
     QLabel* m_heading = nullptr;
     QTableWidget* m_table = nullptr;
     QLabel* m_summary = nullptr;

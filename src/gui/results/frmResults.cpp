@@ -272,7 +272,7 @@ bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
     const QString rates = QStringLiteral("Taux entrés : ") + entered.join(QStringLiteral(", "));
     if (m_detailsWindow)
         m_detailsWindow->close();
-    m_detailsWindow = new frmDetails(m_dialogs, title, rates, *detail, rows, this);
+    m_detailsWindow = new frmDetails(m_dialogs, title, rates, *detail, rows, m_page.about(), this);
     m_detailsWindow->show();
     m_detailsWindow->activateWindow();
     return true;
