@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace grelavo {
 
@@ -23,8 +24,7 @@ const std::array<QColor, 8> kColours{QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E
                                      QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9),
                                      QColor(0x00, 0x00, 0x00), QColor(0x8C, 0x51, 0x0A)};
 constexpr int kMarkers = 5;
-const QColor kWarningRed(192, 0, 0);
-const QColor kGridGrey(220, 220, 220);
+const QColor kCrowdedRed(192, 0, 0);
 
 constexpr double kTickPoints = 8;
 constexpr double kTitlePoints = 9;
@@ -32,29 +32,9 @@ constexpr double kLegendPoints = 8;
 constexpr double kSmallPoints = 7;
 constexpr double kPlotLeft = 1100;
 constexpr double kPlotTop = 400;
-constexpr double kWarningHeight = 300;
-constexpr double kPlotBottomRoom = 1050;
-constexpr double kValuePad = 120; // 0 and 100 % stay clear of the axis and the top
-constexpr double kAxisWidth = 15;
+constexpr double kCrowdedHeight = 300;
+constexpr double kPlotBottomRoom = 1000; // the dose axis' labels and title, the note
 constexpr double kSegmentWidth = 30;
-
-QFont fontOf(double points, bool bold) {
-    // As the twips surface sizes its font, so that text is measured as it is drawn.
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setHintingPreference(QFont::PreferNoHinting);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(qMax(1, static_cast<int>(std::lround(points * TwipsSurface::PerPoint))));
-    font.setBold(bold);
-    return font;
-}
-
-double widthOf(const QString& text, double points, bool bold = false) {
-    return QFontMetricsF(fontOf(points, bold)).horizontalAdvance(text) + 1;
-}
-
-double heightOf(double points, bool bold = false) {
-    return QFontMetricsF(fontOf(points, bold)).lineSpacing();
-}
 
 // The cell's figure as the table writes it, or the ratings' own when it does not read as one.
 int cellNumber(const std::optional<QString>& cell, int otherwise) {
@@ -86,68 +66,6 @@ QVector<double> jitter(const CellDetail& cell) {
 
 } // namespace
 
-DoseResponsePlot::Text DoseResponsePlot::textAt(const QString& text, double x, double y,
-                                                double points, Qt::Alignment alignment, bool bold,
-                                                const QColor& colour) {
-    const double w = widthOf(text, points, bold);
-    const double h = heightOf(points, bold);
-    const double left = alignment == Qt::AlignRight     ? x - w
-                        : alignment == Qt::AlignHCenter ? x - w / 2
-                                                        : x;
-    return {QRectF(left, y - h / 2, w, h), text, points, bold, colour, alignment, 0};
-}
-
-double DoseResponsePlot::lineHeight(double points, bool bold) {
-    return heightOf(points, bold);
-}
-
-double DoseResponsePlot::spread(int i, int n, double step, double most) {
-    const double half = std::min(most, step * (n - 1) / 2);
-    return n < 2 ? 0 : -half + 2 * half * i / (n - 1);
-}
-
-void DoseResponsePlot::drawMarker(QPainter& painter, Marker marker, const QPointF& at, double size,
-                                  const QColor& outline, const QColor& fill) {
-    const double r = size / 2;
-    QPainterPath path;
-    switch (marker) {
-    case Marker::Circle:
-        path.addEllipse(at, r, r);
-        break;
-    case Marker::Square:
-        path.addRect(QRectF(at.x() - r * 0.85, at.y() - r * 0.85, r * 1.7, r * 1.7));
-        break;
-    case Marker::Triangle:
-        path.addPolygon(QPolygonF({at + QPointF(0, -r * 1.1), at + QPointF(r, r * 0.75),
-                                   at + QPointF(-r, r * 0.75), at + QPointF(0, -r * 1.1)}));
-        break;
-    case Marker::Diamond:
-        path.addPolygon(
-            QPolygonF({at + QPointF(0, -r * 1.15), at + QPointF(r, 0), at + QPointF(0, r * 1.15),
-                       at + QPointF(-r, 0), at + QPointF(0, -r * 1.15)}));
-        break;
-    case Marker::Down:
-        path.addPolygon(QPolygonF({at + QPointF(0, r * 1.1), at + QPointF(r, -r * 0.75),
-                                   at + QPointF(-r, -r * 0.75), at + QPointF(0, r * 1.1)}));
-        break;
-    }
-    painter.setPen(QPen(outline, size / 8));
-    painter.setBrush(fill);
-    painter.drawPath(path);
-}
-
-void DoseResponsePlot::drawText(TwipsSurface& s, const Text& t) {
-    if (t.text.isEmpty())
-        return;
-    s.setFontSize(t.points);
-    s.setBold(t.bold);
-    s.setForeColor(t.colour);
-    if (t.angle != 0)
-        s.drawTurned(t.rect.center(), t.angle, t.text);
-    else
-        s.drawText(t.rect, t.text, t.alignment);
-}
-
 const QVector<int>& DoseResponsePlot::fractionPercents() {
     static const QVector<int> percents{50, 60, 70, 80, 100};
     return percents;
@@ -161,10 +79,6 @@ QString DoseResponsePlot::meanNote() {
 double DoseResponsePlot::xFor(double percent) const {
     return plotArea.left() +
            (percent - LowestPercent) / (HighestPercent - LowestPercent) * plotArea.width();
-}
-
-double DoseResponsePlot::yFor(double value) const {
-    return plotArea.bottom() - kValuePad - value / 100 * (plotArea.height() - 2 * kValuePad);
 }
 
 QVector<PlotRow> DoseResponsePlot::rowsWithRatings(const ReportDetails& details,
@@ -193,60 +107,43 @@ QVector<PlotRow> DoseResponsePlot::rowsWithRatings(const ReportDetails& details,
     return out;
 }
 
+QVector<qint64> DoseResponsePlot::firstChoice(const ReportDetails& details,
+                                              const QVector<ResultsRow>& rows, int most) {
+    QVector<qint64> ids;
+    for (const PlotRow& row : rowsWithRatings(details, rows))
+        if (row.kind == PlotRow::Kind::Category && ids.size() < most)
+            ids << row.noId;
+    return ids;
+}
+
+QString DoseResponsePlot::crowdedText() {
+    return QStringLiteral("Plus de huit séries : l'image est chargée ; décochez-en quelques-unes.");
+}
+
+QString DoseResponsePlot::documentTitle(const QDate& reportDate) {
+    return QStringLiteral("Grelavo - courbes dose-réponse %1")
+        .arg(reportDate.toString(Qt::ISODate));
+}
+
+QString DoseResponsePlot::description() const {
+    QStringList lines;
+    for (const Series& s : series) {
+        QStringList means;
+        for (const Mean& m : s.means)
+            means << QStringLiteral("%1 % : %2 (n = %3)")
+                         .arg(fractionPercents().at(m.fraction))
+                         .arg(m.value)
+                         .arg(m.count);
+        lines << s.name + QStringLiteral(" — ") + means.join(QStringLiteral(" ; "));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
                                        const QVector<ResultsRow>& rows,
-                                       const QVector<qint64>& chosen, const QSizeF& size,
-                                       bool synthetic) {
-    DoseResponsePlot p;
-    p.size = size;
-    const double W = size.width();
-    const double H = size.height();
-    const double legendWidth = std::clamp(W * 0.27, 1800.0, 3600.0);
-    const double top = kPlotTop + (synthetic ? kWarningHeight : 0);
-    p.plotArea =
-        QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - legendWidth - 300),
-                                                std::max(top + 600, H - kPlotBottomRoom)));
-    const QRectF& area = p.plotArea;
-
-    if (synthetic)
-        p.warning = textAt(QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas "
-                                          "utiliser pour une décision"),
-                           W / 2, 60 + heightOf(kTickPoints, true) / 2, kTickPoints,
-                           Qt::AlignHCenter, true, kWarningRed);
-
-    // Axes, ticks and their titles.
-    p.axes << QLineF(area.bottomLeft(), area.bottomRight())
-           << QLineF(area.bottomLeft(), area.topLeft());
-    p.xTicks = fractionPercents();
-    const double tickLength = 80;
-    for (const int percent : p.xTicks) {
-        const double x = p.xFor(percent);
-        p.axes << QLineF(x, area.bottom(), x, area.bottom() + tickLength);
-        p.tickLabels << textAt(QString::number(percent), x,
-                               area.bottom() + tickLength + heightOf(kTickPoints) / 2 + 20,
-                               kTickPoints, Qt::AlignHCenter);
-    }
-    for (int value = 0; value <= 100; value += 20) {
-        p.yTicks << value;
-        const double y = p.yFor(value);
-        p.axes << QLineF(area.left() - tickLength, y, area.left(), y);
-        p.grid << QLineF(area.left(), y, area.right(), y);
-        p.tickLabels << textAt(QString::number(value), area.left() - tickLength - 40, y,
-                               kTickPoints, Qt::AlignRight);
-    }
-    p.xTitle = textAt(QStringLiteral("Fraction de la dose entrée (%)"), area.center().x(),
-                      area.bottom() + tickLength + heightOf(kTickPoints) + 60 +
-                          heightOf(kTitlePoints, true) / 2,
-                      kTitlePoints, Qt::AlignHCenter, true);
-    p.yTitle = textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kTitlePoints,
-                      Qt::AlignHCenter, true);
-    p.yTitle.rect.moveCenter(QPointF(80 + heightOf(kTitlePoints, true) / 2, area.center().y()));
-    p.yTitle.angle = -90;
-    p.note = textAt(meanNote(), area.left(), H - 60 - heightOf(kSmallPoints) / 2, kSmallPoints,
-                    Qt::AlignLeft, false, QColor(80, 80, 80));
-    p.note.rect.setWidth(std::min(p.note.rect.width(), W - area.left() - 100));
-
-    // One series per chosen row with ratings, in the report's order.
+                                       const QVector<qint64>& chosen, const ReportAbout& shows,
+                                       const QSizeF& size) {
+    // The chosen rows with ratings, in the report's order.
     const QSet<qint64> wanted(chosen.cbegin(), chosen.cend());
     QVector<const ResultsRow*> shown;
     for (const ResultsRow& row : rows) {
@@ -256,6 +153,42 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
         if (rated && wanted.contains(row.NoId))
             shown << &row;
     }
+
+    DoseResponsePlot p;
+    p.size = size;
+    const double W = size.width();
+    const bool crowded = shown.size() > MostSeriesReadable;
+    if (crowded)
+        p.crowded = textAt(crowdedText(), W / 2, 60 + lineHeight(kTickPoints, true) / 2,
+                           kTickPoints, Qt::AlignHCenter, true, kCrowdedRed);
+
+    // The block under the picture, the note above it, then the plot.
+    const double blockTop = p.layAbout(shows);
+    const double legendWidth = std::clamp(W * 0.27, 1800.0, 3600.0);
+    const double top = kPlotTop + (crowded ? kCrowdedHeight : 0);
+    p.plotArea =
+        QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - legendWidth - 300),
+                                                std::max(top + 600, blockTop - kPlotBottomRoom)));
+    const QRectF& area = p.plotArea;
+
+    for (const int percent : fractionPercents())
+        p.layDoseTick(p.xFor(percent), percent);
+    p.layValueAxis();
+    p.xTitle = textAt(QStringLiteral("Fraction de la dose entrée (%)"), area.center().x(),
+                      area.bottom() + TickLength + lineHeight(kTickPoints) + 60 +
+                          lineHeight(kTitlePoints, true) / 2,
+                      kTitlePoints, Qt::AlignHCenter, true);
+    p.yTitle = textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kTitlePoints,
+                      Qt::AlignHCenter, true);
+    p.yTitle.rect.moveCenter(QPointF(80 + lineHeight(kTitlePoints, true) / 2, area.center().y()));
+    p.yTitle.angle = -90;
+    p.note =
+        textAt(meanNote(), area.left(), p.xTitle.rect.bottom() + 40 + lineHeight(kSmallPoints) / 2,
+               kSmallPoints, Qt::AlignLeft, false, QColor(80, 80, 80));
+    p.note.rect.setWidth(std::min(p.note.rect.width(), W - area.left() - 100));
+
+    // One series per row shown, each with its own colour and marker together: the colours
+    // repeat every eight, the markers every five, so no pair comes back before forty.
     for (const ResultsRow* shownRow : shown) {
         const ResultsRow& row = *shownRow;
         Series s;
@@ -280,43 +213,24 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
             m.value = cellNumber(row.cells.at(2 * k), cell->reportedMean());
             m.count = cellNumber(row.cells.at(2 * k + 1), cell->count());
             m.at = QPointF(x, p.yFor(m.value));
-            m.label = textAt(QStringLiteral("n = %1").arg(m.count), x + MeanSize / 2 + 50, m.at.y(),
-                             kSmallPoints, Qt::AlignLeft, false, s.colour);
+            m.label = textAt(QStringLiteral("n = %1").arg(m.count), x, m.at.y(), kSmallPoints,
+                             Qt::AlignLeft, false, s.colour);
             if (!s.means.isEmpty() && s.means.last().fraction == k - 1)
                 s.segments << QLineF(s.means.last().at, m.at);
             s.means << m;
         }
         p.series << s;
     }
-
-    // The counts of a fraction in a column right of its last series, each at its mean's height
-    // unless the one above is in the way, then just under it.
-    const double lastDodge = p.series.isEmpty() ? 0 : p.series.last().dodge;
-    for (int k = 0; k < fractionPercents().size(); ++k) {
-        QVector<Text*> labels;
-        for (Series& s : p.series)
-            for (Mean& m : s.means)
-                if (m.fraction == k) {
-                    m.label.rect.moveLeft(p.xFor(fractionPercents().at(k) + lastDodge) +
-                                          MeanSize / 2 + 50);
-                    labels << &m.label;
-                }
-        std::stable_sort(labels.begin(), labels.end(), [](const Text* a, const Text* b) {
-            return a->rect.top() < b->rect.top();
-        });
-        for (int i = 1; i < labels.size(); ++i)
-            if (labels[i]->rect.top() < labels[i - 1]->rect.bottom())
-                labels[i]->rect.moveTop(labels[i - 1]->rect.bottom());
-    }
+    p.layCounts();
 
     // The legend beside the plot, each row with its colour and marker; smaller type when
     // many rows are shown.
     const double legendLeft = area.right() + 300;
     double points = kLegendPoints;
     const int n = p.series.size();
-    while (n > 0 && points > 5 && n * heightOf(points) * 1.4 > area.height())
+    while (n > 0 && points > 5 && n * lineHeight(points) * 1.4 > area.height())
         points -= 0.5;
-    const double step = heightOf(points) * 1.4;
+    const double step = lineHeight(points) * 1.4;
     for (int i = 0; i < n; ++i) {
         const Series& s = p.series.at(i);
         const double y = area.top() + step * (i + 0.5);
@@ -332,41 +246,117 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
     return p;
 }
 
-void DoseResponsePlot::paint(QPainter& painter) const {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    TwipsSurface s(painter, size.width());
-    for (const QLineF& line : grid)
-        s.line(line.p1(), line.p2(), kAxisWidth, kGridGrey);
-    for (const QLineF& line : axes)
-        s.line(line.p1(), line.p2(), kAxisWidth, Qt::black);
-    for (const Text& t : tickLabels)
-        drawText(s, t);
-    for (const Text& t : {xTitle, yTitle, note, warning})
-        drawText(s, t);
+void DoseResponsePlot::layCounts() {
+    // Every marker is in the way, and every count once placed.
+    QVector<QRectF> taken;
+    for (const Series& s : series) {
+        for (const Point& point : s.points)
+            taken << markerBounds(point.at, PointSize);
+        for (const Mean& mean : s.means)
+            taken << markerBounds(mean.at, MeanSize);
+    }
+    // A pixel of white at least between a count and what is near it.
+    const auto free = [&taken](const QRectF& r) {
+        const QRectF clear = r.adjusted(-20, -10, 20, 10);
+        return std::none_of(taken.cbegin(), taken.cend(),
+                            [&clear](const QRectF& t) { return t.intersects(clear); });
+    };
+    // The counts stay in the plot, or just right of it, short of the legend.
+    const QRectF room = plotArea.adjusted(40, 20, 250, -20);
 
-    // The means under the ratings, each rating pale in a white rim: one equal to its mean
-    // still shows on it.
-    for (const Series& series : this->series) {
-        for (const QLineF& segment : series.segments)
-            s.line(segment.p1(), segment.p2(), kSegmentWidth, series.colour);
-        for (const Mean& mean : series.means) {
-            drawMarker(painter, series.marker, mean.at, MeanSize, Qt::white, series.colour);
-            drawText(s, mean.label);
+    for (int k = 0; k < fractionPercents().size(); ++k) {
+        // The markers of the fraction, all series together: a column.
+        double columnLeft = plotArea.right();
+        double columnRight = plotArea.left();
+        for (const Series& s : series) {
+            for (const Point& point : s.points)
+                if (point.fraction == k) {
+                    columnLeft = std::min(columnLeft, markerBounds(point.at, PointSize).left());
+                    columnRight = std::max(columnRight, markerBounds(point.at, PointSize).right());
+                }
+            for (const Mean& mean : s.means)
+                if (mean.fraction == k) {
+                    columnLeft = std::min(columnLeft, markerBounds(mean.at, MeanSize).left());
+                    columnRight = std::max(columnRight, markerBounds(mean.at, MeanSize).right());
+                }
         }
+        // Each count beside its mean if it is free there, else right of the column, else left
+        // of it; at its mean's height, else the nearest free height, half a line at a time.
+        for (Series& s : series)
+            for (Mean& mean : s.means) {
+                if (mean.fraction != k)
+                    continue;
+                QRectF& rect = mean.label.rect;
+                const double w = rect.width();
+                const double h = rect.height();
+                const std::array<double, 5> lefts{markerBounds(mean.at, MeanSize).right() + 30,
+                                                  columnRight + 30, columnLeft - 30 - w,
+                                                  columnRight + 60 + w, columnLeft - 60 - 2 * w};
+                const int steps = 2 * int(std::ceil(plotArea.height() / (h / 2))) + 1;
+                bool placed = false;
+                for (int i = 0; i < steps && !placed; ++i) {
+                    const int halfLines = (i % 2 == 1 ? 1 : -1) * ((i + 1) / 2); // 0, 1, -1, 2…
+                    const double dy = halfLines * h / 2;
+                    for (const double left : lefts) {
+                        const QRectF at(left, mean.at.y() - h / 2 + dy, w, h);
+                        if (room.contains(at) && free(at)) {
+                            rect = at;
+                            placed = true;
+                            break;
+                        }
+                    }
+                }
+                // Else the free place nearest to its mean, within a fraction's width of it.
+                const double reach = xFor(60) - xFor(50);
+                double nearest = std::numeric_limits<double>::infinity();
+                for (double dx = -reach; !placed && dx <= reach; dx += w / 3)
+                    for (double dy = -plotArea.height(); dy <= plotArea.height(); dy += h / 2) {
+                        const QRectF at(mean.at.x() + dx - w / 2, mean.at.y() + dy - h / 2, w, h);
+                        const double distance = std::hypot(dx, dy);
+                        if (distance < nearest && room.contains(at) && free(at)) {
+                            nearest = distance;
+                            rect = at;
+                        }
+                    }
+                placed = placed || std::isfinite(nearest);
+                // No room left anywhere near (a crowded picture on a small surface): the count
+                // is left out rather than drawn over a marker; the table and the picture's
+                // description still give it.
+                if (!placed) {
+                    mean.label.text.clear();
+                    continue;
+                }
+                taken << rect;
+            }
     }
-    for (const Series& series : this->series) {
-        const QColor pale = series.colour.lighter(170);
-        for (const Point& point : series.points)
-            drawMarker(painter, series.marker, point.at, PointSize, series.colour, pale);
-    }
-    for (const LegendEntry& e : legend) {
-        s.line(e.sample.p1(), e.sample.p2(), kSegmentWidth, e.colour);
-        drawMarker(painter, e.marker, e.sample.center(), MeanSize, Qt::white, e.colour);
-        drawText(s, e.text);
-    }
-    painter.restore();
+}
+
+void DoseResponsePlot::paint(QPainter& painter) const {
+    const auto under = [](TwipsSurface&) {};
+    paintFrame(painter, under, [this, &painter](TwipsSurface& s) {
+        drawText(s, crowded);
+        // The means under the ratings, each rating pale in a white rim: one equal to its mean
+        // still shows on it.
+        for (const Series& one : series) {
+            for (const QLineF& segment : one.segments)
+                s.line(segment.p1(), segment.p2(), kSegmentWidth, one.colour);
+            for (const Mean& mean : one.means)
+                drawMarker(painter, one.marker, mean.at, MeanSize, Qt::white, one.colour);
+        }
+        for (const Series& one : series) {
+            const QColor pale = one.colour.lighter(170);
+            for (const Point& point : one.points)
+                drawMarker(painter, one.marker, point.at, PointSize, one.colour, pale);
+        }
+        for (const Series& one : series)
+            for (const Mean& mean : one.means)
+                drawText(s, mean.label);
+        for (const LegendEntry& e : legend) {
+            s.line(e.sample.p1(), e.sample.p2(), kSegmentWidth, e.colour);
+            drawMarker(painter, e.marker, e.sample.center(), MeanSize, Qt::white, e.colour);
+            drawText(s, e.text);
+        }
+    });
 }
 
 QImage DoseResponsePlot::image(qreal devicePixelRatio) const {
@@ -375,36 +365,13 @@ QImage DoseResponsePlot::image(qreal devicePixelRatio) const {
 }
 
 bool DoseResponsePlot::printOn(QPagedPaintDevice& device) const {
-    return printOn(device, size, [this](QPainter& painter) { paint(painter); });
+    return PlotFrame::printOn(device, size, [this](QPainter& painter) { paint(painter); });
 }
 
-QImage DoseResponsePlot::imageOf(const QSizeF& twips, const std::function<void(QPainter&)>& draw,
-                                 qreal devicePixelRatio) {
-    const QSize pixels(Twips::toPixels(int(std::lround(twips.width()))),
-                       Twips::toPixels(int(std::lround(twips.height()))));
-    QImage out(pixels * devicePixelRatio, QImage::Format_RGB32);
-    out.setDevicePixelRatio(devicePixelRatio);
-    out.fill(Qt::white);
-    QPainter painter(&out);
-    painter.scale(1.0 / Twips::PerPixel, 1.0 / Twips::PerPixel);
-    draw(painter);
-    return out;
+bool DoseResponsePlot::write(const QString& path, PictureFile::Kind kind,
+                             const QString& title) const {
+    return PictureFile::write(
+        path, kind, size, [this](QPainter& painter) { paint(painter); }, title,
+        description() + QLatin1Char('\n') + aboutText.join(QLatin1Char('\n')));
 }
-
-bool DoseResponsePlot::printOn(QPagedPaintDevice& device, const QSizeF& twips,
-                               const std::function<void(QPainter&)>& draw) {
-    QPainter painter;
-    if (!painter.begin(&device))
-        return false;
-    const int dpi = device.logicalDpiX();
-    const QRectF printable = device.pageLayout().paintRectPixels(dpi);
-    const double perTwip = dpi / 1440.0;
-    const double scale = std::min(printable.width() / (twips.width() * perTwip),
-                                  printable.height() / (twips.height() * perTwip));
-    painter.translate((printable.width() - twips.width() * perTwip * scale) / 2, 0);
-    painter.scale(perTwip * scale, perTwip * scale);
-    draw(painter);
-    return painter.end();
-}
-
 } // namespace grelavo

@@ -12,25 +12,22 @@ namespace grelavo {
 
 namespace {
 
-using Plot = DoseResponsePlot;
+using Plot = PlotFrame;
 
 const QColor kPointColour(0x00, 0x72, 0xB2);
 const QColor kCurveColour(0xD5, 0x5E, 0x00);
 const QColor kThresholdColour(90, 90, 90);
-const QColor kWarningRed(192, 0, 0);
-const QColor kGridGrey(220, 220, 220);
 const QColor kAboutGrey(60, 60, 60);
 
 constexpr double kTickPoints = 8;
 constexpr double kTitlePoints = 10;
 constexpr double kAxisTitlePoints = 9;
 constexpr double kSmallPoints = 7;
-constexpr double kEdge = 80;       // around the whole picture
+constexpr double kEdge = PlotFrame::Edge;
 constexpr double kPlotLeft = 1100; // room for the value axis' labels and title
 constexpr double kPlotRightRoom = 400;
-constexpr double kValuePad = 120; // 0 and 100 % stay clear of the axis and the top
-constexpr double kDosePad = 150;  // dose 0 stays clear of the value axis
-constexpr double kTickLength = 80;
+constexpr double kDosePad = 150; // dose 0 stays clear of the value axis
+constexpr double kTickLength = PlotFrame::TickLength;
 constexpr double kAxisWidth = 15;
 constexpr double kCurveWidth = 35;
 constexpr double kEdMarker = 190;
@@ -100,47 +97,15 @@ double FittedCurvePlot::xFor(double percent) const {
            percent / highestPercent * (plotArea.width() - 2 * kDosePad);
 }
 
-double FittedCurvePlot::yFor(double value) const {
-    return plotArea.bottom() - kValuePad - value / 100 * (plotArea.height() - 2 * kValuePad);
-}
-
 FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const AnalysisRow& row,
                                      const ReportAbout& shows, const QLocale& locale,
                                      const QSizeF& size) {
-    const QStringList parameterLines = shows.parameters + QStringList{shows.toleranceLine()};
-    const QStringList colophon = shows.colophonLines();
-    const bool synthetic = shows.synthetic();
     FittedCurvePlot p;
     p.size = size;
     const double W = size.width();
-    const double H = size.height();
-    const double small = Plot::lineHeight(kSmallPoints);
-
-    // The block under the picture, from the bottom up: the colophon, the parameters in two
-    // columns, the warning.
-    const int parameterRows = std::max(1, int(parameterLines.size() + 1) / 2);
     const double width = W - 2 * kEdge;
-    double y = H - kEdge - small * double(colophon.size());
-    for (int i = 0; i < colophon.size(); ++i) {
-        p.about << Plot::textAt(colophon[i], kEdge, y + small * (i + 0.5), kSmallPoints,
-                                Qt::AlignLeft, false, kAboutGrey);
-        p.about.last().rect.setWidth(std::min(p.about.last().rect.width(), width));
-    }
-    y -= small * (parameterLines.isEmpty() ? 0 : parameterRows) + 40;
-    for (int i = 0; i < parameterLines.size(); ++i) {
-        const int column = i / parameterRows; // the first half of the lines, then the second
-        p.about << Plot::textAt(QStringLiteral("- ") + parameterLines[i],
-                                kEdge + column * width / 2, y + small * (i % parameterRows + 0.5),
-                                kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
-        p.about.last().rect.setWidth(std::min(p.about.last().rect.width(), width / 2 - 60));
-    }
-    if (synthetic) {
-        const double h = Plot::lineHeight(kTickPoints, true);
-        y -= h + 40;
-        p.warning = Plot::textAt(ReportAbout::syntheticWarning(), W / 2, y + h / 2, kTickPoints,
-                                 Qt::AlignHCenter, true, kWarningRed);
-    }
-    const double blockTop = y - 60;
+    const double small = Plot::lineHeight(kSmallPoints);
+    const double blockTop = p.layAbout(shows);
 
     // The title: the row, then the mixture and the model or why there is none.
     const double titleHeight = Plot::lineHeight(kTitlePoints, true);
@@ -169,25 +134,9 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
         highest = std::max(highest, o.dose);
     const double step = highest * 100 < 200 ? 25 : 50;
     p.highestPercent = step * (std::floor(highest * 100 / step) + 1);
-    p.axes << QLineF(area.bottomLeft(), area.bottomRight())
-           << QLineF(area.bottomLeft(), area.topLeft());
-    for (double percent = 0; percent <= p.highestPercent + 0.01; percent += step) {
-        const double x = p.xFor(percent);
-        p.xTicks << int(std::lround(percent));
-        p.axes << QLineF(x, area.bottom(), x, area.bottom() + kTickLength);
-        p.tickLabels << Plot::textAt(QString::number(p.xTicks.last()), x,
-                                     area.bottom() + kTickLength +
-                                         Plot::lineHeight(kTickPoints) / 2 + 20,
-                                     kTickPoints, Qt::AlignHCenter);
-    }
-    for (int value = 0; value <= 100; value += 20) {
-        p.yTicks << value;
-        const double yv = p.yFor(value);
-        p.axes << QLineF(area.left() - kTickLength, yv, area.left(), yv);
-        p.grid << QLineF(area.left(), yv, area.right(), yv);
-        p.tickLabels << Plot::textAt(QString::number(value), area.left() - kTickLength - 40, yv,
-                                     kTickPoints, Qt::AlignRight);
-    }
+    for (double percent = 0; percent <= p.highestPercent + 0.01; percent += step)
+        p.layDoseTick(p.xFor(percent), int(std::lround(percent)));
+    p.layValueAxis();
     const double axisTitleY = area.bottom() + kTickLength + Plot::lineHeight(kTickPoints) + 60 +
                               Plot::lineHeight(kAxisTitlePoints, true) / 2;
     p.xTitle = Plot::textAt(QStringLiteral("Dose (% des taux entrés)"), area.center().x(),
@@ -270,64 +219,52 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
 }
 
 void FittedCurvePlot::paint(QPainter& painter) const {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    TwipsSurface s(painter, size.width());
-    for (const QLineF& line : grid)
-        s.line(line.p1(), line.p2(), kAxisWidth, kGridGrey);
-
-    if (!bandUpper.isEmpty()) {
-        QPolygonF band = bandUpper;
+    const auto band = [this, &painter](TwipsSurface&) {
+        if (bandUpper.isEmpty())
+            return;
+        QPolygonF polygon = bandUpper;
         for (auto it = bandLower.crbegin(); it != bandLower.crend(); ++it)
-            band << *it;
+            polygon << *it;
         QColor fill = kCurveColour;
         fill.setAlpha(55);
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
-        painter.drawPolygon(band);
-    }
-    for (const QLineF& line : axes)
-        s.line(line.p1(), line.p2(), kAxisWidth, Qt::black);
-    for (const Text& text : tickLabels)
-        Plot::drawText(s, text);
-    for (const Text& text : {title, subtitle, xTitle, yTitle, note, thresholdLabel, warning})
-        Plot::drawText(s, text);
-    for (const Text& text : about)
-        Plot::drawText(s, text);
-
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(kThresholdColour, kAxisWidth * 2, Qt::DashLine, Qt::FlatCap));
-    painter.drawLine(threshold);
-
-    const QColor pale = kPointColour.lighter(170);
-    for (const Point& point : points)
-        Plot::drawMarker(painter, DoseResponsePlot::Marker::Circle, point.at, PointSize,
-                         kPointColour, pale);
-
-    if (!curve.isEmpty()) {
+        painter.drawPolygon(polygon);
+    };
+    paintFrame(painter, band, [this, &painter](TwipsSurface& s) {
+        for (const Text& text : {title, subtitle, thresholdLabel})
+            drawText(s, text);
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(kCurveColour, kCurveWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.drawPolyline(curve);
-    }
-    if (hasEd80) {
-        painter.setPen(QPen(Qt::black, kAxisWidth * 2, Qt::DotLine, Qt::FlatCap));
-        painter.drawLine(ed80Drop);
-        s.line(ed80Interval.p1(), ed80Interval.p2(), kCurveWidth * 1.5, Qt::black);
-        Plot::drawMarker(painter, DoseResponsePlot::Marker::Diamond, ed80, kEdMarker, Qt::white,
-                         Qt::black);
-        Plot::drawText(s, ed80Label);
-    }
-    painter.restore();
+        painter.setPen(QPen(kThresholdColour, kAxisWidth * 2, Qt::DashLine, Qt::FlatCap));
+        painter.drawLine(threshold);
+
+        const QColor pale = kPointColour.lighter(170);
+        for (const Point& point : points)
+            drawMarker(painter, Marker::Circle, point.at, PointSize, kPointColour, pale);
+
+        if (!curve.isEmpty()) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(
+                QPen(kCurveColour, kCurveWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.drawPolyline(curve);
+        }
+        if (hasEd80) {
+            painter.setPen(QPen(Qt::black, kAxisWidth * 2, Qt::DotLine, Qt::FlatCap));
+            painter.drawLine(ed80Drop);
+            s.line(ed80Interval.p1(), ed80Interval.p2(), kCurveWidth * 1.5, Qt::black);
+            drawMarker(painter, Marker::Diamond, ed80, kEdMarker, Qt::white, Qt::black);
+            drawText(s, ed80Label);
+        }
+    });
 }
 
 QImage FittedCurvePlot::image(qreal devicePixelRatio) const {
-    return DoseResponsePlot::imageOf(
+    return imageOf(
         size, [this](QPainter& painter) { paint(painter); }, devicePixelRatio);
 }
 
 bool FittedCurvePlot::printOn(QPagedPaintDevice& device) const {
-    return DoseResponsePlot::printOn(device, size, [this](QPainter& painter) { paint(painter); });
+    return PlotFrame::printOn(device, size, [this](QPainter& painter) { paint(painter); });
 }
 
 } // namespace grelavo

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DoseResponsePlot.h"
+#include "PlotFrame.h"
 #include "report/DoseAnalysis.h"
 #include "report/ReportAbout.h"
 
@@ -15,9 +15,7 @@ namespace grelavo {
 // that reaches it; a title naming the row, the mixture and the model; under the picture, the
 // report's parameters, date, program and edition. All geometry is in twips and is computed
 // once, here, so that what is painted is what the tests read.
-struct FittedCurvePlot {
-    using Text = DoseResponsePlot::Text;
-
+struct FittedCurvePlot : PlotFrame {
     struct Point {
         double dose = 0; // fraction of the entered rates
         int value = 0;   // the rating, %
@@ -30,15 +28,8 @@ struct FittedCurvePlot {
     static constexpr double MostJitter = 2;  // x axis %: equal ratings at one dose spread
     static constexpr int CurveSteps = 160;   // segments of the drawn curve
 
-    QSizeF size;
-    QRectF plotArea;
-    double highestPercent = 100; // the x axis, from 0
-    QVector<int> xTicks;         // % of the entered rates
-    QVector<int> yTicks;         // 0, 20 ... 100
-    QVector<Text> tickLabels;
-    QVector<QLineF> axes;
-    QVector<QLineF> grid;
-    Text title, subtitle, xTitle, yTitle, note;
+    double highestPercent = 100; // the x axis, from 0, its ticks in % of the entered rates
+    Text title, subtitle;
     QVector<Point> points;
     // The fitted curve from the lowest observed dose above 0 to the highest, and its band at
     // the same doses (value ± bandT · bandSe, within 0–100); all empty when not estimable.
@@ -53,10 +44,6 @@ struct FittedCurvePlot {
     QLineF ed80Interval;
     QLineF ed80Drop; // from the threshold down to the dose axis
     Text ed80Label;
-    // Under the picture: the red warning while the data are synthetic, then the about lines.
-    Text warning;
-    QVector<Text> about;
-
     // The picture of 'row' of 'analysis' on a surface of 'size' twips, numbers written in
     // 'locale'; under it what the report shows: its parameters and tolerance (in two columns),
     // its colophon (date, program, edition), and the warning when the data are synthetic.
@@ -73,7 +60,6 @@ struct FittedCurvePlot {
     static QString noteText();
 
     double xFor(double percent) const;
-    double yFor(double value) const;
 
     // Draws the picture onto a painter whose unit is the twip.
     void paint(QPainter& painter) const;

@@ -589,7 +589,7 @@ void frmMDI::runReport(const ParameterSet& parameters) {
 void frmMDI::openDoseResponse() {
     if (!m_state.ResultsShown)
         return;
-    frmCourbes window(m_dialogs, m_reportDetails, m_reportRows, m_results->page().stamp(), this);
+    frmCourbes window(m_dialogs, m_reportDetails, m_reportRows, m_results->page().about(), this);
     window.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "frmAnalyse.h"
 
+#include "render/DoseResponsePlot.h"
 #include "render/Twips.h"
 #include "shared/DialogService.h"
 

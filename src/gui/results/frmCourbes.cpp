@@ -5,17 +5,13 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QSvgGenerator>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -30,7 +26,7 @@ class PlotView : public QWidget {
 public:
     PlotView(const DoseResponsePlot& plot, std::function<void()> resized)
         : m_plot(plot), m_resized(std::move(resized)) {
-        setMinimumSize(480, 320);
+        setMinimumSize(frmCourbes::SmallestView);
         setAutoFillBackground(true);
         setBackgroundRole(QPalette::Base);
         QPalette white = palette();
@@ -54,27 +50,12 @@ private:
     std::function<void()> m_resized;
 };
 
-// What a screen reader says of the picture: each series, its means and counts.
-QString describe(const DoseResponsePlot& plot) {
-    QStringList lines;
-    for (const DoseResponsePlot::Series& s : plot.series) {
-        QStringList means;
-        for (const DoseResponsePlot::Mean& m : s.means)
-            means << QStringLiteral("%1 % : %2 (n = %3)")
-                         .arg(DoseResponsePlot::fractionPercents().at(m.fraction))
-                         .arg(m.value)
-                         .arg(m.count);
-        lines << s.name + QStringLiteral(" — ") + means.join(QStringLiteral(" ; "));
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 } // namespace
 
 frmCourbes::frmCourbes(DialogService& dialogs, ReportDetails details, QVector<ResultsRow> rows,
-                       ReportStamp stamp, QWidget* parent)
+                       ReportAbout shows, QWidget* parent)
     : QDialog(parent), m_dialogs(dialogs), m_details(std::move(details)), m_rows(std::move(rows)),
-      m_stamp(std::move(stamp)) {
+      m_shows(std::move(shows)) {
     setObjectName(QStringLiteral("frmCourbes"));
     setWindowTitle(QStringLiteral("Courbes dose-réponse"));
 
@@ -86,22 +67,28 @@ frmCourbes::frmCourbes(DialogService& dialogs, ReportDetails details, QVector<Re
     m_view->setObjectName(QStringLiteral("picCourbes"));
     m_view->setAccessibleName(QStringLiteral("Courbes dose-réponse"));
 
+    auto* checks = new QHBoxLayout;
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    const auto button = [&](const char* name, const char* caption, auto slot) {
+    const auto button = [this](QBoxLayout* row, const char* name, const char* caption, auto slot) {
         auto* b = new QPushButton(QString::fromUtf8(caption));
         b->setObjectName(QLatin1String(name));
         connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
+        row->addWidget(b);
         return b;
     };
-    button("cmdCopier", "&Copier", [this] { CopyToClipboard(); });
-    button("cmdImprimer", "&Imprimer…", [this] { Set_Print(); });
-    button("cmdEnregistrer", "&Enregistrer…", [this] { saveAs(); });
-    button("cmdFermer", "&Fermer", [this] { reject(); });
+    button(checks, "cmdToutCocher", "&Tout cocher", [this] { checkAll(true); });
+    button(checks, "cmdToutDecocher", "Tout &décocher", [this] { checkAll(false); });
+    button(buttons, "cmdCopier", "&Copier", [this] { CopyToClipboard(); });
+    button(buttons, "cmdImprimer", "&Imprimer…", [this] { Set_Print(); });
+    button(buttons, "cmdEnregistrer", "&Enregistrer…", [this] { saveAs(); });
+    button(buttons, "cmdFermer", "&Fermer", [this] { reject(); });
 
+    auto* side = new QVBoxLayout;
+    side->addWidget(m_list, 1);
+    side->addLayout(checks);
     auto* columns = new QHBoxLayout;
-    columns->addWidget(m_list);
+    columns->addLayout(side);
     columns->addWidget(m_view, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);
@@ -114,20 +101,21 @@ frmCourbes::frmCourbes(DialogService& dialogs, ReportDetails details, QVector<Re
 }
 
 void frmCourbes::fillList() {
-    int weeds = 0;
+    const QVector<qint64> first = DoseResponsePlot::firstChoice(m_details, m_rows, FirstChecked);
     for (const PlotRow& row : DoseResponsePlot::rowsWithRatings(m_details, m_rows)) {
         auto* item = new QListWidgetItem;
         item->setData(kNoIdRole, row.noId);
+        const Qt::CheckState state = first.contains(row.noId) ? Qt::Checked : Qt::Unchecked;
         if (row.kind == PlotRow::Kind::Weed) {
             item->setText(QStringLiteral("    ") + row.label);
-            item->setCheckState(weeds++ < FirstWeedsChecked ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(state);
         } else {
             item->setText(row.label);
             QFont bold = item->font();
             bold.setBold(true);
             item->setFont(bold);
             if (row.kind == PlotRow::Kind::Category)
-                item->setCheckState(Qt::Checked);
+                item->setCheckState(state);
             else
                 item->setFlags(Qt::ItemIsEnabled); // a heading: nothing to draw
         }
@@ -148,33 +136,38 @@ QVector<qint64> frmCourbes::chosen() const {
     return ids;
 }
 
-bool frmCourbes::synthetic() const {
-    return m_stamp.edition.known && m_stamp.edition.synthetic;
+void frmCourbes::checkAll(bool checked) {
+    {
+        const QSignalBlocker quiet(m_list); // one redraw, not one per row
+        for (int i = 0; i < m_list->count(); ++i) {
+            QListWidgetItem* item = m_list->item(i);
+            if (item->flags() & Qt::ItemIsUserCheckable)
+                item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    redraw();
 }
 
 void frmCourbes::redraw() {
     const QSizeF twips(Twips::fromPixels(m_view->width()), Twips::fromPixels(m_view->height()));
-    m_shown = DoseResponsePlot::lay(m_details, m_rows, chosen(), twips, synthetic());
-    m_view->setAccessibleDescription(describe(m_shown));
+    m_shown = DoseResponsePlot::lay(m_details, m_rows, chosen(), m_shows, twips);
+    m_view->setAccessibleDescription(m_shown.description());
     m_view->update();
 }
 
 DoseResponsePlot frmCourbes::picture() const {
-    return DoseResponsePlot::lay(
-        m_details, m_rows, chosen(),
-        QSizeF(DoseResponsePlot::DefaultWidth, DoseResponsePlot::DefaultHeight), synthetic());
+    return DoseResponsePlot::lay(m_details, m_rows, chosen(), m_shows);
 }
 
 QString frmCourbes::documentTitle() const {
-    return QStringLiteral("Grelavo - courbes dose-réponse %1")
-        .arg(m_stamp.reportDate.toString(Qt::ISODate));
+    return DoseResponsePlot::documentTitle(m_shows.stamp.reportDate);
 }
 
 void frmCourbes::CopyToClipboard() {
     const DoseResponsePlot plot = picture();
     auto* data = new QMimeData;
     data->setImageData(plot.image());
-    data->setText(describe(plot));
+    data->setText(plot.description() + QLatin1Char('\n') + plot.aboutText.join(QLatin1Char('\n')));
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setMimeData(data);
@@ -196,45 +189,10 @@ void frmCourbes::saveAs() {
 }
 
 bool frmCourbes::writePicture(const QString& path) const {
-    QString kind = QFileInfo(path).suffix().toLower();
-    QString target = path;
-    if (kind != QLatin1String("svg") && kind != QLatin1String("pdf") &&
-        kind != QLatin1String("png")) {
-        kind = QStringLiteral("png");
-        target += QStringLiteral(".png");
-    }
-    // Written beside the file, then put in its place: a failed write leaves the file as it was.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const DoseResponsePlot plot = picture();
-    bool written = false;
-    if (kind == QLatin1String("png")) {
-        written = plot.image(2).save(&file, "PNG");
-    } else if (kind == QLatin1String("svg")) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(QSize(Twips::toPixels(int(plot.size.width())),
-                          Twips::toPixels(int(plot.size.height()))));
-        svg.setViewBox(QRectF(QPointF(0, 0), plot.size)); // drawn in twips
-        svg.setTitle(documentTitle());
-        svg.setDescription(describe(plot));
-        QPainter painter;
-        written = painter.begin(&svg);
-        if (written) {
-            plot.paint(painter);
-            written = painter.end();
-        }
-    } else {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageOrientation(QPageLayout::Landscape);
-        pdf.setResolution(1200);
-        pdf.setTitle(documentTitle());
-        pdf.setCreator(QStringLiteral("Grelavo"));
-        written = plot.printOn(pdf);
-    }
-    return written && file.commit();
+    // Any other name gets ".png".
+    const std::optional<PictureFile::Kind> kind = PictureFile::kindOf(path);
+    return picture().write(kind ? path : path + QStringLiteral(".png"),
+                           kind.value_or(PictureFile::Kind::Png), documentTitle());
 }
 
 } // namespace grelavo

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "render/DoseResponsePlot.h"
-#include "report/ReportStamp.h"
+#include "report/ReportAbout.h"
 
 #include <QDialog>
+#include <QSize>
 
 class QListWidget;
 class QPushButton;
@@ -13,17 +14,21 @@ namespace grelavo {
 class DialogService;
 
 // The dose-response window of a report: its weeds and categories with ratings in a list of check
-// boxes, the picture of the rows checked beside it, redrawn as the choice changes; the picture
-// can be copied, printed and saved as a PNG or SVG image or a PDF document. Escape closes it.
+// boxes (all of them checked or none in one click), the picture of the rows checked beside it,
+// redrawn as the choice changes; the picture can be copied, printed and saved as a PNG or SVG
+// image or a PDF document, each carrying what the report shows. Escape closes it.
 class frmCourbes : public QDialog {
     Q_OBJECT
 
 public:
-    // Rows checked at first: every category and this many weeds, the first ones.
-    static constexpr int FirstWeedsChecked = 3;
+    // Rows checked at first: the categories, at most this many.
+    static constexpr int FirstChecked = 6;
+    // The picture is never drawn smaller than this, in pixels: room for the plot, its counts
+    // and the block under it.
+    static constexpr QSize SmallestView{560, 420};
 
     frmCourbes(DialogService& dialogs, ReportDetails details, QVector<ResultsRow> rows,
-               ReportStamp stamp, QWidget* parent = nullptr);
+               ReportAbout shows, QWidget* parent = nullptr);
 
     // The NoIds of the rows checked, in the list's order.
     QVector<qint64> chosen() const;
@@ -34,6 +39,9 @@ public:
     // "Grelavo - courbes dose-réponse 2027-02-03": the print job's name, the file proposed.
     QString documentTitle() const;
 
+    // Every row checked, or none.
+    void checkAll(bool checked);
+    // The picture as an image, and as text: its series, then what the report shows.
     void CopyToClipboard();
     void Set_Print();
     // Asks where, then writes the picture as the name's ending says (.png, .svg, .pdf; any other
@@ -45,12 +53,11 @@ public:
 private:
     void fillList();
     void redraw();
-    bool synthetic() const;
 
     DialogService& m_dialogs;
     ReportDetails m_details;
     QVector<ResultsRow> m_rows;
-    ReportStamp m_stamp;
+    ReportAbout m_shows;
     DoseResponsePlot m_shown;
 
     QListWidget* m_list = nullptr;
