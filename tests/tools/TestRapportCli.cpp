@@ -9,6 +9,7 @@
 #include "db/Recordset.h"
 
 #include <QDate>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -238,6 +239,12 @@ private slots:
             << "plus grand que 0";
         QTest::newRow("feuilles et hauteur")
             << kAllCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
+        QTest::newRow("image en JPEG")
+            << kAllCorn + QStringList{"--courbes", "/tmp/courbes.jpg"}
+            << "« /tmp/courbes.jpg » ne finit ni par .png, ni par .svg, ni par .pdf";
+        QTest::newRow("image sans extension")
+            << kAllCorn + QStringList{"--courbes", "/tmp/courbes"} << "--courbes";
+        QTest::newRow("CSV sans nom") << kAllCorn + QStringList{"--csv", ""} << "--csv";
     }
 
     void refusedParametersRunNothing() {
@@ -388,6 +395,124 @@ private slots:
         verifyOneLineMessage(refused);
     }
 
+    // --csv: the table as the results window saves it, under the environment's language; what
+    // the report shows in "#" lines first, then a line per weed or category with its figures
+    // and evidence. Never over the database; a file that cannot be written is status 3.
+    void writesTheTableAsCsv() {
+        FixtureDatabase fixture;
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démonstration', "
+                                          "'2026-12-07', 'grelavo-makedb', 1);"));
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("tableau.csv"));
+        const QByteArray language = qgetenv("LC_ALL");
+        for (const char* locale : {"C", "fr_CA.UTF-8"}) {
+            qputenv("LC_ALL", locale);
+            const Outcome o = rapport(atrazineOnAllCorn(fixture.path(), {"--csv", csv}));
+            qputenv("LC_ALL", language);
+            QCOMPARE(o.status, 0);
+            QCOMPARE(o.json().value("totalCases").toInt(), 7); // the JSON as before
+            const QByteArray bytes = fileBytes(csv);
+            const bool french = QByteArray(locale).startsWith("fr");
+            QVERIFY2(bytes.contains(french ? "#;" : "#,"), bytes.constData());
+            const QVector<QStringList> lines = parseCsv(bytes);
+            QStringList about;
+            int i = 0;
+            for (; i < lines.size() && lines[i].value(0) == QLatin1String("#"); ++i)
+                about << lines[i].value(1);
+            const QString today = QDate::currentDate().toString(Qt::ISODate);
+            QCOMPARE(about,
+                     (QStringList{QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas "
+                                                 "utiliser pour une décision"),
+                                  "Paramètres de recherche :", "Type d'application = Prélevée",
+                                  "Herbicide 1 = atrazine, Taux = 1 kg/ha", "Culture = Maïs (tous)",
+                                  "Tolérance : ± 5 % des taux entrés",
+                                  "Rapport du " + today +
+                                      ", produit par Grelavo " GRELAVO_PROJECT_VERSION,
+                                  QStringLiteral("Base de données : Démonstration, édition du "
+                                                 "2026-12-07, source : grelavo-makedb — données "
+                                                 "synthétiques")}));
+            // The headings, then the grasses: 57 (2 ratings, 1 trial) at 50 %, 87 (2) at 100 %.
+            // Neither has a quoted field: a line is its fields joined by the separator.
+            const QChar separator = QLatin1Char(french ? ';' : ',');
+            const QStringList text = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+            const QStringList head = text.value(i + 1).split(separator);
+            QCOMPARE(head.mid(0, 4), (QStringList{"Catégorie", "Mauvaise herbe", "50 ± 5 moyenne",
+                                                  "50 ± 5 nombre"}));
+            QVERIFY2(head.contains(QStringLiteral("50 ± 5 essais")), qPrintable(head.join('|')));
+            const QStringList grasses =
+                text.filter(QRegularExpression(QStringLiteral("^Graminées annuelles[,;][,;]")))
+                    .value(0)
+                    .split(separator);
+            QCOMPARE(grasses.size(), head.size());
+            QCOMPARE(grasses.mid(2, 3), (QStringList{"57", "2", "1"}));
+            QCOMPARE(grasses.at(head.indexOf(QStringLiteral("100 ± 5 moyenne"))),
+                     QStringLiteral("87"));
+        }
+
+        const QByteArray before = fileBytes(fixture.path());
+        const Outcome database =
+            rapport(atrazineOnAllCorn(fixture.path(), {"--csv", fixture.path()}));
+        QCOMPARE(database.status, 3);
+        verifyOneLineMessage(database);
+        QCOMPARE(fileBytes(fixture.path()), before);
+        const Outcome refused =
+            rapport(atrazineOnAllCorn(fixture.path(), {"--csv", dir.filePath("no/such.csv")}));
+        QCOMPARE(refused.status, 3);
+        verifyOneLineMessage(refused);
+        QVERIFY(refused.error.contains(QStringLiteral("fichier CSV")));
+    }
+
+    // --courbes: the picture of the report's categories as the name's ending says, with what
+    // the report shows under it, the synthetic warning when its data are.
+    void writesTheCategoriesPicture() {
+        FixtureDatabase fixture;
+        QTemporaryDir dir;
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        const QString png = dir.filePath(QStringLiteral("courbes.PNG"));
+        const QString svg = dir.filePath(QStringLiteral("courbes.svg"));
+        const QString pdf = dir.filePath(QStringLiteral("courbes.pdf"));
+        for (const QString& file : {png, svg, pdf}) {
+            const Outcome o = rapport(atrazineOnAllCorn(fixture.path(), {"--courbes", file}));
+            QCOMPARE(o.status, 0);
+            QCOMPARE(o.error, QString());
+            QCOMPARE(o.json().value("totalCases").toInt(), 7);
+        }
+        QCOMPARE(QImage(png, "PNG").size(), QSize(1440, 1120));
+        const QString svgText = QString::fromUtf8(fileBytes(svg));
+        const QString pdfText = popplerText("pdftotext", {pdf, "-"});
+        QVERIFY(popplerText("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+1\\n")));
+        QVERIFY(popplerText("pdfinfo", {pdf})
+                    .contains(QRegularExpression("Title:\\s+Grelavo - courbes dose-réponse " +
+                                                 today + "\\n")));
+        for (const QString& text :
+             {QStringLiteral("Graminées annuelles"), QStringLiteral("Dicotylédones annuelles"),
+              QStringLiteral("Fraction de la dose entrée (%)"),
+              QStringLiteral("Herbicide 1 = atrazine, Taux = 1 kg/ha"),
+              QStringLiteral("Tolérance : ± 5 % des taux entrés"),
+              QStringLiteral("Rapport du ") + today,
+              QStringLiteral("Base de données : édition inconnue")}) {
+            QVERIFY2(svgText.contains(text), qPrintable(text));
+            QVERIFY2(pdfText.contains(text), qPrintable(text));
+        }
+        // The categories only: no weed of theirs is a series.
+        QVERIFY(!pdfText.contains(QStringLiteral("pied-de-coq")));
+        QVERIFY(!pdfText.contains(QStringLiteral("SYNTHÉTIQUES")));
+
+        Connection(fixture.path(), DatabaseFile::password())
+            .executeScript(QStringLiteral("INSERT INTO \"tblÉdition\" VALUES ('Démonstration', "
+                                          "'2026-12-07', 'grelavo-makedb', 1);"));
+        QCOMPARE(rapport(atrazineOnAllCorn(fixture.path(), {"--courbes", pdf})).status, 0);
+        QVERIFY(popplerText("pdftotext", {pdf, "-"})
+                    .contains(QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION")));
+
+        const Outcome refused =
+            rapport(atrazineOnAllCorn(fixture.path(), {"--courbes", dir.filePath("no/c.svg")}));
+        QCOMPARE(refused.status, 3);
+        verifyOneLineMessage(refused);
+        QVERIFY(refused.error.contains(QStringLiteral("impossible d'écrire l'image")));
+    }
+
     // --details lists the ratings behind every cell that has some, agreeing with the cell
     // (count, truncated mean), and --details-csv writes the same ratings, one a line.
     void detailsAgreeWithTheCellsAndTheCsv() {
@@ -483,6 +608,9 @@ private slots:
         const QString help = QString::fromUtf8(o.out);
         QVERIFY(help.startsWith(QStringLiteral("Utilisation : grelavo-rapport")));
         QVERIFY(help.contains(QStringLiteral("--herbicide ID:TAUX[:FORMULATION]")));
+        QVERIFY(help.contains(QStringLiteral("--csv FICHIER")));
+        QVERIFY(help.contains(QStringLiteral("--courbes FICHIER")));
+        QVERIFY(help.contains(QStringLiteral("PNG, SVG ou PDF")));
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "db/DE.h"
 #include "db/Recordset.h"
+#include "render/PictureFile.h"
 #include "report/NumberText.h"
 
 #include <QLocale>
@@ -54,6 +55,13 @@ const QVector<OptionGroup>& optionGroups() {
            "copie de travail dans ~/.local/share/Grelavo)"},
           {"pdf", "FICHIER", 1,
            "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
+          {"csv", "FICHIER", 1,
+           "écrit aussi le tableau en CSV, comme « Enregistrer en CSV » de la fenêtre des "
+           "résultats : ce que montre le rapport en tête, puis les moyennes, nombres, essais et "
+           "parts d'évaluations ≥ 80 et ≥ 90 % de chaque case"},
+          {"courbes", "FICHIER", 1,
+           "écrit aussi l'image dose-réponse des catégories du rapport (six au plus), avec ce "
+           "qu'il montre sous elle ; en PNG, SVG ou PDF selon la fin du nom (.png, .svg, .pdf)"},
           {"details", nullptr, 1,
            "ajoute au JSON les évaluations derrière chaque case (membre « details »)"},
           {"details-csv", "FICHIER", 1,
@@ -367,6 +375,16 @@ bool RapportOptions::parse(const QStringList& arguments) {
     if (given(QStringLiteral("details-csv")) && value(QStringLiteral("details-csv")).isEmpty())
         return fail(QStringLiteral("--details-csv : nom de fichier manquant"));
     m_detailsCsvPath = value(QStringLiteral("details-csv"));
+    if (given(QStringLiteral("csv")) && value(QStringLiteral("csv")).isEmpty())
+        return fail(QStringLiteral("--csv : nom de fichier manquant"));
+    m_csvPath = value(QStringLiteral("csv"));
+    if (given(QStringLiteral("courbes")) && value(QStringLiteral("courbes")).isEmpty())
+        return fail(QStringLiteral("--courbes : nom de fichier manquant"));
+    m_picturePath = value(QStringLiteral("courbes"));
+    if (!m_picturePath.isEmpty() && !PictureFile::kindOf(m_picturePath))
+        return fail(QStringLiteral("--courbes : « %1 » ne finit ni par .png, ni par .svg, ni "
+                                   "par .pdf ; l'image s'écrit dans l'un de ces formats")
+                        .arg(m_picturePath));
     return true;
 }
 
@@ -487,8 +505,8 @@ QString RapportOptions::helpText() {
     }
     text += QStringLiteral(
         "\nStatut de sortie : 0 rapport produit, 1 base de données "
-        "introuvable ou inutilisable, 2 paramètres refusés, 3 fichier PDF impossible à "
-        "écrire, 4 rapport interrompu par une erreur de la base de données.\n");
+        "introuvable ou inutilisable, 2 paramètres refusés, 3 fichier PDF, CSV ou image "
+        "impossible à écrire, 4 rapport interrompu par une erreur de la base de données.\n");
     return text;
 }
 

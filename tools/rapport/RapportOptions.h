@@ -30,6 +30,11 @@ public:
     // The ratings behind each cell: in the JSON, and in a CSV file (empty for none).
     bool detailsRequested() const { return m_details; }
     const QString& detailsCsvPath() const { return m_detailsCsvPath; }
+    // The results table as a CSV file, as the results window saves it; empty for none.
+    const QString& csvPath() const { return m_csvPath; }
+    // The dose-response picture of the report's categories, a PNG, SVG or PDF file as the
+    // name ends; empty for none. Any other ending is refused by parse().
+    const QString& picturePath() const { return m_picturePath; }
     // The dose-response analysis of the report, in the JSON.
     bool analysisRequested() const { return m_analysis; }
 
@@ -73,6 +78,8 @@ private:
     bool m_details = false;
     bool m_analysis = false;
     QString m_detailsCsvPath;
+    QString m_csvPath;
+    QString m_picturePath;
     QString m_error;
 
     qint32 m_period = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/ReportPage.h"
+
 #include <QString>
 
 namespace grelavo {
@@ -8,11 +10,15 @@ class DE;
 class ReportEngine;
 struct ParameterSet;
 
-// Writes the report page, as the results window prints it, into a one-page PDF file: the
-// summary lines of the parameters, the total of ratings and the results table of the report
-// the engine has just run, with today's date, the program's version and the database's edition.
-// False when the file cannot be written.
-bool writeReportPdf(const QString& path, DE& de, const ParameterSet& parameters,
+// Fills 'page' with the report the engine has just run, as the results window lays it out: the
+// summary lines of the parameters, the total of ratings and the results table, with today's
+// date, the program's version and the database's edition. Throws DbError when the file cannot
+// be read.
+void fillReportPage(ReportPage& page, DE& de, const ParameterSet& parameters,
                     const ReportEngine& engine);
+
+// Writes that page, as the results window prints it, into a one-page PDF file. False when the
+// file cannot be written.
+bool writeReportPdf(const QString& path, ReportPage& page);
 
 } // namespace grelavo

@@ -1,6 +1,7 @@
 // grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON;
-// with --pdf, it also writes the report page into a PDF file; with --details and --details-csv,
-// the ratings behind each cell.
+// with --pdf, it also writes the report page into a PDF file; with --csv, the table as the results
+// window saves it; with --courbes, the dose-response picture of the report's categories; with
+// --details and --details-csv, the ratings behind each cell.
 
 #include "RapportDatabase.h"
 #include "RapportOptions.h"
@@ -9,6 +10,8 @@
 #include "db/DE.h"
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
+#include "render/DoseResponsePlot.h"
+#include "render/ReportExport.h"
 #include "report/DetailContext.h"
 #include "report/DoseAnalysis.h"
 #include "report/ReportEngine.h"
@@ -104,7 +107,8 @@ int main(int argc, char* argv[]) {
     RapportDatabase database;
     if (!database.open(options.databasePath()))
         return fail(DatabaseUnusable, database.error());
-    for (const QString& output : {options.pdfPath(), options.detailsCsvPath()})
+    for (const QString& output :
+         {options.pdfPath(), options.detailsCsvPath(), options.csvPath(), options.picturePath()})
         if (!output.isEmpty() && sameFile(output, database.de().filePath()))
             return fail(PdfUnwritable,
                         QStringLiteral("« %1 » est la base de données elle-même : elle ne sera "
@@ -117,18 +121,38 @@ int main(int argc, char* argv[]) {
         // The parameter set holds numbers written with a point.
         ReportEngine engine(database.de(), QLocale::c());
         engine.setGatherDetails(options.detailsRequested() || options.analysisRequested() ||
-                                !options.detailsCsvPath().isEmpty());
+                                !options.detailsCsvPath().isEmpty() ||
+                                !options.csvPath().isEmpty() || !options.picturePath().isEmpty());
         if (!engine.SetQuery(*parameters))
             return engine.failure().isEmpty()
                        ? fail(ParametersRefused, engine.refusal())
                        : fail(ReportFailed,
                               QStringLiteral("le rapport n'a pas pu être produit : %1")
                                   .arg(engine.failure()));
-        if (!options.pdfPath().isEmpty() &&
-            !writeReportPdf(options.pdfPath(), database.de(), *parameters, engine))
+        ReportPage page;
+        fillReportPage(page, database.de(), *parameters, engine);
+        if (!options.pdfPath().isEmpty() && !writeReportPdf(options.pdfPath(), page))
             return fail(
                 PdfUnwritable,
                 QStringLiteral("impossible d'écrire le fichier PDF « %1 »").arg(options.pdfPath()));
+        // The table as the results window saves it, the ratings behind its cells included.
+        if (!options.csvPath().isEmpty() &&
+            !writeFile(options.csvPath(), ReportExport::csv(page, &engine.details())))
+            return fail(
+                PdfUnwritable,
+                QStringLiteral("impossible d'écrire le fichier CSV « %1 »").arg(options.csvPath()));
+        // The picture the dose-response window opens with, and what the report shows under it.
+        if (!options.picturePath().isEmpty()) {
+            const QVector<ResultsRow> rows = ResultsTable::read(database.de().Connection2());
+            const DoseResponsePlot plot = DoseResponsePlot::lay(
+                engine.details(), rows, DoseResponsePlot::firstChoice(engine.details(), rows),
+                page.about());
+            const QString& path = options.picturePath();
+            if (!plot.write(path, *PictureFile::kindOf(path),
+                            DoseResponsePlot::documentTitle(page.about().stamp.reportDate)))
+                return fail(PdfUnwritable,
+                            QStringLiteral("impossible d'écrire l'image « %1 »").arg(path));
+        }
         if (!options.detailsCsvPath().isEmpty()) {
             DetailContext context(database.de().Connection2(), *parameters, QLocale::c());
             const QByteArray csv =
