@@ -3,6 +3,7 @@
 
 #include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
+#include "ImportSet.h"
 #include "ToolRun.h"
 #include "db/Connection.h"
 #include "db/Statement.h"
@@ -100,8 +101,6 @@ private slots:
     void refusesParametersAndFilesItCannotRead_data() {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("no --db") << "no db"
-                                 << "--db FICHIER";
         QTest::newRow("no --output") << "no output"
                                      << "--output DOSSIER";
         QTest::newRow("unknown option") << "unknown"
@@ -122,9 +121,7 @@ private slots:
         const QString file = dir.filePath("Autre.mdb");
         const QString out = dir.filePath("sortie");
         QStringList arguments{"--db", file, "--output", out};
-        if (what == "no db") {
-            arguments = QStringList{"--output", out};
-        } else if (what == "no output") {
+        if (what == "no output") {
             arguments = QStringList{"--db", file};
         } else if (what == "unknown") {
             arguments << "--tout";
@@ -284,6 +281,43 @@ private slots:
         for (const QString& name : names)
             QCOMPARE(fileBytes(folder + "/" + name),
                      expected == "old" ? oldSet.value(name) : "nouveau " + name.toUtf8() + "\n");
+    }
+
+    // Without --db, export and import use the database Grelavo and grelavo-rapport use: here
+    // the one beside the programs, as in a build folder.
+    void withoutDbBothUseTheProgramsDatabase() {
+        FixtureDatabase fixture;
+        QTemporaryDir programs;
+        const QDir dir(programs.path());
+        const QString database = dir.filePath(DatabaseFile::fileName());
+        QVERIFY(QFile::copy(fixture.path(), database));
+        const QString exporter = dir.filePath("grelavo-export");
+        const QString importer = dir.filePath("grelavo-import");
+        QVERIFY(QFile::copy(QStringLiteral(GRELAVO_EXPORT), exporter));
+        QVERIFY(QFile::copy(QStringLiteral(GRELAVO_IMPORT), importer));
+
+        const Outcome exported = runTool(exporter, {"--output", dir.filePath("essais")});
+        QCOMPARE(exported.status, 0);
+        checkCounts(database, dir.filePath("essais"));
+
+        QVERIFY(dir.mkdir("nouveaux"));
+        const QStringList set = writeSet(dir.filePath("nouveaux"));
+        const auto treatments = [&database] {
+            Connection db(database, DatabaseFile::password());
+            Statement count(db, "SELECT count(*) FROM \"tbldesTraitements\"");
+            count.step();
+            return count.value(0).toLongLong();
+        };
+        const qlonglong before = treatments();
+        const Outcome imported = runTool(importer, set);
+        QVERIFY2(imported.status == 0, qPrintable(imported.error));
+        QVERIFY(imported.out.contains(QDir::toNativeSeparators(database).toUtf8()));
+        QCOMPARE(treatments(), before + 2);
+
+        // A new database has no default: it must be named.
+        const Outcome made = runTool(importer, QStringList{"--new"} + set);
+        QCOMPARE(made.status, 1);
+        QVERIFY2(made.error.contains("--db FICHIER"), qPrintable(made.error));
     }
 
     void exportsTheShippedDatabase() {

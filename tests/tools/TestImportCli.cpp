@@ -2,6 +2,7 @@
 // outputs, and a new database made from the shipped one.
 
 #include "FixtureDatabase.h"
+#include "FrenchText.h"
 #include "ImportSet.h"
 #include "ToolRun.h"
 #include "db/DatabaseEdition.h"
@@ -74,12 +75,17 @@ private slots:
               QStringList{"--db", fixture.path(), "--bogus", input.path()},
               QStringList{"--db", fixture.path()},
               QStringList{"--db", fixture.folder() + "/absente.mdb", input.path()},
-              QStringList{"--db", fixture.path(), input.path() + "/manquant.csv"}}) {
+              QStringList{"--db", fixture.path(), input.path() + "/manquant.csv"},
+              QStringList{"--db=", input.path()},
+              QStringList{"--db", fixture.path(), "--db", fixture.path(), input.path()},
+              QStringList{"--dry-run=1", "--db", fixture.path(), input.path()}}) {
             const ToolOutcome o = importTool(arguments);
             QCOMPARE(o.status, 1);
             QVERIFY2(o.error.startsWith("grelavo-import : ") && o.error.count('\n') == 1,
                      qPrintable(o.error));
+            QVERIFY2(englishWords(o.error).isEmpty(), qPrintable(o.error));
         }
+        QCOMPARE(rowsOf(fixture.path(), QStringLiteral("tbldesTraitements")), 9);
     }
 
     // --new takes the shipped database's lists and structure and none of its experiments: the

@@ -1,6 +1,7 @@
 // grelavo-export: writes the experiments of a Grelavo database into a folder, as the CSV files of
 // the exchange format (docs/exchange-format.md).
 
+#include "CommandLine.h"
 #include "db/Connection.h"
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
@@ -9,24 +10,14 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <cstdio>
 
 using namespace grelavo;
 
 namespace {
 
-enum ExitStatus { Done = 0, Failed = 1 };
-
-void write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
-    std::fflush(stream);
-}
-
-int fail(const QString& message) {
-    write(stderr, QStringLiteral("grelavo-export : %1\n").arg(message));
-    return Failed;
-}
+using cli::Done;
+using cli::fail;
+using cli::write;
 
 QString helpText() {
     QStringList names;
@@ -34,7 +25,7 @@ QString helpText() {
         names << f.name;
     names << ExperimentExport::editionFile().name;
     return QStringLiteral(
-               "Usage : grelavo-export --db FICHIER --output DOSSIER [--remplacer]\n"
+               "Usage : grelavo-export [--db FICHIER] --output DOSSIER [--remplacer]\n"
                "\n"
                "Écrit les essais de la base de données FICHIER dans DOSSIER, en fichiers CSV\n"
                "(UTF-8 avec BOM, virgules, point décimal) : %1 (l'édition de la base,\n"
@@ -43,7 +34,8 @@ QString helpText() {
                "nom.\n"
                "\n"
                "Options :\n"
-               "  --db FICHIER      la base de données Grelavo à lire (elle n'est pas modifiée)\n"
+               "  --db FICHIER      la base de données Grelavo à lire (elle n'est pas modifiée) ;\n"
+               "                    par défaut celle qu'utilisent Grelavo et grelavo-rapport\n"
                "  --output DOSSIER  le dossier où écrire les fichiers (créé s'il n'existe pas)\n"
                "  --remplacer       écrase les fichiers d'échange déjà présents dans DOSSIER ;\n"
                "                    sans cette option, rien n'est écrit s'il en existe un\n"
@@ -62,27 +54,28 @@ struct Options {
 
 // Reads the arguments; empty when they are accepted, otherwise the reason in French.
 QString parse(const QStringList& arguments, Options* options) {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            options->help = true;
-        } else if (a == QLatin1String("--remplacer")) {
-            options->replace = true;
-        } else if (a == QLatin1String("--db") || a == QLatin1String("--output")) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
-                return QStringLiteral("l'option %1 demande une valeur").arg(a);
-            (a == QLatin1String("--db") ? options->database : options->output) = arguments[++i];
-        } else {
-            return QStringLiteral("option inconnue « %1 » (voir --help)").arg(a);
-        }
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption replace(QStringLiteral("remplacer"), QString());
+    const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("FICHIER"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DOSSIER"));
+    QString failure;
+    if (!cli::parse(parser, {help, replace, db, output}, arguments, &failure))
+        return failure;
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("argument inattendu « %1 » (voir --help)")
+            .arg(parser.positionalArguments().first());
+    options->help = parser.isSet(help);
+    options->replace = parser.isSet(replace);
+    options->database = parser.value(db);
+    options->output = parser.value(output);
     if (options->help)
         return QString();
-    if (options->database.isEmpty())
-        return QStringLiteral("indiquez la base de données avec --db FICHIER");
     if (options->output.isEmpty())
         return QStringLiteral("indiquez le dossier des fichiers avec --output DOSSIER");
-    return QString();
+    if (options->database.isEmpty())
+        options->database = cli::defaultDatabase(&failure);
+    return failure;
 }
 
 // The experiment tables every exchange reads; a file without them is not a Grelavo database.
@@ -101,8 +94,9 @@ QString missingTable(Connection& db) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("grelavo-export"));
     Options options;
-    const QString refusal = parse(QCoreApplication::arguments().mid(1), &options);
+    const QString refusal = parse(QCoreApplication::arguments(), &options);
     if (!refusal.isEmpty())
         return fail(refusal);
     if (options.help) {

@@ -1,33 +1,25 @@
 // grelavo-import: adds the experiments of exchange files (docs/exchange-format.md) to a Grelavo
 // database, all or nothing, or makes a new database holding only them.
 
+#include "CommandLine.h"
 #include "db/DatabaseFile.h"
 #include "db/DatabaseLocation.h"
 #include "exchange/ExperimentImport.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <cstdio>
 
 using namespace grelavo;
 
 namespace {
 
-enum ExitStatus { Done = 0, Failed = 1, Refused = 2 };
-
-void write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
-    std::fflush(stream);
-}
-
-int fail(const QString& message) {
-    write(stderr, QStringLiteral("grelavo-import : %1\n").arg(message));
-    return Failed;
-}
+using cli::Done;
+using cli::fail;
+using cli::Refused;
+using cli::write;
 
 const QString kHelp = QStringLiteral(
-    "Usage : grelavo-import --db FICHIER [--new] [--dry-run] [--add-names]\n"
+    "Usage : grelavo-import [--db FICHIER] [--new] [--dry-run] [--add-names]\n"
     "                       [--accepter-inhabituels] FICHIERS...\n"
     "\n"
     "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
@@ -41,8 +33,10 @@ const QString kHelp = QStringLiteral(
     "points-virgules, avec le point ou la virgule décimale.\n"
     "\n"
     "Options :\n"
-    "  --db FICHIER   la base de données où ajouter les essais\n"
-    "  --new          crée FICHIER (qui ne doit pas exister) avec la structure et les listes\n"
+    "  --db FICHIER   la base de données où ajouter les essais ; par défaut celle\n"
+    "                 qu'utilisent Grelavo et grelavo-rapport\n"
+    "  --new          crée FICHIER (qui ne doit pas exister, --db est alors demandé) avec la\n"
+    "                 structure et les listes\n"
     "                 de la base livrée avec Grelavo, sans ses essais de démonstration\n"
     "  --dry-run      vérifie et compte sans rien écrire\n"
     "  --add-names    ajoute les herbicides, mauvaises herbes et variétés qui manquent\n"
@@ -66,35 +60,32 @@ struct Options {
 
 // Reads the arguments; empty when they are accepted, otherwise the reason in French.
 QString parse(const QStringList& arguments, Options* options) {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            options->help = true;
-        } else if (a == QLatin1String("--new")) {
-            options->import.newDatabase = true;
-        } else if (a == QLatin1String("--dry-run")) {
-            options->import.dryRun = true;
-        } else if (a == QLatin1String("--add-names")) {
-            options->import.addNames = true;
-        } else if (a == QLatin1String("--accepter-inhabituels")) {
-            options->import.acceptUnusual = true;
-        } else if (a == QLatin1String("--db")) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
-                return QStringLiteral("l'option --db demande une valeur");
-            options->database = arguments[++i];
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return QStringLiteral("option inconnue « %1 » (voir --help)").arg(a);
-        } else {
-            options->files << a;
-        }
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption made(QStringLiteral("new"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption addNames(QStringLiteral("add-names"), QString());
+    const QCommandLineOption unusual(QStringLiteral("accepter-inhabituels"), QString());
+    const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("FICHIER"));
+    QString failure;
+    if (!cli::parse(parser, {help, made, dryRun, addNames, unusual, db}, arguments, &failure))
+        return failure;
+    options->help = parser.isSet(help);
+    options->import.newDatabase = parser.isSet(made);
+    options->import.dryRun = parser.isSet(dryRun);
+    options->import.addNames = parser.isSet(addNames);
+    options->import.acceptUnusual = parser.isSet(unusual);
+    options->database = parser.value(db);
+    options->files = parser.positionalArguments();
     if (options->help)
         return QString();
-    if (options->database.isEmpty())
-        return QStringLiteral("indiquez la base de données avec --db FICHIER");
     if (options->files.isEmpty())
         return QStringLiteral("indiquez les fichiers d'échange à importer");
-    return QString();
+    if (options->database.isEmpty() && options->import.newDatabase)
+        return QStringLiteral("indiquez avec --db FICHIER la base de données à créer");
+    if (options->database.isEmpty())
+        options->database = cli::defaultDatabase(&failure);
+    return failure;
 }
 
 QString counted(const ExperimentCounts& c) {
@@ -113,8 +104,9 @@ QString counted(const ExperimentCounts& c) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("grelavo-import"));
     Options options;
-    const QString refusal = parse(QCoreApplication::arguments().mid(1), &options);
+    const QString refusal = parse(QCoreApplication::arguments(), &options);
     if (!refusal.isEmpty())
         return fail(refusal);
     if (options.help) {
