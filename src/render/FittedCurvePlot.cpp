@@ -61,7 +61,8 @@ QVector<double> jitter(const QVector<DoseObservation>& observations) {
 }
 
 QString rateText(double kgHa, const QLocale& locale) {
-    return locale.toString(kgHa, 'g', QLocale::FloatingPointShortest) + QStringLiteral(" kg/ha");
+    return locale.toString(kgHa, 'g', QLocale::FloatingPointShortest) +
+           QStringLiteral(" kg i.a./ha");
 }
 
 } // namespace

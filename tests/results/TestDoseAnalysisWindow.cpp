@@ -141,7 +141,7 @@ private slots:
                 const QStringList lines = texts[4 + k].split('\n');
                 QCOMPARE(lines[0], DoseAnalysis::fractionText(d, kFrench));
                 // At 1 kg/ha entered, the kilograms are the fraction.
-                const QString kg = "atrazine " + lines[0].section(' ', 0, 0) + " kg/ha";
+                const QString kg = "atrazine " + lines[0].section(' ', 0, 0) + " kg i.a./ha";
                 QCOMPARE(lines.mid(1), d.dose.ok() ? QStringList{kg} : QStringList());
                 commas += d.dose.ok() && lines[0].contains(',');
             }
@@ -193,7 +193,7 @@ private slots:
         for (const AnalysisRow& row : r.analysis.rows) {
             const Plot p = Plot::lay(r.analysis, row, r.shows, kFrench);
             QCOMPARE(p.title.text, Plot::rowName(row));
-            QVERIFY(p.subtitle.text.startsWith(QStringLiteral("atrazine 1 kg/ha — ")));
+            QVERIFY(p.subtitle.text.startsWith(QStringLiteral("atrazine 1 kg i.a./ha — ")));
             QCOMPARE(p.points.size(), row.observations.size());
             const double jitter = p.xFor(2 * Plot::MostJitter) - p.xFor(0);
             for (int i = 0; i < p.points.size(); ++i) {
@@ -262,7 +262,7 @@ private slots:
         w.click("cmdCopier");
         QCOMPARE(QGuiApplication::clipboard()->image(), w.window.picture().image());
         QVERIFY(QGuiApplication::clipboard()->text().startsWith(
-            QStringLiteral("Graminées annuelles (catégorie)\natrazine 1 kg/ha — modèle")));
+            QStringLiteral("Graminées annuelles (catégorie)\natrazine 1 kg i.a./ha — modèle")));
 
         QTemporaryDir dir;
         w.dialogs.printFile = dir.filePath(QStringLiteral("printed.pdf"));
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(w.dialogs.saveQuestions.last()[1],
                  QStringLiteral("Grelavo - analyse dose-réponse 2027-02-03.pdf"));
         const QString pdf = popplerText("pdftotext", {dir.filePath("a.pdf"), "-"});
-        for (const char* text : {"Graminées annuelles (catégorie)", "atrazine 1 kg/ha",
+        for (const char* text : {"Graminées annuelles (catégorie)", "atrazine 1 kg i.a./ha",
                                  "Rapport du 2027-02-03", "DONNÉES SYNTHÉTIQUES"})
             QVERIFY2(pdf.contains(QString::fromUtf8(text)), text);
         QCOMPARE(fileBytes(dir.filePath("a.csv")), m_report->analysis.csv(m_report->shows.lines()));

@@ -217,9 +217,8 @@ private slots:
         DrawnPage d(7, {QStringLiteral("line 0")}, stamp(true), 30);
         const TwipsSurface::Text* when = d.find(madeLine());
         const TwipsSurface::Text* edition =
-            d.find(QStringLiteral("Base de données : Démonstration (données synthétiques), "
-                                  "édition du 2026-12-07, source : grelavo-makedb — données "
-                                  "synthétiques"));
+            d.find(QStringLiteral("Données de démonstration synthétiques — édition du "
+                                  "2026-12-07"));
         QVERIFY(when && edition);
         const TwipsSurface::Text* footnote =
             d.find(QStringLiteral("  *La valeur entre ( ) indique le nombre de cas trouvés."));

@@ -384,8 +384,7 @@ private slots:
         const QString marked = popplerText("pdftotext", {"-layout", pdf, "-"}).simplified();
         for (const char* expected :
              {"DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas utiliser pour une décision",
-              "Base de données : Démonstration, édition du 2026-12-07, source : grelavo-makedb — "
-              "données synthétiques"})
+              "Données de démonstration synthétiques — édition du 2026-12-07"})
             QVERIFY2(marked.contains(QString::fromUtf8(expected)), qPrintable(marked));
 
         // A file that cannot be written: one line, status 3, nothing on standard output.
@@ -429,9 +428,8 @@ private slots:
                                   "Tolérance : ± 5 % des taux entrés",
                                   "Rapport du " + today +
                                       ", produit par Grelavo " GRELAVO_PROJECT_VERSION,
-                                  QStringLiteral("Base de données : Démonstration, édition du "
-                                                 "2026-12-07, source : grelavo-makedb — données "
-                                                 "synthétiques")}));
+                                  QStringLiteral("Données de démonstration synthétiques — "
+                                                 "édition du 2026-12-07")}));
             // The headings, then the grasses: 57 (2 ratings, 1 trial) at 50 %, 87 (2) at 100 %.
             // Neither has a quoted field: a line is its fields joined by the separator.
             const QChar separator = QLatin1Char(french ? ';' : ',');

@@ -24,12 +24,12 @@ QStringList ReportAbout::colophonLines() const {
     const DatabaseEdition& e = stamp.edition;
     QString edition = QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas "
                                      "d'où viennent ses données)");
-    if (e.known) {
+    if (e.known && e.synthetic)
+        edition =
+            QStringLiteral("Données de démonstration synthétiques — édition du %1").arg(e.date);
+    else if (e.known)
         edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
                       .arg(e.name, e.date, e.source);
-        if (e.synthetic)
-            edition += QStringLiteral(" — données synthétiques");
-    }
     QStringList out{report, edition};
     if (!e.imports.isEmpty())
         out << QStringLiteral("Essais importés : %1").arg(e.importsInWords());

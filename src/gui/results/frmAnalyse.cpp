@@ -63,13 +63,13 @@ QLocale shownLocale() {
     return locale;
 }
 
-// "atrazine 0,62 kg/ha, dicamba 0,37 kg/ha": a dose fraction of the entered rates in each
+// "atrazine 0,62 kg i.a./ha, dicamba 0,37 kg i.a./ha": a dose fraction of the entered rates in each
 // product's kilograms of active ingredient, as the CSV file writes them.
 QString ratesText(const DoseAnalysis& analysis, double fraction, const QLocale& locale) {
     QStringList rates;
     for (const AnalysisProduct& p : analysis.products) {
         const double kg = fraction * p.enteredKgHa;
-        rates << QStringLiteral("%1 %2 kg/ha")
+        rates << QStringLiteral("%1 %2 kg i.a./ha")
                      .arg(p.herbicide, locale.toString(kg, 'f', kg < 0.1 ? 3 : 2));
     }
     return rates.join(QStringLiteral(", "));
@@ -106,7 +106,7 @@ frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbou
     auto* note = new QLabel(
         QStringLiteral("Estimations tirées des essais de la base de données, pas une "
                        "recommandation. ED50, ED80, ED90 : la dose, en fraction des taux entrés "
-                       "(et en kg m.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
+                       "(et en kg i.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
                        "courbe ajustée, avec son intervalle de confiance à 95 %, les essais "
                        "comme unités."));
     note->setObjectName(QStringLiteral("lblAnalyse"));
