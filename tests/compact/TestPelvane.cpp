@@ -63,10 +63,10 @@ class TestPelvane : public QObject {
 private slots:
     void windowSaysTheDatabaseIsBeingCompacted() {
         pelvane::Form1 form;
-        QCOMPARE(form.windowTitle(), QStringLiteral("Compactage de la base de donnée en cours..."));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Compactage de la base de donnée en cours…"));
         auto* label = form.findChild<QLabel*>(QStringLiteral("Label1"));
         QVERIFY(label);
-        QCOMPARE(label->text(), QStringLiteral("Compactage en cours..."));
+        QCOMPARE(label->text(), QStringLiteral("Compactage en cours…"));
     }
 
     // The program compacts the database of its own folder; without one it says so and ends.

@@ -18,7 +18,7 @@ const char* const kStrip[10] = {
     "Appuyez ici pour effacer toutes les données relatives à cette page",
     "Appuyez ici pour obtenir les informations sur les paramètres obligatoires",
     "Appuyez ici pour entrer les Informations relatives à la culture et aux antécédents culturaux",
-    "Appuyez ici pour entrer les Informations relatives au site ( région, type de sol... )",
+    "Appuyez ici pour entrer les Informations relatives au site (région, type de sol…)",
     "Appuyez ici pour entrer des mauvaises herbes qui ne figurent pas dans la liste prédéfinie",
     "Appuyez ici pour effacer toutes les données relatives aux paramètres optionnels",
     "Appuyez ici pour obtenir les informations sur les paramètres optionnels",
