@@ -7,9 +7,11 @@
 #include "results/frmResults.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -138,6 +140,68 @@ private slots:
                                 QDebug::toString(seen) + " in " + QDebug::toString(room)));
         }
         QVERIFY(s.dialogs.messages.isEmpty());
+    }
+
+    // The window maximised on a screen of 1024 × 600 pixels (at 100 or 125 %): each page of the
+    // form fits the width of its area (no horizontal scroll bar, every control within it, every
+    // button wide enough for its text), and the optional pages open at their left edge, their
+    // tab in sight.
+    void everyPageFitsTheWidthOfASmallScreen() {
+        StartedProgram s;
+        const QScreen* screen = s.window->screen();
+        if ((QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize() !=
+            QSize(1024, 600))
+            QSKIP("not a screen of 1024 × 600 pixels");
+        s.window->showMaximized();
+        const QSize room = screen->availableGeometry().size(); // to a pixel once scaled
+        QTRY_VERIFY((s.window->frameGeometry().size() - room).width() <= 1 &&
+                    (s.window->frameGeometry().size() - room).height() <= 1);
+        auto* scroller = s.get<QScrollArea>(QStringLiteral("frmParamScroller"));
+        const auto fits = [&](const QString& where) {
+            QTabWidget* page = nullptr;
+            for (int i = 0; i < frmParam::Pages; ++i)
+                if (s.window->param()->sstParam(i)->isVisible())
+                    page = s.window->param()->sstParam(i);
+            QVERIFY2(page, qPrintable(where));
+            QTRY_VERIFY2(!scroller->horizontalScrollBar()->isVisible(), qPrintable(where));
+            QCOMPARE(scroller->horizontalScrollBar()->value(), 0);
+            const int room = scroller->viewport()->width();
+            QWidgetList shown{page, page->tabBar()};
+            for (QWidget* w : page->currentWidget()->findChildren<QWidget*>())
+                if (w->isVisible())
+                    shown << w;
+            for (QWidget* w : shown) {
+                const QRect r(w->mapTo(scroller->viewport(), QPoint(0, 0)), w->size());
+                QVERIFY2(r.left() >= 0 && r.right() < room,
+                         qPrintable(QStringLiteral("%1: %2 at %3 in %4")
+                                        .arg(where, w->objectName(), QDebug::toString(r))
+                                        .arg(room)));
+                if (auto* button = qobject_cast<QPushButton*>(w))
+                    QVERIFY2(button->width() >= button->sizeHint().width(),
+                             qPrintable(QStringLiteral("%1: %2 is %3 wide for %4")
+                                            .arg(where, button->text())
+                                            .arg(button->width())
+                                            .arg(button->sizeHint().width())));
+            }
+        };
+        s.window->cmdObligatoire_Click();
+        s.chooseAtrazineOnAllCorn(QStringLiteral("1")); // the herbicide section shown
+        fits(QStringLiteral("mandatory page"));
+        s.click(QStringLiteral("cmdOptionnel"));
+        fits(QStringLiteral("crop page"));
+        QTabWidget* crop = s.window->param()->sstParam(1);
+        const QRect tab = crop->tabBar()->tabRect(1);
+        QTest::mouseClick(crop->tabBar(), Qt::LeftButton, Qt::NoModifier, tab.center());
+        QCOMPARE(crop->currentIndex(), 1);
+        fits(QStringLiteral("crop stage page"));
+        for (int strip : {4, 5}) {
+            s.window->ListBar_ButtonClick(strip);
+            fits(QStringLiteral("page of strip button %1").arg(strip));
+        }
+        // Back to the optional pages: they open at their left edge once more.
+        s.click(QStringLiteral("cmdObligatoire"));
+        s.click(QStringLiteral("cmdOptionnel"));
+        fits(QStringLiteral("crop page again"));
     }
 
     // However tall the window, the strip of commands shows between the group buttons and never

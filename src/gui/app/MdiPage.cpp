@@ -19,7 +19,8 @@ PageScroller::PageScroller(QWidget* page, const QSize& designed, QWidget* parent
 }
 
 bool PageScroller::viewportEvent(QEvent* event) {
-    if (event->type() == QEvent::Resize)
+    // The area resized, or the window's needs changed (it asked for a new layout).
+    if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)
         fit();
     return QScrollArea::viewportEvent(event);
 }
@@ -39,7 +40,8 @@ void PageScroller::showControl(QWidget* control) {
 }
 
 void PageScroller::fit() {
-    widget()->resize(viewport()->size().expandedTo(m_designed));
+    const QSize smallest = m_designed.isValid() ? m_designed : widget()->minimumSizeHint();
+    widget()->resize(viewport()->size().expandedTo(smallest));
 }
 
 OpenSubWindow::OpenSubWindow(QWidget* content) {

@@ -6,9 +6,10 @@
 
 namespace grelavo {
 
-// Holds a window drawn for a given size: the window fills the area while the area is larger,
-// and keeps its designed size under scroll bars while the area is smaller. A control inside
-// that gets the keyboard focus is scrolled into view.
+// Holds a window drawn for a given size (without one, the window's minimum size hint, followed as
+// it changes): the window fills the area while the area is larger, and keeps that size under
+// scroll bars while the area is smaller. A control inside that gets the keyboard focus is
+// scrolled into view.
 class PageScroller : public QScrollArea {
     Q_OBJECT
 

@@ -388,7 +388,8 @@ bool frmMDI::Form_Load() {
     });
     m_results = new frmResults(m_state, *m_de, m_dialogs);
     m_results->setHelpLine([this](const QString& text) { m_statusLabels[1]->setText(text); });
-    auto* scroller = new PageScroller(m_param, m_param->sstParam(0)->size());
+    // The form scrolls only where the area is narrower than its widest page needs.
+    auto* scroller = new PageScroller(m_param, QSize());
     scroller->setObjectName(QStringLiteral("frmParamScroller"));
     for (QWidget* child : {static_cast<QWidget*>(scroller), static_cast<QWidget*>(m_results)}) {
         QMdiSubWindow* sub =

@@ -54,6 +54,13 @@ void frmParam::Form_Load() {
     m_label2->setText(kIntroduction);
 }
 
+QSize frmParam::minimumSizeHint() const {
+    int width = 0;
+    for (QTabWidget* page : m_pages)
+        width = std::max(width, page->minimumSizeHint().width());
+    return {width, m_designedPage.height()};
+}
+
 void frmParam::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
@@ -64,8 +71,14 @@ void frmParam::Form_Resize() {
     m_label2->hide();
     m_imageFormBack->setGeometry(0, 0, width(), height());
     m_imageFormBack->show();
-    for (QTabWidget* page : m_pages)
+    // As designed where there is room; narrower (down to what the page's controls need) where
+    // there is not, so that a small screen shows the whole width of the page.
+    for (QTabWidget* page : m_pages) {
+        const int needed = page->minimumSizeHint().width();
+        page->resize(std::max(needed, std::min(width(), m_designedPage.width())),
+                     m_designedPage.height());
         CenterInForm(page, this);
+    }
     CenterInForm(m_imaTextIntro, this);
     CenterInForm(m_label2, this);
     // The backdrop stays behind, the pages in front of the introduction.
@@ -293,6 +306,8 @@ void frmParam::hidePages() {
 void frmParam::showPage(int i) {
     m_pages[i]->setVisible(true);
     m_pages[i]->setCurrentIndex(0);
+    updateGeometry(); // what its controls need may have changed (the herbicide section shown)
+    Form_Resize();
 }
 
 int frmParam::chosenCount() const {

@@ -45,6 +45,9 @@ public:
     void Form_Unload();
 
     QTabWidget* sstParam(int i) const { return m_pages.at(i); }
+    // The width the widest page's controls need, and the pages' designed height: narrower, the
+    // form must scroll.
+    QSize minimumSizeHint() const override;
 
     // The pages as the main window asks for them: all hidden, or page i shown on its first tab.
     void hidePages();
@@ -140,6 +143,7 @@ private:
     DE& m_de;
     DialogService& m_dialogs;
     std::array<QTabWidget*, Pages> m_pages{};
+    QSize m_designedPage; // every page's size where there is room
 
     QLabel* m_imageFormBack = nullptr;
     QLabel* m_imaTextIntro = nullptr;

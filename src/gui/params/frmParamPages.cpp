@@ -193,9 +193,11 @@ frmParam::frmParam(AppState& state, DE& de, DialogService& dialogs, QWidget* par
         pageSize = pageSize.expandedTo(page->sizeHint());
         m_pages[i] = page;
     }
-    // One size for every page, so the tabs stay in place from one page to the next.
+    // One size for every page, so the tabs stay in place from one page to the next; narrower
+    // when the form is (Form_Resize), down to what the widest page's controls need.
+    m_designedPage = pageSize;
     for (QTabWidget* page : m_pages)
-        page->setFixedSize(pageSize);
+        page->resize(pageSize);
     m_cbbCultVar = findChild<QComboBox*>(QStringLiteral("cbbCultVar"));
     m_fraHerbApp->setVisible(false);
     connectCascade();
@@ -223,6 +225,9 @@ QComboBox* frmParam::combo(const QString& name, bool editable) {
     box->setEditable(editable);
     nameFor(box, InputCheck::fieldName(name)); // range boxes are named by their range
     box->setInsertPolicy(QComboBox::NoInsert);
+    // A long item does not widen the page: the box is as wide as its layout makes it.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(4);
     box->setCompleter(nullptr); // the type-ahead below completes from the list
     AutoComplete::attach(box);
     return box;
@@ -299,10 +304,11 @@ QWidget* frmParam::buildMandatoryPage() {
         for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
             star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
         // Herbicide names are long; the concentration is never typed and a rate is short.
-        m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(3300));
-        m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1500));
-        m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1350));
-        m_txtTaux[i]->setFixedWidth(Twips::toPixels(1350));
+        // Narrow enough for a small screen: the herbicide boxes take what room there is.
+        m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(2400));
+        m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1200));
+        m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1050));
+        m_txtTaux[i]->setFixedWidth(Twips::toPixels(1050));
         herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
         herbLayout->addWidget(m_lblStarHerb[i], row, 2);
         herbLayout->addWidget(m_cbbFormApp[i], row, 3);
