@@ -2,6 +2,7 @@
 
 #include "ExperimentExport.h"
 #include "db/SystemError.h"
+#include "text/NameText.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,16 +16,6 @@ namespace {
 
 QString shown(const QString& path) {
     return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
-}
-
-// Case and accents dropped.
-QString plainName(const QString& name) {
-    QString out;
-    for (const QChar c : name.toCaseFolded().normalized(QString::NormalizationForm_D)) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            out += c;
-    }
-    return out;
 }
 
 QStringList knownNames() {
@@ -56,7 +47,7 @@ QString notReadable(const QString& path) {
 } // namespace
 
 QString exchangeFileName(const QString& fileName) {
-    const QString plain = plainName(fileName);
+    const QString plain = NameText::plain(fileName);
     for (const QString& name : knownNames()) {
         if (plain == name)
             return name;

@@ -7,6 +7,7 @@
 #include "NumberReading.h"
 #include "db/Connection.h"
 #include "db/Statement.h"
+#include "text/NameText.h"
 
 #include <QMap>
 #include <QSet>
@@ -19,103 +20,12 @@ namespace grelavo {
 
 namespace {
 
-// Typographic apostrophes and hyphens written as the plain ones.
-QString plainMarks(QString name) {
-    for (QChar& c : name) {
-        const char16_t u = c.unicode();
-        if (u == 0x2019 || u == 0x2018 || u == 0x02BC)
-            c = QLatin1Char('\'');
-        else if (u == 0x2010 || u == 0x2011 || u == 0x2013 || u == 0x2014)
-            c = QLatin1Char('-');
-    }
-    return name;
-}
-
-// A name as lists compare it: case, surrounding blanks and the style of apostrophes and hyphens
-// ignored.
-QString folded(const QString& name) {
-    return plainMarks(name.trimmed()).toCaseFolded();
-}
-
-// For closeness only: accents dropped too.
-QString plain(const QString& name) {
-    const QString decomposed = folded(name).normalized(QString::NormalizationForm_D);
-    QString out;
-    for (const QChar c : decomposed) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            out += c;
-    }
-    return out;
-}
-
-// A name written another way: accents, apostrophes, hyphens and blanks dropped too.
-QString loose(const QString& name) {
-    QString out;
-    for (const QChar c : plain(name)) {
-        if (!c.isSpace() && c != QLatin1Char('\'') && c != QLatin1Char('-'))
-            out += c;
-    }
-    return out;
-}
-
-// UTF-8 read as Windows-1252: "Ã" before another character, "Â", "â€".
-bool misEncoded(const QString& name) {
-    const int at = int(name.indexOf(QChar(0x00C3)));
-    return (at >= 0 && at + 1 < name.size()) || name.contains(QChar(0x00C2)) ||
-           name.contains(QStringLiteral("â€"));
-}
-
-int editDistance(const QString& a, const QString& b) {
-    QVector<int> row(b.size() + 1);
-    for (int j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (int i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = i;
-        for (int j = 1; j <= b.size(); ++j) {
-            const int up = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
-
-// "de dicamba", "d'atrazine": "de" elided before a vowel or a mute h.
-QString ofName(const QString& name) {
-    const QString first = plain(name.left(1));
-    const bool elided = !first.isEmpty() && QStringLiteral("aeiouyh").contains(first.at(0));
-    return (elided ? QStringLiteral("d'") : QStringLiteral("de ")) + name;
-}
-
-// The text on one line: control characters written as escapes (\n, \t, \x1b).
-QString escaped(const QString& text) {
-    QString out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '\n')
-            out += QLatin1String("\\n");
-        else if (u == '\r')
-            out += QLatin1String("\\r");
-        else if (u == '\t')
-            out += QLatin1String("\\t");
-        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
-            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
-// A value as messages show it: on one line, cut to 80 characters.
-QString quoted(const QString& text) {
-    constexpr int kLongest = 80;
-    QString shown = escaped(text);
-    if (shown.size() > kLongest)
-        shown = shown.left(kLongest - 1) + QChar(0x2026);
-    return QStringLiteral("« %1 »").arg(shown);
-}
+using NameText::editDistance;
+using NameText::folded;
+using NameText::loose;
+using NameText::ofName;
+using NameText::plain;
+using NameText::quoted;
 
 class Problems {
 public:
@@ -408,7 +318,7 @@ public:
     // refused (true).
     bool refusedAsNew(const QString& column, const QString& name, const QString& lookalike,
                       const QString& list) {
-        if (misEncoded(name)) {
+        if (NameText::looksMisEncoded(name)) {
             problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2 : il semble mal "
                                            "encodé (UTF-8 lu comme Windows-1252) ; enregistrez "
                                            "le fichier en CSV UTF-8")
@@ -950,9 +860,9 @@ QString ImportProblem::text() const {
         where << QStringLiteral("ligne %1").arg(line);
     if (!column.isEmpty())
         where << QStringLiteral("colonne %1").arg(column);
-    return escaped(where.isEmpty()
-                       ? message
-                       : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message));
+    return NameText::oneLine(
+        where.isEmpty() ? message
+                        : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message));
 }
 
 } // namespace grelavo

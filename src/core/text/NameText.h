@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+namespace grelavo {
+
+// How names typed by people are compared, and how values are shown in messages. Names come from
+// files, spreadsheets and keyboards that write apostrophes, hyphens, case and accents each their
+// own way; a list compares them with these forms.
+namespace NameText {
+
+// Typographic apostrophes (’ ‘ ʼ) and hyphens (‐ ‑ – —) written as the plain ones.
+QString plainMarks(QString name);
+// A name as lists compare it: surrounding blanks, case and the style of apostrophes and hyphens
+// ignored.
+QString folded(const QString& name);
+// For closeness: accents dropped too ("Sétaire" and "setaire").
+QString plain(const QString& name);
+// The name written any other way: blanks, apostrophes and hyphens dropped too.
+QString loose(const QString& name);
+// Whether the name looks like UTF-8 read as Windows-1252: "Ã" before another character, "Â",
+// "â€".
+bool looksMisEncoded(const QString& name);
+// The number of one-character insertions, deletions and replacements from a to b.
+int editDistance(const QString& a, const QString& b);
+// "de dicamba", "d'atrazine": "de" before the name, elided before a vowel or a mute h.
+QString ofName(const QString& name);
+// The text on one line: line breaks, tabs and other control characters written as escapes
+// (\n, \t, \x1b).
+QString oneLine(const QString& text);
+// A value as messages show it, on one line and in French quotation marks, cut with "…" past
+// 'longest' characters: « … ».
+QString quoted(const QString& text, int longest = 80);
+
+} // namespace NameText
+
+} // namespace grelavo
