@@ -299,7 +299,7 @@ void frmMDI::buildMenus() {
         mnuRapport, "mnuCopier", "&Copier", [this] { ListBar_ButtonClick(8); },
         QKeySequence(Qt::CTRL | Qt::Key_C));
     m_mnuImprimer = add(
-        mnuRapport, "mnuImprimer", "&Imprimer...", [this] { ListBar_ButtonClick(9); },
+        mnuRapport, "mnuImprimer", "&Imprimer…", [this] { ListBar_ButtonClick(9); },
         QKeySequence(Qt::CTRL | Qt::Key_P));
     m_mnuCourbes =
         add(mnuRapport, "mnuCourbes", "Courbes &dose-réponse…", [this] { openDoseResponse(); });

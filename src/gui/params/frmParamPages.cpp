@@ -240,7 +240,7 @@ QWidget* frmParam::buildMandatoryPage() {
     auto* appLayout = new QGridLayout(fraApp);
     m_cbbApp = polled(combo(QStringLiteral("cbbApp")),
                       "Entrez au clavier ou sélectionnez dans la liste le type d'application "
-                      "d'herbicide: prélevée, postlevée...");
+                      "d'herbicide : prélevée, postlevée…");
     appLayout->addWidget(m_cbbApp, 0, 0);
     auto* stages = new QLabel;
     stages->setObjectName(QStringLiteral("ImaStadCrois"));
@@ -426,7 +426,7 @@ QWidget* frmParam::buildSitePage() {
                "Optionnel, entrez au clavier ou sélectionnez dans la liste la Province");
     QComboBox* texture = polled(combo(QStringLiteral("cbbSiteClaTex")),
                                 "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
-                                "classe texturale: loam, sable, loam sableux...");
+                                "classe texturale : loam, sable, loam sableux…");
     layout->addWidget(labelFor(QStringLiteral("Province"), province), 0, 0);
     layout->addWidget(province, 0, 1, 1, 4);
     layout->addWidget(labelFor(QStringLiteral("Classe texturale"), texture), 1, 0);
