@@ -188,7 +188,8 @@ private slots:
             << "1"
             << "DROP TABLE ListedesMauvaisesHerbes"
             << "Attention"
-            << "Le rapport n'a pas pu être produit : erreur de la base"
+            << "Le rapport n'a pas pu être produit : la base de données n'a pas la structure "
+               "attendue"
             << "\rAucun résultat n'est affiché.";
     }
     void aReportThatCannotBeShownIsSaid() {
