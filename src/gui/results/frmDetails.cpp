@@ -118,7 +118,7 @@ frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QStri
 
     const QLocale locale = shownLocale();
     const QString summary =
-        QStringLiteral("%1 évaluation%2 — moyenne : %3 (non tronquée : %4) — écart type : %5 — "
+        QStringLiteral("%1 évaluation%2 — moyenne : %3 (valeur exacte : %4) — écart type : %5 — "
                        "la plus basse : %6 — la plus haute : %7")
             .arg(cell.count())
             .arg(cell.count() > 1 ? QStringLiteral("s") : QString())
