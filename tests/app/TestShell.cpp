@@ -74,8 +74,17 @@ private slots:
         QVERIFY(s.page(0)->isVisible() && !s.page(1)->isVisible());
         QVERIFY(s.window->Timer1()->isActive());
         QVERIFY(!s.window->state().NeedFill_cbbApp);
-        const QStringList date = s.status(2).split(QLatin1Char('\n'));
-        QVERIFY(date.size() == 2 && date[0].endsWith(QLatin1Char(',')));
+        QCOMPARE(s.status(2), frmMDI::statusDate(QDate::currentDate(), QLocale()));
+        // The day's name in French whatever the locale, the date in the locale's numbers, in
+        // ISO order where the locale would spell the month.
+        const QDate day(2026, 12, 8);
+        QCOMPARE(frmMDI::statusDate(day, QLocale(QLocale::French, QLocale::France)),
+                 QStringLiteral("mardi,\n08/12/2026"));
+        QCOMPARE(frmMDI::statusDate(day, QLocale(QLocale::French, QLocale::Canada)),
+                 QStringLiteral("mardi,\n2026-12-08"));
+        QCOMPARE(frmMDI::statusDate(day, QLocale(QLocale::English, QLocale::UnitedStates)),
+                 QStringLiteral("mardi,\n12/8/26"));
+        QCOMPARE(frmMDI::statusDate(day, QLocale::c()), QStringLiteral("mardi,\n2026-12-08"));
         QCOMPARE(s.get<QProgressBar>("ProgressBar1")->geometry(),
                  s.get<QLabel>("StatusLabel(1)")->geometry());
     }

@@ -444,15 +444,21 @@ void frmMDI::SetButtonImages() {
             QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(kStrip[i].icon))));
 }
 
+QString frmMDI::statusDate(const QDate& day, const QLocale& locale) {
+    // The day's name in the program's language; the date in the user's own order of numbers,
+    // or in ISO order where that order would spell the month in another language.
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (format.contains(QStringLiteral("MMM")))
+        format = QStringLiteral("yyyy-MM-dd");
+    return QLocale(QLocale::French, QLocale::Canada).toString(day, QStringLiteral("dddd")) +
+           QStringLiteral(",\n") + day.toString(format);
+}
+
 void frmMDI::setDateLabel() {
     QFont font = m_statusLabels[2]->font();
     font.setPointSizeF(8.6);
     m_statusLabels[2]->setFont(font);
-    const QLocale locale;
-    const QDate today = QDate::currentDate();
-    m_statusLabels[2]->setText(locale.toString(today, QStringLiteral("dddd")) +
-                               QStringLiteral(",\n") +
-                               locale.toString(today, QLocale::ShortFormat));
+    m_statusLabels[2]->setText(statusDate(QDate::currentDate(), QLocale()));
 }
 
 void frmMDI::showChild(QWidget* child, bool visible) {

@@ -5,6 +5,8 @@
 #include "report/ReportDetails.h"
 #include "shared/AppState.h"
 
+#include <QDate>
+#include <QLocale>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -34,6 +36,10 @@ class frmMDI : public QMainWindow {
 
 public:
     static constexpr int StripButtons = 10;
+
+    // The date of the status bar: the day's name in French, a line break, the date as the
+    // user's locale writes it in numbers ("mardi,\n2026-12-08", "mardi,\n08/12/2026").
+    static QString statusDate(const QDate& day, const QLocale& locale);
 
     // databaseFolder: the folder whose Grelavo.mdb the program opens (see DatabaseLocation), and
     // where the help file is looked for until setProgramFolder() says otherwise.
