@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -136,6 +137,17 @@ class TestFrenchTexts : public QObject {
         }
     }
 
+    // Escape, as a user closes it; closed all the same when it never became active, so that a
+    // slow machine fails the test rather than leaving it waiting.
+    static void closeModal(QWidget* modal) {
+        if (QTest::qWaitForWindowActive(modal, 20000))
+            UserInput::key(Qt::Key_Escape);
+        if (modal->isVisible()) {
+            modal->close();
+            QFAIL("the window did not close on Escape");
+        }
+    }
+
     // Opens a modal window by the action named 'action' and reads its texts before Escape
     // closes it.
     void readModal(StartedProgram& s, const char* action, const QString& where) {
@@ -143,8 +155,7 @@ class TestFrenchTexts : public QObject {
         whenModalShows([&](QWidget* modal) {
             check(where, textsOf(modal));
             seen = true;
-            QVERIFY(QTest::qWaitForWindowActive(modal));
-            UserInput::key(Qt::Key_Escape);
+            closeModal(modal);
         });
         QAction* a = s.window->findChild<QAction*>(QLatin1String(action));
         QVERIFY2(a && a->isEnabled(), action);
@@ -188,8 +199,7 @@ private slots:
         whenModalShows([&](QWidget* picker) {
             check(QStringLiteral("choix des taux"), textsOf(picker));
             picked = true;
-            QVERIFY(QTest::qWaitForWindowActive(picker));
-            UserInput::key(Qt::Key_Escape);
+            closeModal(picker);
         });
         s.click(QStringLiteral("cmdTaux"));
         QTRY_VERIFY(picked);
@@ -212,6 +222,40 @@ private slots:
         QTRY_VERIFY(!results->detailsWindow());
         readModal(s, "mnuCourbes", QStringLiteral("courbes"));
         readModal(s, "mnuAnalyse", QStringLiteral("analyse"));
+
+        // A refused import, by the menu's access keys: the problems window and its lines, each
+        // kind of problem once.
+        QTemporaryDir dir;
+        const auto write = [&dir](const char* name, const char* text) {
+            QFile f(dir.filePath(QString::fromUtf8(name)));
+            if (!f.open(QIODevice::WriteOnly) || f.write(text) < 0)
+                qFatal("cannot write %s", name);
+            return f.fileName();
+        };
+        s.dialogs.openAnswer = QStringList{
+            write("sites.csv", "site,province\nP1,Qubec\nP2\n"),
+            write("traitements.csv", "traitement,site\nE1,P1\nE2,P9\n"),
+            write("applications.csv", "application,traitement,periode\nA1,E1,Prélevée\n"),
+            write("produits.csv", "application,herbicide,formulation,dose_kg_ma_ha\n"
+                                  "A1,atrazine,1,1250\nA1,atrazin,1,-1\n"),
+            write("evaluations.csv", "traitement,mauvaise_herbe,visuel_pct\n"
+                                     "E1,sétaire vert,150\nE3,pied-de-coq,x\n")};
+        s.dialogs.onDialog = [this](QDialog& dialog) {
+            QStringList texts = textsOf(&dialog);
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstProblemes"));
+            QVERIFY(list && list->count() >= 8);
+            for (int i = 0; i < list->count(); ++i)
+                texts << list->item(i)->text();
+            check(QStringLiteral("problèmes d'import"), texts);
+        };
+        s.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+        UserInput::menuKeys(Qt::Key_F, Qt::Key_I);
+        QCOMPARE(s.dialogs.dialogsShown, QStringList{QStringLiteral("frmProblemes")});
+
+        // Every message the walk brought up.
+        for (const RecordingDialogs::Shown& m : s.dialogs.messages)
+            check(QStringLiteral("message « %1 »").arg(m.title), {m.title, m.text});
 
         if (!m_found.isEmpty())
             QFAIL(qPrintable(QLatin1Char('\n') + m_found.join(QLatin1Char('\n'))));
