@@ -263,7 +263,7 @@ QWidget* frmParam::buildMandatoryPage() {
     const char* headings[6] = {"lblHerbApp", "lblConcApp", "lblFormApp",
                                "lblTauxApp", "lblkghaApp", "lblNombHerb"};
     const char* captions[6] = {"Herbicides", "Concentration", "Formulation",
-                               "Taux",       "kg i.a. / ha",  "Nombre d'herbicides :"};
+                               "Taux",       "kg i.a./ha",    "Nombre d'herbicides :"};
     for (int h = 0; h < 6; ++h) {
         m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
         m_headings[h]->setObjectName(QLatin1String(headings[h]));
