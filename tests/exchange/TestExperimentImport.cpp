@@ -41,13 +41,6 @@ QHash<QString, QByteArray> exportTo(const QString& database, const QString& fold
     return files;
 }
 
-QStringList problemTexts(const ImportOutcome& o) {
-    QStringList out;
-    for (const ImportProblem& p : o.problems)
-        out << p.text();
-    return out;
-}
-
 // Parameter sets for reports drawn from the database itself: for each of up to 'count'
 // applications of one or two products, its period, its products at their rates, all corn.
 QVector<ParameterSet> reportsOn(const QString& database, int count) {

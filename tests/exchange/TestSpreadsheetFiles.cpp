@@ -4,6 +4,7 @@
 // lie, and taken only when unusual values are accepted.
 
 #include "FixtureDatabase.h"
+#include "ImportSet.h"
 #include "db/DatabaseEdition.h"
 #include "exchange/CsvReader.h"
 #include "exchange/ExperimentExport.h"
@@ -29,13 +30,6 @@ QHash<QString, QByteArray> exportOf(const QString& database) {
     for (const ExperimentExport::Output& f : ExperimentExport::read(db))
         files.insert(f.name, f.bytes);
     return files;
-}
-
-QStringList problemTexts(const ImportOutcome& o) {
-    QStringList out;
-    for (const ImportProblem& p : o.problems)
-        out << p.text();
-    return out;
 }
 
 ImportOptions newFrom(const FixtureDatabase& fixture) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/ExperimentImport.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -39,4 +41,12 @@ inline QStringList writeSet(const QString& folder, const QString& file = QString
         writeFile(paths.last(), name == file ? replacement : QByteArray(f[1]));
     }
     return paths;
+}
+
+// What an import said of each problem, one line each.
+inline QStringList problemTexts(const grelavo::ImportOutcome& o) {
+    QStringList out;
+    for (const grelavo::ImportProblem& p : o.problems)
+        out << p.text();
+    return out;
 }
