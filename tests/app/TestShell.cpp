@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("Erreur critique"));
         QCOMPARE(dialogs.messages[0].text,
-                 QStringLiteral("Le fichier %1 est vide : ce n'est pas une base de données "
+                 QStringLiteral("Le fichier %1 est vide\u00a0: ce n'est pas une base de données "
                                 "Grelavo.")
                      .arg(path));
         QCOMPARE(QFileInfo(path).size(), 0);
@@ -126,7 +126,7 @@ private slots:
         s.get("cbbApp")->setCurrentIndex(1);
         s.dialogs.nextAnswer = DialogService::Answer::No;
         s.window->close();
-        QCOMPARE(s.said().text, QStringLiteral("Voulez-vous vraiment quitter l'application?"));
+        QCOMPARE(s.said().text, QStringLiteral("Voulez-vous vraiment quitter l'application\u00a0?"));
         QCOMPARE(s.said().buttons, DialogService::Buttons::YesNo);
         QVERIFY(s.window->isVisible());
         QCOMPARE(s.get("cbbApp")->currentIndex(), 1);
@@ -197,7 +197,7 @@ private slots:
             << "1"
             << "DROP TABLE ListedesMauvaisesHerbes"
             << "Attention"
-            << "Le rapport n'a pas pu être produit : la base de données n'a pas la structure "
+            << "Le rapport n'a pas pu être produit\u00a0: la base de données n'a pas la structure "
                "attendue"
             << "\rAucun résultat n'est affiché.";
     }
@@ -324,18 +324,47 @@ private slots:
 
     void aboutBoxAddressWritesToTheMakerAndCloses() {
         RecordingDialogs dialogs;
-        QCOMPARE(frmAPropos::mailUrl().toString(),
-                 "mailto:" + frmAPropos::contactAddress() + "?Subject=Grelavo");
-        frmAPropos box(dialogs);
+        frmAPropos::Facts facts;
+        facts.contact = QStringLiteral("equipe@grelavo.test");
+        frmAPropos box(dialogs, facts);
         box.show();
+        // Shown once to the eye: the second label is its shadow, just behind it.
+        const auto* shadow = box.findChild<QLabel*>(QStringLiteral("lblEmail2"));
+        QCOMPARE(shadow->text(), box.lblEmail()->text());
+        QCOMPARE(shadow->geometry().topLeft() - box.lblEmail()->geometry().topLeft(),
+                 QPoint(1, 1));
         QTest::mouseClick(box.lblEmail(), Qt::LeftButton);
-        QCOMPARE(dialogs.urls, QVector<QUrl>({frmAPropos::mailUrl()}));
+        QCOMPARE(dialogs.urls,
+                 QVector<QUrl>({QUrl("mailto:equipe@grelavo.test?Subject=Grelavo")}));
         QVERIFY(!box.isVisible());
+    }
+
+    // Built without an address, the box says there is none and offers no mail to nobody; it
+    // says where the help is and under which licence the program comes.
+    void aboutBoxSaysOnlyWhatIsSo() {
+        RecordingDialogs dialogs;
+        frmAPropos::Facts facts;
+        facts.helpFile = QStringLiteral("/usr/share/grelavo/Aide.chm");
+        frmAPropos box(dialogs, facts);
+        box.show();
+        QStringList texts;
+        for (const QLabel* l : box.findChildren<QLabel*>())
+            texts << l->text();
+        const QString all = texts.join(QLatin1Char('\n'));
+        QVERIFY2(!all.contains(QLatin1Char('@')) && !all.contains(QStringLiteral("provisoire")) &&
+                     !all.contains(QStringLiteral("confirmer")),
+                 qPrintable(all));
+        QVERIFY(all.contains(QStringLiteral("/usr/share/grelavo/Aide.chm")));
+        QVERIFY(all.contains(QStringLiteral("Licence")));
+        QVERIFY(box.lblEmail()->text().contains(QStringLiteral("Pas encore d'adresse")));
+        QTest::mouseClick(box.lblEmail(), Qt::LeftButton);
+        QVERIFY(dialogs.urls.isEmpty());
+        QVERIFY(box.isVisible());
     }
 
     void aboutBoxCloseImageSinksWhilePressedThenCloses() {
         RecordingDialogs dialogs;
-        frmAPropos box(dialogs);
+        frmAPropos box(dialogs, frmAPropos::Facts());
         box.show();
         PressImage* close = box.imaFermer();
         const QPoint rest = close->pos();

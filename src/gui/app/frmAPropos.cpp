@@ -5,6 +5,7 @@
 #include "render/Twips.h"
 #include "shared/DialogService.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -13,10 +14,8 @@ namespace grelavo {
 
 namespace {
 
-// The maker has not given an address yet: this one is a placeholder, reserved for examples.
-const QString kContact = QStringLiteral("contact@grelavo.example");
-const QString kCredit = QStringLiteral("Réalisé avec l'appui financier de son commanditaire "
-                                       "(nom à confirmer)");
+const QString kCredit = QStringLiteral("L'efficacité des doses réduites d'herbicides dans le maïs, "
+                                       "d'après des essais au champ");
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& twips,
               double points, bool bold = false) {
@@ -34,21 +33,23 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
 
 } // namespace
 
-QString frmAPropos::contactAddress() {
-    return kContact;
+QString frmAPropos::builtContact() {
+    return QString::fromUtf8(ProgramContact);
 }
 
-QUrl frmAPropos::mailUrl() {
-    return QUrl(QStringLiteral("mailto:") + kContact + QStringLiteral("?Subject=Grelavo"));
+QUrl frmAPropos::mailUrl(const QString& contact) {
+    return QUrl(QStringLiteral("mailto:") + contact + QStringLiteral("?Subject=Grelavo"));
 }
 
 QString frmAPropos::editionText(const DatabaseEdition& edition) {
     QStringList lines;
     if (!edition.known) {
-        lines << QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas d'où "
-                                "viennent ses données).");
+        lines << QStringLiteral(
+            "Base de données\u00a0: édition inconnue (le fichier ne dit pas d'où "
+            "viennent ses données).");
     } else {
-        lines << QStringLiteral("Base de données : « %1 », édition du %2, source : %3.")
+        lines << QStringLiteral(
+                     "Base de données\u00a0: «\u00a0%1\u00a0», édition du %2, source\u00a0: %3.")
                      .arg(edition.name, edition.date, edition.source);
         lines << (edition.synthetic
                       ? QStringLiteral("Ses essais sont des données de démonstration "
@@ -57,33 +58,51 @@ QString frmAPropos::editionText(const DatabaseEdition& edition) {
     }
     const QString imports = edition.importsInWords();
     lines << (imports.isEmpty() ? QStringLiteral("Aucun essai importé.")
-                                : QStringLiteral("Essais importés : %1.").arg(imports));
+                                : QStringLiteral("Essais importés\u00a0: %1.").arg(imports));
     return lines.join(QLatin1Char('\n'));
 }
 
-frmAPropos::frmAPropos(DialogService& dialogs, const DatabaseEdition& edition, QWidget* parent)
-    : QDialog(parent), m_dialogs(dialogs) {
+frmAPropos::frmAPropos(DialogService& dialogs, const Facts& facts, QWidget* parent)
+    : QDialog(parent), m_dialogs(dialogs), m_contact(facts.contact) {
     setObjectName(QStringLiteral("frmAPropos"));
     setWindowTitle(QStringLiteral("À propos de Grelavo"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(Twips::toPixels(5400), Twips::toPixels(6300));
-    const int w = 5400 - 240;
+    setFixedSize(Twips::toPixels(6000), Twips::toPixels(6700));
+    const int w = 6000 - 240;
     label(this, "lblTitre", QStringLiteral("Grelavo"), QRect(120, 240, w, 600), 22, true);
     label(this, "lblVersion", QStringLiteral("Version %1").arg(QLatin1String(ProgramVersion)),
-          QRect(120, 900, w, 300), 10);
-    label(this, "lblCredit", kCredit + QStringLiteral("\npar"), QRect(120, 1400, w, 700), 9);
+          QRect(120, 860, w, 300), 10);
+    label(this, "lblCredit", kCredit + QStringLiteral("\npar"), QRect(120, 1250, w, 700), 9);
     label(this, "lblAuteur", QStringLiteral("l'équipe de développement de Grelavo"),
-          QRect(120, 2100, w, 300), 9, true);
-    label(this, "lblContact", QStringLiteral("Pour nous joindre :"), QRect(120, 2600, w, 300), 9);
-    label(this, "lblEmail2", kContact + QStringLiteral("  (adresse provisoire)"),
-          QRect(120, 2900, w, 300), 8);
-    m_email = label(this, "lblEmail", kContact, QRect(120, 3300, w, 300), 9);
-    m_email->setStyleSheet(QStringLiteral("color: #0645ad; text-decoration: underline;"));
-    m_email->setCursor(Qt::PointingHandCursor);
-    m_email->installEventFilter(this);
-    label(this, "lblEdition", editionText(edition), QRect(240, 3800, w - 240, 1500), 8);
+          QRect(120, 1950, w, 300), 9, true);
+    label(this, "lblLicence", QStringLiteral("Licence\u00a0: propriétaire, tous droits réservés"),
+          QRect(120, 2400, w, 300), 8);
+    label(this, "lblSource", QStringLiteral("Code source\u00a0: non publié"),
+          QRect(120, 2700, w, 300), 8);
+    label(this, "lblAide",
+          facts.helpFile.isEmpty()
+              ? QStringLiteral("Aide\u00a0: le fichier d'aide est introuvable")
+              : QStringLiteral("Aide\u00a0: touche F1 ou menu Aide (%1)")
+                    .arg(QDir::toNativeSeparators(facts.helpFile)),
+          QRect(120, 3000, w, 500), 8);
+    if (m_contact.isEmpty()) {
+        m_email = label(this, "lblEmail", QStringLiteral("Pas encore d'adresse pour nous écrire."),
+                        QRect(120, 3650, w, 300), 9);
+    } else {
+        label(this, "lblContact", QStringLiteral("Pour nous écrire\u00a0:"),
+              QRect(120, 3550, w, 300), 9);
+        // The address once, with a shadow: the label behind, one pixel down and right.
+        QLabel* shadow = label(this, "lblEmail2", m_contact, QRect(135, 3865, w, 300), 9);
+        shadow->setStyleSheet(QStringLiteral("color: #b0bec5;"));
+        m_email = label(this, "lblEmail", m_contact, QRect(120, 3850, w, 300), 9);
+        m_email->setStyleSheet(QStringLiteral("color: #0645ad; text-decoration: underline;"));
+        m_email->setCursor(Qt::PointingHandCursor);
+        m_email->setAttribute(Qt::WA_TranslucentBackground);
+        m_email->installEventFilter(this);
+    }
+    label(this, "lblEdition", editionText(facts.edition), QRect(240, 4350, w - 240, 1500), 8);
 
-    m_close = new PressImage(QPoint(240, 5640), QPoint(265, 5665), this);
+    m_close = new PressImage(QPoint(240, 6000), QPoint(265, 6025), this);
     m_close->setObjectName(QStringLiteral("imaFermer"));
     m_close->setPixmap(PressImage::buttonFace(QStringLiteral("Fermer"), QSize(1400, 420),
                                               QColor(0x45, 0x5a, 0x64), QColor(0x26, 0x32, 0x38),
@@ -94,7 +113,7 @@ frmAPropos::frmAPropos(DialogService& dialogs, const DatabaseEdition& edition, Q
 
 bool frmAPropos::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_email && event->type() == QEvent::MouseButtonRelease) {
-        m_dialogs.openUrl(mailUrl()); // whatever the system does with it
+        m_dialogs.openUrl(mailUrl(m_contact)); // whatever the system does with it
         accept();
         return true;
     }

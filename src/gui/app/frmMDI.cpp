@@ -318,13 +318,15 @@ void frmMDI::buildMenus() {
                                        [this] { openHelpTopic(1000); });
     help->setObjectName(QStringLiteral("mnuFichAide"));
     QAction* about = mnuAide->addAction(QStringLiteral("À &propos"), this, [this] {
+        frmAPropos::Facts facts;
+        facts.contact = frmAPropos::builtContact();
+        facts.helpFile = DatabaseLocation::shippedFile(m_programFolder, QStringLiteral("Aide.chm"));
         // The edition of the open database; unknown when the file cannot say.
-        DatabaseEdition edition;
         try {
-            edition = DatabaseEdition::read(m_de->Connection2());
+            facts.edition = DatabaseEdition::read(m_de->Connection2());
         } catch (const DbError&) {
         }
-        frmAPropos box(m_dialogs, edition, this);
+        frmAPropos box(m_dialogs, facts, this);
         box.exec();
     });
     about->setObjectName(QStringLiteral("mnuAbout"));
@@ -556,12 +558,12 @@ void frmMDI::runReport(const ParameterSet& parameters) {
     if (!engine.SetQuery(parameters, hooks)) {
         // Refused (what the checks let through but the engine cannot read) or failed in the
         // database: said, never shown as a result, and back to the parameters.
-        const QString cause =
-            engine.failure().isEmpty()
-                ? QStringLiteral("Le rapport n'a pas pu être produit : %1.").arg(engine.refusal())
-                : QStringLiteral("Le rapport n'a pas pu être produit : %1."
-                                 "\rAucun résultat n'est affiché.")
-                      .arg(engine.failure());
+        const QString cause = engine.failure().isEmpty()
+                                  ? QStringLiteral("Le rapport n'a pas pu être produit\u00a0: %1.")
+                                        .arg(engine.refusal())
+                                  : QStringLiteral("Le rapport n'a pas pu être produit\u00a0: %1."
+                                                   "\rAucun résultat n'est affiché.")
+                                        .arg(engine.failure());
         m_dialogs.message(this, cause, QStringLiteral("Attention"), DialogService::Icon::Critical);
         cmdObligatoire_Click();
         return;
@@ -612,7 +614,7 @@ void frmMDI::openAnalysis() {
     } catch (const DbError& e) {
         QGuiApplication::restoreOverrideCursor();
         m_dialogs.message(this,
-                          QStringLiteral("L'analyse dose-réponse n'a pas pu être faite : %1.")
+                          QStringLiteral("L'analyse dose-réponse n'a pas pu être faite\u00a0: %1.")
                               .arg(DatabaseCheck::causeInWords(e)),
                           QStringLiteral("Attention"), DialogService::Icon::Critical);
         return;
@@ -776,7 +778,7 @@ bool frmMDI::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMDI::closeEvent(QCloseEvent* event) {
     if (FileExists(DatabaseFile::fileName()) &&
-        m_dialogs.message(this, QStringLiteral("Voulez-vous vraiment quitter l'application?"),
+        m_dialogs.message(this, QStringLiteral("Voulez-vous vraiment quitter l'application\u00a0?"),
                           QStringLiteral("Attention"), DialogService::Icon::Question,
                           DialogService::Buttons::YesNo) == DialogService::Answer::No) {
         event->ignore();
@@ -809,13 +811,13 @@ void frmMDI::exportExperiments() {
         outputs = ExperimentExport::readWithEdition(m_de->Connection2());
     } catch (const DbError& e) {
         m_dialogs.message(this,
-                          QStringLiteral("Les essais n'ont pas été exportés : %1.")
+                          QStringLiteral("Les essais n'ont pas été exportés\u00a0: %1.")
                               .arg(DatabaseCheck::causeInWords(e)),
                           kExportTitle, DialogService::Icon::Critical);
         return;
     } catch (const ExchangeError& e) {
         m_dialogs.message(
-            this, QStringLiteral("Les essais n'ont pas été exportés : %1.").arg(e.message()),
+            this, QStringLiteral("Les essais n'ont pas été exportés\u00a0: %1.").arg(e.message()),
             kExportTitle, DialogService::Icon::Critical);
         return;
     }
@@ -826,7 +828,7 @@ void frmMDI::exportExperiments() {
         if (m_dialogs.message(
                 this,
                 QStringLiteral("Le dossier %1 contient déjà des fichiers "
-                               "d'échange (%2).\rVoulez-vous les remplacer?")
+                               "d'échange (%2).\rVoulez-vous les remplacer\u00a0?")
                     .arg(QDir::toNativeSeparators(folder), existing.join(QStringLiteral(", "))),
                 kExportTitle, DialogService::Icon::Question,
                 DialogService::Buttons::YesNo) != DialogService::Answer::Yes)
@@ -834,15 +836,15 @@ void frmMDI::exportExperiments() {
     }
     const QString failure = ExperimentExport::writeFolder(outputs, folder, true);
     if (!failure.isEmpty()) {
-        m_dialogs.message(this,
-                          QStringLiteral("Les essais n'ont pas été exportés : %1.").arg(failure),
-                          kExportTitle, DialogService::Icon::Critical);
+        m_dialogs.message(
+            this, QStringLiteral("Les essais n'ont pas été exportés\u00a0: %1.").arg(failure),
+            kExportTitle, DialogService::Icon::Critical);
         return;
     }
-    QStringList lines{QStringLiteral("Les essais ont été exportés dans %1 :")
+    QStringList lines{QStringLiteral("Les essais ont été exportés dans %1\u00a0:")
                           .arg(QDir::toNativeSeparators(folder))};
     for (const ExperimentExport::Output& f : outputs)
-        lines << QStringLiteral("%1 : %2").arg(f.name, countOf(f.rows, "ligne", "lignes"));
+        lines << QStringLiteral("%1\u00a0: %2").arg(f.name, countOf(f.rows, "ligne", "lignes"));
     m_dialogs.message(this, lines.join(QLatin1Char('\r')), kExportTitle,
                       DialogService::Icon::Information);
 }
@@ -892,8 +894,8 @@ void frmMDI::importExperiments() {
             m_dialogs.message(
                 this,
                 QStringLiteral("Les fichiers nomment des entrées absentes des listes de la base "
-                               "de données :\r%1\rVoulez-vous les ajouter à leurs listes et "
-                               "importer les essais?")
+                               "de données\u00a0:\r%1\rVoulez-vous les ajouter à leurs listes et "
+                               "importer les essais\u00a0?")
                     .arg(QStringLiteral("   ") +
                          withNames.addedNames.join(QStringLiteral("\r   "))),
                 kImportTitle, DialogService::Icon::Question,
@@ -902,11 +904,12 @@ void frmMDI::importExperiments() {
     }
     switch (outcome.status) {
     case ImportOutcome::Status::Failed:
-        m_dialogs.message(this,
-                          QStringLiteral("Les essais n'ont pas été importés : la base de données "
-                                         "n'a pas été modifiée.\r%1")
-                              .arg(outcome.failure),
-                          kImportTitle, DialogService::Icon::Critical);
+        m_dialogs.message(
+            this,
+            QStringLiteral("Les essais n'ont pas été importés\u00a0: la base de données "
+                           "n'a pas été modifiée.\r%1")
+                .arg(outcome.failure),
+            kImportTitle, DialogService::Icon::Critical);
         break;
     case ImportOutcome::Status::Refused: {
         QStringList lines;
@@ -929,11 +932,11 @@ void frmMDI::showImported(const ImportOutcome& outcome) {
     QStringList cleared;
     if (m_param)
         cleared = m_param->ReloadLists();
-    QStringList lines{
-        QStringLiteral("Les essais ont été importés : %1.").arg(countsInWords(outcome.counts))};
+    QStringList lines{QStringLiteral("Les essais ont été importés\u00a0: %1.")
+                          .arg(countsInWords(outcome.counts))};
     if (!outcome.addedNames.isEmpty())
-        lines << QStringLiteral("Noms ajoutés aux listes : %1.")
-                     .arg(outcome.addedNames.join(QStringLiteral(" ; ")));
+        lines << QStringLiteral("Noms ajoutés aux listes\u00a0: %1.")
+                     .arg(outcome.addedNames.join(QStringLiteral("\u00a0; ")));
     if (!outcome.backup.isEmpty())
         lines << QStringLiteral("La base de données telle qu'elle était avant l'importation est "
                                 "gardée dans %1.")
@@ -943,7 +946,7 @@ void frmMDI::showImported(const ImportOutcome& outcome) {
     if (!cleared.isEmpty())
         m_dialogs.message(this,
                           QStringLiteral("Ces entrées ne sont plus dans leurs listes et ont été "
-                                         "effacées :\r   %1")
+                                         "effacées\u00a0:\r   %1")
                               .arg(cleared.join(QStringLiteral("\r   "))),
                           kImportTitle, DialogService::Icon::Warning);
     if (!m_param)
