@@ -36,7 +36,8 @@ bool present(const QString& path) {
 CompactError refusal(const QString& path, const QString& cause) {
     return CompactError{
         CompactError::Refused,
-        QStringLiteral("Le fichier « %1 » n'a pas été compacté : %2. Rien n'a été modifié.")
+        QStringLiteral(
+            "Le fichier «\u00a0%1\u00a0» n'a pas été compacté\u00a0: %2. Rien n'a été modifié.")
             .arg(QDir::toNativeSeparators(path), cause)};
 }
 
@@ -59,39 +60,48 @@ QString Compaction::failureInWords() const {
     QString cause;
     switch (m_error->number) {
     case CompactError::FileNotFound:
-        cause = QFileInfo(m_named).isSymLink()
-                    ? QStringLiteral("« %1 » est un lien vers « %2 », qui n'existe pas")
-                          .arg(named, QDir::toNativeSeparators(QFileInfo(m_named).symLinkTarget()))
-                    : QStringLiteral("la base de données « %1 » est introuvable").arg(named);
+        cause =
+            QFileInfo(m_named).isSymLink()
+                ? QStringLiteral(
+                      "«\u00a0%1\u00a0» est un lien vers «\u00a0%2\u00a0», qui n'existe pas")
+                      .arg(named, QDir::toNativeSeparators(QFileInfo(m_named).symLinkTarget()))
+                : QStringLiteral("la base de données «\u00a0%1\u00a0» est introuvable").arg(named);
         break;
     case CompactError::PasswordNeeded:
-        cause = QStringLiteral("« %1 » n'est pas une base de données Grelavo, ou sa clé est "
-                               "différente")
-                    .arg(named);
+        cause =
+            QStringLiteral("«\u00a0%1\u00a0» n'est pas une base de données Grelavo, ou sa clé est "
+                           "différente")
+                .arg(named);
         break;
     case CompactError::FileExists:
-        cause = QStringLiteral("un fichier de travail existe déjà à côté de « %1 »").arg(named);
+        cause = QStringLiteral("un fichier de travail existe déjà à côté de «\u00a0%1\u00a0»")
+                    .arg(named);
         break;
     case CompactError::InUse:
-        cause = QStringLiteral("« %1 » est utilisée par un autre programme (Grelavo est peut-être "
-                               "ouvert)")
+        cause = QStringLiteral(
+                    "«\u00a0%1\u00a0» est utilisée par un autre programme (Grelavo est peut-être "
+                    "ouvert)")
                     .arg(named);
         break;
     case CompactError::DamagedCopy:
-        cause = QStringLiteral("« %1 » ou sa copie compactée est endommagée ; la base de données "
-                               "est gardée telle quelle")
-                    .arg(named);
+        cause =
+            QStringLiteral(
+                "«\u00a0%1\u00a0» ou sa copie compactée est endommagée\u00a0; la base de données "
+                "est gardée telle quelle")
+                .arg(named);
         break;
     case CompactError::FileOperation:
-        cause = QStringLiteral("un fichier à côté de « %1 » n'a pas pu être écrit, renommé ou "
-                               "supprimé : %2")
+        cause = QStringLiteral(
+                    "un fichier à côté de «\u00a0%1\u00a0» n'a pas pu être écrit, renommé ou "
+                    "supprimé\u00a0: %2")
                     .arg(named, grelavo::systemErrorInWords(m_error->systemError));
         break;
     default:
-        cause = QStringLiteral("le moteur de base de données a échoué sur « %1 »").arg(named);
+        cause =
+            QStringLiteral("le moteur de base de données a échoué sur «\u00a0%1\u00a0»").arg(named);
         break;
     }
-    return QStringLiteral("Le compactage ne s'est pas fait jusqu'au bout : %1.").arg(cause);
+    return QStringLiteral("Le compactage ne s'est pas fait jusqu'au bout\u00a0: %1.").arg(cause);
 }
 
 QString Compaction::databaseName() {
@@ -281,9 +291,10 @@ void Compaction::requireOwnerKept(const QString& path) const {
     struct stat status {};
     ::stat(QFile::encodeName(path).constData(), &status);
     throw refusal(
-        path, QStringLiteral("il appartient à l'utilisateur « %1 » et au groupe « %2 », "
-                             "que Pelvane, lancé par « %3 », ne pourrait pas rendre à "
-                             "la copie compactée")
+        path, QStringLiteral(
+                  "il appartient à l'utilisateur «\u00a0%1\u00a0» et au groupe «\u00a0%2\u00a0», "
+                  "que Pelvane, lancé par «\u00a0%3\u00a0», ne pourrait pas rendre à "
+                  "la copie compactée")
                   .arg(userName(status.st_uid), groupName(status.st_gid), userName(::geteuid())));
 }
 

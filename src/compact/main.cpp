@@ -21,20 +21,22 @@ namespace {
 const char* const PrintMessages = "--print-messages";
 
 const char* const Help =
-    "Usage : pelvane [--help]\n"
+    "Usage\u00a0: pelvane [--help]\n"
     "\n"
-    "Compacte la base de données de Grelavo : la copie de travail de l'utilisateur\n"
+    "Compacte la base de données de Grelavo\u00a0: la copie de travail de l'utilisateur\n"
     "(~/.local/share/Grelavo/Grelavo.mdb) une fois Grelavo installé, ou celle du dossier du\n"
     "programme dans un dossier de construction. Fermez Grelavo avant.\n"
     "\n"
     "Avec un écran, une fenêtre montre le compactage en cours et les messages s'affichent dans\n"
-    "des boîtes de dialogue ; sans écran (terminal, ssh), les messages s'écrivent sur la sortie\n"
+    "des boîtes de dialogue\u00a0; sans écran (terminal, ssh), les messages s'écrivent sur la "
+    "sortie\n"
     "d'erreur, un par ligne.\n"
     "\n"
-    "Options :\n"
+    "Options\u00a0:\n"
     "  -h, --help   affiche cette aide\n"
     "\n"
-    "Code de sortie : 0 base de données compactée, 1 aucune base de données, fichier refusé ou\n"
+    "Code de sortie\u00a0: 0 base de données compactée, 1 aucune base de données, fichier refusé "
+    "ou\n"
     "compactage impossible (la base de données reste entière).\n";
 
 void printMessage(const QString& text) {

@@ -72,8 +72,9 @@ const QVector<int>& DoseResponsePlot::fractionPercents() {
 }
 
 QString DoseResponsePlot::meanNote() {
-    return QStringLiteral("Gros symboles : moyennes tronquées à l'entier, comme dans le tableau "
-                          "du rapport ; petits : les évaluations.");
+    return QStringLiteral(
+        "Gros symboles\u00a0: moyennes tronquées à l'entier, comme dans le tableau "
+        "du rapport\u00a0; petits\u00a0: les évaluations.");
 }
 
 double DoseResponsePlot::xFor(double percent) const {
@@ -117,7 +118,8 @@ QVector<qint64> DoseResponsePlot::firstChoice(const ReportDetails& details,
 }
 
 QString DoseResponsePlot::crowdedText() {
-    return QStringLiteral("Plus de huit séries : l'image est chargée ; décochez-en quelques-unes.");
+    return QStringLiteral(
+        "Plus de huit séries\u00a0: l'image est chargée\u00a0; décochez-en quelques-unes.");
 }
 
 QString DoseResponsePlot::documentTitle(const QDate& reportDate) {
@@ -130,11 +132,11 @@ QString DoseResponsePlot::description() const {
     for (const Series& s : series) {
         QStringList means;
         for (const Mean& m : s.means)
-            means << QStringLiteral("%1 % : %2 (n = %3)")
+            means << QStringLiteral("%1 %\u00a0: %2 (n = %3)")
                          .arg(fractionPercents().at(m.fraction))
                          .arg(m.value)
                          .arg(m.count);
-        lines << s.name + QStringLiteral(" — ") + means.join(QStringLiteral(" ; "));
+        lines << s.name + QStringLiteral(" — ") + means.join(QStringLiteral("\u00a0; "));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -79,18 +79,19 @@ QString FittedCurvePlot::rowName(const AnalysisRow& row) {
 }
 
 QString FittedCurvePlot::fitText(const AnalysisRow& row) {
-    return row.curve.ok()
-               ? QStringLiteral("modèle log-logistique %1, %2 évaluations de %3 essais")
-                     .arg(modelName(row.curve.model))
-                     .arg(row.observations.size())
-                     .arg(row.trials)
-               : QStringLiteral("courbe non estimable : %1").arg(reasonWords(row.curve.reason));
+    return row.curve.ok() ? QStringLiteral("modèle log-logistique %1, %2 évaluations de %3 essais")
+                                .arg(modelName(row.curve.model))
+                                .arg(row.observations.size())
+                                .arg(row.trials)
+                          : QStringLiteral("courbe non estimable\u00a0: %1")
+                                .arg(reasonWords(row.curve.reason));
 }
 
 QString FittedCurvePlot::noteText() {
-    return QStringLiteral("Points : les évaluations du mélange à toute dose (témoins non traités "
-                          "à 0 %) ; trait : la courbe ajustée ; zone pâle : son intervalle de "
-                          "confiance à 95 %, les essais comme unités.");
+    return QStringLiteral(
+        "Points\u00a0: les évaluations du mélange à toute dose (témoins non traités "
+        "à 0 %)\u00a0; trait\u00a0: la courbe ajustée\u00a0; zone pâle\u00a0: son intervalle de "
+        "confiance à 95 %, les essais comme unités.");
 }
 
 double FittedCurvePlot::xFor(double percent) const {
@@ -165,10 +166,10 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
     // dose that reaches it is labelled above the line, further left.
     const double yThreshold = p.yFor(DoseAnalysis::Threshold);
     p.threshold = QLineF(area.left(), yThreshold, area.right(), yThreshold);
-    p.thresholdLabel =
-        Plot::textAt(QStringLiteral("Seuil : %1 % de destruction").arg(DoseAnalysis::Threshold),
-                     area.right() - 60, yThreshold + small / 2 + 20, kSmallPoints, Qt::AlignRight,
-                     false, kThresholdColour);
+    p.thresholdLabel = Plot::textAt(
+        QStringLiteral("Seuil\u00a0: %1 % de destruction").arg(DoseAnalysis::Threshold),
+        area.right() - 60, yThreshold + small / 2 + 20, kSmallPoints, Qt::AlignRight, false,
+        kThresholdColour);
 
     if (!row.curve.ok())
         return p;
@@ -203,7 +204,7 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
                                 p.xFor(std::min(p.highestPercent, d.dose.upper * 100)), yThreshold);
         p.ed80Drop = QLineF(p.ed80, QPointF(p.ed80.x(), area.bottom()));
         const QString text =
-            QStringLiteral("ED%1 : %2 % des taux (%3–%4 %)")
+            QStringLiteral("ED%1\u00a0: %2 % des taux (%3–%4 %)")
                 .arg(d.level)
                 .arg(percentText(d.dose.dose, locale), percentText(d.dose.lower, locale),
                      percentText(d.dose.upper, locale));

@@ -51,13 +51,14 @@ private slots:
         dialogs.nextAnswer = DialogService::Answer::No;
         offerNewerEdition(working, shipped.path(), dialogs);
         QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages[0].text,
-                 QStringLiteral("Une nouvelle édition de la base de données est installée : « "
-                                "Démo 2 » du 2026-06-01 (vous utilisez la base d'édition "
-                                "inconnue).\rLes 2 traitements que vous avez importés y seront "
-                                "repris. Votre base actuelle sera gardée.\r\rPasser à la "
-                                "nouvelle édition ? (Sinon, la question sera reposée au "
-                                "prochain démarrage.)"));
+        QCOMPARE(
+            dialogs.messages[0].text,
+            QStringLiteral("Une nouvelle édition de la base de données est installée\u00a0: «\u00a0"
+                           "Démo 2\u00a0» du 2026-06-01 (vous utilisez la base d'édition "
+                           "inconnue).\rLes 2 traitements que vous avez importés y seront "
+                           "repris. Votre base actuelle sera gardée.\r\rPasser à la "
+                           "nouvelle édition\u00a0? (Sinon, la question sera reposée au "
+                           "prochain démarrage.)"));
         QCOMPARE(dialogs.messages[0].buttons, DialogService::Buttons::YesNo);
         QCOMPARE(fileBytes(working), before);
 

@@ -95,8 +95,9 @@ private slots:
         QCOMPARE(s.dialogs.messages.size(), 1);
         const RecordingDialogs::Shown done = s.dialogs.messages[0];
         QCOMPARE(done.icon, DialogService::Icon::Information);
-        for (const char* line : {"sites.csv : 2 lignes", "traitements.csv : 7 lignes",
-                                 "applications.csv : 8 lignes", "evaluations.csv : 13 lignes"})
+        for (const char* line :
+             {"sites.csv\u00a0: 2 lignes", "traitements.csv\u00a0: 7 lignes",
+              "applications.csv\u00a0: 8 lignes", "evaluations.csv\u00a0: 13 lignes"})
             QVERIFY2(done.text.split(QLatin1Char('\r')).contains(QString::fromUtf8(line)),
                      qPrintable(done.text));
 
@@ -145,10 +146,11 @@ private slots:
         QVERIFY(s.window->state().ResultsShown);
         QCOMPARE(s.window->CurrentGroup(), 2);
         QCOMPARE(s.window->state().TotalCases, before + 1);
-        QCOMPARE(s.window->results()->page().about().colophonLines().last(),
-                 QStringLiteral("Essais importés : 1 importation (1 traitement, 1 évaluation), "
-                                "faite le %1")
-                     .arg(QDate::currentDate().toString(Qt::ISODate)));
+        QCOMPARE(
+            s.window->results()->page().about().colophonLines().last(),
+            QStringLiteral("Essais importés\u00a0: 1 importation (1 traitement, 1 évaluation), "
+                           "faite le %1")
+                .arg(QDate::currentDate().toString(Qt::ISODate)));
         QCOMPARE(s.get(QStringLiteral("cbbApp"))->currentText(), QStringLiteral("Prélevée"));
         QCOMPARE(s.get(QStringLiteral("cbbNombHerb"))->currentText(), QStringLiteral("1"));
         QCOMPARE(s.get(QStringLiteral("cbbHerbApp(0)"))->currentText(), QStringLiteral("atrazine"));
@@ -228,10 +230,10 @@ private slots:
         QCOMPARE(s.dialogs.dialogsShown, QStringList{"frmProblemes"});
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[0].startsWith(QStringLiteral("evaluations.csv, ligne 2, colonne "
-                                                    "traitement : ")),
+                                                    "traitement\u00a0: ")),
                  qPrintable(shown[0]));
         QVERIFY2(shown[1].startsWith(QStringLiteral("evaluations.csv, ligne 3, colonne "
-                                                    "visuel_pct : ")),
+                                                    "visuel_pct\u00a0: ")),
                  qPrintable(shown[1]));
         QVERIFY(s.dialogs.messages.isEmpty());
         QCOMPARE(fileBytes(s.fixture->path()), database);
@@ -251,7 +253,7 @@ private slots:
             last = list->item(list->count() - 1)->text();
         };
         menuKeys(s.window.get(), Qt::Key_F, Qt::Key_I);
-        const QRegularExpression total(QStringLiteral(" : (\\d+) problèmes en tout$"));
+        const QRegularExpression total(QStringLiteral("\u00a0: (\\d+) problèmes en tout$"));
         const QRegularExpressionMatch m = total.match(last);
         QVERIFY2(m.hasMatch() && m.captured(1).toInt() > 601, qPrintable(last));
         QVERIFY2(intro.endsWith(QStringLiteral("(%1 problèmes).").arg(m.captured(1))),
@@ -271,7 +273,7 @@ private slots:
             return text;
         };
         QCOMPARE(aboutText(),
-                 QStringLiteral("Base de données : édition inconnue (le fichier ne dit "
+                 QStringLiteral("Base de données\u00a0: édition inconnue (le fichier ne dit "
                                 "pas d'où viennent ses données).\nAucun essai "
                                 "importé."));
         Connection& db = s.window->de().Connection2();
@@ -281,11 +283,12 @@ private slots:
         ImportLog::add(db, {"2026-12-07T14:35:22", {"traitements.csv"}, {0, 2, 0, 0, 0, 0, 3}, {}},
                        {});
         QCOMPARE(aboutText(),
-                 QStringLiteral("Base de données : « Démonstration », édition du 2026-12-07, "
-                                "source : grelavo-makedb.\nSes essais sont des données de "
-                                "démonstration synthétiques, et non des résultats d'essais au "
-                                "champ.\nEssais importés : 1 importation (2 traitements, 3 "
-                                "évaluations), faite le 2026-12-07."));
+                 QStringLiteral(
+                     "Base de données\u00a0: «\u00a0Démonstration\u00a0», édition du 2026-12-07, "
+                     "source\u00a0: grelavo-makedb.\nSes essais sont des données de "
+                     "démonstration synthétiques, et non des résultats d'essais au "
+                     "champ.\nEssais importés\u00a0: 1 importation (2 traitements, 3 "
+                     "évaluations), faite le 2026-12-07."));
     }
 };
 

@@ -43,12 +43,13 @@ private slots:
         QVERIFY(grelavo.waitForFinished(120000));
         QCOMPARE(grelavo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(grelavo.exitCode(), 0);
-        QCOMPARE(FixtureDatabase::readText(folder.filePath("driver.log")).split('\n'),
-                 QStringList({"cbbApp = Prélevée", "cbbNombHerb = 1", "cbbHerbApp(0) = atrazine",
-                              "txtTaux(0) = 1", "cbbCult = Maïs (tous)",
-                              "rapport affiché : Gestion des rapports",
-                              "question : Voulez-vous vraiment quitter l'application? [&Non, &Oui]",
-                              ""}));
+        QCOMPARE(
+            FixtureDatabase::readText(folder.filePath("driver.log")).split('\n'),
+            QStringList({"cbbApp = Prélevée", "cbbNombHerb = 1", "cbbHerbApp(0) = atrazine",
+                         "txtTaux(0) = 1", "cbbCult = Maïs (tous)",
+                         "rapport affiché\u00a0: Gestion des rapports",
+                         "question\u00a0: Voulez-vous vraiment quitter l'application\u00a0? [&Non, &Oui]",
+                         ""}));
 
         Connection db(database, DatabaseFile::password());
         ParameterSet p;

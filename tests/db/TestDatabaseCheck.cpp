@@ -39,7 +39,7 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("cause");
         QTest::newRow("empty") << "empty"
-                               << "est vide : ce n'est pas une base de données Grelavo";
+                               << "est vide\u00a0: ce n'est pas une base de données Grelavo";
         QTest::newRow("text") << "text"
                               << "ce n'est pas une base de données Grelavo, ou sa clé";
         QTest::newRow("another key") << "another key"
@@ -48,7 +48,7 @@ private slots:
                                      << "est endommagé";
         QTest::newRow("not Grelavo's tables")
             << "other tables"
-            << "n'est pas une base de données Grelavo : il n'a pas « ";
+            << "n'est pas une base de données Grelavo\u00a0: il n'a pas «\u00a0";
     }
 
     void unusableFilesAreNamedWithTheirCauseAndLeftUntouched() {
@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(DatabaseCheck::problem(first), QString());
         DE second(f.folder());
         const QString problem = DatabaseCheck::problem(second);
-        QVERIFY2(problem.startsWith(QStringLiteral("Grelavo est déjà ouvert : le fichier ")),
+        QVERIFY2(problem.startsWith(QStringLiteral("Grelavo est déjà ouvert\u00a0: le fichier ")),
                  qPrintable(problem));
         first.close();
         QCOMPARE(DatabaseCheck::problem(second), QString());

@@ -233,8 +233,9 @@ private slots:
         });
         const QString failed = blocker == QLatin1String("file") ? local : local + "/share";
         QCOMPARE(outcome,
-                 QStringLiteral("|Impossible de créer le dossier « %1 » de la copie de travail de "
-                                "la base de données : %2.")
+                 QStringLiteral(
+                     "|Impossible de créer le dossier «\u00a0%1\u00a0» de la copie de travail de "
+                     "la base de données\u00a0: %2.")
                      .arg(failed, cause));
         QVERIFY(!QFileInfo::exists(local + QStringLiteral("/share")));
     }
@@ -258,7 +259,8 @@ private slots:
 
         QCOMPARE(folder, QString());
         QCOMPARE(location.error(),
-                 QStringLiteral("Impossible de copier la base de données « %1 » vers « %2 » : le "
+                 QStringLiteral("Impossible de copier la base de données «\u00a0%1\u00a0» vers "
+                                "«\u00a0%2\u00a0»\u00a0: le "
                                 "fichier dépasse la taille permise. Rien n'a été écrit.")
                      .arg(tree.shipped(), tree.userFolder + QLatin1Char('/') + Name));
         QCOMPARE(entries(tree.userFolder), QStringList());

@@ -221,58 +221,69 @@ private slots:
         const QByteArray siteHead("site,province,classe_texturale,matiere_organique_pct,ph\n");
         QTest::newRow("rating over 100")
             << "evaluations.csv" << ratingHead + "E1,sétaire verte,88\nE1,pied-de-coq,101\n"
-            << "evaluations.csv, ligne 3, colonne visuel_pct : « 101 » n'est pas une "
+            << "evaluations.csv, ligne 3, colonne visuel_pct\u00a0: «\u00a0101\u00a0» n'est pas "
+               "une "
                "destruction en % entière, de 0 à 100";
-        QTest::newRow("pH over 14") << "sites.csv" << siteHead + "P1,Québec,loam,3,\"14,5\"\n"
-                                    << "sites.csv, ligne 2, colonne ph : « 14,5 » n'est pas un "
-                                       "pH de 0 à 14";
+        QTest::newRow("pH over 14")
+            << "sites.csv" << siteHead + "P1,Québec,loam,3,\"14,5\"\n"
+            << "sites.csv, ligne 2, colonne ph\u00a0: «\u00a014,5\u00a0» n'est pas un "
+               "pH de 0 à 14";
         QTest::newRow("decimal comma unquoted")
             << "sites.csv" << siteHead + "P1,Québec,loam,3,6,5\n"
-            << "sites.csv, ligne 2 : 6 champs pour 5 colonnes : une virgule de trop (décimale "
-               "sans guillemets ?)";
+            << "sites.csv, ligne 2\u00a0: 6 champs pour 5 colonnes\u00a0: une virgule de trop "
+               "(décimale "
+               "sans guillemets\u00a0?)";
         QTest::newRow("rate not positive")
             << "produits.csv" << productHead + "AP1,atrazine,1,0\nAP2,atrazine,1,1\n"
-            << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0 » n'est pas une dose "
+            << "produits.csv, ligne 2, colonne dose_kg_ma_ha\u00a0: «\u00a00\u00a0» n'est pas une "
+               "dose "
                "positive (kg i.a./ha)";
         QTest::newRow("rate not a number")
             << "produits.csv" << productHead + "AP1,atrazine,1,0.5 kg\nAP2,atrazine,1,1\n"
-            << "produits.csv, ligne 2, colonne dose_kg_ma_ha : « 0.5 kg » n'est pas une dose "
+            << "produits.csv, ligne 2, colonne dose_kg_ma_ha\u00a0: «\u00a00.5 kg\u00a0» n'est pas "
+               "une dose "
                "positive (kg i.a./ha)";
         QTest::newRow("negative depth")
             << "cultures.csv"
             << QByteArray("traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
                           "profondeur_cm,ecartement_cm\nE1,Maïs grain,,,,,-2,76\nE2,,,,,,,\n")
-            << "cultures.csv, ligne 2, colonne profondeur_cm : « -2 » n'est pas un nombre "
+            << "cultures.csv, ligne 2, colonne profondeur_cm\u00a0: «\u00a0-2\u00a0» n'est pas un "
+               "nombre "
                "positif ou nul";
         QTest::newRow("name not in list")
             << "produits.csv" << productHead + "AP1,atrazyne,1,0.5\nAP2,atrazine,1,1\n"
-            << "produits.csv, ligne 2, colonne herbicide : « atrazyne » n'est pas dans la liste "
-               "des herbicides ; noms proches : « atrazine »";
+            << "produits.csv, ligne 2, colonne herbicide\u00a0: «\u00a0atrazyne\u00a0» n'est pas "
+               "dans la liste "
+               "des herbicides\u00a0; noms proches\u00a0: «\u00a0atrazine\u00a0»";
         QTest::newRow("undefined treatment")
             << "evaluations.csv" << ratingHead + "E1,sétaire verte,88\nE9,pied-de-coq,50\n"
-            << "evaluations.csv, ligne 3, colonne traitement : le traitement « E9 » n'est "
+            << "evaluations.csv, ligne 3, colonne traitement\u00a0: le traitement «\u00a0E9\u00a0» "
+               "n'est "
                "défini dans aucune ligne de traitements.csv";
         QTest::newRow("undefined site")
             << "traitements.csv" << QByteArray("traitement,site\nE1,P1\nE2,P2\n")
-            << "traitements.csv, ligne 3, colonne site : le site « P2 » n'est défini dans "
+            << "traitements.csv, ligne 3, colonne site\u00a0: le site «\u00a0P2\u00a0» n'est "
+               "défini dans "
                "aucune ligne de sites.csv";
         QTest::newRow("duplicate key")
             << "traitements.csv" << QByteArray("traitement,site\nE1,P1\nE2,P1\nE1,P1\n")
-            << "traitements.csv, ligne 4, colonne traitement : clé « E1 » en double : déjà "
+            << "traitements.csv, ligne 4, colonne traitement\u00a0: clé «\u00a0E1\u00a0» en "
+               "double\u00a0: déjà "
                "définie à la ligne 2";
         QTest::newRow("missing column")
             << "sites.csv" << QByteArray("site,province,classe_texturale,ph\nP1,Québec,loam,6\n")
-            << "sites.csv, ligne 1, colonne matiere_organique_pct : colonne absente ; la "
+            << "sites.csv, ligne 1, colonne matiere_organique_pct\u00a0: colonne absente\u00a0; la "
                "première ligne doit porter les titres site, province, classe_texturale, "
                "matiere_organique_pct, ph";
         QTest::newRow("five products")
             << "produits.csv"
             << productHead + "AP1,atrazine,1,0.5\nAP1,dicamba,1,0.5\nAP1,nicosulfuron,1,0.05\n"
                              "AP1,Bromoxynil,1,0.5\nAP1,éthalfluraline,1,0.5\nAP2,atrazine,1,1\n"
-            << "produits.csv, ligne 6, colonne application : un mélange compte au plus quatre "
-               "produits ; l'application « AP1 » en a 5 (lignes 2, 3, 4, 5, 6)";
-        QTest::newRow("quote left open") << "sites.csv" << siteHead + "P1,\"Québec,loam,3,6\n"
-                                         << "sites.csv, ligne 2 : guillemet ouvert jamais fermé";
+            << "produits.csv, ligne 6, colonne application\u00a0: un mélange compte au plus quatre "
+               "produits\u00a0; l'application «\u00a0AP1\u00a0» en a 5 (lignes 2, 3, 4, 5, 6)";
+        QTest::newRow("quote left open")
+            << "sites.csv" << siteHead + "P1,\"Québec,loam,3,6\n"
+            << "sites.csv, ligne 2\u00a0: guillemet ouvert jamais fermé";
     }
     void badInputIsRefusedWhereItLies() {
         QFETCH(QString, file);
@@ -333,15 +344,16 @@ private slots:
         const ImportOutcome same =
             ExperimentImport::run(fixture.path(), {exported.path()}, ImportOptions());
         QCOMPARE(problemTexts(same).first(),
-                 QStringLiteral("3 lignes de sites.csv (la première à la ligne 2) sont déjà dans "
-                                "la base : ce sont des essais exportés de cette base ; rien n'est "
-                                "remplacé (donnez d'autres clés à de nouveaux essais)"));
+                 QStringLiteral(
+                     "3 lignes de sites.csv (la première à la ligne 2) sont déjà dans "
+                     "la base\u00a0: ce sont des essais exportés de cette base\u00a0; rien n'est "
+                     "remplacé (donnez d'autres clés à de nouveaux essais)"));
         QCOMPARE(fileBytes(fixture.path()), after);
         const ImportOutcome again = ExperimentImport::run(fixture.path(), files, ImportOptions());
         QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
-        QVERIFY2(problemTexts(again).first().startsWith(
-                     QStringLiteral("1 ligne de sites.csv (ligne 2) est déjà dans la base : ce "
-                                    "jeu a déjà été importé")),
+        QVERIFY2(problemTexts(again).first().startsWith(QStringLiteral(
+                     "1 ligne de sites.csv (ligne 2) est déjà dans la base\u00a0: ce "
+                     "jeu a déjà été importé")),
                  qPrintable(problemTexts(again).first()));
         QCOMPARE(fileBytes(fixture.path()), after);
     }
@@ -356,24 +368,29 @@ private slots:
             "traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,profondeur_cm,"
             "ecartement_cm\nE1,Maïs grain,Hybride Z,orge,,,,\nE2,Maïs grain,,,,,,\n");
         const ImportOutcome refused = ExperimentImport::run(fixture.path(), files, ImportOptions());
-        QCOMPARE(problemTexts(refused),
-                 (QStringList{"cultures.csv, ligne 2, colonne variete : « Hybride Z » n'est pas "
-                              "une variété de cette culture de la liste des variétés ; variétés "
-                              "proches : « Hybride A » (Maïs grain), « Hybride B » (Maïs grain)",
-                              "cultures.csv, ligne 2, colonne antecedent : « orge » n'est pas "
-                              "dans la liste des antécédents (aucun nom proche)"}));
+        QCOMPARE(
+            problemTexts(refused),
+            (QStringList{
+                "cultures.csv, ligne 2, colonne variete\u00a0: «\u00a0Hybride Z\u00a0» n'est pas "
+                "une variété de cette culture de la liste des variétés\u00a0; variétés "
+                "proches\u00a0: «\u00a0Hybride A\u00a0» (Maïs grain), «\u00a0Hybride B\u00a0» "
+                "(Maïs grain)",
+                "cultures.csv, ligne 2, colonne antecedent\u00a0: «\u00a0orge\u00a0» n'est pas "
+                "dans la liste des antécédents (aucun nom proche)"}));
         ImportOptions add;
         add.addNames = true;
         // The previous crops are a fixed list: never added to.
-        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, add)),
-                 QStringList{"cultures.csv, ligne 2, colonne antecedent : « orge » n'est pas "
-                             "dans la liste des antécédents (aucun nom proche) ; cette liste ne "
-                             "reçoit pas de nouveaux noms"});
+        QCOMPARE(
+            problemTexts(ExperimentImport::run(fixture.path(), files, add)),
+            QStringList{
+                "cultures.csv, ligne 2, colonne antecedent\u00a0: «\u00a0orge\u00a0» n'est pas "
+                "dans la liste des antécédents (aucun nom proche)\u00a0; cette liste ne "
+                "reçoit pas de nouveaux noms"});
         writeSet(input.path(), QStringLiteral("cultures.csv"),
                  "traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,profondeur_cm,"
                  "ecartement_cm\nE1,Maïs grain,Hybride Z,Avoine,,,,\nE2,Maïs grain,,,,,,\n");
         const ImportOutcome o = ExperimentImport::run(fixture.path(), files, add);
-        QCOMPARE(o.addedNames, (QStringList{"variétés : Hybride Z"}));
+        QCOMPARE(o.addedNames, (QStringList{"variétés\u00a0: Hybride Z"}));
         Connection db(fixture.path(), DatabaseFile::password());
         QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT v."Variété", v."CultureId",
             a."Nom Français" FROM "tblCultureEXP" c JOIN "ListeDesVariétés" v USING ("VariétéId")
@@ -414,10 +431,11 @@ private slots:
         const QString file = input.filePath(QStringLiteral("traitements.csv"));
         writeFile(file, "traitement,site\nT7,\nT0007,\nT00007,\nT10007,\nT10008,\nX7,\n");
         const ImportOutcome o = ExperimentImport::run(fixture.path(), {file}, ImportOptions());
-        QCOMPARE(problemTexts(o),
-                 QStringList{"4 lignes de traitements.csv (la première à la ligne 2) sont déjà "
-                             "dans la base : ce sont des essais exportés de cette base ; rien "
-                             "n'est remplacé (donnez d'autres clés à de nouveaux essais)"});
+        QCOMPARE(
+            problemTexts(o),
+            QStringList{"4 lignes de traitements.csv (la première à la ligne 2) sont déjà "
+                        "dans la base\u00a0: ce sont des essais exportés de cette base\u00a0; rien "
+                        "n'est remplacé (donnez d'autres clés à de nouveaux essais)"});
     }
 
     // With names to add, a weed or variety that writes a name of its list another way, or that
@@ -431,15 +449,17 @@ private slots:
         const QString asExisting =
             QStringLiteral(" déjà dans la liste, écrit autrement (majuscules, accents, "
                            "apostrophes, traits d'union ou espaces)");
-        QTest::newRow("accents") << "evaluations.csv" << ratings + "Setaire verte,88\n"
-                                 << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « Setaire "
-                                    "verte » n'est pas ajouté à la liste des mauvaises herbes : "
-                                    "c'est « sétaire verte »," +
-                                        asExisting;
+        QTest::newRow("accents")
+            << "evaluations.csv" << ratings + "Setaire verte,88\n"
+            << "evaluations.csv, ligne 2, colonne mauvaise_herbe\u00a0: «\u00a0Setaire "
+               "verte\u00a0» n'est pas ajouté à la liste des mauvaises herbes\u00a0: "
+               "c'est «\u00a0sétaire verte\u00a0»," +
+                   asExisting;
         QTest::newRow("hyphens and blanks")
             << "evaluations.csv" << ratings + "pied de  coq,88\n"
-            << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « pied de  coq » n'est pas "
-               "ajouté à la liste des mauvaises herbes : c'est « pied-de-coq »," +
+            << "evaluations.csv, ligne 2, colonne mauvaise_herbe\u00a0: «\u00a0pied de  coq\u00a0» "
+               "n'est pas "
+               "ajouté à la liste des mauvaises herbes\u00a0: c'est «\u00a0pied-de-coq\u00a0»," +
                    asExisting;
         QTest::newRow("typographic hyphens") << "evaluations.csv"
                                              << ratings + "Pied\xe2\x80\x91"
@@ -448,22 +468,26 @@ private slots:
                                              << QString();
         QTest::newRow("mis-encoded")
             << "evaluations.csv" << ratings + "s\xc3\x83\xc2\xa9taire verte,88\n"
-            << "evaluations.csv, ligne 2, colonne mauvaise_herbe : « sÃ©taire verte » n'est pas "
-               "ajouté à la liste des mauvaises herbes : il semble mal encodé (UTF-8 lu comme "
-               "Windows-1252) ; enregistrez le fichier en CSV UTF-8";
+            << "evaluations.csv, ligne 2, colonne mauvaise_herbe\u00a0: «\u00a0sÃ©taire "
+               "verte\u00a0» n'est pas "
+               "ajouté à la liste des mauvaises herbes\u00a0: il semble mal encodé (UTF-8 lu comme "
+               "Windows-1252)\u00a0; enregistrez le fichier en CSV UTF-8";
         QTest::newRow("variety")
             << "cultures.csv"
             << QByteArray("traitement,culture,variete,antecedent,semis_kg_ha,semis_grains_ha,"
                           "profondeur_cm,ecartement_cm\nE1,Maïs grain,hybride-a,,,,,\nE2,,,,,,,\n")
-            << "cultures.csv, ligne 2, colonne variete : « hybride-a » n'est pas ajouté à la "
-               "liste des variétés : c'est « Hybride A »," +
+            << "cultures.csv, ligne 2, colonne variete\u00a0: «\u00a0hybride-a\u00a0» n'est pas "
+               "ajouté à la "
+               "liste des variétés\u00a0: c'est «\u00a0Hybride A\u00a0»," +
                    asExisting;
         QTest::newRow("fixed list")
             << "sites.csv"
             << QByteArray("site,province,classe_texturale,matiere_organique_pct,ph\n"
                           "P1,Quebec,loam,,\n")
-            << "sites.csv, ligne 2, colonne province : « Quebec » n'est pas dans la liste des "
-               "provinces ; noms proches : « Québec » ; cette liste ne reçoit pas de nouveaux "
+            << "sites.csv, ligne 2, colonne province\u00a0: «\u00a0Quebec\u00a0» n'est pas dans la "
+               "liste des "
+               "provinces\u00a0; noms proches\u00a0: «\u00a0Québec\u00a0»\u00a0; cette liste ne "
+               "reçoit pas de nouveaux "
                "noms";
     }
     void namesToAddMustBeNew() {
@@ -493,19 +517,22 @@ private slots:
         QTest::newRow("fields missing")
             << QByteArray(
                    "traitement,mauvaise_herbe,visuel_pct\nE1,sétaire verte,88\nE2,pied-de-coq\n")
-            << "evaluations.csv, ligne 3 : 2 champs pour 3 colonnes : il manque des champs à la "
+            << "evaluations.csv, ligne 3\u00a0: 2 champs pour 3 colonnes\u00a0: il manque des "
+               "champs à la "
                "fin de la ligne";
         // UTF-16, little-endian as the machine is, as Windows saves "Unicode text".
         const QByteArray utf16 =
             "\xff\xfe" + QByteArray(reinterpret_cast<const char*>(csv.utf16()), csv.size() * 2);
         QTest::newRow("UTF-16") << utf16
-                                << "evaluations.csv : fichier en UTF-16 ou UTF-32 : " + saveAs;
+                                << "evaluations.csv\u00a0: fichier en UTF-16 ou UTF-32\u00a0: " +
+                                       saveAs;
         QTest::newRow("UTF-16 without mark")
-            << utf16.mid(2) << "evaluations.csv : fichier en UTF-16 ou UTF-32 : " + saveAs;
+            << utf16.mid(2)
+            << "evaluations.csv\u00a0: fichier en UTF-16 ou UTF-32\u00a0: " + saveAs;
         QTest::newRow("tabulations")
             << QString(csv).replace(QLatin1Char(','), QLatin1Char('\t')).toUtf8()
-            << "evaluations.csv, ligne 1 : champs séparés par des "
-               "tabulations : " +
+            << "evaluations.csv, ligne 1\u00a0: champs séparés par des "
+               "tabulations\u00a0: " +
                    saveAs;
     }
     void unreadableFormsAreRefused() {
@@ -524,19 +551,20 @@ private slots:
     void unusualRatesAreRefusedUnlessAccepted_data() {
         QTest::addColumn<QByteArray>("rows");
         QTest::addColumn<QString>("problem"); // empty: usual
-        const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
+        const QString retry = QStringLiteral("\u00a0; vérifiez l'unité (kg de matière active par "
                                              "hectare), ou importez avec --accepter-inhabituels");
-        QTest::newRow("over 20") << QByteArray("AP1,Bromoxynil,1,20.5\n")
-                                 << "dose inhabituelle de 20.5 kg i.a./ha : plus de 20 kg i.a./ha" +
-                                        retry;
+        QTest::newRow("over 20")
+            << QByteArray("AP1,Bromoxynil,1,20.5\n")
+            << "dose inhabituelle de 20.5 kg i.a./ha\u00a0: plus de 20 kg i.a./ha" + retry;
         QTest::newRow("over ten times the highest")
             << QByteArray("AP1,atrazine,1,10.01\n")
-            << "dose inhabituelle de 10.01 kg i.a./ha : plus de dix fois la plus forte dose "
+            << "dose inhabituelle de 10.01 kg i.a./ha\u00a0: plus de dix fois la plus forte dose "
                "d'atrazine dans la base (1)" +
                    retry;
         QTest::newRow("under a tenth of the lowest")
             << QByteArray("AP1,nicosulfuron,1,0.0019\n")
-            << "dose inhabituelle de 0.0019 kg i.a./ha : moins du dixième de la plus faible dose "
+            << "dose inhabituelle de 0.0019 kg i.a./ha\u00a0: moins du dixième de la plus faible "
+               "dose "
                "de nicosulfuron dans la base (0.02)" +
                    retry;
         QTest::newRow("within") << QByteArray("AP1,atrazine,1,10\nAP1,nicosulfuron,1,0.002\n")
@@ -552,18 +580,19 @@ private slots:
                                                rows + "AP2,atrazine,1,1\n");
         ImportOptions options;
         options.dryRun = true;
-        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, options)),
-                 problem.isEmpty()
-                     ? QStringList()
-                     : QStringList{"produits.csv, ligne 2, colonne dose_kg_ma_ha : " + problem});
+        QCOMPARE(
+            problemTexts(ExperimentImport::run(fixture.path(), files, options)),
+            problem.isEmpty()
+                ? QStringList()
+                : QStringList{"produits.csv, ligne 2, colonne dose_kg_ma_ha\u00a0: " + problem});
         options.acceptUnusual = true;
         const ImportOutcome accepted = ExperimentImport::run(fixture.path(), files, options);
         QCOMPARE(problemTexts(accepted), QStringList());
         QCOMPARE(accepted.acceptedUnusual,
                  problem.isEmpty()
                      ? QStringList()
-                     : QStringList{"produits.csv, ligne 2, colonne dose_kg_ma_ha : " +
-                                   problem.left(problem.indexOf(QLatin1String(" ; ")))});
+                     : QStringList{"produits.csv, ligne 2, colonne dose_kg_ma_ha\u00a0: " +
+                                   problem.left(problem.indexOf(QStringLiteral("\u00a0; ")))});
     }
 
     // Every problem is one line: control characters escaped, long values cut; past the limit
@@ -578,14 +607,15 @@ private slots:
             "traitement,mauvaise_herbe,visuel_pct\nE1,\"s\xc3\xa9taire\nverte\x1b[31m\",88\n"
             "E1," +
                 longName + ",7\n");
-        QCOMPARE(problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions())),
-                 (QStringList{"evaluations.csv, ligne 2, colonne mauvaise_herbe : « "
-                              "sétaire\\nverte\\x1b[31m » n'est pas dans la liste des mauvaises "
-                              "herbes ; noms proches : « sétaire verte »",
-                              "evaluations.csv, ligne 4, colonne mauvaise_herbe : « " +
-                                  QString(79, QLatin1Char('x')) +
-                                  "… » n'est pas dans la liste des mauvaises herbes (aucun nom "
-                                  "proche)"}));
+        QCOMPARE(
+            problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions())),
+            (QStringList{"evaluations.csv, ligne 2, colonne mauvaise_herbe\u00a0: «\u00a0"
+                         "sétaire\\nverte\\x1b[31m\u00a0» n'est pas dans la liste des mauvaises "
+                         "herbes\u00a0; noms proches\u00a0: «\u00a0sétaire verte\u00a0»",
+                         "evaluations.csv, ligne 4, colonne mauvaise_herbe\u00a0: «\u00a0" +
+                             QString(79, QLatin1Char('x')) +
+                             "…\u00a0» n'est pas dans la liste des mauvaises herbes (aucun nom "
+                             "proche)"}));
 
         QByteArray many("traitement,mauvaise_herbe,visuel_pct\n");
         for (int i = 0; i < 601; ++i)
@@ -595,8 +625,9 @@ private slots:
         QCOMPARE(refused.problemCount, 601); // what the window's title says
         const QStringList problems = problemTexts(refused);
         QCOMPARE(problems.size(), 501);
-        QCOMPARE(problems.last(), QStringLiteral("et 101 autres problèmes, non détaillés : 601 "
-                                                 "problèmes en tout"));
+        QCOMPARE(problems.last(),
+                 QStringLiteral("et 101 autres problèmes, non détaillés\u00a0: 601 "
+                                "problèmes en tout"));
 
         files = writeSet(input.path());
         QCOMPARE(int(ExperimentImport::run(fixture.path(), files, ImportOptions()).status),
@@ -604,11 +635,11 @@ private slots:
         QStringList again;
         for (const QString& p :
              problemTexts(ExperimentImport::run(fixture.path(), files, ImportOptions())))
-            again << p.section(QLatin1String(" ;"), 0, 0);
+            again << p.section(QStringLiteral("\u00a0;"), 0, 0);
         const QString imported =
-            QStringLiteral(" est déjà dans la base : ce jeu a déjà été importé");
+            QStringLiteral(" est déjà dans la base\u00a0: ce jeu a déjà été importé");
         const QString importedMany =
-            QStringLiteral(" sont déjà dans la base : ce jeu a déjà été importé");
+            QStringLiteral(" sont déjà dans la base\u00a0: ce jeu a déjà été importé");
         QCOMPARE(
             again,
             (QStringList{"1 ligne de sites.csv (ligne 2)" + imported,
@@ -629,9 +660,10 @@ private slots:
             writeSet(input.path(), QStringLiteral("stades.csv"),
                      "application,culture,hauteur_cm,feuilles\nAP9,Maïs grain,10,3\n"),
             ImportOptions());
-        QCOMPARE(problemTexts(o), QStringList{"stades.csv, ligne 2, colonne application : "
-                                              "l'application « AP9 » n'est définie dans aucune "
-                                              "ligne de applications.csv"});
+        QCOMPARE(problemTexts(o),
+                 QStringList{"stades.csv, ligne 2, colonne application\u00a0: "
+                             "l'application «\u00a0AP9\u00a0» n'est définie dans aucune "
+                             "ligne de applications.csv"});
     }
 
     // The export's guard against formulas (an apostrophe before = + - @, a tabulation or a
@@ -658,8 +690,9 @@ private slots:
             writeSet(input.path(), QStringLiteral("evaluations.csv"),
                      "traitement,mauvaise_herbe,visuel_pct\nE1,sétaire verte,88\nE2\n"),
             ImportOptions());
-        QCOMPARE(problemTexts(o), QStringList{"evaluations.csv, ligne 3 : 1 champ pour 3 colonnes "
-                                              ": il manque des champs à la fin de la ligne"});
+        QCOMPARE(problemTexts(o),
+                 QStringList{"evaluations.csv, ligne 3\u00a0: 1 champ pour 3 colonnes\u00a0"
+                             ": il manque des champs à la fin de la ligne"});
     }
 };
 

@@ -132,13 +132,14 @@ private slots:
     void frenchFilesOpenedInEnglishAreRefusedForTheirRates() {
         const FixtureDatabase fixture;
         const QString english = folder(QStringLiteral("anglais"));
-        const QString retry = QStringLiteral(" ; vérifiez l'unité (kg de matière active par "
+        const QString retry = QStringLiteral("\u00a0; vérifiez l'unité (kg de matière active par "
                                              "hectare), ou importez avec --accepter-inhabituels");
         const QStringList unusual{
-            "produits.csv, ligne 9, colonne dose_kg_ma_ha : dose inhabituelle de 25 kg i.a./ha : "
+            "produits.csv, ligne 9, colonne dose_kg_ma_ha\u00a0: dose inhabituelle de 25 kg "
+            "i.a./ha\u00a0: "
             "plus de 20 kg i.a./ha",
-            "produits.csv, ligne 12, colonne dose_kg_ma_ha : dose inhabituelle de 1125 kg "
-            "i.a./ha : plus de 20 kg i.a./ha"};
+            "produits.csv, ligne 12, colonne dose_kg_ma_ha\u00a0: dose inhabituelle de 1125 kg "
+            "i.a./ha\u00a0: plus de 20 kg i.a./ha"};
 
         QTemporaryDir fresh;
         const QString made = fresh.filePath(DatabaseFile::fileName());

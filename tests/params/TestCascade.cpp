@@ -196,8 +196,8 @@ private slots:
             R"(UPDATE "ListeDesHerbicides" SET "Herbicide" = 'dicamba-sodium' WHERE "HerbicideId" = 11;
                UPDATE "ListeDesVariétés" SET "Variété" = 'Hybride B2' WHERE "VariétéId" = 2;)"));
         QCOMPARE(f.form.ReloadLists(),
-                 QStringList({"Herbicide 2 : dicamba", "Herbicide 3 : nicosulfuron",
-                              "Variété : Hybride B"}));
+                 QStringList({"Herbicide 2\u00a0: dicamba", "Herbicide 3\u00a0: nicosulfuron",
+                              "Variété\u00a0: Hybride B"}));
         QCOMPARE(f.herb(0)->currentText(), QStringLiteral("atrazine"));
         QVERIFY(f.herb(1)->currentText().isEmpty() && f.herb(2)->currentText().isEmpty());
         QCOMPARE(f.items(f.herb(1)), QStringList({"dicamba-sodium", "nicosulfuron"}));

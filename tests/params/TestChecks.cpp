@@ -150,8 +150,9 @@ private slots:
     void listBoxesHoldTheirItemsOrAreNamed() {
         Form f;
         f.mandatory(QStringLiteral("1"));
-        const QString notInList = QStringLiteral("La valeur « %1 » n'est pas dans la liste « %2 »."
-                                                 "\rChoisissez un élément de la liste. | %3 | %4");
+        const QString notInList =
+            QStringLiteral("La valeur «\u00a0%1\u00a0» n'est pas dans la liste «\u00a0%2\u00a0»."
+                           "\rChoisissez un élément de la liste. | %3 | %4");
         f.showPage(2);
         UserInput::pasteInto(f.get(QStringLiteral("cbbSiteProv")), QStringLiteral("Ontari"));
         QCOMPARE(f.checked(), notInList.arg("Ontari", "Province", "2.0", "cbbSiteProv"));
@@ -174,7 +175,8 @@ private slots:
         connect(&f.form, &frmParam::ratePickerWanted, [&pickers] { ++pickers; });
         UserInput::clickInto(f.get<QPushButton>(QStringLiteral("cmdTaux")));
         QCOMPARE(pickers, 0);
-        QVERIFY(f.dialogs.messages.last().text.startsWith(QStringLiteral("La valeur « atraz »")));
+        QVERIFY(f.dialogs.messages.last().text.startsWith(
+            QStringLiteral("La valeur «\u00a0atraz\u00a0»")));
 
         // Another herbicide pasted over atrazine is chosen: the page and the statements agree.
         f.choose(QStringLiteral("cbbNombHerb"), QStringLiteral("2"));
@@ -248,8 +250,8 @@ private slots:
               "Écart entre les rangs", "Sélectionner les taux"})
             QVERIFY2(names.contains(QString::fromUtf8(expected)), expected);
         const std::pair<const char*, const char*> labelled[] = {
-            {"cbbNombHerb", "Nombre d'herbicides :"},
-            {"cbbCult", "Culture :"},
+            {"cbbNombHerb", "Nombre d'herbicides\u00a0:"},
+            {"cbbCult", "Culture\u00a0:"},
             {"cbbSiteProv", "Province"},
             {"cbbCultProfDe", "Profondeur (cm)"}};
         for (const auto& [box, label] : labelled) {

@@ -223,8 +223,9 @@ private slots:
         QVERIFY(p.window->isVisible());
         QCOMPARE(p.dialogs.messages.size(), 1);
         QCOMPARE(p.dialogs.messages.last().text,
-                 QStringLiteral("La tolérance « 9 » n'est pas dans la liste (1 à 5).\rLe rapport "
-                                "utilise ± 3."));
+                 QStringLiteral(
+                     "La tolérance «\u00a09\u00a0» n'est pas dans la liste (1 à 5).\rLe rapport "
+                     "utilise ± 3."));
         QCOMPARE(box->currentText(), "3");
 
         // Type-ahead that lands on an item chooses it.

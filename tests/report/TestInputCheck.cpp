@@ -60,17 +60,18 @@ private slots:
             << "txtTaux(0)=;cbbCult="
             << "fr_CA"
             << "txtTaux(0)" << 0 << "Vous devez d'abord entrer un taux d'application.";
-        QTest::newRow("pasted province")
-            << "cbbSiteProv=!Manitoba"
-            << "fr_CA"
-            << "cbbSiteProv" << 3
-            << "La valeur « Manitoba » n'est pas dans la liste « Province ».\rChoisissez un "
-               "élément de la liste.";
+        QTest::newRow("pasted province") << "cbbSiteProv=!Manitoba"
+                                         << "fr_CA"
+                                         << "cbbSiteProv" << 3
+                                         << "La valeur «\u00a0Manitoba\u00a0» n'est pas dans la "
+                                            "liste «\u00a0Province\u00a0».\rChoisissez un "
+                                            "élément de la liste.";
         QTest::newRow("a weed that is no item before a rate that is no number")
             << "cbbMauvHerb(2)=!zz;txtTaux(0)=abc"
             << "fr_CA"
             << "cbbMauvHerb(2)" << 4
-            << "La valeur « zz » n'est pas dans la liste « Mauvaise herbe 3 ».\rChoisissez un "
+            << "La valeur «\u00a0zz\u00a0» n'est pas dans la liste «\u00a0Mauvaise herbe "
+               "3\u00a0».\rChoisissez un "
                "élément de la liste.";
         QTest::newRow("rate with a point in French") << "txtTaux(0)=1.5"
                                                      << "fr_CA"

@@ -128,14 +128,15 @@ private slots:
             ReportEngine::Set_ParamList(atrazine(QStringLiteral("1,5"))),
             QStringList({"Type d'application = Prélevée",
                          "Herbicide 1 = atrazine, Taux = 1,5 kg/ha", "Culture = Maïs (tous)"}));
-        QCOMPARE(ReportEngine::Set_ParamList(everyOption()).mid(2),
-                 QStringList({"culture = Maïs grain, variété = Hybride A",
-                              "Culture : entre 2 et 4,5 feuilles", "Antécédent cultural = soya",
-                              "Profondeur du semis : entre 2 et 10 cm",
-                              "Taux de semis : entre 70000 et 80000 grains/ha",
-                              "Écart entre les rangs : 100 et + cm", "Province = Québec",
-                              "Classe texturale = loam", "pH : entre 6,5 et 7",
-                              "Matière organique : entre 3 et 10 %"}));
+        QCOMPARE(
+            ReportEngine::Set_ParamList(everyOption()).mid(2),
+            QStringList({"culture = Maïs grain, variété = Hybride A",
+                         "Culture\u00a0: entre 2 et 4,5 feuilles", "Antécédent cultural = soya",
+                         "Profondeur du semis\u00a0: entre 2 et 10 cm",
+                         "Taux de semis\u00a0: entre 70000 et 80000 grains/ha",
+                         "Écart entre les rangs\u00a0: 100 et + cm", "Province = Québec",
+                         "Classe texturale = loam", "pH\u00a0: entre 6,5 et 7",
+                         "Matière organique\u00a0: entre 3 et 10 %"}));
     }
 
     // Heights chosen while leaves are still entered: the heights count; with no height typed,
@@ -152,8 +153,8 @@ private slots:
         QCOMPARE(s.section(QStringLiteral(" WHERE "), 0, 0),
                  quoted::detailsTraitements({}).section(QStringLiteral(" WHERE "), 0, 0));
         const QStringList lines = ReportEngine::Set_ParamList(p);
-        QCOMPARE(lines.at(3), QStringLiteral("Hauteur de la culture : entre 10 et 30 cm"));
-        QCOMPARE(lines.at(6), QStringLiteral("Taux de semis : entre 70000 et 80000 kg/ha"));
+        QCOMPARE(lines.at(3), QStringLiteral("Hauteur de la culture\u00a0: entre 10 et 30 cm"));
+        QCOMPARE(lines.at(6), QStringLiteral("Taux de semis\u00a0: entre 70000 et 80000 kg/ha"));
         p.txtCultHautDe.clear();
         QVERIFY(!statements(p, 0).detailsTraitements.contains(QStringLiteral("tblStadeCultureH")));
     }

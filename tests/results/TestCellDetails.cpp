@@ -80,9 +80,9 @@ void checkRatingsOf(frmDetails* d, const QString& label, int percent, const Figu
     const QString title = d->findChild<QLabel*>(QStringLiteral("lblTitre"))->text();
     QVERIFY2(title.startsWith(QStringLiteral("%1 à %2 % des taux entrés").arg(label).arg(percent)),
              qPrintable(title));
-    QVERIFY(title.contains(QStringLiteral("atrazine 1 kg m.a./ha")));
+    QVERIFY(title.contains(QStringLiteral("atrazine 1 kg i.a./ha")));
     const QString summary = d->findChild<QLabel*>(QStringLiteral("lblResume"))->text();
-    QVERIFY2(summary.contains(QStringLiteral("moyenne : %1 ").arg(figure.mean)),
+    QVERIFY2(summary.contains(QStringLiteral("moyenne\u00a0: %1 ").arg(figure.mean)),
              qPrintable(summary));
     // The trials and the ratings reaching 80 % that the summary counts are those listed.
     QSet<QString> sites;
@@ -92,8 +92,9 @@ void checkRatingsOf(frmDetails* d, const QString& label, int percent, const Figu
     const int reaching =
         int(std::count_if(ratings.begin(), ratings.end(), [](int v) { return v >= 80; }));
     QVERIFY2(summary.contains(QStringLiteral("\n%1 essai").arg(sites.size())), qPrintable(summary));
-    QVERIFY2(summary.contains(
-                 QStringLiteral("au moins 80 % : %1 sur %2 : ").arg(reaching).arg(figure.count)),
+    QVERIFY2(summary.contains(QStringLiteral("au moins 80 %\u00a0: %1 sur %2\u00a0: ")
+                                  .arg(reaching)
+                                  .arg(figure.count)),
              qPrintable(summary));
 }
 
@@ -207,12 +208,12 @@ private slots:
             QTest::mouseMove(s.window.windowHandle(), s.pointOf(cell));
             return s.help;
         };
-        QCOMPARE(move({1, 0}), QStringLiteral("Graminées annuelles, 50 % des taux : 57 (2) — "
+        QCOMPARE(move({1, 0}), QStringLiteral("Graminées annuelles, 50 % des taux\u00a0: 57 (2) — "
                                               "double-cliquez pour voir les évaluations"));
-        QCOMPARE(move({3, 4}), QStringLiteral("sétaire verte, 100 % des taux : 85 (1) — "
+        QCOMPARE(move({3, 4}), QStringLiteral("sétaire verte, 100 % des taux\u00a0: 85 (1) — "
                                               "double-cliquez pour voir les évaluations"));
         const QString none = QStringLiteral(
-            "sétaire verte, 60 % des taux : aucune évaluation à cette fraction de dose");
+            "sétaire verte, 60 % des taux\u00a0: aucune évaluation à cette fraction de dose");
         QCOMPARE(move({3, 1}), none);
         QTest::mouseMove(s.window.windowHandle(), s.pointOf({3, 0}) - QPoint(100, 0));
         QVERIFY2(s.help.isEmpty(), qPrintable(s.help));
@@ -331,7 +332,7 @@ private slots:
         for (const QString& line : all.mid(0, blank))
             QVERIFY2(line.startsWith(QStringLiteral("#;")), qPrintable(line));
         const QStringList reportLines = s.page().about().lines();
-        QVERIFY(reportLines.contains(QStringLiteral("Tolérance : ± 5 % des taux entrés")));
+        QVERIFY(reportLines.contains(QStringLiteral("Tolérance\u00a0: ± 5 % des taux entrés")));
         for (const QString& line : reportLines)
             QVERIFY2(all.mid(0, blank).contains(
                          QStringLiteral("#;") +
@@ -417,7 +418,7 @@ private slots:
                            (results->page().cellRect({1, 0}).center() / Twips::PerPixel).toPoint());
         QVERIFY(s.window->rect().contains(at));
         QTest::mouseMove(s.window->windowHandle(), at);
-        QCOMPARE(s.status(1), QStringLiteral("Graminées annuelles, 50 % des taux : 57 (2) — "
+        QCOMPARE(s.status(1), QStringLiteral("Graminées annuelles, 50 % des taux\u00a0: 57 (2) — "
                                              "double-cliquez pour voir les évaluations"));
         QTest::mouseDClick(s.window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
         checkRatingsOf(results->detailsWindow(), QStringLiteral("Graminées annuelles"), 50,

@@ -133,7 +133,7 @@ private slots:
             QCOMPARE(texts[3], r.curve.ok() ? modelName(r.curve.model) : QStringLiteral("—"));
             for (int k = 0; k < 3; ++k) {
                 if (!r.curve.ok()) {
-                    QCOMPARE(texts[4 + k], "non estimable : " + reasonWords(r.curve.reason));
+                    QCOMPARE(texts[4 + k], "non estimable\u00a0: " + reasonWords(r.curve.reason));
                     continue;
                 }
                 const DoseForLevel& d = r.doses[k];
@@ -167,7 +167,7 @@ private slots:
             QCOMPARE(texts.mid(1, 2),
                      (QStringList{QString::number(c.ratings), QString::number(c.trials)}));
             QVERIFY(texts[3].startsWith(
-                QStringLiteral("%1 sur %2 : ").arg(c.control80.successes).arg(c.ratings)));
+                QStringLiteral("%1 sur %2\u00a0: ").arg(c.control80.successes).arg(c.ratings)));
         }
         UserInput::key(Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(w.shownTitle(), Plot::rowName(rows.last()));
@@ -219,7 +219,7 @@ private slots:
             QCOMPARE(about.size(), r.shows.parameters.size() + 1 + r.shows.colophonLines().size());
             QVERIFY(about.contains(r.shows.colophonLines().first()) &&
                     about.contains("- " + r.shows.parameters[1]) &&
-                    about.contains("- Tolérance : ± 5 % des taux entrés"));
+                    about.contains("- Tolérance\u00a0: ± 5 % des taux entrés"));
             if (!row.curve.ok()) {
                 QVERIFY(p.curve.isEmpty() && p.bandUpper.isEmpty() && !p.hasEd80);
                 continue;
@@ -247,7 +247,7 @@ private slots:
             ++marked;
             QCOMPARE(p.ed80, QPointF(p.xFor(ed80.dose * 100), p.yFor(80)));
             QVERIFY(p.ed80Interval.x1() < p.ed80.x() && p.ed80.x() < p.ed80Interval.x2());
-            QVERIFY(p.ed80Label.text.startsWith(QStringLiteral("ED80 : ")));
+            QVERIFY(p.ed80Label.text.startsWith(QStringLiteral("ED80\u00a0: ")));
         }
         QVERIFY(curves > 0 && marked > 0);
         const Plot real = Plot::lay(r.analysis, r.analysis.rows[0], ReportAbout(), kFrench);

@@ -241,7 +241,7 @@ private slots:
         imported.edition.imports = {first, last};
         DrawnPage i(7, {QStringLiteral("line 0")}, imported, 30);
         const TwipsSurface::Text* imports =
-            i.find(QStringLiteral("Essais importés : 2 importations (5 traitements, 40 "
+            i.find(QStringLiteral("Essais importés\u00a0: 2 importations (5 traitements, 40 "
                                   "évaluations), la dernière le 2026-12-07"));
         QVERIFY(imports);
         QCOMPARE(imports->rect.top(), i.find(edition->text)->rect.bottom());
@@ -249,9 +249,10 @@ private slots:
         QCOMPARE(i.height, i.tableEnd() + 1000);
         imported.edition.imports = {last};
         i.page.setStamp(imported);
-        QCOMPARE(i.page.about().colophonLines().last(),
-                 QStringLiteral("Essais importés : 1 importation (2 traitements, 10 évaluations), "
-                                "faite le 2026-12-07"));
+        QCOMPARE(
+            i.page.about().colophonLines().last(),
+            QStringLiteral("Essais importés\u00a0: 1 importation (2 traitements, 10 évaluations), "
+                           "faite le 2026-12-07"));
     }
 
     void syntheticDataPutARedWarningAboveTheTitle() {
@@ -310,12 +311,13 @@ private slots:
         for (const bool known : {true, false}) {
             DrawnPage other(7, {}, known ? stamp(false) : ReportStamp::withoutEdition(kReportDay));
             QVERIFY(other.find(madeLine()));
-            QVERIFY(other.find(known ? QStringLiteral("Base de données : Essais du réseau "
-                                                      "2019-2023, édition du 2026-12-07, source : "
-                                                      "relevés")
-                                     : QStringLiteral("Base de données : édition inconnue (le "
-                                                      "fichier ne dit pas d'où viennent ses "
-                                                      "données)")));
+            QVERIFY(
+                other.find(known ? QStringLiteral("Base de données\u00a0: Essais du réseau "
+                                                  "2019-2023, édition du 2026-12-07, source\u00a0: "
+                                                  "relevés")
+                                 : QStringLiteral("Base de données\u00a0: édition inconnue (le "
+                                                  "fichier ne dit pas d'où viennent ses "
+                                                  "données)")));
             for (const TwipsSurface::Text& t : other.surface.texts())
                 QVERIFY2(!isRed(t.colour) && !t.text.contains(QStringLiteral("SYNTHÉTIQUES")),
                          qPrintable(t.text));
@@ -572,7 +574,7 @@ private slots:
         for (const QString& about : w.window.page().about().lines())
             QVERIFY2(all.mid(0, blank).contains("#;" + about), qPrintable(about));
         QVERIFY(all.contains("#;Herbicide 1 = atrazine, Taux = 1 kg/ha"));
-        QVERIFY(all.contains("#;Tolérance : ± 5 % des taux entrés"));
+        QVERIFY(all.contains("#;Tolérance\u00a0: ± 5 % des taux entrés"));
         const QStringList lines = all.mid(blank + 1);
         // Per fraction: the mean, the count, the trials, the shares reaching 80 and 90 % with
         // their Wilson bounds (%).
@@ -603,7 +605,7 @@ private slots:
         w.window.saveAsCsv();
         QLocale::setDefault(QLocale::c());
         const QByteArray english = fileBytes(w.dialogs.saveAnswer);
-        QVERIFY(english.contains("\r\n#,Tolérance : ± 5 % des taux entrés\r\n"));
+        QVERIFY(english.contains("\r\n#,Tolérance\u00a0: ± 5 % des taux entrés\r\n"));
         QVERIFY(english.contains("\r\nGraminées annuelles,'=1+1,57,2,1,0.0,0.0,65.8,"));
 
         const int asked = w.dialogs.saveQuestions.size();
@@ -614,8 +616,8 @@ private slots:
         w.dialogs.saveAnswer = dir.filePath("absent/r.pdf");
         w.window.saveAsPdf();
         QCOMPARE(w.dialogs.messages.size(), 1);
-        QVERIFY(w.dialogs.messages[0].text.startsWith("Le fichier « " + w.dialogs.saveAnswer +
-                                                      " » n'a pas pu être écrit."));
+        QVERIFY(w.dialogs.messages[0].text.startsWith("Le fichier «\u00a0" + w.dialogs.saveAnswer +
+                                                      "\u00a0» n'a pas pu être écrit."));
         QVERIFY(!QFileInfo::exists(w.dialogs.saveAnswer));
     }
 };

@@ -1,6 +1,6 @@
 // Every text the user reads, in every window and menu reached as a user reaches them, checked
-// for French typography: "…" rather than "...", a space before ":" ";" "?" "!", and no English
-// word.
+// for French typography: "…" rather than "...", a non-breaking space before ":" ";" "?" "!" and
+// inside « », and no English word.
 
 #include "FrenchText.h"
 #include "ModalDriver.h"
@@ -45,7 +45,7 @@ QString readable(QString text) {
 QStringList faults(const QString& text) {
     QStringList out;
     if (text.contains(QStringLiteral("...")))
-        out << QStringLiteral("« ... » au lieu de « … »");
+        out << QStringLiteral("«\u00a0...\u00a0» au lieu de «\u00a0…\u00a0»");
     // A mark glued to the word before it; not a time (10:30), an address (http://) or a
     // separator shown as such ("« ; »").
     static const QRegularExpression glued(QStringLiteral("[^\\s\\x{00A0}\\x{202F}«\"'(]([:;?!])"),
@@ -59,11 +59,17 @@ QStringList faults(const QString& text) {
             (after.startsWith(QLatin1Char('/')) ||
              (at > 0 && text.at(at - 1).isDigit() && !after.isEmpty() && after.at(0).isDigit())))
             continue;
-        out << QStringLiteral("pas d'espace avant « %1 »").arg(m.captured(1));
+        out << QStringLiteral("pas d'espace avant «\u00a0%1\u00a0»").arg(m.captured(1));
     }
+    // A plain space there lets a line break leave the mark, or the quote, alone at a line's start.
+    static const QRegularExpression breakable(QStringLiteral(" [:;?!»]|« "));
+    auto plain = breakable.globalMatch(text);
+    while (plain.hasNext())
+        out << QStringLiteral("espace ordinaire dans « %1 » (insécable attendue)")
+                   .arg(plain.next().captured(0));
     const QStringList english = englishWords(text);
     if (!english.isEmpty())
-        out << QStringLiteral("mots anglais : %1").arg(english.join(QStringLiteral(", ")));
+        out << QStringLiteral("mots anglais\u00a0: %1").arg(english.join(QStringLiteral(", ")));
     return out;
 }
 
@@ -129,11 +135,14 @@ class TestFrenchTexts : public QObject {
 
     void check(const QString& where, const QStringList& texts) {
         for (const QString& given : texts) {
-            const QString text = readable(given).simplified();
+            // Runs of blanks made one, but non-breaking spaces kept (simplified() would not).
+            static const QRegularExpression blanks(QStringLiteral("[ \\t\\r\\n]+"));
+            const QString text = readable(given).replace(blanks, QStringLiteral(" ")).trimmed();
             if (text.isEmpty())
                 continue;
             for (const QString& fault : faults(text))
-                m_found << QStringLiteral("%1 : « %2 » : %3").arg(where, text, fault);
+                m_found << QStringLiteral("%1\u00a0: «\u00a0%2\u00a0»\u00a0: %3")
+                               .arg(where, text, fault);
         }
     }
 
@@ -171,12 +180,13 @@ private slots:
 
     // The checks themselves, on texts they must pass and texts they must catch.
     void checksCatchWhatTheyShould() {
-        for (const char* good :
-             {"Taux : 1,5 kg i.a./ha", "Voulez-vous quitter ?", "Imprimer…", "« ; » ou « , »",
-              "10:30", "https://example.org", "Dicotylédones annuelles"})
+        for (const char* good : {"Taux\u00a0: 1,5 kg i.a./ha", "Voulez-vous quitter\u00a0?",
+                                 "Imprimer…", "«\u00a0;\u00a0» ou «\u00a0,\u00a0»", "10:30",
+                                 "https://example.org", "Dicotylédones annuelles"})
             QVERIFY2(faults(QString::fromUtf8(good)).isEmpty(),
-                     qPrintable(faults(QString::fromUtf8(good)).join(" ; ")));
-        for (const char* bad : {"Imprimer...", "Taux: 1", "Quitter?", "Folder", "No such file"})
+                     qPrintable(faults(QString::fromUtf8(good)).join("\u00a0; ")));
+        for (const char* bad :
+             {"Imprimer...", "Taux: 1", "Quitter?", "Taux : 1", "« 3 »", "Folder", "No such file"})
             QVERIFY2(!faults(QString::fromUtf8(bad)).isEmpty(), bad);
     }
 
@@ -253,9 +263,14 @@ private slots:
         UserInput::menuKeys(Qt::Key_F, Qt::Key_I);
         QCOMPARE(s.dialogs.dialogsShown, QStringList{QStringLiteral("frmProblemes")});
 
+        // The quit question, answered No.
+        s.dialogs.nextAnswer = RecordingDialogs::Answer::No;
+        s.window->close();
+        QVERIFY(s.window->isVisible());
+
         // Every message the walk brought up.
         for (const RecordingDialogs::Shown& m : s.dialogs.messages)
-            check(QStringLiteral("message « %1 »").arg(m.title), {m.title, m.text});
+            check(QStringLiteral("message «\u00a0%1\u00a0»").arg(m.title), {m.title, m.text});
 
         if (!m_found.isEmpty())
             QFAIL(qPrintable(QLatin1Char('\n') + m_found.join(QLatin1Char('\n'))));

@@ -62,14 +62,14 @@ private slots:
     // sequence, and never longer than asked.
     void valuesInMessagesStayOnOneShortLine() {
         QCOMPARE(NameText::quoted(QStringLiteral("deux\nlignes\tet\x1b[31mrouge")),
-                 QStringLiteral("« deux\\nlignes\\tet\\x1b[31mrouge »"));
+                 QStringLiteral("«\u00a0deux\\nlignes\\tet\\x1b[31mrouge\u00a0»"));
         QCOMPARE(NameText::oneLine(QString(QChar(0x85))), QStringLiteral("\\x85"));
         const QString huge(10'000'000, QLatin1Char('x'));
         const QString shown = NameText::quoted(huge);
         QCOMPARE(shown.size(), 80 + 4);
-        QVERIFY(shown.endsWith(QStringLiteral("x… »")));
+        QVERIFY(shown.endsWith(QStringLiteral("x…\u00a0»")));
         QCOMPARE(NameText::quoted(QString(80, QLatin1Char('y'))).size(), 84); // not cut
-        QCOMPARE(NameText::quoted(QStringLiteral("court"), 3), QStringLiteral("« co… »"));
+        QCOMPARE(NameText::quoted(QStringLiteral("court"), 3), QStringLiteral("«\u00a0co…\u00a0»"));
     }
 };
 

@@ -110,13 +110,15 @@ private slots:
         ToolOutcome o = courbe({bad});
         QCOMPARE(o.status, 2);
         QVERIFY(o.out.isEmpty());
-        QCOMPARE(o.error, "grelavo-courbe : donnees.csv, ligne 4, colonne reponse : « abc » "
-                          "n'est pas un nombre\n");
+        QCOMPARE(
+            o.error,
+            "grelavo-courbe\u00a0: donnees.csv, ligne 4, colonne reponse\u00a0: «\u00a0abc\u00a0» "
+            "n'est pas un nombre\n");
         const QString negative =
             written(dir, QStringLiteral("negative.csv"), "dose;reponse\n-1;5\n");
-        QVERIFY(
-            courbe({negative})
-                .error.startsWith("grelavo-courbe : negative.csv, ligne 2, colonne dose : « -1 »"));
+        QVERIFY(courbe({negative})
+                    .error.startsWith("grelavo-courbe\u00a0: negative.csv, ligne 2, colonne "
+                                      "dose\u00a0: «\u00a0-1\u00a0»"));
         const QString noResponse = written(dir, QStringLiteral("r.csv"), "dose;effet\n1;5\n");
         const QStringList refused[] = {{negative},
                                        {noResponse},
@@ -131,12 +133,12 @@ private slots:
         for (const QStringList& arguments : refused) {
             o = courbe(arguments);
             QCOMPARE(o.status, 2);
-            QVERIFY2(o.error.startsWith("grelavo-courbe : ") && o.error.count('\n') == 1,
+            QVERIFY2(o.error.startsWith("grelavo-courbe\u00a0: ") && o.error.count('\n') == 1,
                      qPrintable(o.error));
         }
         o = courbe({"--help"});
         QCOMPARE(o.status, 0);
-        QVERIFY(o.out.startsWith("Usage : grelavo-courbe FICHIER.csv"));
+        QVERIFY(o.out.startsWith("Usage\u00a0: grelavo-courbe FICHIER.csv"));
     }
 
     // One curve per group in the order they come, with a common residual variance.

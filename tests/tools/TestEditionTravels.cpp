@@ -86,7 +86,8 @@ private slots:
         const ToolOutcome refused =
             importTool(QStringList{"--db", fixture.path()} + withEdition(bad, "oui"));
         QCOMPARE(refused.status, 2);
-        QVERIFY2(refused.error.startsWith("edition.csv, ligne 2, colonne synthetique : « oui »"),
+        QVERIFY2(refused.error.startsWith(
+                     "edition.csv, ligne 2, colonne synthetique\u00a0: «\u00a0oui\u00a0»"),
                  qPrintable(refused.error));
         QCOMPARE(fileBytes(fixture.path()), before);
 

@@ -26,7 +26,7 @@ Outcome exportTool(const QStringList& arguments) {
 
 // A failure is one line on standard error, naming the program, and nothing on standard output.
 bool isOneLineFailure(const Outcome& o) {
-    return o.status == 1 && o.out.isEmpty() && o.error.startsWith("grelavo-export : ") &&
+    return o.status == 1 && o.out.isEmpty() && o.error.startsWith("grelavo-export\u00a0: ") &&
            o.error.endsWith('\n') && o.error.count('\n') == 1;
 }
 
@@ -90,7 +90,7 @@ private slots:
         old.close();
         const Outcome refused = exportTool({"--db", fixture.path(), "--output", filled});
         QVERIFY2(isOneLineFailure(refused), qPrintable(refused.error));
-        QVERIFY(refused.error.contains("stades.csv existe déjà ; ajoutez --remplacer"));
+        QVERIFY(refused.error.contains("stades.csv existe déjà\u00a0; ajoutez --remplacer"));
         // Nothing written, not even the files that were not there.
         QCOMPARE(QDir(filled).entryList(QDir::Files), QStringList{"stades.csv"});
         QCOMPARE(fileBytes(filled + "/stades.csv"), QByteArray("ancien contenu\n"));
@@ -104,7 +104,7 @@ private slots:
         QTest::newRow("no --output") << "no output"
                                      << "--output DOSSIER";
         QTest::newRow("unknown option") << "unknown"
-                                        << "option inconnue « --tout »";
+                                        << "option inconnue «\u00a0--tout\u00a0»";
         QTest::newRow("missing file") << "missing"
                                       << "base de données introuvable";
         QTest::newRow("other key") << "other key"

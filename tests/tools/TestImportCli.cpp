@@ -46,28 +46,30 @@ private slots:
                                 "traitement,mauvaise_herbe,visuel_pct\nE1,sétaire vert,88\n"));
         QCOMPARE(refused.status, 2);
         QVERIFY(refused.out.isEmpty());
-        QCOMPARE(refused.error.split(QLatin1Char('\n')),
-                 (QStringList{"evaluations.csv, ligne 2, colonne mauvaise_herbe : « sétaire "
-                              "vert » n'est pas dans la liste des mauvaises herbes ; noms "
-                              "proches : « sétaire verte »",
-                              "grelavo-import : fichiers refusés, rien n'a été écrit dans " +
-                                  fixture.path(),
-                              ""}));
+        QCOMPARE(
+            refused.error.split(QLatin1Char('\n')),
+            (QStringList{"evaluations.csv, ligne 2, colonne mauvaise_herbe\u00a0: «\u00a0sétaire "
+                         "vert\u00a0» n'est pas dans la liste des mauvaises herbes\u00a0; noms "
+                         "proches\u00a0: «\u00a0sétaire verte\u00a0»",
+                         "grelavo-import\u00a0: fichiers refusés, rien n'a été écrit dans " +
+                             fixture.path(),
+                         ""}));
         QCOMPARE(fileBytes(fixture.path()), before);
 
         const ToolOutcome dry = importTool(QStringList{"--db", fixture.path(), "--dry-run"} + set);
         QCOMPARE(dry.status, 0);
-        QVERIFY2(dry.out.startsWith("Vérification faite, rien à redire ; seraient ajoutés : 1 "
-                                    "sites, 2 traitements"),
-                 dry.out.constData());
+        QVERIFY2(
+            dry.out.startsWith("Vérification faite, rien à redire\u00a0; seraient ajoutés\u00a0: 1 "
+                               "sites, 2 traitements"),
+            dry.out.constData());
         QCOMPARE(fileBytes(fixture.path()), before);
 
         const ToolOutcome done = importTool(QStringList{"--db", fixture.path()} + set);
         QCOMPARE(done.status, 0);
         QVERIFY2(done.error.isEmpty(), qPrintable(done.error));
         QVERIFY(done.out.contains("3 évaluations"));
-        QVERIFY(done.out.contains("Copie de la base avant l'ajout : " + fixture.path().toUtf8() +
-                                  ".avant-import-"));
+        QVERIFY(done.out.contains(
+            "Copie de la base avant l'ajout\u00a0: " + fixture.path().toUtf8() + ".avant-import-"));
         QCOMPARE(rowsOf(fixture.path(), QStringLiteral("tbldesTraitements")), 9);
 
         for (const QStringList& arguments :
@@ -81,7 +83,7 @@ private slots:
               QStringList{"--dry-run=1", "--db", fixture.path(), input.path()}}) {
             const ToolOutcome o = importTool(arguments);
             QCOMPARE(o.status, 1);
-            QVERIFY2(o.error.startsWith("grelavo-import : ") && o.error.count('\n') == 1,
+            QVERIFY2(o.error.startsWith("grelavo-import\u00a0: ") && o.error.count('\n') == 1,
                      qPrintable(o.error));
             QVERIFY2(englishWords(o.error).isEmpty(), qPrintable(o.error));
         }
@@ -124,7 +126,7 @@ private slots:
         QCOMPARE(o.status, 0);
         QVERIFY2(o.out.contains("1 sites, 2 traitements") && o.out.contains("3 évaluations"),
                  o.out.constData());
-        QVERIFY2(o.error.contains(QStringLiteral("« %1 » n'est pas un fichier d'échange")
+        QVERIFY2(o.error.contains(QStringLiteral("«\u00a0%1\u00a0» n'est pas un fichier d'échange")
                                       .arg(folder.filePath(QStringLiteral("notes.csv")))),
                  qPrintable(o.error));
     }
@@ -143,10 +145,11 @@ private slots:
         QVERIFY(QFile::link(input.filePath(QStringLiteral("absent")), products));
         const ToolOutcome inFolder = importTool({"--db", fixture.path(), input.path()});
         QCOMPARE(inFolder.status, 2);
-        QVERIFY2(inFolder.error.startsWith(
-                     "produits.csv : lien vers « " + input.filePath("absent") +
-                     " », qui n'existe pas\nstades.csv : ce n'est pas un fichier ordinaire"),
-                 qPrintable(inFolder.error));
+        QVERIFY2(
+            inFolder.error.startsWith(
+                "produits.csv\u00a0: lien vers «\u00a0" + input.filePath("absent") +
+                "\u00a0», qui n'existe pas\nstades.csv\u00a0: ce n'est pas un fichier ordinaire"),
+            qPrintable(inFolder.error));
 
         QTemporaryDir other;
         const QString zero = other.filePath(QStringLiteral("sites.csv"));
@@ -157,11 +160,12 @@ private slots:
         big.close();
         const ToolOutcome given = importTool({"--db", fixture.path(), zero, large});
         QCOMPARE(given.status, 2);
-        QVERIFY2(given.error.startsWith("sites.csv : ce n'est pas un fichier ordinaire (tube, "
-                                        "périphérique ou socket) : il n'est pas lu\n"
-                                        "evaluations.csv : fichier de 1024 Mo : un fichier "
-                                        "d'échange ne dépasse pas 1 Go\n"),
-                 qPrintable(given.error));
+        QVERIFY2(
+            given.error.startsWith("sites.csv\u00a0: ce n'est pas un fichier ordinaire (tube, "
+                                   "périphérique ou socket)\u00a0: il n'est pas lu\n"
+                                   "evaluations.csv\u00a0: fichier de 1024 Mo\u00a0: un fichier "
+                                   "d'échange ne dépasse pas 1 Go\n"),
+            qPrintable(given.error));
     }
 
     // --accepter-inhabituels takes a rate out of the usual range and says so.
@@ -176,10 +180,10 @@ private slots:
             QStringList{"--db", fixture.path(), "--dry-run", "--accepter-inhabituels"} + set);
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
-        QVERIFY2(QString::fromUtf8(o.out).contains(
-                     QStringLiteral("\nValeur inhabituelle acceptée (--accepter-inhabituels) : "
-                                    "produits.csv, ligne 2, colonne dose_kg_ma_ha : dose "
-                                    "inhabituelle de 25 kg i.a./ha : plus de 20 kg i.a./ha\n")),
+        QVERIFY2(QString::fromUtf8(o.out).contains(QStringLiteral(
+                     "\nValeur inhabituelle acceptée (--accepter-inhabituels)\u00a0: "
+                     "produits.csv, ligne 2, colonne dose_kg_ma_ha\u00a0: dose "
+                     "inhabituelle de 25 kg i.a./ha\u00a0: plus de 20 kg i.a./ha\n")),
                  o.out.constData());
     }
 };

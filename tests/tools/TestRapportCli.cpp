@@ -59,7 +59,7 @@ QStringList resultsTable(const QString& path) {
 }
 
 void verifyOneLineMessage(const Outcome& o) {
-    QVERIFY2(o.error.startsWith(QStringLiteral("grelavo-rapport : ")), qPrintable(o.error));
+    QVERIFY2(o.error.startsWith(QStringLiteral("grelavo-rapport\u00a0: ")), qPrintable(o.error));
     QVERIFY2(o.error.endsWith(QLatin1Char('\n')) && o.error.count(QLatin1Char('\n')) == 1,
              qPrintable(o.error));
     QVERIFY(o.out.isEmpty());
@@ -149,7 +149,7 @@ private slots:
                            {"2026-12-07T14:35:22",
                             {"traitements.csv", "evaluations.csv"},
                             {0, 2, 0, 0, 0, 0, 3},
-                            {"herbicide : mésotrione"}},
+                            {"herbicide\u00a0: mésotrione"}},
                            {});
         }
         const QJsonArray imports{
@@ -162,7 +162,7 @@ private slots:
                                                {"stades", 0},
                                                {"produits", 0},
                                                {"evaluations", 3}}},
-                        {"nomsAjoutes", QJsonArray{"herbicide : mésotrione"}}}};
+                        {"nomsAjoutes", QJsonArray{"herbicide\u00a0: mésotrione"}}}};
         QCOMPARE(edition().toObject().value("importations"), QJsonValue(imports));
         Connection(fixture.path(), DatabaseFile::password())
             .executeScript(QStringLiteral("DROP TABLE \"tblÉdition\";"));
@@ -229,7 +229,7 @@ private slots:
             << kAllCorn + QStringList{"--herbicide", "99:1"} << "identifiant 99";
         QTest::newRow("taux à deux virgules")
             << QStringList{"--periode", "1", "--herbicide", "10:1,5,0", "--culture", "tous"}
-            << "« 1,5,0 »";
+            << "«\u00a01,5,0\u00a0»";
         QTest::newRow("tolérance 9") << kAllCorn + QStringList{"--tolerance", "9"} << "--tolerance";
         QTest::newRow("taux nul") << QStringList{"--periode", "1",         "--herbicide",
                                                  "10:0",      "--culture", "tous"}
@@ -241,7 +241,7 @@ private slots:
             << kAllCorn + QStringList{"--feuilles", "2:4", "--hauteur", "10:20"} << "--hauteur";
         QTest::newRow("image en JPEG")
             << kAllCorn + QStringList{"--courbes", "/tmp/courbes.jpg"}
-            << "« /tmp/courbes.jpg » ne finit ni par .png, ni par .svg, ni par .pdf";
+            << "«\u00a0/tmp/courbes.jpg\u00a0» ne finit ni par .png, ni par .svg, ni par .pdf";
         QTest::newRow("image sans extension")
             << kAllCorn + QStringList{"--courbes", "/tmp/courbes"} << "--courbes";
         QTest::newRow("CSV sans nom") << kAllCorn + QStringList{"--csv", ""} << "--csv";
@@ -329,7 +329,7 @@ private slots:
         const Outcome o = rapport(atrazineOnAllCorn(fixture.path()));
         QCOMPARE(o.status, 4);
         verifyOneLineMessage(o);
-        QVERIFY2(o.error.contains(QStringLiteral("le rapport n'a pas pu être produit : ")),
+        QVERIFY2(o.error.contains(QStringLiteral("le rapport n'a pas pu être produit\u00a0: ")),
                  qPrintable(o.error));
     }
 
@@ -423,9 +423,9 @@ private slots:
             QCOMPARE(about,
                      (QStringList{QStringLiteral("DONNÉES SYNTHÉTIQUES DE DÉMONSTRATION — ne pas "
                                                  "utiliser pour une décision"),
-                                  "Paramètres de recherche :", "Type d'application = Prélevée",
+                                  "Paramètres de recherche\u00a0:", "Type d'application = Prélevée",
                                   "Herbicide 1 = atrazine, Taux = 1 kg/ha", "Culture = Maïs (tous)",
-                                  "Tolérance : ± 5 % des taux entrés",
+                                  "Tolérance\u00a0: ± 5 % des taux entrés",
                                   "Rapport du " + today +
                                       ", produit par Grelavo " GRELAVO_PROJECT_VERSION,
                                   QStringLiteral("Données de démonstration synthétiques — "
@@ -487,11 +487,12 @@ private slots:
              {QStringLiteral("Graminées annuelles"), QStringLiteral("Dicotylédones annuelles"),
               QStringLiteral("Fraction de la dose entrée (%)"),
               QStringLiteral("Herbicide 1 = atrazine, Taux = 1 kg/ha"),
-              QStringLiteral("Tolérance : ± 5 % des taux entrés"),
+              QStringLiteral("Tolérance\u00a0: ± 5 % des taux entrés"),
               QStringLiteral("Rapport du ") + today,
-              QStringLiteral("Base de données : édition inconnue")}) {
+              QStringLiteral("Base de données\u00a0: édition inconnue")}) {
             QVERIFY2(svgText.contains(text), qPrintable(text));
-            QVERIFY2(pdfText.contains(text), qPrintable(text));
+            QVERIFY2(pdfText.contains(QString(text).replace(QChar(0xa0), QLatin1Char(' '))),
+                     qPrintable(text));
         }
         // The categories only: no weed of theirs is a series.
         QVERIFY(!pdfText.contains(QStringLiteral("pied-de-coq")));
@@ -604,7 +605,7 @@ private slots:
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
         const QString help = QString::fromUtf8(o.out);
-        QVERIFY(help.startsWith(QStringLiteral("Utilisation : grelavo-rapport")));
+        QVERIFY(help.startsWith(QStringLiteral("Utilisation\u00a0: grelavo-rapport")));
         QVERIFY(help.contains(QStringLiteral("--herbicide ID:TAUX[:FORMULATION]")));
         QVERIFY(help.contains(QStringLiteral("--csv FICHIER")));
         QVERIFY(help.contains(QStringLiteral("--courbes FICHIER")));

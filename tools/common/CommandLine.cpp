@@ -15,7 +15,8 @@ void write(std::FILE* stream, const QString& text) {
 }
 
 int fail(const QString& message, int status) {
-    write(stderr, QStringLiteral("%1 : %2\n").arg(QCoreApplication::applicationName(), message));
+    write(stderr,
+          QStringLiteral("%1\u00a0: %2\n").arg(QCoreApplication::applicationName(), message));
     return status;
 }
 
@@ -42,7 +43,7 @@ bool parse(QCommandLineParser& parser, const QList<QCommandLineOption>& options,
             }
         }
         if (!known) {
-            *failure = QStringLiteral("option inconnue « %1 » (voir --help)")
+            *failure = QStringLiteral("option inconnue «\u00a0%1\u00a0» (voir --help)")
                            .arg(equals < 0 ? a : a.left(equals));
             return false;
         }
@@ -81,9 +82,10 @@ QString defaultDatabase(QString* failure) {
     }
     const QString found = DatabaseFile::findInFolder(folder, DatabaseFile::fileName());
     if (found.isEmpty()) {
-        *failure = QStringLiteral("aucun fichier %1 dans %2 ; indiquez la base de données avec "
-                                  "--db FICHIER")
-                       .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder));
+        *failure =
+            QStringLiteral("aucun fichier %1 dans %2\u00a0; indiquez la base de données avec "
+                           "--db FICHIER")
+                .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder));
         return QString();
     }
     return found;

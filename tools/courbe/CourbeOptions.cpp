@@ -20,28 +20,30 @@ const QString kHelp = QStringLiteral("help");
 
 QString CourbeOptions::helpText() {
     return QStringLiteral(
-        "Usage : grelavo-courbe FICHIER.csv [--modele LL.2|LL.3|LL.4|auto] [--ed 10,50,90]\n"
+        "Usage\u00a0: grelavo-courbe FICHIER.csv [--modele LL.2|LL.3|LL.4|auto] [--ed 10,50,90]\n"
         "                       [--absolu] [--essai COLONNE] [--groupe COLONNE]\n"
         "\n"
-        "Ajuste une courbe dose-réponse log-logistique aux colonnes « dose » et « reponse »\n"
+        "Ajuste une courbe dose-réponse log-logistique aux colonnes «\u00a0dose\u00a0» et "
+        "«\u00a0reponse\u00a0»\n"
         "du fichier CSV et écrit en JSON ses paramètres, leurs erreurs types et les doses\n"
         "efficaces demandées avec leurs intervalles de confiance à 95 %.\n"
         "Le fichier peut être en UTF-8 ou Windows-1252, séparé par des virgules ou des\n"
         "points-virgules, avec le point ou la virgule décimale.\n"
         "\n"
-        "Options :\n"
+        "Options\u00a0:\n"
         "  --modele M       LL.4 (par défaut), LL.3 (limite basse 0), LL.2 (limites 0 et 100)\n"
         "                   ou auto (celui des trois de plus petit AIC)\n"
         "  --ed LISTE       niveaux des doses efficaces, séparés par des virgules (10,50,90 par\n"
-        "                   défaut) : en % du chemin de la réponse à la dose 0 à sa limite\n"
+        "                   défaut)\u00a0: en % du chemin de la réponse à la dose 0 à sa limite\n"
         "  --absolu         les niveaux sont des valeurs de la réponse\n"
-        "  --essai COLONNE  colonne de l'essai de chaque observation : erreurs types robustes\n"
-        "                   aux effets d'essai et intervalles sur le logarithme de la dose ;\n"
+        "  --essai COLONNE  colonne de l'essai de chaque observation\u00a0: erreurs types "
+        "robustes\n"
+        "                   aux effets d'essai et intervalles sur le logarithme de la dose\u00a0;\n"
         "                   trois essais au moins\n"
         "  --groupe COLONNE une courbe par valeur de cette colonne, avec une variance commune\n"
         "  -h, --help       affiche cette aide\n"
         "\n"
-        "Code de sortie : 0 courbes écrites (celles qui ne peuvent être ajustées disent\n"
+        "Code de sortie\u00a0: 0 courbes écrites (celles qui ne peuvent être ajustées disent\n"
         "pourquoi), 2 fichier ou options refusés, 1 autre échec.\n");
 }
 
@@ -68,7 +70,7 @@ bool CourbeOptions::parse(const QStringList& arguments) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
             return fail(
-                QStringLiteral("option inconnue : %1%2 (voir --help)")
+                QStringLiteral("option inconnue\u00a0: %1%2 (voir --help)")
                     .arg(unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--"),
                          unknown.first()));
         // Qt says which option lacks its value between quotes.
@@ -86,8 +88,8 @@ bool CourbeOptions::parse(const QStringList& arguments) {
     if (files.isEmpty())
         return fail(QStringLiteral("indiquez le fichier CSV des doses et des réponses"));
     if (files.size() > 1)
-        return fail(
-            QStringLiteral("un seul fichier à la fois : « %1 » est de trop").arg(files.at(1)));
+        return fail(QStringLiteral("un seul fichier à la fois\u00a0: «\u00a0%1\u00a0» est de trop")
+                        .arg(files.at(1)));
     m_file = files.first();
     m_absolute = parser.isSet(kAbsolute);
     m_trialColumn = parser.value(kTrial).trimmed();
@@ -112,7 +114,9 @@ bool CourbeOptions::readModel(const QString& text) {
             m_models = {candidate};
             return true;
         }
-    return fail(QStringLiteral("--modele : « %1 » n'est pas LL.2, LL.3, LL.4 ni auto").arg(text));
+    return fail(
+        QStringLiteral("--modele\u00a0: «\u00a0%1\u00a0» n'est pas LL.2, LL.3, LL.4 ni auto")
+            .arg(text));
 }
 
 bool CourbeOptions::readLevels(const QString& text) {
@@ -120,10 +124,11 @@ bool CourbeOptions::readLevels(const QString& text) {
     for (const QString& item : text.split(QLatin1Char(','))) {
         double level = 0;
         if (!readNumber(item, &level))
-            return fail(QStringLiteral("--ed : « %1 » n'est pas un nombre").arg(item.trimmed()));
+            return fail(QStringLiteral("--ed\u00a0: «\u00a0%1\u00a0» n'est pas un nombre")
+                            .arg(item.trimmed()));
         if (!m_absolute && !(level > 0 && level < 100))
             return fail(
-                QStringLiteral("--ed : %1 n'est pas un pourcentage strictement entre 0 et 100")
+                QStringLiteral("--ed\u00a0: %1 n'est pas un pourcentage strictement entre 0 et 100")
                     .arg(item.trimmed()));
         m_levels << level;
     }

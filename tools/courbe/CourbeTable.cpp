@@ -23,15 +23,15 @@ QString folded(const QString& heading) {
 }
 
 QString quoted(const QString& text) {
-    return QStringLiteral("« %1 »").arg(text);
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(text);
 }
 
 } // namespace
 
 bool CourbeTable::fail(int line, const QString& column, const QString& message) {
     m_error = column.isEmpty()
-                  ? QStringLiteral("%1, ligne %2 : %3").arg(m_fileName).arg(line).arg(message)
-                  : QStringLiteral("%1, ligne %2, colonne %3 : %4")
+                  ? QStringLiteral("%1, ligne %2\u00a0: %3").arg(m_fileName).arg(line).arg(message)
+                  : QStringLiteral("%1, ligne %2, colonne %3\u00a0: %4")
                         .arg(m_fileName)
                         .arg(line)
                         .arg(column, message);
@@ -44,9 +44,9 @@ bool CourbeTable::read(const QString& path, const QString& trialColumn,
     m_groups.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("%1 : %2").arg(path, QFileInfo::exists(path)
-                                                          ? QStringLiteral("lecture impossible")
-                                                          : QStringLiteral("fichier introuvable"));
+        m_error = QStringLiteral("%1\u00a0: %2")
+                      .arg(path, QFileInfo::exists(path) ? QStringLiteral("lecture impossible")
+                                                         : QStringLiteral("fichier introuvable"));
         return false;
     }
     CsvReader::Table table;
@@ -91,9 +91,9 @@ bool CourbeTable::read(const QString& path, const QString& trialColumn,
         if (!number(dose, &o.dose) || !number(response, &o.response))
             return false;
         if (o.dose < 0)
-            return fail(
-                record.line, table.headings.at(dose),
-                QStringLiteral("%1 : une dose ne peut être négative").arg(quoted(field(dose))));
+            return fail(record.line, table.headings.at(dose),
+                        QStringLiteral("%1\u00a0: une dose ne peut être négative")
+                            .arg(quoted(field(dose))));
         if (trial >= 0) {
             const QString name = field(trial);
             if (name.isEmpty())

@@ -25,7 +25,7 @@ bool write(std::FILE* stream, const QString& text) {
 }
 
 int fail(int status, const QString& message) {
-    write(stderr, QStringLiteral("grelavo-courbe : %1\n").arg(message));
+    write(stderr, QStringLiteral("grelavo-courbe\u00a0: %1\n").arg(message));
     return status;
 }
 

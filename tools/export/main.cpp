@@ -25,23 +25,26 @@ QString helpText() {
         names << f.name;
     names << ExperimentExport::editionFile().name;
     return QStringLiteral(
-               "Usage : grelavo-export [--db FICHIER] --output DOSSIER [--remplacer]\n"
+               "Usage\u00a0: grelavo-export [--db FICHIER] --output DOSSIER [--remplacer]\n"
                "\n"
                "Écrit les essais de la base de données FICHIER dans DOSSIER, en fichiers CSV\n"
-               "(UTF-8 avec BOM, virgules, point décimal) : %1 (l'édition de la base,\n"
+               "(UTF-8 avec BOM, virgules, point décimal)\u00a0: %1 (l'édition de la base,\n"
                "dont la mention de données synthétiques, que l'import reporte).\n"
                "Les listes (mauvaises herbes, herbicides, cultures...) y sont écrites par leur "
                "nom.\n"
                "\n"
-               "Options :\n"
-               "  --db FICHIER      la base de données Grelavo à lire (elle n'est pas modifiée) ;\n"
+               "Options\u00a0:\n"
+               "  --db FICHIER      la base de données Grelavo à lire (elle n'est pas "
+               "modifiée)\u00a0;\n"
                "                    par défaut celle qu'utilisent Grelavo et grelavo-rapport\n"
                "  --output DOSSIER  le dossier où écrire les fichiers (créé s'il n'existe pas)\n"
-               "  --remplacer       écrase les fichiers d'échange déjà présents dans DOSSIER ;\n"
+               "  --remplacer       écrase les fichiers d'échange déjà présents dans "
+               "DOSSIER\u00a0;\n"
                "                    sans cette option, rien n'est écrit s'il en existe un\n"
                "  -h, --help        affiche cette aide\n"
                "\n"
-               "Code de sortie : 0 fichiers écrits, 1 échec (la cause est écrite sur une ligne).\n")
+               "Code de sortie\u00a0: 0 fichiers écrits, 1 échec (la cause est écrite sur une "
+               "ligne).\n")
         .arg(names.join(QStringLiteral(", ")));
 }
 
@@ -63,7 +66,7 @@ QString parse(const QStringList& arguments, Options* options) {
     if (!cli::parse(parser, {help, replace, db, output}, arguments, &failure))
         return failure;
     if (!parser.positionalArguments().isEmpty())
-        return QStringLiteral("argument inattendu « %1 » (voir --help)")
+        return QStringLiteral("argument inattendu «\u00a0%1\u00a0» (voir --help)")
             .arg(parser.positionalArguments().first());
     options->help = parser.isSet(help);
     options->replace = parser.isSet(replace);
@@ -104,7 +107,7 @@ int main(int argc, char* argv[]) {
         return Done;
     }
     if (!QFileInfo(options.database).isFile())
-        return fail(QStringLiteral("base de données introuvable : %1").arg(options.database));
+        return fail(QStringLiteral("base de données introuvable\u00a0: %1").arg(options.database));
 
     QVector<ExperimentExport::Output> files;
     try {
@@ -117,9 +120,9 @@ int main(int argc, char* argv[]) {
         files = ExperimentExport::readWithEdition(db);
     } catch (const DbError& e) {
         return fail(
-            QStringLiteral("%1 : %2").arg(options.database, DatabaseCheck::causeInWords(e)));
+            QStringLiteral("%1\u00a0: %2").arg(options.database, DatabaseCheck::causeInWords(e)));
     } catch (const ExchangeError& e) {
-        return fail(QStringLiteral("%1 : %2").arg(options.database, e.message()));
+        return fail(QStringLiteral("%1\u00a0: %2").arg(options.database, e.message()));
     }
 
     const QString refused = ExperimentExport::refusedEntry(options.output);
@@ -128,7 +131,7 @@ int main(int argc, char* argv[]) {
     // Files already there are named with the option that replaces them.
     const QStringList existing = ExperimentExport::existingFiles(options.output);
     if (!options.replace && !existing.isEmpty())
-        return fail(QStringLiteral("%1 existe déjà ; ajoutez --remplacer pour l'écraser")
+        return fail(QStringLiteral("%1 existe déjà\u00a0; ajoutez --remplacer pour l'écraser")
                         .arg(existing.first()));
     const QString failure = ExperimentExport::writeFolder(files, options.output, true);
     if (!failure.isEmpty())

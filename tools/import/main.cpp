@@ -19,37 +19,39 @@ using cli::Refused;
 using cli::write;
 
 const QString kHelp = QStringLiteral(
-    "Usage : grelavo-import [--db FICHIER] [--new] [--dry-run] [--add-names]\n"
+    "Usage\u00a0: grelavo-import [--db FICHIER] [--new] [--dry-run] [--add-names]\n"
     "                       [--accepter-inhabituels] FICHIERS...\n"
     "\n"
     "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
     "(sites.csv, traitements.csv, cultures.csv, applications.csv, stades.csv,\n"
-    "produits.csv, evaluations.csv ; un dossier vaut les fichiers d'échange qu'il contient).\n"
+    "produits.csv, evaluations.csv\u00a0; un dossier vaut les fichiers d'échange qu'il contient).\n"
     "Si edition.csv (écrit par grelavo-export) dit les essais synthétiques, la base est\n"
     "marquée comme contenant des données synthétiques.\n"
-    "Tout est vérifié avant d'écrire : tout est ajouté, ou rien. Une copie de la base est\n"
+    "Tout est vérifié avant d'écrire\u00a0: tout est ajouté, ou rien. Une copie de la base est\n"
     "gardée à côté d'elle avant l'ajout (FICHIER.avant-import-AAAAMMJJ-HHMMSS).\n"
     "Les fichiers peuvent être en UTF-8 ou Windows-1252, séparés par des virgules ou des\n"
     "points-virgules, avec le point ou la virgule décimale.\n"
     "\n"
-    "Options :\n"
-    "  --db FICHIER   la base de données où ajouter les essais ; par défaut celle\n"
+    "Options\u00a0:\n"
+    "  --db FICHIER   la base de données où ajouter les essais\u00a0; par défaut celle\n"
     "                 qu'utilisent Grelavo et grelavo-rapport\n"
     "  --new          crée FICHIER (qui ne doit pas exister, --db est alors demandé) avec la\n"
     "                 structure et les listes\n"
     "                 de la base livrée avec Grelavo, sans ses essais de démonstration\n"
     "  --dry-run      vérifie et compte sans rien écrire\n"
     "  --add-names    ajoute les herbicides, mauvaises herbes et variétés qui manquent\n"
-    "                 (sinon ils sont refusés) ; périodes, cultures, provinces, classes de sol\n"
+    "                 (sinon ils sont refusés)\u00a0; périodes, cultures, provinces, classes de "
+    "sol\n"
     "                 et antécédents ne sont jamais ajoutés\n"
     "  --accepter-inhabituels\n"
     "                 accepte les doses hors de la plage plausible (plus de 20 kg i.a./ha, ou\n"
     "                 plus de dix fois la plus forte ou moins du dixième de la plus faible dose\n"
-    "                 de la base pour l'herbicide) ; le résumé les énumère\n"
+    "                 de la base pour l'herbicide)\u00a0; le résumé les énumère\n"
     "  -h, --help     affiche cette aide\n"
     "\n"
-    "Code de sortie : 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers refusés\n"
-    "(rien n'est écrit ; un problème par ligne, avec fichier, ligne et colonne), 1 autre échec.\n");
+    "Code de sortie\u00a0: 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers refusés\n"
+    "(rien n'est écrit\u00a0; un problème par ligne, avec fichier, ligne et colonne), 1 autre "
+    "échec.\n");
 
 struct Options {
     QString database;
@@ -133,26 +135,29 @@ int main(int argc, char* argv[]) {
     }
     QString report =
         options.import.dryRun
-            ? QStringLiteral("Vérification faite, rien à redire ; seraient ajoutés : %1.\n")
+            ? QStringLiteral(
+                  "Vérification faite, rien à redire\u00a0; seraient ajoutés\u00a0: %1.\n")
                   .arg(counted(outcome.counts))
-            : QStringLiteral("Ajoutés à %1 : %2.\n")
+            : QStringLiteral("Ajoutés à %1\u00a0: %2.\n")
                   .arg(QDir::toNativeSeparators(options.database), counted(outcome.counts));
     for (const QString& value : outcome.acceptedUnusual)
-        report += QStringLiteral("Valeur inhabituelle acceptée (--accepter-inhabituels) : %1\n")
-                      .arg(value);
+        report +=
+            QStringLiteral("Valeur inhabituelle acceptée (--accepter-inhabituels)\u00a0: %1\n")
+                .arg(value);
     if (!outcome.addedNames.isEmpty())
-        report += QStringLiteral("Noms %1 aux listes : %2.\n")
+        report += QStringLiteral("Noms %1 aux listes\u00a0: %2.\n")
                       .arg(options.import.dryRun ? QStringLiteral("qui seraient ajoutés")
                                                  : QStringLiteral("ajoutés"),
-                           outcome.addedNames.join(QStringLiteral(" ; ")));
+                           outcome.addedNames.join(QStringLiteral("\u00a0; ")));
     if (!outcome.backup.isEmpty())
-        report += QStringLiteral("Copie de la base avant l'ajout : %1\n")
+        report += QStringLiteral("Copie de la base avant l'ajout\u00a0: %1\n")
                       .arg(QDir::toNativeSeparators(outcome.backup));
     write(stdout, report);
     if (!outcome.commitError.isEmpty())
-        write(stderr, QStringLiteral("grelavo-import : l'import est fait (les essais sont dans la "
-                                     "base), mais l'écriture finale sur le disque a signalé une "
-                                     "erreur : %1 ; vérifiez le disque.\n")
-                          .arg(outcome.commitError));
+        write(stderr,
+              QStringLiteral("grelavo-import\u00a0: l'import est fait (les essais sont dans la "
+                             "base), mais l'écriture finale sur le disque a signalé une "
+                             "erreur\u00a0: %1\u00a0; vérifiez le disque.\n")
+                  .arg(outcome.commitError));
     return Done;
 }

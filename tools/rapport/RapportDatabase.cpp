@@ -25,7 +25,7 @@ bool RapportDatabase::open(const QString& path) {
         }
         if (DatabaseFile::findInFolder(folder, DatabaseFile::fileName()).isEmpty()) {
             m_error = QStringLiteral("aucun fichier %1 dans le dossier du programme (%2) ni dans "
-                                     "%3 ; indiquez la base de données avec --db")
+                                     "%3\u00a0; indiquez la base de données avec --db")
                           .arg(DatabaseFile::fileName(), QDir::toNativeSeparators(folder),
                                QDir::toNativeSeparators(
                                    QDir::cleanPath(folder + QStringLiteral("/../share/grelavo"))));
@@ -36,7 +36,7 @@ bool RapportDatabase::open(const QString& path) {
 
     const QFileInfo file(path);
     if (!file.isFile()) {
-        m_error = QStringLiteral("base de données introuvable : %1").arg(path);
+        m_error = QStringLiteral("base de données introuvable\u00a0: %1").arg(path);
         return false;
     }
     return openFolder(file.absolutePath(), file.fileName());

@@ -30,11 +30,11 @@ const QVector<OptionGroup>& optionGroups() {
         {"Paramètres obligatoires",
          {{"periode", "ID", 1, "période d'application"},
           {"herbicide", "ID:TAUX[:FORMULATION]", 4,
-           "herbicide du mélange, son taux en kg i.a./ha et, au besoin, sa formulation ; "
+           "herbicide du mélange, son taux en kg i.a./ha et, au besoin, sa formulation\u00a0; "
            "de une à quatre fois, dans l'ordre des herbicides"},
-          {"culture", "ID|tous", 1, "culture, ou « tous » pour Maïs (tous)"}}},
+          {"culture", "ID|tous", 1, "culture, ou «\u00a0tous\u00a0» pour Maïs (tous)"}}},
         {"Paramètres facultatifs",
-         {{"tolerance", "N", 1, "tolérance sur les taux, en % (1 à 5 ; 5 par défaut)"},
+         {{"tolerance", "N", 1, "tolérance sur les taux, en % (1 à 5\u00a0; 5 par défaut)"},
           {"variete", "ID", 1, "variété (pas avec --culture tous)"},
           {"antecedent", "ID", 1, "antécédent cultural (année précédente)"},
           {"province", "ID", 1, "province"},
@@ -47,8 +47,10 @@ const QVector<OptionGroup>& optionGroups() {
           {"hauteur", "BAS:HAUT", 1, "hauteur de la culture en cm (pas avec --feuilles)"},
           {"profondeur", "BAS:HAUT", 1, "profondeur du semis, en cm"},
           {"ecart", "0..4", 1,
-           "écart entre les rangs en cm : 0 60 - 70, 1 70 - 80, 2 80 - 90, 3 90 - 100, 4 100 et +"},
-          {"mauvaise-herbe", "ID", 5, "mauvaise herbe ajoutée au rapport ; jusqu'à cinq fois"}}},
+           "écart entre les rangs en cm\u00a0: 0 60 - 70, 1 70 - 80, 2 80 - 90, 3 90 - 100, 4 100 "
+           "et +"},
+          {"mauvaise-herbe", "ID", 5,
+           "mauvaise herbe ajoutée au rapport\u00a0; jusqu'à cinq fois"}}},
         {"Autres options",
          {{"db", "FICHIER", 1,
            "base de données (par défaut Grelavo.mdb du dossier du programme ou, installé, sa "
@@ -56,18 +58,22 @@ const QVector<OptionGroup>& optionGroups() {
           {"pdf", "FICHIER", 1,
            "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
           {"csv", "FICHIER", 1,
-           "écrit aussi le tableau en CSV, comme « Enregistrer en CSV » de la fenêtre des "
-           "résultats : ce que montre le rapport en tête, puis les moyennes, nombres, essais et "
+           "écrit aussi le tableau en CSV, comme «\u00a0Enregistrer en CSV\u00a0» de la fenêtre "
+           "des "
+           "résultats\u00a0: ce que montre le rapport en tête, puis les moyennes, nombres, essais "
+           "et "
            "parts d'évaluations ≥ 80 et ≥ 90 % de chaque case"},
           {"courbes", "FICHIER", 1,
            "écrit aussi l'image dose-réponse des catégories du rapport (six au plus), avec ce "
-           "qu'il montre sous elle ; en PNG, SVG ou PDF selon la fin du nom (.png, .svg, .pdf)"},
+           "qu'il montre sous elle\u00a0; en PNG, SVG ou PDF selon la fin du nom (.png, .svg, "
+           ".pdf)"},
           {"details", nullptr, 1,
-           "ajoute au JSON les évaluations derrière chaque case (membre « details »)"},
+           "ajoute au JSON les évaluations derrière chaque case (membre «\u00a0details\u00a0»)"},
           {"details-csv", "FICHIER", 1,
            "écrit les évaluations derrière chaque case dans ce fichier CSV (une ligne chacune)"},
           {"analyse", nullptr, 1,
-           "ajoute au JSON l'analyse dose-réponse (membre « analysis ») : essais et parts "
+           "ajoute au JSON l'analyse dose-réponse (membre «\u00a0analysis\u00a0»)\u00a0: essais et "
+           "parts "
            "d'évaluations ≥ 80 et ≥ 90 % par case, courbe ajustée et doses efficaces par ligne"},
           {"help", nullptr, 1, "affiche cette aide"}}},
     };
@@ -159,7 +165,8 @@ bool RapportOptions::readValues(const QStringList& arguments) {
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!argument.startsWith(QLatin1String("--")) || argument.size() == 2)
-            return fail(QStringLiteral("argument inattendu : « %1 » (voir --help)").arg(argument));
+            return fail(QStringLiteral("argument inattendu\u00a0: «\u00a0%1\u00a0» (voir --help)")
+                            .arg(argument));
         QString name = argument.mid(2);
         std::optional<QString> inlineValue;
         if (const int equals = name.indexOf(QLatin1Char('=')); equals >= 0) {
@@ -168,7 +175,7 @@ bool RapportOptions::readValues(const QStringList& arguments) {
         }
         const OptionInfo* option = findOption(name);
         if (!option)
-            return fail(QStringLiteral("option inconnue : --%1 (voir --help)").arg(name));
+            return fail(QStringLiteral("option inconnue\u00a0: --%1 (voir --help)").arg(name));
         if (!option->valueName) { // --details, --analyse, or --help=...
             if (name == QLatin1String("details"))
                 m_details = true;
@@ -183,7 +190,7 @@ bool RapportOptions::readValues(const QStringList& arguments) {
             optionValue = *inlineValue;
         } else {
             if (i + 1 >= arguments.size())
-                return fail(QStringLiteral("--%1 : valeur manquante (%2)")
+                return fail(QStringLiteral("--%1\u00a0: valeur manquante (%2)")
                                 .arg(name, QLatin1String(option->valueName)));
             optionValue = arguments.at(++i);
         }
@@ -193,10 +200,11 @@ bool RapportOptions::readValues(const QStringList& arguments) {
             entry = m_values.insert(m_values.end(), {name, {}});
         entry->second << optionValue;
         if (entry->second.size() > option->maxCount)
-            return fail(
-                option->maxCount == 1
-                    ? QStringLiteral("--%1 est donnée plus d'une fois").arg(name)
-                    : QStringLiteral("--%1 : au plus %2 fois").arg(name).arg(option->maxCount));
+            return fail(option->maxCount == 1
+                            ? QStringLiteral("--%1 est donnée plus d'une fois").arg(name)
+                            : QStringLiteral("--%1\u00a0: au plus %2 fois")
+                                  .arg(name)
+                                  .arg(option->maxCount));
     }
     return true;
 }
@@ -206,8 +214,8 @@ bool RapportOptions::readId(const QString& option, qint32& id) {
     bool ok = false;
     id = text.toInt(&ok);
     if (!ok)
-        return fail(
-            QStringLiteral("%1 : « %2 » n'est pas un identifiant").arg(dashed(option), text));
+        return fail(QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un identifiant")
+                        .arg(dashed(option), text));
     return true;
 }
 
@@ -228,28 +236,31 @@ bool RapportOptions::readHerbicide(const QString& value) {
     const int id = parts.first().toInt(&ok);
     if (!ok || parts.size() > 3 || id < std::numeric_limits<qint16>::min() ||
         id > std::numeric_limits<qint16>::max())
-        return fail(
-            QStringLiteral("%1 : attendu ID:TAUX[:FORMULATION], par exemple 10:1.5").arg(where));
+        return fail(QStringLiteral("%1\u00a0: attendu ID:TAUX[:FORMULATION], par exemple 10:1.5")
+                        .arg(where));
     if (parts.size() < 2 || parts.at(1).trimmed().isEmpty())
-        return fail(
-            QStringLiteral("%1 : Vous devez d'abord entrer un taux d'application.").arg(where));
+        return fail(QStringLiteral("%1\u00a0: Vous devez d'abord entrer un taux d'application.")
+                        .arg(where));
     Herbicide herbicide;
     herbicide.id = static_cast<qint16>(id);
     herbicide.rate = parts.at(1);
     if (!number(herbicide.rate))
-        return fail(QStringLiteral("%1 : le taux « %2 » n'est pas un nombre (décimales avec un "
-                                   "point : 1.5)")
+        return fail(QStringLiteral(
+                        "%1\u00a0: le taux «\u00a0%2\u00a0» n'est pas un nombre (décimales avec un "
+                        "point\u00a0: 1.5)")
                         .arg(where, herbicide.rate));
     if (parts.size() == 3 && !parts.at(2).isEmpty()) {
         const int formulation = parts.at(2).toInt(&ok);
         if (!ok)
-            return fail(QStringLiteral("%1 : « %2 » n'est pas un identifiant de formulation")
-                            .arg(where, parts.at(2)));
+            return fail(
+                QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un identifiant de formulation")
+                    .arg(where, parts.at(2)));
         herbicide.formulation = formulation;
     }
     for (const Herbicide& other : std::as_const(m_herbicides))
         if (other.id == herbicide.id)
-            return fail(QStringLiteral("--herbicide : l'herbicide %1 est donné deux fois").arg(id));
+            return fail(
+                QStringLiteral("--herbicide\u00a0: l'herbicide %1 est donné deux fois").arg(id));
     m_herbicides << herbicide;
     return true;
 }
@@ -261,23 +272,24 @@ bool RapportOptions::readRange(const QString& option, std::optional<Range>& rang
     const QString where = dashed(option) + QLatin1Char(' ') + text;
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() != 2 || (parts.at(0).trimmed().isEmpty() && parts.at(1).trimmed().isEmpty()))
-        return fail(QStringLiteral("%1 : attendu BAS:HAUT, par exemple 2.5:7").arg(where));
+        return fail(QStringLiteral("%1\u00a0: attendu BAS:HAUT, par exemple 2.5:7").arg(where));
     if (parts.at(0).trimmed().isEmpty())
-        return fail(
-            QStringLiteral("%1 : Il manque la première valeur associée à la seconde.").arg(where));
+        return fail(QStringLiteral("%1\u00a0: Il manque la première valeur associée à la seconde.")
+                        .arg(where));
     if (parts.at(1).trimmed().isEmpty())
-        return fail(
-            QStringLiteral("%1 : Il manque la seconde valeur associée à la première.").arg(where));
+        return fail(QStringLiteral("%1\u00a0: Il manque la seconde valeur associée à la première.")
+                        .arg(where));
     const std::optional<double> low = number(parts.at(0));
     const std::optional<double> high = number(parts.at(1));
     for (const auto& [bound, read] : {std::pair(parts.at(0), low), std::pair(parts.at(1), high)})
         if (!read)
-            return fail(QStringLiteral("%1 : « %2 » n'est pas un nombre (décimales avec un "
-                                       "point : 1.5)")
-                            .arg(where, bound));
+            return fail(
+                QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un nombre (décimales avec un "
+                               "point\u00a0: 1.5)")
+                    .arg(where, bound));
     if (*low > *high)
-        return fail(
-            QStringLiteral("%1 : La seconde valeur est plus petite que la première.").arg(where));
+        return fail(QStringLiteral("%1\u00a0: La seconde valeur est plus petite que la première.")
+                        .arg(where));
     range = Range{parts.at(0), parts.at(1)};
     return true;
 }
@@ -298,16 +310,17 @@ bool RapportOptions::parse(const QStringList& arguments) {
     for (const auto& [one, other] :
          {std::pair("semis-kg", "semis-grains"), std::pair("feuilles", "hauteur")})
         if (given(QLatin1String(one)) && given(QLatin1String(other)))
-            return fail(QStringLiteral("--%1 et --%2 s'excluent : donnez l'une ou l'autre")
+            return fail(QStringLiteral("--%1 et --%2 s'excluent\u00a0: donnez l'une ou l'autre")
                             .arg(QLatin1String(one), QLatin1String(other)));
     if (given(QStringLiteral("variete")) && isAllCorn(value(QStringLiteral("culture"))))
-        return fail(QStringLiteral("--variete : pas de variété avec --culture tous (Maïs (tous)) ; "
-                                   "choisissez une culture"));
+        return fail(QStringLiteral(
+            "--variete\u00a0: pas de variété avec --culture tous (Maïs (tous))\u00a0; "
+            "choisissez une culture"));
 
     // The mandatory parameters, in the order of the parameter form.
     if (!given(QStringLiteral("periode")))
         return fail(QStringLiteral("Pour lancer la requête, certaines informations sont "
-                                   "nécessaires : veuillez entrer la période d'application "
+                                   "nécessaires\u00a0: veuillez entrer la période d'application "
                                    "(--periode ID)."));
     if (!given(QStringLiteral("herbicide")))
         return fail(QStringLiteral("Vous devez d'abord entrer un herbicide (--herbicide "
@@ -320,7 +333,8 @@ bool RapportOptions::parse(const QStringList& arguments) {
         return false;
     if (m_period < std::numeric_limits<qint16>::min() ||
         m_period > std::numeric_limits<qint16>::max())
-        return fail(QStringLiteral("--periode : « %1 » n'est pas un identifiant").arg(m_period));
+        return fail(QStringLiteral("--periode\u00a0: «\u00a0%1\u00a0» n'est pas un identifiant")
+                        .arg(m_period));
     for (const QString& herbicide : values(QStringLiteral("herbicide")))
         if (!readHerbicide(herbicide))
             return false;
@@ -332,8 +346,10 @@ bool RapportOptions::parse(const QStringList& arguments) {
         bool ok = false;
         const int tolerance = value(QStringLiteral("tolerance")).toInt(&ok);
         if (!ok || tolerance < 1 || tolerance > 5)
-            return fail(QStringLiteral("--tolerance : « %1 » n'est pas une tolérance de 1 à 5 %")
-                            .arg(value(QStringLiteral("tolerance"))));
+            return fail(
+                QStringLiteral(
+                    "--tolerance\u00a0: «\u00a0%1\u00a0» n'est pas une tolérance de 1 à 5 %")
+                    .arg(value(QStringLiteral("tolerance"))));
         m_tolerance = static_cast<qint16>(tolerance);
     }
     if (!readOptionalId(QStringLiteral("variete"), m_variety) ||
@@ -357,8 +373,9 @@ bool RapportOptions::parse(const QStringList& arguments) {
         bool ok = false;
         const int spacing = value(QStringLiteral("ecart")).toInt(&ok);
         if (!ok || spacing < 0 || spacing >= rowSpacingTexts().size())
-            return fail(QStringLiteral("--ecart : « %1 » n'est pas une classe de 0 à 4")
-                            .arg(value(QStringLiteral("ecart"))));
+            return fail(
+                QStringLiteral("--ecart\u00a0: «\u00a0%1\u00a0» n'est pas une classe de 0 à 4")
+                    .arg(value(QStringLiteral("ecart"))));
         m_rowSpacing = spacing;
     }
     for (const QString& weed : values(QStringLiteral("mauvaise-herbe"))) {
@@ -366,24 +383,26 @@ bool RapportOptions::parse(const QStringList& arguments) {
         m_weeds << weed.toInt(&ok);
         if (!ok)
             return fail(
-                QStringLiteral("--mauvaise-herbe : « %1 » n'est pas un identifiant").arg(weed));
+                QStringLiteral("--mauvaise-herbe\u00a0: «\u00a0%1\u00a0» n'est pas un identifiant")
+                    .arg(weed));
     }
     m_databasePath = value(QStringLiteral("db"));
     if (given(QStringLiteral("pdf")) && value(QStringLiteral("pdf")).isEmpty())
-        return fail(QStringLiteral("--pdf : nom de fichier manquant"));
+        return fail(QStringLiteral("--pdf\u00a0: nom de fichier manquant"));
     m_pdfPath = value(QStringLiteral("pdf"));
     if (given(QStringLiteral("details-csv")) && value(QStringLiteral("details-csv")).isEmpty())
-        return fail(QStringLiteral("--details-csv : nom de fichier manquant"));
+        return fail(QStringLiteral("--details-csv\u00a0: nom de fichier manquant"));
     m_detailsCsvPath = value(QStringLiteral("details-csv"));
     if (given(QStringLiteral("csv")) && value(QStringLiteral("csv")).isEmpty())
-        return fail(QStringLiteral("--csv : nom de fichier manquant"));
+        return fail(QStringLiteral("--csv\u00a0: nom de fichier manquant"));
     m_csvPath = value(QStringLiteral("csv"));
     if (given(QStringLiteral("courbes")) && value(QStringLiteral("courbes")).isEmpty())
-        return fail(QStringLiteral("--courbes : nom de fichier manquant"));
+        return fail(QStringLiteral("--courbes\u00a0: nom de fichier manquant"));
     m_picturePath = value(QStringLiteral("courbes"));
     if (!m_picturePath.isEmpty() && !PictureFile::kindOf(m_picturePath))
-        return fail(QStringLiteral("--courbes : « %1 » ne finit ni par .png, ni par .svg, ni "
-                                   "par .pdf ; l'image s'écrit dans l'un de ces formats")
+        return fail(QStringLiteral(
+                        "--courbes\u00a0: «\u00a0%1\u00a0» ne finit ni par .png, ni par .svg, ni "
+                        "par .pdf\u00a0; l'image s'écrit dans l'un de ces formats")
                         .arg(m_picturePath));
     return true;
 }
@@ -398,7 +417,7 @@ std::optional<Choice> RapportOptions::lookUp(DE& de, const QString& option, qint
                      QString::fromUtf8(list.idColumn))
                 .arg(id));
     if (rs.eof()) {
-        fail(QStringLiteral("%1 : l'identifiant %2 n'est pas dans la liste %3")
+        fail(QStringLiteral("%1\u00a0: l'identifiant %2 n'est pas dans la liste %3")
                  .arg(dashed(option))
                  .arg(id)
                  .arg(QString::fromUtf8(list.listName)));
@@ -437,7 +456,7 @@ std::optional<ParameterSet> RapportOptions::parameterSet(DE& de) {
     if (m_allCorn) {
         p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
     } else if (m_crop == kCornCrop) {
-        fail(QStringLiteral("--culture : la culture %1 n'est pas offerte seule ; donnez "
+        fail(QStringLiteral("--culture\u00a0: la culture %1 n'est pas offerte seule\u00a0; donnez "
                             "--culture tous pour Maïs (tous)")
                  .arg(kCornCrop));
         return std::nullopt;
@@ -482,14 +501,14 @@ std::optional<ParameterSet> RapportOptions::parameterSet(DE& de) {
 
 QString RapportOptions::helpText() {
     QString text = QStringLiteral(
-        "Utilisation : grelavo-rapport --periode ID --herbicide ID:TAUX[:FORMULATION] "
+        "Utilisation\u00a0: grelavo-rapport --periode ID --herbicide ID:TAUX[:FORMULATION] "
         "--culture ID|tous [options]\n"
         "Produit le rapport d'efficacité des doses réduites d'herbicides et écrit le tableau "
         "des résultats en JSON sur la sortie standard.\n"
-        "Les identifiants sont ceux des listes de la base de données ; les nombres s'écrivent "
+        "Les identifiants sont ceux des listes de la base de données\u00a0; les nombres s'écrivent "
         "avec un point décimal (1.5) et les intervalles BAS:HAUT (2.5:7).\n");
     for (const OptionGroup& group : optionGroups()) {
-        text += QStringLiteral("\n%1 :\n").arg(QString::fromUtf8(group.title));
+        text += QStringLiteral("\n%1\u00a0:\n").arg(QString::fromUtf8(group.title));
         for (const OptionInfo& option : group.options) {
             QString left = QStringLiteral("--") + QLatin1String(option.name);
             if (option.valueName)
@@ -504,7 +523,7 @@ QString RapportOptions::helpText() {
         }
     }
     text += QStringLiteral(
-        "\nStatut de sortie : 0 rapport produit, 1 base de données "
+        "\nStatut de sortie\u00a0: 0 rapport produit, 1 base de données "
         "introuvable ou inutilisable, 2 paramètres refusés, 3 fichier PDF, CSV ou image "
         "impossible à écrire, 4 rapport interrompu par une erreur de la base de données.\n");
     return text;

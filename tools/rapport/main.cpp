@@ -43,7 +43,7 @@ void write(std::FILE* stream, const QByteArray& bytes) {
 }
 
 int fail(ExitStatus status, const QString& message) {
-    write(stderr, QStringLiteral("grelavo-rapport : %1\n").arg(message).toUtf8());
+    write(stderr, QStringLiteral("grelavo-rapport\u00a0: %1\n").arg(message).toUtf8());
     return status;
 }
 
@@ -111,8 +111,9 @@ int main(int argc, char* argv[]) {
          {options.pdfPath(), options.detailsCsvPath(), options.csvPath(), options.picturePath()})
         if (!output.isEmpty() && sameFile(output, database.de().filePath()))
             return fail(PdfUnwritable,
-                        QStringLiteral("« %1 » est la base de données elle-même : elle ne sera "
-                                       "pas écrasée")
+                        QStringLiteral(
+                            "«\u00a0%1\u00a0» est la base de données elle-même\u00a0: elle ne sera "
+                            "pas écrasée")
                             .arg(output));
     try {
         const std::optional<ParameterSet> parameters = options.parameterSet(database.de());
@@ -127,20 +128,20 @@ int main(int argc, char* argv[]) {
             return engine.failure().isEmpty()
                        ? fail(ParametersRefused, engine.refusal())
                        : fail(ReportFailed,
-                              QStringLiteral("le rapport n'a pas pu être produit : %1")
+                              QStringLiteral("le rapport n'a pas pu être produit\u00a0: %1")
                                   .arg(engine.failure()));
         ReportPage page;
         fillReportPage(page, database.de(), *parameters, engine);
         if (!options.pdfPath().isEmpty() && !writeReportPdf(options.pdfPath(), page))
-            return fail(
-                PdfUnwritable,
-                QStringLiteral("impossible d'écrire le fichier PDF « %1 »").arg(options.pdfPath()));
+            return fail(PdfUnwritable,
+                        QStringLiteral("impossible d'écrire le fichier PDF «\u00a0%1\u00a0»")
+                            .arg(options.pdfPath()));
         // The table as the results window saves it, the ratings behind its cells included.
         if (!options.csvPath().isEmpty() &&
             !writeFile(options.csvPath(), ReportExport::csv(page, &engine.details())))
-            return fail(
-                PdfUnwritable,
-                QStringLiteral("impossible d'écrire le fichier CSV « %1 »").arg(options.csvPath()));
+            return fail(PdfUnwritable,
+                        QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
+                            .arg(options.csvPath()));
         // The picture the dose-response window opens with, and what the report shows under it.
         if (!options.picturePath().isEmpty()) {
             const QVector<ResultsRow> rows = ResultsTable::read(database.de().Connection2());
@@ -150,8 +151,9 @@ int main(int argc, char* argv[]) {
             const QString& path = options.picturePath();
             if (!plot.write(path, *PictureFile::kindOf(path),
                             DoseResponsePlot::documentTitle(page.about().stamp.reportDate)))
-                return fail(PdfUnwritable,
-                            QStringLiteral("impossible d'écrire l'image « %1 »").arg(path));
+                return fail(
+                    PdfUnwritable,
+                    QStringLiteral("impossible d'écrire l'image «\u00a0%1\u00a0»").arg(path));
         }
         if (!options.detailsCsvPath().isEmpty()) {
             DetailContext context(database.de().Connection2(), *parameters, QLocale::c());
@@ -159,7 +161,7 @@ int main(int argc, char* argv[]) {
                 context.csv(engine.details(), ResultsTable::read(database.de().Connection2()));
             if (!writeFile(options.detailsCsvPath(), csv))
                 return fail(PdfUnwritable,
-                            QStringLiteral("impossible d'écrire le fichier CSV « %1 »")
+                            QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
                                 .arg(options.detailsCsvPath()));
         }
         QJsonObject json = resultsJson(database.de(), engine);
@@ -173,7 +175,7 @@ int main(int argc, char* argv[]) {
                             .toJson());
         write(stdout, QJsonDocument(json).toJson());
     } catch (const DbError& e) {
-        return fail(DatabaseUnusable, QStringLiteral("base de données inutilisable : %1")
+        return fail(DatabaseUnusable, QStringLiteral("base de données inutilisable\u00a0: %1")
                                           .arg(DatabaseCheck::causeInWords(e)));
     }
     return Done;

@@ -120,7 +120,7 @@ QString DatabaseCheck::problem(DE& de) {
     if (!file.isFile())
         return QStringLiteral("Le fichier %1 est introuvable.").arg(shown(path));
     if (file.size() == 0)
-        return QStringLiteral("Le fichier %1 est vide : ce n'est pas une base de données "
+        return QStringLiteral("Le fichier %1 est vide\u00a0: ce n'est pas une base de données "
                               "Grelavo.")
             .arg(shown(path));
     try {
@@ -130,30 +130,34 @@ QString DatabaseCheck::problem(DE& de) {
             return QStringLiteral("Le fichier %1 est endommagé (%2).").arg(shown(path), damaged);
         const QString missing = missingPart(c);
         if (!missing.isEmpty())
-            return QStringLiteral("Le fichier %1 n'est pas une base de données Grelavo : il n'a "
-                                  "pas « %2 ».")
+            return QStringLiteral(
+                       "Le fichier %1 n'est pas une base de données Grelavo\u00a0: il n'a "
+                       "pas «\u00a0%2\u00a0».")
                 .arg(shown(path), missing);
         if (sqlite3_db_readonly(c.handle(), "main") == 1)
-            return QStringLiteral("Le fichier %1 est en lecture seule : Grelavo doit pouvoir y "
-                                  "écrire pour produire ses rapports.")
+            return QStringLiteral(
+                       "Le fichier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
+                       "écrire pour produire ses rapports.")
                 .arg(shown(path));
         probeWrite(c);
     } catch (const DbError& e) {
         const int code = e.number() & 0xff;
         const QString folder = file.absolutePath();
         if ((code == SQLITE_READONLY || code == SQLITE_CANTOPEN) && !QFileInfo(folder).isWritable())
-            return QStringLiteral("Le dossier %1 est en lecture seule : Grelavo doit pouvoir y "
-                                  "écrire pour produire ses rapports.")
+            return QStringLiteral(
+                       "Le dossier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
+                       "écrire pour produire ses rapports.")
                 .arg(shown(folder));
         if (code == SQLITE_READONLY)
-            return QStringLiteral("Le fichier %1 est en lecture seule : Grelavo doit pouvoir y "
-                                  "écrire pour produire ses rapports.")
+            return QStringLiteral(
+                       "Le fichier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
+                       "écrire pour produire ses rapports.")
                 .arg(shown(path));
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-            return QStringLiteral("Grelavo est déjà ouvert : le fichier %1 est utilisé par un "
+            return QStringLiteral("Grelavo est déjà ouvert\u00a0: le fichier %1 est utilisé par un "
                                   "autre programme.")
                 .arg(shown(path));
-        return QStringLiteral("Le fichier %1 ne peut pas servir : %2.")
+        return QStringLiteral("Le fichier %1 ne peut pas servir\u00a0: %2.")
             .arg(shown(path), causeInWords(e));
     }
     return QString();

@@ -138,9 +138,10 @@ bool DatabaseLocation::makeFolder(const QString& folder) {
                 continue;
             errno = ENOTDIR;
         }
-        m_error = QStringLiteral("Impossible de créer le dossier « %1 » de la copie de travail "
-                                 "de la base de données : %2.")
-                      .arg(native(made), systemErrorInWords(errno));
+        m_error =
+            QStringLiteral("Impossible de créer le dossier «\u00a0%1\u00a0» de la copie de travail "
+                           "de la base de données\u00a0: %2.")
+                .arg(native(made), systemErrorInWords(errno));
         return false;
     }
     return true;
@@ -152,7 +153,8 @@ bool DatabaseLocation::copyShippedFile(const QString& from, const QString& to) {
     const auto fail = [&](const QString& temporary, int error) {
         if (!temporary.isEmpty())
             ::unlink(QFile::encodeName(temporary).constData());
-        m_error = QStringLiteral("Impossible de copier la base de données « %1 » vers « %2 » : "
+        m_error = QStringLiteral("Impossible de copier la base de données «\u00a0%1\u00a0» vers "
+                                 "«\u00a0%2\u00a0»\u00a0: "
                                  "%3. Rien n'a été écrit.")
                       .arg(native(from), native(to), systemErrorInWords(error));
         return false;

@@ -88,13 +88,13 @@ QString CsvReader::read(const QByteArray& bytes, Table* table, int* line) {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
         bytes.startsWith(QByteArray("\0\0\xFE\xFF", 4)) || bytes.contains('\0')) {
         *line = 0;
-        return QStringLiteral("fichier en UTF-16 ou UTF-32 : ") + kSaveAs;
+        return QStringLiteral("fichier en UTF-16 ou UTF-32\u00a0: ") + kSaveAs;
     }
     const QString text = decode(bytes, &table->utf8);
     const Separators separators(text);
     if (separators.tabSeparated()) {
         *line = 1;
-        return QStringLiteral("champs séparés par des tabulations : ") + kSaveAs;
+        return QStringLiteral("champs séparés par des tabulations\u00a0: ") + kSaveAs;
     }
     const QChar sep = separators.separator();
     table->separator = sep;

@@ -25,7 +25,7 @@ DatabaseEdition editionOf(const QString& path) {
 }
 
 QString shown(const QString& path) {
-    return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 // Where the old working copy goes: beside it, named after its edition's date.
@@ -76,16 +76,16 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
                 !out.flush()) {
                 const int error = errno;
                 return refused(QStringLiteral("Vos essais importés n'ont pas pu être mis de "
-                                              "côté : %1.")
+                                              "côté\u00a0: %1.")
                                    .arg(fileErrorInWords(out.error(), error)));
             }
         }
     } catch (const DbError& e) {
-        return refused(QStringLiteral("Votre base de données %1 n'a pas pu être lue : %2.")
+        return refused(QStringLiteral("Votre base de données %1 n'a pas pu être lue\u00a0: %2.")
                            .arg(shown(workingCopy), DatabaseCheck::causeInWords(e)));
     } catch (const ExchangeError& e) {
-        return refused(
-            QStringLiteral("Vos essais importés n'ont pas pu être lus : %1.").arg(e.message()));
+        return refused(QStringLiteral("Vos essais importés n'ont pas pu être lus\u00a0: %1.")
+                           .arg(e.message()));
     }
 
     // The new edition is made beside the working copy, filled, and only then put in its place.
@@ -108,7 +108,7 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
             QFile::remove(fresh);
             return refused(
                 QStringLiteral("Vos essais importés n'ont pas pu être repris dans la nouvelle "
-                               "édition : %1")
+                               "édition\u00a0: %1")
                     .arg(o.status == ImportOutcome::Status::Refused ? o.problems.first().text()
                                                                     : o.failure));
         }

@@ -15,7 +15,7 @@ namespace grelavo {
 namespace {
 
 QString shown(const QString& path) {
-    return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 QStringList knownNames() {
@@ -36,10 +36,11 @@ QString notReadable(const QString& path) {
     if (info.isDir())
         return QStringLiteral("c'est un dossier, pas un fichier");
     if (!info.isFile())
-        return QStringLiteral("ce n'est pas un fichier ordinaire (tube, périphérique ou socket) : "
-                              "il n'est pas lu");
+        return QStringLiteral(
+            "ce n'est pas un fichier ordinaire (tube, périphérique ou socket)\u00a0: "
+            "il n'est pas lu");
     if (info.size() > kMaxExchangeFileBytes)
-        return QStringLiteral("fichier de %1 Mo : un fichier d'échange ne dépasse pas 1 Go")
+        return QStringLiteral("fichier de %1 Mo\u00a0: un fichier d'échange ne dépasse pas 1 Go")
             .arg(info.size() >> 20);
     return QString();
 }
@@ -63,10 +64,11 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         const QFileInfo info(g);
         if (info.isDir()) {
             if (ExperimentExport::isInterrupted(g)) {
-                problems->append({QDir::toNativeSeparators(g), 0, QString(),
-                                  QStringLiteral("une exportation vers ce dossier a été "
-                                                 "interrompue : ses fichiers peuvent venir de "
-                                                 "deux exportations ; exportez-les de nouveau")});
+                problems->append(
+                    {QDir::toNativeSeparators(g), 0, QString(),
+                     QStringLiteral("une exportation vers ce dossier a été "
+                                    "interrompue\u00a0: ses fichiers peuvent venir de "
+                                    "deux exportations\u00a0; exportez-les de nouveau")});
                 continue;
             }
             const QDir::Filters all =
@@ -76,8 +78,8 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
                     paths << f.filePath();
                 else if (f.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
                     qWarning().noquote()
-                        << QStringLiteral("avertissement : %1 n'est pas un fichier d'échange "
-                                          "(%2) : il n'est pas lu")
+                        << QStringLiteral("avertissement\u00a0: %1 n'est pas un fichier d'échange "
+                                          "(%2)\u00a0: il n'est pas lu")
                                .arg(shown(f.filePath()), names.join(QStringLiteral(", ")));
             }
         } else if (info.exists() || info.isSymLink()) {
@@ -92,9 +94,10 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         const QString name = QFileInfo(path).fileName();
         ImportFile file{exchangeFileName(name), path, {}};
         if (file.name.isEmpty()) {
-            problems->append({name, 0, QString(),
-                              QStringLiteral("fichier inconnu : les fichiers d'échange sont %1")
-                                  .arg(names.join(QStringLiteral(", ")))});
+            problems->append(
+                {name, 0, QString(),
+                 QStringLiteral("fichier inconnu\u00a0: les fichiers d'échange sont %1")
+                     .arg(names.join(QStringLiteral(", ")))});
             continue;
         }
         bool twice = false;
@@ -113,7 +116,7 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         errno = 0;
         if (!in.open(QIODevice::ReadOnly)) {
             const int error = errno;
-            *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu : %2.")
+            *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu\u00a0: %2.")
                            .arg(shown(path), fileErrorInWords(in.error(), error));
             return {};
         }

@@ -77,7 +77,7 @@ public:
             if (it != m_names.constEnd())
                 return *it;
         }
-        throw ExchangeError(QStringLiteral("%1 : %2 n° %3 absent(e) de sa liste")
+        throw ExchangeError(QStringLiteral("%1\u00a0: %2 n° %3 absent(e) de sa liste")
                                 .arg(where, m_what, id.toString()));
     }
 
@@ -98,7 +98,8 @@ public:
             qlonglong id = 0;
             if (!integerId(r[0], &id) || id < 0)
                 throw ExchangeError(
-                    QStringLiteral("%1 : numéro de ligne « %2 » inutilisable comme clé")
+                    QStringLiteral(
+                        "%1\u00a0: numéro de ligne «\u00a0%2\u00a0» inutilisable comme clé")
                         .arg(what, r[0].toString()));
             m_ids.insert(id);
             largest = std::max(largest, id);
@@ -122,13 +123,13 @@ public:
         if (integerId(id, &n) && m_ids.contains(n))
             return key(n);
         throw ExchangeError(
-            QStringLiteral("%1 : %2 n° %3 n'existe pas").arg(where, m_what, id.toString()));
+            QStringLiteral("%1\u00a0: %2 n° %3 n'existe pas").arg(where, m_what, id.toString()));
     }
 
     // As reference(), for a reference that may not be empty.
     QString required(const QVariant& id, const QString& where) const {
         if (id.isNull())
-            throw ExchangeError(QStringLiteral("%1 : %2 manquant(e)").arg(where, m_what));
+            throw ExchangeError(QStringLiteral("%1\u00a0: %2 manquant(e)").arg(where, m_what));
         return reference(id, where);
     }
 
@@ -147,10 +148,11 @@ QString numberField(const QVariant& v, const QString& where) {
         return QString::number(v.toLongLong());
     if (v.typeId() == QMetaType::Double) {
         if (!std::isfinite(v.toDouble()))
-            throw ExchangeError(QStringLiteral("%1 : valeur non finie").arg(where));
+            throw ExchangeError(QStringLiteral("%1\u00a0: valeur non finie").arg(where));
         return ExperimentExport::number(v.toDouble());
     }
-    throw ExchangeError(QStringLiteral("%1 : « %2 » n'est pas un nombre").arg(where, v.toString()));
+    throw ExchangeError(
+        QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un nombre").arg(where, v.toString()));
 }
 
 // One output file being filled: its headings first.
@@ -511,11 +513,12 @@ QStringList ExperimentExport::existingFiles(const QString& folder) {
 QString ExperimentExport::refusedEntry(const QString& folder) {
     for (const QFileInfo& f : setEntries(folder)) {
         if (f.isSymLink())
-            return QStringLiteral("%1 est un lien symbolique : il n'est pas suivi, rien n'est "
+            return QStringLiteral("%1 est un lien symbolique\u00a0: il n'est pas suivi, rien n'est "
                                   "écrit")
                 .arg(f.filePath());
         if (!f.isFile())
-            return QStringLiteral("%1 n'est pas un fichier : rien n'est écrit").arg(f.filePath());
+            return QStringLiteral("%1 n'est pas un fichier\u00a0: rien n'est écrit")
+                .arg(f.filePath());
     }
     return QString();
 }
@@ -544,7 +547,7 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     };
     const auto cannotWrite = [&](const QString& path, const QString& why) {
         cleanUp();
-        return QStringLiteral("impossible d'écrire %1 : %2").arg(path, why);
+        return QStringLiteral("impossible d'écrire %1\u00a0: %2").arg(path, why);
     };
     if (!dir.mkdir(writing.dirName()))
         return cannotWrite(writing.path(), QStringLiteral("le dossier n'a pas pu être créé"));
@@ -585,8 +588,9 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     const bool synced = durable::syncFolder(folder);
     cleanUp();
     if (!synced || !durable::syncFolder(folder))
-        return QStringLiteral("impossible d'écrire les fichiers dans %1 : le dossier n'a pas pu "
-                              "être écrit sur le disque")
+        return QStringLiteral(
+                   "impossible d'écrire les fichiers dans %1\u00a0: le dossier n'a pas pu "
+                   "être écrit sur le disque")
             .arg(folder);
     return QString();
 }

@@ -39,7 +39,7 @@ ImportOutcome failed(const QString& why) {
 }
 
 QString shown(const QString& path) {
-    return QStringLiteral("« %1 »").arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 // A copy of the database that could not be made, said in a whole message: nothing is imported.
@@ -94,9 +94,10 @@ void copyDatabase(Connection& db, const QString& to) {
     QFile empty(to);
     if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         const int error = errno;
-        throw CopyFailed{QStringLiteral("Le fichier %1 n'a pas pu être créé : %2. Rien n'a été "
-                                        "importé.")
-                             .arg(shown(to), fileErrorInWords(empty.error(), error))};
+        throw CopyFailed{
+            QStringLiteral("Le fichier %1 n'a pas pu être créé\u00a0: %2. Rien n'a été "
+                           "importé.")
+                .arg(shown(to), fileErrorInWords(empty.error(), error))};
     }
     empty.close();
     exportInto(db, to);
@@ -142,7 +143,7 @@ void keepCopy(Connection& db, const QString& database, const QString& to) {
         QFile::remove(unfinished);
         QFile::remove(unfinished + QStringLiteral("-journal"));
         throw CopyFailed{QStringLiteral("La copie de la base de données %1 n'a pas pu être "
-                                        "faite avant l'import : %2. Rien n'a été importé.")
+                                        "faite avant l'import\u00a0: %2. Rien n'a été importé.")
                              .arg(shown(to), why)};
     };
     const QString refused = durable::createLike(unfinished, database);
@@ -161,13 +162,14 @@ void keepCopy(Connection& db, const QString& database, const QString& to) {
         if (tableRows(copy) != tableRows(db))
             unlike = QStringLiteral("elle ne contient pas ce que contient la base de données");
     } catch (const DbError& e) {
-        unlike = QStringLiteral("elle ne se relit pas : %1").arg(DatabaseCheck::causeInWords(e));
+        unlike =
+            QStringLiteral("elle ne se relit pas\u00a0: %1").arg(DatabaseCheck::causeInWords(e));
     }
     if (!unlike.isEmpty())
         fail(unlike);
     if (!durable::rename(unfinished, to))
-        fail(
-            QStringLiteral("elle n'a pas pu recevoir son nom : %1").arg(systemErrorInWords(errno)));
+        fail(QStringLiteral("elle n'a pas pu recevoir son nom\u00a0: %1")
+                 .arg(systemErrorInWords(errno)));
     if (!durable::syncFolder(folder)) {
         QFile::remove(to);
         fail(QStringLiteral("son nom n'a pas pu être écrit sur le disque"));
@@ -342,7 +344,7 @@ void emptyModelCopy(Connection& db) {
 }
 
 QString causeOf(const QString& path, const DbError& e) {
-    return QStringLiteral("La base de données %1 n'a pas pu être utilisée : %2. Rien n'a été "
+    return QStringLiteral("La base de données %1 n'a pas pu être utilisée\u00a0: %2. Rien n'a été "
                           "importé.")
         .arg(shown(path), DatabaseCheck::causeInWords(e));
 }
@@ -362,7 +364,7 @@ bool syntheticSet(const QVector<ImportFile>& files, QVector<ImportProblem>* prob
         }
         if (column < 0) {
             problems->append({f.name, 1, format.headings.last(),
-                              QStringLiteral("colonne absente : les colonnes sont %1")
+                              QStringLiteral("colonne absente\u00a0: les colonnes sont %1")
                                   .arg(format.headings.join(QStringLiteral(", ")))});
             continue;
         }
@@ -373,7 +375,8 @@ bool syntheticSet(const QVector<ImportFile>& files, QVector<ImportProblem>* prob
             else if (!value.isEmpty() && value != QLatin1String("0"))
                 problems->append(
                     {f.name, r.line, format.headings.last(),
-                     QStringLiteral("« %1 » : 1 (essais synthétiques) ou 0 attendu").arg(value)});
+                     QStringLiteral("«\u00a0%1\u00a0»\u00a0: 1 (essais synthétiques) ou 0 attendu")
+                         .arg(value)});
         }
     }
     return synthetic;
@@ -394,13 +397,15 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
                               const ImportOptions& options,
                               const ExperimentImport::Progress& progress, bool synthetic) {
     if (QFileInfo::exists(database))
-        return failed(QStringLiteral("Le fichier %1 existe déjà : une nouvelle base de données "
-                                     "ne le remplace pas.")
-                          .arg(shown(database)));
+        return failed(
+            QStringLiteral("Le fichier %1 existe déjà\u00a0: une nouvelle base de données "
+                           "ne le remplace pas.")
+                .arg(shown(database)));
     if (options.model.isEmpty() || !QFileInfo(options.model).isFile())
-        return failed(QStringLiteral("La base de données modèle %1 est introuvable : elle donne "
-                                     "sa structure et ses listes à la nouvelle base.")
-                          .arg(shown(options.model)));
+        return failed(
+            QStringLiteral("La base de données modèle %1 est introuvable\u00a0: elle donne "
+                           "sa structure et ses listes à la nouvelle base.")
+                .arg(shown(options.model)));
     // Made under a name of its own, beside the file it becomes, renamed only once complete.
     const QString temporary =
         database + QStringLiteral(".en-cours-%1").arg(QCoreApplication::applicationPid());

@@ -43,7 +43,7 @@ public:
                 {QString(), 0, QString(),
                  (more == 1 ? QStringLiteral("et 1 autre problème, non détaillé")
                             : QStringLiteral("et %1 autres problèmes, non détaillés").arg(more)) +
-                     QStringLiteral(" : %1 problèmes en tout").arg(m_count)});
+                     QStringLiteral("\u00a0: %1 problèmes en tout").arg(m_count)});
     }
 
 private:
@@ -243,15 +243,16 @@ public:
     }
     bool fieldCountFits(int headings) {
         if (m_record.fields.size() < headings) {
-            problem(QString(), fieldsFor(headings) +
-                                   QStringLiteral(" : il manque des champs à la fin de la ligne"));
+            problem(QString(),
+                    fieldsFor(headings) +
+                        QStringLiteral("\u00a0: il manque des champs à la fin de la ligne"));
             return false;
         }
         for (int i = headings; i < m_record.fields.size(); ++i) {
             if (!m_record.fields.at(i).trimmed().isEmpty()) {
                 problem(QString(), fieldsFor(headings) +
-                                       QStringLiteral(" : une virgule de trop (décimale sans "
-                                                      "guillemets ?)"));
+                                       QStringLiteral("\u00a0: une virgule de trop (décimale sans "
+                                                      "guillemets\u00a0?)"));
                 return false;
             }
         }
@@ -301,8 +302,9 @@ public:
         if (const auto id = names.find(t))
             return *id;
         if (add && names.fixed()) {
-            problem(column, notInList(t, names.list(), names.closest(t)) +
-                                QStringLiteral(" ; cette liste ne reçoit pas de nouveaux noms"));
+            problem(column,
+                    notInList(t, names.list(), names.closest(t)) +
+                        QStringLiteral("\u00a0; cette liste ne reçoit pas de nouveaux noms"));
             return QVariant();
         }
         if (add && !refusedAsNew(column, t, names.lookalike(t), names.list())) {
@@ -319,14 +321,15 @@ public:
     bool refusedAsNew(const QString& column, const QString& name, const QString& lookalike,
                       const QString& list) {
         if (NameText::looksMisEncoded(name)) {
-            problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2 : il semble mal "
-                                           "encodé (UTF-8 lu comme Windows-1252) ; enregistrez "
-                                           "le fichier en CSV UTF-8")
-                                .arg(quoted(name), list));
+            problem(column,
+                    QStringLiteral("%1 n'est pas ajouté à la liste des %2\u00a0: il semble mal "
+                                   "encodé (UTF-8 lu comme Windows-1252)\u00a0; enregistrez "
+                                   "le fichier en CSV UTF-8")
+                        .arg(quoted(name), list));
             return true;
         }
         if (!lookalike.isEmpty()) {
-            problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2 : c'est %3, "
+            problem(column, QStringLiteral("%1 n'est pas ajouté à la liste des %2\u00a0: c'est %3, "
                                            "déjà dans la liste, écrit autrement (majuscules, "
                                            "accents, apostrophes, traits d'union ou espaces)")
                                 .arg(quoted(name), list, quoted(lookalike)));
@@ -343,8 +346,8 @@ public:
         QStringList shown;
         for (const QString& n : near)
             shown << quoted(n);
-        return message +
-               QStringLiteral(" ; noms proches : %1").arg(shown.join(QStringLiteral(", ")));
+        return message + QStringLiteral("\u00a0; noms proches\u00a0: %1")
+                             .arg(shown.join(QStringLiteral(", ")));
     }
 
 private:
@@ -396,10 +399,11 @@ public:
                          .arg(n)
                          .arg(file)
                          .arg(first);
-        return which + QStringLiteral(" dans la base : ") +
+        return which + QStringLiteral(" dans la base\u00a0: ") +
                (it->imported ? QStringLiteral("ce jeu a déjà été importé")
                              : QStringLiteral("ce sont des essais exportés de cette base")) +
-               QStringLiteral(" ; rien n'est remplacé (donnez d'autres clés à de nouveaux essais)");
+               QStringLiteral(
+                   "\u00a0; rien n'est remplacé (donnez d'autres clés à de nouveaux essais)");
     }
 
 private:
@@ -429,7 +433,7 @@ public:
         if (key.isEmpty())
             return false;
         if (m_lines.contains(key)) {
-            r.problem(column, QStringLiteral("clé %1 en double : déjà définie à la ligne %2")
+            r.problem(column, QStringLiteral("clé %1 en double\u00a0: déjà définie à la ligne %2")
                                   .arg(quoted(key))
                                   .arg(m_lines.value(key)));
             return false;
@@ -593,10 +597,11 @@ private:
         }
         for (const QString& h : expected) {
             if (!columns->contains(h)) {
-                m_problems.add(f.name, 1, h,
-                               QStringLiteral("colonne absente ; la première ligne doit porter "
-                                              "les titres %1")
-                                   .arg(expected.join(QStringLiteral(", "))));
+                m_problems.add(
+                    f.name, 1, h,
+                    QStringLiteral("colonne absente\u00a0; la première ligne doit porter "
+                                   "les titres %1")
+                        .arg(expected.join(QStringLiteral(", "))));
                 complete = false;
             }
         }
@@ -669,9 +674,10 @@ private:
         if (ids.size() == 1)
             return ids.first();
         if (ids.size() > 1) {
-            r.problem(column, QStringLiteral("plusieurs cultures ont une variété %1 : indiquez "
-                                             "la culture")
-                                  .arg(quoted(name)));
+            r.problem(column,
+                      QStringLiteral("plusieurs cultures ont une variété %1\u00a0: indiquez "
+                                     "la culture")
+                          .arg(quoted(name)));
             return QVariant();
         }
         const QString list = QString::fromUtf8(lists::varieties.many);
@@ -693,8 +699,8 @@ private:
                                         : QStringLiteral("%1 (%2)").arg(quoted(v.first), cropName));
         }
         if (!near.isEmpty())
-            message +=
-                QStringLiteral(" ; variétés proches : %1").arg(near.join(QStringLiteral(", ")));
+            message += QStringLiteral("\u00a0; variétés proches\u00a0: %1")
+                           .arg(near.join(QStringLiteral(", ")));
         r.problem(column, message);
         return QVariant();
     }
@@ -768,12 +774,13 @@ private:
             QStringList shown;
             for (const int l : lines)
                 shown << QString::number(l);
-            r.problem(QStringLiteral("application"),
-                      QStringLiteral("un mélange compte au plus quatre produits ; l'application "
-                                     "%1 en a %2 (lignes %3)")
-                          .arg(quoted(key))
-                          .arg(lines.size())
-                          .arg(shown.join(QStringLiteral(", "))));
+            r.problem(
+                QStringLiteral("application"),
+                QStringLiteral("un mélange compte au plus quatre produits\u00a0; l'application "
+                               "%1 en a %2 (lignes %3)")
+                    .arg(quoted(key))
+                    .arg(lines.size())
+                    .arg(shown.join(QStringLiteral(", "))));
         }
         if (r.ok())
             m_plan.products << p;
@@ -796,14 +803,15 @@ private:
                       .arg(ofName(name), ExperimentExport::number(range->first));
         if (why.isEmpty())
             return;
-        const QString message = QStringLiteral("dose inhabituelle de %1 kg i.a./ha : %2")
+        const QString message = QStringLiteral("dose inhabituelle de %1 kg i.a./ha\u00a0: %2")
                                     .arg(ExperimentExport::number(rate), why);
         if (m_acceptUnusual)
             m_plan.unusual << ImportProblem{r.file(), r.line(), column, message}.text();
         else
-            r.problem(column, message + QStringLiteral(" ; vérifiez l'unité (kg de matière active "
-                                                       "par hectare), ou importez avec "
-                                                       "--accepter-inhabituels"));
+            r.problem(column,
+                      message + QStringLiteral("\u00a0; vérifiez l'unité (kg de matière active "
+                                               "par hectare), ou importez avec "
+                                               "--accepter-inhabituels"));
     }
 
     void rating(Record& r) {
@@ -843,7 +851,7 @@ ExperimentCounts ImportPlan::counts() const {
 QStringList ImportPlan::addedNames() const {
     QStringList out;
     for (const Name& n : names)
-        out << QStringLiteral("%1 : %2").arg(n.list, n.name);
+        out << QStringLiteral("%1\u00a0: %2").arg(n.list, n.name);
     return out;
 }
 
@@ -861,8 +869,9 @@ QString ImportProblem::text() const {
     if (!column.isEmpty())
         where << QStringLiteral("colonne %1").arg(column);
     return NameText::oneLine(
-        where.isEmpty() ? message
-                        : QStringLiteral("%1 : %2").arg(where.join(QStringLiteral(", ")), message));
+        where.isEmpty()
+            ? message
+            : QStringLiteral("%1\u00a0: %2").arg(where.join(QStringLiteral(", ")), message));
 }
 
 } // namespace grelavo

@@ -325,7 +325,7 @@ QString DoseAnalysis::fractionText(const DoseForLevel& d, const QLocale& shown) 
     QLocale locale = shown;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     if (!d.dose.ok())
-        return QStringLiteral("non estimable : %1").arg(reasonWords(d.dose.reason));
+        return QStringLiteral("non estimable\u00a0: %1").arg(reasonWords(d.dose.reason));
     return QStringLiteral("%1 (%2–%3)")
         .arg(locale.toString(d.dose.dose, 'f', 2), locale.toString(d.dose.lower, 'f', 2),
              locale.toString(d.dose.upper, 'f', 2));
@@ -334,7 +334,7 @@ QString DoseAnalysis::fractionText(const DoseForLevel& d, const QLocale& shown) 
 QString DoseAnalysis::shareText(const ProportionEstimate& p, const QLocale& locale) {
     if (p.total == 0)
         return QStringLiteral("aucune évaluation");
-    return QStringLiteral("%1 sur %2 : %3 % (%4–%5 %)")
+    return QStringLiteral("%1 sur %2\u00a0: %3 % (%4–%5 %)")
         .arg(p.successes)
         .arg(p.total)
         .arg(locale.toString(100 * p.share, 'f', 0), locale.toString(100 * p.lower, 'f', 0),

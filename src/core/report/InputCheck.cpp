@@ -147,10 +147,12 @@ std::optional<InputCheck::Problem> InputCheck::firstProblem(const Entries& entri
 }
 
 InputCheck::Problem InputCheck::notInList(const QString& control, const QString& text, int page) {
-    return {QStringLiteral("La valeur « %1 » n'est pas dans la liste « %2 ».\rChoisissez un "
-                           "élément de la liste.")
-                .arg(text, fieldName(control)),
-            control, page};
+    return {
+        QStringLiteral(
+            "La valeur «\u00a0%1\u00a0» n'est pas dans la liste «\u00a0%2\u00a0».\rChoisissez un "
+            "élément de la liste.")
+            .arg(text, fieldName(control)),
+        control, page};
 }
 
 bool InputCheck::isNumber(const QString& text, bool rate, const QLocale& locale) {

@@ -15,24 +15,25 @@ QString ReportAbout::syntheticWarning() {
 }
 
 QString ReportAbout::toleranceLine() const {
-    return QStringLiteral("Tolérance : ± %1 % des taux entrés").arg(rateInterval);
+    return QStringLiteral("Tolérance\u00a0: ± %1 % des taux entrés").arg(rateInterval);
 }
 
 QStringList ReportAbout::colophonLines() const {
     const QString report = QStringLiteral("Rapport du %1, produit par Grelavo %2")
                                .arg(stamp.reportDate.toString(Qt::ISODate), stamp.programVersion);
     const DatabaseEdition& e = stamp.edition;
-    QString edition = QStringLiteral("Base de données : édition inconnue (le fichier ne dit pas "
-                                     "d'où viennent ses données)");
+    QString edition =
+        QStringLiteral("Base de données\u00a0: édition inconnue (le fichier ne dit pas "
+                       "d'où viennent ses données)");
     if (e.known && e.synthetic)
         edition =
             QStringLiteral("Données de démonstration synthétiques — édition du %1").arg(e.date);
     else if (e.known)
-        edition = QStringLiteral("Base de données : %1, édition du %2, source : %3")
+        edition = QStringLiteral("Base de données\u00a0: %1, édition du %2, source\u00a0: %3")
                       .arg(e.name, e.date, e.source);
     QStringList out{report, edition};
     if (!e.imports.isEmpty())
-        out << QStringLiteral("Essais importés : %1").arg(e.importsInWords());
+        out << QStringLiteral("Essais importés\u00a0: %1").arg(e.importsInWords());
     return out;
 }
 
@@ -40,7 +41,7 @@ QStringList ReportAbout::lines() const {
     QStringList out;
     if (synthetic())
         out << syntheticWarning();
-    out << QStringLiteral("Paramètres de recherche :") << parameters << toleranceLine();
+    out << QStringLiteral("Paramètres de recherche\u00a0:") << parameters << toleranceLine();
     return out + colophonLines();
 }
 

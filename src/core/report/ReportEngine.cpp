@@ -45,8 +45,8 @@ float ReportEngine::HighFactor(int k, int rateInterval) {
 std::optional<QString> ReportEngine::bound(const QString& text, const char* what) {
     const std::optional<double> value = NumberText::parse(text, m_locale);
     if (!value) {
-        m_refusal =
-            QStringLiteral("%1: « %2 » n'est pas un nombre").arg(QString::fromUtf8(what), text);
+        m_refusal = QStringLiteral("%1: «\u00a0%2\u00a0» n'est pas un nombre")
+                        .arg(QString::fromUtf8(what), text);
         return std::nullopt;
     }
     return NumberText::forStatement(*value);
@@ -55,7 +55,8 @@ std::optional<QString> ReportEngine::bound(const QString& text, const char* what
 std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet& p) {
     const bool allCorn = p.isAllCorn();
     if (!allCorn && !p.cbbCult.itemData) {
-        m_refusal = QStringLiteral("culture: « %1 » n'est pas dans la liste").arg(p.cbbCult.text);
+        m_refusal =
+            QStringLiteral("culture\u00a0: «\u00a0%1\u00a0» n'est pas dans la liste").arg(p.cbbCult.text);
         return std::nullopt;
     }
     const int crop = p.cbbCult.itemData.value_or(0);
@@ -122,12 +123,12 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
         // The mixture statement names Herbicide1 to Herbicide n: a gap would bring in a stored
         // query left by an earlier report.
         if (n != i) {
-            m_refusal = QStringLiteral("herbicide %1 : les herbicides se suivent").arg(i + 1);
+            m_refusal = QStringLiteral("herbicide %1\u00a0: les herbicides se suivent").arg(i + 1);
             return std::nullopt;
         }
         const std::optional<double> rate = NumberText::parseRate(p.EnteredRate[i], m_locale);
         if (!rate) {
-            m_refusal = QStringLiteral("taux %1: « %2 » n'est pas un nombre")
+            m_refusal = QStringLiteral("taux %1: «\u00a0%2\u00a0» n'est pas un nombre")
                             .arg(i + 1)
                             .arg(p.EnteredRate[i]);
             return std::nullopt;
@@ -135,8 +136,9 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
         // A rate of 0 or less has no fraction; one beyond any herbicide's was typed in another
         // unit: either would only give an empty report.
         if (!InputCheck::isUsableRate(*rate)) {
-            m_refusal =
-                QStringLiteral("taux %1 : %2").arg(i + 1).arg(InputCheck::unusableRateMessage());
+            m_refusal = QStringLiteral("taux %1\u00a0: %2")
+                            .arg(i + 1)
+                            .arg(InputCheck::unusableRateMessage());
             return std::nullopt;
         }
         // A formulation is a condition only when an item of its list is chosen.
@@ -301,33 +303,33 @@ QStringList ReportEngine::Set_ParamList(const ParameterSet& p) {
         lines << QStringLiteral("Culture = ") + p.cbbCult.text;
     if (!p.txtCultHautDe.isEmpty() || !p.txtCultFeuilDe.isEmpty()) {
         if (p.optHaut)
-            lines << QStringLiteral("Hauteur de la culture : entre ") + p.txtCultHautDe +
+            lines << QStringLiteral("Hauteur de la culture\u00a0: entre ") + p.txtCultHautDe +
                          QStringLiteral(" et ") + p.txtCultHautA + QStringLiteral(" cm");
         else
-            lines << QStringLiteral("Culture : entre ") + p.txtCultFeuilDe +
+            lines << QStringLiteral("Culture\u00a0: entre ") + p.txtCultFeuilDe +
                          QStringLiteral(" et ") + p.txtCultFeuilA + QStringLiteral(" feuilles");
     }
     if (p.cbbCultAnte.isEntered())
         lines << QStringLiteral("Antécédent cultural = ") + p.cbbCultAnte.text;
     if (!p.cbbCultProfDe.isEmpty())
-        lines << QStringLiteral("Profondeur du semis : entre ") + p.cbbCultProfDe +
+        lines << QStringLiteral("Profondeur du semis\u00a0: entre ") + p.cbbCultProfDe +
                      QStringLiteral(" et ") + p.cbbCultProfA + QStringLiteral(" cm");
     if (!p.txtCultSemisDe.isEmpty())
-        lines << QStringLiteral("Taux de semis : entre ") + p.txtCultSemisDe +
+        lines << QStringLiteral("Taux de semis\u00a0: entre ") + p.txtCultSemisDe +
                      QStringLiteral(" et ") + p.txtCultSemisA +
                      (p.optKg ? QStringLiteral(" kg/ha") : QStringLiteral(" grains/ha"));
     if (p.cbbCultEcart.isEntered())
-        lines << QStringLiteral("Écart entre les rangs : ") + p.cbbCultEcart.text +
+        lines << QStringLiteral("Écart entre les rangs\u00a0: ") + p.cbbCultEcart.text +
                      QStringLiteral(" cm");
     if (p.cbbSiteProv.isEntered())
         lines << QStringLiteral("Province = ") + p.cbbSiteProv.text;
     if (p.cbbSiteClaTex.isEntered())
         lines << QStringLiteral("Classe texturale = ") + p.cbbSiteClaTex.text;
     if (!p.cbbSitepHDe.isEmpty())
-        lines << QStringLiteral("pH : entre ") + p.cbbSitepHDe + QStringLiteral(" et ") +
+        lines << QStringLiteral("pH\u00a0: entre ") + p.cbbSitepHDe + QStringLiteral(" et ") +
                      p.cbbSitepHA;
     if (!p.cbbSiteMatOrgDe.isEmpty())
-        lines << QStringLiteral("Matière organique : entre ") + p.cbbSiteMatOrgDe +
+        lines << QStringLiteral("Matière organique\u00a0: entre ") + p.cbbSiteMatOrgDe +
                      QStringLiteral(" et ") + p.cbbSiteMatOrgA + QStringLiteral(" %");
     return lines;
 }

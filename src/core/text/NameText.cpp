@@ -90,7 +90,7 @@ QString quoted(const QString& text, int longest) {
     QString shown = oneLine(text);
     if (shown.size() > longest)
         shown = shown.left(longest - 1) + QChar(0x2026);
-    return QStringLiteral("« %1 »").arg(shown);
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(shown);
 }
 
 } // namespace grelavo::NameText

@@ -12,7 +12,7 @@ namespace {
 const QString kTitle = QStringLiteral("Nouvelle édition de la base de données");
 
 QString described(const DatabaseEdition& e) {
-    return e.known ? QStringLiteral("« %1 » du %2").arg(e.name, e.date)
+    return e.known ? QStringLiteral("«\u00a0%1\u00a0» du %2").arg(e.name, e.date)
                    : QStringLiteral("d'édition inconnue");
 }
 
@@ -25,7 +25,7 @@ void offerNewerEdition(const QString& workingCopy, const QString& shipped, Dialo
     } catch (const DbError& e) {
         dialogs.message(nullptr,
                         QStringLiteral("L'édition de la base de données installée n'a pas pu "
-                                       "être lue : %1.\rVous continuez avec votre base.")
+                                       "être lue\u00a0: %1.\rVous continuez avec votre base.")
                             .arg(DatabaseCheck::causeInWords(e)),
                         kTitle, DialogService::Icon::Warning);
         return;
@@ -38,9 +38,9 @@ void offerNewerEdition(const QString& workingCopy, const QString& shipped, Dialo
                   .arg(offer.importedTreatments)
             : QStringLiteral("Vous n'avez importé aucun essai.");
     const QString question =
-        QStringLiteral("Une nouvelle édition de la base de données est installée : %1 (vous "
+        QStringLiteral("Une nouvelle édition de la base de données est installée\u00a0: %1 (vous "
                        "utilisez la base %2).\r%3 Votre base actuelle sera gardée.\r\rPasser à "
-                       "la nouvelle édition ? (Sinon, la question sera reposée au prochain "
+                       "la nouvelle édition\u00a0? (Sinon, la question sera reposée au prochain "
                        "démarrage.)")
             .arg(described(offer.shipped), described(offer.current), carried);
     if (dialogs.message(nullptr, question, kTitle, DialogService::Icon::Question,

@@ -17,8 +17,9 @@ frmProblemes::frmProblemes(const QStringList& problems, int count, QWidget* pare
     setWindowTitle(QStringLiteral("Importation refusée"));
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
-        QStringLiteral("Les fichiers n'ont pas été importés : rien n'a été écrit dans la base de "
-                       "données. Corrigez ce qui suit, puis importez-les de nouveau (%1).")
+        QStringLiteral(
+            "Les fichiers n'ont pas été importés\u00a0: rien n'a été écrit dans la base de "
+            "données. Corrigez ce qui suit, puis importez-les de nouveau (%1).")
             .arg(count > 1 ? QStringLiteral("%1 problèmes").arg(count)
                            : QStringLiteral("1 problème")),
         this);

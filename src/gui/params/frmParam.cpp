@@ -394,14 +394,15 @@ QString frmParam::emptyListReason(int r) const {
     // A herbicide typed but not taken from its list opens no list after it.
     for (int k = 0; k < r; ++k)
         if (!AutoComplete::holdsItemOrNothing(m_cbbHerbApp[k]))
-            return QStringLiteral("L'herbicide %1 (%2) n'est pas dans sa liste : choisissez-le "
-                                  "dans la liste pour que la suivante se remplisse.")
+            return QStringLiteral(
+                       "L'herbicide %1 (%2) n'est pas dans sa liste\u00a0: choisissez-le "
+                       "dans la liste pour que la suivante se remplisse.")
                 .arg(k + 1)
                 .arg(m_cbbHerbApp[k]->currentText());
     QStringList chosen;
     for (int k = 0; k < r; ++k)
         chosen << m_cbbHerbApp[k]->currentText();
-    return QStringLiteral("Aucun essai de la base n'associe ces herbicides en %1 : %2.")
+    return QStringLiteral("Aucun essai de la base n'associe ces herbicides en %1\u00a0: %2.")
         .arg(period, chosen.join(QStringLiteral(", ")));
 }
 
@@ -651,7 +652,7 @@ QStringList frmParam::ReloadLists() {
         } else if (was.item) {
             const QString name =
                 box->accessibleName().isEmpty() ? box->objectName() : box->accessibleName();
-            cleared << QStringLiteral("%1 : %2").arg(name, was.text);
+            cleared << QStringLiteral("%1\u00a0: %2").arg(name, was.text);
             box->setCurrentIndex(-1);
             box->setEditText(QString());
         } else {

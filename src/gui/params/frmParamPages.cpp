@@ -240,7 +240,7 @@ QWidget* frmParam::buildMandatoryPage() {
     auto* appLayout = new QGridLayout(fraApp);
     m_cbbApp = polled(combo(QStringLiteral("cbbApp")),
                       "Entrez au clavier ou sélectionnez dans la liste le type d'application "
-                      "d'herbicide : prélevée, postlevée…");
+                      "d'herbicide\u00a0: prélevée, postlevée…");
     appLayout->addWidget(m_cbbApp, 0, 0);
     auto* stages = new QLabel;
     stages->setObjectName(QStringLiteral("ImaStadCrois"));
@@ -253,7 +253,7 @@ QWidget* frmParam::buildMandatoryPage() {
     m_cbbCult = polled(combo(QStringLiteral("cbbCult")),
                        "Entrez au clavier ou sélectionnez dans la liste la culture.\rLe choix "
                        "'Maïs (tous)' groupe le maïs grain, fourrager et sucré.");
-    cultLayout->addWidget(labelFor(QStringLiteral("Culture :"), m_cbbCult));
+    cultLayout->addWidget(labelFor(QStringLiteral("Culture\u00a0:"), m_cbbCult));
     cultLayout->addWidget(m_cbbCult, 1);
     appLayout->addWidget(fraCult, 1, 0, 1, 2);
 
@@ -263,7 +263,7 @@ QWidget* frmParam::buildMandatoryPage() {
     const char* headings[6] = {"lblHerbApp", "lblConcApp", "lblFormApp",
                                "lblTauxApp", "lblkghaApp", "lblNombHerb"};
     const char* captions[6] = {"Herbicides", "Concentration", "Formulation",
-                               "Taux",       "kg i.a./ha",    "Nombre d'herbicides :"};
+                               "Taux",       "kg i.a./ha",    "Nombre d'herbicides\u00a0:"};
     for (int h = 0; h < 6; ++h) {
         m_headings[h] = new QLabel(QString::fromUtf8(captions[h]));
         m_headings[h]->setObjectName(QLatin1String(headings[h]));
@@ -349,7 +349,7 @@ QWidget* frmParam::buildCropPage(int tab) {
         QComboBox* variety =
             polled(combo(QStringLiteral("cbbCultVar")),
                    "Optionnel, entrez au clavier ou sélectionnez dans la liste la variété de maïs");
-        cultureLayout->addWidget(labelFor(QStringLiteral("Variété :"), variety));
+        cultureLayout->addWidget(labelFor(QStringLiteral("Variété\u00a0:"), variety));
         cultureLayout->addWidget(variety, 1);
         detailsLayout->addWidget(fraCulture);
 
@@ -426,7 +426,7 @@ QWidget* frmParam::buildSitePage() {
                "Optionnel, entrez au clavier ou sélectionnez dans la liste la Province");
     QComboBox* texture = polled(combo(QStringLiteral("cbbSiteClaTex")),
                                 "Optionnel, entrez au clavier ou sélectionnez dans la liste la "
-                                "classe texturale : loam, sable, loam sableux…");
+                                "classe texturale\u00a0: loam, sable, loam sableux…");
     layout->addWidget(labelFor(QStringLiteral("Province"), province), 0, 0);
     layout->addWidget(province, 0, 1, 1, 4);
     layout->addWidget(labelFor(QStringLiteral("Classe texturale"), texture), 1, 0);

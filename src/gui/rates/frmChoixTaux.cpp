@@ -247,12 +247,13 @@ void frmChoixTaux::Form_Unload() {
 void frmChoixTaux::done(int result) {
     if (!AutoComplete::holdsItemOrNothing(m_cbbIntervalle) ||
         m_cbbIntervalle->currentText().isEmpty()) {
-        m_dialogs.message(this,
-                          QStringLiteral("La tolérance « %1 » n'est pas dans la liste (1 à 5)."
-                                         "\rLe rapport utilise ± %2.")
-                              .arg(m_cbbIntervalle->currentText())
-                              .arg(m_state.RateInterval),
-                          QStringLiteral("Attention"), DialogService::Icon::Critical);
+        m_dialogs.message(
+            this,
+            QStringLiteral("La tolérance «\u00a0%1\u00a0» n'est pas dans la liste (1 à 5)."
+                           "\rLe rapport utilise ± %2.")
+                .arg(m_cbbIntervalle->currentText())
+                .arg(m_state.RateInterval),
+            QStringLiteral("Attention"), DialogService::Icon::Critical);
         m_cbbIntervalle->setCurrentIndex(
             m_cbbIntervalle->findText(QString::number(m_state.RateInterval)));
         m_cbbIntervalle->setFocus(Qt::OtherFocusReason);

@@ -103,18 +103,19 @@ frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbou
     setWindowTitle(QStringLiteral("Analyse dose-réponse"));
     const QLocale locale = shownLocale();
 
-    auto* note = new QLabel(
-        QStringLiteral("Estimations tirées des essais de la base de données, pas une "
-                       "recommandation. ED50, ED80, ED90 : la dose, en fraction des taux entrés "
-                       "(et en kg i.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
-                       "courbe ajustée, avec son intervalle de confiance à 95 %, les essais "
-                       "comme unités."));
+    auto* note = new QLabel(QStringLiteral(
+        "Estimations tirées des essais de la base de données, pas une "
+        "recommandation. ED50, ED80, ED90\u00a0: la dose, en fraction des taux entrés "
+        "(et en kg i.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
+        "courbe ajustée, avec son intervalle de confiance à 95 %, les essais "
+        "comme unités."));
     note->setObjectName(QStringLiteral("lblAnalyse"));
     note->setWordWrap(true);
     auto* evidence = new QLabel(
-        QStringLiteral("%1 : %2 traitements du mélange en proportion et %3 témoins non traités ; "
-                       "écartés : %4 traitements aux taux hors proportion, %5 où le mélange est "
-                       "appliqué deux fois, %6 qui reçoivent aussi d'autres applications.")
+        QStringLiteral(
+            "%1\u00a0: %2 traitements du mélange en proportion et %3 témoins non traités\u00a0; "
+            "écartés\u00a0: %4 traitements aux taux hors proportion, %5 où le mélange est "
+            "appliqué deux fois, %6 qui reçoivent aussi d'autres applications.")
             .arg(FittedCurvePlot::mixtureText(m_analysis, locale))
             .arg(m_analysis.treatments)
             .arg(m_analysis.untreated)
@@ -270,11 +271,12 @@ QString frmAnalyse::describe(const AnalysisRow& row) const {
                           FittedCurvePlot::fitText(row)};
     if (row.curve.ok())
         for (const int level : DoseAnalysis::levels())
-            lines << QStringLiteral("ED%1 : %2")
+            lines << QStringLiteral("ED%1\u00a0: %2")
                          .arg(level)
                          .arg(doseText(m_analysis, row, level, locale, QStringLiteral(" — ")));
     for (const CellEvidence& c : row.cells)
-        lines << QStringLiteral("%1 % des taux : %2 évaluations de %3 essais ; ≥ %4 % : %5")
+        lines << QStringLiteral(
+                     "%1 % des taux\u00a0: %2 évaluations de %3 essais\u00a0; ≥ %4 %\u00a0: %5")
                      .arg(fractionPercents().at(c.fraction))
                      .arg(c.ratings)
                      .arg(c.trials)

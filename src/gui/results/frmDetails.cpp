@@ -81,8 +81,9 @@ public:
 // The trials behind the cell and the share of its ratings that reach each control threshold.
 QString evidenceLine(const CellDetail& cell, const QLocale& locale) {
     const CellEvidence e = DoseAnalysis::evidenceOf(cell);
-    return QStringLiteral("%1 essai%2 — destruction d'au moins %3 % : %4 — d'au moins %5 % : %6 "
-                          "(intervalles de confiance à 95 %)")
+    return QStringLiteral(
+               "%1 essai%2 — destruction d'au moins %3 %\u00a0: %4 — d'au moins %5 %\u00a0: %6 "
+               "(intervalles de confiance à 95 %)")
         .arg(e.trials)
         .arg(e.trials > 1 ? QStringLiteral("s") : QString())
         .arg(DoseAnalysis::Threshold)
@@ -117,17 +118,17 @@ frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QStri
     fill(rows);
 
     const QLocale locale = shownLocale();
-    const QString summary =
-        QStringLiteral("%1 évaluation%2 — moyenne : %3 (valeur exacte : %4) — écart type : %5 — "
-                       "la plus basse : %6 — la plus haute : %7")
-            .arg(cell.count())
-            .arg(cell.count() > 1 ? QStringLiteral("s") : QString())
-            .arg(cell.reportedMean())
-            .arg(locale.toString(cell.mean(), 'f', 2),
-                 locale.toString(cell.standardDeviation(), 'f', 2))
-            .arg(cell.lowest())
-            .arg(cell.highest()) +
-        QLatin1Char('\n') + evidenceLine(cell, locale);
+    const QString summary = QStringLiteral("%1 évaluation%2 — moyenne\u00a0: %3 (valeur "
+                                           "exacte\u00a0: %4) — écart type\u00a0: %5 — "
+                                           "la plus basse\u00a0: %6 — la plus haute\u00a0: %7")
+                                .arg(cell.count())
+                                .arg(cell.count() > 1 ? QStringLiteral("s") : QString())
+                                .arg(cell.reportedMean())
+                                .arg(locale.toString(cell.mean(), 'f', 2),
+                                     locale.toString(cell.standardDeviation(), 'f', 2))
+                                .arg(cell.lowest())
+                                .arg(cell.highest()) +
+                            QLatin1Char('\n') + evidenceLine(cell, locale);
     m_summary = new QLabel(summary, this);
     m_summary->setObjectName(QStringLiteral("lblResume"));
     m_summary->setAccessibleName(QStringLiteral("Résumé des évaluations"));
@@ -175,7 +176,7 @@ void frmDetails::fill(const QVector<DetailRow>& rows) {
                          QStringLiteral("Période")};
     for (int i = 1; i <= products; ++i)
         headings << QStringLiteral("Herbicide %1").arg(i)
-                 << QStringLiteral("Dose %1 (kg m.a./ha)").arg(i)
+                 << QStringLiteral("Dose %1 (kg i.a./ha)").arg(i)
                  << QStringLiteral("Dose %1 (% du taux entré)").arg(i);
     m_table->setColumnCount(headings.size());
     m_table->setHorizontalHeaderLabels(headings);
@@ -219,7 +220,7 @@ QStringList frmDetails::headings() const {
 QByteArray frmDetails::csv() const {
     CsvWriter w = CsvWriter::forPeople(QLocale());
     // What the report shows, then which of its cells these ratings are behind.
-    w.addAbout(m_about.lines() << QStringLiteral("Évaluations de la case : ") + m_title);
+    w.addAbout(m_about.lines() << QStringLiteral("Évaluations de la case\u00a0: ") + m_title);
     w.addRow(headings());
     for (int row = 0; row < m_table->rowCount(); ++row) {
         QStringList fields;

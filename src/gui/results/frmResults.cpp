@@ -222,7 +222,7 @@ QString frmResults::cellText(const ReportPage::Cell& cell, bool byKeyboard) cons
     if (!isCell(cell))
         return {};
     const ReportList::Item& item = *itemOf(cell.noId);
-    const QString head = QStringLiteral("%1, %2 % des taux : ")
+    const QString head = QStringLiteral("%1, %2 % des taux\u00a0: ")
                              .arg(item.text.trimmed())
                              .arg(DetailContext::fractionPercents().at(cell.fraction));
     const QString mean = item.values.at(2 * cell.fraction);
@@ -256,7 +256,7 @@ bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
     } catch (const DbError& e) {
         m_dialogs.message(
             this,
-            QStringLiteral("Les évaluations de cette case n'ont pas pu être lues : %1.")
+            QStringLiteral("Les évaluations de cette case n'ont pas pu être lues\u00a0: %1.")
                 .arg(e.message()),
             QStringLiteral("Attention"), DialogService::Icon::Critical);
         return false;
@@ -267,9 +267,10 @@ bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
     QStringList entered;
     for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
         if (m_parameters.cbbHerbApp[i].isEntered())
-            entered << QStringLiteral("%1 %2 kg m.a./ha")
+            entered << QStringLiteral("%1 %2 kg i.a./ha")
                            .arg(m_parameters.cbbHerbApp[i].text, m_parameters.EnteredRate[i]);
-    const QString rates = QStringLiteral("Taux entrés : ") + entered.join(QStringLiteral(", "));
+    const QString rates =
+        QStringLiteral("Taux entrés\u00a0: ") + entered.join(QStringLiteral(", "));
     if (m_detailsWindow)
         m_detailsWindow->close();
     m_detailsWindow = new frmDetails(m_dialogs, title, rates, *detail, rows, m_page.about(), this);

@@ -112,10 +112,10 @@ private:
         case State::Outcome:
             if (QWidget* results = named(QStringLiteral("frmResults"));
                 results && results->isVisible()) {
-                say(QStringLiteral("rapport affiché : ") +
+                say(QStringLiteral("rapport affiché\u00a0: ") +
                     static_cast<QLabel*>(named(QStringLiteral("StatusLabel(0)")))->text());
                 m_state = State::Quit;
-            } else if (answerMessage(QStringLiteral("message : "))) {
+            } else if (answerMessage(QStringLiteral("message\u00a0: "))) {
                 m_state = State::Quit;
             }
             break;
@@ -124,7 +124,7 @@ private:
             later([] { named(QStringLiteral("frmMDI"))->close(); });
             break;
         case State::Question:
-            if (answerMessage(QStringLiteral("question : ")))
+            if (answerMessage(QStringLiteral("question\u00a0: ")))
                 m_state = State::Done;
             break;
         case State::Done:
