@@ -50,6 +50,21 @@ private slots:
         QCOMPARE(NameText::editDistance(QStringLiteral("atrazine"), QStringLiteral("atrazine")), 0);
     }
 
+    // Close names: a few edits apart or one holding the other, the nearest first, at most three.
+    void closestNamesComeNearestFirst() {
+        const QStringList names{"sétaire verte", "sétaire glauque", "Sétaire géante",
+                                "souchet comestible", "pied-de-coq"};
+        QCOMPARE(NameText::closest(QStringLiteral("setaire vert"), names),
+                 (QStringList{"sétaire verte", "Sétaire géante"}));
+        QCOMPARE(NameText::closest(QStringLiteral("SÉTAIRE"), names),
+                 (QStringList{"sétaire verte", "Sétaire géante", "sétaire glauque"}));
+        QCOMPARE(NameText::closest(QStringLiteral("SOUCHET"), names),
+                 QStringList{"souchet comestible"});
+        QCOMPARE(NameText::closest(QStringLiteral("chiendent"), names), QStringList());
+        QCOMPARE(NameText::closest(QStringLiteral("sétaire"), names, 1),
+                 QStringList{"sétaire verte"});
+    }
+
     void frenchElision() {
         QCOMPARE(NameText::ofName(QStringLiteral("atrazine")), QStringLiteral("d'atrazine"));
         QCOMPARE(NameText::ofName(QStringLiteral("Éthalfluraline")),

@@ -99,26 +99,7 @@ public:
         return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
     }
     // Up to three names of the list nearest to 'name', the nearest first.
-    QStringList closest(const QString& name) const {
-        const QString target = plain(name);
-        const int limit = std::max(2, int(target.size()) / 3);
-        QMap<int, QStringList> byDistance;
-        for (const QString& candidate : m_names) {
-            const int d = editDistance(target, plain(candidate));
-            if (d <= limit || plain(candidate).contains(target) ||
-                (candidate.size() > 3 && target.contains(plain(candidate))))
-                byDistance[d] << candidate;
-        }
-        QStringList out;
-        for (QStringList& names : byDistance) {
-            std::sort(names.begin(), names.end());
-            for (const QString& n : names) {
-                if (out.size() < 3)
-                    out << n;
-            }
-        }
-        return out;
-    }
+    QStringList closest(const QString& name) const { return NameText::closest(name, m_names); }
     // A name to add: it gets the next row number and is found from now on.
     ImportPlan::Name add(const QString& name, const QVariant& crop = QVariant()) {
         const qlonglong id = ++m_largest;
@@ -339,15 +320,7 @@ public:
     }
 
     static QString notInList(const QString& name, const QString& list, const QStringList& near) {
-        QString message =
-            QStringLiteral("%1 n'est pas dans la liste des %2").arg(quoted(name), list);
-        if (near.isEmpty())
-            return message + QStringLiteral(" (aucun nom proche)");
-        QStringList shown;
-        for (const QString& n : near)
-            shown << quoted(n);
-        return message + QStringLiteral("\u00a0; noms proches\u00a0: %1")
-                             .arg(shown.join(QStringLiteral(", ")));
+        return NameText::notInList(name, list, near);
     }
 
 private:

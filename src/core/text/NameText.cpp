@@ -1,5 +1,6 @@
 #include "NameText.h"
 
+#include <QMap>
 #include <QVector>
 #include <algorithm>
 
@@ -60,6 +61,38 @@ int editDistance(const QString& a, const QString& b) {
         }
     }
     return row[b.size()];
+}
+
+QStringList closest(const QString& name, const QStringList& candidates, int most) {
+    const QString target = plain(name);
+    const int limit = std::max(2, int(target.size()) / 3);
+    QMap<int, QStringList> byDistance;
+    for (const QString& candidate : candidates) {
+        const int d = editDistance(target, plain(candidate));
+        if (d <= limit || plain(candidate).contains(target) ||
+            (candidate.size() > 3 && target.contains(plain(candidate))))
+            byDistance[d] << candidate;
+    }
+    QStringList out;
+    for (QStringList& names : byDistance) {
+        std::sort(names.begin(), names.end());
+        for (const QString& n : names) {
+            if (out.size() < most)
+                out << n;
+        }
+    }
+    return out;
+}
+
+QString notInList(const QString& name, const QString& list, const QStringList& near) {
+    QString message = QStringLiteral("%1 n'est pas dans la liste des %2").arg(quoted(name), list);
+    if (near.isEmpty())
+        return message + QStringLiteral(" (aucun nom proche)");
+    QStringList shown;
+    for (const QString& n : near)
+        shown << quoted(n);
+    return message +
+           QStringLiteral("\u00a0; noms proches\u00a0: %1").arg(shown.join(QStringLiteral(", ")));
 }
 
 QString ofName(const QString& name) {

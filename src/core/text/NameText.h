@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace grelavo {
 
@@ -23,6 +24,12 @@ QString loose(const QString& name);
 bool looksMisEncoded(const QString& name);
 // The number of one-character insertions, deletions and replacements from a to b.
 int editDistance(const QString& a, const QString& b);
+// Up to 'most' of the candidates nearest to 'name' (few edits apart, or one holding the other),
+// the nearest first, ties in alphabetical order; accents and case do not count.
+QStringList closest(const QString& name, const QStringList& candidates, int most = 3);
+// "« atrazin » n'est pas dans la liste des herbicides ; noms proches : « atrazine »", or
+// "(aucun nom proche)" when 'near' is empty; 'list' is the list's plural name.
+QString notInList(const QString& name, const QString& list, const QStringList& near);
 // "de dicamba", "d'atrazine": "de" before the name, elided before a vowel or a mute h.
 QString ofName(const QString& name);
 // The text on one line: line breaks, tabs and other control characters written as escapes
