@@ -100,6 +100,21 @@ private slots:
         QCOMPARE(row(report, 7), "~|kept| - | - | - | - | - | - | - | - |kept");
         QCOMPARE(row(report, 31), "     souchet comestible|50|1| - | - | - | - | - | - | - | - ");
         QCOMPARE(row(report, 32), "     --------| - | - | - | - | - | - | - | - | - | - ");
+        // The same cells as numbers, for a weed or a category only.
+        const auto values = [&](int noId) {
+            QStringList out;
+            for (const QJsonValue v : report["rows"][noId - 1]["values"].toArray())
+                out << QStringLiteral("%1:%2/%3")
+                           .arg(v["fraction"].toInt())
+                           .arg(v["mean"].isNull() ? QStringLiteral("~")
+                                                   : QString::number(v["mean"].toInt()))
+                           .arg(v["count"].toInt());
+            return out.join(QLatin1Char(' '));
+        };
+        QCOMPARE(values(2), "50:57/2 60:~/0 70:~/0 80:~/0 100:90/1");
+        QCOMPARE(values(3), "50:~/0 60:~/0 70:~/0 80:~/0 100:85/1");
+        QCOMPARE(values(7), QString());
+        QVERIFY(report["rows"][1]["values"][0]["mean"].isDouble());
         QCOMPARE(resultsTable(path).at(30),
                  "31|     souchet comestible|200|50|1| - | - | - | - | - | - | - | - ");
         QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList{"essais 2024.db"});
@@ -219,6 +234,42 @@ private slots:
                  barnyardgrass);
     }
 
+    // A name, written in any case, with or without accents or typographic marks, stands for its
+    // item: the report is the one its number gives.
+    void namesStandForTheirNumbers_data() {
+        QTest::addColumn<QStringList>("byName");
+        QTest::addColumn<QStringList>("byNumber");
+        QTest::newRow("période, herbicide, tous")
+            << QStringList{"--periode",  "PRELEVEE",  "--herbicide",
+                           "Atrazine:1", "--culture", "maïs (TOUS)"}
+            << kAllCorn;
+        QTest::newRow("culture, variété, deux herbicides")
+            << QStringList{"--periode",    "Prélevée",  "--herbicide", "dicamba:0.3", "--herbicide",
+                           "atrazine:0.5", "--culture", "Mais grain",  "--variete",   "hybride a"}
+            << QStringList{"--periode", "1",         "--herbicide", "11:0.3",    "--herbicide",
+                           "10:0.5",    "--culture", "149",         "--variete", "1"};
+        QTest::newRow("site et mauvaises herbes")
+            << kAllCorn + QStringList{"--province",       "quebec",
+                                      "--texture",        "LOAM",
+                                      "--antecedent",     "Blé",
+                                      "--mauvaise-herbe", "Souchet comestible",
+                                      "--mauvaise-herbe", "pied‑de‑coq"}
+            << kAllCorn + QStringList{"--province",       "1", "--texture",        "1",
+                                      "--antecedent",     "2", "--mauvaise-herbe", "200",
+                                      "--mauvaise-herbe", "16"};
+    }
+
+    void namesStandForTheirNumbers() {
+        QFETCH(QStringList, byName);
+        QFETCH(QStringList, byNumber);
+        const Outcome named = rapport(QStringList{"--db", m_shared->path()} + byName);
+        QCOMPARE(named.status, 0);
+        const Outcome numbered = rapport(QStringList{"--db", m_shared->path()} + byNumber);
+        QCOMPARE(numbered.status, 0);
+        QCOMPARE(named.json().value("rows"), numbered.json().value("rows"));
+        QCOMPARE(named.json().value("totalCases"), numbered.json().value("totalCases"));
+    }
+
     void refusedParametersRunNothing_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message"); // some words of it
@@ -245,6 +296,34 @@ private slots:
         QTest::newRow("image sans extension")
             << kAllCorn + QStringList{"--courbes", "/tmp/courbes"} << "--courbes";
         QTest::newRow("CSV sans nom") << kAllCorn + QStringList{"--csv", ""} << "--csv";
+        QTest::newRow("herbicide mal écrit")
+            << QStringList{"--periode", "1", "--herbicide", "atrazin:1", "--culture", "tous"}
+            << "--herbicide\u00a0: «\u00a0atrazin\u00a0» n'est pas dans la liste des "
+               "herbicides\u00a0; noms proches\u00a0: «\u00a0atrazine\u00a0»";
+        QTest::newRow("le maïs seul")
+            << QStringList{"--periode", "1", "--herbicide", "10:1", "--culture", "Maïs"}
+            << "la culture 147, «\u00a0Maïs\u00a0», n'est pas offerte seule\u00a0; donnez "
+               "--culture tous";
+        QTest::newRow("herbicide deux fois, par numéro et par nom")
+            << QStringList{"--periode",   "1",          "--herbicide", "10:1",
+                           "--herbicide", "ATRAZINE:2", "--culture",   "tous"}
+            << "«\u00a0atrazine\u00a0» est donné deux fois";
+        QTest::newRow("variété de tous, par nom")
+            << QStringList{"--periode", "1",           "--herbicide", "10:1",
+                           "--culture", "Maïs (tous)", "--variete",   "Hybride A"}
+            << "pas de variété";
+        QTest::newRow("mauvaise herbe six fois")
+            << kAllCorn + QStringList{"--mauvaise-herbe", "16",  "--mauvaise-herbe", "34",
+                                      "--mauvaise-herbe", "15",  "--mauvaise-herbe", "200",
+                                      "--mauvaise-herbe", "201", "--mauvaise-herbe", "16"}
+            << "au plus 5 fois";
+        QTest::newRow("option inconnue")
+            << kAllCorn + QStringList{"--culture-tous"} << "--culture-tous";
+        QTest::newRow("liste inconnue")
+            << QStringList{"--listes", "herbicides-totaux"}
+            << "les listes\u00a0: periode, herbicide, culture, variete, antecedent, province, "
+               "texture, mauvaise-herbe";
+        QTest::newRow("listes et rapport") << kAllCorn + QStringList{"--listes"} << "--listes";
     }
 
     void refusedParametersRunNothing() {
@@ -600,13 +679,61 @@ private slots:
         QVERIFY(!rapport(atrazineOnAllCorn(m_shared->path())).json().contains("analysis"));
     }
 
+    // --listes: every item of every list, or of one, as "list<TAB>number<TAB>name"; the
+    // crops as --culture takes them.
+    void printsTheLists() {
+        const Outcome all = rapport({"--db", m_shared->path(), "--listes"});
+        QCOMPARE(all.status, 0);
+        QCOMPARE(all.error, QString());
+        const QStringList lines = QString::fromUtf8(all.out).split('\n', Qt::SkipEmptyParts);
+        for (const QString& line : lines)
+            QVERIFY2(line.count('\t') == 2, qPrintable(line));
+        for (const char* line :
+             {"periode\t1\tPrélevée", "herbicide\t14\téthalfluraline", "culture\t999\tMaïs (tous)",
+              "variete\t3\tSucré C", "antecedent\t2\tblé", "province\t2\tOntario",
+              "texture\t1\tloam", "mauvaise-herbe\t201\tprêle des champs"})
+            QVERIFY2(lines.contains(QString::fromUtf8(line)), line);
+        QVERIFY(!lines.contains(QStringLiteral("culture\t147\tMaïs")));
+
+        const Outcome crops = rapport({"--db", m_shared->path(), "--listes=Cultures"});
+        QCOMPARE(crops.status, 0);
+        QCOMPARE(QString::fromUtf8(crops.out),
+                 QStringLiteral("culture\t999\tMaïs (tous)\nculture\t149\tMaïs grain\n"
+                                "culture\t240\tMaïs fourrager\nculture\t242\tMaïs sucré\n"
+                                "culture\t300\tSoya\nculture\t301\tÉpinard\n"));
+    }
+
+    // The example of the manual page runs as it is written, on the shipped database.
+    void theManualPageExampleRuns() {
+        QFile page(QStringLiteral(GRELAVO_RAPPORT_MAN));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString roff = QString::fromUtf8(page.readAll());
+        const QRegularExpressionMatch example =
+            QRegularExpression(QStringLiteral("\\n\\.EX\\n(grelavo\\\\-rapport [^\\n]*)\\n\\.EE"))
+                .match(roff);
+        QVERIFY2(example.hasMatch(), "no example in the manual page");
+        const QString line =
+            example.captured(1).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        QStringList arguments = QProcess::splitCommand(line).mid(1);
+        QVERIFY(arguments.size() >= 6);
+        // A copy: a report rewrites its database's results table.
+        QTemporaryDir dir;
+        const QString shipped = dir.filePath(QStringLiteral("Grelavo.mdb"));
+        QVERIFY(QFile::copy(QStringLiteral(GRELAVO_SHIPPED_DATABASE), shipped));
+        const Outcome o = rapport(arguments + QStringList{"--db", shipped});
+        QVERIFY2(o.status == 0, qPrintable(line + QStringLiteral(": ") + o.error));
+        QVERIFY(o.json().value("totalCases").toInt() > 0);
+        QVERIFY(o.json().value("rows").toArray().size() > 20);
+    }
+
     void helpWinsOverEverythingElse() {
         const Outcome o = rapport({"--periode", "x", "--help"});
         QCOMPARE(o.status, 0);
         QCOMPARE(o.error, QString());
         const QString help = QString::fromUtf8(o.out);
         QVERIFY(help.startsWith(QStringLiteral("Utilisation\u00a0: grelavo-rapport")));
-        QVERIFY(help.contains(QStringLiteral("--herbicide ID:TAUX[:FORMULATION]")));
+        QVERIFY(help.contains(QStringLiteral("--herbicide ID|NOM:TAUX[:FORMULATION]")));
+        QVERIFY(help.contains(QStringLiteral("--listes [LISTE]")));
         QVERIFY(help.contains(QStringLiteral("--csv FICHIER")));
         QVERIFY(help.contains(QStringLiteral("--courbes FICHIER")));
         QVERIFY(help.contains(QStringLiteral("PNG, SVG ou PDF")));

@@ -21,7 +21,7 @@ int fail(const QString& message, int status) {
 }
 
 bool parse(QCommandLineParser& parser, const QList<QCommandLineOption>& options,
-           const QStringList& arguments, QString* failure) {
+           const QStringList& arguments, QString* failure, const QStringList& repeatable) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(options);
     // The parser's own messages are English: the causes are found here and said in French.
@@ -64,7 +64,8 @@ bool parse(QCommandLineParser& parser, const QList<QCommandLineOption>& options,
         return false;
     }
     for (const QCommandLineOption& o : options) {
-        if (!o.valueName().isEmpty() && parser.values(o).size() > 1) {
+        if (!o.valueName().isEmpty() && parser.values(o).size() > 1 &&
+            !repeatable.contains(o.names().constLast())) {
             *failure =
                 QStringLiteral("l'option --%1 est donnée deux fois").arg(o.names().constLast());
             return false;

@@ -24,9 +24,9 @@ int fail(const QString& message, int status = Failed);
 // Reads the arguments (the program's name first) with 'parser', given the program's 'options'.
 // False with the reason in French in *failure for an unknown option ("option inconnue « --tout »
 // (voir --help)"), an option whose value is missing or empty ("l'option --db demande une
-// valeur") or given twice.
+// valeur") or given twice, unless its last name is in 'repeatable'.
 bool parse(QCommandLineParser& parser, const QList<QCommandLineOption>& options,
-           const QStringList& arguments, QString* failure);
+           const QStringList& arguments, QString* failure, const QStringList& repeatable = {});
 
 // The database the programs use when none is given: the one beside the programs in a build
 // folder, or the user's working copy of the installed one, made from the shipped file when

@@ -1,12 +1,13 @@
 #include "RapportOptions.h"
 
-#include "db/DE.h"
-#include "db/Recordset.h"
+#include "CommandLine.h"
+#include "db/Lists.h"
 #include "render/PictureFile.h"
 #include "report/NumberText.h"
+#include "text/NameText.h"
 
+#include <QCommandLineParser>
 #include <QLocale>
-#include <algorithm>
 #include <limits>
 
 namespace grelavo {
@@ -28,17 +29,17 @@ struct OptionGroup {
 const QVector<OptionGroup>& optionGroups() {
     static const QVector<OptionGroup> groups = {
         {"Paramètres obligatoires",
-         {{"periode", "ID", 1, "période d'application"},
-          {"herbicide", "ID:TAUX[:FORMULATION]", 4,
-           "herbicide du mélange, son taux en kg i.a./ha et, au besoin, sa formulation\u00a0; "
-           "de une à quatre fois, dans l'ordre des herbicides"},
-          {"culture", "ID|tous", 1, "culture, ou «\u00a0tous\u00a0» pour Maïs (tous)"}}},
+         {{"periode", "ID|NOM", 1, "période d'application"},
+          {"herbicide", "ID|NOM:TAUX[:FORMULATION]", 4,
+           "herbicide du mélange, son taux en kg i.a./ha et, au besoin, le numéro de sa "
+           "formulation\u00a0; de une à quatre fois, dans l'ordre des herbicides"},
+          {"culture", "ID|NOM|tous", 1, "culture, ou «\u00a0tous\u00a0» pour Maïs (tous)"}}},
         {"Paramètres facultatifs",
          {{"tolerance", "N", 1, "tolérance sur les taux, en % (1 à 5\u00a0; 5 par défaut)"},
-          {"variete", "ID", 1, "variété (pas avec --culture tous)"},
-          {"antecedent", "ID", 1, "antécédent cultural (année précédente)"},
-          {"province", "ID", 1, "province"},
-          {"texture", "ID", 1, "classe texturale du sol"},
+          {"variete", "ID|NOM", 1, "variété (pas avec --culture tous)"},
+          {"antecedent", "ID|NOM", 1, "antécédent cultural (année précédente)"},
+          {"province", "ID|NOM", 1, "province"},
+          {"texture", "ID|NOM", 1, "classe texturale du sol"},
           {"mo", "BAS:HAUT", 1, "matière organique, en %"},
           {"ph", "BAS:HAUT", 1, "pH du sol"},
           {"semis-kg", "BAS:HAUT", 1, "taux de semis en kg/ha"},
@@ -49,7 +50,7 @@ const QVector<OptionGroup>& optionGroups() {
           {"ecart", "0..4", 1,
            "écart entre les rangs en cm\u00a0: 0 60 - 70, 1 70 - 80, 2 80 - 90, 3 90 - 100, 4 100 "
            "et +"},
-          {"mauvaise-herbe", "ID", 5,
+          {"mauvaise-herbe", "ID|NOM", 5,
            "mauvaise herbe ajoutée au rapport\u00a0; jusqu'à cinq fois"}}},
         {"Autres options",
          {{"db", "FICHIER", 1,
@@ -59,10 +60,8 @@ const QVector<OptionGroup>& optionGroups() {
            "écrit aussi la page du rapport, telle que Grelavo l'imprime, dans ce fichier PDF"},
           {"csv", "FICHIER", 1,
            "écrit aussi le tableau en CSV, comme «\u00a0Enregistrer en CSV\u00a0» de la fenêtre "
-           "des "
-           "résultats\u00a0: ce que montre le rapport en tête, puis les moyennes, nombres, essais "
-           "et "
-           "parts d'évaluations ≥ 80 et ≥ 90 % de chaque case"},
+           "des résultats\u00a0: ce que montre le rapport en tête, puis les moyennes, nombres, "
+           "essais et parts d'évaluations ≥ 80 et ≥ 90 % de chaque case"},
           {"courbes", "FICHIER", 1,
            "écrit aussi l'image dose-réponse des catégories du rapport (six au plus), avec ce "
            "qu'il montre sous elle\u00a0; en PNG, SVG ou PDF selon la fin du nom (.png, .svg, "
@@ -73,53 +72,45 @@ const QVector<OptionGroup>& optionGroups() {
            "écrit les évaluations derrière chaque case dans ce fichier CSV (une ligne chacune)"},
           {"analyse", nullptr, 1,
            "ajoute au JSON l'analyse dose-réponse (membre «\u00a0analysis\u00a0»)\u00a0: essais et "
-           "parts "
-           "d'évaluations ≥ 80 et ≥ 90 % par case, courbe ajustée et doses efficaces par ligne"},
+           "parts d'évaluations ≥ 80 et ≥ 90 % par case, courbe ajustée et doses efficaces par "
+           "ligne"},
+          {"listes", nullptr, 1,
+           "au lieu d'un rapport, écrit les listes de la base (ou la seule LISTE\u00a0: periode, "
+           "herbicide, culture, variete, antecedent, province, texture, mauvaise-herbe), un "
+           "élément par ligne\u00a0: liste, numéro et nom, séparés par des tabulations"},
           {"help", nullptr, 1, "affiche cette aide"}}},
     };
     return groups;
 }
 
-const OptionInfo* findOption(const QString& name) {
-    for (const OptionGroup& group : optionGroups())
-        for (const OptionInfo& option : group.options)
-            if (name == QLatin1String(option.name))
-                return &option;
-    return nullptr;
-}
-
-// Where the names of a list's items are, and how the list is called in a message.
-struct ListInfo {
+// The options that name an item of a list, and the list.
+struct ListOption {
     const char* option;
-    const char* table;
-    const char* idColumn;
-    const char* nameColumn;
-    const char* listName;
+    const ListDescription* list;
 };
 
-const ListInfo kLists[] = {
-    {"periode", "ListeDesPériodesApplication", "TypeApplicationId", "TypeApplication",
-     "des périodes d'application"},
-    {"herbicide", "ListeDesHerbicides", "HerbicideId", "Herbicide", "des herbicides"},
-    {"culture", "ListeDesCultures", "CultureId", "Nom Français", "des cultures"},
-    {"variete", "ListeDesVariétés", "VariétéId", "Variété", "des variétés"},
-    {"antecedent", "ListeDesAntécédents", "AntécédentID", "Nom Français",
-     "des antécédents culturaux"},
-    {"province", "ListeDesProvinces", "ProvinceID", "Province", "des provinces"},
-    {"texture", "ListedesClastext", "ClasseTexturaleId", "ClasseTexturale",
-     "des classes texturales"},
-    {"mauvaise-herbe", "ListedesMauvaisesHerbes", "MHId", "Nom-Francais", "des mauvaises herbes"},
+const ListOption kListOptions[] = {
+    {"periode", &lists::periods},
+    {"herbicide", &lists::herbicides},
+    {"culture", &lists::crops},
+    {"variete", &lists::varieties},
+    {"antecedent", &lists::previousCrops},
+    {"province", &lists::provinces},
+    {"texture", &lists::textures},
+    {"mauvaise-herbe", &lists::weeds},
 };
 
-const ListInfo& listFor(const QString& option) {
-    for (const ListInfo& list : kLists)
-        if (option == QLatin1String(list.option))
-            return list;
+const ListDescription& listOf(const QString& option) {
+    for (const ListOption& o : kListOptions)
+        if (option == QLatin1String(o.option))
+            return *o.list;
     Q_UNREACHABLE();
 }
 
-// The crop that stands for every kind of corn and is never offered by its own name.
-constexpr qint32 kCornCrop = 147;
+// The items an option offers: the crops as the parameter form offers them, every item otherwise.
+QVector<ListItem> offered(Connection& db, const QString& option) {
+    return option == QLatin1String("culture") ? reportCrops(db) : items(db, listOf(option));
+}
 
 // The row-spacing classes as the parameter form lists them.
 const QStringList& rowSpacingTexts() {
@@ -135,7 +126,7 @@ std::optional<double> number(const QString& text) {
 
 // "tous", written in any case, stands for Maïs (tous).
 bool isAllCorn(const QString& crop) {
-    return crop.compare(QLatin1String("tous"), Qt::CaseInsensitive) == 0;
+    return crop.trimmed().compare(QLatin1String("tous"), Qt::CaseInsensitive) == 0;
 }
 
 QString dashed(const QString& option) {
@@ -149,100 +140,19 @@ bool RapportOptions::fail(const QString& message) {
     return false;
 }
 
-QStringList RapportOptions::values(const QString& option) const {
-    for (const auto& entry : m_values)
-        if (entry.first == option)
-            return entry.second;
-    return {};
-}
-
-QString RapportOptions::value(const QString& option) const {
-    const QStringList all = values(option);
-    return all.isEmpty() ? QString() : all.first();
-}
-
-bool RapportOptions::readValues(const QStringList& arguments) {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (!argument.startsWith(QLatin1String("--")) || argument.size() == 2)
-            return fail(QStringLiteral("argument inattendu\u00a0: «\u00a0%1\u00a0» (voir --help)")
-                            .arg(argument));
-        QString name = argument.mid(2);
-        std::optional<QString> inlineValue;
-        if (const int equals = name.indexOf(QLatin1Char('=')); equals >= 0) {
-            inlineValue = name.mid(equals + 1);
-            name.truncate(equals);
-        }
-        const OptionInfo* option = findOption(name);
-        if (!option)
-            return fail(QStringLiteral("option inconnue\u00a0: --%1 (voir --help)").arg(name));
-        if (!option->valueName) { // --details, --analyse, or --help=...
-            if (name == QLatin1String("details"))
-                m_details = true;
-            else if (name == QLatin1String("analyse"))
-                m_analysis = true;
-            else
-                m_help = true;
-            continue;
-        }
-        QString optionValue;
-        if (inlineValue) {
-            optionValue = *inlineValue;
-        } else {
-            if (i + 1 >= arguments.size())
-                return fail(QStringLiteral("--%1\u00a0: valeur manquante (%2)")
-                                .arg(name, QLatin1String(option->valueName)));
-            optionValue = arguments.at(++i);
-        }
-        auto entry = std::find_if(m_values.begin(), m_values.end(),
-                                  [&](const auto& e) { return e.first == name; });
-        if (entry == m_values.end())
-            entry = m_values.insert(m_values.end(), {name, {}});
-        entry->second << optionValue;
-        if (entry->second.size() > option->maxCount)
-            return fail(option->maxCount == 1
-                            ? QStringLiteral("--%1 est donnée plus d'une fois").arg(name)
-                            : QStringLiteral("--%1\u00a0: au plus %2 fois")
-                                  .arg(name)
-                                  .arg(option->maxCount));
-    }
-    return true;
-}
-
-bool RapportOptions::readId(const QString& option, qint32& id) {
-    const QString text = value(option);
-    bool ok = false;
-    id = text.toInt(&ok);
-    if (!ok)
-        return fail(QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un identifiant")
-                        .arg(dashed(option), text));
-    return true;
-}
-
-bool RapportOptions::readOptionalId(const QString& option, std::optional<qint32>& id) {
-    if (!given(option))
-        return true;
-    qint32 read = 0;
-    if (!readId(option, read))
-        return false;
-    id = read;
-    return true;
-}
-
 bool RapportOptions::readHerbicide(const QString& value) {
     const QString where = QStringLiteral("--herbicide ") + value;
     const QStringList parts = value.split(QLatin1Char(':'));
-    bool ok = false;
-    const int id = parts.first().toInt(&ok);
-    if (!ok || parts.size() > 3 || id < std::numeric_limits<qint16>::min() ||
-        id > std::numeric_limits<qint16>::max())
-        return fail(QStringLiteral("%1\u00a0: attendu ID:TAUX[:FORMULATION], par exemple 10:1.5")
-                        .arg(where));
+    if (parts.first().trimmed().isEmpty() || parts.size() > 3)
+        return fail(
+            QStringLiteral(
+                "%1\u00a0: attendu ID:TAUX[:FORMULATION] ou NOM:TAUX, par exemple atrazine:1.5")
+                .arg(where));
     if (parts.size() < 2 || parts.at(1).trimmed().isEmpty())
         return fail(QStringLiteral("%1\u00a0: Vous devez d'abord entrer un taux d'application.")
                         .arg(where));
     Herbicide herbicide;
-    herbicide.id = static_cast<qint16>(id);
+    herbicide.item = parts.first();
     herbicide.rate = parts.at(1);
     if (!number(herbicide.rate))
         return fail(QStringLiteral(
@@ -250,17 +160,14 @@ bool RapportOptions::readHerbicide(const QString& value) {
                         "point\u00a0: 1.5)")
                         .arg(where, herbicide.rate));
     if (parts.size() == 3 && !parts.at(2).isEmpty()) {
+        bool ok = false;
         const int formulation = parts.at(2).toInt(&ok);
         if (!ok)
             return fail(
-                QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un identifiant de formulation")
+                QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un numéro de formulation")
                     .arg(where, parts.at(2)));
         herbicide.formulation = formulation;
     }
-    for (const Herbicide& other : std::as_const(m_herbicides))
-        if (other.id == herbicide.id)
-            return fail(
-                QStringLiteral("--herbicide\u00a0: l'herbicide %1 est donné deux fois").arg(id));
     m_herbicides << herbicide;
     return true;
 }
@@ -296,51 +203,85 @@ bool RapportOptions::readRange(const QString& option, std::optional<Range>& rang
 
 bool RapportOptions::parse(const QStringList& arguments) {
     *this = RapportOptions();
-    for (const QString& argument : arguments)
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            m_help = true;
-            return true;
+    const QStringList typed = arguments.mid(1);
+    if (typed.contains(QLatin1String("--help")) || typed.contains(QLatin1String("-h"))) {
+        m_help = true;
+        return true;
+    }
+    // --listes takes its list as the next argument; --listes=LISTE is the same.
+    QStringList split{arguments.value(0)};
+    for (const QString& argument : typed) {
+        if (argument.startsWith(QLatin1String("--listes=")))
+            split << QStringLiteral("--listes") << argument.mid(9);
+        else
+            split << argument;
+    }
+
+    QList<QCommandLineOption> options;
+    for (const OptionGroup& group : optionGroups())
+        for (const OptionInfo& o : group.options) {
+            const QString name = QLatin1String(o.name);
+            options << (name == QLatin1String("help")
+                            ? QCommandLineOption(QStringList{QStringLiteral("h"), name})
+                            : QCommandLineOption(name, QString(),
+                                                 o.valueName ? QLatin1String(o.valueName)
+                                                             : QString()));
         }
-    if (!readValues(arguments))
-        return false;
+    QCommandLineParser parser;
+    QString failure;
+    if (!cli::parse(parser, options, split, &failure,
+                    {QStringLiteral("herbicide"), QStringLiteral("mauvaise-herbe")}))
+        return fail(failure);
+    m_help = parser.isSet(QStringLiteral("help"));
     if (m_help)
         return true;
+    m_lists = parser.isSet(QStringLiteral("listes"));
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > (m_lists ? 1 : 0))
+        return fail(QStringLiteral("argument inattendu «\u00a0%1\u00a0» (voir --help)")
+                        .arg(positional.last()));
+    if (m_lists && !readListName(positional.value(0)))
+        return false;
+    for (const OptionGroup& group : optionGroups())
+        for (const OptionInfo& o : group.options) {
+            const QString name = QLatin1String(o.name);
+            if (!parser.isSet(name))
+                continue;
+            if (m_lists && name != QLatin1String("listes") && name != QLatin1String("db"))
+                return fail(QStringLiteral("--listes ne va qu'avec --db, pas avec --%1").arg(name));
+            if (!o.valueName)
+                continue;
+            m_values.insert(name, parser.values(name));
+            if (values(name).size() > o.maxCount)
+                return fail(
+                    QStringLiteral("--%1\u00a0: au plus %2 fois").arg(name).arg(o.maxCount));
+        }
+    m_databasePath = value(QStringLiteral("db"));
+    if (m_lists)
+        return true;
+    m_details = parser.isSet(QStringLiteral("details"));
+    m_analysis = parser.isSet(QStringLiteral("analyse"));
 
-    // An option and its alternative; the variety box is closed for all corn.
     for (const auto& [one, other] :
          {std::pair("semis-kg", "semis-grains"), std::pair("feuilles", "hauteur")})
         if (given(QLatin1String(one)) && given(QLatin1String(other)))
             return fail(QStringLiteral("--%1 et --%2 s'excluent\u00a0: donnez l'une ou l'autre")
                             .arg(QLatin1String(one), QLatin1String(other)));
-    if (given(QStringLiteral("variete")) && isAllCorn(value(QStringLiteral("culture"))))
-        return fail(QStringLiteral(
-            "--variete\u00a0: pas de variété avec --culture tous (Maïs (tous))\u00a0; "
-            "choisissez une culture"));
 
     // The mandatory parameters, in the order of the parameter form.
     if (!given(QStringLiteral("periode")))
         return fail(QStringLiteral("Pour lancer la requête, certaines informations sont "
                                    "nécessaires\u00a0: veuillez entrer la période d'application "
-                                   "(--periode ID)."));
+                                   "(--periode ID ou NOM)."));
     if (!given(QStringLiteral("herbicide")))
         return fail(QStringLiteral("Vous devez d'abord entrer un herbicide (--herbicide "
-                                   "ID:TAUX)."));
+                                   "ID:TAUX ou NOM:TAUX)."));
     if (!given(QStringLiteral("culture")))
-        return fail(QStringLiteral("Vous devez d'abord choisir une culture (--culture ID ou "
-                                   "--culture tous)."));
-
-    if (!readId(QStringLiteral("periode"), m_period))
-        return false;
-    if (m_period < std::numeric_limits<qint16>::min() ||
-        m_period > std::numeric_limits<qint16>::max())
-        return fail(QStringLiteral("--periode\u00a0: «\u00a0%1\u00a0» n'est pas un identifiant")
-                        .arg(m_period));
+        return fail(QStringLiteral("Vous devez d'abord choisir une culture (--culture ID, "
+                                   "--culture NOM ou --culture tous)."));
     for (const QString& herbicide : values(QStringLiteral("herbicide")))
         if (!readHerbicide(herbicide))
             return false;
-    m_allCorn = isAllCorn(value(QStringLiteral("culture")));
-    if (!m_allCorn && !readId(QStringLiteral("culture"), m_crop))
-        return false;
 
     if (given(QStringLiteral("tolerance"))) {
         bool ok = false;
@@ -352,11 +293,6 @@ bool RapportOptions::parse(const QStringList& arguments) {
                     .arg(value(QStringLiteral("tolerance"))));
         m_tolerance = static_cast<qint16>(tolerance);
     }
-    if (!readOptionalId(QStringLiteral("variete"), m_variety) ||
-        !readOptionalId(QStringLiteral("antecedent"), m_previousCrop) ||
-        !readOptionalId(QStringLiteral("province"), m_province) ||
-        !readOptionalId(QStringLiteral("texture"), m_texture))
-        return false;
 
     m_seedingInGrains = given(QStringLiteral("semis-grains"));
     m_stageAsHeight = given(QStringLiteral("hauteur"));
@@ -378,26 +314,9 @@ bool RapportOptions::parse(const QStringList& arguments) {
                     .arg(value(QStringLiteral("ecart"))));
         m_rowSpacing = spacing;
     }
-    for (const QString& weed : values(QStringLiteral("mauvaise-herbe"))) {
-        bool ok = false;
-        m_weeds << weed.toInt(&ok);
-        if (!ok)
-            return fail(
-                QStringLiteral("--mauvaise-herbe\u00a0: «\u00a0%1\u00a0» n'est pas un identifiant")
-                    .arg(weed));
-    }
-    m_databasePath = value(QStringLiteral("db"));
-    if (given(QStringLiteral("pdf")) && value(QStringLiteral("pdf")).isEmpty())
-        return fail(QStringLiteral("--pdf\u00a0: nom de fichier manquant"));
     m_pdfPath = value(QStringLiteral("pdf"));
-    if (given(QStringLiteral("details-csv")) && value(QStringLiteral("details-csv")).isEmpty())
-        return fail(QStringLiteral("--details-csv\u00a0: nom de fichier manquant"));
     m_detailsCsvPath = value(QStringLiteral("details-csv"));
-    if (given(QStringLiteral("csv")) && value(QStringLiteral("csv")).isEmpty())
-        return fail(QStringLiteral("--csv\u00a0: nom de fichier manquant"));
     m_csvPath = value(QStringLiteral("csv"));
-    if (given(QStringLiteral("courbes")) && value(QStringLiteral("courbes")).isEmpty())
-        return fail(QStringLiteral("--courbes\u00a0: nom de fichier manquant"));
     m_picturePath = value(QStringLiteral("courbes"));
     if (!m_picturePath.isEmpty() && !PictureFile::kindOf(m_picturePath))
         return fail(QStringLiteral(
@@ -407,66 +326,87 @@ bool RapportOptions::parse(const QStringList& arguments) {
     return true;
 }
 
-std::optional<Choice> RapportOptions::lookUp(DE& de, const QString& option, qint32 id) {
-    const ListInfo& list = listFor(option);
-    Recordset rs;
-    rs.open(de.Connection2(),
-            QStringLiteral("SELECT [%1].[%2] AS tblField FROM [%1] WHERE "
-                           "[%1].[%3] = %4;")
-                .arg(QString::fromUtf8(list.table), QString::fromUtf8(list.nameColumn),
-                     QString::fromUtf8(list.idColumn))
-                .arg(id));
-    if (rs.eof()) {
-        fail(QStringLiteral("%1\u00a0: l'identifiant %2 n'est pas dans la liste %3")
-                 .arg(dashed(option))
-                 .arg(id)
-                 .arg(QString::fromUtf8(list.listName)));
+std::optional<Choice> RapportOptions::choose(Connection& db, const QString& option,
+                                             const QString& text) {
+    const bool crop = option == QLatin1String("culture");
+    if (crop && isAllCorn(text))
+        return Choice{ParameterSet::AllCornName, ParameterSet::AllCornItemData};
+    // The crop standing for all corn, by its number or its own name, is offered as "tous".
+    if (const ListChoice own =
+            crop ? lookUp(items(db, lists::crops), lists::crops, text) : ListChoice();
+        own.id == lists::kAllCornCrop) {
+        fail(QStringLiteral("--culture\u00a0: la culture %1, %2, n'est pas offerte seule\u00a0; "
+                            "donnez --culture tous pour Maïs (tous)")
+                 .arg(*own.id)
+                 .arg(NameText::quoted(own.name)));
         return std::nullopt;
     }
-    return Choice{rs.field(QStringLiteral("tblField")).toString(), id};
+    const ListChoice found = lookUp(offered(db, option), listOf(option), text);
+    // Periods and herbicides are kept as 16-bit numbers, other items as 32-bit ones.
+    const bool narrow = option == QLatin1String("periode") || option == QLatin1String("herbicide");
+    const qint64 highest =
+        narrow ? std::numeric_limits<qint16>::max() : std::numeric_limits<qint32>::max();
+    if (found.id && (*found.id > highest || *found.id < -highest - 1)) {
+        fail(QStringLiteral("%1\u00a0: le numéro %2 de «\u00a0%3\u00a0» est trop grand pour un "
+                            "rapport")
+                 .arg(dashed(option))
+                 .arg(*found.id)
+                 .arg(found.name));
+        return std::nullopt;
+    }
+    if (!found.id) {
+        fail(QStringLiteral("%1\u00a0: %2").arg(dashed(option), found.refusal));
+        return std::nullopt;
+    }
+    return Choice{found.name, static_cast<qint32>(*found.id)};
 }
 
-std::optional<ParameterSet> RapportOptions::parameterSet(DE& de) {
+std::optional<ParameterSet> RapportOptions::parameterSet(Connection& db) {
     ParameterSet p;
     // Each chosen item, or nothing when the database's list does not hold it.
-    auto choose = [&](const QString& option, qint32 id, Choice& choice) {
-        const std::optional<Choice> item = lookUp(de, option, id);
+    auto pick = [&](const QString& option, const QString& text, Choice& choice) {
+        const std::optional<Choice> item = choose(db, option, text);
         if (item)
             choice = *item;
         return item.has_value();
     };
-    auto chooseIfGiven = [&](const QString& option, const std::optional<qint32>& id,
-                             Choice& choice) { return !id || choose(option, *id, choice); };
+    auto pickIfGiven = [&](const QString& option, Choice& choice) {
+        return !given(option) || pick(option, value(option), choice);
+    };
 
-    if (!choose(QStringLiteral("periode"), m_period, p.cbbApp))
+    if (!pick(QStringLiteral("periode"), value(QStringLiteral("periode")), p.cbbApp))
         return std::nullopt;
-    p.SelectedApplicationType = static_cast<qint16>(m_period);
+    p.SelectedApplicationType = static_cast<qint16>(*p.cbbApp.itemData);
     for (int i = 0; i < m_herbicides.size(); ++i) {
         const Herbicide& h = m_herbicides.at(i);
-        if (!choose(QStringLiteral("herbicide"), h.id, p.cbbHerbApp[i]))
+        if (!pick(QStringLiteral("herbicide"), h.item, p.cbbHerbApp[i]))
             return std::nullopt;
-        p.SelectedHerbicideId[i] = h.id;
+        for (int j = 0; j < i; ++j)
+            if (p.cbbHerbApp[j].itemData == p.cbbHerbApp[i].itemData) {
+                fail(QStringLiteral("--herbicide\u00a0: l'herbicide %1 est donné deux fois")
+                         .arg(NameText::quoted(p.cbbHerbApp[i].text)));
+                return std::nullopt;
+            }
+        p.SelectedHerbicideId[i] = static_cast<qint16>(*p.cbbHerbApp[i].itemData);
         p.txtTaux[i] = p.EnteredRate[i] = h.rate;
-        // No list names the formulations: the box shows the id it was given.
+        // No list names the formulations: the box shows the number it was given.
         if (h.formulation)
             p.cbbFormApp[i] = {QString::number(*h.formulation), *h.formulation};
     }
     p.RateInterval = m_tolerance;
 
-    if (m_allCorn) {
-        p.cbbCult = {ParameterSet::AllCornName, ParameterSet::AllCornItemData};
-    } else if (m_crop == kCornCrop) {
-        fail(QStringLiteral("--culture\u00a0: la culture %1 n'est pas offerte seule\u00a0; donnez "
-                            "--culture tous pour Maïs (tous)")
-                 .arg(kCornCrop));
+    if (!pick(QStringLiteral("culture"), value(QStringLiteral("culture")), p.cbbCult))
         return std::nullopt;
-    } else if (!choose(QStringLiteral("culture"), m_crop, p.cbbCult)) {
+    // The variety box is closed for all corn.
+    if (p.isAllCorn() && given(QStringLiteral("variete"))) {
+        fail(QStringLiteral("--variete\u00a0: pas de variété avec --culture tous (Maïs "
+                            "(tous))\u00a0; choisissez une culture"));
         return std::nullopt;
     }
-    if (!chooseIfGiven(QStringLiteral("variete"), m_variety, p.cbbCultVar) ||
-        !chooseIfGiven(QStringLiteral("antecedent"), m_previousCrop, p.cbbCultAnte) ||
-        !chooseIfGiven(QStringLiteral("province"), m_province, p.cbbSiteProv) ||
-        !chooseIfGiven(QStringLiteral("texture"), m_texture, p.cbbSiteClaTex))
+    if (!pickIfGiven(QStringLiteral("variete"), p.cbbCultVar) ||
+        !pickIfGiven(QStringLiteral("antecedent"), p.cbbCultAnte) ||
+        !pickIfGiven(QStringLiteral("province"), p.cbbSiteProv) ||
+        !pickIfGiven(QStringLiteral("texture"), p.cbbSiteClaTex))
         return std::nullopt;
 
     if (m_organicMatter) {
@@ -493,20 +433,51 @@ std::optional<ParameterSet> RapportOptions::parameterSet(DE& de) {
     }
     if (m_rowSpacing)
         p.cbbCultEcart = {rowSpacingTexts().at(*m_rowSpacing), *m_rowSpacing};
-    for (int i = 0; i < m_weeds.size(); ++i)
-        if (!choose(QStringLiteral("mauvaise-herbe"), m_weeds.at(i), p.cbbMauvHerb[i]))
+    const QStringList weeds = values(QStringLiteral("mauvaise-herbe"));
+    for (int i = 0; i < weeds.size(); ++i)
+        if (!pick(QStringLiteral("mauvaise-herbe"), weeds.at(i), p.cbbMauvHerb[i]))
             return std::nullopt;
     return p;
 }
 
+bool RapportOptions::readListName(const QString& name) {
+    QStringList names;
+    for (const ListOption& o : kListOptions) {
+        names << QLatin1String(o.option);
+        // The option's name, or the list's, written any way.
+        if (name.isEmpty() || NameText::loose(name) == NameText::loose(QLatin1String(o.option)) ||
+            NameText::loose(name) == NameText::loose(QString::fromUtf8(o.list->many)))
+            m_shownLists << QLatin1String(o.option);
+    }
+    if (m_shownLists.isEmpty())
+        return fail(
+            QStringLiteral("--listes\u00a0: %1 n'est pas une liste\u00a0; les listes\u00a0: %2")
+                .arg(NameText::quoted(name), names.join(QStringLiteral(", "))));
+    return true;
+}
+
+QString RapportOptions::listsText(Connection& db) const {
+    QString text;
+    for (const QString& option : m_shownLists)
+        for (const ListItem& item : offered(db, option))
+            text += QStringLiteral("%1\t%2\t%3\n")
+                        .arg(option)
+                        .arg(item.id)
+                        .arg(NameText::oneLine(item.name));
+    return text;
+}
+
 QString RapportOptions::helpText() {
     QString text = QStringLiteral(
-        "Utilisation\u00a0: grelavo-rapport --periode ID --herbicide ID:TAUX[:FORMULATION] "
-        "--culture ID|tous [options]\n"
+        "Utilisation\u00a0: grelavo-rapport --periode ID|NOM --herbicide "
+        "ID|NOM:TAUX[:FORMULATION] --culture ID|NOM|tous [options]\n"
+        "       grelavo-rapport --listes [LISTE] [--db FICHIER]\n"
         "Produit le rapport d'efficacité des doses réduites d'herbicides et écrit le tableau "
         "des résultats en JSON sur la sortie standard.\n"
-        "Les identifiants sont ceux des listes de la base de données\u00a0; les nombres s'écrivent "
-        "avec un point décimal (1.5) et les intervalles BAS:HAUT (2.5:7).\n");
+        "Les éléments des listes de la base de données se donnent par leur numéro ou par leur nom "
+        "(majuscules, accents, apostrophes et traits d'union sans importance\u00a0; --listes les "
+        "montre)\u00a0; les nombres s'écrivent avec un point décimal (1.5) et les intervalles "
+        "BAS:HAUT (2.5:7).\n");
     for (const OptionGroup& group : optionGroups()) {
         text += QStringLiteral("\n%1\u00a0:\n").arg(QString::fromUtf8(group.title));
         for (const OptionInfo& option : group.options) {
@@ -515,6 +486,8 @@ QString RapportOptions::helpText() {
                 left += QLatin1Char(' ') + QLatin1String(option.valueName);
             else if (left == QLatin1String("--help"))
                 left = QStringLiteral("-h, --help");
+            else if (left == QLatin1String("--listes"))
+                left += QStringLiteral(" [LISTE]");
             constexpr int width = 28;
             if (left.size() > width)
                 left += QLatin1Char('\n') + QString(width + 2, QLatin1Char(' '));
@@ -523,7 +496,7 @@ QString RapportOptions::helpText() {
         }
     }
     text += QStringLiteral(
-        "\nStatut de sortie\u00a0: 0 rapport produit, 1 base de données "
+        "\nStatut de sortie\u00a0: 0 rapport produit (ou listes écrites), 1 base de données "
         "introuvable ou inutilisable, 2 paramètres refusés, 3 fichier PDF, CSV ou image "
         "impossible à écrire, 4 rapport interrompu par une erreur de la base de données.\n");
     return text;

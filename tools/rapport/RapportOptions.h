@@ -2,6 +2,7 @@
 
 #include "report/ParameterSet.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -9,21 +10,24 @@
 
 namespace grelavo {
 
-class DE;
+class Connection;
 
-// The parameters of one report as the command line gives them, by database ids, turned into
-// the parameter set the parameter form would hand to the report engine. Numbers are written
-// with a point; the set keeps them as typed, so the engine must read them under QLocale::c().
+// The parameters of one report as the command line gives them, list items by number or by name,
+// turned into the parameter set the parameter form would hand to the report engine; or the
+// request to print the lists. Numbers are written with a point; the set keeps them as typed, so
+// the engine must read them under QLocale::c().
 class RapportOptions {
 public:
-    // Reads the arguments (the program name left out). False, with error(), when a report
-    // cannot be asked for with them: an unknown option, a missing value, an option given too
-    // often or together with its alternative, a mandatory parameter missing, a number, an id or
-    // a range that cannot be read. --help anywhere wins over everything else.
+    // Reads the arguments (the program's name first). False, with error(), when a report cannot
+    // be asked for with them: an unknown option, a missing value, an option given too often or
+    // together with its alternative, a mandatory parameter missing, a number or a range that
+    // cannot be read. --help anywhere wins over everything else.
     bool parse(const QStringList& arguments);
 
     bool helpRequested() const { return m_help; }
-    // The database file asked for; empty for the Grelavo.mdb of the program folder.
+    // --listes: the lists are printed instead of a report.
+    bool listsRequested() const { return m_lists; }
+    // The database file asked for; empty for the one the programs use.
     const QString& databasePath() const { return m_databasePath; }
     // The PDF file the report page is written to; empty for none.
     const QString& pdfPath() const { return m_pdfPath; }
@@ -38,10 +42,15 @@ public:
     // The dose-response analysis of the report, in the JSON.
     bool analysisRequested() const { return m_analysis; }
 
-    // Looks the ids up in the lists of the database and fills the parameter set with the
-    // items' names and ids; nothing, with error(), when an id is not offered by its list.
-    // Database failures are thrown as DbError. Call after a successful parse().
-    std::optional<ParameterSet> parameterSet(DE& de);
+    // Looks the items up in the lists of the database, by number or name, and fills the
+    // parameter set with their names and ids; nothing, with error(), when one is not in its list
+    // or a name stands for several. Database failures are thrown as DbError. Call after a
+    // successful parse().
+    std::optional<ParameterSet> parameterSet(Connection& db);
+
+    // For --listes: one line per item, "option<TAB>number<TAB>name", of every list or of the one
+    // named (parse() refuses a list that is not one). Throws DbError.
+    QString listsText(Connection& db) const;
 
     // A one-line French message.
     const QString& error() const { return m_error; }
@@ -50,7 +59,7 @@ public:
 
 private:
     struct Herbicide {
-        qint16 id = 0;
+        QString item; // number or name
         QString rate;
         std::optional<qint32> formulation;
     };
@@ -59,20 +68,19 @@ private:
     };
 
     bool fail(const QString& message);
-    bool readValues(const QStringList& arguments);
-    bool readId(const QString& option, qint32& id);
-    bool readOptionalId(const QString& option, std::optional<qint32>& id);
     bool readHerbicide(const QString& value);
     bool readRange(const QString& option, std::optional<Range>& range);
-    std::optional<Choice> lookUp(DE& de, const QString& option, qint32 id);
+    bool readListName(const QString& name);
+    std::optional<Choice> choose(Connection& db, const QString& option, const QString& text);
 
-    // Values of each option as given, in command-line order.
-    QVector<QPair<QString, QStringList>> m_values;
-    QStringList values(const QString& option) const;
-    QString value(const QString& option) const;
-    bool given(const QString& option) const { return !values(option).isEmpty(); }
+    QHash<QString, QStringList> m_values; // of each option given, in command-line order
+    QStringList values(const QString& option) const { return m_values.value(option); }
+    QString value(const QString& option) const { return values(option).value(0); }
+    bool given(const QString& option) const { return m_values.contains(option); }
 
     bool m_help = false;
+    bool m_lists = false;
+    QStringList m_shownLists; // by their options' names
     QString m_databasePath;
     QString m_pdfPath;
     bool m_details = false;
@@ -82,17 +90,12 @@ private:
     QString m_picturePath;
     QString m_error;
 
-    qint32 m_period = 0;
     QVector<Herbicide> m_herbicides;
-    bool m_allCorn = false;
-    qint32 m_crop = 0;
     qint16 m_tolerance = 5;
-    std::optional<qint32> m_variety, m_previousCrop, m_province, m_texture;
     std::optional<Range> m_organicMatter, m_pH, m_seeding, m_stage, m_depth;
     bool m_seedingInGrains = false;
     bool m_stageAsHeight = false;
     std::optional<int> m_rowSpacing;
-    QVector<qint32> m_weeds;
 };
 
 } // namespace grelavo

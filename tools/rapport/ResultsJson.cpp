@@ -47,6 +47,32 @@ QJsonValue editionJson(const DatabaseEdition& e) {
                        {QStringLiteral("importations"), imports}};
 }
 
+// A cell's text as a number; nothing for " - ", NULL or any text that is not a whole number.
+std::optional<int> cellNumber(const std::optional<QString>& cell) {
+    bool ok = false;
+    const int n = cell ? cell->trimmed().toInt(&ok) : 0;
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+// The cells of a weed or category as numbers, one entry per dose fraction: its percentage, its
+// mean (null without ratings) and its count of ratings. None for a row that stands for
+// neither (a blank, a title, a free row).
+QJsonArray valuesJson(const ResultsRow& row) {
+    static constexpr int kPercents[] = {50, 60, 70, 80, 100};
+    QJsonArray values;
+    if (!row.ResultsId)
+        return values;
+    for (int k = 0; k < ResultsRow::Cells / 2; ++k) {
+        const int count = cellNumber(row.cells.at(2 * k + 1)).value_or(0);
+        const std::optional<int> mean = cellNumber(row.cells.at(2 * k));
+        values.append(QJsonObject{
+            {QStringLiteral("fraction"), kPercents[k]},
+            {QStringLiteral("mean"), mean && count > 0 ? QJsonValue(*mean) : QJsonValue()},
+            {QStringLiteral("count"), count}});
+    }
+    return values;
+}
+
 } // namespace
 
 QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
@@ -58,7 +84,8 @@ QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
             cells.append(text(cell));
         rows.append(QJsonObject{{QStringLiteral("noId"), row.NoId},
                                 {QStringLiteral("label"), text(row.Results)},
-                                {QStringLiteral("cells"), cells}});
+                                {QStringLiteral("cells"), cells},
+                                {QStringLiteral("values"), valuesJson(row)}});
     }
     return QJsonObject{{QStringLiteral("reportDate"), stamp.reportDate.toString(Qt::ISODate)},
                        {QStringLiteral("programVersion"), stamp.programVersion},

@@ -1,8 +1,10 @@
 // grelavo-rapport: runs one report on a Grelavo database and prints its results table as JSON;
 // with --pdf, it also writes the report page into a PDF file; with --csv, the table as the results
 // window saves it; with --courbes, the dose-response picture of the report's categories; with
-// --details and --details-csv, the ratings behind each cell.
+// --details and --details-csv, the ratings behind each cell; with --listes, the lists of the
+// database instead, each item with its number and name.
 
+#include "CommandLine.h"
 #include "RapportDatabase.h"
 #include "RapportOptions.h"
 #include "ReportPdf.h"
@@ -29,23 +31,12 @@ using namespace grelavo;
 
 namespace {
 
-enum ExitStatus {
-    Done = 0,
-    DatabaseUnusable = 1,
-    ParametersRefused = 2,
-    PdfUnwritable = 3,
-    ReportFailed = 4
-};
+// Beyond the statuses every program shares (cli::Done, cli::Failed for a database that cannot
+// serve, cli::Refused for parameters refused).
+enum ExitStatus { PdfUnwritable = 3, ReportFailed = 4 };
 
-void write(std::FILE* stream, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
-    std::fflush(stream);
-}
-
-int fail(ExitStatus status, const QString& message) {
-    write(stderr, QStringLiteral("grelavo-rapport\u00a0: %1\n").arg(message).toUtf8());
-    return status;
-}
+using cli::fail;
+using cli::write;
 
 // Whether two paths name one file (the same path, a link to it, a hard link).
 bool sameFile(const QString& a, const QString& b) {
@@ -60,7 +51,7 @@ bool sameFile(const QString& a, const QString& b) {
 // that could not start) would only add noise to standard error.
 void dropQtNotices(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg)
-        write(stderr, message.toUtf8() + '\n');
+        write(stderr, message + QLatin1Char('\n'));
 }
 
 // "details": one entry per cell that has ratings: its row, its dose fraction (0 to 4) and its
@@ -97,28 +88,39 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("grelavo-rapport"));
     RapportOptions options;
-    if (!options.parse(QCoreApplication::arguments().mid(1)))
-        return fail(ParametersRefused, options.error());
+    if (!options.parse(QCoreApplication::arguments()))
+        return fail(options.error(), cli::Refused);
     if (options.helpRequested()) {
-        write(stdout, RapportOptions::helpText().toUtf8());
-        return Done;
+        write(stdout, RapportOptions::helpText());
+        return cli::Done;
     }
     RapportDatabase database;
     if (!database.open(options.databasePath()))
-        return fail(DatabaseUnusable, database.error());
+        return fail(database.error(), cli::Failed);
+    if (options.listsRequested()) {
+        try {
+            write(stdout, options.listsText(database.de().Connection2()));
+            return cli::Done;
+        } catch (const DbError& e) {
+            return fail(QStringLiteral("base de données inutilisable\u00a0: %1")
+                            .arg(DatabaseCheck::causeInWords(e)),
+                        cli::Failed);
+        }
+    }
     for (const QString& output :
          {options.pdfPath(), options.detailsCsvPath(), options.csvPath(), options.picturePath()})
         if (!output.isEmpty() && sameFile(output, database.de().filePath()))
-            return fail(PdfUnwritable,
-                        QStringLiteral(
-                            "«\u00a0%1\u00a0» est la base de données elle-même\u00a0: elle ne sera "
-                            "pas écrasée")
-                            .arg(output));
+            return fail(QStringLiteral("«\u00a0%1\u00a0» est la base de données elle-même\u00a0: "
+                                       "elle ne sera pas écrasée")
+                            .arg(output),
+                        PdfUnwritable);
     try {
-        const std::optional<ParameterSet> parameters = options.parameterSet(database.de());
+        const std::optional<ParameterSet> parameters =
+            options.parameterSet(database.de().Connection2());
         if (!parameters)
-            return fail(ParametersRefused, options.error());
+            return fail(options.error(), cli::Refused);
         // The parameter set holds numbers written with a point.
         ReportEngine engine(database.de(), QLocale::c());
         engine.setGatherDetails(options.detailsRequested() || options.analysisRequested() ||
@@ -126,22 +128,22 @@ int main(int argc, char* argv[]) {
                                 !options.csvPath().isEmpty() || !options.picturePath().isEmpty());
         if (!engine.SetQuery(*parameters))
             return engine.failure().isEmpty()
-                       ? fail(ParametersRefused, engine.refusal())
-                       : fail(ReportFailed,
-                              QStringLiteral("le rapport n'a pas pu être produit\u00a0: %1")
-                                  .arg(engine.failure()));
+                       ? fail(engine.refusal(), cli::Refused)
+                       : fail(QStringLiteral("le rapport n'a pas pu être produit\u00a0: %1")
+                                  .arg(engine.failure()),
+                              ReportFailed);
         ReportPage page;
         fillReportPage(page, database.de(), *parameters, engine);
         if (!options.pdfPath().isEmpty() && !writeReportPdf(options.pdfPath(), page))
-            return fail(PdfUnwritable,
-                        QStringLiteral("impossible d'écrire le fichier PDF «\u00a0%1\u00a0»")
-                            .arg(options.pdfPath()));
+            return fail(QStringLiteral("impossible d'écrire le fichier PDF «\u00a0%1\u00a0»")
+                            .arg(options.pdfPath()),
+                        PdfUnwritable);
         // The table as the results window saves it, the ratings behind its cells included.
         if (!options.csvPath().isEmpty() &&
             !writeFile(options.csvPath(), ReportExport::csv(page, &engine.details())))
-            return fail(PdfUnwritable,
-                        QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
-                            .arg(options.csvPath()));
+            return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
+                            .arg(options.csvPath()),
+                        PdfUnwritable);
         // The picture the dose-response window opens with, and what the report shows under it.
         if (!options.picturePath().isEmpty()) {
             const QVector<ResultsRow> rows = ResultsTable::read(database.de().Connection2());
@@ -152,17 +154,17 @@ int main(int argc, char* argv[]) {
             if (!plot.write(path, *PictureFile::kindOf(path),
                             DoseResponsePlot::documentTitle(page.about().stamp.reportDate)))
                 return fail(
-                    PdfUnwritable,
-                    QStringLiteral("impossible d'écrire l'image «\u00a0%1\u00a0»").arg(path));
+                    QStringLiteral("impossible d'écrire l'image «\u00a0%1\u00a0»").arg(path),
+                    PdfUnwritable);
         }
         if (!options.detailsCsvPath().isEmpty()) {
             DetailContext context(database.de().Connection2(), *parameters, QLocale::c());
             const QByteArray csv =
                 context.csv(engine.details(), ResultsTable::read(database.de().Connection2()));
             if (!writeFile(options.detailsCsvPath(), csv))
-                return fail(PdfUnwritable,
-                            QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
-                                .arg(options.detailsCsvPath()));
+                return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
+                                .arg(options.detailsCsvPath()),
+                            PdfUnwritable);
         }
         QJsonObject json = resultsJson(database.de(), engine);
         if (options.detailsRequested())
@@ -173,10 +175,11 @@ int main(int argc, char* argv[]) {
                             database.de().Connection2(), engine, *parameters, engine.details(),
                             ResultsTable::read(database.de().Connection2()), QLocale::c())
                             .toJson());
-        write(stdout, QJsonDocument(json).toJson());
+        write(stdout, QString::fromUtf8(QJsonDocument(json).toJson()));
     } catch (const DbError& e) {
-        return fail(DatabaseUnusable, QStringLiteral("base de données inutilisable\u00a0: %1")
-                                          .arg(DatabaseCheck::causeInWords(e)));
+        return fail(QStringLiteral("base de données inutilisable\u00a0: %1")
+                        .arg(DatabaseCheck::causeInWords(e)),
+                    cli::Failed);
     }
-    return Done;
+    return cli::Done;
 }
