@@ -57,6 +57,8 @@ private slots:
         QCOMPARE(found(weeds, QStringLiteral("chiendent")),
                  QStringLiteral("«\u00a0chiendent\u00a0» n'est pas dans la liste des mauvaises "
                                 "herbes (aucun nom proche)"));
+        QCOMPARE(found(weeds, QStringLiteral(" ")),
+                 QStringLiteral("aucun nom donné dans la liste des mauvaises herbes"));
         QCOMPARE(found(weeds, QStringLiteral("17")),
                  QStringLiteral("l'identifiant 17 n'est pas dans la liste des mauvaises herbes"));
     }

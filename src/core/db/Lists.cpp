@@ -32,6 +32,8 @@ QVector<ListItem> reportCrops(Connection& db) {
 ListChoice lookUp(const QVector<ListItem>& candidates, const ListDescription& list,
                   const QString& text) {
     const QString many = QString::fromUtf8(list.many);
+    if (text.trimmed().isEmpty())
+        return {std::nullopt, {}, QStringLiteral("aucun nom donné dans la liste des %1").arg(many)};
     bool isNumber = false;
     const qint64 id = text.trimmed().toLongLong(&isNumber);
     if (isNumber) {

@@ -72,8 +72,8 @@ struct ListChoice {
 
 // Finds 'text' among 'candidates' of 'list': a whole number is an id, anything else a name
 // compared without regard to case, accents or the style of apostrophes and hyphens (the exact
-// writing wins when the looser comparison finds several). An id that is not there, a name that
-// is not there or that stands for several items, is refused.
+// writing wins when the looser comparison finds several). A blank text, an id that is not there, a
+// name that is not there or that stands for several items, is refused.
 ListChoice lookUp(const QVector<ListItem>& candidates, const ListDescription& list,
                   const QString& text);
 // The same among every item of the list. Throws DbError.
