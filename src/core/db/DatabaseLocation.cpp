@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -170,7 +171,8 @@ bool DatabaseLocation::copyShippedFile(const QString& from, const QString& to) {
         return fail(QString(), errno);
     const QString temporary = QFile::decodeName(pattern);
 
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    // A buffer of known size: a hardened build proves each read fits it.
+    std::array<char, 64 * 1024> buffer;
     for (;;) {
         const ssize_t read = ::read(source.get(), buffer.data(), buffer.size());
         if (read < 0 && errno == EINTR)
@@ -179,7 +181,7 @@ bool DatabaseLocation::copyShippedFile(const QString& from, const QString& to) {
             return fail(temporary, errno);
         if (read == 0)
             break;
-        if (!writeAll(target.get(), buffer.constData(), read))
+        if (!writeAll(target.get(), buffer.data(), read))
             return fail(temporary, errno);
     }
     if (::fsync(target.get()) != 0 || !target.close())
