@@ -4,9 +4,42 @@
 #include "db/DatabaseLocation.h"
 #include "shared/FrenchQt.h"
 
+#include "ProgramVersion.h"
+
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kHelp[] =
+    "Usage\u00a0: grelavo [--help] [--version] [options de Qt]\n"
+    "\n"
+    "Ouvre Grelavo, qui donne l'efficacité des doses réduites d'herbicides dans le maïs d'après\n"
+    "les essais au champ de sa base de données. Voir aussi l'aide du programme (touche F1) et\n"
+    "grelavo-rapport(1) pour le rapport en ligne de commande.\n"
+    "\n"
+    "Options\u00a0:\n"
+    "  -h, --help      affiche cette aide et termine\n"
+    "  -v, --version   affiche la version et termine\n"
+    "Les options de Qt (-platform, -display…) sont aussi acceptées.\n"
+    "\n"
+    "Code de sortie\u00a0: 0 fin normale, 1 aucune base de données utilisable (un message le dit).\n";
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    // Help and version work anywhere, a display or not.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("Grelavo %s\n", grelavo::ProgramVersion);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Grelavo"));
     grelavo::installFrenchQtTexts(app);
