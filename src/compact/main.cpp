@@ -24,20 +24,18 @@ const char* const Help =
     "Usage\u00a0: pelvane [--help]\n"
     "\n"
     "Compacte la base de données de Grelavo\u00a0: la copie de travail de l'utilisateur\n"
-    "(~/.local/share/Grelavo/Grelavo.mdb) une fois Grelavo installé, ou celle du dossier du\n"
-    "programme dans un dossier de construction. Fermez Grelavo avant.\n"
+    "(~/.local/share/Grelavo/Grelavo.mdb) une fois Grelavo installé, ou celle du dossier\n"
+    "du programme dans un dossier de construction. Fermez Grelavo avant.\n"
     "\n"
-    "Avec un écran, une fenêtre montre le compactage en cours et les messages s'affichent dans\n"
-    "des boîtes de dialogue\u00a0; sans écran (terminal, ssh), les messages s'écrivent sur la "
-    "sortie\n"
-    "d'erreur, un par ligne.\n"
+    "Avec un écran, une fenêtre montre le compactage en cours et les messages s'affichent\n"
+    "dans des boîtes de dialogue\u00a0; sans écran (terminal, ssh), les messages s'écrivent\n"
+    "sur la sortie d'erreur, un par ligne.\n"
     "\n"
     "Options\u00a0:\n"
     "  -h, --help   affiche cette aide\n"
     "\n"
-    "Code de sortie\u00a0: 0 base de données compactée, 1 aucune base de données, fichier refusé "
-    "ou\n"
-    "compactage impossible (la base de données reste entière).\n";
+    "Code de sortie\u00a0: 0 base de données compactée, 1 option inconnue, aucune base de\n"
+    "données, fichier refusé ou compactage impossible (la base de données reste entière).\n";
 
 void printMessage(const QString& text) {
     QTextStream out(stdout);
@@ -87,6 +85,16 @@ int main(int argc, char* argv[]) {
     const bool print = QCoreApplication::arguments().contains(QLatin1String(PrintMessages));
     const pelvane::Compaction::Messages say =
         print ? printMessage : (window ? pelvane::showMessageBox : printError);
+
+    // Anything else given (Qt's own options are taken out) is refused before any file is touched.
+    for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+        if (argument != QLatin1String(PrintMessages)) {
+            say(QStringLiteral("Option inconnue\u00a0: «\u00a0%1\u00a0» (voir pelvane --help). "
+                               "Rien n'a été fait.")
+                    .arg(argument));
+            return 1;
+        }
+    }
 
     std::unique_ptr<pelvane::Form1> form;
     if (window) {

@@ -123,6 +123,16 @@ private slots:
 
         CompactFolder folder;
         folder.grow();
+        // An option it does not know: refused before the file is touched.
+        const QByteArray before = CompactFolder::bytes(folder.path());
+        const auto [unknownStatus, unknownOut, unknownError] =
+            run(folder.folder(), {QStringLiteral("--force")});
+        QCOMPARE(unknownStatus, 1);
+        QVERIFY2(unknownError.startsWith(QStringLiteral("Option inconnue\u00a0: «\u00a0--force")),
+                 qPrintable(unknownError));
+        QCOMPARE(CompactFolder::bytes(folder.path()), before);
+        QCOMPARE(folder.files(), (QStringList{Database, QStringLiteral("pelvane")}));
+
         const auto [status, out, error] = run(folder.folder(), {});
         QCOMPARE(status, 0);
         QCOMPARE(out, QString());
