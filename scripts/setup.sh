@@ -10,7 +10,7 @@ packages=(
     libchm-dev libchm-bin fp-utils
     libbenchmark-dev
     xvfb xauth xdotool imagemagick poppler-utils
-    desktop-file-utils appstream groff-base dpkg-dev
+    desktop-file-utils appstream groff-base dpkg-dev lintian
     fonts-liberation fonts-dejavu-core
 )
 

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Installs the build folder into a staging prefix and checks the installed tree:
-#   - every file where it belongs, the shipped database and help file as the build made them;
+# Makes the Debian package of the build folder and checks it as a distribution and a user would:
+#   - lintian, pedantic, finds nothing but the remark the README lists (no contact address yet);
+#   - unpacked into a temporary root, every file is where it belongs, the shipped database and
+#     help file as the build made them, the programs stripped and hardened;
 #   - the desktop entry, the metainfo and the manual pages accepted by their validators;
-#   - from a read-only copy of the tree, run by an ordinary user, grelavo-rapport gives the
-#     report that the build folder gives, on a working copy made in the user's data folder
-#     (XDG_DATA_HOME unset, then set), and pelvane compacts that copy;
+#   - from a read-only copy of the tree, run by an ordinary user with no display, grelavo-rapport
+#     gives the report that the build folder gives, on a working copy made in the user's data
+#     folder (XDG_DATA_HOME unset, then set), and pelvane compacts that copy;
 #   - grelavo-export, run the same way, writes the exchange files of the read-only shipped database;
 #   - a data folder that cannot be made is said in one line, naming it;
+#   - the example of every manual page runs as written;
 #   - the shipped database is byte for byte as installed afterwards.
+# The package is made from the programs already built: nothing is compiled again.
 #
-#   check-install.sh BUILD_FOLDER CMAKE DESKTOP_FILE_VALIDATE APPSTREAMCLI GROFF
+#   check-install.sh BUILD_FOLDER DESKTOP_FILE_VALIDATE APPSTREAMCLI GROFF CPACK LINTIAN
 set -euo pipefail
-build=$1 cmake=$2 desktop_file_validate=$3 appstreamcli=$4 groff=$5
+build=$1 desktop_file_validate=$2 appstreamcli=$3 groff=$4 cpack=$5 lintian=$6
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/grelavo-install.XXXXXX")
 trap 'chmod -R u+w "$work" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -30,15 +34,29 @@ else
     as_user=()
     user_owns() { :; }
 fi
-# The programs' environment: nothing of the test's own, HOME and XDG_DATA_HOME as given.
+# The programs' environment: nothing of the test's own (no display), HOME and XDG_DATA_HOME as
+# given.
 run_as_user() {
-    env -i PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$@"
+    env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"
 }
 
-# --- The staged installation --------------------------------------------------------------------
-prefix=$work/prefix
-"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" ||
-    fail "cmake --install a échoué : $(cat "$work/install.log")"
+# --- The package ---------------------------------------------------------------------------------
+"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+    fail "cpack a échoué : $(cat "$work/cpack.log")"
+deb=$(find "$work/package" -maxdepth 1 -name 'grelavo_*.deb')
+[ -f "$deb" ] || fail "pas de paquet dans $work/package : $(cat "$work/cpack.log")"
+# Every tag lintian shows, info and pedantic ones included, fails.
+set +e
+"$lintian" --display-info --display-experimental --pedantic --fail-on none "$deb" \
+    >"$work/lintian.log" 2>&1
+status=$?
+set -e
+[ "$status" -eq 0 ] || fail "lintian n'a pas pu lire le paquet : $(cat "$work/lintian.log")"
+tags=$(grep -E '^[EWIPX]: ' "$work/lintian.log" || true)
+[ -z "$tags" ] || fail "lintian :"$'\n'"$tags"
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+prefix=$root/usr
 shipped_sum=$(sha256sum <"$build/bin/Grelavo.mdb")
 [ "$(sha256sum <"$prefix/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
     fail "la base installée n'est pas celle de la construction"
@@ -52,6 +70,8 @@ bin/grelavo-import
 bin/grelavo-rapport
 bin/pelvane
 share/applications/org.grelavo.grelavo.desktop
+share/doc/grelavo/changelog.gz
+share/doc/grelavo/copyright
 share/grelavo/Aide.chm
 share/grelavo/Grelavo.mdb
 share/grelavo/exemple-essais/applications.csv
@@ -63,11 +83,13 @@ share/grelavo/exemple-essais/sites.csv
 share/grelavo/exemple-essais/stades.csv
 share/grelavo/exemple-essais/traitements.csv
 share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg
-share/man/man1/grelavo-courbe.1
-share/man/man1/grelavo-export.1
-share/man/man1/grelavo-import.1
-share/man/man1/grelavo-rapport.1
-share/man/man1/pelvane.1
+share/lintian/overrides/grelavo
+share/man/man1/grelavo-courbe.1.gz
+share/man/man1/grelavo-export.1.gz
+share/man/man1/grelavo-import.1.gz
+share/man/man1/grelavo-rapport.1.gz
+share/man/man1/grelavo.1.gz
+share/man/man1/pelvane.1.gz
 share/metainfo/org.grelavo.grelavo.metainfo.xml"
 installed_files=$(cd "$prefix" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$installed_files" = "$expected_files" ] ||
@@ -86,8 +108,8 @@ grep -q '^✔ Validation was successful\.$' "$work/appstream.log" ||
     fail "appstreamcli : $(cat "$work/appstream.log")"
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/org.grelavo.grelavo.svg" ||
     fail "l'icône n'est pas un fichier SVG"
-for page in grelavo-courbe grelavo-export grelavo-import grelavo-rapport pelvane; do
-    warnings=$(LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+for page in grelavo grelavo-courbe grelavo-export grelavo-import grelavo-rapport pelvane; do
+    warnings=$(zcat "$prefix/share/man/man1/$page.1.gz" | LC_ALL=C.UTF-8 "$groff" -K utf8 -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "page de manuel $page.1 : $warnings"
 done
 
@@ -190,6 +212,33 @@ diff -r -x edition.csv "$exported/essais" "$exported/retour" >"$work/retour.diff
     fail "l'aller-retour export, import, export diffère : $(head -5 "$work/retour.diff")"
 tail -n 1 "$exported/retour/edition.csv" | grep -q '^Essais importés,.*,1'$'\r''\?$' ||
     fail "la nouvelle base n'est pas marquée synthétique : $(cat "$exported/retour/edition.csv")"
+
+# --- The example of every manual page, as written ------------------------------------------------
+# Run in one folder in the pages' order, by the same user (whose working copy exists by now):
+# the export's example writes the folder the import's examples read. grelavo-courbe's example
+# reads a file of doses and responses from five trials, made here.
+examples=$work/examples
+mkdir "$examples"
+awk 'BEGIN { print "essai,dose,reponse"
+             for (t = 0; t < 5; t++) for (d = 0; d < 6; d++) {
+                 dose = d == 0 ? 0 : 0.125 * 2 ^ d
+                 printf "E%d,%g,%.1f\n", t, dose, 100 / (1 + (dose / (0.8 + 0.1 * t)) ^ 2) }
+           }' >"$examples/evaluations.csv"
+user_owns "$examples"
+for page in grelavo grelavo-rapport grelavo-export grelavo-import grelavo-courbe pelvane; do
+    commands=$(zcat "$prefix/share/man/man1/$page.1.gz" |
+        awk '/^\.SH "?EXEMPLES?"?$/ { section = 1; next } /^\.SH/ { section = 0 }
+             section && /^\.EX/ { example = 1; next } /^\.EE/ { example = 0 }
+             section && example' | sed 's/\\-/-/g; s/\\~/ /g')
+    [ -n "$commands" ] || fail "la page de manuel $page.1 n'a pas d'exemple"
+    while IFS= read -r command; do
+        (cd "$examples" && run_as_user HOME="$home" PATH="$tree/bin:/usr/bin:/bin" "${as_user[@]}" \
+            bash -c "$command") >"$work/example.out" 2>"$work/example.err" ||
+            fail "l'exemple de $page.1, « $command », a échoué : $(cat "$work/example.err")"
+        [ -s "$work/example.out" ] || [ -s "$work/example.err" ] || [ "$page" = grelavo-export ] ||
+            fail "l'exemple de $page.1, « $command », n'a rien écrit"
+    done <<<"$commands"
+done
 
 # --- The shipped files are as installed ---------------------------------------------------------
 [ "$(sha256sum <"$tree/share/grelavo/Grelavo.mdb")" = "$shipped_sum" ] ||
