@@ -30,21 +30,17 @@ QString helpText() {
                "Écrit les essais de la base de données FICHIER dans DOSSIER, en fichiers CSV\n"
                "(UTF-8 avec BOM, virgules, point décimal)\u00a0: %1 (l'édition de la base,\n"
                "dont la mention de données synthétiques, que l'import reporte).\n"
-               "Les listes (mauvaises herbes, herbicides, cultures...) y sont écrites par leur "
-               "nom.\n"
+               "Les listes (mauvaises herbes, herbicides, cultures…) y sont écrites par leur nom.\n"
                "\n"
                "Options\u00a0:\n"
-               "  --db FICHIER      la base de données Grelavo à lire (elle n'est pas "
-               "modifiée)\u00a0;\n"
+               "  --db FICHIER      la base de données Grelavo à lire (non modifiée)\u00a0;\n"
                "                    par défaut celle qu'utilisent Grelavo et grelavo-rapport\n"
                "  --output DOSSIER  le dossier où écrire les fichiers (créé s'il n'existe pas)\n"
-               "  --remplacer       écrase les fichiers d'échange déjà présents dans "
-               "DOSSIER\u00a0;\n"
+               "  --remplacer       écrase les fichiers d'échange présents dans DOSSIER\u00a0;\n"
                "                    sans cette option, rien n'est écrit s'il en existe un\n"
                "  -h, --help        affiche cette aide\n"
                "\n"
-               "Code de sortie\u00a0: 0 fichiers écrits, 1 échec (la cause est écrite sur une "
-               "ligne).\n")
+               "Code de sortie\u00a0: 0 fichiers écrits, 1 échec (la cause en une ligne).\n")
         .arg(names.join(QStringLiteral(", ")));
 }
 

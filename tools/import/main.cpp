@@ -24,7 +24,8 @@ const QString kHelp = QStringLiteral(
     "\n"
     "Ajoute à la base de données FICHIER les essais des fichiers d'échange CSV donnés\n"
     "(sites.csv, traitements.csv, cultures.csv, applications.csv, stades.csv,\n"
-    "produits.csv, evaluations.csv\u00a0; un dossier vaut les fichiers d'échange qu'il contient).\n"
+    "produits.csv, evaluations.csv\u00a0; un dossier vaut les fichiers d'échange qu'il\n"
+    "contient).\n"
     "Si edition.csv (écrit par grelavo-export) dit les essais synthétiques, la base est\n"
     "marquée comme contenant des données synthétiques.\n"
     "Tout est vérifié avant d'écrire\u00a0: tout est ajouté, ou rien. Une copie de la base est\n"
@@ -40,18 +41,17 @@ const QString kHelp = QStringLiteral(
     "                 de la base livrée avec Grelavo, sans ses essais de démonstration\n"
     "  --dry-run      vérifie et compte sans rien écrire\n"
     "  --add-names    ajoute les herbicides, mauvaises herbes et variétés qui manquent\n"
-    "                 (sinon ils sont refusés)\u00a0; périodes, cultures, provinces, classes de "
-    "sol\n"
-    "                 et antécédents ne sont jamais ajoutés\n"
+    "                 (sinon ils sont refusés)\u00a0; périodes, cultures, provinces,\n"
+    "                 classes de sol et antécédents ne sont jamais ajoutés\n"
     "  --accepter-inhabituels\n"
     "                 accepte les doses hors de la plage plausible (plus de 20 kg i.a./ha, ou\n"
     "                 plus de dix fois la plus forte ou moins du dixième de la plus faible dose\n"
     "                 de la base pour l'herbicide)\u00a0; le résumé les énumère\n"
     "  -h, --help     affiche cette aide\n"
     "\n"
-    "Code de sortie\u00a0: 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers refusés\n"
-    "(rien n'est écrit\u00a0; un problème par ligne, avec fichier, ligne et colonne), 1 autre "
-    "échec.\n");
+    "Code de sortie\u00a0: 0 essais ajoutés (ou rien à redire avec --dry-run), 2 fichiers\n"
+    "refusés (rien n'est écrit\u00a0; un problème par ligne, avec fichier, ligne et colonne),\n"
+    "1 autre échec.\n");
 
 struct Options {
     QString database;
