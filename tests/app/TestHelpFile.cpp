@@ -1,4 +1,4 @@
-#include "app/HelpFile.h"
+#include "helpfile/HelpFile.h"
 #include "app/HelpWindow.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HelpFile.h"
+#include "helpfile/HelpFile.h"
 
 #include <QString>
 #include <QUrl>
