@@ -1,5 +1,7 @@
 #include "ListStatements.h"
 
+#include "db/Lists.h"
+
 #include <QStringList>
 
 namespace grelavo {
@@ -66,6 +68,50 @@ QString ListStatements::herbicideStep(int r, int count, int applicationType,
                        "tblDétailsHerbicides.DateHerbId ")};
     return heads[r] + kCountIn + tail(count, applicationType) + herbicideConditions(ids, r) +
            QStringLiteral("));");
+}
+
+QString ListStatements::periods() {
+    return QStringLiteral("SELECT TypeApplication AS tblField, TypeApplicationId AS tblId FROM "
+                          "ListeDesPériodesApplication");
+}
+
+QString ListStatements::crops() {
+    return QStringLiteral("SELECT ListeDesCultures.CultureId AS tblId, ListeDesCultures.[Nom "
+                          "Français] AS tblField FROM ListeDesCultures WHERE ((Not "
+                          "(ListeDesCultures.CultureId)=%1)) ORDER BY ListeDesCultures.[Nom "
+                          "Français];")
+        .arg(lists::kAllCornCrop);
+}
+
+QString ListStatements::previousCrops() {
+    return QStringLiteral(
+        "SELECT ListeDesAntécédents.AntécédentID AS tblId, ListeDesAntécédents.[Nom "
+        "Français] AS tblField FROM ListeDesAntécédents ORDER BY "
+        "ListeDesAntécédents.[Nom Français];");
+}
+
+QString ListStatements::provinces() {
+    return QStringLiteral(
+        "SELECT ListeDesProvinces.ProvinceID AS tblId, ListeDesProvinces.Province "
+        "AS tblField FROM ListeDesProvinces;");
+}
+
+QString ListStatements::textures() {
+    return QStringLiteral("SELECT ListedesClastext.ClasseTexturaleId AS tblId, "
+                          "ListedesClastext.ClasseTexturale AS tblField FROM ListedesClastext;");
+}
+
+QString ListStatements::weeds() {
+    return QStringLiteral("SELECT ListedesMauvaisesHerbes.MHId AS tblId, "
+                          "ListedesMauvaisesHerbes.[Nom-Francais] AS tblField FROM "
+                          "ListedesMauvaisesHerbes;");
+}
+
+QString ListStatements::weedNames() {
+    return QStringLiteral(
+        "SELECT ListedesMauvaisesHerbes.[Nom-Francais], ListedesMauvaisesHerbes.[Nom-Latin], "
+        "ListedesMauvaisesHerbes.[Nom-Anglais], ListedesMauvaisesHerbes.MHId FROM "
+        "ListedesMauvaisesHerbes;");
 }
 
 QString ListStatements::varieties(int cropId) {

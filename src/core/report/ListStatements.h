@@ -18,6 +18,16 @@ public:
     static QString herbicideStep(int r, int count, int applicationType, const QVector<int>& ids);
     // The varieties found in the experiments for a crop.
     static QString varieties(int cropId);
+    // The fixed lists of the parameter form, as "tblId, tblField" rows in the database's order
+    // (the periods by name, the crops without the all-corn crop, the previous crops by name).
+    static QString periods();
+    static QString crops();
+    static QString previousCrops();
+    static QString provinces();
+    static QString textures();
+    static QString weeds();
+    // The weed list window's table: French, Latin and English names, then the id.
+    static QString weedNames();
     // The rates Taux1..TauxN of each application of exactly the N chosen herbicides at the
     // period (N = ids.size(), 1 to 4), and the distinct combinations of DétailsApplication.
     static QString rates(int applicationType, const QVector<int>& ids);

@@ -5,6 +5,7 @@
 #include "db/FrenchCollation.h"
 #include "db/Recordset.h"
 #include "render/Twips.h"
+#include "report/ListStatements.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -19,11 +20,6 @@
 namespace grelavo {
 
 namespace {
-
-const QString kStatement = QStringLiteral(
-    "SELECT ListedesMauvaisesHerbes.[Nom-Francais], ListedesMauvaisesHerbes.[Nom-Latin], "
-    "ListedesMauvaisesHerbes.[Nom-Anglais], ListedesMauvaisesHerbes.MHId FROM "
-    "ListedesMauvaisesHerbes;");
 
 // Names sort in French order (accents with their letter), without regard to case, whatever the
 // locale the program runs under.
@@ -78,7 +74,7 @@ void frmListView::Form_Load(DE& de) {
                              QStringLiteral("          Latin"), QStringLiteral("      Anglais")});
     try {
         Recordset weeds;
-        weeds.open(de.Connection2(), kStatement);
+        weeds.open(de.Connection2(), ListStatements::weedNames());
         for (weeds.moveFirst(); !weeds.eof(); weeds.moveNext()) {
             auto* item = new WeedItem;
             item->setText(Id, weeds.field(QStringLiteral("MHId")).toString());

@@ -465,14 +465,8 @@ void frmParam::cmdTaux_Click() {
 void frmParam::Fill_cbbApp() {
     DataAccess data(m_de);
     // The one sorted box of the form.
-    fillCombo(m_cbbApp, inFrenchOrder(data.FillList(
-                            QStringLiteral("SELECT TypeApplication AS tblField, TypeApplicationId "
-                                           "AS tblId FROM ListeDesPériodesApplication"))));
-    fillCombo(m_cbbCult, data.FillList(QStringLiteral(
-                             "SELECT ListeDesCultures.CultureId AS tblId, ListeDesCultures.[Nom "
-                             "Français] AS tblField FROM ListeDesCultures WHERE ((Not "
-                             "(ListeDesCultures.CultureId)=147)) ORDER BY ListeDesCultures.[Nom "
-                             "Français];")));
+    fillCombo(m_cbbApp, inFrenchOrder(data.FillList(ListStatements::periods())));
+    fillCombo(m_cbbCult, data.FillList(ListStatements::crops()));
     m_cbbCult->addItem(ParameterSet::AllCornName, ParameterSet::AllCornItemData);
     m_cbbCult->setCurrentIndex(2); // chooses the crop: its varieties are read
     {
@@ -492,10 +486,7 @@ void frmParam::Fill_Culture() {
     SwitchCropStage();
     findChild<QRadioButton*>(QStringLiteral("optKg"))->setChecked(true);
     fillCombo(findChild<QComboBox*>(QStringLiteral("cbbCultAnte")),
-              DataAccess(m_de).FillList(QStringLiteral(
-                  "SELECT ListeDesAntécédents.AntécédentID AS tblId, ListeDesAntécédents.[Nom "
-                  "Français] AS tblField FROM ListeDesAntécédents ORDER BY "
-                  "ListeDesAntécédents.[Nom Français];")));
+              DataAccess(m_de).FillList(ListStatements::previousCrops()));
     auto* profDe = findChild<QComboBox*>(QStringLiteral("cbbCultProfDe"));
     auto* profA = findChild<QComboBox*>(QStringLiteral("cbbCultProfA"));
     auto* ecart = findChild<QComboBox*>(QStringLiteral("cbbCultEcart"));
@@ -517,13 +508,9 @@ void frmParam::Fill_Culture() {
 void frmParam::Fill_Site() {
     DataAccess data(m_de);
     fillCombo(findChild<QComboBox*>(QStringLiteral("cbbSiteProv")),
-              data.FillList(QStringLiteral("SELECT ListeDesProvinces.ProvinceID AS tblId, "
-                                           "ListeDesProvinces.Province AS tblField FROM "
-                                           "ListeDesProvinces;")));
+              data.FillList(ListStatements::provinces()));
     fillCombo(findChild<QComboBox*>(QStringLiteral("cbbSiteClaTex")),
-              data.FillList(QStringLiteral("SELECT ListedesClastext.ClasseTexturaleId AS tblId, "
-                                           "ListedesClastext.ClasseTexturale AS tblField FROM "
-                                           "ListedesClastext;")));
+              data.FillList(ListStatements::textures()));
     auto* moDe = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgDe"));
     auto* moA = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgA"));
     auto* phDe = findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
@@ -561,10 +548,7 @@ std::array<QComboBox*, WeedDropDown::Boxes> frmParam::weedBoxes() const {
 void frmParam::Fill_MauvHerb() {
     DataAccess data(m_de);
     for (QComboBox* box : weedBoxes()) {
-        fillCombo(box, data.FillList(
-                           QStringLiteral("SELECT ListedesMauvaisesHerbes.MHId AS tblId, "
-                                          "ListedesMauvaisesHerbes.[Nom-Francais] AS tblField FROM "
-                                          "ListedesMauvaisesHerbes;")));
+        fillCombo(box, data.FillList(ListStatements::weeds()));
         box->setCurrentIndex(-1);
     }
     // The boxes open the weed list instead of their own list; the list window is made now.
