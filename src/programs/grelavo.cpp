@@ -24,7 +24,8 @@ const char kHelp[] =
     "  -v, --version   affiche la version et termine\n"
     "Les options de Qt (-platform, -display…) sont aussi acceptées.\n"
     "\n"
-    "Code de sortie\u00a0: 0 fin normale, 1 aucune base de données utilisable (un message le dit).\n";
+    "Code de sortie\u00a0: 0 fin normale, 1 aucune base de données utilisable (un message\n"
+    "le dit).\n";
 
 } // namespace
 

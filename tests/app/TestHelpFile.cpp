@@ -1,5 +1,5 @@
-#include "helpfile/HelpFile.h"
 #include "app/HelpWindow.h"
+#include "helpfile/HelpFile.h"
 
 #include <QRegularExpression>
 #include <QTextBlock>

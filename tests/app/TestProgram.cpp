@@ -45,11 +45,12 @@ private slots:
         QCOMPARE(grelavo.exitCode(), 0);
         QCOMPARE(
             FixtureDatabase::readText(folder.filePath("driver.log")).split('\n'),
-            QStringList({"cbbApp = Prélevée", "cbbNombHerb = 1", "cbbHerbApp(0) = atrazine",
-                         "txtTaux(0) = 1", "cbbCult = Maïs (tous)",
-                         "rapport affiché\u00a0: Gestion des rapports",
-                         "question\u00a0: Voulez-vous vraiment quitter l'application\u00a0? [&Non, &Oui]",
-                         ""}));
+            QStringList(
+                {"cbbApp = Prélevée", "cbbNombHerb = 1", "cbbHerbApp(0) = atrazine",
+                 "txtTaux(0) = 1", "cbbCult = Maïs (tous)",
+                 "rapport affiché\u00a0: Gestion des rapports",
+                 "question\u00a0: Voulez-vous vraiment quitter l'application\u00a0? [&Non, &Oui]",
+                 ""}));
 
         Connection db(database, DatabaseFile::password());
         ParameterSet p;

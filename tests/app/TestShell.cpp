@@ -126,7 +126,8 @@ private slots:
         s.get("cbbApp")->setCurrentIndex(1);
         s.dialogs.nextAnswer = DialogService::Answer::No;
         s.window->close();
-        QCOMPARE(s.said().text, QStringLiteral("Voulez-vous vraiment quitter l'application\u00a0?"));
+        QCOMPARE(s.said().text,
+                 QStringLiteral("Voulez-vous vraiment quitter l'application\u00a0?"));
         QCOMPARE(s.said().buttons, DialogService::Buttons::YesNo);
         QVERIFY(s.window->isVisible());
         QCOMPARE(s.get("cbbApp")->currentIndex(), 1);
@@ -331,11 +332,9 @@ private slots:
         // Shown once to the eye: the second label is its shadow, just behind it.
         const auto* shadow = box.findChild<QLabel*>(QStringLiteral("lblEmail2"));
         QCOMPARE(shadow->text(), box.lblEmail()->text());
-        QCOMPARE(shadow->geometry().topLeft() - box.lblEmail()->geometry().topLeft(),
-                 QPoint(1, 1));
+        QCOMPARE(shadow->geometry().topLeft() - box.lblEmail()->geometry().topLeft(), QPoint(1, 1));
         QTest::mouseClick(box.lblEmail(), Qt::LeftButton);
-        QCOMPARE(dialogs.urls,
-                 QVector<QUrl>({QUrl("mailto:equipe@grelavo.test?Subject=Grelavo")}));
+        QCOMPARE(dialogs.urls, QVector<QUrl>({QUrl("mailto:equipe@grelavo.test?Subject=Grelavo")}));
         QVERIFY(!box.isVisible());
     }
 

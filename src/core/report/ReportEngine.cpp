@@ -55,8 +55,8 @@ std::optional<QString> ReportEngine::bound(const QString& text, const char* what
 std::optional<QStringList> ReportEngine::treatmentConditions(const ParameterSet& p) {
     const bool allCorn = p.isAllCorn();
     if (!allCorn && !p.cbbCult.itemData) {
-        m_refusal =
-            QStringLiteral("culture\u00a0: «\u00a0%1\u00a0» n'est pas dans la liste").arg(p.cbbCult.text);
+        m_refusal = QStringLiteral("culture\u00a0: «\u00a0%1\u00a0» n'est pas dans la liste")
+                        .arg(p.cbbCult.text);
         return std::nullopt;
     }
     const int crop = p.cbbCult.itemData.value_or(0);

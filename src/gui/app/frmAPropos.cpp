@@ -80,10 +80,9 @@ frmAPropos::frmAPropos(DialogService& dialogs, const Facts& facts, QWidget* pare
     label(this, "lblSource", QStringLiteral("Code source\u00a0: non publié"),
           QRect(120, 2700, w, 300), 8);
     label(this, "lblAide",
-          facts.helpFile.isEmpty()
-              ? QStringLiteral("Aide\u00a0: le fichier d'aide est introuvable")
-              : QStringLiteral("Aide\u00a0: touche F1 ou menu Aide (%1)")
-                    .arg(QDir::toNativeSeparators(facts.helpFile)),
+          facts.helpFile.isEmpty() ? QStringLiteral("Aide\u00a0: le fichier d'aide est introuvable")
+                                   : QStringLiteral("Aide\u00a0: touche F1 ou menu Aide (%1)")
+                                         .arg(QDir::toNativeSeparators(facts.helpFile)),
           QRect(120, 3000, w, 500), 8);
     if (m_contact.isEmpty()) {
         m_email = label(this, "lblEmail", QStringLiteral("Pas encore d'adresse pour nous écrire."),
