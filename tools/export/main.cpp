@@ -6,6 +6,7 @@
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseFile.h"
 #include "db/DbError.h"
+#include "db/Lists.h"
 #include "exchange/ExperimentExport.h"
 
 #include <QCoreApplication>
@@ -77,18 +78,6 @@ QString parse(const QStringList& arguments, Options* options) {
     return failure;
 }
 
-// The experiment tables every exchange reads; a file without them is not a Grelavo database.
-QString missingTable(Connection& db) {
-    const QStringList tables = db.tableNames();
-    for (const char* name :
-         {"tbldesSites", "tbldesTraitements", "tblCultureEXP", "tblPériodesApplication",
-          "tblStadeCultureH", "tblDétailsHerbicides", "tblMHEval"}) {
-        if (!tables.contains(QString::fromUtf8(name), Qt::CaseInsensitive))
-            return QString::fromUtf8(name);
-    }
-    return QString();
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -108,7 +97,9 @@ int main(int argc, char* argv[]) {
     QVector<ExperimentExport::Output> files;
     try {
         Connection db(options.database, DatabaseFile::password());
-        const QString missing = missingTable(db);
+        // The experiment tables every exchange reads: a file without them is not a Grelavo
+        // database.
+        const QString missing = missingExperimentTable(db);
         if (!missing.isEmpty())
             return fail(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                        "absente)")

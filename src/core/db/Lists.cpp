@@ -2,12 +2,19 @@
 
 #include "db/Connection.h"
 #include "db/Statement.h"
-#include "report/ParameterSet.h"
 #include "text/NameText.h"
 
 #include <QStringList>
 
 namespace grelavo {
+
+QString missingExperimentTable(Connection& db) {
+    const QStringList tables = db.tableNames();
+    for (const char* name : lists::kExperimentTables)
+        if (!tables.contains(QString::fromUtf8(name), Qt::CaseInsensitive))
+            return QString::fromUtf8(name);
+    return QString();
+}
 
 QVector<ListItem> items(Connection& db, const ListDescription& list) {
     // Only the fixed identifiers of the description reach the statement.
@@ -22,7 +29,7 @@ QVector<ListItem> items(Connection& db, const ListDescription& list) {
 }
 
 QVector<ListItem> reportCrops(Connection& db) {
-    QVector<ListItem> out{{ParameterSet::AllCornItemData, ParameterSet::AllCornName}};
+    QVector<ListItem> out{{lists::kAllCornItemData, lists::allCornName()}};
     for (const ListItem& crop : items(db, lists::crops))
         if (crop.id != lists::kAllCornCrop)
             out << crop;

@@ -43,9 +43,26 @@ inline constexpr ListDescription weeds{"ListedesMauvaisesHerbes", "MHId", "Nom-F
                                        "mauvaise herbe", "mauvaises herbes"};
 
 // The crop that stands for every kind of corn: the report offers it by no name of its own, but
-// as "Maïs (tous)" (ParameterSet::AllCornName), which groups it with grain, silage and sweet corn.
+// as "Maïs (tous)" (allCornName() below), which groups it with grain, silage and sweet corn.
 inline constexpr qint64 kAllCornCrop = 147;
+// The choice "Maïs (tous)" of the form and the report, and the item data it carries in the form.
+inline QString allCornName() {
+    return QStringLiteral("Maïs (tous)");
+}
+inline constexpr int kAllCornItemData = 999;
+
+// The tables that hold the experiments, from the ratings to the sites: a row refers only to rows
+// of the tables after its own.
+inline constexpr const char* kExperimentTables[] = {
+    "tblMHEval",     "tblDétailsHerbicides", "tblStadeCultureH", "tblPériodesApplication",
+    "tblCultureEXP", "tbldesTraitements",    "tbldesSites"};
+
+// The most products one application holds: a mixture of one to four herbicides.
+inline constexpr int kMixtureProducts = 4;
 } // namespace lists
+
+// The first experiment table the database lacks; empty when it has them all.
+QString missingExperimentTable(Connection& db);
 
 struct ListItem {
     qint64 id = 0;
@@ -58,7 +75,7 @@ struct ListItem {
 QVector<ListItem> items(Connection& db, const ListDescription& list);
 
 // The crops a report is asked for, as the parameter form offers them: "Maïs (tous)" under
-// ParameterSet::AllCornItemData first, then every crop but kAllCornCrop, in id order.
+// lists::kAllCornItemData first, then every crop but kAllCornCrop, in id order.
 QVector<ListItem> reportCrops(Connection& db);
 
 // An item looked up by number or by name: its id and name, or why none is taken.

@@ -10,6 +10,7 @@
 #include "db/DatabaseEdition.h"
 #include "db/DatabaseFile.h"
 #include "db/DbError.h"
+#include "db/Lists.h"
 #include "db/Statement.h"
 #include "db/SystemError.h"
 #include "db/Transaction.h"
@@ -27,10 +28,6 @@ namespace grelavo {
 
 namespace {
 
-const char* const kExperimentTables[] = {
-    "tblMHEval",     "tblDétailsHerbicides", "tblStadeCultureH", "tblPériodesApplication",
-    "tblCultureEXP", "tbldesTraitements",    "tbldesSites"};
-
 ImportOutcome failed(const QString& why) {
     ImportOutcome outcome;
     outcome.status = ImportOutcome::Status::Failed;
@@ -46,15 +43,6 @@ QString shown(const QString& path) {
 struct CopyFailed {
     QString message;
 };
-
-QString missingTable(Connection& db) {
-    const QStringList tables = db.tableNames();
-    for (const char* name : kExperimentTables) {
-        if (!tables.contains(QString::fromUtf8(name), Qt::CaseInsensitive))
-            return QString::fromUtf8(name);
-    }
-    return QString();
-}
 
 // A copy of the whole database into 'to', an empty file, keyed as the database is, written by
 // the connection that holds it: nothing else opens the file meanwhile (closing another descriptor
@@ -328,7 +316,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
 // no import, and an edition of its own that says it holds imported trials only.
 void emptyModelCopy(Connection& db) {
     Transaction transaction(db);
-    for (const char* table : kExperimentTables)
+    for (const char* table : lists::kExperimentTables)
         db.executeScript(QStringLiteral("DELETE FROM %1")
                              .arg(Connection::quoteIdentifier(QString::fromUtf8(table))));
     ImportLog::clear(db);
@@ -414,7 +402,7 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
         // statement, so one consistent reading of it.
         try {
             Connection model(options.model, DatabaseFile::password());
-            const QString missing = missingTable(model);
+            const QString missing = missingExperimentTable(model);
             if (!missing.isEmpty())
                 return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table "
                                              "%2 absente).")
@@ -482,7 +470,7 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
     try {
         Connection db(database, DatabaseFile::password(), Connection::Mode::ReadWrite,
                       Connection::Access::Exclusive);
-        const QString missing = missingTable(db);
+        const QString missing = missingExperimentTable(db);
         if (!missing.isEmpty())
             return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                          "absente).")

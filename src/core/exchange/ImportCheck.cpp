@@ -6,6 +6,7 @@
 #include "ImportPlan.h"
 #include "NumberReading.h"
 #include "db/Connection.h"
+#include "db/Lists.h"
 #include "db/Statement.h"
 #include "text/NameText.h"
 
@@ -743,7 +744,7 @@ private:
         }
         m_productHerbicides.insert({p.application, p.herbicide}, r.line());
         lines << r.line();
-        if (lines.size() > 4) {
+        if (lines.size() > lists::kMixtureProducts) {
             QStringList shown;
             for (const int l : lines)
                 shown << QString::number(l);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Lists.h"
+
 #include <QString>
 #include <array>
 #include <optional>
@@ -20,11 +22,11 @@ struct Choice {
 // are the controls' names) and the values kept beside them. Numbers are texts as the user typed
 // them, in the user's number format.
 struct ParameterSet {
-    static constexpr int HerbicideRows = 4;
+    static constexpr int HerbicideRows = lists::kMixtureProducts;
     static constexpr int ExtraWeeds = 5;
     // The last item of the crop list, standing for every corn crop, and its item data.
-    static inline const QString AllCornName = QStringLiteral("Maïs (tous)");
-    static constexpr int AllCornItemData = 999;
+    static inline const QString AllCornName = lists::allCornName();
+    static constexpr int AllCornItemData = lists::kAllCornItemData;
 
     // Mandatory page.
     Choice cbbApp;
