@@ -8,10 +8,11 @@
 
 namespace grelavo::cli {
 
-void write(std::FILE* stream, const QString& text) {
+bool write(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
-    std::fflush(stream);
+    const bool written =
+        std::fwrite(bytes.constData(), 1, bytes.size(), stream) == std::size_t(bytes.size());
+    return std::fflush(stream) == 0 && written;
 }
 
 int fail(const QString& message, int status) {

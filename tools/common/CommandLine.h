@@ -14,8 +14,9 @@ enum ExitStatus {
     Refused = 2, // the options or the files given are refused; nothing was written
 };
 
-// Writes the text to the stream as UTF-8, at once.
-void write(std::FILE* stream, const QString& text);
+// Writes the text to the stream as UTF-8, at once; false when it could not all be written (a
+// full disk, a closed pipe).
+bool write(std::FILE* stream, const QString& text);
 
 // Writes "program : message" as one line on the standard error (the program's name is the
 // application's); returns 'status'.

@@ -1,6 +1,7 @@
 // grelavo-courbe: log-logistic dose-response curves fitted to the doses and responses of a CSV
 // file, written as JSON on standard output with the doses that give the levels asked for.
 
+#include "CommandLine.h"
 #include "CourbeOptions.h"
 #include "CourbeTable.h"
 #include "stats/DoseResponseFit.h"
@@ -15,18 +16,13 @@ using namespace grelavo;
 
 namespace {
 
-enum ExitStatus { Done = 0, Failed = 1, Refused = 2 };
-
-bool write(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const bool written =
-        std::fwrite(bytes.constData(), 1, bytes.size(), stream) == std::size_t(bytes.size());
-    return std::fflush(stream) == 0 && written;
-}
+using cli::Done;
+using cli::Failed;
+using cli::Refused;
+using cli::write;
 
 int fail(int status, const QString& message) {
-    write(stderr, QStringLiteral("grelavo-courbe\u00a0: %1\n").arg(message));
-    return status;
+    return cli::fail(message, status);
 }
 
 // A number, or null when there is none.
@@ -87,6 +83,7 @@ QJsonObject curveJson(const CurveFit& fit, const QJsonValue& group, const Courbe
 
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("grelavo-courbe"));
     CourbeOptions options;
     if (!options.parse(QCoreApplication::arguments()))
         return fail(Refused, options.error());
