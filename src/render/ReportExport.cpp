@@ -1,8 +1,8 @@
 #include "ReportExport.h"
 
 #include "ReportPage.h"
-#include "exchange/CsvWriter.h"
 #include "report/DoseAnalysis.h"
+#include "text/CsvWriter.h"
 
 namespace grelavo::ReportExport {
 

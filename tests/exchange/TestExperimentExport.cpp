@@ -6,8 +6,8 @@
 #include "db/Connection.h"
 #include "db/DatabaseFile.h"
 #include "db/Statement.h"
-#include "exchange/CsvWriter.h"
 #include "exchange/ExperimentExport.h"
+#include "text/CsvWriter.h"
 
 #include <QtTest>
 #include <cmath>

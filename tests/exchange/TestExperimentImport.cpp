@@ -8,11 +8,11 @@
 #include "db/DE.h"
 #include "db/DatabaseEdition.h"
 #include "db/Statement.h"
-#include "exchange/CsvReader.h"
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
 #include "report/ReportEngine.h"
 #include "report/ResultsTable.h"
+#include "text/CsvReader.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -6,9 +6,9 @@
 #include "FixtureDatabase.h"
 #include "ImportSet.h"
 #include "db/DatabaseEdition.h"
-#include "exchange/CsvReader.h"
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
+#include "text/CsvReader.h"
 
 #include <QtTest>
 #include <algorithm>

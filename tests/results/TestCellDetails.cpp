@@ -6,14 +6,14 @@
 #include "StartedProgram.h"
 #include "db/DE.h"
 #include "db/ImportLog.h"
-#include "exchange/CsvReader.h"
-#include "exchange/CsvWriter.h"
 #include "render/Twips.h"
 #include "render/TwipsSurface.h"
 #include "report/ReportEngine.h"
 #include "results/frmDetails.h"
 #include "results/frmResults.h"
 #include "shared/AppState.h"
+#include "text/CsvReader.h"
+#include "text/CsvWriter.h"
 
 #include <QFrame>
 #include <QHeaderView>

@@ -2,8 +2,8 @@
 
 #include "db/Connection.h"
 #include "db/Statement.h"
-#include "exchange/CsvReader.h"
 #include "exchange/ExperimentExport.h"
+#include "text/CsvReader.h"
 
 #include <QByteArray>
 #include <QFile>

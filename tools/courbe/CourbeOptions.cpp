@@ -1,6 +1,6 @@
 #include "CourbeOptions.h"
 
-#include "exchange/NumberReading.h"
+#include "text/NumberReading.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

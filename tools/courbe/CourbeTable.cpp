@@ -1,7 +1,7 @@
 #include "CourbeTable.h"
 
-#include "exchange/CsvReader.h"
-#include "exchange/NumberReading.h"
+#include "text/CsvReader.h"
+#include "text/NumberReading.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,5 @@
 #include "ExperimentExport.h"
 
-#include "CsvWriter.h"
 #include "DurableFile.h"
 #include "ExchangeLists.h"
 #include "db/Connection.h"
@@ -9,6 +8,7 @@
 #include "db/Statement.h"
 #include "db/SystemError.h"
 #include "db/Transaction.h"
+#include "text/CsvWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -340,7 +340,7 @@ const ExchangeFile& ExperimentExport::editionFile() {
 }
 
 QString ExperimentExport::number(double value) {
-    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return CsvWriter::plainNumber(value);
 }
 
 namespace {

@@ -4,11 +4,11 @@
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
-#include "NumberReading.h"
 #include "db/Connection.h"
 #include "db/Lists.h"
 #include "db/Statement.h"
 #include "text/NameText.h"
+#include "text/NumberReading.h"
 
 #include <QMap>
 #include <QSet>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CsvReader.h"
 #include "ExperimentImport.h"
+#include "text/CsvReader.h"
 
 #include <QHash>
 #include <QVariant>

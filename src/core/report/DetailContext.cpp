@@ -3,8 +3,7 @@
 #include "NumberText.h"
 #include "db/ImportLog.h"
 #include "db/Statement.h"
-#include "exchange/CsvWriter.h"
-#include "exchange/ExperimentExport.h"
+#include "text/CsvWriter.h"
 
 #include <algorithm>
 
@@ -19,7 +18,7 @@ std::optional<double> number(const QVariant& v) {
 }
 
 QString text(const std::optional<double>& v) {
-    return v ? ExperimentExport::number(*v) : QString();
+    return v ? CsvWriter::plainNumber(*v) : QString();
 }
 
 } // namespace

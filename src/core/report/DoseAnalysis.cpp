@@ -2,7 +2,7 @@
 
 #include "NumberText.h"
 #include "ReportEngine.h"
-#include "exchange/CsvWriter.h"
+#include "text/CsvWriter.h"
 
 #include <QHash>
 #include <QJsonArray>

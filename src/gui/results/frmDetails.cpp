@@ -1,8 +1,8 @@
 #include "frmDetails.h"
 
-#include "exchange/CsvWriter.h"
 #include "report/DoseAnalysis.h"
 #include "shared/DialogService.h"
+#include "text/CsvWriter.h"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -67,6 +67,10 @@ QString CsvWriter::guarded(const QString& text) {
     return formulaLike(text) ? QLatin1Char('\'') + text : text;
 }
 
+QString CsvWriter::plainNumber(double value) {
+    return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
 QString CsvWriter::field(const QString& given, Cells cells, QChar separator) {
     const QString text = cells == Cells::Formulas ? guarded(given) : given;
     const bool needsQuotes = text.contains(separator) || text.contains(QLatin1Char('"')) ||

@@ -40,6 +40,10 @@ public:
     // other text as it is.
     QString figure(const QString& text) const;
 
+    // A number as a program reads it back: integers as such, reals in their shortest round-trip
+    // form without exponent, with a decimal point.
+    static QString plainNumber(double value);
+
     static QString field(const QString& text, Cells cells = Cells::AsGiven, QChar separator = ',');
     // The text with the apostrophe that Cells::Formulas puts before a formula.
     static QString guarded(const QString& text);
