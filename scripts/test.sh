@@ -14,4 +14,4 @@ scripts/build.sh -DGRELAVO_WERROR=ON
 # compile database (moc's and rcc's generated files left out); any finding fails.
 run-clang-tidy -p build -quiet -j "$(nproc)" "^$PWD/(src|tests|tools|data|bench)/"
 cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 --parallel "$(nproc)"
