@@ -1,9 +1,10 @@
 #include "CourbeOptions.h"
 
+#include "CommandLine.h"
+
 #include "text/NumberReading.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 namespace grelavo {
 
@@ -53,36 +54,24 @@ bool CourbeOptions::fail(const QString& message) {
 }
 
 bool CourbeOptions::parse(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    parser.addOptions({{kModel, QString(), QStringLiteral("M")},
-                       {kLevels, QString(), QStringLiteral("LISTE")},
-                       {kAbsolute, QString()},
-                       {kTrial, QString(), QStringLiteral("COLONNE")},
-                       {kGroup, QString(), QStringLiteral("COLONNE")},
-                       {{QStringLiteral("h"), kHelp}, QString()}});
-    const bool parsed = parser.parse(arguments);
-    if (parser.isSet(kHelp)) {
+    // --help wins over the rest, a wrong option included.
+    if (arguments.contains(QStringLiteral("--") + kHelp) ||
+        arguments.contains(QStringLiteral("-h"))) {
         m_help = true;
         return true;
     }
-    if (!parsed) {
-        const QStringList unknown = parser.unknownOptionNames();
-        if (!unknown.isEmpty())
-            return fail(
-                QStringLiteral("option inconnue\u00a0: %1%2 (voir --help)")
-                    .arg(unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--"),
-                         unknown.first()));
-        // Qt says which option lacks its value between quotes.
-        const QRegularExpressionMatch named =
-            QRegularExpression(QStringLiteral("'([^']+)'")).match(parser.errorText());
-        return fail(named.hasMatch()
-                        ? QStringLiteral("l'option %1 demande une valeur").arg(named.captured(1))
-                        : QStringLiteral("options illisibles (voir --help)"));
-    }
-    for (const QString& option : {kModel, kLevels, kAbsolute, kTrial, kGroup})
-        if (parser.optionNames().count(option) > 1)
-            return fail(QStringLiteral("--%1 est donnée plus d'une fois").arg(option));
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    QString failure;
+    if (!cli::parse(parser,
+                    {{kModel, QString(), QStringLiteral("M")},
+                     {kLevels, QString(), QStringLiteral("LISTE")},
+                     {kAbsolute, QString()},
+                     {kTrial, QString(), QStringLiteral("COLONNE")},
+                     {kGroup, QString(), QStringLiteral("COLONNE")},
+                     {{QStringLiteral("h"), kHelp}, QString()}},
+                    arguments, &failure))
+        return fail(failure);
 
     const QStringList files = parser.positionalArguments();
     if (files.isEmpty())
