@@ -1,5 +1,7 @@
 #include "ReportStatements.h"
 
+#include "db/Lists.h"
+
 namespace grelavo {
 
 namespace {
@@ -42,7 +44,8 @@ const QVector<int>& ReportStatements::standardWeeds() {
 }
 
 const QVector<int>& ReportStatements::allCornCrops() {
-    static const QVector<int> crops = {147, 149, 240, 242};
+    // The all-corn crop itself, then grain, silage and sweet corn.
+    static const QVector<int> crops = {int(lists::kAllCornCrop), 149, 240, 242};
     return crops;
 }
 
