@@ -1,6 +1,7 @@
 #include "app/EditionOffer.h"
 #include "app/QtDialogService.h"
 #include "app/frmMDI.h"
+#include "db/DatabaseCheck.h"
 #include "db/DatabaseLocation.h"
 #include "shared/FrenchQt.h"
 
@@ -13,7 +14,7 @@
 namespace {
 
 const char kHelp[] =
-    "Usage\u00a0: grelavo [--help] [--version] [options de Qt]\n"
+    "Usage\u00a0: grelavo [--help] [--version] [--verifier] [options de Qt]\n"
     "\n"
     "Ouvre Grelavo, qui donne l'efficacité des doses réduites d'herbicides dans le maïs d'après\n"
     "les essais au champ de sa base de données. Voir aussi l'aide du programme (touche F1) et\n"
@@ -22,6 +23,9 @@ const char kHelp[] =
     "Options\u00a0:\n"
     "  -h, --help      affiche cette aide et termine\n"
     "  -v, --version   affiche la version et termine\n"
+    "  --verifier      lit toute la base de données à l'ouverture pour s'assurer qu'elle\n"
+    "                  est intacte\u00a0; Grelavo le fait de lui-même quand le fichier a été\n"
+    "                  modifié hors de Grelavo ou qu'une écriture a été interrompue\n"
     "Les options de Qt (-platform, -display…) sont aussi acceptées.\n"
     "\n"
     "Code de sortie\u00a0: 0 fin normale, 1 aucune base de données utilisable (un message\n"
@@ -40,6 +44,8 @@ int main(int argc, char* argv[]) {
             std::printf("Grelavo %s\n", grelavo::ProgramVersion);
             return 0;
         }
+        if (std::strcmp(argv[i], "--verifier") == 0)
+            grelavo::DatabaseCheck::requireFullCheck();
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Grelavo"));

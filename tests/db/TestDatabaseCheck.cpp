@@ -5,11 +5,14 @@
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DatabaseCheck.h"
+#include "db/DatabaseStamp.h"
 #include "db/DbError.h"
 #include "db/SystemError.h"
 
 #include <QDir>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace grelavo;
@@ -20,6 +23,31 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
+}
+
+// Damages one page in the middle of the file, far from the schema: only reading every page
+// finds it.
+void damageAPage(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qint64 at = file.size() / 2 + 100;
+    file.seek(at);
+    QByteArray bytes = file.read(16);
+    for (char& b : bytes)
+        b = char(~b);
+    file.seek(at);
+    file.write(bytes);
+}
+
+struct timespec modified(const QString& path) {
+    struct stat s {};
+    ::stat(QFile::encodeName(path).constData(), &s);
+    return s.st_mtim;
+}
+
+void setModified(const QString& path, struct timespec when) {
+    const struct timespec times[2] = {when, when};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 } // namespace
@@ -81,6 +109,92 @@ private slots:
         }
         // Nothing is ever written into a file that is not a Grelavo database.
         QCOMPARE(fileBytes(f.path()), before);
+    }
+
+    // A file changed since Grelavo last found it whole is read page by page; one that is not
+    // opens without it.
+    void theWholeFileIsReadWhenItMayHaveChanged_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("unchanged") << "";
+        QTest::newRow("another time") << "time";
+        QTest::newRow("another file, same size and time") << "identity";
+        QTest::newRow("another size") << "size";
+        QTest::newRow("write cut short") << "journal";
+        QTest::newRow("no stamp") << "no stamp";
+        QTest::newRow("unreadable stamp") << "bad stamp";
+        QTest::newRow("asked for") << "asked";
+    }
+
+    void theWholeFileIsReadWhenItMayHaveChanged() {
+        QFETCH(QString, change);
+        FixtureDatabase f;
+        {
+            DE de(f.folder());
+            QCOMPARE(DatabaseCheck::problem(de), QString());
+            QVERIFY(DatabaseCheck::lastCheckWasFull());
+        }
+        QVERIFY(DatabaseStamp::current(f.path()));
+        // A damage the stamp does not know of: another program's write, unless it is stamped.
+        const struct timespec before = modified(f.path());
+        damageAPage(f.path());
+        setModified(f.path(), before);
+        QVERIFY(DatabaseStamp::current(f.path()));
+        if (change == QLatin1String("time")) {
+            setModified(f.path(), {before.tv_sec - 60, before.tv_nsec});
+        } else if (change == QLatin1String("identity")) {
+            const QString copy = f.path() + QStringLiteral(".copie");
+            QVERIFY(QFile::copy(f.path(), copy));
+            QVERIFY(QFile::remove(f.path()));
+            QVERIFY(QFile::rename(copy, f.path()));
+            setModified(f.path(), before);
+        } else if (change == QLatin1String("size")) {
+            QFile file(f.path());
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(QByteArray(512, '\0'));
+            file.close();
+            setModified(f.path(), before);
+        } else if (change == QLatin1String("journal")) {
+            writeBytes(f.path() + QStringLiteral("-journal"), QByteArray(512, 'j'));
+        } else if (change == QLatin1String("no stamp")) {
+            QVERIFY(QFile::remove(DatabaseStamp::pathFor(f.path())));
+        } else if (change == QLatin1String("bad stamp")) {
+            writeBytes(DatabaseStamp::pathFor(f.path()), QByteArray("\x01\x02 n'importe quoi"));
+        } else if (change == QLatin1String("asked")) {
+            DatabaseCheck::requireFullCheck();
+        }
+        DE de(f.folder());
+        const QString problem = DatabaseCheck::problem(de);
+        if (change.isEmpty()) {
+            QCOMPARE(problem, QString());
+            QVERIFY(!DatabaseCheck::lastCheckWasFull());
+            return;
+        }
+        QVERIFY(DatabaseCheck::lastCheckWasFull());
+        QVERIFY2(problem.contains(QStringLiteral("est endommagé")), qPrintable(problem));
+        // A damaged file is never stamped: the next start reads it again.
+        QVERIFY(!DatabaseStamp::current(f.path()));
+        if (change == QLatin1String("asked")) {
+            QCOMPARE(DatabaseCheck::problem(de), problem); // every check of the process
+            DatabaseCheck::requireFullCheck(false);
+        }
+    }
+
+    // Grelavo's own writes keep the stamp: it is written again when the connection closes, if
+    // the file was found sound when it opened.
+    void grelavosOwnWritesKeepTheStamp() {
+        FixtureDatabase f;
+        {
+            DE de(f.folder());
+            QCOMPARE(DatabaseCheck::problem(de), QString());
+            de.Connection2().executeScript(
+                QStringLiteral("CREATE TABLE travail(x); INSERT INTO travail VALUES (1);"));
+        }
+        QVERIFY(DatabaseStamp::current(f.path()));
+        {
+            DE unchecked(f.folder());
+            unchecked.Connection2().executeScript(QStringLiteral("DROP TABLE travail"));
+        }
+        QVERIFY(!DatabaseStamp::current(f.path()));
     }
 
     void aFileInUseSaysGrelavoIsAlreadyOpen() {

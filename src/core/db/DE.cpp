@@ -1,6 +1,7 @@
 #include "DE.h"
 
 #include "Connection.h"
+#include "DatabaseCheck.h"
 #include "DatabaseFile.h"
 
 #include <QDir>
@@ -35,7 +36,11 @@ Connection& DE::Connection2() {
 }
 
 void DE::close() {
+    if (!m_connection)
+        return;
+    const QString path = m_connection->path();
     m_connection.reset();
+    DatabaseCheck::closed(path);
 }
 
 void DE::setStatementNotices(std::function<void()> before, std::function<void()> after) {

@@ -2,12 +2,14 @@
 
 #include "Connection.h"
 #include "DE.h"
+#include "DatabaseStamp.h"
 #include "DbError.h"
 #include "Statement.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSet>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -27,6 +29,19 @@ const char* const kTables[] = {"ListeDesPériodesApplication",
 const char* const kViews[] = {"Herbicide1",        "Herbicide2",        "Herbicide3",
                               "Herbicide4",        "DétailsHerbicides", "DétailsApplication",
                               "DétailsTraitements"};
+
+// What this process knows: whether every check reads every page, whether the last one did,
+// and the files found sound that its connections hold.
+struct CheckState {
+    bool fullAlways = false;
+    bool lastFull = false;
+    QSet<QString> sound;
+};
+
+CheckState& state() {
+    static CheckState s;
+    return s;
+}
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -123,11 +138,21 @@ QString DatabaseCheck::problem(DE& de) {
         return QStringLiteral("Le fichier %1 est vide\u00a0: ce n'est pas une base de données "
                               "Grelavo.")
             .arg(shown(path));
+    // Looked at before the connection opens: opening plays a journal back into the file. A
+    // connection already open may have done so, or written since.
+    const bool full = state().fullAlways || de.isConnected() ||
+                      DatabaseStamp::interruptedWrite(path) || !DatabaseStamp::current(path);
+    state().lastFull = full;
+    state().sound.remove(path);
     try {
         Connection& c = de.Connection2();
-        const QString damaged = damage(c);
-        if (!damaged.isEmpty())
-            return QStringLiteral("Le fichier %1 est endommagé (%2).").arg(shown(path), damaged);
+        if (full) {
+            DatabaseStamp::remove(path);
+            const QString damaged = damage(c);
+            if (!damaged.isEmpty())
+                return QStringLiteral("Le fichier %1 est endommagé (%2).")
+                    .arg(shown(path), damaged);
+        }
         const QString missing = missingPart(c);
         if (!missing.isEmpty())
             return QStringLiteral(
@@ -160,7 +185,23 @@ QString DatabaseCheck::problem(DE& de) {
         return QStringLiteral("Le fichier %1 ne peut pas servir\u00a0: %2.")
             .arg(shown(path), causeInWords(e));
     }
+    if (full)
+        DatabaseStamp::write(path);
+    state().sound.insert(path);
     return QString();
+}
+
+void DatabaseCheck::requireFullCheck(bool required) {
+    state().fullAlways = required;
+}
+
+bool DatabaseCheck::lastCheckWasFull() {
+    return state().lastFull;
+}
+
+void DatabaseCheck::closed(const QString& path) {
+    if (state().sound.remove(path) && !DatabaseStamp::interruptedWrite(path))
+        DatabaseStamp::write(path);
 }
 
 } // namespace grelavo
