@@ -42,12 +42,16 @@ ReportList::Item ReportList::resultsItem(const QVariant& label, const QVector<QV
 }
 
 ReportList ReportList::fromResults(DE& de, qint16 rateInterval) {
+    return fromRows(ResultsTable::read(de.Connection2()), rateInterval);
+}
+
+ReportList ReportList::fromRows(const QVector<ResultsRow>& rows, qint16 rateInterval) {
     ReportList list;
     list.columns = resultsColumns(rateInterval);
     const auto variant = [](const std::optional<QString>& text) {
         return text ? QVariant(*text) : QVariant();
     };
-    for (const ResultsRow& row : ResultsTable::read(de.Connection2())) {
+    for (const ResultsRow& row : rows) {
         QVector<QVariant> cells;
         for (const std::optional<QString>& cell : row.cells)
             cells << variant(cell);

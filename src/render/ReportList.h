@@ -8,6 +8,7 @@
 namespace grelavo {
 
 class DE;
+struct ResultsRow;
 
 // What the table renderer draws: column headings with their widths (twips) and alignments, and
 // items numbered from 1, each with its text (column 1) and sub-items (columns 2 to n). The
@@ -50,6 +51,8 @@ struct ReportList {
     // The table model of a report: the columns, then one item per row of tblResults in NoId
     // order (ResultsTable). Throws DbError.
     static ReportList fromResults(DE& de, qint16 rateInterval);
+    // The same from rows already read.
+    static ReportList fromRows(const QVector<ResultsRow>& rows, qint16 rateInterval);
 };
 
 } // namespace grelavo
