@@ -1,8 +1,16 @@
-// grelavo-bench: times the report engine, the cascading lists and the rate picker on the
-// demonstration database at several scales, and the reference evaluator on the same reports.
+// grelavo-bench: times the steps of the programs on the demonstration database at several
+// scales (opening, a first report, the reports with and without their details, the cascading
+// lists, the rate picker, the command-line import and export), each beside its lower bound
+// measured in the same run: the reference evaluator and a hand-written statement for a report,
+// the plain report for its details, a hand-written statement for a list, a plain CSV dump for
+// the export, the bare keyed open for opening.
 //
 //   grelavo-bench [--grelavo_data=DIR] [--grelavo_scales=1,10,100] [--grelavo_summary=FILE]
 //                 [--grelavo_pragmas=SQL] [Google Benchmark flags]
+//
+// --grelavo_medians=FILE writes every median time (a line "name<TAB>ms" each); the file of an
+// earlier run given as --grelavo_baseline=FILE is what the steps at scale 1 must not be slower
+// than (10 % allowed), marked in the summary's targets.
 //
 // SQL (plain SQLite, e.g. "PRAGMA cache_size = -65536;") runs on each database connection once
 // it is open, to try a connection setting without changing the engine layer.
@@ -13,6 +21,8 @@
 // shown. At the end the program prints Markdown tables of the medians (and writes them to FILE
 // when asked). Benchmarks are not tests: nothing here fails on a slow machine.
 
+#include "ChildRun.h"
+#include "LowerBounds.h"
 #include "ScaleDatabase.h"
 #include "Summary.h"
 #include "Workloads.h"
@@ -20,11 +30,11 @@
 #include "db/Connection.h"
 #include "db/DE.h"
 #include "db/DataAccess.h"
+#include "db/DatabaseCheck.h"
+#include "db/DatabaseFile.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
 #include "db/Statement.h"
-#include "exchange/ExperimentExport.h"
-#include "exchange/ExperimentImport.h"
 #include "report/DoseAnalysis.h"
 #include "report/ListSteps.h"
 #include "report/ReportEngine.h"
@@ -35,6 +45,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -43,7 +54,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -59,6 +72,8 @@ struct Options {
     QString dataFolder;
     std::vector<double> scales{1, 10, 100};
     QString summaryFile;
+    QString mediansFile;
+    QString baselineFile;
     QString pragmas;
 };
 
@@ -112,6 +127,57 @@ long long runListStep(DE& de, const ListCase& c, const QStringList& texts) {
     return combinations.size();
 }
 
+// The rows a list step shows (id|name), or the rate picker's combinations (rate|rate...).
+QStringList listedRows(DE& de, const ListCase& c) {
+    QStringList out;
+    ListSteps steps(de);
+    if (c.kind == ListCase::Kind::RatePicker) {
+        for (const QVector<QVariant>& rates : steps.rateCombinations(c.period, idsOf(c))) {
+            QStringList fields;
+            for (const QVariant& v : rates)
+                fields << v.toString();
+            out << fields.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+    const QVector<ListRow> rows =
+        c.kind == ListCase::Kind::CascadeCount
+            ? steps.afterCount(c.herbicideCount, c.period)
+            : steps.afterHerbicide(int(c.chosen.size()) - 1, c.herbicideCount, c.period, idsOf(c),
+                                   herbicideTexts(c));
+    for (const ListRow& row : rows)
+        out << QString::number(row.id) + QLatin1Char('|') + row.text;
+    return out;
+}
+
+// The same from the list's lower bound, the chosen herbicides left out as the step does.
+QStringList boundRows(Connection& connection, const ListCase& c) {
+    QStringList out;
+    const QStringList chosen = herbicideTexts(c).mid(0, c.chosen.size());
+    Statement rows(connection, listStatement(c));
+    while (rows.step()) {
+        QStringList fields;
+        for (int i = 0; i < rows.columnCount(); ++i)
+            fields << rows.value(i).toString();
+        if (c.kind != ListCase::Kind::RatePicker && chosen.contains(fields.value(1)))
+            continue;
+        out << fields.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+long long runBound(Connection& connection, const QString& statement) {
+    Statement rows(connection, statement);
+    long long n = 0;
+    while (rows.step())
+        ++n;
+    return n;
+}
+
+QString sibling(const char* program) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(program));
+}
+
 // Opens the scale's database and evaluator (releasing those of the other scales), runs every
 // report and list step once and checks each report against the evaluator. Throws on failure.
 Scale& prepare(size_t index) {
@@ -149,15 +215,30 @@ Scale& prepare(size_t index) {
             const bool agree = reference && reference->rows == table &&
                                reference->TotalCases == engine.TotalCases();
             facts.rows[std::string("report/") + c.name] = engine.TotalCases();
-            facts.agreement[c.name] = agree;
+            facts.agreement[std::string("report/") + c.name] = agree;
             if (!agree)
                 err << "grelavo-bench: scale " << db.label() << ", report " << c.name
                     << ": the engine's table differs from the evaluator's\n";
+            if (reference) {
+                const std::string differs = compareWithTable(
+                    readReportFigures(connection, reportStatement(c.parameters)), *reference);
+                facts.agreement[std::string("best/") + c.name] = differs.empty();
+                if (!differs.empty())
+                    err << "grelavo-bench: scale " << db.label() << ", report " << c.name
+                        << ": the hand-written statement differs from the evaluator ("
+                        << QString::fromStdString(differs) << ")\n";
+            }
         }
         for (const ListCase& c : g_lists) {
-            const long long n = runListStep(de, c, herbicideTexts(c));
-            const char* group = c.kind == ListCase::Kind::RatePicker ? "rates/" : "list/";
-            facts.rows[group + std::string(c.name)] = n;
+            const QStringList listed = listedRows(de, c);
+            const bool picker = c.kind == ListCase::Kind::RatePicker;
+            const std::string key = (picker ? "rates/" : "list/") + std::string(c.name);
+            facts.rows[key] = listed.size();
+            const bool same = listed == boundRows(connection, c);
+            facts.agreement[key] = same;
+            if (!same)
+                err << "grelavo-bench: scale " << db.label() << ", " << c.name
+                    << ": the list differs from its hand-written statement's\n";
         }
         err.flush();
     } catch (const DbError& e) {
@@ -181,19 +262,66 @@ template <typename Body> void guarded(benchmark::State& state, size_t scaleIndex
     }
 }
 
+// A step timed in a process of its own (the import, the export, the dump): each iteration's
+// time is the child's, its peak memory a counter.
+void timeChild(benchmark::State& state, const QString& program, const QStringList& arguments,
+               const std::function<void()>& between = {}) {
+    double peak = 0;
+    for (auto _ : state) {
+        const ChildResult r = runMeasured(program, arguments);
+        if (!r.ok) {
+            state.SkipWithError(r.error.c_str());
+            return;
+        }
+        state.SetIterationTime(r.wallMs / 1e3);
+        peak = std::max(peak, r.peakMegabytes);
+        if (between) {
+            state.PauseTiming();
+            between();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["peak_mb"] = peak;
+}
+
+// The scale's experiments written as exchange files, once per scale, for the import.
+QString exportedFiles(ScaleDatabase& db) {
+    static std::map<QString, std::unique_ptr<QTemporaryDir>> written;
+    std::unique_ptr<QTemporaryDir>& work = written[db.filePath()];
+    if (work)
+        return work->filePath(QStringLiteral("essais"));
+    work = std::make_unique<QTemporaryDir>();
+    const QString files = work->filePath(QStringLiteral("essais"));
+    db.de().close(); // the export opens the file itself
+    const ChildResult r =
+        runMeasured(sibling("grelavo-export"),
+                    {QStringLiteral("--db"), db.filePath(), QStringLiteral("--output"), files});
+    if (!r.ok) {
+        work.reset();
+        throw std::runtime_error("cannot export the experiments: " + r.error);
+    }
+    return files;
+}
+
 void registerScale(size_t s, std::vector<StepKey>& steps) {
     const std::string label = g_scales[s].database->label().toStdString();
-    auto add = [&](StepKey key, auto body) {
+    auto registered = [&](StepKey key, auto body) {
         key.scaleIndex = static_cast<int>(s);
         steps.push_back(key);
-        benchmark::RegisterBenchmark(
-            benchmarkName(key, label).c_str(),
-            [s, body](benchmark::State& state) { guarded(state, s, body); })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        return benchmark::RegisterBenchmark(
+                   benchmarkName(key, label).c_str(),
+                   [s, body](benchmark::State& state) { guarded(state, s, body); })
+            ->Unit(benchmark::kMillisecond);
+    };
+    auto add = [&](StepKey key, auto body) { registered(std::move(key), body)->UseRealTime(); };
+    // The import and the export run for seconds at scale 100: three runs of one each, timed by
+    // the go-between.
+    auto addChild = [&](StepKey key, auto body) {
+        registered(std::move(key), body)->UseManualTime()->Iterations(1)->Repetitions(3);
     };
 
-    add({"open", "connection", "DE opens Grelavo.mdb (key derivation, first read)", 0},
+    add({"open", "connection", "DE opens Grelavo.mdb (key derivation, first read)", 0, "open-bound",
+         "connection"},
         [](benchmark::State& state, ScaleDatabase& db) {
             // The scale's own connection holds the file exclusively, as the program does: it
             // is closed first (the next step opens it again).
@@ -203,60 +331,60 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
                 benchmark::DoNotOptimize(&de.Connection2());
             }
         });
-
-    // The export of the scale's experiments read back into a new database made from the scale's
-    // file, as a user moving their trials would; up to scale 10 (beyond, one run takes minutes).
-    if (g_scales[s].database->scale() <= 10)
-        add({"import", "new database", "the export read into a new database (grelavo-import --new)",
-             0},
-            [](benchmark::State& state, ScaleDatabase& db) {
-                QTemporaryDir work;
-                const QString files = work.filePath(QStringLiteral("essais"));
-                QDir().mkpath(files);
-                for (const ExperimentExport::Output& f :
-                     ExperimentExport::read(db.de().Connection2())) {
-                    QFile out(QDir(files).filePath(f.name));
-                    if (!out.open(QIODevice::WriteOnly) || out.write(f.bytes) != f.bytes.size())
-                        throw std::runtime_error("cannot write the exchange files");
+    add({"open-bound", "connection", "the file opened with the key, its schema read"},
+        [](benchmark::State& state, ScaleDatabase& db) {
+            db.de().close();
+            for (auto _ : state) {
+                Connection connection(db.filePath(), DatabaseFile::password());
+                Statement schema(connection, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+                benchmark::DoNotOptimize(schema.step());
+            }
+        });
+    add({"first", "report", "open, start-up check and a first report (single)"},
+        [](benchmark::State& state, ScaleDatabase& db) {
+            db.de().close();
+            const ParameterSet& p = g_reports.front().parameters;
+            for (auto _ : state) {
+                DE de(db.folder());
+                const QString problem = DatabaseCheck::problem(de);
+                if (!problem.isEmpty()) {
+                    state.SkipWithError(problem.toUtf8().constData());
+                    break;
                 }
-                db.de().close(); // the model is read by the import's own connection
-                ImportOptions options;
-                options.newDatabase = true;
-                options.model = db.filePath();
-                const QString target = work.filePath(QStringLiteral("nouvelle.mdb"));
-                qint64 ratings = 0;
-                for (auto _ : state) {
-                    const ImportOutcome o = ExperimentImport::run(target, {files}, options);
-                    if (o.status != ImportOutcome::Status::Done) {
-                        state.SkipWithError("the import did not go through");
-                        break;
-                    }
-                    ratings = o.counts.ratings;
-                    state.PauseTiming();
-                    QFile::remove(target);
-                    state.ResumeTiming();
+                ReportEngine engine(de, QLocale::c());
+                if (!engine.SetQuery(p)) {
+                    state.SkipWithError("the report was refused");
+                    break;
                 }
-                state.counters["ratings"] = static_cast<double>(ratings);
-            });
+            }
+        });
 
     for (int i = 0; i < g_reports.size(); ++i) {
         const ReportCase& c = g_reports[i];
-        add({"report", c.name, std::string(c.name) + " (" + c.description + ")", 0},
-            [i](benchmark::State& state, ScaleDatabase& db) {
-                ReportEngine engine(db.de(), QLocale::c());
-                const ParameterSet& p = g_reports[i].parameters;
-                for (auto _ : state) {
-                    if (!engine.SetQuery(p)) {
-                        state.SkipWithError("the report was refused");
-                        break;
+        for (const bool details : {false, true})
+            add({details ? "details" : "report", c.name,
+                 std::string(c.name) + (details ? " with the ratings behind each cell" : "") +
+                     " (" + c.description + ")",
+                 0, details ? "report" : "best", c.name},
+                [i, details](benchmark::State& state, ScaleDatabase& db) {
+                    ReportEngine engine(db.de(), QLocale::c());
+                    engine.setGatherDetails(details);
+                    const ParameterSet& p = g_reports[i].parameters;
+                    for (auto _ : state) {
+                        if (!engine.SetQuery(p)) {
+                            state.SkipWithError("the report was refused");
+                            break;
+                        }
                     }
-                }
-                state.counters["cases"] = engine.TotalCases();
-            });
-    }
-    for (int i = 0; i < g_reports.size(); ++i) {
-        const ReportCase& c = g_reports[i];
-        add({"evaluator", c.name, c.name, 0}, [i](benchmark::State& state, ScaleDatabase& db) {
+                    state.counters["cases"] = engine.TotalCases();
+                });
+        add({"best", c.name, c.name}, [i](benchmark::State& state, ScaleDatabase& db) {
+            const QString statement = reportStatement(g_reports[i].parameters);
+            Connection& connection = db.de().Connection2();
+            for (auto _ : state)
+                benchmark::DoNotOptimize(readReportFigures(connection, statement));
+        });
+        add({"evaluator", c.name, c.name}, [i](benchmark::State& state, ScaleDatabase& db) {
             const ReferenceEvaluator& evaluator = db.evaluator();
             const ParameterSet& p = g_reports[i].parameters;
             for (auto _ : state) {
@@ -265,11 +393,61 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
             }
         });
     }
+
+    for (int i = 0; i < g_lists.size(); ++i) {
+        const ListCase& c = g_lists[i];
+        const std::string group = c.kind == ListCase::Kind::RatePicker ? "rates" : "list";
+        add({group, c.name, std::string(c.name) + " (" + c.description + ")", 0, group + "-bound",
+             c.name},
+            [i](benchmark::State& state, ScaleDatabase& db) {
+                const ListCase& lc = g_lists[i];
+                const QStringList texts = herbicideTexts(lc);
+                long long n = 0;
+                for (auto _ : state)
+                    n = runListStep(db.de(), lc, texts);
+                state.counters["rows"] = static_cast<double>(n);
+            });
+        add({group + "-bound", c.name, c.name}, [i](benchmark::State& state, ScaleDatabase& db) {
+            const QString statement = listStatement(g_lists[i]);
+            Connection& connection = db.de().Connection2();
+            for (auto _ : state)
+                benchmark::DoNotOptimize(runBound(connection, statement));
+        });
+    }
+
+    // The scale's experiments read into a new database, as grelavo-import --new does it (the
+    // model is the database shipped beside the program); the exchange files are written first,
+    // outside the timing.
+    addChild({"import", "new database", "grelavo-import --new of the exported experiments"},
+             [](benchmark::State& state, ScaleDatabase& db) {
+                 const QString files = exportedFiles(db);
+                 QTemporaryDir work;
+                 const QString target = work.filePath(QStringLiteral("nouvelle.mdb"));
+                 timeChild(state, sibling("grelavo-import"),
+                           {QStringLiteral("--db"), target, QStringLiteral("--new"), files},
+                           [&] { QFile::remove(target); });
+             });
+    addChild({"export", "files", "grelavo-export of every experiment", 0, "export-bound", "files"},
+             [](benchmark::State& state, ScaleDatabase& db) {
+                 QTemporaryDir work;
+                 db.de().close();
+                 timeChild(state, sibling("grelavo-export"),
+                           {QStringLiteral("--db"), db.filePath(), QStringLiteral("--output"),
+                            work.path(), QStringLiteral("--remplacer")});
+             });
+    addChild({"export-bound", "files", "plain CSV dump of the same tables"},
+             [](benchmark::State& state, ScaleDatabase& db) {
+                 QTemporaryDir work;
+                 db.de().close();
+                 const QStringList dump = dumpArguments(db.filePath(), work.path());
+                 timeChild(state, dump.first(), dump.mid(1));
+             });
+
     // The dose-response analysis (its evidence read, every weed and category fitted) of 200
     // reports drawn from the database; the reports themselves run before the timing. Up to
     // scale 10: each fit is timed alone too, and the slowest is the figure to watch (50 ms).
     if (g_scales[s].database->scale() <= 10)
-        add({"analysis", "random200", "analysis of 200 random reports (evidence and every fit)", 0},
+        add({"analysis", "random200", "analysis of 200 random reports (evidence and every fit)"},
             [](benchmark::State& state, ScaleDatabase& db) {
                 struct Prepared {
                     ParameterSet parameters;
@@ -314,20 +492,6 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
                 state.counters["worst_report_ms"] = worstReport;
                 state.counters["worst_fit_ms"] = worstFit;
             });
-    for (int i = 0; i < g_lists.size(); ++i) {
-        const ListCase& c = g_lists[i];
-        const bool picker = c.kind == ListCase::Kind::RatePicker;
-        add({picker ? "rates" : "list", c.name, std::string(c.name) + " (" + c.description + ")",
-             0},
-            [i](benchmark::State& state, ScaleDatabase& db) {
-                const ListCase& lc = g_lists[i];
-                const QStringList texts = herbicideTexts(lc);
-                long long n = 0;
-                for (auto _ : state)
-                    n = runListStep(db.de(), lc, texts);
-                state.counters["rows"] = static_cast<double>(n);
-            });
-    }
 }
 
 bool parseScales(const QString& text, std::vector<double>& scales) {
@@ -369,6 +533,11 @@ benchmark::ConsoleReporter::OutputOptions consoleOptions(const std::vector<std::
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The go-between of a measured child, and the dump: no application, nothing else loaded.
+    if (const int status = measureMain(argc, argv); status >= 0)
+        return status;
+    if (const int status = dumpMain(argc, argv); status >= 0)
+        return status;
     QCoreApplication app(argc, argv);
 
     Options options;
@@ -386,13 +555,21 @@ int main(int argc, char* argv[]) {
             }
         } else if (a.startsWith(QLatin1String("--grelavo_summary="))) {
             options.summaryFile = a.section(QLatin1Char('='), 1);
+        } else if (a.startsWith(QLatin1String("--grelavo_medians="))) {
+            options.mediansFile = a.section(QLatin1Char('='), 1);
+        } else if (a.startsWith(QLatin1String("--grelavo_baseline="))) {
+            options.baselineFile = a.section(QLatin1Char('='), 1);
         } else if (a.startsWith(QLatin1String("--grelavo_pragmas="))) {
             options.pragmas = a.section(QLatin1Char('='), 1);
         } else if (a == QLatin1String("--help")) {
             std::cout << "grelavo-bench [--grelavo_data=DIR] [--grelavo_scales=1,10,100] "
-                         "[--grelavo_summary=FILE] [--grelavo_pragmas=SQL] [benchmark flags]\n"
+                         "[--grelavo_summary=FILE] [--grelavo_medians=FILE] "
+                         "[--grelavo_baseline=FILE] [--grelavo_pragmas=SQL] [benchmark flags]\n"
                          "  DIR/scale-S/Grelavo.mdb is the database at scale S (built when "
                          "missing or older than this program).\n"
+                         "  --grelavo_medians writes the median times (name, tab, ms); an earlier "
+                         "run's file given as --grelavo_baseline is what scale 1 must not be "
+                         "slower than.\n"
                          "  SQL runs on each connection once it is open, e.g. "
                          "\"PRAGMA cache_size = -65536;\" (journal_mode persists in the file).\n\n";
             args.push_back(argv[i]);
@@ -446,11 +623,18 @@ int main(int argc, char* argv[]) {
     std::ostringstream summary;
     if (!options.pragmas.isEmpty())
         summary << "\nConnection settings tried: " << options.pragmas.toStdString() << "\n";
-    printSummary(summary, reporter, labels, options.scales, steps, facts);
+    const Medians baseline = options.baselineFile.isEmpty()
+                                 ? Medians()
+                                 : readMedians(options.baselineFile.toLocal8Bit().toStdString());
+    printSummary(summary, reporter, labels, options.scales, steps, facts, baseline);
     std::cout << summary.str();
     if (!options.summaryFile.isEmpty()) {
         std::ofstream file(options.summaryFile.toLocal8Bit().constData());
         file << summary.str();
+    }
+    if (!options.mediansFile.isEmpty()) {
+        std::ofstream file(options.mediansFile.toLocal8Bit().constData());
+        reporter.writeMedians(file);
     }
     for (Scale& s : g_scales)
         s.database->release();
