@@ -8,27 +8,35 @@ namespace grelavo {
 
 namespace {
 
-const QString kCountIn =
-    QStringLiteral("WHERE (((tblPériodesApplication.DateHerbId) In (SELECT [DateHerbId] FROM "
-                   "[tbldétailsherbicides] As Tmp GROUP BY [DateHerbId] HAVING Count(*)=");
+const QString kApplications = QStringLiteral("tblPériodesApplication");
 
 QString alias(int k) {
     return k == 0 ? QStringLiteral("tblDétailsHerbicides")
                   : QStringLiteral("tblDétailsHerbicides_%1").arg(k);
 }
 
-// ") AND ((alias.HerbicideId)=id" for each chosen herbicide.
-QString herbicideConditions(const QVector<int>& ids, int last) {
-    QString s;
-    for (int k = 0; k <= last; ++k)
-        s += QStringLiteral(") AND ((%1.HerbicideId)=%2").arg(alias(k)).arg(ids[k]);
-    return s;
+// The applications at the period whose mixture has exactly `count` products. Each application of
+// the period is counted through the key of tblDétailsHerbicides, in key order: one pass over the
+// period's applications, where grouping the whole product table (once per joined alias) grew
+// faster than the data.
+QString periodAndCount(int count, int applicationType) {
+    return QStringLiteral("((tblPériodesApplication.TypeApplicationId)=%1) AND ((SELECT Count(*) "
+                          "FROM tblDétailsHerbicides AS Tmp WHERE Tmp.DateHerbId = "
+                          "tblPériodesApplication.DateHerbId)=%2)")
+        .arg(applicationType)
+        .arg(count);
 }
 
-QString tail(int count, int applicationType) {
-    return QStringLiteral("%1)) AND ((tblPériodesApplication.TypeApplicationId)=%2")
-        .arg(count)
-        .arg(applicationType);
+// Applications holding the herbicides ids[0] to ids[last], each looked up by the key.
+QString holding(const QVector<int>& ids, int last) {
+    QString s;
+    for (int k = 0; k <= last; ++k)
+        s += QStringLiteral(" AND EXISTS (SELECT * FROM tblDétailsHerbicides AS %1 WHERE "
+                            "%1.DateHerbId = tblPériodesApplication.DateHerbId AND "
+                            "%1.HerbicideId = %2)")
+                 .arg(alias(k))
+                 .arg(ids[k]);
+    return s;
 }
 
 } // namespace
@@ -44,30 +52,16 @@ QString ListStatements::herbicideList() {
 }
 
 QString ListStatements::countStep(int count, int applicationType) {
-    return QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication ") +
-           kCountIn + tail(count, applicationType) + QStringLiteral("));");
+    return QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication "
+                          "WHERE ") +
+           periodAndCount(count, applicationType) + QLatin1Char(';');
 }
 
 QString ListStatements::herbicideStep(int r, int count, int applicationType,
                                       const QVector<int>& ids) {
-    static const QString heads[3] = {
-        QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication "
-                       "INNER JOIN tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-                       "tblDétailsHerbicides.DateHerbId "),
-        QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM (tblPériodesApplication "
-                       "INNER JOIN tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-                       "tblDétailsHerbicides.DateHerbId) INNER JOIN tblDétailsHerbicides AS "
-                       "tblDétailsHerbicides_1 ON tblPériodesApplication.DateHerbId = "
-                       "tblDétailsHerbicides_1.DateHerbId "),
-        QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM (tblDétailsHerbicides AS "
-                       "tblDétailsHerbicides_2 INNER JOIN (tblDétailsHerbicides AS "
-                       "tblDétailsHerbicides_1 INNER JOIN tblPériodesApplication ON "
-                       "tblDétailsHerbicides_1.DateHerbId = tblPériodesApplication.DateHerbId) "
-                       "ON tblDétailsHerbicides_2.DateHerbId = tblPériodesApplication.DateHerbId) "
-                       "INNER JOIN tblDétailsHerbicides ON tblPériodesApplication.DateHerbId = "
-                       "tblDétailsHerbicides.DateHerbId ")};
-    return heads[r] + kCountIn + tail(count, applicationType) + herbicideConditions(ids, r) +
-           QStringLiteral("));");
+    return QStringLiteral("SELECT tblPériodesApplication.DateHerbId FROM tblPériodesApplication "
+                          "WHERE ") +
+           periodAndCount(count, applicationType) + holding(ids, r) + QLatin1Char(';');
 }
 
 QString ListStatements::periods() {
@@ -125,35 +119,21 @@ QString ListStatements::varieties(int cropId) {
 }
 
 QString ListStatements::rates(int applicationType, const QVector<int>& ids) {
-    const int n = ids.size();
+    // The period's applications first, in key order, each joined to the row of every chosen
+    // herbicide by the key (CROSS JOIN keeps that order): no pass over the whole product table.
+    const int n = int(ids.size());
     QStringList columns;
-    for (int k = 0; k < n; ++k)
+    QString from = kApplications;
+    for (int k = 0; k < n; ++k) {
         columns << QStringLiteral("%1.HerbTauxH AS Taux%2").arg(alias(k)).arg(k + 1);
-    const QString first =
-        QStringLiteral("(tblPériodesApplication INNER JOIN tblDétailsHerbicides ON "
-                       "tblPériodesApplication.DateHerbId = tblDétailsHerbicides.DateHerbId)");
-    auto joinOn = [](int k) {
-        return QStringLiteral(" INNER JOIN tblDétailsHerbicides AS %1 ON "
-                              "tblPériodesApplication.DateHerbId = %1.DateHerbId")
-            .arg(alias(k));
-    };
-    QString from;
-    if (n == 1) {
-        from = first + QLatin1Char(' ');
-    } else if (n == 2) {
-        from = first + joinOn(1) + QLatin1Char(' ');
-    } else {
-        // The last alias comes first, joined to the parenthesised others.
-        QString inner = first + joinOn(1);
-        if (n == 4)
-            inner = QLatin1Char('(') + inner + QLatin1Char(')') + joinOn(2);
-        from = QStringLiteral("tblDétailsHerbicides AS %1 INNER JOIN (").arg(alias(n - 1)) + inner +
-               QStringLiteral(") ON %1.DateHerbId = tblPériodesApplication.DateHerbId ")
-                   .arg(alias(n - 1));
+        from += QStringLiteral(" CROSS JOIN tblDétailsHerbicides AS %1 ON %1.DateHerbId = "
+                               "tblPériodesApplication.DateHerbId AND %1.HerbicideId = %2")
+                    .arg(alias(k))
+                    .arg(ids[k]);
     }
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-           QStringLiteral(" FROM ") + from + kCountIn + tail(n, applicationType) +
-           herbicideConditions(ids, n - 1) + QStringLiteral("));");
+           QStringLiteral(" FROM ") + from + QStringLiteral(" WHERE ") +
+           periodAndCount(n, applicationType) + QLatin1Char(';');
 }
 
 QString ListStatements::distinctRates(int n) {
