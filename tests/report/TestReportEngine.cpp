@@ -1,12 +1,13 @@
 #include "FixtureDatabase.h"
+#include "db/Connection.h"
 #include "db/DE.h"
+#include "db/JetDialect.h"
 #include "db/Recordset.h"
+#include "db/Statement.h"
 #include "report/ReportEngine.h"
 
 #include "FaultyVfs.h"
 #include "FixtureReports.h"
-
-#include <sqlite3.h>
 
 using namespace grelavo;
 
@@ -85,6 +86,28 @@ private slots:
         // Rows the reset never touches keep their cells.
         QCOMPARE(f.cells(QStringLiteral("7")).first(),
                  QStringLiteral("7|kept|-|-|-|-|-|-|-|-|kept"));
+
+        // The file keeps the stored queries and the work tables of the last fraction.
+        const auto last = f.engine.statementsFor(atrazine(QStringLiteral("1")), 4);
+        QVERIFY(last);
+        Connection& db = f.de.Connection2();
+        QCOMPARE(db.viewStatement(QStringLiteral("Herbicide1")),
+                 JetDialect::translate(last->herbicide[0]));
+        QCOMPARE(db.viewStatement(QStringLiteral("DétailsTraitements")),
+                 JetDialect::translate(last->detailsTraitements));
+        for (const char* table : {"tblQueryResults", "tblQueryResults_Cat"}) {
+            const QString key = QString::fromLatin1(table).endsWith(QLatin1String("Cat"))
+                                    ? QStringLiteral("TypeMHId")
+                                    : QStringLiteral("MHId");
+            Statement rs(db, QStringLiteral(
+                                 "SELECT count(*), total(r.\"9\" = CAST(q.Moyenne AS TEXT) "
+                                 "AND r.\"10\" = CAST(q.CompteDeVisuel AS TEXT)) FROM %1 AS q LEFT "
+                                 "JOIN tblResults AS r ON r.ResultsId = q.%2")
+                                 .arg(QString::fromLatin1(table), key));
+            QVERIFY(rs.step());
+            QVERIFY(rs.value(0).toInt() > 0);
+            QCOMPARE(rs.value(1).toInt(), rs.value(0).toInt());
+        }
     }
 
     void extraWeedsGetOneFreeRowEach() {
@@ -183,21 +206,23 @@ private slots:
                                      "80", "events", "100", "events", "pause", "finished"}));
     }
 
-    void aReportCostsFiveCommits() {
+    // The fractions only read the file: a report syncs it as one small transaction does.
+    void aReportWritesTheFileInOneTransaction() {
+        FaultyVfs disk;
         Fixture f;
-        int commits = 0;
-        const auto countCommit = [](void* counter) {
-            ++*static_cast<int*>(counter);
-            return 0;
-        };
-        sqlite3_commit_hook(f.de.Connection2().handle(), countCommit, &commits);
+        FaultyVfs::failCall(0);
+        f.de.Connection2().executeScript(
+            QStringLiteral("UPDATE tblResults SET [1] = ' - ' WHERE NoId = 1"));
+        const int oneTransaction = FaultyVfs::syncs();
+        QVERIFY(oneTransaction > 0);
+        FaultyVfs::failCall(0);
         QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
-        QCOMPARE(commits, 5);
+        QCOMPARE(FaultyVfs::syncs(), oneTransaction);
     }
 
     // A disk that fails or fills up at any read, write or sync of a report: the report either
-    // stops with its cause in words or is the very report a sound disk gives, and the file
-    // still gives that report afterwards.
+    // stops with its cause in words and leaves the previous report in the file, or is the very
+    // report a sound disk gives; and the file still gives that report afterwards.
     void aFailingDiskNeverGivesAWrongReport() {
         FaultyVfs disk;
         Fixture f;
@@ -221,6 +246,7 @@ private slots:
                     continue;
                 }
                 ++stopped;
+                QCOMPARE(f.rows(all), sound);
                 QVERIFY(f.engine.refusal().isEmpty());
                 QVERIFY2(f.engine.failure() == QStringLiteral("le disque est plein") ||
                              f.engine.failure() ==

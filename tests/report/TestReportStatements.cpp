@@ -191,13 +191,8 @@ private slots:
         QVERIFY(!engine.statementsFor(typedCrop, 0));
     }
 
-    void resetAndUpdatesAreTheFixedTexts() {
+    void resetAndWeedListAreTheFixedTexts() {
         QCOMPARE(ReportStatements::resetResults().first(), quoted::kResetCells);
-        QCOMPARE(ReportStatements::perWeedUpdate(2),
-                 quoted::cellUpdate(QStringLiteral("tblQueryResults"), QStringLiteral("MHId"), 2));
-        QCOMPARE(ReportStatements::perCategoryUpdate(4),
-                 quoted::cellUpdate(QStringLiteral("tblQueryResults_Cat"),
-                                    QStringLiteral("TypeMHId"), 4));
         QVERIFY(ReportStatements::perWeed({200, 201})
                     .endsWith(QStringLiteral("(tblMHEval.MHId)=43 Or (tblMHEval.MHId)=200 Or "
                                              "(tblMHEval.MHId)=201));")));

@@ -31,10 +31,13 @@ public:
     static void failCall(int n, bool diskFull = false) {
         s_countdown = n;
         s_calls = 0;
+        s_syncs = 0;
         s_diskFull = diskFull;
     }
     // Reads, writes, truncations and syncs seen since the last failCall.
     static int calls() { return s_calls; }
+    // Of them, the syncs: what a committed transaction costs on a disk.
+    static int syncs() { return s_syncs; }
     static bool failed() { return s_failed; }
     static void clearFailed() { s_failed = false; }
 
@@ -79,6 +82,7 @@ private:
         return real(f)->pMethods->xTruncate(real(f), size);
     }
     static int sync(sqlite3_file* f, int flags) {
+        ++s_syncs;
         if (strikes())
             return SQLITE_IOERR_FSYNC;
         return real(f)->pMethods->xSync(real(f), flags);
@@ -104,6 +108,7 @@ private:
     static inline sqlite3_vfs* s_real = nullptr;
     static inline int s_countdown = 0;
     static inline int s_calls = 0;
+    static inline int s_syncs = 0;
     static inline bool s_diskFull = false;
     static inline bool s_failed = false;
     // Version 1: no shared memory or memory mapping, which rollback journals do not use.

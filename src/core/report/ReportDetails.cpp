@@ -7,19 +7,6 @@
 
 namespace grelavo {
 
-namespace {
-
-QSet<qint64> keys(Connection& db, const char* sql) {
-    Statement rows(db, QString::fromUtf8(sql));
-    QSet<qint64> out;
-    while (rows.step())
-        if (!rows.value(0).isNull())
-            out.insert(rows.value(0).toLongLong());
-    return out;
-}
-
-} // namespace
-
 double CellDetail::mean() const {
     if (ratings.isEmpty())
         return 0;
@@ -83,16 +70,15 @@ void ReportDetails::collectFraction(Connection& db, int k) {
         m_fractions.resize(k + 1);
     Fraction& f = m_fractions[k];
     f = Fraction();
-    // The ratings the fraction's aggregates counted (a rating without a value is not counted),
-    // each treatment once, with the first of its matching applications.
+    // The ratings the fraction's figures counted (a rating without a value is not counted),
+    // each treatment once, with the first of its matching applications: one pass over the
+    // matched treatments.
     Statement rows(db, QStringLiteral(R"(SELECT e."MHEvalId", e."MHId", m."Nom-Francais",
-        m."TypeMHId", e."Visuel", e."TraitementId",
-        (SELECT min(d."DateHerbId") FROM "DétailsTraitements" d
-         WHERE d."TraitementId" = e."TraitementId"),
-        (SELECT t."SiteExpId" FROM "tbldesTraitements" t WHERE t."TraitementId" = e."TraitementId")
-        FROM "ListedesMauvaisesHerbes" m INNER JOIN "tblMHEval" e ON m."MHId" = e."MHId"
-        WHERE e."TraitementId" IN (SELECT "TraitementId" FROM "DétailsTraitements")
-        AND e."Visuel" IS NOT NULL ORDER BY e."MHEvalId")"));
+        m."TypeMHId", e."Visuel", e."TraitementId", r."DateHerbId", t."SiteExpId"
+        FROM temp."TraitementsRetenus" r CROSS JOIN "tblMHEval" e ON e."TraitementId" = r."TraitementId"
+        INNER JOIN "ListedesMauvaisesHerbes" m ON m."MHId" = e."MHId"
+        LEFT JOIN "tbldesTraitements" t ON t."TraitementId" = r."TraitementId"
+        WHERE e."Visuel" IS NOT NULL ORDER BY e."MHEvalId")"));
     while (rows.step()) {
         f.ratings.append({rows.value(0).toLongLong(), rows.value(1).toLongLong(),
                           rows.value(2).toString(), rows.value(4).toInt(),
@@ -100,8 +86,13 @@ void ReportDetails::collectFraction(Connection& db, int k) {
                           rows.value(7).toLongLong()});
         f.categories << (rows.value(3).isNull() ? -1 : rows.value(3).toLongLong());
     }
-    f.weedGroups = keys(db, R"(SELECT "MHId" FROM "tblQueryResults")");
-    f.categoryGroups = keys(db, R"(SELECT "TypeMHId" FROM "tblQueryResults_Cat")");
+}
+
+void ReportDetails::setGroups(int k, const QSet<qint64>& weeds, const QSet<qint64>& categories) {
+    if (k < m_fractions.size()) {
+        m_fractions[k].weedGroups = weeds;
+        m_fractions[k].categoryGroups = categories;
+    }
 }
 
 void ReportDetails::assign(const QVector<ResultsRow>& rows) {

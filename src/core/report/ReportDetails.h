@@ -47,8 +47,11 @@ struct CellDetail {
 class ReportDetails {
 public:
     void clear();
-    // While fraction 'k''s stored queries and work tables are in place. Throws DbError.
+    // While fraction 'k''s matched treatments are in place (ReportStatements::matchedTable).
+    // Throws DbError.
     void collectFraction(Connection& db, int k);
+    // The weeds and the categories fraction k gave figures to, once the report knows them.
+    void setGroups(int k, const QSet<qint64>& weeds, const QSet<qint64>& categories);
     // Once the report has written tblResults.
     void assign(const QVector<ResultsRow>& rows);
 

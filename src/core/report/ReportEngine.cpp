@@ -8,10 +8,11 @@
 #include "db/DataAccess.h"
 #include "db/DatabaseCheck.h"
 #include "db/DbError.h"
-#include "db/Recordset.h"
+#include "db/Statement.h"
 #include "db/Transaction.h"
 
 #include <QLoggingCategory>
+#include <QSet>
 #include <optional>
 
 namespace grelavo {
@@ -179,7 +180,21 @@ void ReportEngine::ResetResults() {
     }
 }
 
-QString ReportEngine::perWeedStatementWithExtraWeeds(const ParameterSet& p) {
+// A fraction's figures as its statements read them: a weed's or a category's id, its mean as
+// the report writes it (null when all its ratings are empty) and its count of ratings. The
+// values keep the type the database gave them, so the cells hold the very text an update from
+// the work tables would write.
+struct ReportEngine::FractionFigures {
+    struct Group {
+        qint64 id = 0;
+        QVariant mean;
+        QVariant count;
+    };
+    QVector<Group> weeds; // every weed rated in the matched treatments
+    QVector<Group> categories;
+};
+
+QVector<int> ReportEngine::addExtraWeeds(const ParameterSet& p) {
     DataAccess data(m_de, DataAccess::Failures::Thrown);
     QVector<int> extra;
     for (const Choice& weed : p.cbbMauvHerb) {
@@ -188,31 +203,19 @@ QString ReportEngine::perWeedStatementWithExtraWeeds(const ParameterSet& p) {
         extra << *weed.itemData;
         data.AddResultRow(weed.text, *weed.itemData);
     }
-    return ReportStatements::perWeed(extra);
+    return extra;
 }
 
-void ReportEngine::AggregateFraction(int k, const QString& weedStatement) {
-    DataAccess(m_de, DataAccess::Failures::Thrown).DropWorkTables();
-    run(weedStatement);
-    CheckFractionEmpty(k);
-    run(ReportStatements::perCategory());
-    run(ReportStatements::perWeedUpdate(k));
-    run(ReportStatements::perCategoryUpdate(k));
-}
-
-void ReportEngine::CheckFractionEmpty(int k) {
-    Recordset perWeed;
-    perWeed.openTable(m_de.Connection2(), QStringLiteral("tblQueryResults"));
-    m_fractionEmpty[k] = perWeed.recordCount() == 0;
-}
-
-void ReportEngine::AddToTotalCases() {
-    Recordset rs;
-    rs.open(m_de.Connection2(), ReportStatements::totalCases());
-    rs.moveFirst();
-    const QVariant cases = rs.field(QStringLiteral("CompteCas"));
-    if (!cases.isNull())
-        m_totalCases += cases.toInt();
+ReportEngine::FractionFigures ReportEngine::readFigures() {
+    FractionFigures figures;
+    const auto read = [this](const QString& sql, QVector<FractionFigures::Group>& out) {
+        Statement rows(m_de.Connection2(), sql);
+        while (rows.step())
+            out.append({rows.value(0).toLongLong(), rows.value(1), rows.value(2)});
+    };
+    read(ReportStatements::fractionWeeds(), figures.weeds);
+    read(ReportStatements::fractionCategories(), figures.categories);
+    return figures;
 }
 
 bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
@@ -235,8 +238,8 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
         if (m_gatherDetails)
             m_details.assign(ResultsTable::read(m_de.Connection2()));
     } catch (const DbError& e) {
-        // A step that failed leaves a table that is not the report's: the report stops and
-        // says why, it is never shown as a result.
+        // A step that failed: the report stops and says why; nothing of it was written, the
+        // file keeps the previous report.
         m_failure = DatabaseCheck::causeInWords(e);
         m_details.clear();
         qCWarning(lcReport) << "report stopped:" << e.message();
@@ -254,35 +257,92 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
 void ReportEngine::runFractions(const ParameterSet& p,
                                 const std::array<Statements, Fractions>& fractions,
                                 const ReportHooks& hooks) {
+    // Each fraction only reads the file: its matched treatments go to a temporary table, from
+    // which its figures (and the ratings behind them) are read once. Nothing is written to the
+    // file until every fraction is read, and then in one transaction: a report that stops
+    // leaves the file as it was.
     Connection& db = m_de.Connection2();
-    QString weedStatement;
+    db.executeScript(ReportStatements::createMatched());
+    std::array<FractionFigures, Fractions> figures;
     int progress = 0;
     for (int k = 0; k < Fractions; ++k) {
-        // One transaction per fraction: events run only between two of them.
-        Transaction transaction(db);
-        if (k == 0)
-            for (const QString& statement : ReportStatements::resetResults())
-                run(statement);
+        QVector<QPair<QString, QString>> stored;
         for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
             if (!fractions[k].herbicide[i].isEmpty())
-                db.redefineView(QStringLiteral("Herbicide%1").arg(i + 1),
-                                fractions[k].herbicide[i]);
-        if (k == 0) {
-            db.redefineView(QStringLiteral("DétailsHerbicides"), fractions[0].detailsHerbicides);
-            db.redefineView(QStringLiteral("DétailsApplication"), fractions[0].detailsApplication);
-            db.redefineView(QStringLiteral("DétailsTraitements"), fractions[0].detailsTraitements);
-            weedStatement = perWeedStatementWithExtraWeeds(p);
-        }
-        AggregateFraction(k, weedStatement);
+                stored.append(
+                    {QStringLiteral("Herbicide%1").arg(i + 1), fractions[k].herbicide[i]});
+        stored.append({QStringLiteral("DétailsHerbicides"), fractions[k].detailsHerbicides});
+        stored.append({QStringLiteral("DétailsApplication"), fractions[k].detailsApplication});
+        stored.append({QStringLiteral("DétailsTraitements"), fractions[k].detailsTraitements});
+        db.executeScript(ReportStatements::clearMatched());
+        db.executeScript(ReportStatements::fillMatched(stored));
+        figures[k] = readFigures();
         if (m_gatherDetails)
             m_details.collectFraction(db, k);
-        AddToTotalCases();
-        transaction.commit();
         progress += 20;
         if (hooks.progressed)
             hooks.progressed(progress);
         call(hooks.letEventsRun);
     }
+    writeReport(p, fractions, figures);
+}
+
+void ReportEngine::writeReport(const ParameterSet& p,
+                               const std::array<Statements, Fractions>& fractions,
+                               const std::array<FractionFigures, Fractions>& figures) {
+    Connection& db = m_de.Connection2();
+    Transaction transaction(db);
+    for (const QString& statement : ReportStatements::resetResults())
+        run(statement);
+    const QVector<int> extra = addExtraWeeds(p);
+    QSet<qint64> weedList;
+    for (int id : ReportStatements::standardWeeds() + extra)
+        weedList.insert(id);
+
+    // The stored queries as the last fraction left them.
+    const Statements& last = fractions[Fractions - 1];
+    for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
+        if (!last.herbicide[i].isEmpty())
+            db.redefineView(QStringLiteral("Herbicide%1").arg(i + 1), last.herbicide[i]);
+    db.redefineView(QStringLiteral("DétailsHerbicides"), last.detailsHerbicides);
+    db.redefineView(QStringLiteral("DétailsApplication"), last.detailsApplication);
+    db.redefineView(QStringLiteral("DétailsTraitements"), last.detailsTraitements);
+    // The work tables of the last fraction, whose matched treatments are still in place.
+    DataAccess(m_de, DataAccess::Failures::Thrown).DropWorkTables();
+    run(ReportStatements::perWeed(extra));
+    run(ReportStatements::perCategory());
+
+    qint64 total = 0;
+    std::array<bool, Fractions> empty{};
+    for (int k = 0; k < Fractions; ++k) {
+        Statement update(db, ReportStatements::cellUpdate(k));
+        const auto write = [&update](const FractionFigures::Group& g) {
+            update.bind(1, g.mean);
+            update.bind(2, g.count);
+            update.bind(3, g.id);
+            update.step();
+            update.reset();
+        };
+        QSet<qint64> weeds, categories;
+        // The weeds first: a category whose id is also a listed weed's takes the row.
+        for (const FractionFigures::Group& g : figures[k].weeds) {
+            if (!weedList.contains(g.id))
+                continue;
+            write(g);
+            weeds.insert(g.id);
+        }
+        for (const FractionFigures::Group& g : figures[k].categories) {
+            write(g);
+            categories.insert(g.id);
+            total += g.count.toLongLong();
+        }
+        empty[k] = weeds.isEmpty();
+        if (m_gatherDetails)
+            m_details.setGroups(k, weeds, categories);
+    }
+    transaction.commit();
+    m_fractionEmpty = empty;
+    m_totalCases = qint32(total);
 }
 
 QStringList ReportEngine::Set_ParamList(const ParameterSet& p) {

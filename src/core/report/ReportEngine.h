@@ -78,13 +78,14 @@ public:
     std::optional<QStringList> treatmentConditions(const ParameterSet& p);
 
 private:
+    struct FractionFigures;
     void runFractions(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                       const ReportHooks& hooks);
+    FractionFigures readFigures();
+    void writeReport(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
+                     const std::array<FractionFigures, Fractions>& figures);
     std::optional<QString> bound(const QString& text, const char* what);
-    void AggregateFraction(int k, const QString& weedStatement);
-    void CheckFractionEmpty(int k);
-    void AddToTotalCases();
-    QString perWeedStatementWithExtraWeeds(const ParameterSet& p);
+    QVector<int> addExtraWeeds(const ParameterSet& p);
     void run(const QString& statement);
 
     DE& m_de;

@@ -1,5 +1,7 @@
 #include "ReportStatements.h"
 
+#include "db/Connection.h"
+#include "db/JetDialect.h"
 #include "db/Lists.h"
 
 namespace grelavo {
@@ -20,20 +22,19 @@ QString idList(const QString& column, const QVector<int>& ids) {
     return terms.join(QStringLiteral(" Or "));
 }
 
-// Ratings of matching treatments, each counted once: the treatments are taken as a set.
+// Ratings of the matched treatments, each counted once: the treatments are taken as a set.
 const QString kMatchingRatings = QStringLiteral(
     "FROM ListedesMauvaisesHerbes INNER JOIN tblMHEval ON ListedesMauvaisesHerbes.MHId = "
-    "tblMHEval.MHId WHERE (((tblMHEval.TraitementId) In (SELECT DétailsTraitements.TraitementId "
-    "FROM DétailsTraitements))) ");
+    "tblMHEval.MHId WHERE (((tblMHEval.TraitementId) In (SELECT TraitementsRetenus.TraitementId "
+    "FROM TraitementsRetenus))) ");
 
-QString cellUpdate(const QString& table, const QString& key, int fraction) {
-    return QStringLiteral("UPDATE %1 INNER JOIN tblResults ON %1.%2 = tblResults.ResultsId SET "
-                          "tblResults.[%3] = [%1]![Moyenne], tblResults.[%4] = "
-                          "[%1]![CompteDeVisuel];")
-        .arg(table, key)
-        .arg(2 * fraction + 1)
-        .arg(2 * fraction + 2);
-}
+// The same ratings read from the matched treatments, which lead: each is a key of the
+// temporary table, so the join counts every rating once, as the set above does; the index on
+// the ratings' treatment (which covers the weed and the rating) finds them without reading the
+// other ratings.
+const QString kMatchedRatings = QStringLiteral(
+    "FROM temp.TraitementsRetenus AS r CROSS JOIN tblMHEval AS e ON e.TraitementId = "
+    "r.TraitementId INNER JOIN ListedesMauvaisesHerbes AS m ON m.MHId = e.MHId ");
 
 } // namespace
 
@@ -162,6 +163,43 @@ std::optional<QString> ReportStatements::rowSpacingCondition(int itemData) {
     }
 }
 
+QString ReportStatements::matchedTable() {
+    return QStringLiteral("TraitementsRetenus");
+}
+
+QString ReportStatements::createMatched() {
+    return QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
+                          "INTEGER PRIMARY KEY, DateHerbId INTEGER)");
+}
+
+QString ReportStatements::clearMatched() {
+    return QStringLiteral("DELETE FROM temp.TraitementsRetenus");
+}
+
+QString ReportStatements::fillMatched(const QVector<QPair<QString, QString>>& storedQueries) {
+    QStringList expressions;
+    for (const auto& [name, statement] : storedQueries)
+        expressions << Connection::quoteIdentifier(name) + QStringLiteral(" AS (") +
+                           JetDialect::translate(statement) + QLatin1Char(')');
+    return QStringLiteral("WITH ") + expressions.join(QStringLiteral(", ")) +
+           QStringLiteral(" INSERT INTO temp.TraitementsRetenus (TraitementId, DateHerbId) "
+                          "SELECT TraitementId, min(DateHerbId) FROM \"DétailsTraitements\" "
+                          "GROUP BY TraitementId");
+}
+
+QString ReportStatements::fractionWeeds() {
+    return QStringLiteral("SELECT e.MHId, Fix(Avg(e.Visuel)) AS Moyenne, Count(e.Visuel) AS "
+                          "CompteDeVisuel ") +
+           kMatchedRatings + QStringLiteral("GROUP BY e.MHId");
+}
+
+QString ReportStatements::fractionCategories() {
+    return QStringLiteral("SELECT m.TypeMHId, Fix(Avg(e.Visuel)) AS Moyenne, Count(e.Visuel) AS "
+                          "CompteDeVisuel ") +
+           kMatchedRatings + QStringLiteral("GROUP BY m.TypeMHId HAVING ") +
+           idList(QStringLiteral("m.TypeMHId"), reportedCategories());
+}
+
 QString ReportStatements::perWeed(const QVector<int>& extraWeeds) {
     return QStringLiteral("SELECT tblMHEval.MHId, ListedesMauvaisesHerbes.[Nom-Francais], "
                           "Fix(Avg([Visuel])) AS Moyenne, Count(tblMHEval.Visuel) AS "
@@ -183,17 +221,10 @@ QString ReportStatements::perCategory() {
            QStringLiteral("));");
 }
 
-QString ReportStatements::perWeedUpdate(int fraction) {
-    return cellUpdate(QStringLiteral("tblQueryResults"), QStringLiteral("MHId"), fraction);
-}
-
-QString ReportStatements::perCategoryUpdate(int fraction) {
-    return cellUpdate(QStringLiteral("tblQueryResults_Cat"), QStringLiteral("TypeMHId"), fraction);
-}
-
-QString ReportStatements::totalCases() {
-    return QStringLiteral("SELECT Sum(tblQueryResults_cat.CompteDeVisuel) AS CompteCas FROM "
-                          "tblQueryResults_cat;");
+QString ReportStatements::cellUpdate(int fraction) {
+    return QStringLiteral("UPDATE tblResults SET \"%1\" = ?, \"%2\" = ? WHERE ResultsId = ?")
+        .arg(2 * fraction + 1)
+        .arg(2 * fraction + 2);
 }
 
 QStringList ReportStatements::resetResults() {

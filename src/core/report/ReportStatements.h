@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -35,13 +36,32 @@ public:
     // Row spacing by class 0 to 4; nothing for another class.
     static std::optional<QString> rowSpacingCondition(int itemData);
 
-    // The per-weed and per-category aggregations; each rating of a matching treatment counts
-    // once, however many times the treatment comes out of DétailsTraitements.
+    // The treatments a dose fraction selects, gathered once per fraction into the temporary
+    // table matchedTable(): each treatment once, with the first of the matching applications it
+    // comes out of DétailsTraitements with. 'storedQueries' are the fraction's stored queries,
+    // name and statement, each after those it reads: they become the common table expressions
+    // of the statement under their own names, so that it selects what the stored queries would
+    // select, without rewriting them for every fraction.
+    static QString matchedTable();
+    static QString createMatched();
+    static QString clearMatched();
+    static QString fillMatched(const QVector<QPair<QString, QString>>& storedQueries);
+
+    // A fraction's figures, read from the matched treatments: every rated weed (mean as the
+    // report writes it, count of ratings; columns MHId, Moyenne, CompteDeVisuel), and every
+    // reported category (TypeMHId, Moyenne, CompteDeVisuel). The weeds are narrowed to the
+    // report's weed list by the caller: that list is only known once the extra weeds' rows are
+    // written. Each rating of a matching treatment counts once.
+    static QString fractionWeeds();
+    static QString fractionCategories();
+
+    // The work tables the report leaves behind, made from the last fraction's matched
+    // treatments: tblQueryResults (the report's weeds) and tblQueryResults_Cat.
     static QString perWeed(const QVector<int>& extraWeeds);
     static QString perCategory();
-    static QString perWeedUpdate(int fraction);
-    static QString perCategoryUpdate(int fraction);
-    static QString totalCases();
+    // The cells of fraction k (0 to 4) of the rows whose ResultsId is the bound id: mean, then
+    // count, then the id.
+    static QString cellUpdate(int fraction);
 
     // The reset of tblResults, in order.
     static QStringList resetResults();
