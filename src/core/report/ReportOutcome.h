@@ -2,6 +2,7 @@
 
 #include "ParameterSet.h"
 #include "ReportDetails.h"
+#include "ReportEngine.h"
 #include "ResultsTable.h"
 
 #include <QLocale>
@@ -12,7 +13,6 @@
 namespace grelavo {
 
 class DE;
-struct ReportHooks;
 
 // What one report run gives, as a value: the parameter set it was run with and, when it ran to
 // its end, the lines that summarise those parameters, the ratings counted, the results table's
