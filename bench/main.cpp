@@ -445,9 +445,11 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
 
     // The dose-response analysis (its evidence read, every weed and category fitted) of 200
     // reports drawn from the database; the reports themselves run before the timing. Up to
-    // scale 10: each fit is timed alone too, and the slowest is the figure to watch (50 ms).
+    // scale 10, once: each fit is timed alone too, and the slowest is the figure to watch
+    // (50 ms).
     if (g_scales[s].database->scale() <= 10)
-        add({"analysis", "random200", "analysis of 200 random reports (evidence and every fit)"},
+        registered(
+            {"analysis", "random200", "analysis of 200 random reports (evidence and every fit)"},
             [](benchmark::State& state, ScaleDatabase& db) {
                 struct Prepared {
                     ParameterSet parameters;
@@ -491,7 +493,10 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
                 state.counters["curves"] = curves;
                 state.counters["worst_report_ms"] = worstReport;
                 state.counters["worst_fit_ms"] = worstFit;
-            });
+            })
+            ->UseRealTime()
+            ->Iterations(1)
+            ->Repetitions(1); // tens of seconds a run: once is enough for the counters
 }
 
 bool parseScales(const QString& text, std::vector<double>& scales) {
