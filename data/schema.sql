@@ -124,7 +124,9 @@ CREATE TABLE "tblMHEval" (
     "MHId"         INTEGER NOT NULL REFERENCES "ListedesMauvaisesHerbes"("MHId"),
     "Visuel"       INTEGER
 );
-CREATE INDEX "idxMHEvalTraitement" ON "tblMHEval"("TraitementId");
+-- Covers the ratings of a treatment, as a report reads them (weed and rating beside the
+-- treatment): no table lookup per rating.
+CREATE INDEX "idxMHEvalTraitementNote" ON "tblMHEval"("TraitementId", "MHId", "Visuel");
 CREATE INDEX "idxMHEvalMH" ON "tblMHEval"("MHId");
 
 -- The results table of the report ------------------------------------------------------------------

@@ -71,14 +71,12 @@ void ReportDetails::collectFraction(Connection& db, int k) {
     Fraction& f = m_fractions[k];
     f = Fraction();
     // The ratings the fraction's figures counted (a rating without a value is not counted),
-    // each treatment once, with the first of its matching applications: one pass over the
-    // matched treatments.
-    Statement rows(db, QStringLiteral(R"(SELECT e."MHEvalId", e."MHId", m."Nom-Francais",
-        m."TypeMHId", e."Visuel", e."TraitementId", r."DateHerbId", t."SiteExpId"
-        FROM temp."TraitementsRetenus" r CROSS JOIN "tblMHEval" e ON e."TraitementId" = r."TraitementId"
-        INNER JOIN "ListedesMauvaisesHerbes" m ON m."MHId" = e."MHId"
-        LEFT JOIN "tbldesTraitements" t ON t."TraitementId" = r."TraitementId"
-        WHERE e."Visuel" IS NOT NULL ORDER BY e."MHEvalId")"));
+    // each treatment once, with the first of its matching applications.
+    Statement rows(db, QStringLiteral(R"(SELECT n."MHEvalId", n."MHId", m."Nom-Francais",
+        n."TypeMHId", n."Visuel", n."TraitementId", n."DateHerbId", t."SiteExpId"
+        FROM temp."NotesRetenues" n INNER JOIN "ListedesMauvaisesHerbes" m ON m."MHId" = n."MHId"
+        LEFT JOIN "tbldesTraitements" t ON t."TraitementId" = n."TraitementId"
+        WHERE n."Visuel" IS NOT NULL ORDER BY n."MHEvalId")"));
     while (rows.step()) {
         f.ratings.append({rows.value(0).toLongLong(), rows.value(1).toLongLong(),
                           rows.value(2).toString(), rows.value(4).toInt(),

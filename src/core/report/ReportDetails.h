@@ -47,7 +47,7 @@ struct CellDetail {
 class ReportDetails {
 public:
     void clear();
-    // While fraction 'k''s matched treatments are in place (ReportStatements::matchedTable).
+    // While fraction 'k''s ratings are in place (ReportStatements::fillRatings).
     // Throws DbError.
     void collectFraction(Connection& db, int k);
     // The weeds and the categories fraction k gave figures to, once the report knows them.

@@ -26,6 +26,26 @@ void call(const std::function<void()>& f) {
         f();
 }
 
+// While it lives, statements prepared on the connection use only the file's own indexes.
+class AutomaticIndexesOff {
+public:
+    explicit AutomaticIndexesOff(Connection& db) : m_db(db) {
+        m_db.executeScript(QStringLiteral("PRAGMA automatic_index = 0"));
+    }
+    ~AutomaticIndexesOff() {
+        try {
+            m_db.executeScript(QStringLiteral("PRAGMA automatic_index = 1"));
+        } catch (const DbError& e) {
+            qCWarning(lcReport) << "automatic indexes left off:" << e.message();
+        }
+    }
+    AutomaticIndexesOff(const AutomaticIndexesOff&) = delete;
+    AutomaticIndexesOff& operator=(const AutomaticIndexesOff&) = delete;
+
+private:
+    Connection& m_db;
+};
+
 } // namespace
 
 ReportEngine::ReportEngine(DE& de, const QLocale& locale) : m_de(de), m_locale(locale) {}
@@ -257,12 +277,13 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
 void ReportEngine::runFractions(const ParameterSet& p,
                                 const std::array<Statements, Fractions>& fractions,
                                 const ReportHooks& hooks) {
-    // Each fraction only reads the file: its matched treatments go to a temporary table, from
-    // which its figures (and the ratings behind them) are read once. Nothing is written to the
-    // file until every fraction is read, and then in one transaction: a report that stops
-    // leaves the file as it was.
+    // Each fraction only reads the file: its matched treatments, then their ratings, go to
+    // temporary tables, from which its figures (and the ratings behind them) are read. Nothing is
+    // written to the file until every fraction is read, and then in one transaction: a report that
+    // stops leaves the file as it was.
     Connection& db = m_de.Connection2();
-    db.executeScript(ReportStatements::createMatched());
+    for (const QString& statement : ReportStatements::createMatched())
+        db.executeScript(statement);
     std::array<FractionFigures, Fractions> figures;
     int progress = 0;
     for (int k = 0; k < Fractions; ++k) {
@@ -274,8 +295,15 @@ void ReportEngine::runFractions(const ParameterSet& p,
         stored.append({QStringLiteral("DétailsHerbicides"), fractions[k].detailsHerbicides});
         stored.append({QStringLiteral("DétailsApplication"), fractions[k].detailsApplication});
         stored.append({QStringLiteral("DétailsTraitements"), fractions[k].detailsTraitements});
-        db.executeScript(ReportStatements::clearMatched());
+        for (const QString& statement : ReportStatements::clearMatched())
+            db.executeScript(statement);
         db.executeScript(ReportStatements::fillMatched(stored));
+        {
+            // A file made before the ratings' covering index has only the treatment's: the
+            // planner would rather build an index of every rating for the statement.
+            AutomaticIndexesOff off(db);
+            db.executeScript(ReportStatements::fillRatings());
+        }
         figures[k] = readFigures();
         if (m_gatherDetails)
             m_details.collectFraction(db, k);
@@ -307,7 +335,7 @@ void ReportEngine::writeReport(const ParameterSet& p,
     db.redefineView(QStringLiteral("DétailsHerbicides"), last.detailsHerbicides);
     db.redefineView(QStringLiteral("DétailsApplication"), last.detailsApplication);
     db.redefineView(QStringLiteral("DétailsTraitements"), last.detailsTraitements);
-    // The work tables of the last fraction, whose matched treatments are still in place.
+    // The work tables of the last fraction, whose ratings are still in place.
     DataAccess(m_de, DataAccess::Failures::Thrown).DropWorkTables();
     run(ReportStatements::perWeed(extra));
     run(ReportStatements::perCategory());

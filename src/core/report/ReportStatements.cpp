@@ -22,19 +22,11 @@ QString idList(const QString& column, const QVector<int>& ids) {
     return terms.join(QStringLiteral(" Or "));
 }
 
-// Ratings of the matched treatments, each counted once: the treatments are taken as a set.
+// The ratings of the matched treatments, each once, read from the temporary table the
+// fraction filled (NotesRetenues).
 const QString kMatchingRatings = QStringLiteral(
-    "FROM ListedesMauvaisesHerbes INNER JOIN tblMHEval ON ListedesMauvaisesHerbes.MHId = "
-    "tblMHEval.MHId WHERE (((tblMHEval.TraitementId) In (SELECT TraitementsRetenus.TraitementId "
-    "FROM TraitementsRetenus))) ");
-
-// The same ratings read from the matched treatments, which lead: each is a key of the
-// temporary table, so the join counts every rating once, as the set above does; the index on
-// the ratings' treatment (which covers the weed and the rating) finds them without reading the
-// other ratings.
-const QString kMatchedRatings = QStringLiteral(
-    "FROM temp.TraitementsRetenus AS r CROSS JOIN tblMHEval AS e ON e.TraitementId = "
-    "r.TraitementId INNER JOIN ListedesMauvaisesHerbes AS m ON m.MHId = e.MHId ");
+    "FROM ListedesMauvaisesHerbes INNER JOIN NotesRetenues ON ListedesMauvaisesHerbes.MHId = "
+    "NotesRetenues.MHId ");
 
 } // namespace
 
@@ -163,17 +155,17 @@ std::optional<QString> ReportStatements::rowSpacingCondition(int itemData) {
     }
 }
 
-QString ReportStatements::matchedTable() {
-    return QStringLiteral("TraitementsRetenus");
+QStringList ReportStatements::createMatched() {
+    // No declared type on the ratings' columns: each value is kept as the file holds it.
+    return {QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
+                           "INTEGER PRIMARY KEY, DateHerbId INTEGER)"),
+            QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS NotesRetenues (MHEvalId INTEGER "
+                           "PRIMARY KEY, MHId, TypeMHId, Visuel, TraitementId, DateHerbId)")};
 }
 
-QString ReportStatements::createMatched() {
-    return QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
-                          "INTEGER PRIMARY KEY, DateHerbId INTEGER)");
-}
-
-QString ReportStatements::clearMatched() {
-    return QStringLiteral("DELETE FROM temp.TraitementsRetenus");
+QStringList ReportStatements::clearMatched() {
+    return {QStringLiteral("DELETE FROM temp.TraitementsRetenus"),
+            QStringLiteral("DELETE FROM temp.NotesRetenues")};
 }
 
 QString ReportStatements::fillMatched(const QVector<QPair<QString, QString>>& storedQueries) {
@@ -187,33 +179,42 @@ QString ReportStatements::fillMatched(const QVector<QPair<QString, QString>>& st
                           "GROUP BY TraitementId");
 }
 
+QString ReportStatements::fillRatings() {
+    // The matched treatments lead, each once: every rating of theirs is read once, through the
+    // index on the ratings' treatment, without reading any other rating.
+    return QStringLiteral(
+        "INSERT INTO temp.NotesRetenues SELECT e.MHEvalId, e.MHId, m.TypeMHId, e.Visuel, "
+        "e.TraitementId, r.DateHerbId FROM temp.TraitementsRetenus AS r CROSS JOIN tblMHEval AS "
+        "e ON e.TraitementId = r.TraitementId INNER JOIN ListedesMauvaisesHerbes AS m ON m.MHId "
+        "= e.MHId");
+}
+
 QString ReportStatements::fractionWeeds() {
-    return QStringLiteral("SELECT e.MHId, Fix(Avg(e.Visuel)) AS Moyenne, Count(e.Visuel) AS "
-                          "CompteDeVisuel ") +
-           kMatchedRatings + QStringLiteral("GROUP BY e.MHId");
+    return QStringLiteral("SELECT MHId, Fix(Avg(Visuel)) AS Moyenne, Count(Visuel) AS "
+                          "CompteDeVisuel FROM temp.NotesRetenues GROUP BY MHId");
 }
 
 QString ReportStatements::fractionCategories() {
-    return QStringLiteral("SELECT m.TypeMHId, Fix(Avg(e.Visuel)) AS Moyenne, Count(e.Visuel) AS "
-                          "CompteDeVisuel ") +
-           kMatchedRatings + QStringLiteral("GROUP BY m.TypeMHId HAVING ") +
-           idList(QStringLiteral("m.TypeMHId"), reportedCategories());
+    return QStringLiteral("SELECT TypeMHId, Fix(Avg(Visuel)) AS Moyenne, Count(Visuel) AS "
+                          "CompteDeVisuel FROM temp.NotesRetenues GROUP BY TypeMHId HAVING ") +
+           idList(QStringLiteral("TypeMHId"), reportedCategories());
 }
 
 QString ReportStatements::perWeed(const QVector<int>& extraWeeds) {
-    return QStringLiteral("SELECT tblMHEval.MHId, ListedesMauvaisesHerbes.[Nom-Francais], "
-                          "Fix(Avg([Visuel])) AS Moyenne, Count(tblMHEval.Visuel) AS "
-                          "CompteDeVisuel INTO tblQueryResults ") +
+    return QStringLiteral("SELECT ListedesMauvaisesHerbes.MHId, "
+                          "ListedesMauvaisesHerbes.[Nom-Francais], Fix(Avg([Visuel])) AS "
+                          "Moyenne, Count(NotesRetenues.Visuel) AS CompteDeVisuel INTO "
+                          "tblQueryResults ") +
            kMatchingRatings +
-           QStringLiteral("GROUP BY tblMHEval.MHId, ListedesMauvaisesHerbes.[Nom-Francais] "
-                          "HAVING ((") +
-           idList(QStringLiteral("tblMHEval.MHId"), standardWeeds() + extraWeeds) +
+           QStringLiteral("GROUP BY ListedesMauvaisesHerbes.MHId, "
+                          "ListedesMauvaisesHerbes.[Nom-Francais] HAVING ((") +
+           idList(QStringLiteral("ListedesMauvaisesHerbes.MHId"), standardWeeds() + extraWeeds) +
            QStringLiteral("));");
 }
 
 QString ReportStatements::perCategory() {
     return QStringLiteral("SELECT ListedesMauvaisesHerbes.TypeMHId, Fix(Avg([Visuel])) AS "
-                          "Moyenne, Count(tblMHEval.Visuel) AS CompteDeVisuel INTO "
+                          "Moyenne, Count(NotesRetenues.Visuel) AS CompteDeVisuel INTO "
                           "tblQueryResults_Cat ") +
            kMatchingRatings +
            QStringLiteral("GROUP BY ListedesMauvaisesHerbes.TypeMHId HAVING ((") +

@@ -37,26 +37,27 @@ public:
     static std::optional<QString> rowSpacingCondition(int itemData);
 
     // The treatments a dose fraction selects, gathered once per fraction into the temporary
-    // table matchedTable(): each treatment once, with the first of the matching applications it
-    // comes out of DétailsTraitements with. 'storedQueries' are the fraction's stored queries,
-    // name and statement, each after those it reads: they become the common table expressions
-    // of the statement under their own names, so that it selects what the stored queries would
-    // select, without rewriting them for every fraction.
-    static QString matchedTable();
-    static QString createMatched();
-    static QString clearMatched();
+    // table TraitementsRetenus: each treatment once, with the first of the matching
+    // applications it comes out of DétailsTraitements with. 'storedQueries' are the fraction's
+    // stored queries, name and statement, each after those it reads: they become the common
+    // table expressions of the statement under their own names, so that it selects what the
+    // stored queries would select, without rewriting them for every fraction. Then their
+    // ratings, each once, into NotesRetenues (with the weed's category and the application),
+    // from which every figure of the fraction is read.
+    static QStringList createMatched();
+    static QStringList clearMatched();
     static QString fillMatched(const QVector<QPair<QString, QString>>& storedQueries);
+    static QString fillRatings();
 
-    // A fraction's figures, read from the matched treatments: every rated weed (mean as the
-    // report writes it, count of ratings; columns MHId, Moyenne, CompteDeVisuel), and every
-    // reported category (TypeMHId, Moyenne, CompteDeVisuel). The weeds are narrowed to the
-    // report's weed list by the caller: that list is only known once the extra weeds' rows are
-    // written. Each rating of a matching treatment counts once.
+    // A fraction's figures: every rated weed (columns MHId, Moyenne, CompteDeVisuel: the mean
+    // as the report writes it, the number of ratings), and every reported category (TypeMHId,
+    // Moyenne, CompteDeVisuel). The weeds are narrowed to the report's weed list by the caller:
+    // that list is only known once the extra weeds' rows are written.
     static QString fractionWeeds();
     static QString fractionCategories();
 
-    // The work tables the report leaves behind, made from the last fraction's matched
-    // treatments: tblQueryResults (the report's weeds) and tblQueryResults_Cat.
+    // The work tables the report leaves behind, made from the last fraction's ratings:
+    // tblQueryResults (the report's weeds) and tblQueryResults_Cat.
     static QString perWeed(const QVector<int>& extraWeeds);
     static QString perCategory();
     // The cells of fraction k (0 to 4) of the rows whose ResultsId is the bound id: mean, then
