@@ -75,7 +75,7 @@ class TestExperimentMenus : public QObject {
         s.chooseAtrazineOnAllCorn();
         s.typeInto(QStringLiteral("txtTaux(0)"), QStringLiteral("1"));
         UserInput::key(Qt::Key_R, Qt::ControlModifier);
-        return s.window->state().ResultsShown ? s.window->state().TotalCases : -1;
+        return s.window->state().ResultsShown ? s.window->results()->report().totalCases : -1;
     }
 
 private slots:
@@ -145,7 +145,7 @@ private slots:
         // keeps its entries and its lists hold the names added.
         QVERIFY(s.window->state().ResultsShown);
         QCOMPARE(s.window->CurrentGroup(), 2);
-        QCOMPARE(s.window->state().TotalCases, before + 1);
+        QCOMPARE(s.window->results()->report().totalCases, before + 1);
         QCOMPARE(
             s.window->results()->page().about().colophonLines().last(),
             QStringLiteral("Essais importés\u00a0: 1 importation (1 traitement, 1 évaluation), "

@@ -49,7 +49,7 @@ private:
             const std::optional<ReferenceReport> expected =
                 evaluator->evaluate(window()->param()->readParameters());
             QVERIFY(expected && expected->TotalCases > 0);
-            QCOMPARE(window()->state().TotalCases, expected->TotalCases);
+            QCOMPARE(window()->results()->report().totalCases, expected->TotalCases);
             const QVector<ResultsRow> actual = ResultsTable::read(window()->de().Connection2());
             QCOMPARE(actual.size(), expected->rows.size());
             for (int i = 0; i < actual.size(); ++i)
@@ -72,8 +72,8 @@ private slots:
         s.window()->ListBar_ButtonClick(4); // the site page
         s.type({{"cbbSiteProv", "qu", "Québec"}});
         s.reportAgreesWithTheEvaluator();
-        QVERIFY(
-            s.window()->state().ParamSummaryLines.contains(QStringLiteral("Province = Québec")));
+        QVERIFY(s.window()->results()->report().summaryLines.contains(
+            QStringLiteral("Province = Québec")));
     }
 
     void threeHerbicidesTypedWithDecimalCommas() {
@@ -88,7 +88,7 @@ private slots:
                 {"txtTaux(2)", "0,1", ""},
                 {"cbbCult", "maïs s", "Maïs sucré"}});
         s.reportAgreesWithTheEvaluator();
-        QCOMPARE(s.window()->state().ParamSummaryLines.at(2),
+        QCOMPARE(s.window()->results()->report().summaryLines.at(2),
                  QStringLiteral("Herbicide 2 = S-métolachlore, Taux = 1,6 kg/ha"));
     }
 };

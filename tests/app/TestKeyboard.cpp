@@ -78,7 +78,7 @@ private slots:
         UserInput::key(Qt::Key_R, Qt::ControlModifier);
         QVERIFY(s.dialogs.messages.isEmpty());
         QVERIFY(s.window->state().ResultsShown && s.window->results()->hasPicture());
-        QCOMPARE(s.window->state().TotalCases, 7);
+        QCOMPARE(s.window->results()->report().totalCases, 7);
         QVERIFY(copy->isEnabled());
         QGuiApplication::clipboard()->clear();
         UserInput::key(Qt::Key_C, Qt::ControlModifier);

@@ -247,8 +247,8 @@ private slots:
         QCOMPARE(starts, 1);
         QCOMPARE(statusDuring, HoverText::generalPrompt());
         QVERIFY(s.window->state().ResultsShown);
-        QCOMPARE(s.window->state().TotalCases, 7);
-        QCOMPARE(s.window->state().ParamSummaryLines.first(),
+        QCOMPARE(s.window->results()->report().totalCases, 7);
+        QCOMPARE(s.window->results()->report().summaryLines.first(),
                  QStringLiteral("Type d'application = Prélevée"));
         QCOMPARE(s.status(0), QStringLiteral("Gestion des rapports"));
         QVERIFY(!s.window->Timer1()->isActive());

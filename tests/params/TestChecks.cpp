@@ -43,10 +43,13 @@ private:
         // focus; "passed" when nothing is missing.
         QString checked() {
             dialogs.messages.clear();
-            form.GoTAllNeeded();
-            if (!state.ParameterMissing)
+            const frmParam::Needed needed = form.GoTAllNeeded();
+            if (needed.parameters)
                 return dialogs.messages.isEmpty() ? QStringLiteral("passed")
                                                   : dialogs.messages.last().text;
+            // The problem given back is the one said.
+            if (dialogs.messages.isEmpty() || needed.problem != dialogs.messages.last().text)
+                return QStringLiteral("problem not given back: ") + needed.problem;
             QStringList out;
             for (const RecordingDialogs::Shown& shown : dialogs.messages)
                 out << shown.text;

@@ -42,13 +42,15 @@ private:
                                                   {10, "atrazine"},
                                                   {11, "dicamba"},
                                                   {12, "nicosulfuron"}};
-            state.SelectedApplicationType = qint16(period);
-            state.HerbicideCount = qint16(herbicides.size());
+            frmChoixTaux::Mixture mixture;
+            mixture.applicationType = qint16(period);
+            mixture.count = qint16(herbicides.size());
             for (int k = 0; k < herbicides.size(); ++k) {
-                state.SelectedHerbicideId[k] = qint16(herbicides[k]);
-                state.SelectedHerbicideName[k] = names.value(herbicides[k]);
+                mixture.ids[k] = qint16(herbicides[k]);
+                mixture.names[k] = names.value(herbicides[k]);
             }
-            window = std::make_unique<frmChoixTaux>(state, de, dialogs, form.rates());
+            window = std::make_unique<frmChoixTaux>(de, dialogs, mixture, form.rates(),
+                                                    state.RateInterval);
             window->show();
             QApplication::setActiveWindow(window.get());
             QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -218,7 +220,7 @@ private slots:
         QCOMPARE(box->currentText(), "3");
         UserInput::pasteInto(box, QStringLiteral("9"));
         QCOMPARE(box->currentText(), "9");
-        QCOMPARE(p.state.RateInterval, qint16(3));
+        QCOMPARE(p.window->rateInterval(), qint16(3));
         UserInput::clickInto(p.window->findChild<QPushButton*>(QStringLiteral("Command1")));
         QVERIFY(p.window->isVisible());
         QCOMPARE(p.dialogs.messages.size(), 1);
@@ -231,7 +233,7 @@ private slots:
         // Type-ahead that lands on an item chooses it.
         UserInput::typeInto(box, QStringLiteral("4"));
         QCOMPARE(box->currentText(), "4");
-        QCOMPARE(p.state.RateInterval, qint16(4));
+        QCOMPARE(p.window->rateInterval(), qint16(4));
 
         box->showPopup();
         QAbstractItemView* list = box->view();
@@ -239,7 +241,7 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualRect(list->model()->index(1, 0)).center());
         QCOMPARE(box->currentText(), "2");
-        QCOMPARE(p.state.RateInterval, qint16(2));
+        QCOMPARE(p.window->rateInterval(), qint16(2));
     }
 
     void helpLineNamesTheAreaUnderThePointer() {

@@ -8,10 +8,9 @@
 #include "db/ImportLog.h"
 #include "render/Twips.h"
 #include "render/TwipsSurface.h"
-#include "report/ReportEngine.h"
+#include "report/ReportOutcome.h"
 #include "results/frmDetails.h"
 #include "results/frmResults.h"
-#include "shared/AppState.h"
 #include "text/CsvReader.h"
 #include "text/CsvWriter.h"
 
@@ -108,10 +107,9 @@ private:
     // atrazine at 1 kg/ha with the ratings behind its cells.
     struct Shown {
         FixtureDatabase fixture;
-        AppState state;
         DE de{fixture.folder()};
         RecordingDialogs dialogs;
-        frmResults window{state, de, dialogs};
+        frmResults window{de, dialogs};
         QString help;
 
         explicit Shown(const QString& moreRatings = QString(),
@@ -124,17 +122,12 @@ private:
         Shown(const ParameterSet& p, const std::function<void(Connection&)>& prepare) {
             prepare(de.Connection2());
             window.setHelpLine([this](const QString& text) { help = text; });
-            ReportEngine engine(de, QLocale::c());
-            engine.setGatherDetails(true);
-            QVERIFY(engine.SetQuery(p));
-            state.RateInterval = p.RateInterval;
-            state.TotalCases = engine.TotalCases();
-            state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
-            window.setDetails(engine.details(), p);
+            const ReportOutcome report = ReportOutcome::run(de, p, {}, true, QLocale::c());
+            QVERIFY(report.shown());
             window.resize(800, 600);
             window.show();
             QVERIFY(QTest::qWaitForWindowActive(&window));
-            window.Set_Preview();
+            window.Set_Preview(report);
         }
         const ReportPage& page() const { return window.page(); }
         QWidget* picture() const { return window.findChild<QWidget*>(QStringLiteral("Picture2")); }

@@ -12,10 +12,9 @@
 #include "render/ReportList.h"
 #include "render/ReportPage.h"
 #include "render/TwipsSurface.h"
-#include "report/ReportEngine.h"
+#include "report/ReportOutcome.h"
 #include "report/ReportStamp.h"
 #include "results/frmResults.h"
-#include "shared/AppState.h"
 #include "shared/FrenchQt.h"
 
 #include <QAccessible>
@@ -50,15 +49,10 @@ QStringList itemTexts(const QTreeWidgetItem* item) {
 const QDate kReportDay(2027, 2, 3);
 
 // Runs the report of 'p' and shows it in 'window'.
-void showReport(AppState& state, DE& de, frmResults& window, const ParameterSet& p) {
-    ReportEngine engine(de, QLocale::c());
-    engine.setGatherDetails(true);
-    QVERIFY(engine.SetQuery(p));
-    window.setDetails(engine.details(), p);
-    state.RateInterval = p.RateInterval;
-    state.TotalCases = engine.TotalCases();
-    state.ParamSummaryLines = ReportEngine::Set_ParamList(p);
-    window.Set_Preview();
+void showReport(DE& de, frmResults& window, const ParameterSet& p) {
+    const ReportOutcome report = ReportOutcome::run(de, p, {}, true, QLocale::c());
+    QVERIFY(report.shown() || report.noDataFound()); // ran to its end
+    window.Set_Preview(report);
 }
 
 } // namespace
@@ -70,17 +64,16 @@ private:
     // The results window alone, over the fixture database or another, after the usual report.
     struct Window {
         FixtureDatabase fixture;
-        AppState state;
         DE de;
         RecordingDialogs dialogs;
-        frmResults window{state, de, dialogs};
+        frmResults window{de, dialogs};
 
         explicit Window(qint16 tolerance = 5, const QString& folder = {})
             : de(folder.isEmpty() ? fixture.folder() : folder) {
             window.resize(800, 600);
             report(atrazine(QStringLiteral("1"), tolerance));
         }
-        void report(const ParameterSet& p) { showReport(state, de, window, p); }
+        void report(const ParameterSet& p) { showReport(de, window, p); }
         QTreeWidget* list() { return window.findChild<QTreeWidget*>(QStringLiteral("lstView")); }
         QScrollBar* bar(const char* name) {
             return window.findChild<QScrollBar*>(QLatin1String(name));

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "BarLayout.h"
-#include "report/ParameterSet.h"
-#include "report/ReportDetails.h"
+#include "ExperimentMenus.h"
+#include "NavigationBar.h"
 #include "shared/AppState.h"
 
 #include <QDate>
@@ -17,15 +16,14 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QProgressBar;
-class QPushButton;
 class QTimer;
-class QToolButton;
 
 namespace grelavo {
 
 class DE;
 class DialogService;
-struct ImportOutcome;
+struct ParameterSet;
+struct ReportOutcome;
 class frmParam;
 class frmResults;
 
@@ -35,7 +33,7 @@ class frmMDI : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr int StripButtons = 10;
+    static constexpr int StripButtons = NavigationBar::StripButtons;
 
     // The date of the status bar: the day's name in French, a line break, the date as the
     // user's locale writes it in numbers ("mardi,\n2026-12-08", "mardi,\n08/12/2026").
@@ -57,9 +55,11 @@ public:
     void cmdObligatoire_Click();
     void cmdOptionnel_Click();
     void cmdRapport_Click();
+    // A button of the strip by its number (ListBar(1) to ListBar(10)).
     void ListBar_ButtonClick(int index);
-    void cmdUp_Click();
-    void cmdDown_Click();
+    void stripCommand(NavigationBar::Command command);
+    void cmdUp_Click() { m_bar->scrollUp(); }
+    void cmdDown_Click() { m_bar->scrollDown(); }
     void Set_StatusBar();
     void Show_sstParam(int i);
     void HideSSTAB();
@@ -70,8 +70,8 @@ public:
     void openCurrentHelpTopic();
     // Menu Fichier: the experiments of the database written into a folder as exchange files,
     // and exchange files added to the database.
-    void exportExperiments();
-    void importExperiments();
+    void exportExperiments() { m_exchange->exportExperiments(); }
+    void importExperiments() { m_exchange->importExperiments(); }
 
     AppState& state() { return m_state; }
     DE& de() { return *m_de; }
@@ -80,9 +80,10 @@ public:
     // The parameter page shown (1 mandatory, 2 crop, 3 site, 4 weeds), whoever brought it
     // forward: a command, a strip button or a check; 0 when none is.
     int CurrentPage() const;
-    int CurrentGroup() const { return m_currentGroup; }
-    int BarTopLimit() const { return m_barTopLimit; }
-    int BarBottomLimit() const { return m_barBottomLimit; }
+    // 0 mandatory, 1 optional, 2 report.
+    int CurrentGroup() const { return static_cast<int>(m_bar->group()); }
+    int BarTopLimit() const { return m_bar->topLimit(); }
+    int BarBottomLimit() const { return m_bar->bottomLimit(); }
     QTimer* Timer1() const { return m_timer; }
 
     // What ends the program once the main window has unloaded (the application's quit by
@@ -92,35 +93,41 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    using Group = NavigationBar::Group;
+    using Command = NavigationBar::Command;
+
     void buildNavigationBar();
     void buildStatusBar();
+    void buildExchange();
+    // The menus, in frmMDIMenus.cpp.
     void buildMenus();
-    // A strip command of group g from the menus: the group brought forward first when another
-    // one is shown.
-    void menuCommand(int g, int index);
+    void buildFileMenu();
+    void buildParameterMenu();
+    void buildReportMenu();
+    void buildHelpMenu();
+    // A strip command from the menus: its group brought forward first when another one is shown.
+    void menuCommand(Group g, Command command);
     void enableReportCommands();
-    void SetButtonImages();
-    void ArrangeBar(int g, bool resetStrip);
-    void layOutStrip();
-    int stripHeight() const;
-    void placeStrip(int top);
+    void showAbout();
+    // Form_Load's parts: the form and the results window made, the hover help started, the first
+    // box of the mandatory page given the focus.
+    void loadWindows();
+    void startHoverHelp();
+    void focusFirstBox();
     void setDateLabel();
     void showChild(QWidget* child, bool visible);
     // Hover help on, the page and group current, the results window put away.
-    void enterParameterGroup(int group);
+    void enterParameterGroup(Group group);
     void unloadWindows();
     void runReport(const ParameterSet& parameters);
+    // A report that has nothing to show, said; back to the parameters.
+    void reportNotShown(const ReportOutcome& report);
     // The dose-response window of the report shown.
     void openDoseResponse();
     // The dose-response analysis of the report shown, computed, then its window.
     void openAnalysis();
-    // ExperimentImport run on the database file, its connection closed first, with a progress
-    // window.
-    ImportOutcome runImport(const QStringList& files, bool addNames, bool dryRun);
-    void showImported(const ImportOutcome& outcome);
 
     QString m_folder;        // the database's
     QString m_programFolder; // the program's, for the help file
@@ -130,17 +137,9 @@ private:
     std::function<void()> m_programEnd;
 
     bool m_reportRunning = false;
-    int m_currentGroup = 0;
-    int m_barTopLimit = 0;
-    int m_barBottomLimit = 0;
 
-    QWidget* m_picListBar = nullptr;
-    std::array<QPushButton*, 3> m_groupButtons{};
-    QWidget* m_stripClip = nullptr; // between the group buttons: the strip never covers them
-    QWidget* m_listBar = nullptr;
-    std::array<QToolButton*, StripButtons> m_stripButtons{};
-    QToolButton* m_cmdUp = nullptr;
-    QToolButton* m_cmdDown = nullptr;
+    NavigationBar* m_bar = nullptr;
+    std::unique_ptr<ExperimentMenus> m_exchange;
     QWidget* m_picStatusBar = nullptr;
     std::array<QLabel*, 4> m_statusLabels{};
     QProgressBar* m_progressBar = nullptr;
@@ -150,11 +149,6 @@ private:
     QAction* m_mnuImprimer = nullptr;
     QAction* m_mnuCourbes = nullptr;
     QAction* m_mnuAnalyse = nullptr;
-    // The report shown: the ratings behind its cells, its rows and its parameters, for its
-    // dose-response windows.
-    ReportDetails m_reportDetails;
-    QVector<ResultsRow> m_reportRows;
-    ParameterSet m_reportParameters;
     frmParam* m_param = nullptr;
     frmResults* m_results = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class QComboBox;
 class QResizeEvent;
@@ -57,9 +58,15 @@ public:
     std::array<QString, Rows> rates() const;
     void setRates(const std::array<QString, Rows>& rates);
 
+    // What the checks before a report give: the parameter set when nothing is missing and every
+    // number and range reads, otherwise the message of the first problem found.
+    struct Needed {
+        std::optional<ParameterSet> parameters;
+        QString problem;
+    };
     // Checks the mandatory parameters, then every number and every range; on the first problem
-    // shows its message, brings its page and control forward and sets ParameterMissing.
-    void GoTAllNeeded();
+    // shows its message and brings its page and control forward.
+    Needed GoTAllNeeded();
     // The parameter set as the controls hold it, for the report engine.
     ParameterSet readParameters() const;
 

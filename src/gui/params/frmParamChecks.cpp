@@ -87,7 +87,6 @@ void frmParam::bringForward(int page, QWidget* control) {
         }
     }
     control->setFocus(Qt::OtherFocusReason);
-    m_state.ParameterMissing = true;
 }
 
 bool frmParam::CheckListItem(QComboBox* box, int page) {
@@ -112,16 +111,17 @@ InputCheck::Entries frmParam::entries() const {
     return entries;
 }
 
-void frmParam::GoTAllNeeded() {
-    m_state.ParameterMissing = false;
+frmParam::Needed frmParam::GoTAllNeeded() {
     const std::optional<InputCheck::Problem> problem =
         InputCheck::firstProblem(entries(), QLocale());
     if (!problem)
-        return;
+        return {readParameters(), QString()};
     auto* control = findChild<QWidget*>(problem->control);
     attention(problem->message);
-    if (!problem->missing)
-        return bringForward(problem->page, control);
+    if (!problem->missing) {
+        bringForward(problem->page, control);
+        return {std::nullopt, problem->message};
+    }
     if (control == m_cbbApp && m_state.NeedFill_cbbApp) {
         m_pages[0]->setVisible(true);
         Fill_cbbApp();
@@ -129,7 +129,7 @@ void frmParam::GoTAllNeeded() {
     emit mandatoryPageWanted();
     m_pages[0]->setVisible(true);
     control->setFocus(Qt::OtherFocusReason);
-    m_state.ParameterMissing = true;
+    return {std::nullopt, problem->message};
 }
 
 ParameterSet frmParam::readParameters() const {

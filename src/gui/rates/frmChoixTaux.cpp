@@ -3,7 +3,6 @@
 #include "db/DE.h"
 #include "report/ListSteps.h"
 #include "report/NumberText.h"
-#include "shared/AppState.h"
 #include "shared/AutoComplete.h"
 #include "shared/DialogService.h"
 
@@ -65,9 +64,10 @@ protected:
 
 } // namespace
 
-frmChoixTaux::frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, const Rates& rates,
-                           QWidget* parent)
-    : QDialog(parent), m_state(state), m_de(de), m_dialogs(dialogs), m_rates(rates) {
+frmChoixTaux::frmChoixTaux(DE& de, DialogService& dialogs, const Mixture& mixture,
+                           const Rates& rates, qint16 rateInterval, QWidget* parent)
+    : QDialog(parent), m_de(de), m_dialogs(dialogs), m_mixture(mixture), m_rates(rates),
+      m_rateInterval(rateInterval) {
     setObjectName(QStringLiteral("frmChoixTaux"));
     setWindowTitle(QStringLiteral("Sélection des doses d'herbicides"));
     setModal(true);
@@ -174,7 +174,7 @@ void frmChoixTaux::buildControls() {
 void frmChoixTaux::Form_Load() {
     for (int i = 0; i < 5; ++i)
         m_cbbIntervalle->addItem(QString::number(i + 1));
-    const QString interval = QString::number(m_state.RateInterval);
+    const QString interval = QString::number(m_rateInterval);
     const int shown = m_cbbIntervalle->findText(interval);
     if (shown >= 0)
         m_cbbIntervalle->setCurrentIndex(shown);
@@ -189,21 +189,20 @@ void frmChoixTaux::Form_Load() {
 }
 
 void frmChoixTaux::GetData() {
-    const int n = m_state.HerbicideCount;
+    const int n = m_mixture.count;
     if (n < 1 || n > MaxHerbicides)
         return;
     QVector<int> ids;
     for (int k = 0; k < n; ++k)
-        ids << m_state.SelectedHerbicideId[k];
-    FillRateGrid(n, ListSteps(m_de).rateCombinations(m_state.SelectedApplicationType, ids));
+        ids << m_mixture.ids[k];
+    FillRateGrid(n, ListSteps(m_de).rateCombinations(m_mixture.applicationType, ids));
 }
 
 void frmChoixTaux::FillRateGrid(int columns, const QVector<QVector<QVariant>>& combinations) {
     m_mfgHerbicides->clear();
     m_mfgHerbicides->setColumnCount(columns);
     // Until a combination brings the names, the header row stays blank rather than numbered.
-    setHeader(m_mfgHerbicides,
-              combinations.isEmpty() ? std::array<QString, 4>{} : m_state.SelectedHerbicideName,
+    setHeader(m_mfgHerbicides, combinations.isEmpty() ? std::array<QString, 4>{} : m_mixture.names,
               columns);
     m_mfgHerbicides->setRowCount(int(combinations.size()));
     for (int row = 0; row < combinations.size(); ++row) {
@@ -231,7 +230,7 @@ void frmChoixTaux::mfgHerbicides_LeaveCell(int row, int column) {
 
 void frmChoixTaux::cbbIntervalle_Click(int index) {
     if (index >= 0)
-        m_state.RateInterval = qint16(m_cbbIntervalle->itemText(index).toInt());
+        m_rateInterval = qint16(m_cbbIntervalle->itemText(index).toInt());
 }
 
 void frmChoixTaux::Form_Unload() {
@@ -252,10 +251,10 @@ void frmChoixTaux::done(int result) {
             QStringLiteral("La tolérance «\u00a0%1\u00a0» n'est pas dans la liste (1 à 5)."
                            "\rLe rapport utilise ± %2.")
                 .arg(m_cbbIntervalle->currentText())
-                .arg(m_state.RateInterval),
+                .arg(m_rateInterval),
             QStringLiteral("Attention"), DialogService::Icon::Critical);
         m_cbbIntervalle->setCurrentIndex(
-            m_cbbIntervalle->findText(QString::number(m_state.RateInterval)));
+            m_cbbIntervalle->findText(QString::number(m_rateInterval)));
         m_cbbIntervalle->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -13,14 +13,13 @@ class QTableWidget;
 
 namespace grelavo {
 
-struct AppState;
 class DE;
 class DialogService;
 
 // "Sélection des doses d'herbicides": the rate combinations that the experiments hold for the
-// chosen mixture (read from the application state), one rate box per herbicide and the ±
-// tolerance. It takes the four rates of the parameter form and, whichever way it closes, gives
-// four rates back (rates()); a tolerance chosen is the application state's at once.
+// chosen mixture, one rate box per herbicide and the ± tolerance. It takes the mixture, the four
+// rates of the parameter form and the tolerance and, whichever way it closes, gives four rates
+// and the tolerance back (rates(), rateInterval()).
 class frmChoixTaux : public QDialog {
     Q_OBJECT
 
@@ -29,11 +28,22 @@ public:
 
     using Rates = std::array<QString, MaxHerbicides>;
 
-    frmChoixTaux(AppState& state, DE& de, DialogService& dialogs, const Rates& rates,
-                 QWidget* parent = nullptr);
+    // The herbicides chosen on the form, in their order, and the application period they are
+    // applied at.
+    struct Mixture {
+        qint16 applicationType = 0;
+        qint16 count = 0;
+        std::array<qint16, MaxHerbicides> ids{};
+        std::array<QString, MaxHerbicides> names; // the grid's headings
+    };
+
+    frmChoixTaux(DE& de, DialogService& dialogs, const Mixture& mixture, const Rates& rates,
+                 qint16 rateInterval, QWidget* parent = nullptr);
 
     // The four rates as the window leaves them, in the user's number format (once closed).
     const Rates& rates() const { return m_rates; }
+    // The ± tolerance last chosen, or the one given.
+    qint16 rateInterval() const { return m_rateInterval; }
 
     // Rebuilds the rate list for the current herbicides.
     void GetData();
@@ -54,10 +64,11 @@ private:
     QWidget* helpArea(QWidget* under) const;
     QString helpText(QObject* area) const;
 
-    AppState& m_state;
     DE& m_de;
     DialogService& m_dialogs;
+    Mixture m_mixture;
     Rates m_rates;
+    qint16 m_rateInterval;
     QGroupBox* m_fraIntervalle = nullptr;
     QGroupBox* m_fraTaux = nullptr;
     QGroupBox* m_fraListTaux = nullptr;

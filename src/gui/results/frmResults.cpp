@@ -6,7 +6,6 @@
 #include "render/ReportExport.h"
 #include "render/Twips.h"
 #include "report/DetailContext.h"
-#include "shared/AppState.h"
 #include "shared/DialogService.h"
 #include "shared/HoverText.h"
 
@@ -45,8 +44,8 @@ QRect pictureRect(const QRectF& twips) {
 
 } // namespace
 
-frmResults::frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent)
-    : QWidget(parent), m_state(state), m_de(de), m_dialogs(dialogs) {
+frmResults::frmResults(DE& de, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent), m_de(de), m_dialogs(dialogs) {
     setObjectName(QStringLiteral("frmResults"));
     HoverText::describe(this, QString()); // the page speaks of its cells itself
     setAutoFillBackground(true);
@@ -129,15 +128,9 @@ void frmResults::fillListView() {
 }
 
 void frmResults::AfficheResultats() {
-    ReportList list;
-    try {
-        list = ReportList::fromResults(m_de, m_state.RateInterval);
-    } catch (const DbError&) {
-        // The window goes on without a message; the table shows what could be read.
-        list.columns = ReportList::resultsColumns(m_state.RateInterval);
-    }
-    m_page.setContent(m_state.TotalCases, m_state.RateInterval, m_state.ParamSummaryLines,
-                      std::move(list));
+    const qint16 interval = m_report.parameters.RateInterval;
+    m_page.setContent(m_report.totalCases, interval, m_report.summaryLines,
+                      ReportList::fromRows(m_report.rows, interval));
     try {
         m_page.setStamp(ReportStamp::take(m_de.Connection2()));
     } catch (const DbError&) {
@@ -147,7 +140,8 @@ void frmResults::AfficheResultats() {
     fillListView();
 }
 
-void frmResults::Set_Preview() {
+void frmResults::Set_Preview(const ReportOutcome& report) {
+    m_report = report;
     AfficheResultats();
     clearPicture();
     DrawReport();
@@ -198,11 +192,6 @@ frmDetails* frmResults::detailsWindow() const {
     return m_detailsWindow;
 }
 
-void frmResults::setDetails(const ReportDetails& details, const ParameterSet& parameters) {
-    m_details = details;
-    m_parameters = parameters;
-}
-
 const ReportList::Item* frmResults::itemOf(qint64 noId) const {
     for (const ReportList::Item& item : m_page.list().items)
         if (item.noId == noId)
@@ -227,7 +216,7 @@ QString frmResults::cellText(const ReportPage::Cell& cell, bool byKeyboard) cons
                              .arg(DetailContext::fractionPercents().at(cell.fraction));
     const QString mean = item.values.at(2 * cell.fraction);
     const QString count = item.values.at(2 * cell.fraction + 1);
-    if (m_details.cell(cell.noId, cell.fraction))
+    if (m_report.details.cell(cell.noId, cell.fraction))
         return head + QStringLiteral("%1 (%2) — %3 pour voir les évaluations")
                           .arg(mean, count,
                                byKeyboard ? QStringLiteral("appuyez sur Entrée")
@@ -244,14 +233,14 @@ void frmResults::writeHelp(const QString& text) {
 }
 
 bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
-    const CellDetail* detail = m_details.cell(cell.noId, cell.fraction);
+    const CellDetail* detail = m_report.details.cell(cell.noId, cell.fraction);
     if (!detail || !isCell(cell)) {
         writeHelp(cellText(cell, false));
         return false;
     }
     QVector<DetailRow> rows;
     try {
-        DetailContext context(m_de.Connection2(), m_parameters, QLocale());
+        DetailContext context(m_de.Connection2(), m_report.parameters, QLocale());
         rows = context.rows(*detail);
     } catch (const DbError& e) {
         m_dialogs.message(
@@ -265,10 +254,11 @@ bool frmResults::openCellDetails(const ReportPage::Cell& cell) {
                               .arg(itemOf(cell.noId)->text.trimmed())
                               .arg(DetailContext::fractionPercents().at(cell.fraction));
     QStringList entered;
+    const ParameterSet& p = m_report.parameters;
     for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
-        if (m_parameters.cbbHerbApp[i].isEntered())
-            entered << QStringLiteral("%1 %2 kg i.a./ha")
-                           .arg(m_parameters.cbbHerbApp[i].text, m_parameters.EnteredRate[i]);
+        if (p.cbbHerbApp[i].isEntered())
+            entered
+                << QStringLiteral("%1 %2 kg i.a./ha").arg(p.cbbHerbApp[i].text, p.EnteredRate[i]);
     const QString rates =
         QStringLiteral("Taux entrés\u00a0: ") + entered.join(QStringLiteral(", "));
     if (m_detailsWindow)
@@ -399,7 +389,7 @@ void frmResults::saveAsCsv() {
     if (path.isEmpty())
         return;
     QSaveFile file(path);
-    const QByteArray bytes = ReportExport::csv(m_page, &m_details);
+    const QByteArray bytes = ReportExport::csv(m_page, &m_report.details);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         cannotWrite(path);
 }

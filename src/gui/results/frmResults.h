@@ -1,8 +1,7 @@
 #pragma once
 
 #include "render/ReportPage.h"
-#include "report/ParameterSet.h"
-#include "report/ReportDetails.h"
+#include "report/ReportOutcome.h"
 
 #include <QImage>
 #include <QPointer>
@@ -18,7 +17,6 @@ class QTreeWidget;
 
 namespace grelavo {
 
-struct AppState;
 class DE;
 class DialogService;
 class frmDetails;
@@ -33,14 +31,16 @@ class frmResults : public QWidget {
     Q_OBJECT
 
 public:
-    frmResults(AppState& state, DE& de, DialogService& dialogs, QWidget* parent = nullptr);
+    frmResults(DE& de, DialogService& dialogs, QWidget* parent = nullptr);
 
     // What moving the pointer over the window writes into the main window's help line.
     void setHelpLine(std::function<void(const QString&)> write) { m_helpLine = std::move(write); }
 
-    // Once per report, with the report's values in the application state: rebuilds the table
-    // model from tblResults, redraws the page and gives it the focus.
-    void Set_Preview();
+    // Once per report shown: keeps the report, rebuilds the table model from its rows, redraws
+    // the page and gives it the focus.
+    void Set_Preview(const ReportOutcome& report);
+    // The report shown last (its parameters, rows and the ratings behind its cells).
+    const ReportOutcome& report() const { return m_report; }
     // The page on the clipboard: its picture, and its text and table (HTML and tab-separated).
     void CopyToClipboard();
     // The page as printed into a PDF file, the table's figures into a CSV file, where the user
@@ -51,12 +51,9 @@ public:
     void Set_Print();
     // Places and sizes the scroll bars for the window's size and the page's.
     void SetScrollBars();
-    // Rebuilds the table model (lstView) from tblResults.
+    // Rebuilds the table model (lstView) from the report's rows.
     void AfficheResultats();
 
-    // The ratings behind the cells of the report about to be shown, and the parameters it was
-    // run with (for the rates entered): what a cell's details are read from.
-    void setDetails(const ReportDetails& details, const ParameterSet& parameters);
     // The details of a cell in their own window; false, and the help line says why, when the
     // cell has no ratings.
     bool openCellDetails(const ReportPage::Cell& cell);
@@ -93,7 +90,6 @@ private:
     void scrollIntoView(const QRectF& twips);
     bool pictureKey(int key);
 
-    AppState& m_state;
     DE& m_de;
     DialogService& m_dialogs;
     std::function<void(const QString&)> m_helpLine;
@@ -109,8 +105,7 @@ private:
     QScrollBar* m_hscroll = nullptr;
     QGroupBox* m_frame1 = nullptr;
 
-    ReportDetails m_details;
-    ParameterSet m_parameters;
+    ReportOutcome m_report;
     std::optional<ReportPage::Cell> m_selected;
     QFrame* m_selection = nullptr;
     QPointer<frmDetails> m_detailsWindow;

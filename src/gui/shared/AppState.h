@@ -1,24 +1,21 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <array>
 
 namespace grelavo {
 
 // The values the windows share, held once for the whole program and handed to the windows
-// that read them.
+// that read them: which lists are still to be filled, whether a report is shown, the ± tolerance,
+// the mixture chosen on the form and the rates typed, the weed box under the pointer. What a
+// report gives is not here: it travels as a value (ReportOutcome).
 struct AppState {
     bool NeedFill_cbbApp = true;
     bool NeedFill_Culture = true;
     bool NeedFill_Site = true;
     bool NeedFill_MauvHerb = true;
     bool ResultsShown = false;
-    bool ParameterMissing = false;
-    bool NoDataFound = false;
     qint16 RateInterval = 5;
-    qint32 TotalCases = 0;
-    QStringList ParamSummaryLines;
     qint16 SelectedApplicationType = 0;
     qint16 HerbicideCount = 0;
     std::array<qint16, 4> SelectedHerbicideId{};
