@@ -1,18 +1,17 @@
 #include "ReportPdf.h"
 
 #include "db/DE.h"
-#include "report/ReportEngine.h"
+#include "report/ReportOutcome.h"
 #include "report/ReportStamp.h"
 
 #include <QFileInfo>
 
 namespace grelavo {
 
-void fillReportPage(ReportPage& page, DE& de, const ParameterSet& parameters,
-                    const ReportEngine& engine) {
-    page.setContent(engine.TotalCases(), parameters.RateInterval,
-                    ReportEngine::Set_ParamList(parameters),
-                    ReportList::fromResults(de, parameters.RateInterval));
+void fillReportPage(ReportPage& page, DE& de, const ReportOutcome& report) {
+    const qint16 interval = report.parameters.RateInterval;
+    page.setContent(report.totalCases, interval, report.summaryLines,
+                    ReportList::fromRows(report.rows, interval));
     page.setStamp(ReportStamp::take(de.Connection2()));
 }
 

@@ -1,7 +1,7 @@
 #include "ResultsJson.h"
 
 #include "db/DE.h"
-#include "report/ReportEngine.h"
+#include "report/ReportOutcome.h"
 #include "report/ReportStamp.h"
 #include "report/ResultsTable.h"
 
@@ -75,10 +75,10 @@ QJsonArray valuesJson(const ResultsRow& row) {
 
 } // namespace
 
-QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
+QJsonObject resultsJson(DE& de, const ReportOutcome& report) {
     const ReportStamp stamp = ReportStamp::take(de.Connection2());
     QJsonArray rows;
-    for (const ResultsRow& row : ResultsTable::read(de.Connection2())) {
+    for (const ResultsRow& row : report.rows) {
         QJsonArray cells;
         for (const std::optional<QString>& cell : row.cells)
             cells.append(text(cell));
@@ -90,8 +90,8 @@ QJsonObject resultsJson(DE& de, const ReportEngine& engine) {
     return QJsonObject{{QStringLiteral("reportDate"), stamp.reportDate.toString(Qt::ISODate)},
                        {QStringLiteral("programVersion"), stamp.programVersion},
                        {QStringLiteral("edition"), editionJson(stamp.edition)},
-                       {QStringLiteral("totalCases"), engine.TotalCases()},
-                       {QStringLiteral("noDataFound"), engine.NoDataFound()},
+                       {QStringLiteral("totalCases"), report.totalCases},
+                       {QStringLiteral("noDataFound"), report.noDataFound()},
                        {QStringLiteral("rows"), rows}};
 }
 

@@ -5,7 +5,7 @@
 namespace grelavo {
 
 class DE;
-class ReportEngine;
+struct ReportOutcome;
 
 // The outcome of a report as JSON: {"reportDate" (today, YYYY-MM-DD), "programVersion",
 // "edition": {"name", "date", "source", "synthetic", "importations": [{"date", "fichiers",
@@ -14,9 +14,9 @@ class ReportEngine;
 // row; the whole member null when it has neither that row nor an import),
 // "totalCases", "noDataFound", "rows": [{"noId", "label", "cells": [10 texts], "values":
 // [{"fraction": 50, "mean": 52, "count": 27}, ... for 50, 60, 70, 80 and 100 %]}]}, every row of
-// tblResults in NoId order, labels and cells as the table holds them, NULL as null; "values"
-// gives the cells of a weed or category as numbers (mean null without ratings), and is empty
-// for any other row. Database failures are thrown as DbError.
-QJsonObject resultsJson(DE& de, const ReportEngine& engine);
+// the report's results table in NoId order, labels and cells as the table holds them, NULL as null;
+// "values" gives the cells of a weed or category as numbers (mean null without ratings), and is
+// empty for any other row. Database failures are thrown as DbError.
+QJsonObject resultsJson(DE& de, const ReportOutcome& report);
 
 } // namespace grelavo

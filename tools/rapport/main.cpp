@@ -17,7 +17,7 @@
 #include "report/DetailContext.h"
 #include "report/DoseAnalysis.h"
 #include "report/ReportEngine.h"
-#include "report/ResultsTable.h"
+#include "report/ReportOutcome.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -80,6 +80,41 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
 }
 
+// The files asked for beside the JSON: the page as a PDF, the table as a CSV, the dose-response
+// picture, the ratings behind the cells. The exit status of the first that cannot be written.
+std::optional<int> writeFiles(const RapportOptions& options, DE& de, const ReportOutcome& report,
+                              ReportPage& page) {
+    if (!options.pdfPath().isEmpty() && !writeReportPdf(options.pdfPath(), page))
+        return fail(QStringLiteral("impossible d'écrire le fichier PDF «\u00a0%1\u00a0»")
+                        .arg(options.pdfPath()),
+                    PdfUnwritable);
+    // The table as the results window saves it, the ratings behind its cells included.
+    if (!options.csvPath().isEmpty() &&
+        !writeFile(options.csvPath(), ReportExport::csv(page, &report.details)))
+        return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
+                        .arg(options.csvPath()),
+                    PdfUnwritable);
+    // The picture the dose-response window opens with, and what the report shows under it.
+    if (!options.picturePath().isEmpty()) {
+        const DoseResponsePlot plot = DoseResponsePlot::lay(
+            report.details, report.rows, DoseResponsePlot::firstChoice(report.details, report.rows),
+            page.about());
+        const QString& path = options.picturePath();
+        if (!plot.write(path, *PictureFile::kindOf(path),
+                        DoseResponsePlot::documentTitle(page.about().stamp.reportDate)))
+            return fail(QStringLiteral("impossible d'écrire l'image «\u00a0%1\u00a0»").arg(path),
+                        PdfUnwritable);
+    }
+    if (!options.detailsCsvPath().isEmpty()) {
+        DetailContext context(de.Connection2(), report.parameters, QLocale::c());
+        if (!writeFile(options.detailsCsvPath(), context.csv(report.details, report.rows)))
+            return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
+                            .arg(options.detailsCsvPath()),
+                        PdfUnwritable);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -122,59 +157,31 @@ int main(int argc, char* argv[]) {
         if (!parameters)
             return fail(options.error(), cli::Refused);
         // The parameter set holds numbers written with a point.
-        ReportEngine engine(database.de(), QLocale::c());
-        engine.setGatherDetails(options.detailsRequested() || options.analysisRequested() ||
-                                !options.detailsCsvPath().isEmpty() ||
-                                !options.csvPath().isEmpty() || !options.picturePath().isEmpty());
-        if (!engine.SetQuery(*parameters))
-            return engine.failure().isEmpty()
-                       ? fail(engine.refusal(), cli::Refused)
-                       : fail(QStringLiteral("le rapport n'a pas pu être produit\u00a0: %1")
-                                  .arg(engine.failure()),
-                              ReportFailed);
+        const bool gatherDetails = options.detailsRequested() || options.analysisRequested() ||
+                                   !options.detailsCsvPath().isEmpty() ||
+                                   !options.csvPath().isEmpty() || !options.picturePath().isEmpty();
+        const ReportOutcome report =
+            ReportOutcome::run(database.de(), *parameters, {}, gatherDetails, QLocale::c());
+        if (report.status == ReportOutcome::Status::Refused)
+            return fail(report.reason, cli::Refused);
+        if (report.status == ReportOutcome::Status::Failed)
+            return fail(
+                QStringLiteral("le rapport n'a pas pu être produit\u00a0: %1").arg(report.reason),
+                ReportFailed);
         ReportPage page;
-        fillReportPage(page, database.de(), *parameters, engine);
-        if (!options.pdfPath().isEmpty() && !writeReportPdf(options.pdfPath(), page))
-            return fail(QStringLiteral("impossible d'écrire le fichier PDF «\u00a0%1\u00a0»")
-                            .arg(options.pdfPath()),
-                        PdfUnwritable);
-        // The table as the results window saves it, the ratings behind its cells included.
-        if (!options.csvPath().isEmpty() &&
-            !writeFile(options.csvPath(), ReportExport::csv(page, &engine.details())))
-            return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
-                            .arg(options.csvPath()),
-                        PdfUnwritable);
-        // The picture the dose-response window opens with, and what the report shows under it.
-        if (!options.picturePath().isEmpty()) {
-            const QVector<ResultsRow> rows = ResultsTable::read(database.de().Connection2());
-            const DoseResponsePlot plot = DoseResponsePlot::lay(
-                engine.details(), rows, DoseResponsePlot::firstChoice(engine.details(), rows),
-                page.about());
-            const QString& path = options.picturePath();
-            if (!plot.write(path, *PictureFile::kindOf(path),
-                            DoseResponsePlot::documentTitle(page.about().stamp.reportDate)))
-                return fail(
-                    QStringLiteral("impossible d'écrire l'image «\u00a0%1\u00a0»").arg(path),
-                    PdfUnwritable);
-        }
-        if (!options.detailsCsvPath().isEmpty()) {
-            DetailContext context(database.de().Connection2(), *parameters, QLocale::c());
-            const QByteArray csv =
-                context.csv(engine.details(), ResultsTable::read(database.de().Connection2()));
-            if (!writeFile(options.detailsCsvPath(), csv))
-                return fail(QStringLiteral("impossible d'écrire le fichier CSV «\u00a0%1\u00a0»")
-                                .arg(options.detailsCsvPath()),
-                            PdfUnwritable);
-        }
-        QJsonObject json = resultsJson(database.de(), engine);
+        fillReportPage(page, database.de(), report);
+        if (const std::optional<int> failed = writeFiles(options, database.de(), report, page))
+            return *failed;
+        QJsonObject json = resultsJson(database.de(), report);
         if (options.detailsRequested())
-            json.insert(QStringLiteral("details"), detailsJson(engine.details()));
-        if (options.analysisRequested())
+            json.insert(QStringLiteral("details"), detailsJson(report.details));
+        if (options.analysisRequested()) {
+            ReportEngine engine(database.de(), QLocale::c());
             json.insert(QStringLiteral("analysis"),
-                        DoseAnalysis::run(
-                            database.de().Connection2(), engine, *parameters, engine.details(),
-                            ResultsTable::read(database.de().Connection2()), QLocale::c())
+                        DoseAnalysis::run(database.de().Connection2(), engine, *parameters,
+                                          report.details, report.rows, QLocale::c())
                             .toJson());
+        }
         write(stdout, QString::fromUtf8(QJsonDocument(json).toJson()));
     } catch (const DbError& e) {
         return fail(QStringLiteral("base de données inutilisable\u00a0: %1")
