@@ -194,8 +194,9 @@ private slots:
     void resetAndWeedListAreTheFixedTexts() {
         QCOMPARE(ReportStatements::resetResults().first(), quoted::kResetCells);
         QVERIFY(ReportStatements::perWeed({200, 201})
-                    .endsWith(QStringLiteral("(tblMHEval.MHId)=43 Or (tblMHEval.MHId)=200 Or "
-                                             "(tblMHEval.MHId)=201));")));
+                    .endsWith(QStringLiteral("(ListedesMauvaisesHerbes.MHId)=43 Or "
+                                             "(ListedesMauvaisesHerbes.MHId)=200 Or "
+                                             "(ListedesMauvaisesHerbes.MHId)=201));")));
     }
 
     void listStatementsNarrowTheChosenMixture() {

@@ -72,17 +72,21 @@ void ReportDetails::collectFraction(Connection& db, int k) {
     f = Fraction();
     // The ratings the fraction's figures counted (a rating without a value is not counted),
     // each treatment once, with the first of its matching applications.
-    Statement rows(db, QStringLiteral(R"(SELECT n."MHEvalId", n."MHId", m."Nom-Francais",
-        n."TypeMHId", n."Visuel", n."TraitementId", n."DateHerbId", t."SiteExpId"
-        FROM temp."NotesRetenues" n INNER JOIN "ListedesMauvaisesHerbes" m ON m."MHId" = n."MHId"
-        LEFT JOIN "tbldesTraitements" t ON t."TraitementId" = n."TraitementId"
+    QHash<qint64, QString> names;
+    Statement weeds(
+        db, QStringLiteral(R"(SELECT "MHId", "Nom-Francais" FROM "ListedesMauvaisesHerbes")"));
+    while (weeds.step())
+        names.insert(weeds.value(0).toLongLong(), weeds.value(1).toString());
+    Statement rows(db, QStringLiteral(R"(SELECT n."MHEvalId", n."MHId", n."TypeMHId", n."Visuel",
+        n."TraitementId", n."DateHerbId", r."SiteExpId" FROM temp."NotesRetenues" n
+        LEFT JOIN temp."TraitementsRetenus" r ON r."TraitementId" = n."TraitementId"
         WHERE n."Visuel" IS NOT NULL ORDER BY n."MHEvalId")"));
     while (rows.step()) {
-        f.ratings.append({rows.value(0).toLongLong(), rows.value(1).toLongLong(),
-                          rows.value(2).toString(), rows.value(4).toInt(),
-                          rows.value(5).toLongLong(), rows.value(6).toLongLong(),
-                          rows.value(7).toLongLong()});
-        f.categories << (rows.value(3).isNull() ? -1 : rows.value(3).toLongLong());
+        const qint64 weed = rows.value(1).toLongLong();
+        f.ratings.append({rows.value(0).toLongLong(), weed, names.value(weed),
+                          rows.value(3).toInt(), rows.value(4).toLongLong(),
+                          rows.value(5).toLongLong(), rows.value(6).toLongLong()});
+        f.categories << (rows.value(2).isNull() ? -1 : rows.value(2).toLongLong());
     }
 }
 

@@ -158,7 +158,7 @@ std::optional<QString> ReportStatements::rowSpacingCondition(int itemData) {
 QStringList ReportStatements::createMatched() {
     // No declared type on the ratings' columns: each value is kept as the file holds it.
     return {QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
-                           "INTEGER PRIMARY KEY, DateHerbId INTEGER)"),
+                           "INTEGER PRIMARY KEY, DateHerbId INTEGER, SiteExpId INTEGER)"),
             QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS NotesRetenues (MHEvalId INTEGER "
                            "PRIMARY KEY, MHId, TypeMHId, Visuel, TraitementId, DateHerbId)")};
 }
@@ -174,9 +174,11 @@ QString ReportStatements::fillMatched(const QVector<QPair<QString, QString>>& st
         expressions << Connection::quoteIdentifier(name) + QStringLiteral(" AS (") +
                            JetDialect::translate(statement) + QLatin1Char(')');
     return QStringLiteral("WITH ") + expressions.join(QStringLiteral(", ")) +
-           QStringLiteral(" INSERT INTO temp.TraitementsRetenus (TraitementId, DateHerbId) "
-                          "SELECT TraitementId, min(DateHerbId) FROM \"DétailsTraitements\" "
-                          "GROUP BY TraitementId");
+           QStringLiteral(" INSERT INTO temp.TraitementsRetenus SELECT g.TraitementId, "
+                          "g.DateHerbId, t.SiteExpId FROM (SELECT TraitementId, min(DateHerbId) "
+                          "AS DateHerbId FROM \"DétailsTraitements\" GROUP BY TraitementId) AS "
+                          "g LEFT JOIN tbldesTraitements AS t ON t.TraitementId = "
+                          "g.TraitementId");
 }
 
 QString ReportStatements::fillRatings() {

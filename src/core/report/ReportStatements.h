@@ -38,9 +38,9 @@ public:
 
     // The treatments a dose fraction selects, gathered once per fraction into the temporary
     // table TraitementsRetenus: each treatment once, with the first of the matching
-    // applications it comes out of DétailsTraitements with. 'storedQueries' are the fraction's
-    // stored queries, name and statement, each after those it reads: they become the common
-    // table expressions of the statement under their own names, so that it selects what the
+    // applications it comes out of DétailsTraitements with, and its site. 'storedQueries' are the
+    // fraction's stored queries, name and statement, each after those it reads: they become the
+    // common table expressions of the statement under their own names, so that it selects what the
     // stored queries would select, without rewriting them for every fraction. Then their
     // ratings, each once, into NotesRetenues (with the weed's category and the application),
     // from which every figure of the fraction is read.
