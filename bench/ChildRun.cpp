@@ -103,10 +103,11 @@ ChildResult runMeasured(const QString& program, const QStringList& arguments) {
     }
     report.seek(0);
     const QList<QByteArray> fields = report.readAll().trimmed().split(' ');
-    if (fields.size() == 3) {
+    if (fields.size() == 4) {
         result.exitStatus = fields[0].toInt();
         result.wallMs = fields[1].toDouble();
-        result.peakMegabytes = fields[2].toDouble() / 1024.0;
+        result.cpuMs = fields[2].toDouble();
+        result.peakMegabytes = fields[3].toDouble() / 1024.0;
     }
     result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && result.exitStatus == 0;
     if (!result.ok) {
@@ -138,7 +139,9 @@ int measureMain(int argc, char** argv) {
     const double wall = nowMs() - start;
     const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     if (FILE* out = std::fopen(reportFile, "w")) {
-        std::fprintf(out, "%d %.3f %ld\n", exitStatus, wall, usage.ru_maxrss);
+        const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+        std::fprintf(out, "%d %.3f %.3f %ld\n", exitStatus, wall,
+                     ms(usage.ru_utime) + ms(usage.ru_stime), usage.ru_maxrss);
         std::fclose(out);
     }
     return exitStatus;

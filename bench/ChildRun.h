@@ -8,16 +8,17 @@
 // command-line import and export, and the plain CSV dump they are compared with.
 //
 // The bench starts itself as a small go-between (--grelavo_measure=FILE PROGRAM ARGS...), which
-// starts the program, waits for it and writes its wall-clock time and peak resident memory
-// (getrusage's maxrss of that child) to FILE. The go-between is needed because a process started
-// straight from the bench would carry the bench's own peak: Linux keeps the largest resident
-// size across exec.
+// starts the program, waits for it and writes its wall-clock time, its CPU time and its peak
+// resident memory (getrusage's maxrss of that child) to FILE. The go-between is needed because a
+// process started straight from the bench would carry the bench's own peak: Linux keeps the largest
+// resident size across exec.
 namespace grelavo::bench {
 
 struct ChildResult {
     bool ok = false; // started, and ended with status 0
     int exitStatus = -1;
     double wallMs = 0;
+    double cpuMs = 0; // user and system time of the program
     double peakMegabytes = 0;
     std::string error;
 };

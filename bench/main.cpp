@@ -263,10 +263,11 @@ template <typename Body> void guarded(benchmark::State& state, size_t scaleIndex
 }
 
 // A step timed in a process of its own (the import, the export, the dump): each iteration's
-// time is the child's, its peak memory a counter.
+// time is the child's, its peak memory and CPU time counters.
 void timeChild(benchmark::State& state, const QString& program, const QStringList& arguments,
                const std::function<void()>& between = {}) {
     double peak = 0;
+    double cpu = 0;
     for (auto _ : state) {
         const ChildResult r = runMeasured(program, arguments);
         if (!r.ok) {
@@ -275,6 +276,7 @@ void timeChild(benchmark::State& state, const QString& program, const QStringLis
         }
         state.SetIterationTime(r.wallMs / 1e3);
         peak = std::max(peak, r.peakMegabytes);
+        cpu = r.cpuMs;
         if (between) {
             state.PauseTiming();
             between();
@@ -282,6 +284,7 @@ void timeChild(benchmark::State& state, const QString& program, const QStringLis
         }
     }
     state.counters["peak_mb"] = peak;
+    state.counters["cpu_ms"] = cpu;
 }
 
 // The scale's experiments written as exchange files, once per scale, for the import.
