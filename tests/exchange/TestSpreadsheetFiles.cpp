@@ -9,7 +9,10 @@
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
 #include "text/CsvReader.h"
+#include "text/CsvStream.h"
 
+#include <QBuffer>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <algorithm>
 
@@ -44,6 +47,40 @@ ImportOutcome importPlain(const FixtureDatabase& fixture, const QString& databas
     return ExperimentImport::run(database, {folder(QStringLiteral("source"))}, newFrom(fixture));
 }
 
+// A file of many blocks whose records hold what a reader must carry from one block to the
+// next: quoted fields with doubled quotes, separators and line breaks, every line ending, and
+// characters of two and three bytes in UTF-8.
+QByteArray manyBlocks(quint32 seed, char separator) {
+    QRandomGenerator random(seed);
+    const QStringList plain{QStringLiteral("abc"),  QStringLiteral("é"),   QStringLiteral("€uro"),
+                            QStringLiteral("  x "), QStringLiteral("'=1"), QString()};
+    const QStringList quoted{QStringLiteral("a\"\"b"), QStringLiteral("x,y;z"),
+                             QStringLiteral("l1\nl2"), QStringLiteral("l1\r\nl2\rl3"),
+                             QStringLiteral("\"\""),   QStringLiteral("é€")};
+    const QStringList endings{QStringLiteral("\n"), QStringLiteral("\r\n"), QStringLiteral("\r"),
+                              QStringLiteral("\r\n\r\n")};
+    QString text = QStringLiteral("a%1b%1c\n").arg(QLatin1Char(separator));
+    while (text.size() < 3 * CsvStream::kBlockBytes / 2) {
+        for (int f = 0; f < 3; ++f) {
+            if (f > 0)
+                text += QLatin1Char(separator);
+            text += random.bounded(2)
+                        ? plain.at(random.bounded(plain.size()))
+                        : QLatin1Char('"') + quoted.at(random.bounded(quoted.size())) +
+                              QLatin1Char('"');
+        }
+        text += endings.at(random.bounded(endings.size()));
+    }
+    return text.toUtf8();
+}
+
+// "h,i", then a record whose 'tail' begins on the last byte of the first block.
+QByteArray acrossBlocks(const QByteArray& head, const QByteArray& tail) {
+    QByteArray bytes = "h,i\n" + head;
+    bytes += QByteArray(CsvStream::kBlockBytes - 1 - bytes.size(), 'x');
+    return bytes + tail;
+}
+
 const QStringList kFiles{"sites.csv",  "traitements.csv", "cultures.csv",    "applications.csv",
                          "stades.csv", "produits.csv",    "evaluations.csv", "edition.csv"};
 
@@ -53,6 +90,60 @@ class TestSpreadsheetFiles : public QObject {
     Q_OBJECT
 
 private slots:
+    // The import reads its files a block at a time: what it reads is what a reading of the whole
+    // file gives, records, lines, problems and all, wherever the blocks end.
+    void filesReadInBlocksGiveWhatWholeFilesGive_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("blocks, commas") << manyBlocks(1, ',');
+        QTest::newRow("blocks, semicolons, CR LF and CR") << manyBlocks(2, ';');
+        QTest::newRow("blocks, Windows-1252") << manyBlocks(3, ',').replace("\xC3\xA9", "\xE9");
+        QTest::newRow("blocks, quote left open") << manyBlocks(4, ',') + "a,\"b\n";
+        QTest::newRow("character across blocks") << acrossBlocks("", "\xE2\x82\xAC,1\n2,3\n");
+        QTest::newRow("CR LF across blocks") << acrossBlocks("", "\r\n2,3\n");
+        QTest::newRow("doubled quote across blocks") << acrossBlocks("\"", "\"\"a\",b\n\"c\"\"");
+        QTest::newRow("CR in quotes across blocks") << acrossBlocks("\"", "\r\"\"\",\"\rb\"\n");
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF\"h\",i\n1,2\n");
+        QTest::newRow("blank lines") << QByteArray("h;i\n\n ; \n1;2\r\n;\r\n");
+        QTest::newRow("tabulations") << QByteArray("h\ti\tj\n1\t2\t3\n");
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFEh\0,\0i\0");
+        QTest::newRow("nul far away") << manyBlocks(5, ',') + QByteArray(1, '\0');
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("quote at the very end") << QByteArray("h,i\n\"1\",\"2\"");
+    }
+
+    void filesReadInBlocksGiveWhatWholeFilesGive() {
+        QFETCH(QByteArray, bytes);
+        CsvReader::Table whole;
+        int wholeLine = -1;
+        const QString wholeProblem = CsvReader::read(bytes, &whole, &wholeLine);
+
+        QBuffer device(&bytes);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        CsvStream stream;
+        CsvStream::Format format;
+        int line = -1;
+        QCOMPARE(stream.examine(&device, &format, &line), wholeProblem);
+        QVERIFY(!stream.readFailed());
+        if (!wholeProblem.isEmpty()) {
+            QCOMPARE(line, wholeLine);
+            return;
+        }
+        QCOMPARE(format.headings, whole.headings);
+        QCOMPARE(format.separator, whole.separator);
+        QCOMPARE(format.utf8, whole.utf8);
+        // Read twice, as the import does: the second reading is the same.
+        for (int reading = 0; reading < 2; ++reading) {
+            stream.start(&device, format);
+            int n = 0;
+            for (CsvRecord r; stream.next(&r); ++n) {
+                QVERIFY2(n < whole.rows.size(), "more records than the whole file");
+                QCOMPARE(r.line, whole.rows.at(n).line);
+                QCOMPARE(r.fields, whole.rows.at(n).fields);
+            }
+            QCOMPARE(n, int(whole.rows.size()));
+        }
+    }
+
     // The kept files are what the spreadsheet wrote, not the writer's form: no byte order mark,
     // semicolons, quoted headings, Windows-1252 wherever a file holds an accent, and the rates
     // as each way of opening left them.

@@ -94,7 +94,6 @@ int main(int argc, char* argv[]) {
     if (!QFileInfo(options.database).isFile())
         return fail(QStringLiteral("base de données introuvable\u00a0: %1").arg(options.database));
 
-    QVector<ExperimentExport::Output> files;
     try {
         Connection db(options.database, DatabaseFile::password());
         // The experiment tables every exchange reads: a file without them is not a Grelavo
@@ -104,24 +103,23 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                        "absente)")
                             .arg(options.database, missing));
-        files = ExperimentExport::readWithEdition(db);
+        const QString refused = ExperimentExport::refusedEntry(options.output);
+        if (!refused.isEmpty())
+            return fail(refused);
+        // Files already there are named with the option that replaces them.
+        const QStringList existing = ExperimentExport::existingFiles(options.output);
+        if (!options.replace && !existing.isEmpty())
+            return fail(QStringLiteral("%1 existe déjà\u00a0; ajoutez --remplacer pour l'écraser")
+                            .arg(existing.first()));
+        // Each file written as it is read: the memory does not grow with the database.
+        const QString failure = ExperimentExport::exportFolder(db, options.output, true);
+        if (!failure.isEmpty())
+            return fail(failure);
     } catch (const DbError& e) {
         return fail(
             QStringLiteral("%1\u00a0: %2").arg(options.database, DatabaseCheck::causeInWords(e)));
     } catch (const ExchangeError& e) {
         return fail(QStringLiteral("%1\u00a0: %2").arg(options.database, e.message()));
     }
-
-    const QString refused = ExperimentExport::refusedEntry(options.output);
-    if (!refused.isEmpty())
-        return fail(refused);
-    // Files already there are named with the option that replaces them.
-    const QStringList existing = ExperimentExport::existingFiles(options.output);
-    if (!options.replace && !existing.isEmpty())
-        return fail(QStringLiteral("%1 existe déjà\u00a0; ajoutez --remplacer pour l'écraser")
-                        .arg(existing.first()));
-    const QString failure = ExperimentExport::writeFolder(files, options.output, true);
-    if (!failure.isEmpty())
-        return fail(failure);
     return Done;
 }

@@ -121,7 +121,13 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
             return {};
         }
         int line = 0;
-        const QString error = CsvReader::read(in.readAll(), &file.table, &line);
+        CsvStream stream;
+        const QString error = stream.examine(&in, &file.format, &line);
+        if (stream.readFailed()) {
+            *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu\u00a0: %2.")
+                           .arg(shown(path), in.errorString());
+            return {};
+        }
         if (!error.isEmpty()) {
             problems->append({name, line, QString(), error});
             continue;
@@ -132,6 +138,28 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         problems->append(
             {QString(), 0, QString(), QStringLiteral("aucun fichier d'échange à lire")});
     return files;
+}
+
+ImportFileRecords::ImportFileRecords(const ImportFile& file)
+    : m_file(file.path), m_path(file.path) {
+    errno = 0;
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        const int error = errno;
+        throw ImportReadFailed{QStringLiteral("Le fichier %1 n'a pas pu être lu de nouveau\u00a0: "
+                                              "%2. Rien n'a été importé.")
+                                   .arg(shown(file.path), fileErrorInWords(m_file.error(), error))};
+    }
+    m_stream.start(&m_file, file.format);
+}
+
+bool ImportFileRecords::next(CsvRecord* record) {
+    if (m_stream.next(record))
+        return true;
+    if (m_stream.readFailed())
+        throw ImportReadFailed{QStringLiteral("Le fichier %1 n'a pas pu être lu de nouveau\u00a0: "
+                                              "%2. Rien n'a été importé.")
+                                   .arg(shown(m_path), m_file.errorString())};
+    return false;
 }
 
 } // namespace grelavo

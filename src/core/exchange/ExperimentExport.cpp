@@ -21,6 +21,8 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <functional>
+#include <optional>
 
 namespace grelavo {
 
@@ -28,17 +30,22 @@ namespace {
 
 using Row = QVector<QVariant>;
 
-QVector<Row> select(Connection& db, const QString& sql) {
-    Statement statement(db, sql);
-    QVector<Row> rows;
-    while (statement.step()) {
-        Row row(statement.columnCount());
-        for (int c = 0; c < row.size(); ++c)
-            row[c] = statement.value(c);
-        rows << row;
+// The rows of a statement, one at a time.
+class Rows {
+public:
+    Rows(Connection& db, const QString& sql) : m_statement(db, sql) {}
+    bool next(Row* row) {
+        if (!m_statement.step())
+            return false;
+        row->resize(m_statement.columnCount());
+        for (int c = 0; c < row->size(); ++c)
+            (*row)[c] = m_statement.value(c);
+        return true;
     }
-    return rows;
-}
+
+private:
+    Statement m_statement;
+};
 
 // Where a value sits, for messages: "sites.csv (S2), colonne ph".
 QString place(const QString& file, const QString& row, const QString& column) {
@@ -60,7 +67,8 @@ public:
                                 .arg(Connection::quoteIdentifier(list.idName()),
                                      Connection::quoteIdentifier(list.nameName()),
                                      Connection::quoteIdentifier(list.tableName()));
-        for (const Row& r : select(db, sql)) {
+        Rows rows(db, sql);
+        for (Row r; rows.next(&r);) {
             qlonglong id = 0;
             if (integerId(r[0], &id))
                 m_names.insert(id, r[1].toString());
@@ -90,11 +98,15 @@ private:
 // keys the rows were imported under.
 class Keys {
 public:
-    Keys(const QVector<Row>& rows, QChar letter, const QString& what,
-         QHash<qlonglong, QString> given = {})
+    // The row numbers 'sql' gives in its first column, those 'keeps' keeps.
+    Keys(Connection& db, const QString& sql, const std::function<bool(const QVariant&)>& keeps,
+         QChar letter, const QString& what, QHash<qlonglong, QString> given = {})
         : m_letter(letter), m_what(what), m_given(std::move(given)) {
         qlonglong largest = 0;
-        for (const Row& r : rows) {
+        Rows rows(db, sql);
+        for (Row r; rows.next(&r);) {
+            if (!keeps(r[0]))
+                continue;
             qlonglong id = 0;
             if (!integerId(r[0], &id) || id < 0)
                 throw ExchangeError(
@@ -155,25 +167,60 @@ QString numberField(const QVariant& v, const QString& where) {
         QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un nombre").arg(where, v.toString()));
 }
 
-// One output file being filled: its headings first.
+// A file of the set that could not be written: its name and the cause in French.
+struct WriteFailed {
+    QString name;
+    QString why;
+};
+
+// One output file being filled: its headings first. Its bytes are kept, or written to 'out' as
+// they come (kept then only up to kFlushBytes).
 class FileBuilder {
 public:
-    explicit FileBuilder(int index) : m_file(ExperimentExport::files().at(index)) {
-        m_writer.addRow(m_file.headings);
+    static constexpr int kFlushBytes = 1 << 20;
+
+    FileBuilder(const ExchangeFile& file, QFile* out) : m_file(file), m_out(out) {
+        m_bytes = QByteArrayLiteral("\xEF\xBB\xBF");
+        addLine(m_file.headings);
     }
     const QString& name() const { return m_file.name; }
     QString at(const QString& key, int column) const {
         return place(m_file.name, key, m_file.headings.at(column));
     }
     void add(const QStringList& fields) {
-        m_writer.addRow(fields);
+        addLine(fields);
         ++m_rows;
     }
-    ExperimentExport::Output output() const { return {m_file.name, m_writer.bytes(), m_rows}; }
+    // The file complete: its bytes (none when they went to the file) and rows.
+    ExperimentExport::Output output() {
+        flush();
+        return {m_file.name, m_bytes, m_rows};
+    }
 
 private:
+    // As CsvWriter::addRow with Cells::Formulas.
+    void addLine(const QStringList& fields) {
+        for (int i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                m_bytes += ',';
+            m_bytes += CsvWriter::field(fields[i], CsvWriter::Cells::Formulas).toUtf8();
+        }
+        m_bytes += "\r\n";
+        if (m_out && m_bytes.size() >= kFlushBytes)
+            flush();
+    }
+    void flush() {
+        if (!m_out)
+            return;
+        errno = 0;
+        if (m_out->write(m_bytes) != m_bytes.size())
+            throw WriteFailed{m_file.name, fileErrorInWords(m_out->error(), errno)};
+        m_bytes.clear();
+    }
+
     const ExchangeFile& m_file;
-    CsvWriter m_writer{CsvWriter::Cells::Formulas};
+    QFile* m_out;
+    QByteArray m_bytes;
     int m_rows = 0;
 };
 
@@ -187,13 +234,8 @@ struct Selection {
     bool keeps(const QHash<qlonglong, QString>& ids, const QVariant& id) const {
         return all || ids.contains(id.toLongLong());
     }
-    QVector<Row> filter(QVector<Row> rows, const QHash<qlonglong, QString>& ids,
-                        int column = 0) const {
-        if (!all)
-            rows.erase(std::remove_if(rows.begin(), rows.end(),
-                                      [&](const Row& r) { return !keeps(ids, r[column]); }),
-                       rows.end());
-        return rows;
+    std::function<bool(const QVariant&)> keeping(const QHash<qlonglong, QString>& ids) const {
+        return [this, &ids](const QVariant& id) { return keeps(ids, id); };
     }
 };
 
@@ -207,101 +249,107 @@ struct Lists {
     Names provinces, textures, crops, varieties, previousCrops, periods, herbicides, weeds;
 };
 
-ExperimentExport::Output siteFile(const QVector<Row>& sites, const Keys& siteKeys,
-                                  const Lists& lists) {
-    FileBuilder file(Sites);
-    for (const Row& r : sites) {
-        const QString key = siteKeys.key(r[0]);
-        file.add({key, lists.provinces.name(r[1], file.at(key, 1)),
-                  lists.textures.name(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3)),
-                  numberField(r[4], file.at(key, 4))});
+// What the files are made from: the lists, the keys, the rows kept.
+struct Sources {
+    Connection& db;
+    const Lists& lists;
+    const Selection& only;
+    const Keys& sites;
+    const Keys& treatments;
+    const Keys& applications;
+};
+
+// Writes 'file' from the rows of 'sql' that the selection keeps ('column' holds the row number
+// the selection knows, in 'ids'), each made into fields by 'fields'.
+void fill(FileBuilder& file, const Sources& from, const QString& sql,
+          const QHash<qlonglong, QString>& ids, int column,
+          const std::function<QStringList(const Row&)>& fields) {
+    Rows rows(from.db, sql);
+    for (Row r; rows.next(&r);) {
+        if (from.only.keeps(ids, r[column]))
+            file.add(fields(r));
     }
-    return file.output();
 }
 
-ExperimentExport::Output treatmentFile(const QVector<Row>& treatments, const Keys& treatmentKeys,
-                                       const Keys& siteKeys) {
-    FileBuilder file(Treatments);
-    for (const Row& r : treatments) {
-        const QString key = treatmentKeys.key(r[0]);
-        file.add({key, siteKeys.reference(r[1], file.at(key, 1))});
-    }
-    return file.output();
+const QString kSitesSql = QStringLiteral(R"(SELECT "SiteExpId", "ProvinceID",
+    "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites" ORDER BY 1)");
+const QString kTreatmentsSql =
+    QStringLiteral(R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)");
+const QString kApplicationsSql = QStringLiteral(R"(SELECT "DateHerbId", "TraitementId",
+    "TypeApplicationId" FROM "tblPériodesApplication" ORDER BY 1)");
+
+void siteFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, kSitesSql, from.only.sites, 0, [&](const Row& r) -> QStringList {
+        const QString key = from.sites.key(r[0]);
+        return {key, from.lists.provinces.name(r[1], file.at(key, 1)),
+                from.lists.textures.name(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3)),
+                numberField(r[4], file.at(key, 4))};
+    });
 }
 
-ExperimentExport::Output cropFile(Connection& db, const Keys& treatmentKeys, const Lists& lists,
-                                  const Selection& only) {
-    FileBuilder file(Crops);
-    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "TraitementId", "CultureId",
+void treatmentFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, kTreatmentsSql, from.only.treatments, 0, [&](const Row& r) -> QStringList {
+        const QString key = from.treatments.key(r[0]);
+        return {key, from.sites.reference(r[1], file.at(key, 1))};
+    });
+}
+
+void cropFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, QStringLiteral(R"(SELECT "TraitementId", "CultureId",
         "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
-        "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")")),
-                                    only.treatments)) {
-        const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
-        const QString key = treatmentKeys.required(r[0], file.at(row, 0));
-        QStringList fields{key, lists.crops.name(r[1], file.at(key, 1)),
-                           lists.varieties.name(r[2], file.at(key, 2)),
-                           lists.previousCrops.name(r[3], file.at(key, 3))};
-        for (int c = 4; c < 8; ++c)
-            fields << numberField(r[c], file.at(key, c));
-        file.add(fields);
-    }
-    return file.output();
+        "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"),
+         from.only.treatments, 0, [&](const Row& r) {
+             const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
+             const QString key = from.treatments.required(r[0], file.at(row, 0));
+             QStringList fields{key, from.lists.crops.name(r[1], file.at(key, 1)),
+                                from.lists.varieties.name(r[2], file.at(key, 2)),
+                                from.lists.previousCrops.name(r[3], file.at(key, 3))};
+             for (int c = 4; c < 8; ++c)
+                 fields << numberField(r[c], file.at(key, c));
+             return fields;
+         });
 }
 
-ExperimentExport::Output applicationFile(const QVector<Row>& applications,
-                                         const Keys& applicationKeys, const Keys& treatmentKeys,
-                                         const Lists& lists) {
-    FileBuilder file(Applications);
-    for (const Row& r : applications) {
-        const QString key = applicationKeys.key(r[0]);
-        file.add({key, treatmentKeys.required(r[1], file.at(key, 1)),
-                  lists.periods.name(r[2], file.at(key, 2))});
-    }
-    return file.output();
+void applicationFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, kApplicationsSql, from.only.applications, 0, [&](const Row& r) -> QStringList {
+        const QString key = from.applications.key(r[0]);
+        return {key, from.treatments.required(r[1], file.at(key, 1)),
+                from.lists.periods.name(r[2], file.at(key, 2))};
+    });
 }
 
-ExperimentExport::Output stageFile(Connection& db, const Keys& applicationKeys, const Lists& lists,
-                                   const Selection& only) {
-    FileBuilder file(Stages);
-    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
+void stageFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, QStringLiteral(R"(SELECT "DateHerbId", "CultureId",
         "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
-        ORDER BY 1, "StadeCultureId")")),
-                                    only.applications)) {
-        const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
-        const QString key = applicationKeys.required(r[0], file.at(row, 0));
-        file.add({key, lists.crops.name(r[1], file.at(key, 1)), numberField(r[2], file.at(key, 2)),
-                  numberField(r[3], file.at(key, 3))});
-    }
-    return file.output();
+        ORDER BY 1, "StadeCultureId")"),
+         from.only.applications, 0, [&](const Row& r) -> QStringList {
+             const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
+             const QString key = from.applications.required(r[0], file.at(row, 0));
+             return {key, from.lists.crops.name(r[1], file.at(key, 1)),
+                     numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))};
+         });
 }
 
-ExperimentExport::Output productFile(Connection& db, const Keys& applicationKeys,
-                                     const Lists& lists, const Selection& only) {
-    FileBuilder file(Products);
-    for (const Row& r : only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
-        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)")),
-                                    only.applications)) {
-        const QString row = QStringLiteral("application n° %1").arg(r[0].toString());
-        const QString key = applicationKeys.required(r[0], file.at(row, 0));
-        file.add({key, lists.herbicides.name(r[1], file.at(key, 1)),
-                  numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))});
-    }
-    return file.output();
+void productFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
+        "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"),
+         from.only.applications, 0, [&](const Row& r) -> QStringList {
+             const QString row = QStringLiteral("application n° %1").arg(r[0].toString());
+             const QString key = from.applications.required(r[0], file.at(row, 0));
+             return {key, from.lists.herbicides.name(r[1], file.at(key, 1)),
+                     numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))};
+         });
 }
 
-ExperimentExport::Output ratingFile(Connection& db, const Keys& treatmentKeys, const Lists& lists,
-                                    const Selection& only) {
-    FileBuilder file(Ratings);
-    for (const Row& r :
-         only.filter(select(db, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
-        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")")),
-                     only.treatments)) {
-        const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
-        const QString key = treatmentKeys.required(r[0], file.at(row, 0));
-        file.add(
-            {key, lists.weeds.name(r[1], file.at(key, 1)), numberField(r[2], file.at(key, 2))});
-    }
-    return file.output();
+void ratingFile(FileBuilder& file, const Sources& from) {
+    fill(file, from, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
+        "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"),
+         from.only.treatments, 0, [&](const Row& r) -> QStringList {
+             const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
+             const QString key = from.treatments.required(r[0], file.at(row, 0));
+             return {key, from.lists.weeds.name(r[1], file.at(key, 1)),
+                     numberField(r[2], file.at(key, 2))};
+         });
 }
 
 } // namespace
@@ -345,55 +393,71 @@ QString ExperimentExport::number(double value) {
 
 namespace {
 
-QVector<ExperimentExport::Output> readSelected(Connection& db, const Selection& only) {
+// Makes each file of the set in turn, from one reading of the database (the caller's
+// transaction): into 'writing' when given, its bytes never all kept, otherwise in memory. Throws
+// DbError, ExchangeError, or WriteFailed for a file that cannot be written.
+QVector<ExperimentExport::Output> makeSet(Connection& db, const Selection& only, bool withEdition,
+                                          const QDir* writing) {
     const Lists lists(db);
-    const QVector<Row> sites = only.filter(select(db, QStringLiteral(R"(SELECT "SiteExpId",
-        "ProvinceID", "ClasseTexturaleId", "MatièreOrganique", "pH" FROM "tbldesSites"
-        ORDER BY 1)")),
-                                           only.sites);
-    const Keys siteKeys(sites, QLatin1Char('S'), QStringLiteral("site"), only.sites);
-    const QVector<Row> treatments = only.filter(
-        select(db,
-               QStringLiteral(
-                   R"(SELECT "TraitementId", "SiteExpId" FROM "tbldesTraitements" ORDER BY 1)")),
-        only.treatments);
-    const Keys treatmentKeys(treatments, QLatin1Char('T'), QStringLiteral("traitement"),
-                             only.treatments);
-    const QVector<Row> applications =
-        only.filter(select(db, QStringLiteral(R"(SELECT "DateHerbId", "TraitementId",
-        "TypeApplicationId" FROM "tblPériodesApplication" ORDER BY 1)")),
-                    only.applications);
-    const Keys applicationKeys(applications, QLatin1Char('A'), QStringLiteral("application"),
-                               only.applications);
-
-    return {siteFile(sites, siteKeys, lists),
-            treatmentFile(treatments, treatmentKeys, siteKeys),
-            cropFile(db, treatmentKeys, lists, only),
-            applicationFile(applications, applicationKeys, treatmentKeys, lists),
-            stageFile(db, applicationKeys, lists, only),
-            productFile(db, applicationKeys, lists, only),
-            ratingFile(db, treatmentKeys, lists, only)};
+    const Keys siteKeys(db, kSitesSql, only.keeping(only.sites), QLatin1Char('S'),
+                        QStringLiteral("site"), only.sites);
+    const Keys treatmentKeys(db, kTreatmentsSql, only.keeping(only.treatments), QLatin1Char('T'),
+                             QStringLiteral("traitement"), only.treatments);
+    const Keys applicationKeys(db, kApplicationsSql, only.keeping(only.applications),
+                               QLatin1Char('A'), QStringLiteral("application"), only.applications);
+    const Sources from{db, lists, only, siteKeys, treatmentKeys, applicationKeys};
+    using Maker = void (*)(FileBuilder&, const Sources&);
+    const Maker makers[] = {siteFile,  treatmentFile, cropFile,  applicationFile,
+                            stageFile, productFile,   ratingFile};
+    QVector<ExperimentExport::Output> out;
+    const auto make = [&](const ExchangeFile& format,
+                          const std::function<void(FileBuilder&)>& rows) {
+        std::optional<QFile> file;
+        if (writing) {
+            file.emplace(writing->filePath(format.name));
+            errno = 0;
+            if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                throw WriteFailed{format.name, fileErrorInWords(file->error(), errno)};
+        }
+        FileBuilder builder(format, file ? &*file : nullptr);
+        rows(builder);
+        out << builder.output();
+        if (file) {
+            errno = 0;
+            if (!file->flush())
+                throw WriteFailed{format.name, fileErrorInWords(file->error(), errno)};
+            file->close();
+            if (!durable::syncFile(file->fileName()))
+                throw WriteFailed{format.name,
+                                  QStringLiteral("le fichier n'a pas pu être écrit sur le disque")};
+        }
+    };
+    for (int i = 0; i < ExperimentExport::files().size(); ++i)
+        make(ExperimentExport::files().at(i),
+             [&](FileBuilder& builder) { makers[i](builder, from); });
+    if (withEdition) {
+        const DatabaseEdition edition = DatabaseEdition::read(db);
+        make(ExperimentExport::editionFile(), [&](FileBuilder& builder) {
+            if (edition.known)
+                builder.add({edition.name, edition.date,
+                             edition.synthetic ? QStringLiteral("1") : QStringLiteral("0")});
+        });
+    }
+    return out;
 }
 
 } // namespace
 
 QVector<ExperimentExport::Output> ExperimentExport::read(Connection& db) {
     Transaction snapshot(db);
-    const QVector<Output> out = readSelected(db, Selection());
+    const QVector<Output> out = makeSet(db, Selection(), false, nullptr);
     snapshot.commit();
     return out;
 }
 
 QVector<ExperimentExport::Output> ExperimentExport::readWithEdition(Connection& db) {
     Transaction snapshot(db);
-    QVector<Output> out = readSelected(db, Selection());
-    const DatabaseEdition edition = DatabaseEdition::read(db);
-    CsvWriter file(CsvWriter::Cells::Formulas);
-    file.addRow(editionFile().headings);
-    if (edition.known)
-        file.addRow({edition.name, edition.date,
-                     edition.synthetic ? QStringLiteral("1") : QStringLiteral("0")});
-    out.append({editionFile().name, file.bytes(), edition.known ? 1 : 0});
+    const QVector<Output> out = makeSet(db, Selection(), true, nullptr);
     snapshot.commit();
     return out;
 }
@@ -408,7 +472,7 @@ QVector<ExperimentExport::Output> ExperimentExport::readImported(Connection& db)
                                                             : only.applications;
         ids.insert(k.id, k.key);
     }
-    const QVector<Output> out = readSelected(db, only);
+    const QVector<Output> out = makeSet(db, only, false, nullptr);
     snapshot.commit();
     return out;
 }
@@ -523,13 +587,18 @@ QString ExperimentExport::refusedEntry(const QString& folder) {
     return QString();
 }
 
-QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QString& folder,
-                                      bool replace) {
+namespace {
+
+// Writes a set into 'folder' as writeFolder() says, its files made in the folder of the write by
+// 'fill', which gives their names. What 'fill' throws, other than WriteFailed, is thrown on once
+// the folder of the write is removed.
+QString writeSet(const QString& folder, bool replace,
+                 const std::function<QStringList(const QDir& writing)>& fill) {
     const QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
         return QStringLiteral("impossible de créer le dossier %1").arg(folder);
     finishStoppedRuns(dir);
-    const QString refused = refusedEntry(folder);
+    const QString refused = ExperimentExport::refusedEntry(folder);
     if (!refused.isEmpty())
         return refused;
     QStringList old;
@@ -552,19 +621,13 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
     if (!dir.mkdir(writing.dirName()))
         return cannotWrite(writing.path(), QStringLiteral("le dossier n'a pas pu être créé"));
     QStringList names;
-    for (const Output& f : outputs) {
-        QFile out(writing.filePath(f.name));
-        errno = 0;
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
-            out.write(f.bytes) != f.bytes.size() || !out.flush()) {
-            const int error = errno;
-            return cannotWrite(dir.filePath(f.name), fileErrorInWords(out.error(), error));
-        }
-        out.close();
-        if (!durable::syncFile(out.fileName()))
-            return cannotWrite(dir.filePath(f.name),
-                               QStringLiteral("le fichier n'a pas pu être écrit sur le disque"));
-        names << f.name;
+    try {
+        names = fill(writing);
+    } catch (const WriteFailed& failed) {
+        return cannotWrite(dir.filePath(failed.name), failed.why);
+    } catch (...) {
+        cleanUp();
+        throw;
     }
     if (!durable::syncFolder(writing.path()))
         return cannotWrite(writing.path(), QStringLiteral("le dossier n'a pas pu être écrit sur le "
@@ -593,6 +656,45 @@ QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QStr
                    "être écrit sur le disque")
             .arg(folder);
     return QString();
+}
+
+} // namespace
+
+QString ExperimentExport::writeFolder(const QVector<Output>& outputs, const QString& folder,
+                                      bool replace) {
+    return writeSet(folder, replace, [&](const QDir& writing) {
+        QStringList names;
+        for (const Output& f : outputs) {
+            QFile out(writing.filePath(f.name));
+            errno = 0;
+            if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+                out.write(f.bytes) != f.bytes.size() || !out.flush())
+                throw WriteFailed{f.name, fileErrorInWords(out.error(), errno)};
+            out.close();
+            if (!durable::syncFile(out.fileName()))
+                throw WriteFailed{f.name,
+                                  QStringLiteral("le fichier n'a pas pu être écrit sur le disque")};
+            names << f.name;
+        }
+        return names;
+    });
+}
+
+QString ExperimentExport::exportFolder(Connection& db, const QString& folder, bool replace,
+                                       QVector<Output>* written) {
+    Transaction snapshot(db);
+    QVector<Output> outputs;
+    const QString failure = writeSet(folder, replace, [&](const QDir& writing) {
+        outputs = makeSet(db, Selection(), true, &writing);
+        QStringList names;
+        for (const Output& f : outputs)
+            names << f.name;
+        return names;
+    });
+    snapshot.commit();
+    if (written)
+        *written = outputs;
+    return failure;
 }
 
 } // namespace grelavo

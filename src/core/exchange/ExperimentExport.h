@@ -77,6 +77,13 @@ public:
     // Empty when the files are written, otherwise the cause in French, without a capital or a
     // full stop ("impossible d'écrire …").
     static QString writeFolder(const QVector<Output>& outputs, const QString& folder, bool replace);
+    // read() followed by writeFolder(), with the edition file, in a memory that does not grow
+    // with the files: each file written as it is read (a block of about 1 MB kept at a time),
+    // besides the row numbers of the sites, treatments and applications (about 40 bytes each).
+    // Throws DbError and ExchangeError as read() does, leaving the folder as it was; otherwise
+    // as writeFolder(). 'written', when given, receives each file's name and rows (no bytes).
+    static QString exportFolder(Connection& db, const QString& folder, bool replace,
+                                QVector<Output>* written = nullptr);
 
     // A number as the files write it: integers as such, reals in their shortest round-trip
     // form without exponent, decimal point; empty for null.

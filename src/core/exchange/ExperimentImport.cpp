@@ -9,6 +9,7 @@
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseEdition.h"
 #include "db/DatabaseFile.h"
+#include "db/DatabaseStamp.h"
 #include "db/DbError.h"
 #include "db/Lists.h"
 #include "db/Statement.h"
@@ -174,11 +175,74 @@ QString backupPath(const QString& database) {
     return path;
 }
 
-class Writer {
+// Writes each row the check sends, as it comes, and the keys it was given under; a row's
+// references are the numbers of the rows written before it. What it keeps grows with the sites,
+// treatments and applications only (a row number each).
+class Writer : public ImportPlan::Rows {
 public:
-    Writer(Connection& db, const ExperimentImport::Progress& progress, qint64 total)
-        : m_db(db), m_progress(progress), m_total(total) {}
+    Writer(Connection& db, const ExperimentImport::Progress& progress, qint64 total,
+           qlonglong importId)
+        : m_db(db), m_progress(progress), m_total(total), m_importId(importId),
+          m_site(db, QStringLiteral(R"(INSERT INTO "tbldesSites" ("ProvinceID",
+        "ClasseTexturaleId", "MatièreOrganique", "pH") VALUES (?, ?, ?, ?))")),
+          m_treatment(db, QStringLiteral(R"(INSERT INTO "tbldesTraitements" ("SiteExpId")
+        VALUES (?))")),
+          m_crop(db, QStringLiteral(R"(INSERT INTO "tblCultureEXP" ("TraitementId",
+        "CultureId", "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
+        "EcartPLantEXP") VALUES (?, ?, ?, ?, ?, ?, ?, ?))")),
+          m_application(db, QStringLiteral(R"(INSERT INTO "tblPériodesApplication"
+        ("TraitementId", "TypeApplicationId") VALUES (?, ?))")),
+          m_stage(db, QStringLiteral(R"(INSERT INTO "tblStadeCultureH" ("DateHerbId",
+        "CultureId", "HautMoyenneCultH", "NoFeuilMoyenneCultH") VALUES (?, ?, ?, ?))")),
+          m_product(db, QStringLiteral(R"(INSERT INTO "tblDétailsHerbicides" ("DateHerbId",
+        "HerbicideId", "FormulationId", "HerbTauxH") VALUES (?, ?, ?, ?))")),
+          m_rating(db, QStringLiteral(R"(INSERT INTO "tblMHEval" ("TraitementId", "MHId",
+        "Visuel") VALUES (?, ?, ?))")),
+          m_key(db, QStringLiteral("INSERT INTO %1 (\"ImportationId\", \"Genre\", \"Clé\", "
+                                   "\"Id\") VALUES (?, ?, ?, ?)")
+                        .arg(Connection::quoteIdentifier(ImportLog::keysTableName()))) {}
 
+    void name(const ImportPlan::Name& n) override {
+        const bool variety = n.table == lists::varieties.tableName();
+        Statement add(m_db, QStringLiteral("INSERT INTO %1 (%2, %3%4) VALUES (?, ?%5)")
+                                .arg(Connection::quoteIdentifier(n.table),
+                                     Connection::quoteIdentifier(n.idColumn),
+                                     Connection::quoteIdentifier(n.nameColumn),
+                                     variety ? QStringLiteral(", \"CultureId\"") : QString(),
+                                     variety ? QStringLiteral(", ?") : QString()));
+        QVariantList values{n.id, n.name};
+        if (variety)
+            values << n.crop;
+        insert(add, values);
+    }
+    void site(const ImportPlan::Site& s) override {
+        m_sites << insert(m_site, {s.province, s.texture, s.organicMatter, s.pH});
+        key(QStringLiteral("site"), s.key, m_sites.last());
+    }
+    void treatment(const ImportPlan::Treatment& t) override {
+        m_treatments << insert(m_treatment,
+                               {t.site < 0 ? QVariant() : QVariant(m_sites.at(t.site))});
+        key(QStringLiteral("traitement"), t.key, m_treatments.last());
+    }
+    void crop(const ImportPlan::Crop& c) override {
+        insert(m_crop, {m_treatments.at(c.treatment), c.crop, c.variety, c.previousCrop, c.sowingKg,
+                        c.sowingGrains, c.depth, c.spacing});
+    }
+    void application(const ImportPlan::Application& a) override {
+        m_applications << insert(m_application, {m_treatments.at(a.treatment), a.period});
+        key(QStringLiteral("application"), a.key, m_applications.last());
+    }
+    void stage(const ImportPlan::Stage& s) override {
+        insert(m_stage, {m_applications.at(s.application), s.crop, s.height, s.leaves});
+    }
+    void product(const ImportPlan::Product& p) override {
+        insert(m_product, {m_applications.at(p.application), p.herbicide, p.formulation, p.rate});
+    }
+    void rating(const ImportPlan::Rating& r) override {
+        insert(m_rating, {m_treatments.at(r.treatment), r.weed, r.visual});
+    }
+
+private:
     // Inserts one row and gives its number.
     qlonglong insert(Statement& statement, const QVariantList& values) {
         statement.reset();
@@ -186,82 +250,50 @@ public:
             statement.bind(i + 1, values[i]);
         statement.step();
         if (++m_done % 2000 == 0 && m_progress)
-            m_progress(m_done, m_total);
+            m_progress(std::min(m_done, m_total), m_total);
         return sqlite3_last_insert_rowid(m_db.handle());
     }
+    void key(const QString& kind, const QString& key, qlonglong id) {
+        m_key.reset();
+        m_key.bind(1, m_importId);
+        m_key.bind(2, kind);
+        m_key.bind(3, key);
+        m_key.bind(4, id);
+        m_key.step();
+    }
 
-private:
     Connection& m_db;
     const ExperimentImport::Progress& m_progress;
     qint64 m_total;
     qint64 m_done = 0;
+    qlonglong m_importId;
+    Statement m_site, m_treatment, m_crop, m_application, m_stage, m_product, m_rating, m_key;
+    QVector<qlonglong> m_sites, m_treatments, m_applications;
 };
 
-QVariant idOf(const QVector<qlonglong>& ids, int index) {
-    return index < 0 ? QVariant() : QVariant(ids.at(index));
+// The files changed between the check and the write: nothing is written.
+struct FilesChanged {};
+
+QString filesChanged() {
+    return QStringLiteral("Les fichiers ont changé pendant l'import\u00a0: rien n'a été importé. "
+                          "Importez-les de nouveau une fois qu'ils ne sont plus modifiés.");
 }
 
-// Adds the plan's rows and the log of the import, inside the caller's transaction.
-void write(Connection& db, const ImportPlan& plan, const ImportRecord& record,
+// Adds the rows of the files, checked again as they are written (the rows of the first check
+// are not kept), and the log of the import, inside the caller's transaction. 'checked' is what
+// the first check found: the files must say the same again.
+void write(Connection& db, const QVector<ImportFile>& files, const ImportOptions& options,
+           const ImportPlan& checked, const ImportRecord& record,
            const ExperimentImport::Progress& progress) {
-    const ExperimentCounts counts = plan.counts();
-    Writer w(db, progress, counts.total() + plan.names.size());
-    QVector<ImportedKey> keys;
-    for (const ImportPlan::Name& n : plan.names) {
-        const bool variety = n.table == lists::varieties.tableName();
-        Statement add(db, QStringLiteral("INSERT INTO %1 (%2, %3%4) VALUES (?, ?%5)")
-                              .arg(Connection::quoteIdentifier(n.table),
-                                   Connection::quoteIdentifier(n.idColumn),
-                                   Connection::quoteIdentifier(n.nameColumn),
-                                   variety ? QStringLiteral(", \"CultureId\"") : QString(),
-                                   variety ? QStringLiteral(", ?") : QString()));
-        QVariantList values{n.id, n.name};
-        if (variety)
-            values << n.crop;
-        w.insert(add, values);
-    }
-    Statement site(db, QStringLiteral(R"(INSERT INTO "tbldesSites" ("ProvinceID",
-        "ClasseTexturaleId", "MatièreOrganique", "pH") VALUES (?, ?, ?, ?))"));
-    QVector<qlonglong> sites;
-    for (const ImportPlan::Site& s : plan.sites) {
-        sites << w.insert(site, {s.province, s.texture, s.organicMatter, s.pH});
-        keys.append({QStringLiteral("site"), s.key, sites.last()});
-    }
-    Statement treatment(db, QStringLiteral(R"(INSERT INTO "tbldesTraitements" ("SiteExpId")
-        VALUES (?))"));
-    QVector<qlonglong> treatments;
-    for (const ImportPlan::Treatment& t : plan.treatments) {
-        treatments << w.insert(treatment, {idOf(sites, t.site)});
-        keys.append({QStringLiteral("traitement"), t.key, treatments.last()});
-    }
-    Statement crop(db, QStringLiteral(R"(INSERT INTO "tblCultureEXP" ("TraitementId",
-        "CultureId", "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
-        "EcartPLantEXP") VALUES (?, ?, ?, ?, ?, ?, ?, ?))"));
-    for (const ImportPlan::Crop& c : plan.crops)
-        w.insert(crop, {treatments.at(c.treatment), c.crop, c.variety, c.previousCrop, c.sowingKg,
-                        c.sowingGrains, c.depth, c.spacing});
-    Statement application(db, QStringLiteral(R"(INSERT INTO "tblPériodesApplication"
-        ("TraitementId", "TypeApplicationId") VALUES (?, ?))"));
-    QVector<qlonglong> applications;
-    for (const ImportPlan::Application& a : plan.applications) {
-        applications << w.insert(application, {treatments.at(a.treatment), a.period});
-        keys.append({QStringLiteral("application"), a.key, applications.last()});
-    }
-    Statement stage(db, QStringLiteral(R"(INSERT INTO "tblStadeCultureH" ("DateHerbId",
-        "CultureId", "HautMoyenneCultH", "NoFeuilMoyenneCultH") VALUES (?, ?, ?, ?))"));
-    for (const ImportPlan::Stage& s : plan.stages)
-        w.insert(stage, {applications.at(s.application), s.crop, s.height, s.leaves});
-    Statement product(db, QStringLiteral(R"(INSERT INTO "tblDétailsHerbicides" ("DateHerbId",
-        "HerbicideId", "FormulationId", "HerbTauxH") VALUES (?, ?, ?, ?))"));
-    for (const ImportPlan::Product& p : plan.products)
-        w.insert(product, {applications.at(p.application), p.herbicide, p.formulation, p.rate});
-    Statement rating(db, QStringLiteral(R"(INSERT INTO "tblMHEval" ("TraitementId", "MHId",
-        "Visuel") VALUES (?, ?, ?))"));
-    for (const ImportPlan::Rating& r : plan.ratings)
-        w.insert(rating, {treatments.at(r.treatment), r.weed, r.visual});
-
     ImportLog::ensureTables(db);
-    ImportLog::add(db, record, keys);
+    ImportLog::add(db, record, {});
+    const qlonglong importId = sqlite3_last_insert_rowid(db.handle());
+    Writer w(db, progress, checked.counts().total() + checked.names.size(), importId);
+    QVector<ImportProblem> problems;
+    const ImportPlan written = ImportPlan::check(db, files, options, &problems, &w);
+    if (!problems.isEmpty() || !(written.counts() == checked.counts()) ||
+        written.addedNames() != checked.addedNames())
+        throw FilesChanged();
 }
 
 // An import under way: what it will have done, and the record it writes, known before its
@@ -283,6 +315,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                          const QString& database, const QString& backup, bool synthetic,
                          Attempt* attempt) {
     ImportOutcome& outcome = attempt->outcome;
+    // Checked a first time, the rows counted only; checked again as they are written.
     const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
     if (!outcome.problems.isEmpty()) {
         outcome.status = ImportOutcome::Status::Refused;
@@ -302,7 +335,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
     attempt->record = {QDateTime::currentDateTime().toString(Qt::ISODate), plan.files,
                        outcome.counts, outcome.addedNames};
     Transaction transaction(db);
-    write(db, plan, attempt->record, progress);
+    write(db, files, options, plan, attempt->record, progress);
     if (synthetic)
         DatabaseEdition::markSynthetic(db);
     attempt->committing = true;
@@ -346,8 +379,8 @@ bool syntheticSet(const QVector<ImportFile>& files, QVector<ImportProblem>* prob
         if (f.name != format.name)
             continue;
         int column = -1;
-        for (int c = 0; c < f.table.headings.size(); ++c) {
-            if (f.table.headings[c].compare(format.headings.last(), Qt::CaseInsensitive) == 0)
+        for (int c = 0; c < f.format.headings.size(); ++c) {
+            if (f.format.headings[c].compare(format.headings.last(), Qt::CaseInsensitive) == 0)
                 column = c;
         }
         if (column < 0) {
@@ -356,7 +389,8 @@ bool syntheticSet(const QVector<ImportFile>& files, QVector<ImportProblem>* prob
                                   .arg(format.headings.join(QStringLiteral(", ")))});
             continue;
         }
-        for (const CsvRecord& r : f.table.rows) {
+        ImportFileRecords records(f);
+        for (CsvRecord r; records.next(&r);) {
             const QString value = r.fields.value(column).trimmed();
             if (value == QLatin1String("1"))
                 synthetic = true;
@@ -434,6 +468,12 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
     } catch (const DbError& e) {
         QFile::remove(temporary);
         return failed(causeOf(database, e));
+    } catch (const ImportReadFailed& e) {
+        QFile::remove(temporary);
+        return failed(e.message);
+    } catch (const FilesChanged&) {
+        QFile::remove(temporary);
+        return failed(filesChanged());
     }
 }
 
@@ -454,7 +494,12 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         outcome.problems = problems;
         return outcome;
     }
-    const bool synthetic = syntheticSet(read, &problems);
+    bool synthetic = false;
+    try {
+        synthetic = syntheticSet(read, &problems);
+    } catch (const ImportReadFailed& e) {
+        return failed(e.message);
+    }
     if (!problems.isEmpty()) {
         ImportOutcome outcome;
         outcome.status = ImportOutcome::Status::Refused;
@@ -466,7 +511,12 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
     if (!QFileInfo(database).isFile())
         return failed(
             QStringLiteral("La base de données %1 est introuvable.").arg(shown(database)));
+    // A file Grelavo found whole and no one else has written since is whole after the import's
+    // own write: its stamp follows it (DatabaseCheck).
+    const bool stamped =
+        DatabaseStamp::current(database) && !DatabaseStamp::interruptedWrite(database);
     Attempt attempt;
+    ImportOutcome outcome;
     try {
         Connection db(database, DatabaseFile::password(), Connection::Mode::ReadWrite,
                       Connection::Access::Exclusive);
@@ -477,8 +527,9 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
                               .arg(shown(database), missing));
         if (!options.dryRun)
             removeUnfinishedCopies(database);
-        return importInto(db, read, options, progress, database,
-                          options.keepCopy ? backupPath(database) : QString(), synthetic, &attempt);
+        outcome =
+            importInto(db, read, options, progress, database,
+                       options.keepCopy ? backupPath(database) : QString(), synthetic, &attempt);
     } catch (const DbError& e) {
         // The connection is closed: the file, opened again, says whether the commit took.
         if (attempt.committing && committed(database, attempt.record)) {
@@ -489,7 +540,14 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         return failed(causeOf(database, e));
     } catch (const CopyFailed& e) {
         return failed(e.message);
+    } catch (const ImportReadFailed& e) {
+        return failed(e.message);
+    } catch (const FilesChanged&) {
+        return failed(filesChanged());
     }
+    if (stamped && outcome.status == ImportOutcome::Status::Done && !options.dryRun)
+        DatabaseStamp::write(database);
+    return outcome;
 }
 
 } // namespace grelavo

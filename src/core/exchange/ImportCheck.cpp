@@ -1,6 +1,7 @@
 // Checking exchange files before an import: every value read, every name looked up, every key
 // resolved, and every problem said with its file, line and column.
 
+#include "ExchangeFolder.h"
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
@@ -96,8 +97,15 @@ public:
         return QString();
     }
     std::optional<qlonglong> find(const QString& name) const {
+        // The same few names come back on most rows: each text is folded once.
+        const auto seen = m_seen.constFind(name);
+        if (seen != m_seen.constEnd())
+            return *seen;
         const auto it = m_ids.constFind(folded(name));
-        return it == m_ids.constEnd() ? std::nullopt : std::optional<qlonglong>(*it);
+        if (it == m_ids.constEnd())
+            return std::nullopt;
+        m_seen.insert(name, *it);
+        return *it;
     }
     // Up to three names of the list nearest to 'name', the nearest first.
     QStringList closest(const QString& name) const { return NameText::closest(name, m_names); }
@@ -115,6 +123,7 @@ private:
     const ExchangeList& m_list;
     bool m_fixed;
     QHash<QString, qlonglong> m_ids;
+    mutable QHash<QString, qlonglong> m_seen; // texts found, as written
     QHash<qlonglong, QString> m_byId;
     QStringList m_names;
     qlonglong m_largest = 0;
@@ -131,16 +140,19 @@ public:
         while (rows.step()) {
             const qlonglong id = rows.value(0).toLongLong();
             m_largest = std::max(m_largest, id);
-            m_rows.append({id, rows.value(1).toString(), rows.value(2)});
+            append({id, rows.value(1).toString(), rows.value(2)});
         }
     }
 
     // The varieties of 'crop' (of any crop when it is null) called 'name'.
     QVector<qlonglong> find(const QString& name, const QVariant& crop) const {
         QVector<qlonglong> ids;
-        for (const Entry& e : m_rows) {
-            if (folded(e.name) == folded(name) && sameCrop(e, crop))
-                ids << e.id;
+        auto key = m_folded.constFind(name);
+        if (key == m_folded.constEnd())
+            key = m_folded.insert(name, folded(name));
+        for (const int i : m_byName.value(*key)) {
+            if (sameCrop(m_rows.at(i), crop))
+                ids << m_rows.at(i).id;
         }
         return ids;
     }
@@ -173,7 +185,7 @@ public:
         return out;
     }
     ImportPlan::Name add(const QString& name, const QVariant& crop) {
-        m_rows.append({++m_largest, name.trimmed(), crop});
+        append({++m_largest, name.trimmed(), crop});
         const ExchangeList& l = lists::varieties;
         return {QString::fromUtf8(l.many),
                 l.tableName(),
@@ -193,7 +205,13 @@ private:
     static bool sameCrop(const Entry& e, const QVariant& crop) {
         return crop.isNull() || (!e.crop.isNull() && e.crop.toLongLong() == crop.toLongLong());
     }
+    void append(const Entry& e) {
+        m_byName[folded(e.name)] << int(m_rows.size());
+        m_rows.append(e);
+    }
     QVector<Entry> m_rows;
+    QHash<QString, QVector<int>> m_byName;    // by folded name, the indexes in m_rows
+    mutable QHash<QString, QString> m_folded; // the names looked up, folded
     qlonglong m_largest = 0;
 };
 
@@ -493,12 +511,13 @@ PresentRows presentRows(Connection& db, const QVector<ImportedKey>& keys, const 
 
 class Checker {
 public:
-    Checker(Connection& db, const ImportOptions& options, QVector<ImportProblem>* problems)
-        : m_addNames(options.addNames), m_acceptUnusual(options.acceptUnusual),
-          m_problems(problems), m_provinces(db, lists::provinces, true),
-          m_textures(db, lists::textures, true), m_crops(db, lists::crops, true),
-          m_previousCrops(db, lists::previousCrops, true), m_periods(db, lists::periods, true),
-          m_herbicides(db, lists::herbicides, false),
+    Checker(Connection& db, const ImportOptions& options, QVector<ImportProblem>* problems,
+            ImportPlan::Rows* rows)
+        : m_rows(rows ? rows : &m_counted), m_addNames(options.addNames),
+          m_acceptUnusual(options.acceptUnusual), m_problems(problems),
+          m_provinces(db, lists::provinces, true), m_textures(db, lists::textures, true),
+          m_crops(db, lists::crops, true), m_previousCrops(db, lists::previousCrops, true),
+          m_periods(db, lists::periods, true), m_herbicides(db, lists::herbicides, false),
           m_weeds(db, lists::weeds, false, QStringLiteral("Nom-Latin")), m_varieties(db) {
         Statement rates(db, QStringLiteral(R"(SELECT "HerbicideId", min("HerbTauxH"),
             max("HerbTauxH") FROM "tblDétailsHerbicides" WHERE "HerbTauxH" > 0
@@ -540,9 +559,10 @@ public:
                         keys->setUnread();
                     continue;
                 }
-                for (const CsvRecord& r : f.table.rows) {
+                ImportFileRecords records(f);
+                for (CsvRecord r; records.next(&r);) {
                     Record record(f, r, columns, m_problems);
-                    if (record.fieldCountFits(headingCount(f.table.headings)))
+                    if (record.fieldCountFits(headingCount(f.format.headings)))
                         (this->*readers[k])(record);
                     else if (Keys* keys = keysDefinedIn(f.name))
                         keys->unreadable(record.text(format[k].headings.first()), r.line);
@@ -561,8 +581,8 @@ private:
     bool readHeadings(const ImportFile& f, const QStringList& expected,
                       QHash<QString, int>* columns) {
         bool complete = true;
-        for (int i = 0; i < f.table.headings.size(); ++i) {
-            const QString& h = f.table.headings[i];
+        for (int i = 0; i < f.format.headings.size(); ++i) {
+            const QString& h = f.format.headings[i];
             if (!expected.contains(h))
                 continue; // a column of the user's own is left alone
             if (columns->contains(h))
@@ -599,6 +619,18 @@ private:
         return nullptr;
     }
 
+    // The names added since the last row, then the row, counted.
+    void sendNames() {
+        for (; m_namesSent < m_plan.names.size(); ++m_namesSent)
+            m_rows->name(m_plan.names.at(m_namesSent));
+    }
+    template <typename Row>
+    void send(void (ImportPlan::Rows::*to)(const Row&), const Row& row, int* count) {
+        sendNames();
+        (m_rows->*to)(row);
+        ++*count;
+    }
+
     QVariant listName(Record& r, const QString& column, NameList& names, bool mayBeEmpty = true) {
         return r.name(column, names, m_addNames, &m_plan.names, mayBeEmpty);
     }
@@ -612,8 +644,11 @@ private:
                                    QStringLiteral("un pourcentage de 0 à 100"));
         s.pH =
             r.number(QStringLiteral("ph"), 0, 14, false, false, QStringLiteral("un pH de 0 à 14"));
-        if (m_siteKeys->define(r, QStringLiteral("site"), s.key, m_plan.sites.size()))
-            m_plan.sites << s;
+        if (m_siteKeys->define(r, QStringLiteral("site"), s.key, m_plan.counted.sites)) {
+            sendNames();
+            m_rows->site(s);
+            ++m_plan.counted.sites;
+        }
     }
 
     void treatment(Record& r) {
@@ -623,8 +658,11 @@ private:
         if (!site.isEmpty())
             t.site = m_siteKeys->find(r, QStringLiteral("site"), site);
         if (m_treatmentKeys->define(r, QStringLiteral("traitement"), t.key,
-                                    m_plan.treatments.size()))
-            m_plan.treatments << t;
+                                    m_plan.counted.treatments)) {
+            sendNames();
+            m_rows->treatment(t);
+            ++m_plan.counted.treatments;
+        }
     }
 
     int treatmentOf(Record& r) {
@@ -693,7 +731,7 @@ private:
             *values[i] =
                 r.number(QString::fromLatin1(columns[i]), 0, 1e12, false, false, kNonNegative);
         if (r.ok())
-            m_plan.crops << c;
+            send(&ImportPlan::Rows::crop, c, &m_plan.counted.crops);
     }
 
     void application(Record& r) {
@@ -703,8 +741,11 @@ private:
         a.treatment = treatmentOf(r);
         a.period = listName(r, QStringLiteral("periode"), m_periods);
         if (m_applicationKeys->define(r, QStringLiteral("application"), a.key,
-                                      m_plan.applications.size()))
-            m_plan.applications << a;
+                                      m_plan.counted.applications)) {
+            sendNames();
+            m_rows->application(a);
+            ++m_plan.counted.applications;
+        }
     }
 
     void stage(Record& r) {
@@ -714,7 +755,7 @@ private:
         s.height = r.number(QStringLiteral("hauteur_cm"), 0, 1e6, false, false, kNonNegative);
         s.leaves = r.number(QStringLiteral("feuilles"), 0, 1e6, false, false, kNonNegative);
         if (r.ok())
-            m_plan.stages << s;
+            send(&ImportPlan::Rows::stage, s, &m_plan.counted.stages);
     }
 
     void product(Record& r) {
@@ -757,7 +798,7 @@ private:
                     .arg(shown.join(QStringLiteral(", "))));
         }
         if (r.ok())
-            m_plan.products << p;
+            send(&ImportPlan::Rows::product, p, &m_plan.counted.products);
     }
 
     // A rate out of the usual range is refused, or only listed when unusual values are accepted.
@@ -798,9 +839,12 @@ private:
         if (!r.ok())
             return;
         g.weed = weed.toLongLong();
-        m_plan.ratings << g;
+        send(&ImportPlan::Rows::rating, g, &m_plan.counted.ratings);
     }
 
+    ImportPlan::Rows m_counted; // rows only counted
+    ImportPlan::Rows* m_rows;
+    int m_namesSent = 0;
     bool m_addNames;
     bool m_acceptUnusual;
     PresentTally m_present;
@@ -817,9 +861,7 @@ private:
 } // namespace
 
 ExperimentCounts ImportPlan::counts() const {
-    return {int(sites.size()),        int(treatments.size()), int(crops.size()),
-            int(applications.size()), int(stages.size()),     int(products.size()),
-            int(ratings.size())};
+    return counted;
 }
 
 QStringList ImportPlan::addedNames() const {
@@ -830,8 +872,9 @@ QStringList ImportPlan::addedNames() const {
 }
 
 ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files,
-                             const ImportOptions& options, QVector<ImportProblem>* problems) {
-    return Checker(db, options, problems).run(files);
+                             const ImportOptions& options, QVector<ImportProblem>* problems,
+                             Rows* rows) {
+    return Checker(db, options, problems, rows).run(files);
 }
 
 QString ImportProblem::text() const {

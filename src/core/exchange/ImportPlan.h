@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExperimentImport.h"
-#include "text/CsvReader.h"
+#include "text/CsvStream.h"
 
 #include <QHash>
 #include <QVariant>
@@ -15,7 +15,7 @@ class Connection;
 struct ImportFile {
     QString name; // the exchange file it is ("sites.csv"...)
     QString path;
-    CsvReader::Table table;
+    CsvStream::Format format; // its headings, separator and encoding
 };
 
 // The rows an import will add, checked: every list reference resolved to its row number (names
@@ -61,27 +61,41 @@ struct ImportPlan {
         QVariant visual;
     };
 
+    // Where the check sends each row it finds sound, in the order of the files, each name to
+    // add before the first row that uses it; a row refers to the rows before it by their index
+    // among the rows of their kind. The rows are never kept: the check only counts them, the
+    // import writes them as they come.
+    class Rows {
+    public:
+        virtual ~Rows() = default;
+        virtual void name(const Name&) {}
+        virtual void site(const Site&) {}
+        virtual void treatment(const Treatment&) {}
+        virtual void crop(const Crop&) {}
+        virtual void application(const Application&) {}
+        virtual void stage(const Stage&) {}
+        virtual void product(const Product&) {}
+        virtual void rating(const Rating&) {}
+    };
+
     QStringList files;    // the names of the files read
     QStringList unusual;  // values out of their usual range, accepted: "file, ligne N, ..."
     int problemCount = 0; // every problem found, beyond the kMaxProblems listed
     QVector<Name> names;
-    QVector<Site> sites;
-    QVector<Treatment> treatments;
-    QVector<Crop> crops;
-    QVector<Application> applications;
-    QVector<Stage> stages;
-    QVector<Product> products;
-    QVector<Rating> ratings;
+    ExperimentCounts counted; // the rows found sound
 
     ExperimentCounts counts() const;
     QStringList addedNames() const; // "herbicides : name"
 
     // Checks the files against the lists of 'db', the keys earlier imports left there and the
-    // rates its experiments hold (options.addNames, options.acceptUnusual). Problems are appended
-    // (at most kMaxProblems, then one line counting the rest); the plan is complete only when
-    // none was found. Throws DbError when the lists cannot be read.
+    // rates its experiments hold (options.addNames, options.acceptUnusual), reading them one
+    // record at a time; each row found sound goes to 'rows' when given. Problems are appended
+    // (at most kMaxProblems, then one line counting the rest); the rows are all sound only when
+    // none was found. Throws DbError when the lists cannot be read, ImportReadFailed when a
+    // file can no longer be read.
     static ImportPlan check(Connection& db, const QVector<ImportFile>& files,
-                            const ImportOptions& options, QVector<ImportProblem>* problems);
+                            const ImportOptions& options, QVector<ImportProblem>* problems,
+                            Rows* rows = nullptr);
     static constexpr int kMaxProblems = 500;
     // A rate (kg a.i./ha) above this is unusual whatever the herbicide; so is one more than
     // kUnusualFactor times the highest, or less than the lowest divided by it, of the rates the
