@@ -47,10 +47,23 @@ private:
     Statement m_statement;
 };
 
-// Where a value sits, for messages: "sites.csv (S2), colonne ph".
-QString place(const QString& file, const QString& row, const QString& column) {
-    return QStringLiteral("%1 (%2), colonne %3").arg(file, row, column);
-}
+// Where a value sits, for messages: "sites.csv (S2), colonne ph", or, for a row that has no key,
+// "evaluations.csv (évaluation n° 12), colonne traitement". Said only when something is wrong
+// there.
+struct At {
+    const ExchangeFile* file;
+    QString key;
+    const char* kind; // when not null: the row is "<kind> n° <number>"
+    QVariant number;
+    int column;
+
+    QString text() const {
+        const QString row =
+            kind ? QStringLiteral("%1 n° %2").arg(QString::fromUtf8(kind), number.toString()) : key;
+        return QStringLiteral("%1 (%2), colonne %3")
+            .arg(file->name, row, file->headings.at(column));
+    }
+};
 
 bool integerId(const QVariant& v, qlonglong* id) {
     if (v.typeId() != QMetaType::LongLong)
@@ -76,7 +89,7 @@ public:
     }
 
     // The name of the row `id` refers to; empty for null. Throws for a missing row.
-    QString name(const QVariant& id, const QString& where) const {
+    QString name(const QVariant& id, const At& where) const {
         if (id.isNull())
             return QString();
         qlonglong n = 0;
@@ -86,7 +99,7 @@ public:
                 return *it;
         }
         throw ExchangeError(QStringLiteral("%1\u00a0: %2 n° %3 absent(e) de sa liste")
-                                .arg(where, m_what, id.toString()));
+                                .arg(where.text(), m_what, id.toString()));
     }
 
 private:
@@ -128,20 +141,21 @@ public:
     QString key(const QVariant& id) const { return key(id.toLongLong()); }
 
     // The key of the row `id` refers to; empty for null. Throws for a missing row.
-    QString reference(const QVariant& id, const QString& where) const {
+    QString reference(const QVariant& id, const At& where) const {
         if (id.isNull())
             return QString();
         qlonglong n = 0;
         if (integerId(id, &n) && m_ids.contains(n))
             return key(n);
-        throw ExchangeError(
-            QStringLiteral("%1\u00a0: %2 n° %3 n'existe pas").arg(where, m_what, id.toString()));
+        throw ExchangeError(QStringLiteral("%1\u00a0: %2 n° %3 n'existe pas")
+                                .arg(where.text(), m_what, id.toString()));
     }
 
     // As reference(), for a reference that may not be empty.
-    QString required(const QVariant& id, const QString& where) const {
+    QString required(const QVariant& id, const At& where) const {
         if (id.isNull())
-            throw ExchangeError(QStringLiteral("%1\u00a0: %2 manquant(e)").arg(where, m_what));
+            throw ExchangeError(
+                QStringLiteral("%1\u00a0: %2 manquant(e)").arg(where.text(), m_what));
         return reference(id, where);
     }
 
@@ -153,18 +167,18 @@ private:
     int m_width = 1;
 };
 
-QString numberField(const QVariant& v, const QString& where) {
+QString numberField(const QVariant& v, const At& where) {
     if (v.isNull())
         return QString();
     if (v.typeId() == QMetaType::LongLong)
         return QString::number(v.toLongLong());
     if (v.typeId() == QMetaType::Double) {
         if (!std::isfinite(v.toDouble()))
-            throw ExchangeError(QStringLiteral("%1\u00a0: valeur non finie").arg(where));
+            throw ExchangeError(QStringLiteral("%1\u00a0: valeur non finie").arg(where.text()));
         return ExperimentExport::number(v.toDouble());
     }
-    throw ExchangeError(
-        QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un nombre").arg(where, v.toString()));
+    throw ExchangeError(QStringLiteral("%1\u00a0: «\u00a0%2\u00a0» n'est pas un nombre")
+                            .arg(where.text(), v.toString()));
 }
 
 // A file of the set that could not be written: its name and the cause in French.
@@ -180,12 +194,16 @@ public:
     static constexpr int kFlushBytes = 1 << 20;
 
     FileBuilder(const ExchangeFile& file, QFile* out) : m_file(file), m_out(out) {
-        m_bytes = QByteArrayLiteral("\xEF\xBB\xBF");
+        if (m_out)
+            m_bytes.reserve(kFlushBytes + 4096);
+        m_bytes += QByteArrayLiteral("\xEF\xBB\xBF");
         addLine(m_file.headings);
     }
     const QString& name() const { return m_file.name; }
-    QString at(const QString& key, int column) const {
-        return place(m_file.name, key, m_file.headings.at(column));
+    At at(const QString& key, int column) const { return {&m_file, key, nullptr, {}, column}; }
+    // A row without a key, known by its kind and number ("évaluation", 12).
+    At at(const char* kind, const QVariant& number, int column) const {
+        return {&m_file, QString(), kind, number, column};
     }
     void add(const QStringList& fields) {
         addLine(fields);
@@ -215,7 +233,7 @@ private:
         errno = 0;
         if (m_out->write(m_bytes) != m_bytes.size())
             throw WriteFailed{m_file.name, fileErrorInWords(m_out->error(), errno)};
-        m_bytes.clear();
+        m_bytes.resize(0); // the capacity is kept for the next block
     }
 
     const ExchangeFile& m_file;
@@ -299,8 +317,7 @@ void cropFile(FileBuilder& file, const Sources& from) {
         "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
         "EcartPLantEXP", "CultureEXPId" FROM "tblCultureEXP" ORDER BY 1, "CultureEXPId")"),
          from.only.treatments, 0, [&](const Row& r) {
-             const QString row = QStringLiteral("culture n° %1").arg(r[8].toString());
-             const QString key = from.treatments.required(r[0], file.at(row, 0));
+             const QString key = from.treatments.required(r[0], file.at("culture", r[8], 0));
              QStringList fields{key, from.lists.crops.name(r[1], file.at(key, 1)),
                                 from.lists.varieties.name(r[2], file.at(key, 2)),
                                 from.lists.previousCrops.name(r[3], file.at(key, 3))};
@@ -323,8 +340,7 @@ void stageFile(FileBuilder& file, const Sources& from) {
         "HautMoyenneCultH", "NoFeuilMoyenneCultH", "StadeCultureId" FROM "tblStadeCultureH"
         ORDER BY 1, "StadeCultureId")"),
          from.only.applications, 0, [&](const Row& r) -> QStringList {
-             const QString row = QStringLiteral("stade n° %1").arg(r[4].toString());
-             const QString key = from.applications.required(r[0], file.at(row, 0));
+             const QString key = from.applications.required(r[0], file.at("stade", r[4], 0));
              return {key, from.lists.crops.name(r[1], file.at(key, 1)),
                      numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))};
          });
@@ -334,8 +350,7 @@ void productFile(FileBuilder& file, const Sources& from) {
     fill(file, from, QStringLiteral(R"(SELECT "DateHerbId", "HerbicideId",
         "FormulationId", "HerbTauxH" FROM "tblDétailsHerbicides" ORDER BY 1, 2)"),
          from.only.applications, 0, [&](const Row& r) -> QStringList {
-             const QString row = QStringLiteral("application n° %1").arg(r[0].toString());
-             const QString key = from.applications.required(r[0], file.at(row, 0));
+             const QString key = from.applications.required(r[0], file.at("application", r[0], 0));
              return {key, from.lists.herbicides.name(r[1], file.at(key, 1)),
                      numberField(r[2], file.at(key, 2)), numberField(r[3], file.at(key, 3))};
          });
@@ -345,8 +360,7 @@ void ratingFile(FileBuilder& file, const Sources& from) {
     fill(file, from, QStringLiteral(R"(SELECT "TraitementId", "MHId", "Visuel",
         "MHEvalId" FROM "tblMHEval" ORDER BY 1, "MHEvalId")"),
          from.only.treatments, 0, [&](const Row& r) -> QStringList {
-             const QString row = QStringLiteral("évaluation n° %1").arg(r[3].toString());
-             const QString key = from.treatments.required(r[0], file.at(row, 0));
+             const QString key = from.treatments.required(r[0], file.at("évaluation", r[3], 0));
              return {key, from.lists.weeds.name(r[1], file.at(key, 1)),
                      numberField(r[2], file.at(key, 2))};
          });
