@@ -258,13 +258,17 @@ private:
                 return static_cast<int>(s);
         return -1;
     }
-    // The growth exponent of a step's time between two scales; NaN when either is missing.
-    double exponent(const std::string& group, const std::string& name, double from,
-                    double to) const {
+    // The growth exponent of a step's wall-clock (or CPU) time between two scales; NaN when
+    // either is missing.
+    double exponent(const std::string& group, const std::string& name, double from, double to,
+                    bool cpu = false) const {
         const int a = scaleIndex(from), b = scaleIndex(to);
         if (a < 0 || b < 0)
             return std::nan("");
-        const double before = time(group, name, size_t(a)), after = time(group, name, size_t(b));
+        const auto at = [&](int s) {
+            return cpu ? cpuTime(group, name, size_t(s)) : time(group, name, size_t(s));
+        };
+        const double before = at(a), after = at(b);
         if (before <= 0 || after <= 0)
             return std::nan("");
         return std::log(after / before) / std::log(to / from);
@@ -396,8 +400,8 @@ void SummaryWriter::cpuTimes() {
 void SummaryWriter::boundRatios() {
     m_out << "\n## Each step over its lower bound (time ratio, same run)\n\n";
     scaleHeader("step / bound");
-    m_out << " step growth | bound growth | target |\n";
-    scaleRule(3);
+    m_out << " step growth | bound growth | CPU growth 10→100, step / bound | target |\n";
+    scaleRule(4);
     const int large = scaleIndex(100);
     for (const StepKey& row : m_rows) {
         if (row.boundGroup.empty() || !ran(row))
@@ -417,6 +421,10 @@ void SummaryWriter::boundRatios() {
         const BoundTarget wanted = boundTargetOf(row.group);
         m_out << " " << growth(row.group, row.name) << " | "
               << growth(row.boundGroup, row.boundName) << " | ";
+        const double cpuStep = exponent(row.group, row.name, 10, 100, true);
+        const double cpuBound = exponent(row.boundGroup, row.boundName, 10, 100, true);
+        m_out << (std::isnan(cpuStep) ? "–" : format("%.2f", cpuStep)) << " / "
+              << (std::isnan(cpuBound) ? "–" : format("%.2f", cpuBound)) << " | ";
         if (wanted.ratio > 0)
             m_out << "≤ " << format("%.2f", wanted.ratio) << "×";
         if (wanted.exponent > 0)
@@ -439,8 +447,12 @@ void SummaryWriter::boundRatios() {
                 target(what + " grows at most n^" + format("%.2f", wanted.exponent) +
                            " from scale 10 to 100",
                        e <= wanted.exponent,
-                       "n^" + format("%.2f", e) + "; its bound n^" +
-                           format("%.2f", exponent(row.boundGroup, row.boundName, 10, 100)));
+                       "n^" + format("%.2f", e) + ", its bound n^" +
+                           format("%.2f", exponent(row.boundGroup, row.boundName, 10, 100)) +
+                           "; CPU time n^" +
+                           format("%.2f", exponent(row.group, row.name, 10, 100, true)) +
+                           ", its bound n^" +
+                           format("%.2f", exponent(row.boundGroup, row.boundName, 10, 100, true)));
         }
     }
     m_out << "\nWall-clock ratios, the CPU-time ratio in brackets (the waits for the disk and "
