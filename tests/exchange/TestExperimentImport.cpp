@@ -7,6 +7,7 @@
 #include "ImportSet.h"
 #include "db/DE.h"
 #include "db/DatabaseEdition.h"
+#include "db/DatabaseStamp.h"
 #include "db/Statement.h"
 #include "exchange/ExperimentExport.h"
 #include "exchange/ExperimentImport.h"
@@ -316,6 +317,9 @@ private slots:
         QCOMPARE(checked.counts.ratings, 3);
         QCOMPARE(fileBytes(fixture.path()), before);
 
+        // A file found whole keeps its stamp through the import's own write: the start-up
+        // check need not read it all again.
+        QVERIFY(DatabaseStamp::write(fixture.path()));
         QVector<qint64> progress;
         const ImportOutcome o =
             ExperimentImport::run(fixture.path(), files, ImportOptions(),
@@ -325,6 +329,7 @@ private slots:
         QCOMPARE(progress.mid(progress.size() - 2), (QVector<qint64>{14, 14}));
         QVERIFY(o.backup.startsWith(fixture.path() + QStringLiteral(".avant-import-")));
         QCOMPARE(exportTo(o.backup), exportedBefore);
+        QVERIFY(DatabaseStamp::current(fixture.path()));
         {
             Connection db(fixture.path(), DatabaseFile::password());
             QCOMPARE(statementRows(db, QStringLiteral(R"(SELECT m."Nom-Francais", e."Visuel"
