@@ -31,11 +31,8 @@ public:
     // Empty when the bytes read; otherwise what is wrong, with *line set (0 for the whole file):
     // a quote left open, or a file in UTF-16 or UTF-32 (a byte order mark, a NUL byte) or
     // separated by tabulations, with how to save it instead.
+    // Read by CsvStream, the whole file as one block.
     static QString read(const QByteArray& bytes, Table* table, int* line);
-
-    // The text of the bytes: UTF-8 (a byte order mark removed) when they are valid UTF-8,
-    // otherwise Windows-1252.
-    static QString decode(const QByteArray& bytes, bool* utf8 = nullptr);
 };
 
 } // namespace grelavo

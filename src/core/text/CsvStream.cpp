@@ -144,10 +144,10 @@ bool CsvStream::readBlock() {
         return false;
     // The buffers are kept from block to block: no large allocation per block.
     const qsizetype carried = m_carry.size();
-    m_bytes.resize(carried + kBlockBytes);
+    m_bytes.resize(carried + m_blockBytes);
     std::copy(m_carry.cbegin(), m_carry.cend(), m_bytes.begin());
     m_carry.clear();
-    const qint64 got = m_device->read(m_bytes.data() + carried, kBlockBytes);
+    const qint64 got = m_device->read(m_bytes.data() + carried, m_blockBytes);
     const bool end = got == 0;
     if (got < 0 || (end && !m_device->atEnd())) {
         m_readFailed = true;

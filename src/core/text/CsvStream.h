@@ -10,12 +10,14 @@
 
 namespace grelavo {
 
-// A CSV file read as CsvReader reads it, one record at a time from a device, so that a file of
-// any size is read in a bounded memory: a block of kBlockBytes, its text and the records it
-// holds.
+// A CSV file, in the form CsvReader describes, read one record at a time from a device, so that
+// a file of any size is read in a bounded memory: a block of kBlockBytes, its text and the
+// records it holds. CsvReader reads a whole file through it as one block.
 class CsvStream {
 public:
     static constexpr qint64 kBlockBytes = qint64(1) << 20;
+
+    explicit CsvStream(qint64 blockBytes = kBlockBytes) : m_blockBytes(blockBytes) {}
 
     struct Format {
         QStringList headings; // the first line, each trimmed
@@ -25,8 +27,10 @@ public:
     };
 
     // Reads 'device' through from its start: its headings, its separator and its encoding, and
-    // whether it parses. Empty when it does; otherwise what is wrong, with *line set, in the
-    // words of CsvReader::read. A device that fails to read gives false from readFailed().
+    // whether it parses. Empty when it does; otherwise what is wrong, with *line set: a quote
+    // left open, or a file in UTF-16 or UTF-32 (a byte order mark, a NUL byte) or separated by
+    // tabulations, with how to save it instead. A device that fails to read gives false from
+    // readFailed().
     QString examine(QIODevice* device, Format* format, int* line);
 
     // Reads the records of 'device' from its start, in the format examine() found; the headings
@@ -45,6 +49,7 @@ private:
     void endRecord();
     void finish();
 
+    qint64 m_blockBytes;
     QIODevice* m_device = nullptr;
     Format m_format;
     bool m_atStart = true;
