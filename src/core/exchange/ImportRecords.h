@@ -17,13 +17,6 @@
 namespace grelavo {
 namespace importcheck {
 
-using NameText::editDistance;
-using NameText::folded;
-using NameText::loose;
-using NameText::ofName;
-using NameText::plain;
-using NameText::quoted;
-
 class Problems {
 public:
     explicit Problems(QVector<ImportProblem>* out) : m_out(out) {}
