@@ -268,7 +268,7 @@ void timeChild(benchmark::State& state, const QString& program, const QStringLis
                const std::function<void()>& between = {}) {
     double peak = 0;
     double cpu = 0;
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const ChildResult r = runMeasured(program, arguments);
         if (!r.ok) {
             state.SkipWithError(r.error.c_str());
@@ -316,11 +316,11 @@ void registerScale(size_t s, std::vector<StepKey>& steps) {
                    [s, body](benchmark::State& state) { guarded(state, s, body); })
             ->Unit(benchmark::kMillisecond);
     };
-    auto add = [&](StepKey key, auto body) { registered(std::move(key), body)->UseRealTime(); };
+    auto add = [&](const StepKey& key, auto body) { registered(key, body)->UseRealTime(); };
     // The import and the export run for seconds at scale 100: three runs of one each, timed by
     // the go-between.
-    auto addChild = [&](StepKey key, auto body) {
-        registered(std::move(key), body)->UseManualTime()->Iterations(1)->Repetitions(3);
+    auto addChild = [&](const StepKey& key, auto body) {
+        registered(key, body)->UseManualTime()->Iterations(1)->Repetitions(3);
     };
 
     add({"open", "connection", "DE opens Grelavo.mdb (key derivation, first read)", 0, "open-bound",
