@@ -1,9 +1,9 @@
 #include "LowerBounds.h"
 
-#include "db/Statement.h"
-#include "report/NumberText.h"
-#include "report/ReportEngine.h"
-#include "report/ReportStatements.h"
+#include "core/db/Statement.h"
+#include "core/report/NumberText.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportStatements.h"
 #include "verify/ReferenceEvaluator.h"
 
 #include <QLocale>

@@ -1,9 +1,9 @@
 #include "ScaleDatabase.h"
 
 #include "DatabaseBuilder.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DatabaseFile.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseFile.h"
 #include "verify/ReferenceEvaluator.h"
 
 #include <QCoreApplication>

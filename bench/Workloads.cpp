@@ -1,6 +1,6 @@
 #include "Workloads.h"
 
-#include "db/Statement.h"
+#include "core/db/Statement.h"
 
 #include <QRandomGenerator>
 

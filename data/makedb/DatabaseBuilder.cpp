@@ -2,10 +2,10 @@
 
 #include "SourceTable.h"
 #include "TrialGenerator.h"
-#include "db/Connection.h"
-#include "db/DatabaseFile.h"
-#include "db/Statement.h"
-#include "db/Transaction.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/Statement.h"
+#include "core/db/Transaction.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "Sources.h"
 
-#include "report/ReportStatements.h"
+#include "core/report/ReportStatements.h"
 
 #include "SourceTable.h"
 

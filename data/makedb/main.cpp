@@ -7,7 +7,7 @@
 
 #include "DatabaseBuilder.h"
 #include "SourceTable.h"
-#include "db/DbError.h"
+#include "core/db/DbError.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "Compaction.h"
 
 #include "FileOperations.h"
-#include "db/SystemError.h"
+#include "core/db/SystemError.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "Form1.h"
 #include "MessageBox.h"
 #include "SqlCipherEngine.h"
-#include "db/DatabaseLocation.h"
+#include "core/db/DatabaseLocation.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
-#include "app/EditionOffer.h"
-#include "app/QtDialogService.h"
-#include "app/frmMDI.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseLocation.h"
-#include "shared/FrenchQt.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseLocation.h"
+#include "gui/app/EditionOffer.h"
+#include "gui/app/QtDialogService.h"
+#include "gui/app/frmMDI.h"
+#include "gui/shared/FrenchQt.h"
 
 #include "ProgramVersion.h"
 

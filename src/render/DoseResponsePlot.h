@@ -2,8 +2,8 @@
 
 #include "PictureFile.h"
 #include "PlotFrame.h"
-#include "report/ReportDetails.h"
-#include "report/ResultsTable.h"
+#include "core/report/ReportDetails.h"
+#include "core/report/ResultsTable.h"
 
 #include <QDate>
 #include <QString>

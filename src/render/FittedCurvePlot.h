@@ -1,8 +1,8 @@
 #pragma once
 
 #include "PlotFrame.h"
-#include "report/DoseAnalysis.h"
-#include "report/ReportAbout.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/report/ReportAbout.h"
 
 #include <QLocale>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/ReportAbout.h"
+#include "core/report/ReportAbout.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "ReportExport.h"
 
 #include "ReportPage.h"
-#include "report/DoseAnalysis.h"
-#include "text/CsvWriter.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/text/CsvWriter.h"
 
 namespace grelavo::ReportExport {
 

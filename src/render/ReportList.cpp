@@ -1,7 +1,7 @@
 #include "ReportList.h"
 
-#include "db/DE.h"
-#include "report/ResultsTable.h"
+#include "core/db/DE.h"
+#include "core/report/ResultsTable.h"
 
 namespace grelavo {
 

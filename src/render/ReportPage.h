@@ -2,7 +2,7 @@
 
 #include "ListViewPrinter.h"
 #include "ReportList.h"
-#include "report/ReportAbout.h"
+#include "core/report/ReportAbout.h"
 
 #include <QImage>
 #include <QStringList>

@@ -1,11 +1,11 @@
 #include "ReferenceEvaluator.h"
 
-#include "db/Connection.h"
-#include "db/DbError.h"
-#include "db/Statement.h"
-#include "report/NumberText.h"
-#include "report/ReportEngine.h"
-#include "report/ReportStatements.h"
+#include "core/db/Connection.h"
+#include "core/db/DbError.h"
+#include "core/db/Statement.h"
+#include "core/report/NumberText.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportStatements.h"
 
 #include <algorithm>
 #include <cmath>

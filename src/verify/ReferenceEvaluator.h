@@ -1,7 +1,7 @@
 #pragma once
 
-#include "report/ParameterSet.h"
-#include "report/ResultsTable.h"
+#include "core/report/ParameterSet.h"
+#include "core/report/ResultsTable.h"
 
 #include <QLocale>
 #include <QString>

@@ -5,11 +5,11 @@
 #include "FixtureDatabase.h"
 #include "ImportSet.h"
 #include "RecordingDialogs.h"
-#include "app/EditionOffer.h"
-#include "db/DatabaseEdition.h"
-#include "exchange/EditionMove.h"
-#include "exchange/ExperimentExport.h"
-#include "exchange/ExperimentImport.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/exchange/EditionMove.h"
+#include "core/exchange/ExperimentExport.h"
+#include "core/exchange/ExperimentImport.h"
+#include "gui/app/EditionOffer.h"
 
 #include <QtTest>
 

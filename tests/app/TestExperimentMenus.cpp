@@ -3,10 +3,10 @@
 // would.
 
 #include "StartedProgram.h"
-#include "db/DE.h"
-#include "db/ImportLog.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
+#include "core/db/DE.h"
+#include "core/db/ImportLog.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
 
 #include <QClipboard>
 #include <QDir>

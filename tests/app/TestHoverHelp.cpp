@@ -1,8 +1,8 @@
 #include "StartedProgram.h"
-#include "app/HoverHelp.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
-#include "shared/HoverText.h"
+#include "gui/app/HoverHelp.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/HoverText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

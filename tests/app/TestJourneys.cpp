@@ -2,10 +2,10 @@
 // each report checked against the reference evaluator.
 
 #include "StartedProgram.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
 #include "verify/ReferenceEvaluator.h"
 
 using namespace grelavo;

@@ -2,10 +2,10 @@
 // system sends them.
 
 #include "StartedProgram.h"
-#include "app/frmStart.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
-#include "shared/HoverText.h"
+#include "gui/app/frmStart.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/HoverText.h"
 
 #include <QMenu>
 #include <QTabWidget>

@@ -2,9 +2,9 @@
 // device pixels to a pixel, one scaled by 150 %; GRELAVO_SCREEN_RATIO says the ratio to expect).
 
 #include "StartedProgram.h"
-#include "app/BarLayout.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
+#include "gui/app/BarLayout.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
 
 #include <QLabel>
 #include <QPushButton>

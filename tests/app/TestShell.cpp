@@ -1,11 +1,11 @@
 #include "StartedProgram.h"
-#include "app/BarLayout.h"
-#include "app/HoverHelp.h"
-#include "app/frmAPropos.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
-#include "results/frmResults.h"
-#include "shared/HoverText.h"
+#include "core/db/DE.h"
+#include "gui/app/BarLayout.h"
+#include "gui/app/HoverHelp.h"
+#include "gui/app/frmAPropos.h"
+#include "gui/params/frmParam.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/HoverText.h"
 
 #include <QFileInfo>
 #include <QLabel>

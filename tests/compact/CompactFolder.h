@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/Connection.h"
-#include "db/DatabaseFile.h"
-#include "db/DbError.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DbError.h"
 
 #include <QDir>
 #include <QFile>

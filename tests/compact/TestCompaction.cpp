@@ -1,9 +1,9 @@
 #include "CompactFolder.h"
 
-#include "Compaction.h"
-#include "FileOperations.h"
-#include "SqlCipherEngine.h"
-#include "db/DE.h"
+#include "compact/Compaction.h"
+#include "compact/FileOperations.h"
+#include "compact/SqlCipherEngine.h"
+#include "core/db/DE.h"
 
 #include <QtTest>
 #include <functional>

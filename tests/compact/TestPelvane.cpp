@@ -1,7 +1,7 @@
 #include "CompactFolder.h"
 #include "PelvaneProcess.h"
 
-#include "Form1.h"
+#include "compact/Form1.h"
 
 #include <QLabel>
 #include <QProcess>

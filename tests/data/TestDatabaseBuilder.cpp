@@ -3,10 +3,10 @@
 
 #include "DatabaseBuilder.h"
 #include "Sources.h"
-#include "db/Connection.h"
-#include "db/DatabaseEdition.h"
-#include "db/DbError.h"
-#include "db/Statement.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/db/DbError.h"
+#include "core/db/Statement.h"
 
 #include <QCryptographicHash>
 #include <QDate>

@@ -1,10 +1,10 @@
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DbError.h"
-#include "db/Recordset.h"
-#include "db/Statement.h"
-#include "db/Transaction.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/db/Recordset.h"
+#include "core/db/Statement.h"
+#include "core/db/Transaction.h"
 
 #include <QtTest>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DataAccess.h"
-#include "db/Recordset.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DataAccess.h"
+#include "core/db/Recordset.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

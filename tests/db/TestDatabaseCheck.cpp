@@ -2,12 +2,12 @@
 
 #include "FixtureDatabase.h"
 #include "FrenchText.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseStamp.h"
-#include "db/DbError.h"
-#include "db/SystemError.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseStamp.h"
+#include "core/db/DbError.h"
+#include "core/db/SystemError.h"
 
 #include <QDir>
 #include <fcntl.h>

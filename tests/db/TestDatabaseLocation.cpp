@@ -1,7 +1,7 @@
 // Which database file the programs open: the build folder's, or the user's working copy of the
 // shipped file, made safely the first time.
 
-#include "db/DatabaseLocation.h"
+#include "core/db/DatabaseLocation.h"
 
 #include <QDir>
 #include <QFile>

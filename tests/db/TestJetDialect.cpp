@@ -1,8 +1,8 @@
 #include "FixtureDatabase.h"
 #include "QuotedStatements.h"
-#include "db/Connection.h"
-#include "db/JetDialect.h"
-#include "db/Recordset.h"
+#include "core/db/Connection.h"
+#include "core/db/JetDialect.h"
+#include "core/db/Recordset.h"
 
 #include <QtTest>
 #include <memory>

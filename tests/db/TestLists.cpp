@@ -3,9 +3,9 @@
 // same applications, lists and rates as the plain statements written out below.
 
 #include "FixtureDatabase.h"
-#include "db/Lists.h"
-#include "report/ListStatements.h"
-#include "report/ParameterSet.h"
+#include "core/db/Lists.h"
+#include "core/report/ListStatements.h"
+#include "core/report/ParameterSet.h"
 
 #include <QFile>
 #include <QTemporaryDir>

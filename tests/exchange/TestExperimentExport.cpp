@@ -3,11 +3,11 @@
 
 #include "ExchangeCheck.h"
 #include "FixtureDatabase.h"
-#include "db/Connection.h"
-#include "db/DatabaseFile.h"
-#include "db/Statement.h"
-#include "exchange/ExperimentExport.h"
-#include "text/CsvWriter.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/Statement.h"
+#include "core/exchange/ExperimentExport.h"
+#include "core/text/CsvWriter.h"
 
 #include <QtTest>
 #include <cmath>

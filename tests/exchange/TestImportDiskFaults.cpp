@@ -5,7 +5,7 @@
 #include "FixtureDatabase.h"
 #include "FrenchText.h"
 #include "ImportSet.h"
-#include "exchange/ExperimentImport.h"
+#include "core/exchange/ExperimentImport.h"
 
 #include <QtTest>
 

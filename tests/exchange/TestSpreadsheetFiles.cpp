@@ -5,11 +5,11 @@
 
 #include "FixtureDatabase.h"
 #include "ImportSet.h"
-#include "db/DatabaseEdition.h"
-#include "exchange/ExperimentExport.h"
-#include "exchange/ExperimentImport.h"
-#include "text/CsvReader.h"
-#include "text/CsvStream.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/exchange/ExperimentExport.h"
+#include "core/exchange/ExperimentImport.h"
+#include "core/text/CsvReader.h"
+#include "core/text/CsvStream.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "UserInput.h"
-#include "shared/AutoComplete.h"
+#include "gui/shared/AutoComplete.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "FixtureReports.h"
 #include "ParamForm.h"
 #include "UserInput.h"
-#include "report/ReportEngine.h"
+#include "core/report/ReportEngine.h"
 
 #include <QAccessible>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // driven by real clicks and keys on the parameter form.
 
 #include "ParamForm.h"
-#include "params/WeedDropDown.h"
-#include "params/frmListView.h"
+#include "gui/params/WeedDropDown.h"
+#include "gui/params/frmListView.h"
 
 #include <QHeaderView>
 #include <QScreen>

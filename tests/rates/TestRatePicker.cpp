@@ -1,12 +1,12 @@
 #include "StartedProgram.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DatabaseFile.h"
-#include "params/frmParam.h"
-#include "rates/frmChoixTaux.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseFile.h"
+#include "core/report/ReportEngine.h"
+#include "gui/params/frmParam.h"
+#include "gui/rates/frmChoixTaux.h"
+#include "gui/shared/AppState.h"
 #include "render/ReportList.h"
-#include "report/ReportEngine.h"
-#include "shared/AppState.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

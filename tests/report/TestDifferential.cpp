@@ -2,11 +2,11 @@
 // the experiments themselves so that they find data, run through both on the same database.
 
 #include "FixtureDatabase.h"
-#include "db/DE.h"
-#include "db/Statement.h"
-#include "report/DoseEvidence.h"
-#include "report/ReportEngine.h"
-#include "report/ReportStatements.h"
+#include "core/db/DE.h"
+#include "core/db/Statement.h"
+#include "core/report/DoseEvidence.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportStatements.h"
 #include "verify/ReferenceEvaluator.h"
 
 #include <QHash>

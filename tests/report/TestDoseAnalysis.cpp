@@ -2,10 +2,10 @@
 
 #include "FixtureDatabase.h"
 #include "FixtureReports.h"
-#include "db/DE.h"
-#include "report/DoseAnalysis.h"
-#include "report/DoseEvidence.h"
-#include "report/ReportEngine.h"
+#include "core/db/DE.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/report/DoseEvidence.h"
+#include "core/report/ReportEngine.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "report/InputCheck.h"
+#include "core/report/InputCheck.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 #include "FixtureDatabase.h"
 #include "FixtureReports.h"
-#include "db/DE.h"
-#include "db/DbError.h"
-#include "report/ReportEngine.h"
-#include "report/ReportOutcome.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportOutcome.h"
 
 using namespace grelavo;
 

@@ -1,9 +1,9 @@
 #include "QuotedStatements.h"
-#include "db/DE.h"
-#include "report/ListStatements.h"
-#include "report/NumberText.h"
-#include "report/ReportEngine.h"
-#include "report/ReportStatements.h"
+#include "core/db/DE.h"
+#include "core/report/ListStatements.h"
+#include "core/report/NumberText.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportStatements.h"
 
 #include "FixtureReports.h"
 

@@ -4,15 +4,15 @@
 
 #include "FixtureReports.h"
 #include "StartedProgram.h"
-#include "db/DE.h"
-#include "db/ImportLog.h"
+#include "core/db/DE.h"
+#include "core/db/ImportLog.h"
+#include "core/report/ReportOutcome.h"
+#include "core/text/CsvReader.h"
+#include "core/text/CsvWriter.h"
+#include "gui/results/frmDetails.h"
+#include "gui/results/frmResults.h"
 #include "render/Twips.h"
 #include "render/TwipsSurface.h"
-#include "report/ReportOutcome.h"
-#include "results/frmDetails.h"
-#include "results/frmResults.h"
-#include "text/CsvReader.h"
-#include "text/CsvWriter.h"
 
 #include <QFrame>
 #include <QHeaderView>

@@ -4,11 +4,11 @@
 #include "FixtureReports.h"
 #include "PopplerText.h"
 #include "StartedProgram.h"
-#include "db/DE.h"
+#include "core/db/DE.h"
+#include "core/report/ReportEngine.h"
+#include "gui/results/frmAnalyse.h"
 #include "render/FittedCurvePlot.h"
 #include "render/ReportPage.h"
-#include "report/ReportEngine.h"
-#include "results/frmAnalyse.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -5,12 +5,12 @@
 #include "FixtureReports.h"
 #include "PopplerText.h"
 #include "StartedProgram.h"
-#include "db/DE.h"
-#include "db/DbError.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/report/ReportEngine.h"
+#include "gui/results/frmCourbes.h"
 #include "render/DoseResponsePlot.h"
 #include "render/Twips.h"
-#include "report/ReportEngine.h"
-#include "results/frmCourbes.h"
 
 #include <QAction>
 #include <QClipboard>

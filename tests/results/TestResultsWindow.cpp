@@ -7,15 +7,15 @@
 #include "PopplerText.h"
 #include "ProgramVersion.h"
 #include "RecordingDialogs.h"
-#include "app/QtDialogService.h"
-#include "db/DE.h"
+#include "core/db/DE.h"
+#include "core/report/ReportOutcome.h"
+#include "core/report/ReportStamp.h"
+#include "gui/app/QtDialogService.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/FrenchQt.h"
 #include "render/ReportList.h"
 #include "render/ReportPage.h"
 #include "render/TwipsSurface.h"
-#include "report/ReportOutcome.h"
-#include "report/ReportStamp.h"
-#include "results/frmResults.h"
-#include "shared/FrenchQt.h"
 
 #include <QAccessible>
 #include <QClipboard>

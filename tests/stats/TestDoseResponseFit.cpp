@@ -1,7 +1,7 @@
 // Log-logistic dose-response fits against the figures R's drc package publishes for its ryegrass
 // data set, and against data drawn from known curves, with and without trial effects.
 
-#include "stats/DoseResponseFit.h"
+#include "core/stats/DoseResponseFit.h"
 
 #include <QFile>
 #include <QtTest>

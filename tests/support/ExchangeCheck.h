@@ -1,9 +1,9 @@
 #pragma once
 
-#include "db/Connection.h"
-#include "db/Statement.h"
-#include "exchange/ExperimentExport.h"
-#include "text/CsvReader.h"
+#include "core/db/Connection.h"
+#include "core/db/Statement.h"
+#include "core/exchange/ExperimentExport.h"
+#include "core/text/CsvReader.h"
 
 #include <QByteArray>
 #include <QFile>

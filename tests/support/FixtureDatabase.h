@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/Connection.h"
-#include "db/DatabaseFile.h"
-#include "db/Recordset.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/Recordset.h"
 
 #include <QFile>
 #include <QStringList>

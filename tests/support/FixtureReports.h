@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/ParameterSet.h"
+#include "core/report/ParameterSet.h"
 
 // The usual report on the fixture experiments: atrazine (10) alone at the given rate, period 1,
 // all corn.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/ExperimentImport.h"
+#include "core/exchange/ExperimentImport.h"
 
 #include <QByteArray>
 #include <QDir>

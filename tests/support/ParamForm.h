@@ -2,9 +2,9 @@
 
 #include "FixtureDatabase.h"
 #include "RecordingDialogs.h"
-#include "db/DE.h"
-#include "params/frmParam.h"
-#include "shared/AppState.h"
+#include "core/db/DE.h"
+#include "gui/params/frmParam.h"
+#include "gui/shared/AppState.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -4,8 +4,8 @@
 #include "ModalDriver.h"
 #include "RecordingDialogs.h"
 #include "UserInput.h"
-#include "app/PressImage.h"
-#include "app/frmMDI.h"
+#include "gui/app/PressImage.h"
+#include "gui/app/frmMDI.h"
 
 #include <QComboBox>
 #include <QLabel>

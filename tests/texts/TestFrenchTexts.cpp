@@ -5,10 +5,10 @@
 #include "FrenchText.h"
 #include "ModalDriver.h"
 #include "StartedProgram.h"
-#include "results/frmDetails.h"
-#include "results/frmResults.h"
-#include "shared/FrenchQt.h"
-#include "shared/HoverText.h"
+#include "gui/results/frmDetails.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/FrenchQt.h"
+#include "gui/shared/HoverText.h"
 
 #include <QAbstractButton>
 #include <QAction>

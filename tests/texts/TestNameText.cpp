@@ -1,6 +1,6 @@
 // The forms in which names typed by people are compared, and values shown in messages.
 
-#include "text/NameText.h"
+#include "core/text/NameText.h"
 
 #include <QtTest>
 

@@ -5,9 +5,9 @@
 #include "FixtureDatabase.h"
 #include "ImportSet.h"
 #include "ToolRun.h"
-#include "db/Connection.h"
-#include "db/Statement.h"
-#include "exchange/ExperimentExport.h"
+#include "core/db/Connection.h"
+#include "core/db/Statement.h"
+#include "core/exchange/ExperimentExport.h"
 
 #include <QDir>
 #include <QtTest>

@@ -5,8 +5,8 @@
 #include "FrenchText.h"
 #include "ImportSet.h"
 #include "ToolRun.h"
-#include "db/DatabaseEdition.h"
-#include "exchange/ExperimentExport.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/exchange/ExperimentExport.h"
 
 #include <QtTest>
 #include <sys/stat.h>

@@ -2,9 +2,9 @@
 // file named as a kept copy is always a whole copy, and the next run leaves nothing half made.
 
 #include "ToolRun.h"
-#include "db/Connection.h"
-#include "db/DatabaseFile.h"
-#include "db/Statement.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/Statement.h"
 
 #include <QProcess>
 #include <QRegularExpression>

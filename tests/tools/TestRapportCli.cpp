@@ -4,9 +4,9 @@
 #include "FixtureDatabase.h"
 #include "PopplerText.h"
 #include "ToolRun.h"
-#include "db/Connection.h"
-#include "db/ImportLog.h"
-#include "db/Recordset.h"
+#include "core/db/Connection.h"
+#include "core/db/ImportLog.h"
+#include "core/db/Recordset.h"
 
 #include <QDate>
 #include <QImage>

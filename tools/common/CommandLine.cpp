@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
-#include "db/DatabaseFile.h"
-#include "db/DatabaseLocation.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DatabaseLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>

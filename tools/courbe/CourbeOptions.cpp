@@ -2,7 +2,7 @@
 
 #include "CommandLine.h"
 
-#include "text/NumberReading.h"
+#include "core/text/NumberReading.h"
 
 #include <QCommandLineParser>
 

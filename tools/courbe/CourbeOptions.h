@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stats/DoseResponseFit.h"
+#include "core/stats/DoseResponseFit.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "CourbeTable.h"
 
-#include "text/CsvReader.h"
-#include "text/NumberReading.h"
+#include "core/text/CsvReader.h"
+#include "core/text/NumberReading.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "CourbeOptions.h"
 #include "CourbeTable.h"
-#include "stats/DoseResponseFit.h"
+#include "core/stats/DoseResponseFit.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -2,12 +2,12 @@
 // the exchange format (docs/exchange-format.md).
 
 #include "CommandLine.h"
-#include "db/Connection.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseFile.h"
-#include "db/DbError.h"
-#include "db/Lists.h"
-#include "exchange/ExperimentExport.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DbError.h"
+#include "core/db/Lists.h"
+#include "core/exchange/ExperimentExport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 // database, all or nothing, or makes a new database holding only them.
 
 #include "CommandLine.h"
-#include "db/DatabaseFile.h"
-#include "db/DatabaseLocation.h"
-#include "exchange/ExperimentImport.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DatabaseLocation.h"
+#include "core/exchange/ExperimentImport.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "RapportDatabase.h"
 
-#include "db/DE.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseFile.h"
-#include "db/DatabaseLocation.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DatabaseLocation.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "RapportOptions.h"
 
 #include "CommandLine.h"
-#include "db/Lists.h"
+#include "core/db/Lists.h"
+#include "core/report/NumberText.h"
+#include "core/text/NameText.h"
 #include "render/PictureFile.h"
-#include "report/NumberText.h"
-#include "text/NameText.h"
 
 #include <QCommandLineParser>
 #include <QLocale>

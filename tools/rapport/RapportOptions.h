@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/ParameterSet.h"
+#include "core/report/ParameterSet.h"
 
 #include <QHash>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "ReportPdf.h"
 
-#include "db/DE.h"
-#include "report/ReportOutcome.h"
-#include "report/ReportStamp.h"
+#include "core/db/DE.h"
+#include "core/report/ReportOutcome.h"
+#include "core/report/ReportStamp.h"
 
 #include <QFileInfo>
 

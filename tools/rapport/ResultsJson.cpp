@@ -1,9 +1,9 @@
 #include "ResultsJson.h"
 
-#include "db/DE.h"
-#include "report/ReportOutcome.h"
-#include "report/ReportStamp.h"
-#include "report/ResultsTable.h"
+#include "core/db/DE.h"
+#include "core/report/ReportOutcome.h"
+#include "core/report/ReportStamp.h"
+#include "core/report/ResultsTable.h"
 
 #include <QJsonArray>
 

@@ -9,15 +9,15 @@
 #include "RapportOptions.h"
 #include "ReportPdf.h"
 #include "ResultsJson.h"
-#include "db/DE.h"
-#include "db/DatabaseCheck.h"
-#include "db/DbError.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DbError.h"
+#include "core/report/DetailContext.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/report/ReportEngine.h"
+#include "core/report/ReportOutcome.h"
 #include "render/DoseResponsePlot.h"
 #include "render/ReportExport.h"
-#include "report/DetailContext.h"
-#include "report/DoseAnalysis.h"
-#include "report/ReportEngine.h"
-#include "report/ReportOutcome.h"
 
 #include <QFile>
 #include <QGuiApplication>

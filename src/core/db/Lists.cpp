@@ -1,8 +1,8 @@
 #include "Lists.h"
 
-#include "db/Connection.h"
-#include "db/Statement.h"
-#include "text/NameText.h"
+#include "core/db/Connection.h"
+#include "core/db/Statement.h"
+#include "core/text/NameText.h"
 
 #include <QStringList>
 

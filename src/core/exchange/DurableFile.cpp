@@ -1,6 +1,6 @@
 #include "DurableFile.h"
 
-#include "db/SystemError.h"
+#include "core/db/SystemError.h"
 
 #include <QFile>
 #include <cerrno>

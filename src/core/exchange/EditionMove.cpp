@@ -2,11 +2,11 @@
 
 #include "ExperimentExport.h"
 #include "ExperimentImport.h"
-#include "db/Connection.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseFile.h"
-#include "db/DbError.h"
-#include "db/SystemError.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseFile.h"
+#include "core/db/DbError.h"
+#include "core/db/SystemError.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/DatabaseEdition.h"
-#include "db/ImportLog.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/db/ImportLog.h"
 
 #include <QString>
 

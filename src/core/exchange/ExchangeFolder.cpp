@@ -1,8 +1,8 @@
 #include "ExchangeFolder.h"
 
 #include "ExperimentExport.h"
-#include "db/SystemError.h"
-#include "text/NameText.h"
+#include "core/db/SystemError.h"
+#include "core/text/NameText.h"
 
 #include <QDir>
 #include <QFile>

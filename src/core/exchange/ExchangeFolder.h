@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ImportPlan.h"
-#include "text/CsvStream.h"
+#include "core/text/CsvStream.h"
 
 #include <QFile>
 

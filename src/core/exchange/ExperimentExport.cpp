@@ -2,13 +2,13 @@
 
 #include "DurableFile.h"
 #include "ExchangeLists.h"
-#include "db/Connection.h"
-#include "db/DatabaseEdition.h"
-#include "db/ImportLog.h"
-#include "db/Statement.h"
-#include "db/SystemError.h"
-#include "db/Transaction.h"
-#include "text/CsvWriter.h"
+#include "core/db/Connection.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/db/ImportLog.h"
+#include "core/db/Statement.h"
+#include "core/db/SystemError.h"
+#include "core/db/Transaction.h"
+#include "core/text/CsvWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>

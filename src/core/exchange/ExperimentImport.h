@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ImportLog.h"
+#include "core/db/ImportLog.h"
 
 #include <QString>
 #include <QStringList>

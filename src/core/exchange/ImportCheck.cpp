@@ -7,11 +7,11 @@
 #include "ImportNameLists.h"
 #include "ImportPlan.h"
 #include "ImportRecords.h"
-#include "db/Connection.h"
-#include "db/Lists.h"
-#include "db/Statement.h"
-#include "text/NameText.h"
-#include "text/NumberReading.h"
+#include "core/db/Connection.h"
+#include "core/db/Lists.h"
+#include "core/db/Statement.h"
+#include "core/text/NameText.h"
+#include "core/text/NumberReading.h"
 
 #include <QMap>
 #include <QSet>

@@ -5,10 +5,10 @@
 
 #include "ExchangeLists.h"
 #include "ImportPlan.h"
-#include "db/Connection.h"
-#include "db/Lists.h"
-#include "db/Statement.h"
-#include "text/NameText.h"
+#include "core/db/Connection.h"
+#include "core/db/Lists.h"
+#include "core/db/Statement.h"
+#include "core/text/NameText.h"
 
 #include <QHash>
 #include <QMap>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ExperimentImport.h"
-#include "text/CsvStream.h"
+#include "core/text/CsvStream.h"
 
 #include <QHash>
 #include <QVariant>

@@ -4,8 +4,8 @@
 // their problems, and the keys the files define and refer to.
 
 #include "ImportPlan.h"
-#include "text/NameText.h"
-#include "text/NumberReading.h"
+#include "core/text/NameText.h"
+#include "core/text/NumberReading.h"
 
 #include "ImportNameLists.h"
 

@@ -1,9 +1,9 @@
 #include "DetailContext.h"
 
 #include "NumberText.h"
-#include "db/ImportLog.h"
-#include "db/Statement.h"
-#include "text/CsvWriter.h"
+#include "core/db/ImportLog.h"
+#include "core/db/Statement.h"
+#include "core/text/CsvWriter.h"
 
 #include <algorithm>
 

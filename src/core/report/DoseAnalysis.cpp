@@ -2,7 +2,7 @@
 
 #include "NumberText.h"
 #include "ReportEngine.h"
-#include "text/CsvWriter.h"
+#include "core/text/CsvWriter.h"
 
 #include <QHash>
 #include <QJsonArray>

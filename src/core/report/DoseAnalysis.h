@@ -4,7 +4,7 @@
 #include "ParameterSet.h"
 #include "ReportDetails.h"
 #include "ResultsTable.h"
-#include "stats/DoseResponseFit.h"
+#include "core/stats/DoseResponseFit.h"
 
 #include <QByteArray>
 #include <QJsonObject>

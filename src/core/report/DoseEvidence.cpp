@@ -1,7 +1,7 @@
 #include "DoseEvidence.h"
 
 #include "NumberText.h"
-#include "db/Statement.h"
+#include "core/db/Statement.h"
 
 #include <QHash>
 #include <QSet>

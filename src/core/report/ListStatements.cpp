@@ -1,6 +1,6 @@
 #include "ListStatements.h"
 
-#include "db/Lists.h"
+#include "core/db/Lists.h"
 
 #include <QStringList>
 

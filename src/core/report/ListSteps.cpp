@@ -1,9 +1,9 @@
 #include "ListSteps.h"
 
 #include "ListStatements.h"
-#include "db/DE.h"
-#include "db/DbError.h"
-#include "db/Recordset.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/db/Recordset.h"
 
 #include <QLoggingCategory>
 

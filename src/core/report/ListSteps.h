@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/DataAccess.h"
+#include "core/db/DataAccess.h"
 
 #include <QStringList>
 #include <QVariant>

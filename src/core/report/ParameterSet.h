@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Lists.h"
+#include "core/db/Lists.h"
 
 #include <QString>
 #include <array>

@@ -1,6 +1,6 @@
 #include "ReportDetails.h"
 
-#include "db/Statement.h"
+#include "core/db/Statement.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,13 +3,13 @@
 #include "InputCheck.h"
 #include "NumberText.h"
 #include "ReportStatements.h"
-#include "db/Connection.h"
-#include "db/DE.h"
-#include "db/DataAccess.h"
-#include "db/DatabaseCheck.h"
-#include "db/DbError.h"
-#include "db/Statement.h"
-#include "db/Transaction.h"
+#include "core/db/Connection.h"
+#include "core/db/DE.h"
+#include "core/db/DataAccess.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DbError.h"
+#include "core/db/Statement.h"
+#include "core/db/Transaction.h"
 
 #include <QLoggingCategory>
 #include <QSet>

@@ -1,7 +1,7 @@
 #include "ReportOutcome.h"
 
 #include "ReportEngine.h"
-#include "db/DE.h"
+#include "core/db/DE.h"
 
 namespace grelavo {
 

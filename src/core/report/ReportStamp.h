@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/DatabaseEdition.h"
+#include "core/db/DatabaseEdition.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "ReportStatements.h"
 
-#include "db/Connection.h"
-#include "db/JetDialect.h"
-#include "db/Lists.h"
+#include "core/db/Connection.h"
+#include "core/db/JetDialect.h"
+#include "core/db/Lists.h"
 
 namespace grelavo {
 

@@ -1,6 +1,6 @@
 #include "ResultsTable.h"
 
-#include "db/Statement.h"
+#include "core/db/Statement.h"
 
 namespace grelavo {
 

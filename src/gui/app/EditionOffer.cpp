@@ -1,9 +1,9 @@
 #include "EditionOffer.h"
 
-#include "db/DatabaseCheck.h"
-#include "db/DbError.h"
-#include "exchange/EditionMove.h"
-#include "shared/DialogService.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DbError.h"
+#include "core/exchange/EditionMove.h"
+#include "gui/shared/DialogService.h"
 
 namespace grelavo {
 

@@ -1,12 +1,12 @@
 #include "ExperimentMenus.h"
 
-#include "db/DE.h"
-#include "db/DatabaseCheck.h"
-#include "db/DbError.h"
-#include "exchange/ExperimentExport.h"
-#include "exchange/ExperimentImport.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DbError.h"
+#include "core/exchange/ExperimentExport.h"
+#include "core/exchange/ExperimentImport.h"
 #include "frmProblemes.h"
-#include "shared/DialogService.h"
+#include "gui/shared/DialogService.h"
 
 #include <QDir>
 #include <QFileInfo>

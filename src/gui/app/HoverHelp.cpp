@@ -1,7 +1,7 @@
 #include "HoverHelp.h"
 
-#include "shared/AppState.h"
-#include "shared/HoverText.h"
+#include "gui/shared/AppState.h"
+#include "gui/shared/HoverText.h"
 
 #include <QApplication>
 #include <QComboBox>

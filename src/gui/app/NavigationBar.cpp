@@ -1,8 +1,8 @@
 #include "NavigationBar.h"
 
 #include "BarLayout.h"
+#include "gui/shared/HoverText.h"
 #include "render/Twips.h"
-#include "shared/HoverText.h"
 
 #include <QIcon>
 #include <QPushButton>

@@ -2,8 +2,8 @@
 
 #include "PressImage.h"
 #include "ProgramVersion.h"
+#include "gui/shared/DialogService.h"
 #include "render/Twips.h"
-#include "shared/DialogService.h"
 
 #include <QDir>
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 #include "ExperimentMenus.h"
 #include "NavigationBar.h"
-#include "shared/AppState.h"
+#include "gui/shared/AppState.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,19 +1,19 @@
 // The main window's menus: Fichier, Paramètres, Rapport and Aide, and the report windows they
 // open.
 
-#include "db/DE.h"
-#include "db/DatabaseCheck.h"
-#include "db/DatabaseEdition.h"
-#include "db/DatabaseLocation.h"
-#include "db/DbError.h"
+#include "core/db/DE.h"
+#include "core/db/DatabaseCheck.h"
+#include "core/db/DatabaseEdition.h"
+#include "core/db/DatabaseLocation.h"
+#include "core/db/DbError.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/report/ReportEngine.h"
 #include "frmAPropos.h"
 #include "frmMDI.h"
-#include "report/DoseAnalysis.h"
-#include "report/ReportEngine.h"
-#include "results/frmAnalyse.h"
-#include "results/frmCourbes.h"
-#include "results/frmResults.h"
-#include "shared/DialogService.h"
+#include "gui/results/frmAnalyse.h"
+#include "gui/results/frmCourbes.h"
+#include "gui/results/frmResults.h"
+#include "gui/shared/DialogService.h"
 
 #include <QAction>
 #include <QGuiApplication>

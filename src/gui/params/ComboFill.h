@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/DataAccess.h"
-#include "db/FrenchCollation.h"
+#include "core/db/DataAccess.h"
+#include "core/db/FrenchCollation.h"
 
 #include <QCollator>
 #include <QComboBox>

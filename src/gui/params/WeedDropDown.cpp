@@ -1,8 +1,8 @@
 #include "WeedDropDown.h"
 
 #include "frmListView.h"
+#include "gui/shared/AppState.h"
 #include "render/Twips.h"
-#include "shared/AppState.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "frmListView.h"
 
-#include "db/DE.h"
-#include "db/DbError.h"
-#include "db/FrenchCollation.h"
-#include "db/Recordset.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/db/FrenchCollation.h"
+#include "core/db/Recordset.h"
+#include "core/report/ListStatements.h"
 #include "render/Twips.h"
-#include "report/ListStatements.h"
 
 #include <QEvent>
 #include <QHeaderView>

@@ -1,15 +1,15 @@
 #include "frmParam.h"
 
 #include "ComboFill.h"
-#include "db/DE.h"
-#include "db/DataAccess.h"
-#include "params/WeedDropDown.h"
-#include "report/ListStatements.h"
-#include "report/ListSteps.h"
-#include "report/ParameterSet.h"
-#include "shared/AppState.h"
-#include "shared/AutoComplete.h"
-#include "shared/DialogService.h"
+#include "core/db/DE.h"
+#include "core/db/DataAccess.h"
+#include "core/report/ListStatements.h"
+#include "core/report/ListSteps.h"
+#include "core/report/ParameterSet.h"
+#include "gui/params/WeedDropDown.h"
+#include "gui/shared/AppState.h"
+#include "gui/shared/AutoComplete.h"
+#include "gui/shared/DialogService.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "report/InputCheck.h"
-#include "report/ParameterSet.h"
+#include "core/report/InputCheck.h"
+#include "core/report/ParameterSet.h"
 
 #include <QWidget>
 #include <array>

@@ -3,12 +3,12 @@
 
 #include "frmParam.h"
 
-#include "report/InputCheck.h"
-#include "report/NumberText.h"
-#include "report/ParameterSet.h"
-#include "shared/AppState.h"
-#include "shared/AutoComplete.h"
-#include "shared/DialogService.h"
+#include "core/report/InputCheck.h"
+#include "core/report/NumberText.h"
+#include "core/report/ParameterSet.h"
+#include "gui/shared/AppState.h"
+#include "gui/shared/AutoComplete.h"
+#include "gui/shared/DialogService.h"
 
 #include <QComboBox>
 #include <QLineEdit>

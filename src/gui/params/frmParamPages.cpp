@@ -2,10 +2,10 @@
 
 #include "frmParam.h"
 
+#include "core/report/InputCheck.h"
+#include "gui/shared/AutoComplete.h"
+#include "gui/shared/HoverText.h"
 #include "render/Twips.h"
-#include "report/InputCheck.h"
-#include "shared/AutoComplete.h"
-#include "shared/HoverText.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,10 +1,10 @@
 #include "frmChoixTaux.h"
 
-#include "db/DE.h"
-#include "report/ListSteps.h"
-#include "report/NumberText.h"
-#include "shared/AutoComplete.h"
-#include "shared/DialogService.h"
+#include "core/db/DE.h"
+#include "core/report/ListSteps.h"
+#include "core/report/NumberText.h"
+#include "gui/shared/AutoComplete.h"
+#include "gui/shared/DialogService.h"
 
 #include <QComboBox>
 #include <QEvent>

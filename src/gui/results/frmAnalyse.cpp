@@ -1,8 +1,8 @@
 #include "frmAnalyse.h"
 
+#include "gui/shared/DialogService.h"
 #include "render/DoseResponsePlot.h"
 #include "render/Twips.h"
-#include "shared/DialogService.h"
 
 #include <QClipboard>
 #include <QDir>

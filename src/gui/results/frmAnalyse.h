@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/report/DoseAnalysis.h"
+#include "core/report/ReportAbout.h"
 #include "render/FittedCurvePlot.h"
-#include "report/DoseAnalysis.h"
-#include "report/ReportAbout.h"
 
 #include <QDialog>
 

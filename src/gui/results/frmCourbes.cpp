@@ -1,7 +1,7 @@
 #include "frmCourbes.h"
 
+#include "gui/shared/DialogService.h"
 #include "render/Twips.h"
-#include "shared/DialogService.h"
 
 #include <QApplication>
 #include <QClipboard>

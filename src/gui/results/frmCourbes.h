@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/report/ReportAbout.h"
 #include "render/DoseResponsePlot.h"
-#include "report/ReportAbout.h"
 
 #include <QDialog>
 #include <QSize>

@@ -1,8 +1,8 @@
 #include "frmDetails.h"
 
-#include "report/DoseAnalysis.h"
-#include "shared/DialogService.h"
-#include "text/CsvWriter.h"
+#include "core/report/DoseAnalysis.h"
+#include "core/text/CsvWriter.h"
+#include "gui/shared/DialogService.h"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "report/DetailContext.h"
-#include "report/ReportAbout.h"
-#include "report/ReportDetails.h"
+#include "core/report/DetailContext.h"
+#include "core/report/ReportAbout.h"
+#include "core/report/ReportDetails.h"
 
 #include <QDialog>
 #include <QStringList>

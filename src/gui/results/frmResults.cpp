@@ -1,13 +1,13 @@
 #include "frmResults.h"
 
-#include "db/DE.h"
-#include "db/DbError.h"
+#include "core/db/DE.h"
+#include "core/db/DbError.h"
+#include "core/report/DetailContext.h"
 #include "frmDetails.h"
+#include "gui/shared/DialogService.h"
+#include "gui/shared/HoverText.h"
 #include "render/ReportExport.h"
 #include "render/Twips.h"
-#include "report/DetailContext.h"
-#include "shared/DialogService.h"
-#include "shared/HoverText.h"
 
 #include <QApplication>
 #include <QClipboard>

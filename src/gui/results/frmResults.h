@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/report/ReportOutcome.h"
 #include "render/ReportPage.h"
-#include "report/ReportOutcome.h"
 
 #include <QImage>
 #include <QPointer>
