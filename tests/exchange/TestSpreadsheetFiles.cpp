@@ -50,8 +50,8 @@ ImportOutcome importPlain(const FixtureDatabase& fixture, const QString& databas
 // A file of many blocks whose records hold what a reader must carry from one block to the
 // next: quoted fields with doubled quotes, separators and line breaks, every line ending, and
 // characters of two and three bytes in UTF-8.
-QByteArray manyBlocks(quint32 seed, char separator) {
-    QRandomGenerator random(seed);
+QByteArray manyBlocks(quint32 draw, char separator) {
+    QRandomGenerator random(draw);
     const QStringList plain{QStringLiteral("abc"),  QStringLiteral("é"),   QStringLiteral("€uro"),
                             QStringLiteral("  x "), QStringLiteral("'=1"), QString()};
     const QStringList quoted{QStringLiteral("a\"\"b"), QStringLiteral("x,y;z"),
