@@ -137,10 +137,17 @@ void TrialGenerator::makeSite(int index, Dataset& out) {
 }
 
 void TrialGenerator::makeTrial(Trial& trial, Dataset& out) {
+    const Crop* crop = nullptr;
+    const QVector<int> candidates = chooseCropAndMixture(trial, crop);
+    sowCrop(trial, *crop);
+    for (const Plan& plan : planTreatments(trial, candidates))
+        addTreatment(trial, plan, out);
+}
+
+QVector<int> TrialGenerator::chooseCropAndMixture(Trial& trial, const Crop*& crop) {
     const Sources& s = m_sources;
     Random& rng = *m_rng;
 
-    // Crop, then a mixture studied on it and its period.
     QVector<const Crop*> crops;
     for (const Crop& c : s.crops) {
         const bool corn = Sources::cornCrops().contains(c.id);
@@ -152,13 +159,13 @@ void TrialGenerator::makeTrial(Trial& trial, Dataset& out) {
     std::vector<double> cropWeights;
     for (const Crop* c : crops)
         cropWeights.push_back(c->weight);
-    const Crop& crop = *crops[rng.weighted(cropWeights)];
-    trial.cropId = crop.id;
+    crop = crops[rng.weighted(cropWeights)];
+    trial.cropId = crop->id;
 
     QVector<int> candidates;
     std::vector<double> weights;
     for (int m = 0; m < s.mixtures.size(); ++m)
-        if (s.mixtures[m].crops.contains(crop.id)) {
+        if (s.mixtures[m].crops.contains(crop->id)) {
             candidates.append(m);
             weights.push_back(s.mixtures[m].weight);
         }
@@ -180,8 +187,13 @@ void TrialGenerator::makeTrial(Trial& trial, Dataset& out) {
             rate = h.rates[rng.uniformInt(1, h.rates.size() - 1)];
         trial.baseRate.insert(id, rate);
     }
+    return candidates;
+}
 
-    // How the crop was sown.
+void TrialGenerator::sowCrop(Trial& trial, const Crop& crop) {
+    const Sources& s = m_sources;
+    Random& rng = *m_rng;
+
     QVector<int> varieties;
     for (const Variety& v : s.varieties)
         if (v.cropId == crop.id)
@@ -200,10 +212,15 @@ void TrialGenerator::makeTrial(Trial& trial, Dataset& out) {
         rng.uniformInt(static_cast<int>(s.parameter(QStringLiteral("mh_par_essai_min"))),
                        static_cast<int>(s.parameter(QStringLiteral("mh_par_essai_max"))));
     trial.weeds = trial.weeds.mid(0, std::min<int>(rated, trial.weeds.size()));
+}
 
-    // The treatments.
+QVector<TrialGenerator::Plan> TrialGenerator::planTreatments(const Trial& trial,
+                                                             const QVector<int>& candidates) {
+    const Sources& s = m_sources;
+    Random& rng = *m_rng;
+    const Mixture& mixture = s.mixtures[trial.mixture];
     const QVector<double>& fractions = trial.series->fractions;
-    QVector<QVector<PlannedApplication>> plans;
+    QVector<Plan> plans;
     if (rng.chance(s.parameter(QStringLiteral("prob_temoin"))))
         plans.append(QVector<PlannedApplication>());
     for (double f : fractions)
@@ -259,14 +276,45 @@ void TrialGenerator::makeTrial(Trial& trial, Dataset& out) {
                                                      {m, p, second}});
         }
     }
+    return plans;
+}
 
-    for (const auto& plan : plans)
-        addTreatment(trial, plan, out);
+QPair<double, double> TrialGenerator::cropStage(Trial& trial, int periodId, int applicationId,
+                                                Dataset& out) {
+    const Sources& s = m_sources;
+    Random& rng = *m_rng;
+    const Period& period = s.period(periodId);
+    if (!trial.stage.contains(periodId)) {
+        const double leaves = roundTo(rng.uniform(period.leavesMin, period.leavesMax), 0.5);
+        const double t = period.leavesMax > period.leavesMin
+                             ? (leaves - period.leavesMin) / (period.leavesMax - period.leavesMin)
+                             : 0.5;
+        const double span = period.heightMax - period.heightMin;
+        const double height = std::clamp(period.heightMin + t * span + rng.normal(0, 0.1 * span),
+                                         period.heightMin, period.heightMax);
+        trial.stage.insert(periodId, {detmath::round(height), leaves});
+    }
+    const auto stage = trial.stage.value(periodId);
+    int stageRows = 1;
+    if (!trial.guaranteed) {
+        const double u = rng.uniform();
+        const double none = s.parameter(QStringLiteral("prob_sans_stade"));
+        if (u < none)
+            stageRows = 0;
+        else if (u < none + s.parameter(QStringLiteral("prob_deux_stades")))
+            stageRows = 2;
+    }
+    for (int k = 0; k < stageRows; ++k) {
+        // A second note, taken a few days later, shows a slightly older crop.
+        const double later = period.soil ? 0.0 : k;
+        out.stages.append({nextId(out.stages), applicationId, trial.cropId,
+                           stage.first + 3.0 * later, stage.second + 0.5 * later});
+    }
+    return stage;
 }
 
 // Formulations and crop stages of the trial are drawn on their first use.
-void TrialGenerator::addTreatment(Trial& trial, const QVector<PlannedApplication>& plan,
-                                  Dataset& out) {
+void TrialGenerator::addTreatment(Trial& trial, const Plan& plan, Dataset& out) {
     const Sources& s = m_sources;
     Random& rng = *m_rng;
 
@@ -288,34 +336,7 @@ void TrialGenerator::addTreatment(Trial& trial, const QVector<PlannedApplication
         out.applications.append(application);
         const Period& period = s.period(a.periodId);
 
-        if (!trial.stage.contains(a.periodId)) {
-            const double leaves = roundTo(rng.uniform(period.leavesMin, period.leavesMax), 0.5);
-            const double t =
-                period.leavesMax > period.leavesMin
-                    ? (leaves - period.leavesMin) / (period.leavesMax - period.leavesMin)
-                    : 0.5;
-            const double span = period.heightMax - period.heightMin;
-            const double height =
-                std::clamp(period.heightMin + t * span + rng.normal(0, 0.1 * span),
-                           period.heightMin, period.heightMax);
-            trial.stage.insert(a.periodId, {detmath::round(height), leaves});
-        }
-        const auto stage = trial.stage.value(a.periodId);
-        int stageRows = 1;
-        if (!trial.guaranteed) {
-            const double u = rng.uniform();
-            const double none = s.parameter(QStringLiteral("prob_sans_stade"));
-            if (u < none)
-                stageRows = 0;
-            else if (u < none + s.parameter(QStringLiteral("prob_deux_stades")))
-                stageRows = 2;
-        }
-        for (int k = 0; k < stageRows; ++k) {
-            // A second note, taken a few days later, shows a slightly older crop.
-            const double later = period.soil ? 0.0 : k;
-            out.stages.append({nextId(out.stages), application.id, trial.cropId,
-                               stage.first + 3.0 * later, stage.second + 0.5 * later});
-        }
+        const auto stage = cropStage(trial, a.periodId, application.id, out);
 
         ApplicationConditions conditions;
         conditions.soilTiming = period.soil;

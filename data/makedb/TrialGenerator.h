@@ -34,8 +34,19 @@ private:
     };
 
     void makeSite(int index, Dataset& out);
+    using Plan = QVector<PlannedApplication>; // the applications of one treatment
+
     void makeTrial(Trial& trial, Dataset& out);
-    void addTreatment(Trial& trial, const QVector<PlannedApplication>& plan, Dataset& out);
+    // The trial's crop, then a mixture studied on it, its period, dose series and base rates;
+    // returns the mixtures studied on the crop.
+    QVector<int> chooseCropAndMixture(Trial& trial, const Crop*& crop);
+    // How the crop was sown, the trial's effect and the weeds rated.
+    void sowCrop(Trial& trial, const Crop& crop);
+    // The treatments: the check, the dose series, comparisons, a split or sequential programme.
+    QVector<Plan> planTreatments(const Trial& trial, const QVector<int>& candidates);
+    void addTreatment(Trial& trial, const Plan& plan, Dataset& out);
+    // The crop's stage at the period, drawn on its first use in the trial, and its stage rows.
+    QPair<double, double> cropStage(Trial& trial, int periodId, int applicationId, Dataset& out);
 
     const Sources& m_sources;
     DoseModel m_model;
