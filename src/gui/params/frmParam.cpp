@@ -1,3 +1,7 @@
+// The parameter form: its making, its size, the herbicide section and the cascade of choices
+// through it; the pages are built in frmParamPages.cpp, the lists filled in frmParamLists.cpp,
+// the checks in frmParamChecks.cpp.
+
 #include "frmParam.h"
 
 #include "ComboFill.h"
@@ -15,14 +19,11 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
-#include <QSignalBlocker>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -460,237 +461,6 @@ void frmParam::cmdTaux_Click() {
         if (!CheckListItem(m_cbbHerbApp[i], 0))
             return;
     emit ratePickerWanted();
-}
-
-void frmParam::Fill_cbbApp() {
-    DataAccess data(m_de);
-    // The one sorted box of the form.
-    fillCombo(m_cbbApp, inFrenchOrder(data.FillList(ListStatements::periods())));
-    fillCombo(m_cbbCult, data.FillList(ListStatements::crops()));
-    m_cbbCult->addItem(ParameterSet::AllCornName, ParameterSet::AllCornItemData);
-    m_cbbCult->setCurrentIndex(2); // chooses the crop: its varieties are read
-    {
-        // Adding the first item makes it current; that is no choice of the user's.
-        const QSignalBlocker quiet(m_cbbNombHerb);
-        m_cbbNombHerb->clear();
-        for (int i = 1; i <= 4; ++i)
-            m_cbbNombHerb->addItem(QString::number(i), i);
-        m_cbbNombHerb->setCurrentIndex(-1);
-    }
-    m_state.NeedFill_cbbApp = false;
-    m_fraHerbApp->setVisible(true);
-}
-
-void frmParam::Fill_Culture() {
-    findChild<QRadioButton*>(QStringLiteral("optFeuil"))->setChecked(true);
-    SwitchCropStage();
-    findChild<QRadioButton*>(QStringLiteral("optKg"))->setChecked(true);
-    fillCombo(findChild<QComboBox*>(QStringLiteral("cbbCultAnte")),
-              DataAccess(m_de).FillList(ListStatements::previousCrops()));
-    auto* profDe = findChild<QComboBox*>(QStringLiteral("cbbCultProfDe"));
-    auto* profA = findChild<QComboBox*>(QStringLiteral("cbbCultProfA"));
-    auto* ecart = findChild<QComboBox*>(QStringLiteral("cbbCultEcart"));
-    for (QComboBox* box : {profDe, profA, ecart})
-        box->clear(); // a second fill replaces the first
-    for (int i = 1; i <= 11; ++i) {
-        profDe->addItem(QString::number(i), i);
-        profA->addItem(QString::number(i), i);
-    }
-    int b = 60;
-    for (int k = 0; k <= 3; ++k, b += 10)
-        ecart->addItem(QStringLiteral("%1 - %2").arg(b).arg(b + 10), k);
-    ecart->addItem(QStringLiteral("%1 et +").arg(b), 4);
-    for (QComboBox* box : {profDe, profA, ecart})
-        box->setCurrentIndex(-1);
-    m_state.NeedFill_Culture = false;
-}
-
-void frmParam::Fill_Site() {
-    DataAccess data(m_de);
-    fillCombo(findChild<QComboBox*>(QStringLiteral("cbbSiteProv")),
-              data.FillList(ListStatements::provinces()));
-    fillCombo(findChild<QComboBox*>(QStringLiteral("cbbSiteClaTex")),
-              data.FillList(ListStatements::textures()));
-    auto* moDe = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgDe"));
-    auto* moA = findChild<QComboBox*>(QStringLiteral("cbbSiteMatOrgA"));
-    auto* phDe = findChild<QComboBox*>(QStringLiteral("cbbSitepHDe"));
-    auto* phA = findChild<QComboBox*>(QStringLiteral("cbbSitepHA"));
-    for (QComboBox* box : {moDe, moA, phDe, phA})
-        box->clear(); // a second fill replaces the first
-    for (int k = 0; k <= 85; ++k) {
-        moDe->addItem(QString::number(k), k);
-        moA->addItem(QString::number(k), k);
-    }
-    // A single-precision counter, as the list has always been built: its sum stays just below
-    // 9 on the 66th step, so the list ends with 9.
-    const QLocale locale;
-    int k = 0;
-    for (float x = 2.5f; x <= 9.0f; x += 0.1f, ++k) {
-        const double rounded = std::round(static_cast<double>(x) * 10.0) / 10.0;
-        const QString text = locale.toString(rounded, 'g', 3);
-        phDe->addItem(text, k);
-        phA->addItem(text, k);
-    }
-    for (QComboBox* box :
-         {findChild<QComboBox*>(QStringLiteral("cbbSiteProv")),
-          findChild<QComboBox*>(QStringLiteral("cbbSiteClaTex")), moDe, moA, phDe, phA})
-        box->setCurrentIndex(-1);
-    m_state.NeedFill_Site = false;
-}
-
-std::array<QComboBox*, WeedDropDown::Boxes> frmParam::weedBoxes() const {
-    std::array<QComboBox*, WeedDropDown::Boxes> boxes{};
-    for (int i = 0; i < WeedDropDown::Boxes; ++i)
-        boxes[i] = findChild<QComboBox*>(indexed("cbbMauvHerb", i));
-    return boxes;
-}
-
-void frmParam::Fill_MauvHerb() {
-    DataAccess data(m_de);
-    for (QComboBox* box : weedBoxes()) {
-        fillCombo(box, data.FillList(ListStatements::weeds()));
-        box->setCurrentIndex(-1);
-    }
-    // The boxes open the weed list instead of their own list; the list window is made now.
-    if (!m_weedDropDown)
-        m_weedDropDown = new WeedDropDown(m_state, m_de, this);
-    m_weedDropDown->SetDropDownHook(true, weedBoxes());
-    m_state.NeedFill_MauvHerb = false;
-}
-
-void frmParam::EmptyControls(const QString& which) {
-    static const QStringList mandatoryFrames = {
-        QStringLiteral("fraHerbApp"), QStringLiteral("fraApp"), QStringLiteral("fraCult")};
-    const bool mandatory = which == QLatin1String("Obligatoire");
-    for (QWidget* w : findChildren<QWidget*>()) {
-        auto* box = qobject_cast<QComboBox*>(w);
-        auto* edit = qobject_cast<QLineEdit*>(w);
-        if ((!box && !edit) || (edit && qobject_cast<QComboBox*>(edit->parentWidget())))
-            continue;
-        const QWidget* container = w->parentWidget();
-        const bool isMandatory = container && mandatoryFrames.contains(container->objectName());
-        if (isMandatory != mandatory)
-            continue;
-        if (box)
-            box->setCurrentIndex(-1), box->setEditText(QString());
-        else
-            edit->clear();
-    }
-}
-
-QStringList frmParam::ReloadLists() {
-    // What every box, line and option holds now, and whether a box held an item of its list.
-    struct Kept {
-        QString text;
-        bool item = false;
-    };
-    QHash<QString, Kept> kept;
-    for (QComboBox* box : findChildren<QComboBox*>())
-        kept.insert(box->objectName(),
-                    {box->currentText(),
-                     !box->currentText().isEmpty() && AutoComplete::holdsItemOrNothing(box)});
-    QHash<QString, QString> lines;
-    for (QLineEdit* edit : findChildren<QLineEdit*>())
-        if (!qobject_cast<QComboBox*>(edit->parentWidget()))
-            lines.insert(edit->objectName(), edit->text());
-    QHash<QString, bool> options;
-    for (QRadioButton* option : findChildren<QRadioButton*>())
-        options.insert(option->objectName(), option->isChecked());
-    const auto enteredRates = m_state.EnteredRate;
-    const bool filled[Pages] = {!m_state.NeedFill_cbbApp, !m_state.NeedFill_Culture,
-                                !m_state.NeedFill_Site, !m_state.NeedFill_MauvHerb};
-
-    EmptyControls(QStringLiteral("Obligatoire"));
-    EmptyControls(QStringLiteral("Optionnel"));
-    ResetHerbicideSection();
-    // The weed list window read its weeds once: a new one is made with the boxes' lists.
-    if (m_weedDropDown) {
-        m_weedDropDown->SetDropDownHook(false, weedBoxes());
-        delete m_weedDropDown->listWindow();
-        delete m_weedDropDown;
-        m_weedDropDown = nullptr;
-    }
-    m_state.NeedFill_cbbApp = true;
-    m_state.NeedFill_Culture = true;
-    m_state.NeedFill_Site = true;
-    m_state.NeedFill_MauvHerb = true;
-
-    // Each entry back in its box, in the order a user enters them, so that each choice fills
-    // the lists that follow it. An item its list no longer holds is cleared and named; a text
-    // that was typed and never an item stays as typed.
-    QStringList cleared;
-    const auto restore = [&](QComboBox* box) {
-        const Kept was = kept.value(box->objectName());
-        if (was.text.isEmpty()) {
-            if (!box->currentText().isEmpty()) { // a default the fill chose
-                box->setCurrentIndex(-1);
-                box->setEditText(QString());
-            }
-            return;
-        }
-        if (box->currentText() == was.text && AutoComplete::holdsItemOrNothing(box))
-            return;
-        const int index = box->findText(was.text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (index >= 0) {
-            box->setCurrentIndex(index);
-        } else if (was.item) {
-            const QString name =
-                box->accessibleName().isEmpty() ? box->objectName() : box->accessibleName();
-            cleared << QStringLiteral("%1\u00a0: %2").arg(name, was.text);
-            box->setCurrentIndex(-1);
-            box->setEditText(QString());
-        } else {
-            box->setEditText(was.text);
-        }
-    };
-    const auto restoreLine = [&](const char* name) {
-        if (auto* edit = findChild<QLineEdit*>(QLatin1String(name)))
-            edit->setText(lines.value(QLatin1String(name)));
-    };
-    const auto restoreOptions = [&](std::initializer_list<const char*> names) {
-        for (const char* name : names)
-            if (options.value(QLatin1String(name)))
-                findChild<QRadioButton*>(QLatin1String(name))->setChecked(true);
-    };
-    if (filled[0]) {
-        Fill_cbbApp();
-        restore(m_cbbApp);
-        if (m_fraHerbApp->isEnabled()) {
-            restore(m_cbbNombHerb);
-            for (int r = 0; r < chosenCount(); ++r)
-                restore(m_cbbHerbApp[r]);
-            for (int r = 0; r < chosenCount(); ++r) {
-                restore(m_cbbFormApp[r]);
-                m_txtConcApp[r]->setText(lines.value(m_txtConcApp[r]->objectName()));
-                m_txtTaux[r]->setText(lines.value(m_txtTaux[r]->objectName()));
-            }
-        }
-        restore(m_cbbCult);
-        if (m_cbbCultVar->isEnabled())
-            restore(m_cbbCultVar);
-        m_state.EnteredRate = enteredRates;
-    }
-    if (filled[1]) {
-        Fill_Culture();
-        restoreOptions({"optFeuil", "optHaut", "optKg", "optSe"});
-        for (const char* name : {"cbbCultAnte", "cbbCultProfDe", "cbbCultProfA", "cbbCultEcart"})
-            restore(findChild<QComboBox*>(QLatin1String(name)));
-        for (const char* name : {"txtCultSemisDe", "txtCultSemisA", "txtCultFeuilDe",
-                                 "txtCultFeuilA", "txtCultHautDe", "txtCultHautA"})
-            restoreLine(name);
-    }
-    if (filled[2]) {
-        Fill_Site();
-        for (const char* name : {"cbbSiteProv", "cbbSiteClaTex", "cbbSiteMatOrgDe",
-                                 "cbbSiteMatOrgA", "cbbSitepHDe", "cbbSitepHA"})
-            restore(findChild<QComboBox*>(QLatin1String(name)));
-    }
-    if (filled[3]) {
-        Fill_MauvHerb();
-        for (QComboBox* box : weedBoxes())
-            restore(box);
-    }
-    return cleared;
 }
 
 } // namespace grelavo

@@ -9,6 +9,7 @@
 
 class QComboBox;
 class QResizeEvent;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -141,6 +142,8 @@ private:
     void buildIntroduction();
     std::array<QComboBox*, 5> weedBoxes() const;
     QWidget* buildMandatoryPage();
+    QGroupBox* buildHerbicideSection();
+    void buildHerbicideRow(QGridLayout* herbLayout, int i);
     QWidget* buildCropPage(int tab);
     QWidget* buildSitePage();
     QWidget* buildWeedPage();

@@ -257,6 +257,24 @@ QWidget* frmParam::buildMandatoryPage() {
     cultLayout->addWidget(m_cbbCult, 1);
     appLayout->addWidget(fraCult, 1, 0, 1, 2);
 
+    appLayout->addWidget(buildHerbicideSection(), 2, 0, 1, 2);
+    auto* legend = new QHBoxLayout;
+    auto* star = new QLabel(QStringLiteral("*"));
+    star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+    auto* label9 = new QLabel(QStringLiteral("champs obligatoires"));
+    label9->setObjectName(QStringLiteral("Label9"));
+    legend->addWidget(star);
+    legend->addWidget(label9);
+    legend->addStretch();
+    appLayout->addLayout(legend, 3, 0, 1, 2);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(fraApp);
+    layout->addStretch();
+    return page;
+}
+
+// The herbicide section: the count, the headings, a row per herbicide and the rate button.
+QGroupBox* frmParam::buildHerbicideSection() {
     m_fraHerbApp =
         frame(QStringLiteral("fraHerbApp"), QStringLiteral("Application - Détails des herbicides"));
     auto* herbLayout = new QGridLayout(m_fraHerbApp);
@@ -282,60 +300,51 @@ QWidget* frmParam::buildMandatoryPage() {
     herbLayout->addWidget(m_headings[1], 1, 4);
     herbLayout->addWidget(m_headings[3], 1, 5);
     herbLayout->addWidget(m_headings[4], 1, 7);
-    for (int i = 0; i < Rows; ++i) {
-        const int row = i + 2;
-        if (i > 0) {
-            m_redArrow[i - 1] = new QLabel(QStringLiteral("➘"));
-            m_redArrow[i - 1]->setObjectName(indexed("RedArrow", i - 1));
-            m_redArrow[i - 1]->setStyleSheet(QStringLiteral("color: #c00000;"));
-            herbLayout->addWidget(m_redArrow[i - 1], row, 0, Qt::AlignRight);
-        }
-        m_cbbHerbApp[i] = polled(combo(indexed("cbbHerbApp", i)), kHerbicideHelp);
-        m_lblStarHerb[i] = new QLabel(QStringLiteral("*"));
-        m_lblStarHerb[i]->setObjectName(indexed("lblStarHerb", i));
-        m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
-        m_txtConcApp[i] = new QLineEdit;
-        m_txtConcApp[i]->setObjectName(indexed("txtConcApp", i));
-        m_txtConcApp[i]->setAccessibleName(QStringLiteral("Concentration %1").arg(i + 1));
-        m_txtTaux[i] = lineEdit(indexed("txtTaux", i), kRateHelp);
-        m_txtTaux[i]->setAccessibleName(QStringLiteral("Taux %1").arg(i + 1));
-        m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
-        m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
-        for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
-            star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
-        // Herbicide names are long; the concentration is never typed and a rate is short.
-        // Narrow enough for a small screen: the herbicide boxes take what room there is.
-        m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(2400));
-        m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1200));
-        m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1050));
-        m_txtTaux[i]->setFixedWidth(Twips::toPixels(1050));
-        herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
-        herbLayout->addWidget(m_lblStarHerb[i], row, 2);
-        herbLayout->addWidget(m_cbbFormApp[i], row, 3);
-        herbLayout->addWidget(m_txtConcApp[i], row, 4);
-        herbLayout->addWidget(m_txtTaux[i], row, 5);
-        herbLayout->addWidget(m_lblStarTaux[i], row, 6);
-    }
+    for (int i = 0; i < Rows; ++i)
+        buildHerbicideRow(herbLayout, i);
     herbLayout->setColumnStretch(1, 3);
     m_cmdTaux = new QPushButton(QStringLiteral("Sélectionner les taux"));
     m_cmdTaux->setObjectName(QStringLiteral("cmdTaux"));
     polled(m_cmdTaux, "Appuyez ici pour sélectionner les taux d'applications à partir d'une liste "
                       "spécifique aux herbicides entrés.");
     herbLayout->addWidget(m_cmdTaux, Rows + 2, 5, 1, 3);
-    appLayout->addWidget(m_fraHerbApp, 2, 0, 1, 2);
-    auto* legend = new QHBoxLayout;
-    auto* star = new QLabel(QStringLiteral("*"));
-    star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
-    auto* label9 = new QLabel(QStringLiteral("champs obligatoires"));
-    label9->setObjectName(QStringLiteral("Label9"));
-    legend->addWidget(star);
-    legend->addWidget(label9);
-    legend->addStretch();
-    appLayout->addLayout(legend, 3, 0, 1, 2);
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(fraApp);
-    layout->addStretch();
-    return page;
+    return m_fraHerbApp;
+}
+
+// Herbicide row i: its arrow, herbicide, formulation, concentration and rate, with their stars.
+void frmParam::buildHerbicideRow(QGridLayout* herbLayout, int i) {
+    const int row = i + 2;
+    if (i > 0) {
+        m_redArrow[i - 1] = new QLabel(QStringLiteral("➘"));
+        m_redArrow[i - 1]->setObjectName(indexed("RedArrow", i - 1));
+        m_redArrow[i - 1]->setStyleSheet(QStringLiteral("color: #c00000;"));
+        herbLayout->addWidget(m_redArrow[i - 1], row, 0, Qt::AlignRight);
+    }
+    m_cbbHerbApp[i] = polled(combo(indexed("cbbHerbApp", i)), kHerbicideHelp);
+    m_lblStarHerb[i] = new QLabel(QStringLiteral("*"));
+    m_lblStarHerb[i]->setObjectName(indexed("lblStarHerb", i));
+    m_cbbFormApp[i] = combo(indexed("cbbFormApp", i));
+    m_txtConcApp[i] = new QLineEdit;
+    m_txtConcApp[i]->setObjectName(indexed("txtConcApp", i));
+    m_txtConcApp[i]->setAccessibleName(QStringLiteral("Concentration %1").arg(i + 1));
+    m_txtTaux[i] = lineEdit(indexed("txtTaux", i), kRateHelp);
+    m_txtTaux[i]->setAccessibleName(QStringLiteral("Taux %1").arg(i + 1));
+    m_lblStarTaux[i] = new QLabel(QStringLiteral("*"));
+    m_lblStarTaux[i]->setObjectName(indexed("lblStarTaux", i));
+    for (QLabel* star : {m_lblStarHerb[i], m_lblStarTaux[i]})
+        star->setStyleSheet(QStringLiteral("color: #ff0000; font-weight: bold;"));
+    // Herbicide names are long; the concentration is never typed and a rate is short.
+    // Narrow enough for a small screen: the herbicide boxes take what room there is.
+    m_cbbHerbApp[i]->setMinimumWidth(Twips::toPixels(2400));
+    m_cbbFormApp[i]->setFixedWidth(Twips::toPixels(1200));
+    m_txtConcApp[i]->setFixedWidth(Twips::toPixels(1050));
+    m_txtTaux[i]->setFixedWidth(Twips::toPixels(1050));
+    herbLayout->addWidget(m_cbbHerbApp[i], row, 1);
+    herbLayout->addWidget(m_lblStarHerb[i], row, 2);
+    herbLayout->addWidget(m_cbbFormApp[i], row, 3);
+    herbLayout->addWidget(m_txtConcApp[i], row, 4);
+    herbLayout->addWidget(m_txtTaux[i], row, 5);
+    herbLayout->addWidget(m_lblStarTaux[i], row, 6);
 }
 
 QWidget* frmParam::buildCropPage(int tab) {
