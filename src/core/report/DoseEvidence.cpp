@@ -147,52 +147,97 @@ void readRatings(Connection& db, const QVector<qint64>& treatments,
     }
 }
 
-} // namespace
-
-DoseEvidence DoseEvidence::gather(Connection& db, const ParameterSet& p,
-                                  const QStringList& conditions, const QStringList& checkConditions,
-                                  const QLocale& locale) {
-    DoseEvidence evidence;
+// The mixture entered: each herbicide row's herbicide, formulation and rate; empty when a rate
+// is not a number above 0 (no dose can be a fraction of it).
+QVector<Entered> enteredMixture(const ParameterSet& p, const QLocale& locale) {
     QVector<Entered> entered;
     for (int i = 0; i < ParameterSet::HerbicideRows; ++i) {
         if (!p.cbbHerbApp[i].isEntered())
             continue;
         const std::optional<double> rate = NumberText::parseRate(p.EnteredRate[i], locale);
         if (!rate || !(*rate > 0) || !std::isfinite(*rate))
-            return evidence; // no dose can be a fraction of it
+            return {}; // no dose can be a fraction of it
         Entered e{p.SelectedHerbicideId[i], std::nullopt, *rate};
         if (p.cbbFormApp[i].isEntered() && p.cbbFormApp[i].itemData)
             e.formulation = *p.cbbFormApp[i].itemData;
         entered << e;
     }
+    return entered;
+}
+
+// The applications that may be of the mixture, with their products, in the order of their ids.
+struct Applications {
+    QHash<qint64, Application> byId;
+    QVector<qint64> order;
+};
+
+Applications readApplications(Connection& db, const ParameterSet& p,
+                              const QVector<Entered>& entered, const QStringList& conditions) {
+    Applications out;
+    Statement rows(db,
+                   QStringLiteral("SELECT a.DateHerbId, a.TraitementId, t.SiteExpId, "
+                                  "h.HerbicideId, h.FormulationId, h.HerbTauxH FROM "
+                                  "(tblPériodesApplication a INNER JOIN tbldesTraitements "
+                                  "t ON t.TraitementId = a.TraitementId) INNER JOIN "
+                                  "tblDétailsHerbicides h ON h.DateHerbId = a.DateHerbId "
+                                  "WHERE a.DateHerbId IN (") +
+                       matchingApplications(p.SelectedApplicationType, entered.first().herbicideId,
+                                            conditions, p.stageRangeEntered()) +
+                       QStringLiteral(") ORDER BY a.DateHerbId"));
+    while (rows.step()) {
+        const qint64 id = rows.value(0).toLongLong();
+        if (!out.byId.contains(id))
+            out.order << id;
+        Application& a = out.byId[id];
+        a.treatmentId = rows.value(1).toLongLong();
+        a.siteId = rows.value(2).toLongLong();
+        a.products << Product{rows.value(3).toLongLong(), rows.value(4).toLongLong(),
+                              rows.value(5).toDouble()};
+    }
+    return out;
+}
+
+// The untreated checks of the trials (sorted), each entered in doseOf at dose 0.
+QVector<qint64> untreatedChecks(Connection& db, const QVector<qint64>& siteList,
+                                const QStringList& checkConditions,
+                                QHash<qint64, std::pair<qint64, double>>& doseOf) {
+    QVector<qint64> checks;
+    for (int from = 0; from < siteList.size(); from += kIdsPerStatement) {
+        Statement rows(
+            db,
+            QStringLiteral(
+                "SELECT DISTINCT tbldesTraitements.TraitementId, tbldesTraitements.SiteExpId FROM "
+                "(tbldesSites INNER JOIN tbldesTraitements ON tbldesSites.SiteExpId = "
+                "tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
+                "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE "
+                "tbldesTraitements.SiteExpId IN (") +
+                idList(siteList, from) +
+                QStringLiteral(") AND NOT EXISTS (SELECT 1 FROM tblPériodesApplication x WHERE "
+                               "x.TraitementId = tbldesTraitements.TraitementId)") +
+                where(checkConditions));
+        while (rows.step()) {
+            const qint64 id = rows.value(0).toLongLong();
+            checks << id;
+            doseOf.insert(id, {rows.value(1).toLongLong(), 0.0});
+        }
+    }
+    std::sort(checks.begin(), checks.end());
+    return checks;
+}
+
+} // namespace
+
+DoseEvidence DoseEvidence::gather(Connection& db, const ParameterSet& p,
+                                  const QStringList& conditions, const QStringList& checkConditions,
+                                  const QLocale& locale) {
+    DoseEvidence evidence;
+    const QVector<Entered> entered = enteredMixture(p, locale);
     if (entered.isEmpty())
         return evidence;
 
-    // The applications and their products.
-    QHash<qint64, Application> applications;
-    QVector<qint64> order;
-    {
-        Statement rows(db, QStringLiteral("SELECT a.DateHerbId, a.TraitementId, t.SiteExpId, "
-                                          "h.HerbicideId, h.FormulationId, h.HerbTauxH FROM "
-                                          "(tblPériodesApplication a INNER JOIN tbldesTraitements "
-                                          "t ON t.TraitementId = a.TraitementId) INNER JOIN "
-                                          "tblDétailsHerbicides h ON h.DateHerbId = a.DateHerbId "
-                                          "WHERE a.DateHerbId IN (") +
-                               matchingApplications(p.SelectedApplicationType,
-                                                    entered.first().herbicideId, conditions,
-                                                    p.stageRangeEntered()) +
-                               QStringLiteral(") ORDER BY a.DateHerbId"));
-        while (rows.step()) {
-            const qint64 id = rows.value(0).toLongLong();
-            if (!applications.contains(id))
-                order << id;
-            Application& a = applications[id];
-            a.treatmentId = rows.value(1).toLongLong();
-            a.siteId = rows.value(2).toLongLong();
-            a.products << Product{rows.value(3).toLongLong(), rows.value(4).toLongLong(),
-                                  rows.value(5).toDouble()};
-        }
-    }
+    Applications read = readApplications(db, p, entered, conditions);
+    QHash<qint64, Application>& applications = read.byId;
+    const QVector<qint64>& order = read.order;
 
     // One dose per treatment: its one application of the mixture.
     const double tolerance = p.RateInterval / 100.0;
@@ -233,27 +278,7 @@ DoseEvidence DoseEvidence::gather(Connection& db, const ParameterSet& p,
     // The untreated checks of those trials.
     QVector<qint64> siteList(sites.begin(), sites.end());
     std::sort(siteList.begin(), siteList.end());
-    QVector<qint64> checks;
-    for (int from = 0; from < siteList.size(); from += kIdsPerStatement) {
-        Statement rows(
-            db,
-            QStringLiteral(
-                "SELECT DISTINCT tbldesTraitements.TraitementId, tbldesTraitements.SiteExpId FROM "
-                "(tbldesSites INNER JOIN tbldesTraitements ON tbldesSites.SiteExpId = "
-                "tbldesTraitements.SiteExpId) INNER JOIN tblCultureEXP ON "
-                "tbldesTraitements.TraitementId = tblCultureEXP.TraitementId WHERE "
-                "tbldesTraitements.SiteExpId IN (") +
-                idList(siteList, from) +
-                QStringLiteral(") AND NOT EXISTS (SELECT 1 FROM tblPériodesApplication x WHERE "
-                               "x.TraitementId = tbldesTraitements.TraitementId)") +
-                where(checkConditions));
-        while (rows.step()) {
-            const qint64 id = rows.value(0).toLongLong();
-            checks << id;
-            doseOf.insert(id, {rows.value(1).toLongLong(), 0.0});
-        }
-    }
-    std::sort(checks.begin(), checks.end());
+    const QVector<qint64> checks = untreatedChecks(db, siteList, checkConditions, doseOf);
     evidence.untreated = int(checks.size());
 
     readRatings(db, treated + checks, doseOf, evidence.ratings);
