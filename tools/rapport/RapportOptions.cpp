@@ -208,9 +208,17 @@ bool RapportOptions::parse(const QStringList& arguments) {
         m_help = true;
         return true;
     }
+    if (!readCommandLine(arguments))
+        return false;
+    if (m_help || m_lists)
+        return true;
+    return readParameters() && readConditionsAndFiles();
+}
+
+bool RapportOptions::readCommandLine(const QStringList& arguments) {
     // --listes takes its list as the next argument; --listes=LISTE is the same.
     QStringList split{arguments.value(0)};
-    for (const QString& argument : typed) {
+    for (const QString& argument : arguments.mid(1)) {
         if (argument.startsWith(QLatin1String("--listes=")))
             split << QStringLiteral("--listes") << argument.mid(9);
         else
@@ -257,11 +265,14 @@ bool RapportOptions::parse(const QStringList& arguments) {
                     QStringLiteral("--%1\u00a0: au plus %2 fois").arg(name).arg(o.maxCount));
         }
     m_databasePath = value(QStringLiteral("db"));
-    if (m_lists)
-        return true;
-    m_details = parser.isSet(QStringLiteral("details"));
-    m_analysis = parser.isSet(QStringLiteral("analyse"));
+    if (!m_lists) {
+        m_details = parser.isSet(QStringLiteral("details"));
+        m_analysis = parser.isSet(QStringLiteral("analyse"));
+    }
+    return true;
+}
 
+bool RapportOptions::readParameters() {
     for (const auto& [one, other] :
          {std::pair("semis-kg", "semis-grains"), std::pair("feuilles", "hauteur")})
         if (given(QLatin1String(one)) && given(QLatin1String(other)))
@@ -293,7 +304,10 @@ bool RapportOptions::parse(const QStringList& arguments) {
                     .arg(value(QStringLiteral("tolerance"))));
         m_tolerance = static_cast<qint16>(tolerance);
     }
+    return true;
+}
 
+bool RapportOptions::readConditionsAndFiles() {
     m_seedingInGrains = given(QStringLiteral("semis-grains"));
     m_stageAsHeight = given(QStringLiteral("hauteur"));
     if (!readRange(QStringLiteral("mo"), m_organicMatter) ||

@@ -68,6 +68,13 @@ private:
     };
 
     bool fail(const QString& message);
+    // The command line read into m_values (each option's values, their number checked), the
+    // help, the lists and the database asked for.
+    bool readCommandLine(const QStringList& arguments);
+    // The report's parameters: those that exclude each other, the mandatory ones, the
+    // tolerance; then the optional conditions and the files to write.
+    bool readParameters();
+    bool readConditionsAndFiles();
     bool readHerbicide(const QString& value);
     bool readRange(const QString& option, std::optional<Range>& range);
     bool readListName(const QString& name);
