@@ -141,21 +141,30 @@ QString DoseResponsePlot::description() const {
     return lines.join(QLatin1Char('\n'));
 }
 
-DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
-                                       const QVector<ResultsRow>& rows,
-                                       const QVector<qint64>& chosen, const ReportAbout& shows,
-                                       const QSizeF& size) {
-    // The chosen rows with ratings, in the report's order.
+namespace {
+
+// The chosen rows with ratings, in the report's order.
+QVector<const ResultsRow*> shownRows(const ReportDetails& details, const QVector<ResultsRow>& rows,
+                                     const QVector<qint64>& chosen) {
     const QSet<qint64> wanted(chosen.cbegin(), chosen.cend());
     QVector<const ResultsRow*> shown;
     for (const ResultsRow& row : rows) {
         bool rated = false;
-        for (int k = 0; k < fractionPercents().size() && !rated; ++k)
+        for (int k = 0; k < DoseResponsePlot::fractionPercents().size() && !rated; ++k)
             rated = details.cell(row.NoId, k) != nullptr;
         if (rated && wanted.contains(row.NoId))
             shown << &row;
     }
+    return shown;
+}
 
+} // namespace
+
+DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
+                                       const QVector<ResultsRow>& rows,
+                                       const QVector<qint64>& chosen, const ReportAbout& shows,
+                                       const QSizeF& size) {
+    const QVector<const ResultsRow*> shown = shownRows(details, rows, chosen);
     DoseResponsePlot p;
     p.size = size;
     const double W = size.width();
@@ -165,76 +174,89 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
                            kTickPoints, Qt::AlignHCenter, true, kCrowdedRed);
 
     // The block under the picture, the note above it, then the plot.
-    const double blockTop = p.layAbout(shows);
+    p.layAxes(p.layAbout(shows), crowded);
+    p.laySeries(details, shown);
+    p.layCounts();
+    p.layLegend();
+    return p;
+}
+
+void DoseResponsePlot::layAxes(double blockTop, bool crowded) {
+    const double W = size.width();
     const double legendWidth = std::clamp(W * 0.27, 1800.0, 3600.0);
     const double top = kPlotTop + (crowded ? kCrowdedHeight : 0);
-    p.plotArea =
+    plotArea =
         QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - legendWidth - 300),
                                                 std::max(top + 600, blockTop - kPlotBottomRoom)));
-    const QRectF& area = p.plotArea;
+    const QRectF& area = plotArea;
 
     for (const int percent : fractionPercents())
-        p.layDoseTick(p.xFor(percent), percent);
-    p.layValueAxis();
-    p.xTitle = textAt(QStringLiteral("Fraction de la dose entrée (%)"), area.center().x(),
-                      area.bottom() + TickLength + lineHeight(kTickPoints) + 60 +
-                          lineHeight(kTitlePoints, true) / 2,
-                      kTitlePoints, Qt::AlignHCenter, true);
-    p.yTitle = textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kTitlePoints,
-                      Qt::AlignHCenter, true);
-    p.yTitle.rect.moveCenter(QPointF(80 + lineHeight(kTitlePoints, true) / 2, area.center().y()));
-    p.yTitle.angle = -90;
-    p.note =
-        textAt(meanNote(), area.left(), p.xTitle.rect.bottom() + 40 + lineHeight(kSmallPoints) / 2,
-               kSmallPoints, Qt::AlignLeft, false, QColor(80, 80, 80));
-    p.note.rect.setWidth(std::min(p.note.rect.width(), W - area.left() - 100));
+        layDoseTick(xFor(percent), percent);
+    layValueAxis();
+    xTitle = textAt(QStringLiteral("Fraction de la dose entrée (%)"), area.center().x(),
+                    area.bottom() + TickLength + lineHeight(kTickPoints) + 60 +
+                        lineHeight(kTitlePoints, true) / 2,
+                    kTitlePoints, Qt::AlignHCenter, true);
+    yTitle = textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kTitlePoints,
+                    Qt::AlignHCenter, true);
+    yTitle.rect.moveCenter(QPointF(80 + lineHeight(kTitlePoints, true) / 2, area.center().y()));
+    yTitle.angle = -90;
+    note = textAt(meanNote(), area.left(), xTitle.rect.bottom() + 40 + lineHeight(kSmallPoints) / 2,
+                  kSmallPoints, Qt::AlignLeft, false, QColor(80, 80, 80));
+    note.rect.setWidth(std::min(note.rect.width(), W - area.left() - 100));
+}
 
+void DoseResponsePlot::laySeries(const ReportDetails& details,
+                                 const QVector<const ResultsRow*>& shown) {
     // One series per row shown, each with its own colour and marker together: the colours
     // repeat every eight, the markers every five, so no pair comes back before forty.
     for (const ResultsRow* shownRow : shown) {
         const ResultsRow& row = *shownRow;
         Series s;
-        s.dodge = spread(p.series.size(), shown.size(), 1.2, MostDodge);
+        s.dodge = spread(series.size(), shown.size(), 1.2, MostDodge);
         s.noId = row.NoId;
         s.name = row.Results.value_or(QString()).trimmed();
-        s.colour = kColours.at(p.series.size() % kColours.size());
-        s.marker = Marker(p.series.size() % kMarkers);
+        s.colour = kColours.at(series.size() % kColours.size());
+        s.marker = Marker(series.size() % kMarkers);
         for (int k = 0; k < fractionPercents().size(); ++k) {
             const CellDetail* cell = details.cell(row.NoId, k);
             if (!cell)
                 continue;
             const double percent = fractionPercents().at(k) + s.dodge;
-            const double x = p.xFor(percent);
+            const double x = xFor(percent);
             const QVector<double> offsets = jitter(*cell);
             for (int i = 0; i < cell->count(); ++i) {
                 const int value = cell->ratings[i].visual;
-                s.points.append({k, value, QPointF(p.xFor(percent + offsets[i]), p.yFor(value))});
+                s.points.append({k, value, QPointF(xFor(percent + offsets[i]), yFor(value))});
             }
             Mean m;
             m.fraction = k;
             m.value = cellNumber(row.cells.at(2 * k), cell->reportedMean());
             m.count = cellNumber(row.cells.at(2 * k + 1), cell->count());
-            m.at = QPointF(x, p.yFor(m.value));
+            m.at = QPointF(x, yFor(m.value));
             m.label = textAt(QStringLiteral("n = %1").arg(m.count), x, m.at.y(), kSmallPoints,
                              Qt::AlignLeft, false, s.colour);
             if (!s.means.isEmpty() && s.means.last().fraction == k - 1)
                 s.segments << QLineF(s.means.last().at, m.at);
             s.means << m;
         }
-        p.series << s;
+        series << s;
     }
-    p.layCounts();
+}
 
+void DoseResponsePlot::layLegend() {
+    const double W = size.width();
+    const QRectF& area = plotArea;
     // The legend beside the plot, each row with its colour and marker; smaller type when
     // many rows are shown.
     const double legendLeft = area.right() + 300;
     double points = kLegendPoints;
-    const int n = p.series.size();
+    const int n = series.size();
     while (n > 0 && points > 5 && n * lineHeight(points) * 1.4 > area.height())
         points -= 0.5;
     const double step = lineHeight(points) * 1.4;
     for (int i = 0; i < n; ++i) {
-        const Series& s = p.series.at(i);
+        const Series& s = series.at(i);
         const double y = area.top() + step * (i + 0.5);
         LegendEntry e;
         e.colour = s.colour;
@@ -243,9 +265,8 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
         e.text = textAt(s.name, legendLeft + 460, y, points, Qt::AlignLeft);
         e.text.rect.setWidth(
             std::max(0.0, std::min(e.text.rect.width(), W - 100 - e.text.rect.left())));
-        p.legend << e;
+        legend << e;
     }
-    return p;
 }
 
 void DoseResponsePlot::layCounts() {
@@ -257,80 +278,88 @@ void DoseResponsePlot::layCounts() {
         for (const Mean& mean : s.means)
             taken << markerBounds(mean.at, MeanSize);
     }
+    // The counts stay in the plot, or just right of it, short of the legend.
+    const QRectF room = plotArea.adjusted(40, 20, 250, -20);
+
+    for (int k = 0; k < fractionPercents().size(); ++k) {
+        const auto [columnLeft, columnRight] = column(k);
+        // Each count beside its mean if it is free there, else right of the column, else left
+        // of it; at its mean's height, else the nearest free height, half a line at a time.
+        for (Series& s : series)
+            for (Mean& mean : s.means)
+                if (mean.fraction == k)
+                    placeCount(mean, columnLeft, columnRight, room, taken);
+    }
+}
+
+std::pair<double, double> DoseResponsePlot::column(int k) const {
+    // The markers of the fraction, all series together: a column.
+    double columnLeft = plotArea.right();
+    double columnRight = plotArea.left();
+    for (const Series& s : series) {
+        for (const Point& point : s.points)
+            if (point.fraction == k) {
+                columnLeft = std::min(columnLeft, markerBounds(point.at, PointSize).left());
+                columnRight = std::max(columnRight, markerBounds(point.at, PointSize).right());
+            }
+        for (const Mean& mean : s.means)
+            if (mean.fraction == k) {
+                columnLeft = std::min(columnLeft, markerBounds(mean.at, MeanSize).left());
+                columnRight = std::max(columnRight, markerBounds(mean.at, MeanSize).right());
+            }
+    }
+    return {columnLeft, columnRight};
+}
+
+void DoseResponsePlot::placeCount(Mean& mean, double columnLeft, double columnRight,
+                                  const QRectF& room, QVector<QRectF>& taken) const {
     // A pixel of white at least between a count and what is near it.
     const auto free = [&taken](const QRectF& r) {
         const QRectF clear = r.adjusted(-20, -10, 20, 10);
         return std::none_of(taken.cbegin(), taken.cend(),
                             [&clear](const QRectF& t) { return t.intersects(clear); });
     };
-    // The counts stay in the plot, or just right of it, short of the legend.
-    const QRectF room = plotArea.adjusted(40, 20, 250, -20);
-
-    for (int k = 0; k < fractionPercents().size(); ++k) {
-        // The markers of the fraction, all series together: a column.
-        double columnLeft = plotArea.right();
-        double columnRight = plotArea.left();
-        for (const Series& s : series) {
-            for (const Point& point : s.points)
-                if (point.fraction == k) {
-                    columnLeft = std::min(columnLeft, markerBounds(point.at, PointSize).left());
-                    columnRight = std::max(columnRight, markerBounds(point.at, PointSize).right());
-                }
-            for (const Mean& mean : s.means)
-                if (mean.fraction == k) {
-                    columnLeft = std::min(columnLeft, markerBounds(mean.at, MeanSize).left());
-                    columnRight = std::max(columnRight, markerBounds(mean.at, MeanSize).right());
-                }
-        }
-        // Each count beside its mean if it is free there, else right of the column, else left
-        // of it; at its mean's height, else the nearest free height, half a line at a time.
-        for (Series& s : series)
-            for (Mean& mean : s.means) {
-                if (mean.fraction != k)
-                    continue;
-                QRectF& rect = mean.label.rect;
-                const double w = rect.width();
-                const double h = rect.height();
-                const std::array<double, 5> lefts{markerBounds(mean.at, MeanSize).right() + 30,
-                                                  columnRight + 30, columnLeft - 30 - w,
-                                                  columnRight + 60 + w, columnLeft - 60 - 2 * w};
-                const int steps = 2 * int(std::ceil(plotArea.height() / (h / 2))) + 1;
-                bool placed = false;
-                for (int i = 0; i < steps && !placed; ++i) {
-                    const int halfLines = (i % 2 == 1 ? 1 : -1) * ((i + 1) / 2); // 0, 1, -1, 2…
-                    const double dy = halfLines * h / 2;
-                    for (const double left : lefts) {
-                        const QRectF at(left, mean.at.y() - h / 2 + dy, w, h);
-                        if (room.contains(at) && free(at)) {
-                            rect = at;
-                            placed = true;
-                            break;
-                        }
-                    }
-                }
-                // Else the free place nearest to its mean, within a fraction's width of it.
-                const double reach = xFor(60) - xFor(50);
-                double nearest = std::numeric_limits<double>::infinity();
-                for (double dx = -reach; !placed && dx <= reach; dx += w / 3)
-                    for (double dy = -plotArea.height(); dy <= plotArea.height(); dy += h / 2) {
-                        const QRectF at(mean.at.x() + dx - w / 2, mean.at.y() + dy - h / 2, w, h);
-                        const double distance = std::hypot(dx, dy);
-                        if (distance < nearest && room.contains(at) && free(at)) {
-                            nearest = distance;
-                            rect = at;
-                        }
-                    }
-                placed = placed || std::isfinite(nearest);
-                // No room left anywhere near (a crowded picture on a small surface): the count
-                // is left out rather than drawn over a marker; the table and the picture's
-                // description still give it.
-                if (!placed) {
-                    mean.label.text.clear();
-                    continue;
-                }
-                taken << rect;
+    QRectF& rect = mean.label.rect;
+    const double w = rect.width();
+    const double h = rect.height();
+    const std::array<double, 5> lefts{markerBounds(mean.at, MeanSize).right() + 30,
+                                      columnRight + 30, columnLeft - 30 - w, columnRight + 60 + w,
+                                      columnLeft - 60 - 2 * w};
+    const int steps = 2 * int(std::ceil(plotArea.height() / (h / 2))) + 1;
+    bool placed = false;
+    for (int i = 0; i < steps && !placed; ++i) {
+        const int halfLines = (i % 2 == 1 ? 1 : -1) * ((i + 1) / 2); // 0, 1, -1, 2…
+        const double dy = halfLines * h / 2;
+        for (const double left : lefts) {
+            const QRectF at(left, mean.at.y() - h / 2 + dy, w, h);
+            if (room.contains(at) && free(at)) {
+                rect = at;
+                placed = true;
+                break;
             }
+        }
     }
+    // Else the free place nearest to its mean, within a fraction's width of it.
+    const double reach = xFor(60) - xFor(50);
+    double nearest = std::numeric_limits<double>::infinity();
+    for (double dx = -reach; !placed && dx <= reach; dx += w / 3)
+        for (double dy = -plotArea.height(); dy <= plotArea.height(); dy += h / 2) {
+            const QRectF at(mean.at.x() + dx - w / 2, mean.at.y() + dy - h / 2, w, h);
+            const double distance = std::hypot(dx, dy);
+            if (distance < nearest && room.contains(at) && free(at)) {
+                nearest = distance;
+                rect = at;
+            }
+        }
+    placed = placed || std::isfinite(nearest);
+    // No room left anywhere near (a crowded picture on a small surface): the count
+    // is left out rather than drawn over a marker; the table and the picture's
+    // description still give it.
+    if (!placed) {
+        mean.label.text.clear();
+        return;
+    }
+    taken << rect;
 }
 
 void DoseResponsePlot::paint(QPainter& painter) const {

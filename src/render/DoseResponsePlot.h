@@ -113,7 +113,17 @@ struct DoseResponsePlot : PlotFrame {
     bool write(const QString& path, PictureFile::Kind kind, const QString& title) const;
 
 private:
+    // The parts of lay(), in the order they are laid.
+    void layAxes(double blockTop, bool crowded);
+    void laySeries(const ReportDetails& details, const QVector<const ResultsRow*>& shown);
+    void layLegend();
     void layCounts();
+    // The left and right of fraction k's markers, all series together.
+    std::pair<double, double> column(int k) const;
+    // A count beside its mean, right of its column or left of it, else at the free place
+    // nearest to it; left out when there is none. Its place is then taken.
+    void placeCount(Mean& mean, double columnLeft, double columnRight, const QRectF& room,
+                    QVector<QRectF>& taken) const;
 };
 
 } // namespace grelavo

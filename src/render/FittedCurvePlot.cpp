@@ -104,76 +104,95 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
                                      const QSizeF& size) {
     FittedCurvePlot p;
     p.size = size;
+    const double blockTop = p.layAbout(shows);
+    const double top = p.layTitles(analysis, row, locale);
+    p.layAxes(row, top, blockTop);
+    p.layRatings(row);
+    p.layThreshold();
+    if (!row.curve.ok())
+        return p;
+    p.layCurve(row);
+    p.layEd80(row, locale);
+    return p;
+}
+
+double FittedCurvePlot::layTitles(const DoseAnalysis& analysis, const AnalysisRow& row,
+                                  const QLocale& locale) {
+    const double W = size.width();
+    // The title: the row, then the mixture and the model or why there is none.
+    const double titleHeight = Plot::lineHeight(kTitlePoints, true);
+    title = Plot::textAt(rowName(row), W / 2, kEdge + titleHeight / 2, kTitlePoints,
+                         Qt::AlignHCenter, true);
+    const double subtitleHeight = Plot::lineHeight(kTickPoints);
+    subtitle =
+        Plot::textAt(mixtureText(analysis, locale) + QStringLiteral(" — ") + fitText(row), W / 2,
+                     kEdge + titleHeight + 20 + subtitleHeight / 2, kTickPoints, Qt::AlignHCenter);
+    for (Text* t : {&title, &subtitle})
+        if (t->rect.width() > W - 2 * kEdge)
+            t->rect = QRectF(kEdge, t->rect.top(), W - 2 * kEdge, t->rect.height());
+    return kEdge + titleHeight + 20 + subtitleHeight + 200;
+}
+
+void FittedCurvePlot::layAxes(const AnalysisRow& row, double top, double blockTop) {
     const double W = size.width();
     const double width = W - 2 * kEdge;
     const double small = Plot::lineHeight(kSmallPoints);
-    const double blockTop = p.layAbout(shows);
-
-    // The title: the row, then the mixture and the model or why there is none.
-    const double titleHeight = Plot::lineHeight(kTitlePoints, true);
-    p.title = Plot::textAt(rowName(row), W / 2, kEdge + titleHeight / 2, kTitlePoints,
-                           Qt::AlignHCenter, true);
-    const double subtitleHeight = Plot::lineHeight(kTickPoints);
-    p.subtitle =
-        Plot::textAt(mixtureText(analysis, locale) + QStringLiteral(" — ") + fitText(row), W / 2,
-                     kEdge + titleHeight + 20 + subtitleHeight / 2, kTickPoints, Qt::AlignHCenter);
-    for (Text* t : {&p.title, &p.subtitle})
-        if (t->rect.width() > W - 2 * kEdge)
-            t->rect = QRectF(kEdge, t->rect.top(), W - 2 * kEdge, t->rect.height());
-
     // The plot's frame, the room under it for the dose axis' labels, title and the note.
-    const double top = kEdge + titleHeight + 20 + subtitleHeight + 200;
     const double below = kTickLength + Plot::lineHeight(kTickPoints) + 60 +
                          Plot::lineHeight(kAxisTitlePoints, true) + 40 + small + 60;
-    p.plotArea =
+    plotArea =
         QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - kPlotRightRoom),
                                                 std::max(top + 600, blockTop - below)));
-    const QRectF& area = p.plotArea;
+    const QRectF& area = plotArea;
 
     // The dose axis from 0 to the round value above the highest dose observed or reported.
     double highest = row.cells.isEmpty() ? 0 : 1.0;
     for (const DoseObservation& o : row.observations)
         highest = std::max(highest, o.dose);
     const double step = highest * 100 < 200 ? 25 : 50;
-    p.highestPercent = step * (std::floor(highest * 100 / step) + 1);
-    for (double percent = 0; percent <= p.highestPercent + 0.01; percent += step)
-        p.layDoseTick(p.xFor(percent), int(std::lround(percent)));
-    p.layValueAxis();
+    highestPercent = step * (std::floor(highest * 100 / step) + 1);
+    for (double percent = 0; percent <= highestPercent + 0.01; percent += step)
+        layDoseTick(xFor(percent), int(std::lround(percent)));
+    layValueAxis();
     const double axisTitleY = area.bottom() + kTickLength + Plot::lineHeight(kTickPoints) + 60 +
                               Plot::lineHeight(kAxisTitlePoints, true) / 2;
-    p.xTitle = Plot::textAt(QStringLiteral("Dose (% des taux entrés)"), area.center().x(),
-                            axisTitleY, kAxisTitlePoints, Qt::AlignHCenter, true);
-    p.yTitle = Plot::textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kAxisTitlePoints,
-                            Qt::AlignHCenter, true);
-    p.yTitle.rect.moveCenter(
+    xTitle = Plot::textAt(QStringLiteral("Dose (% des taux entrés)"), area.center().x(), axisTitleY,
+                          kAxisTitlePoints, Qt::AlignHCenter, true);
+    yTitle = Plot::textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kAxisTitlePoints,
+                          Qt::AlignHCenter, true);
+    yTitle.rect.moveCenter(
         QPointF(kEdge + Plot::lineHeight(kAxisTitlePoints, true) / 2, area.center().y()));
-    p.yTitle.angle = -90;
-    p.note =
-        Plot::textAt(noteText(), kEdge,
-                     axisTitleY + Plot::lineHeight(kAxisTitlePoints, true) / 2 + 40 + small / 2,
-                     kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
-    p.note.rect.setWidth(std::min(p.note.rect.width(), width));
+    yTitle.angle = -90;
+    note = Plot::textAt(noteText(), kEdge,
+                        axisTitleY + Plot::lineHeight(kAxisTitlePoints, true) / 2 + 40 + small / 2,
+                        kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
+    note.rect.setWidth(std::min(note.rect.width(), width));
+}
 
+void FittedCurvePlot::layRatings(const AnalysisRow& row) {
     // The ratings.
     const QVector<double> offsets = jitter(row.observations);
     for (int i = 0; i < row.observations.size(); ++i) {
         const DoseObservation& o = row.observations[i];
         const int value = int(std::lround(o.response));
-        p.points << Point{o.dose, value, QPointF(p.xFor(o.dose * 100 + offsets[i]), p.yFor(value))};
+        points << Point{o.dose, value, QPointF(xFor(o.dose * 100 + offsets[i]), yFor(value))};
     }
+}
 
+void FittedCurvePlot::layThreshold() {
+    const double small = Plot::lineHeight(kSmallPoints);
+    const QRectF& area = plotArea;
     // The threshold, labelled under its right end: the curve rises above it there, and the
     // dose that reaches it is labelled above the line, further left.
-    const double yThreshold = p.yFor(DoseAnalysis::Threshold);
-    p.threshold = QLineF(area.left(), yThreshold, area.right(), yThreshold);
-    p.thresholdLabel = Plot::textAt(
+    const double yThreshold = yFor(DoseAnalysis::Threshold);
+    threshold = QLineF(area.left(), yThreshold, area.right(), yThreshold);
+    thresholdLabel = Plot::textAt(
         QStringLiteral("Seuil\u00a0: %1 % de destruction").arg(DoseAnalysis::Threshold),
         area.right() - 60, yThreshold + small / 2 + 20, kSmallPoints, Qt::AlignRight, false,
         kThresholdColour);
+}
 
-    if (!row.curve.ok())
-        return p;
-
+void FittedCurvePlot::layCurve(const AnalysisRow& row) {
     // The curve and its band over the observed doses only.
     const double lowest = row.curve.lowestDose;
     const double span = row.curve.highestDose - lowest;
@@ -182,27 +201,32 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
         const double dose = lowest + span * i / CurveSteps;
         const double value = row.curve.value(dose);
         const double se = row.bandSe(dose);
-        const double x = p.xFor(dose * 100);
-        p.curve << QPointF(x, p.yFor(clampPercent(value)));
+        const double x = xFor(dose * 100);
+        curve << QPointF(x, yFor(clampPercent(value)));
         if (std::isfinite(se) && std::isfinite(t)) {
-            p.bandUpper << QPointF(x, p.yFor(clampPercent(value + t * se)));
-            p.bandLower << QPointF(x, p.yFor(clampPercent(value - t * se)));
+            bandUpper << QPointF(x, yFor(clampPercent(value + t * se)));
+            bandLower << QPointF(x, yFor(clampPercent(value - t * se)));
         }
     }
-    if (p.bandUpper.size() != p.curve.size()) { // a band with holes is no band
-        p.bandUpper.clear();
-        p.bandLower.clear();
+    if (bandUpper.size() != curve.size()) { // a band with holes is no band
+        bandUpper.clear();
+        bandLower.clear();
     }
+}
 
+void FittedCurvePlot::layEd80(const AnalysisRow& row, const QLocale& locale) {
+    const double small = Plot::lineHeight(kSmallPoints);
+    const QRectF& area = plotArea;
+    const double yThreshold = yFor(DoseAnalysis::Threshold);
     // The dose of 80 % destruction on the threshold, with its interval within the axis.
     for (const DoseForLevel& d : row.doses) {
         if (d.level != DoseAnalysis::Threshold || !d.dose.ok())
             continue;
-        p.hasEd80 = true;
-        p.ed80 = QPointF(p.xFor(d.dose.dose * 100), yThreshold);
-        p.ed80Interval = QLineF(p.xFor(std::max(0.0, d.dose.lower * 100)), yThreshold,
-                                p.xFor(std::min(p.highestPercent, d.dose.upper * 100)), yThreshold);
-        p.ed80Drop = QLineF(p.ed80, QPointF(p.ed80.x(), area.bottom()));
+        hasEd80 = true;
+        ed80 = QPointF(xFor(d.dose.dose * 100), yThreshold);
+        ed80Interval = QLineF(xFor(std::max(0.0, d.dose.lower * 100)), yThreshold,
+                              xFor(std::min(highestPercent, d.dose.upper * 100)), yThreshold);
+        ed80Drop = QLineF(ed80, QPointF(ed80.x(), area.bottom()));
         const QString text =
             QStringLiteral("ED%1\u00a0: %2 % des taux (%3–%4 %)")
                 .arg(d.level)
@@ -211,13 +235,12 @@ FittedCurvePlot FittedCurvePlot::lay(const DoseAnalysis& analysis, const Analysi
         // Above left of the point, where the curve is under the threshold; right of it when
         // the left has no room.
         const double labelY = yThreshold - kEdMarker / 2 - small / 2 - 40;
-        p.ed80Label = Plot::textAt(text, p.ed80.x() - 80, labelY, kSmallPoints, Qt::AlignRight,
-                                   true, Qt::black);
-        if (p.ed80Label.rect.left() < area.left() + 60)
-            p.ed80Label = Plot::textAt(text, p.ed80.x() + 80, labelY, kSmallPoints, Qt::AlignLeft,
-                                       true, Qt::black);
+        ed80Label = Plot::textAt(text, ed80.x() - 80, labelY, kSmallPoints, Qt::AlignRight, true,
+                                 Qt::black);
+        if (ed80Label.rect.left() < area.left() + 60)
+            ed80Label = Plot::textAt(text, ed80.x() + 80, labelY, kSmallPoints, Qt::AlignLeft, true,
+                                     Qt::black);
     }
-    return p;
 }
 
 void FittedCurvePlot::paint(QPainter& painter) const {

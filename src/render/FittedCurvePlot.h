@@ -67,6 +67,15 @@ struct FittedCurvePlot : PlotFrame {
     QImage image(qreal devicePixelRatio = 1.0) const;
     // The picture on one sheet, as large as the printable area allows, as vectors.
     bool printOn(QPagedPaintDevice& device) const;
+
+private:
+    // The parts of lay(), in the order they are laid. The titles give the plot's top.
+    double layTitles(const DoseAnalysis& analysis, const AnalysisRow& row, const QLocale& locale);
+    void layAxes(const AnalysisRow& row, double top, double blockTop);
+    void layRatings(const AnalysisRow& row);
+    void layThreshold();
+    void layCurve(const AnalysisRow& row);
+    void layEd80(const AnalysisRow& row, const QLocale& locale);
 };
 
 } // namespace grelavo
