@@ -93,6 +93,73 @@ const QVector<int>& fractionPercents() {
     return DoseResponsePlot::fractionPercents();
 }
 
+// What the figures are, and are not.
+QLabel* introduction() {
+    auto* note = new QLabel(QStringLiteral(
+        "Estimations tirées des essais de la base de données, pas une "
+        "recommandation. ED50, ED80, ED90\u00a0: la dose, en fraction des taux entrés "
+        "(et en kg i.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
+        "courbe ajustée, avec son intervalle de confiance à 95 %, les essais "
+        "comme unités."));
+    note->setObjectName(QStringLiteral("lblAnalyse"));
+    note->setWordWrap(true);
+    return note;
+}
+
+// The evidence of the mixture: the treatments used and those left out.
+QLabel* evidenceSummary(const DoseAnalysis& analysis, const QLocale& locale) {
+    auto* evidence = new QLabel(
+        QStringLiteral(
+            "%1\u00a0: %2 traitements du mélange en proportion et %3 témoins non traités\u00a0; "
+            "écartés\u00a0: %4 traitements aux taux hors proportion, %5 où le mélange est "
+            "appliqué deux fois, %6 qui reçoivent aussi d'autres applications.")
+            .arg(FittedCurvePlot::mixtureText(analysis, locale))
+            .arg(analysis.treatments)
+            .arg(analysis.untreated)
+            .arg(analysis.outOfProportion)
+            .arg(analysis.repeated)
+            .arg(analysis.otherApplications));
+    evidence->setObjectName(QStringLiteral("lblEvidence"));
+    evidence->setWordWrap(true);
+    return evidence;
+}
+
+// A row for each weed and category: ratings, trials, model, ED50, ED80, ED90.
+QTableWidget* analysisTable() {
+    auto* table = new QTableWidget(0, 7);
+    table->setObjectName(QStringLiteral("lvwAnalyse"));
+    table->setAccessibleName(QStringLiteral("Analyse par mauvaise herbe et catégorie"));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);
+    table->setShowGrid(false);
+    table->setWordWrap(true); // a reason too long for its column goes on
+    table->verticalHeader()->hide();
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setHorizontalHeaderLabels({QStringLiteral("Mauvaise herbe ou catégorie"),
+                                      QStringLiteral("Évaluations"), QStringLiteral("Essais"),
+                                      QStringLiteral("Modèle"), QStringLiteral("ED50"),
+                                      QStringLiteral("ED80"), QStringLiteral("ED90")});
+    return table;
+}
+
+// The report's cells behind the chosen row: a line for each of the five cells a row may have,
+// and the heading.
+QTreeWidget* evidenceList(int lineSpacing) {
+    auto* list = new QTreeWidget;
+    list->setObjectName(QStringLiteral("lvwPreuves"));
+    list->setAccessibleName(QStringLiteral("Ce sur quoi reposent les cases du rapport"));
+    list->setRootIsDecorated(false);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->setHeaderLabels(
+        {QStringLiteral("Case du rapport"), QStringLiteral("Évaluations"), QStringLiteral("Essais"),
+         QStringLiteral("Destruction ≥ %1 %").arg(DoseAnalysis::Threshold),
+         QStringLiteral("Destruction ≥ %1 %").arg(DoseAnalysis::SecondThreshold)});
+    list->setFixedHeight(lineSpacing * 8);
+    return list;
+}
+
 } // namespace
 
 frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbout shows,
@@ -103,60 +170,17 @@ frmAnalyse::frmAnalyse(DialogService& dialogs, DoseAnalysis analysis, ReportAbou
     setWindowTitle(QStringLiteral("Analyse dose-réponse"));
     const QLocale locale = shownLocale();
 
-    auto* note = new QLabel(QStringLiteral(
-        "Estimations tirées des essais de la base de données, pas une "
-        "recommandation. ED50, ED80, ED90\u00a0: la dose, en fraction des taux entrés "
-        "(et en kg i.a./ha), qui donne 50, 80 ou 90 % de destruction selon la "
-        "courbe ajustée, avec son intervalle de confiance à 95 %, les essais "
-        "comme unités."));
-    note->setObjectName(QStringLiteral("lblAnalyse"));
-    note->setWordWrap(true);
-    auto* evidence = new QLabel(
-        QStringLiteral(
-            "%1\u00a0: %2 traitements du mélange en proportion et %3 témoins non traités\u00a0; "
-            "écartés\u00a0: %4 traitements aux taux hors proportion, %5 où le mélange est "
-            "appliqué deux fois, %6 qui reçoivent aussi d'autres applications.")
-            .arg(FittedCurvePlot::mixtureText(m_analysis, locale))
-            .arg(m_analysis.treatments)
-            .arg(m_analysis.untreated)
-            .arg(m_analysis.outOfProportion)
-            .arg(m_analysis.repeated)
-            .arg(m_analysis.otherApplications));
-    evidence->setObjectName(QStringLiteral("lblEvidence"));
-    evidence->setWordWrap(true);
+    auto* note = introduction();
+    auto* evidence = evidenceSummary(m_analysis, locale);
 
-    m_table = new QTableWidget(0, 7);
-    m_table->setObjectName(QStringLiteral("lvwAnalyse"));
-    m_table->setAccessibleName(QStringLiteral("Analyse par mauvaise herbe et catégorie"));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setTabKeyNavigation(false);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(true); // a reason too long for its column goes on
-    m_table->verticalHeader()->hide();
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Mauvaise herbe ou catégorie"),
-                                        QStringLiteral("Évaluations"), QStringLiteral("Essais"),
-                                        QStringLiteral("Modèle"), QStringLiteral("ED50"),
-                                        QStringLiteral("ED80"), QStringLiteral("ED90")});
+    m_table = analysisTable();
 
     m_view = new PictureView([this](QPainter& painter) { m_shown.paint(painter); },
                              [this] { showChosen(); });
     m_view->setObjectName(QStringLiteral("picAnalyse"));
     m_view->setAccessibleName(QStringLiteral("Courbe dose-réponse ajustée"));
 
-    m_evidence = new QTreeWidget;
-    m_evidence->setObjectName(QStringLiteral("lvwPreuves"));
-    m_evidence->setAccessibleName(QStringLiteral("Ce sur quoi reposent les cases du rapport"));
-    m_evidence->setRootIsDecorated(false);
-    m_evidence->setFocusPolicy(Qt::NoFocus);
-    m_evidence->setHeaderLabels(
-        {QStringLiteral("Case du rapport"), QStringLiteral("Évaluations"), QStringLiteral("Essais"),
-         QStringLiteral("Destruction ≥ %1 %").arg(DoseAnalysis::Threshold),
-         QStringLiteral("Destruction ≥ %1 %").arg(DoseAnalysis::SecondThreshold)});
-    // A line for each of the five cells a row may have, and the heading.
-    m_evidence->setFixedHeight(fontMetrics().lineSpacing() * 8);
+    m_evidence = evidenceList(fontMetrics().lineSpacing());
 
     auto* lower = new QWidget;
     auto* lowerLayout = new QVBoxLayout(lower);
