@@ -48,6 +48,87 @@ QString periodAndSize(const QString& application, int period, int n) {
         .arg(n);
 }
 
+struct EnteredHerbicide {
+    int id;
+    double rate;
+};
+
+// The herbicides entered, refused when the parameters ask for what the bound does not write.
+QVector<EnteredHerbicide> enteredHerbicides(const ParameterSet& p) {
+    if (p.cbbCultVar.isEntered() || p.cbbCultAnte.isEntered() || !p.cbbCultProfDe.isEmpty() ||
+        p.cbbCultEcart.isEntered() || p.cbbSiteClaTex.isEntered())
+        throw std::runtime_error("a condition the lower bound does not write");
+    for (const Choice& weed : p.cbbMauvHerb)
+        if (weed.isEntered())
+            throw std::runtime_error("extra weeds are not written in the lower bound");
+
+    QVector<EnteredHerbicide> herbicides;
+    for (int i = 0; i < ParameterSet::HerbicideRows && p.cbbHerbApp[i].isEntered(); ++i) {
+        if (p.cbbFormApp[i].isEntered())
+            throw std::runtime_error("formulations are not written in the lower bound");
+        const std::optional<double> rate = NumberText::parseRate(p.EnteredRate[i], QLocale::c());
+        if (!rate)
+            throw std::runtime_error("rate not a number");
+        herbicides.push_back({p.SelectedHerbicideId[i], *rate});
+    }
+    if (herbicides.isEmpty())
+        throw std::runtime_error("no herbicide");
+    return herbicides;
+}
+
+// The rate windows of every fraction, one row each (k, lo0, hi0, lo1...), and their columns.
+QStringList fractionWindows(const QVector<EnteredHerbicide>& herbicides, const ParameterSet& p,
+                            QStringList& columns) {
+    QStringList windows;
+    columns = {QStringLiteral("k")};
+    for (int i = 0; i < herbicides.size(); ++i)
+        columns << QStringLiteral("lo%1").arg(i) << QStringLiteral("hi%1").arg(i);
+    for (int k = 0; k < ReportEngine::Fractions; ++k) {
+        QStringList row{QString::number(k)};
+        for (const EnteredHerbicide& h : herbicides) {
+            row << number(h.rate * ReportEngine::LowFactor(k, p.RateInterval));
+            row << number(h.rate * ReportEngine::HighFactor(k, p.RateInterval));
+        }
+        windows << QLatin1Char('(') + row.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    return windows;
+}
+
+// The conditions on the site (t the treatment, s its site).
+QString siteConditions(const ParameterSet& p) {
+    QString site;
+    if (p.cbbSiteProv.isEntered() && p.cbbSiteProv.itemData)
+        site += QStringLiteral(" AND s.ProvinceID = %1").arg(*p.cbbSiteProv.itemData);
+    if (!p.cbbSitepHDe.isEmpty())
+        site += between(QStringLiteral("s.pH"), p.cbbSitepHDe, p.cbbSitepHA);
+    if (!p.cbbSiteMatOrgDe.isEmpty())
+        site += between(QStringLiteral("s.MatièreOrganique"), p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA);
+    return site;
+}
+
+// The conditions on the crop (r its row of tblCultureEXP).
+QString cropConditions(const ParameterSet& p, const QVector<int>& crops) {
+    QString crop = QStringLiteral(" AND r.CultureId IN (%1)").arg(idList(crops));
+    if (!p.txtCultSemisA.isEmpty())
+        crop += between(p.optKg ? QStringLiteral("r.TauxSemisKg") : QStringLiteral("r.TauxSemisSe"),
+                        p.txtCultSemisDe, p.txtCultSemisA);
+    return crop;
+}
+
+// The condition on the crop's stage at the application (d0 its first product).
+QString stageCondition(const ParameterSet& p, const QVector<int>& crops) {
+    QString stage;
+    const QString stageLow = p.optHaut ? p.txtCultHautDe : p.txtCultFeuilDe;
+    const QString stageHigh = p.optHaut ? p.txtCultHautA : p.txtCultFeuilA;
+    if (!stageLow.isEmpty())
+        stage = QStringLiteral(" AND EXISTS (SELECT 1 FROM tblStadeCultureH g WHERE g.DateHerbId = "
+                               "d0.DateHerbId AND g.CultureId IN (%1)%2)")
+                    .arg(idList(crops), between(p.optHaut ? QStringLiteral("g.HautMoyenneCultH")
+                                                          : QStringLiteral("g.NoFeuilMoyenneCultH"),
+                                                stageLow, stageHigh));
+    return stage;
+}
+
 } // namespace
 
 long long ReportFigures::totalCases() const {
@@ -59,43 +140,10 @@ long long ReportFigures::totalCases() const {
 }
 
 QString reportStatement(const ParameterSet& p) {
-    if (p.cbbCultVar.isEntered() || p.cbbCultAnte.isEntered() || !p.cbbCultProfDe.isEmpty() ||
-        p.cbbCultEcart.isEntered() || p.cbbSiteClaTex.isEntered())
-        throw std::runtime_error("a condition the lower bound does not write");
-    for (const Choice& weed : p.cbbMauvHerb)
-        if (weed.isEntered())
-            throw std::runtime_error("extra weeds are not written in the lower bound");
-
-    struct Herbicide {
-        int id;
-        double rate;
-    };
-    QVector<Herbicide> herbicides;
-    for (int i = 0; i < ParameterSet::HerbicideRows && p.cbbHerbApp[i].isEntered(); ++i) {
-        if (p.cbbFormApp[i].isEntered())
-            throw std::runtime_error("formulations are not written in the lower bound");
-        const std::optional<double> rate = NumberText::parseRate(p.EnteredRate[i], QLocale::c());
-        if (!rate)
-            throw std::runtime_error("rate not a number");
-        herbicides.push_back({p.SelectedHerbicideId[i], *rate});
-    }
-    if (herbicides.isEmpty())
-        throw std::runtime_error("no herbicide");
+    const QVector<EnteredHerbicide> herbicides = enteredHerbicides(p);
     const int n = int(herbicides.size());
-
-    // The windows of every fraction, one row each.
-    QStringList windows, windowColumns{QStringLiteral("k")};
-    for (int i = 0; i < n; ++i)
-        windowColumns << QStringLiteral("lo%1").arg(i) << QStringLiteral("hi%1").arg(i);
-    for (int k = 0; k < ReportEngine::Fractions; ++k) {
-        QStringList row{QString::number(k)};
-        for (const Herbicide& h : herbicides) {
-            row << number(h.rate * ReportEngine::LowFactor(k, p.RateInterval));
-            row << number(h.rate * ReportEngine::HighFactor(k, p.RateInterval));
-        }
-        windows << QLatin1Char('(') + row.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-
+    QStringList windowColumns;
+    const QStringList windows = fractionWindows(herbicides, p, windowColumns);
     QString others;
     for (int i = 1; i < n; ++i)
         others += QStringLiteral(" AND EXISTS (SELECT 1 FROM tblDétailsHerbicides d%1 WHERE "
@@ -104,30 +152,11 @@ QString reportStatement(const ParameterSet& p) {
                       .arg(i)
                       .arg(herbicides[i].id);
 
-    QString site;
-    if (p.cbbSiteProv.isEntered() && p.cbbSiteProv.itemData)
-        site += QStringLiteral(" AND s.ProvinceID = %1").arg(*p.cbbSiteProv.itemData);
-    if (!p.cbbSitepHDe.isEmpty())
-        site += between(QStringLiteral("s.pH"), p.cbbSitepHDe, p.cbbSitepHA);
-    if (!p.cbbSiteMatOrgDe.isEmpty())
-        site += between(QStringLiteral("s.MatièreOrganique"), p.cbbSiteMatOrgDe, p.cbbSiteMatOrgA);
-
+    const QString site = siteConditions(p);
     const QVector<int> crops = p.isAllCorn() ? ReportStatements::allCornCrops()
                                              : QVector<int>{p.cbbCult.itemData.value_or(-1)};
-    QString crop = QStringLiteral(" AND r.CultureId IN (%1)").arg(idList(crops));
-    if (!p.txtCultSemisA.isEmpty())
-        crop += between(p.optKg ? QStringLiteral("r.TauxSemisKg") : QStringLiteral("r.TauxSemisSe"),
-                        p.txtCultSemisDe, p.txtCultSemisA);
-
-    QString stage;
-    const QString stageLow = p.optHaut ? p.txtCultHautDe : p.txtCultFeuilDe;
-    const QString stageHigh = p.optHaut ? p.txtCultHautA : p.txtCultFeuilA;
-    if (!stageLow.isEmpty())
-        stage = QStringLiteral(" AND EXISTS (SELECT 1 FROM tblStadeCultureH g WHERE g.DateHerbId = "
-                               "d0.DateHerbId AND g.CultureId IN (%1)%2)")
-                    .arg(idList(crops), between(p.optHaut ? QStringLiteral("g.HautMoyenneCultH")
-                                                          : QStringLiteral("g.NoFeuilMoyenneCultH"),
-                                                stageLow, stageHigh));
+    const QString crop = cropConditions(p, crops);
+    const QString stage = stageCondition(p, crops);
 
     // The matching treatments of each fraction (each once), then their ratings by weed.
     return QStringLiteral(
