@@ -131,7 +131,10 @@ private slots:
         QCOMPARE(format.headings, whole.headings);
         QCOMPARE(format.separator, whole.separator);
         QCOMPARE(format.utf8, whole.utf8);
-        // Read twice, as the import does: the second reading is the same.
+        // Read twice, as the import does: the second reading is the same. The stream builds each
+        // record in the strings of the ones before: a record kept (as the import keeps keys) is
+        // not changed by those read after it.
+        QVector<CsvRecord> kept;
         for (int reading = 0; reading < 2; ++reading) {
             stream.start(&device, format);
             int n = 0;
@@ -139,9 +142,31 @@ private slots:
                 QVERIFY2(n < whole.rows.size(), "more records than the whole file");
                 QCOMPARE(r.line, whole.rows.at(n).line);
                 QCOMPARE(r.fields, whole.rows.at(n).fields);
+                if (reading == 1)
+                    kept << r;
             }
             QCOMPARE(n, int(whole.rows.size()));
         }
+        for (int n = 0; n < kept.size(); ++n)
+            QCOMPARE(kept.at(n).fields, whole.rows.at(n).fields);
+    }
+
+    // Nothing of a record's fields is carried into the next one, whatever their number.
+    void fieldsAreNotCarriedFromRecordToRecord() {
+        QByteArray bytes("h,i\nabc,def,ghi,jkl\n1\nx,\"\"\n'=x,y,\n\"q\"\"\",,z\n");
+        QBuffer device(&bytes);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        CsvStream stream;
+        CsvStream::Format format;
+        int line = 0;
+        QCOMPARE(stream.examine(&device, &format, &line), QString());
+        stream.start(&device, format);
+        QVector<QStringList> read;
+        for (CsvRecord r; stream.next(&r);)
+            read << r.fields;
+        const QVector<QStringList> expected{
+            {"abc", "def", "ghi", "jkl"}, {"1"}, {"x", ""}, {"=x", "y", ""}, {"q\"", "", "z"}};
+        QCOMPARE(read, expected);
     }
 
     // The kept files are what the spreadsheet wrote, not the writer's form: no byte order mark,

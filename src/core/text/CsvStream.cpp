@@ -36,16 +36,15 @@ void firstLineSeparators(QStringView text, QChar* separator, bool* tabs) {
 }
 
 // A text field the export guarded against formulas, read without its apostrophe.
-QString unguarded(QString field) {
+void unguard(QString& field) {
     if (field.size() >= 2 && field.at(0) == QLatin1Char('\'') &&
         QStringLiteral("=+-@\t\r").contains(field.at(1)))
         field.remove(0, 1);
-    return field;
 }
 
-bool blank(const QStringList& fields) {
-    for (const QString& f : fields) {
-        for (const QChar c : f) {
+bool blank(const QStringList& fields, qsizetype count) {
+    for (qsizetype i = 0; i < count; ++i) {
+        for (const QChar c : fields.at(i)) {
             if (!c.isSpace())
                 return false;
         }
@@ -87,9 +86,14 @@ QString CsvStream::examine(QIODevice* device, Format* format, int* line) {
         tried.utf8 = utf8;
         start(device, tried);
         m_examining = true;
-        while (readBlock() && !m_nul && !m_decodeError)
-            m_ready.clear();
-        m_ready.clear();
+        while (!m_nul && !m_decodeError && readBlock()) {
+            while (parse()) {
+            }
+            if (m_lastBlock) {
+                finish();
+                break;
+            }
+        }
         if (m_readFailed)
             return QString();
         if (m_nul)
@@ -120,9 +124,10 @@ void CsvStream::start(QIODevice* device, const Format& format) {
     m_nul = false;
     m_tabs = false;
     m_carry.clear();
-    m_ready.clear();
-    m_fields.clear();
-    m_field.clear();
+    m_text.clear();
+    m_pos = 0;
+    m_lastBlock = m_ready = false;
+    startRecord();
     m_quoted = m_quoteSeen = m_crInQuotes = m_skipLf = m_fieldStarted = m_headingsRead = false;
     m_lineNo = m_recordLine = 1;
     m_quoteLine = 0;
@@ -131,12 +136,31 @@ void CsvStream::start(QIODevice* device, const Format& format) {
 }
 
 bool CsvStream::next(CsvRecord* record) {
-    while (m_ready.isEmpty()) {
-        if (m_readFailed || !readBlock())
+    for (;;) {
+        if (parse()) {
+            handOver(record);
+            return true;
+        }
+        if (m_atEnd || m_readFailed)
+            return false;
+        if (m_lastBlock) {
+            if (finish()) {
+                handOver(record);
+                return true;
+            }
+            return false;
+        }
+        if (!readBlock())
             return false;
     }
-    *record = m_ready.dequeue();
-    return true;
+}
+
+void CsvStream::handOver(CsvRecord* record) {
+    m_ready = false;
+    record->line = m_readyLine;
+    m_fields.resize(m_count);
+    std::swap(record->fields, m_fields);
+    startRecord();
 }
 
 bool CsvStream::readBlock() {
@@ -164,19 +188,15 @@ bool CsvStream::readBlock() {
         m_carry = m_bytes.mid(cut);
     }
     decode(QByteArrayView(m_bytes.constData(), cut));
-    QStringView text = m_text;
+    m_pos = 0;
     if (m_atStart) {
-        if (m_format.utf8 && text.startsWith(QChar(0xFEFF)))
-            text = text.mid(1);
+        if (m_format.utf8 && m_text.startsWith(QChar(0xFEFF)))
+            m_pos = 1;
         if (m_detect)
-            firstLineSeparators(text, &m_format.separator, &m_tabs);
+            firstLineSeparators(QStringView(m_text).mid(m_pos), &m_format.separator, &m_tabs);
         m_atStart = false;
     }
-    parse(text);
-    if (end) {
-        finish();
-        m_atEnd = true;
-    }
+    m_lastBlock = end;
     return true;
 }
 
@@ -198,10 +218,19 @@ void CsvStream::decode(QByteArrayView bytes) {
         m_decodeError = true;
 }
 
-void CsvStream::parse(QStringView text) {
+QString& CsvStream::field() {
+    if (m_count == m_fields.size())
+        m_fields.append(QString());
+    return m_fields[m_count];
+}
+
+// Parses m_text from m_pos; true when it stops after a record that is not blank (in m_fields),
+// false when the text is used up.
+bool CsvStream::parse() {
+    const QStringView text = m_text;
     const QChar sep = m_format.separator;
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = m_pos; i < n; ++i) {
         const QChar c = text[i];
         if (m_skipLf) {
             m_skipLf = false;
@@ -222,13 +251,13 @@ void CsvStream::parse(QStringView text) {
                 else if (c == QLatin1Char('\r'))
                     m_crInQuotes = true;
                 if (!m_quoteSeen && m_keep)
-                    m_field += c;
+                    field() += c;
                 continue;
             }
             m_quoteSeen = false;
             if (c == QLatin1Char('"')) { // a doubled quote
                 if (m_keep)
-                    m_field += c;
+                    field() += c;
                 continue;
             }
             m_quoted = false; // the closing quote: 'c' is read outside quotes
@@ -243,6 +272,10 @@ void CsvStream::parse(QStringView text) {
             m_skipLf = c == QLatin1Char('\r');
             endRecord();
             m_recordLine = ++m_lineNo;
+            if (m_ready) {
+                m_pos = i + 1;
+                return true;
+            }
         } else {
             // The run of ordinary characters that begins here, at once.
             qsizetype j = i + 1;
@@ -254,38 +287,55 @@ void CsvStream::parse(QStringView text) {
                 ++j;
             }
             if (m_keep)
-                m_field += text.mid(i, j - i);
+                field() += text.mid(i, j - i);
             m_fieldStarted = true;
             i = j - 1;
         }
     }
+    m_pos = n;
+    return false;
+}
+
+// A new record: its first field starts empty (the strings kept keep their room).
+void CsvStream::startRecord() {
+    m_count = 0;
+    if (!m_fields.isEmpty())
+        m_fields[0].resize(0);
 }
 
 void CsvStream::endField() {
-    m_fields << unguarded(std::exchange(m_field, QString()));
+    unguard(field());
+    ++m_count;
+    if (m_count < m_fields.size())
+        m_fields[m_count].resize(0);
     m_fieldStarted = false;
 }
 
+// Ends the record; a record to give (not the headings, not blank) is left in m_fields.
 void CsvStream::endRecord() {
     endField();
     if (!m_headingsRead) {
         m_headingsRead = true;
         m_keep = !m_examining; // examine() needs the headings only
         if (m_detect) {
-            for (const QString& h : std::as_const(m_fields))
-                m_format.headings << h.trimmed();
+            for (qsizetype i = 0; i < m_count; ++i)
+                m_format.headings << m_fields.at(i).trimmed();
         }
     } else {
         ++m_format.records;
-        if (!blank(m_fields)) {
-            m_ready.enqueue({m_recordLine, std::move(m_fields)});
-            m_fields = QStringList();
+        if (!m_examining && !blank(m_fields, m_count)) {
+            m_ready = true;
+            m_readyLine = m_recordLine;
+            return;
         }
     }
-    m_fields.clear();
+    startRecord();
 }
 
-void CsvStream::finish() {
+// The end of the file: a record it ends without a line break is read; true when it is one to
+// give.
+bool CsvStream::finish() {
+    m_atEnd = true;
     if (m_crInQuotes) {
         m_crInQuotes = false;
         ++m_lineNo;
@@ -294,8 +344,9 @@ void CsvStream::finish() {
         m_quoteSeen = false;
         m_quoted = false;
     }
-    if (!m_quoted && (!m_field.isEmpty() || !m_fields.isEmpty()))
+    if (!m_quoted && (m_count > 0 || !field().isEmpty()))
         endRecord();
+    return m_ready;
 }
 
 } // namespace grelavo

@@ -4,15 +4,16 @@
 
 #include <QChar>
 #include <QIODevice>
-#include <QQueue>
 #include <QString>
 #include <QStringList>
 
 namespace grelavo {
 
 // A CSV file, in the form CsvReader describes, read one record at a time from a device, so that
-// a file of any size is read in a bounded memory: a block of kBlockBytes, its text and the
-// records it holds. CsvReader reads a whole file through it as one block.
+// a file of any size is read in a bounded memory: a block of kBlockBytes and its text, parsed
+// one record at a time as next() asks. The fields are built in strings that are used again
+// from record to record (next() swaps them with the caller's record), so that reading a file
+// does not allocate per field. CsvReader reads a whole file through it as one block.
 class CsvStream {
 public:
     static constexpr qint64 kBlockBytes = qint64(1) << 20;
@@ -36,7 +37,8 @@ public:
     // Reads the records of 'device' from its start, in the format examine() found; the headings
     // are left out.
     void start(QIODevice* device, const Format& format);
-    // The next record that is not blank; false at the end of the file.
+    // The next record that is not blank; false at the end of the file. The strings of the
+    // record given are kept and used again for the records that follow.
     bool next(CsvRecord* record);
     // Whether the device failed to read (the records stopped there).
     bool readFailed() const { return m_readFailed; }
@@ -44,10 +46,13 @@ public:
 private:
     bool readBlock();
     void decode(QByteArrayView bytes);
-    void parse(QStringView text);
+    bool parse();
+    QString& field();
+    void startRecord();
     void endField();
     void endRecord();
-    void finish();
+    bool finish();
+    void handOver(CsvRecord* record);
 
     qint64 m_blockBytes;
     QIODevice* m_device = nullptr;
@@ -64,11 +69,15 @@ private:
     QByteArray m_carry;       // bytes of a character cut by the end of a block
     QByteArray m_bytes;       // the block read
     QString m_text;           // its text
-    QQueue<CsvRecord> m_ready;
+    qsizetype m_pos = 0;      // where the parser goes on in m_text
+    bool m_lastBlock = false; // m_text is the end of the file: finish() follows it
+    bool m_ready = false;     // m_fields holds a record that is not blank, from m_readyLine
+    int m_readyLine = 0;
 
-    // The parser's state between blocks.
+    // The parser's state between blocks and records: the fields of the record being read (the
+    // first m_count, then the one being built; any beyond are kept for the next records).
     QStringList m_fields;
-    QString m_field;
+    qsizetype m_count = 0;
     bool m_quoted = false;
     bool m_quoteSeen = false;  // in a quoted field, a quote that may be doubled
     bool m_crInQuotes = false; // in a quoted field, a CR that may be followed by LF
