@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <cerrno>
+#include <initializer_list>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -210,10 +211,10 @@ public:
                                      Connection::quoteIdentifier(n.nameColumn),
                                      variety ? QStringLiteral(", \"CultureId\"") : QString(),
                                      variety ? QStringLiteral(", ?") : QString()));
-        QVariantList values{n.id, n.name};
         if (variety)
-            values << n.crop;
-        insert(add, values);
+            insert(add, {n.id, n.name, n.crop});
+        else
+            insert(add, {n.id, n.name});
     }
     void site(const ImportPlan::Site& s) override {
         m_sites << insert(m_site, {s.province, s.texture, s.organicMatter, s.pH});
@@ -244,10 +245,11 @@ public:
 
 private:
     // Inserts one row and gives its number.
-    qlonglong insert(Statement& statement, const QVariantList& values) {
+    qlonglong insert(Statement& statement, std::initializer_list<QVariant> values) {
         statement.reset();
-        for (int i = 0; i < values.size(); ++i)
-            statement.bind(i + 1, values[i]);
+        int position = 0;
+        for (const QVariant& value : values)
+            statement.bind(++position, value);
         statement.step();
         if (++m_done % 2000 == 0 && m_progress)
             m_progress(std::min(m_done, m_total), m_total);

@@ -105,7 +105,7 @@ public:
         if (t.isEmpty())
             return QVariant();
         double v = 0;
-        const bool isNumber = readNumber(t, &v);
+        const bool isNumber = plainInteger(t, &v) || readNumber(t, &v);
         if (!isNumber || (aboveLow ? v <= low : v < low) || v > high ||
             (integer && v != std::floor(v))) {
             problem(column, QStringLiteral("%1 n'est pas %2").arg(quoted(t), expected));
@@ -114,6 +114,20 @@ public:
         if (integer)
             return qlonglong(v);
         return v;
+    }
+    // A whole number of at most 15 digits, written plainly (most numbers of the files): its value
+    // as readNumber() reads it, without the copies readNumber() makes.
+    static bool plainInteger(const QString& t, double* value) {
+        if (t.isEmpty() || t.size() > 15)
+            return false;
+        qint64 n = 0;
+        for (const QChar c : t) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+            n = n * 10 + (c.unicode() - '0');
+        }
+        *value = double(n);
+        return true;
     }
     // The row number of the name in 'column' in 'names' (added there if 'add'); null when the
     // field is empty and 'mayBeEmpty'.
@@ -250,13 +264,16 @@ public:
     bool define(Record& r, const QString& column, const QString& key, int index) {
         if (key.isEmpty())
             return false;
-        if (m_lines.contains(key)) {
+        // One look-up: the key's entry, made here unless the key was defined before.
+        const qsizetype before = m_keys.size();
+        Defined& defined = m_keys[key];
+        if (m_keys.size() == before) {
             r.problem(column, QStringLiteral("clé %1 en double\u00a0: déjà définie à la ligne %2")
                                   .arg(quoted(key))
-                                  .arg(m_lines.value(key)));
+                                  .arg(defined.line));
             return false;
         }
-        m_lines.insert(key, r.line());
+        defined.line = r.line();
         const bool imported = m_present.imported.contains(key);
         if (imported || m_present.exported(key)) {
             m_presentKeys.insert(key, imported);
@@ -266,28 +283,28 @@ public:
         }
         if (!r.ok()) // a row with a problem is not added: nothing may refer to it
             return false;
-        m_index.insert(key, index);
+        defined.index = index;
         return true;
     }
     const QString& file() const { return m_file; }
     // A key on a line that could not be read at all (its problem is reported).
     void unreadable(const QString& key, int line) {
-        if (!m_lines.contains(key))
-            m_lines.insert(key, line);
+        if (!m_keys.contains(key))
+            m_keys.insert(key, {line, -1});
     }
     // The file defining the keys could not be read (its problem is reported).
     void setUnread() { m_unread = true; }
 
     // The index of the row 'key' names; -1 (and a problem) when the files do not define it.
     int find(Record& r, const QString& column, const QString& key) {
-        const auto it = m_index.constFind(key);
-        if (it != m_index.constEnd())
-            return *it;
+        const auto it = m_keys.constFind(key);
+        if (it != m_keys.constEnd() && it->index >= 0)
+            return it->index;
         const auto present = m_presentKeys.constFind(key);
         if (present != m_presentKeys.constEnd()) { // a row already in the database
             m_tally->add(r.file(), r.line(), *present);
             r.leaveOut();
-        } else if (m_unread || m_lines.contains(key)) { // defined where a problem is reported
+        } else if (m_unread || it != m_keys.constEnd()) { // defined where a problem is reported
             r.leaveOut();
         } else {
             r.problem(column, QStringLiteral("%1 %2 n'est %3 dans aucune ligne de %4")
@@ -306,8 +323,12 @@ private:
     PresentTally* m_tally;
     QHash<QString, bool> m_presentKeys; // keys defined here of rows in the database: imported?
     bool m_unread = false;
-    QHash<QString, int> m_lines;
-    QHash<QString, int> m_index;
+    // Each key defined: its line, and its index in the plan (-1 for a row not added).
+    struct Defined {
+        int line = 0;
+        int index = -1;
+    };
+    QHash<QString, Defined> m_keys;
 };
 
 } // namespace importcheck
