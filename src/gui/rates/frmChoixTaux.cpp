@@ -75,66 +75,16 @@ frmChoixTaux::frmChoixTaux(DE& de, DialogService& dialogs, const Mixture& mixtur
     Form_Load();
 }
 
+void frmChoixTaux::track(QWidget* w) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+}
+
 void frmChoixTaux::buildControls() {
-    auto tracked = [this](QWidget* w) {
-        w->setMouseTracking(true);
-        w->installEventFilter(this);
-    };
-    tracked(this);
-
-    m_fraIntervalle = new QGroupBox(QStringLiteral("Intervalle"));
-    m_fraIntervalle->setObjectName(QStringLiteral("fraIntervalle"));
-    tracked(m_fraIntervalle);
-    auto* lblPourcentage = new QLabel(QStringLiteral("Pourcentage"));
-    lblPourcentage->setObjectName(QStringLiteral("lblPourcentage"));
-    auto* lblPlusMoins = new QLabel(QStringLiteral("±"));
-    lblPlusMoins->setObjectName(QStringLiteral("lblPlusMoins"));
-    m_cbbIntervalle = new QComboBox;
-    m_cbbIntervalle->setObjectName(QStringLiteral("cbbIntervalle"));
-    m_cbbIntervalle->setEditable(true);
-    m_cbbIntervalle->setInsertPolicy(QComboBox::NoInsert);
-    m_cbbIntervalle->setCompleter(nullptr);
-    AutoComplete::attach(m_cbbIntervalle);
-    auto* intervalLayout = new QGridLayout(m_fraIntervalle);
-    intervalLayout->addWidget(lblPourcentage, 0, 1);
-    intervalLayout->addWidget(lblPlusMoins, 1, 0);
-    intervalLayout->addWidget(m_cbbIntervalle, 1, 1);
-
-    m_fraTaux = new QGroupBox(QStringLiteral("Taux"));
-    m_fraTaux->setObjectName(QStringLiteral("fraTaux"));
-    tracked(m_fraTaux);
-    auto* ratesLayout = new QGridLayout(m_fraTaux);
-    for (int i = 0; i < MaxHerbicides; ++i) {
-        auto* label = new QLabel(QStringLiteral("Herbicide%1").arg(i + 1));
-        label->setObjectName(indexed("lblTaux", i));
-        m_txtTaux[i] = new QLineEdit;
-        m_txtTaux[i]->setObjectName(QStringLiteral("txtTaux%1").arg(i + 1));
-        ratesLayout->addWidget(label, 0, i);
-        ratesLayout->addWidget(m_txtTaux[i], 1, i);
-    }
-
-    m_fraListTaux = new QGroupBox;
-    m_fraListTaux->setObjectName(QStringLiteral("fraListTaux"));
-    tracked(m_fraListTaux);
-    auto* lblListeTaux = new QLabel(QStringLiteral(
-        "Liste des taux d'application (kg i.a./ha) disponibles pour ce mélange de produits"));
-    lblListeTaux->setObjectName(QStringLiteral("lblListeTaux"));
-    lblListeTaux->setWordWrap(true);
-    m_mfgHerbicides = new QTableWidget;
-    m_mfgHerbicides->setObjectName(QStringLiteral("mfgHerbicides"));
-    m_mfgHerbicides->verticalHeader()->hide();
-    m_mfgHerbicides->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_mfgHerbicides->horizontalHeader()->setSectionsClickable(false);
-    m_mfgHerbicides->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // The clicked cell shows by its colour, not by a selection highlight.
-    m_mfgHerbicides->setSelectionMode(QAbstractItemView::NoSelection);
-    m_mfgHerbicides->setItemDelegate(new PlainCellDelegate(m_mfgHerbicides));
-    m_mfgHerbicides->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    tracked(m_mfgHerbicides);
-    tracked(m_mfgHerbicides->viewport());
-    auto* listLayout = new QVBoxLayout(m_fraListTaux);
-    listLayout->addWidget(lblListeTaux);
-    listLayout->addWidget(m_mfgHerbicides);
+    track(this);
+    buildIntervalFrame();
+    buildRatesFrame();
+    buildListFrame();
 
     auto* picLabel = new QFrame;
     picLabel->setObjectName(QStringLiteral("picLabel"));
@@ -169,6 +119,66 @@ void frmChoixTaux::buildControls() {
             [this](int, int, int previousRow, int previousColumn) {
                 mfgHerbicides_LeaveCell(previousRow, previousColumn);
             });
+}
+
+void frmChoixTaux::buildIntervalFrame() {
+    m_fraIntervalle = new QGroupBox(QStringLiteral("Intervalle"));
+    m_fraIntervalle->setObjectName(QStringLiteral("fraIntervalle"));
+    track(m_fraIntervalle);
+    auto* lblPourcentage = new QLabel(QStringLiteral("Pourcentage"));
+    lblPourcentage->setObjectName(QStringLiteral("lblPourcentage"));
+    auto* lblPlusMoins = new QLabel(QStringLiteral("±"));
+    lblPlusMoins->setObjectName(QStringLiteral("lblPlusMoins"));
+    m_cbbIntervalle = new QComboBox;
+    m_cbbIntervalle->setObjectName(QStringLiteral("cbbIntervalle"));
+    m_cbbIntervalle->setEditable(true);
+    m_cbbIntervalle->setInsertPolicy(QComboBox::NoInsert);
+    m_cbbIntervalle->setCompleter(nullptr);
+    AutoComplete::attach(m_cbbIntervalle);
+    auto* intervalLayout = new QGridLayout(m_fraIntervalle);
+    intervalLayout->addWidget(lblPourcentage, 0, 1);
+    intervalLayout->addWidget(lblPlusMoins, 1, 0);
+    intervalLayout->addWidget(m_cbbIntervalle, 1, 1);
+}
+
+void frmChoixTaux::buildRatesFrame() {
+    m_fraTaux = new QGroupBox(QStringLiteral("Taux"));
+    m_fraTaux->setObjectName(QStringLiteral("fraTaux"));
+    track(m_fraTaux);
+    auto* ratesLayout = new QGridLayout(m_fraTaux);
+    for (int i = 0; i < MaxHerbicides; ++i) {
+        auto* label = new QLabel(QStringLiteral("Herbicide%1").arg(i + 1));
+        label->setObjectName(indexed("lblTaux", i));
+        m_txtTaux[i] = new QLineEdit;
+        m_txtTaux[i]->setObjectName(QStringLiteral("txtTaux%1").arg(i + 1));
+        ratesLayout->addWidget(label, 0, i);
+        ratesLayout->addWidget(m_txtTaux[i], 1, i);
+    }
+}
+
+void frmChoixTaux::buildListFrame() {
+    m_fraListTaux = new QGroupBox;
+    m_fraListTaux->setObjectName(QStringLiteral("fraListTaux"));
+    track(m_fraListTaux);
+    auto* lblListeTaux = new QLabel(QStringLiteral(
+        "Liste des taux d'application (kg i.a./ha) disponibles pour ce mélange de produits"));
+    lblListeTaux->setObjectName(QStringLiteral("lblListeTaux"));
+    lblListeTaux->setWordWrap(true);
+    m_mfgHerbicides = new QTableWidget;
+    m_mfgHerbicides->setObjectName(QStringLiteral("mfgHerbicides"));
+    m_mfgHerbicides->verticalHeader()->hide();
+    m_mfgHerbicides->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_mfgHerbicides->horizontalHeader()->setSectionsClickable(false);
+    m_mfgHerbicides->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The clicked cell shows by its colour, not by a selection highlight.
+    m_mfgHerbicides->setSelectionMode(QAbstractItemView::NoSelection);
+    m_mfgHerbicides->setItemDelegate(new PlainCellDelegate(m_mfgHerbicides));
+    m_mfgHerbicides->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    track(m_mfgHerbicides);
+    track(m_mfgHerbicides->viewport());
+    auto* listLayout = new QVBoxLayout(m_fraListTaux);
+    listLayout->addWidget(lblListeTaux);
+    listLayout->addWidget(m_mfgHerbicides);
 }
 
 void frmChoixTaux::Form_Load() {

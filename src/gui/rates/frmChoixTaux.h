@@ -55,6 +55,11 @@ protected:
 
 private:
     void buildControls();
+    // The parts of the window, built in this order; each frame follows the pointer.
+    void buildIntervalFrame();
+    void buildRatesFrame();
+    void buildListFrame();
+    void track(QWidget* w);
     void Form_Load();
     void FillRateGrid(int columns, const QVector<QVector<QVariant>>& combinations);
     void mfgHerbicides_Click(int row, int column);
