@@ -11,7 +11,7 @@ packages=(
     libbenchmark-dev
     xvfb xauth xdotool imagemagick poppler-utils
     desktop-file-utils appstream groff-base dpkg-dev lintian
-    fonts-liberation fonts-dejavu-core
+    fonts-liberation fonts-liberation2 fonts-dejavu-core
 )
 
 if [ "$(id -u)" -eq 0 ]; then
