@@ -297,9 +297,16 @@ public:
 
     // The index of the row 'key' names; -1 (and a problem) when the files do not define it.
     int find(Record& r, const QString& column, const QString& key) {
+        // Rows come in the order of their references (the ratings of a treatment together): the
+        // key found last is compared first.
+        if (m_lastIndex >= 0 && key == m_lastKey)
+            return m_lastIndex;
         const auto it = m_keys.constFind(key);
-        if (it != m_keys.constEnd() && it->index >= 0)
+        if (it != m_keys.constEnd() && it->index >= 0) {
+            m_lastKey = key;
+            m_lastIndex = it->index;
             return it->index;
+        }
         const auto present = m_presentKeys.constFind(key);
         if (present != m_presentKeys.constEnd()) { // a row already in the database
             m_tally->add(r.file(), r.line(), *present);
@@ -329,6 +336,8 @@ private:
         int index = -1;
     };
     QHash<QString, Defined> m_keys;
+    QString m_lastKey; // the key find() found last, and its index (-1 before the first)
+    int m_lastIndex = -1;
 };
 
 } // namespace importcheck
