@@ -151,6 +151,13 @@ private slots:
         f.addApplicationOnTheLowEdge();
         QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
         QCOMPARE(f.cells(QStringLiteral("9")).first(), QStringLiteral("9|32|2|-|-|-|-|-|-|80|1"));
+        // At 0.9, between the 80 % and the 100 % windows (0.75-0.85, 0.95-1.05), it counts in
+        // none, though it lies between the lowest and the highest bound of the report.
+        f.de.Connection2().executeScript(QStringLiteral(
+            "UPDATE tblDétailsHerbicides SET HerbTauxH = 0.9 WHERE DateHerbId = 9;"));
+        QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
+        QCOMPARE(f.cells(QStringLiteral("9")).first(), QStringLiteral("9|65|1|-|-|-|-|-|-|80|1"));
+        QCOMPARE(f.engine.TotalCases(), 7);
     }
 
     // At +/- 10 the 50 % and 60 % windows overlap: 0.5 falls in both and counts in both.

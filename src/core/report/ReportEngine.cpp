@@ -46,6 +46,11 @@ private:
     Connection& m_db;
 };
 
+// A formulation is a condition only when an item of its list is chosen.
+std::optional<int> formulationOf(const ParameterSet& p, int row) {
+    return p.cbbFormApp[row].isEntered() ? p.cbbFormApp[row].itemData : std::nullopt;
+}
+
 } // namespace
 
 ReportEngine::ReportEngine(DE& de, const QLocale& locale) : m_de(de), m_locale(locale) {}
@@ -162,14 +167,13 @@ std::optional<ReportEngine::Statements> ReportEngine::statementsFor(const Parame
                             .arg(InputCheck::unusableRateMessage());
             return std::nullopt;
         }
-        // A formulation is a condition only when an item of its list is chosen.
-        const std::optional<int> formulation =
-            p.cbbFormApp[i].isEntered() ? p.cbbFormApp[i].itemData : std::nullopt;
-        QString statement = ReportStatements::herbicideWindow(
-            p.SelectedHerbicideId[i], formulation, NumberText::forStatement(*rate * low),
-            NumberText::forStatement(*rate * high));
-        DataAccess::CommaToPoint(statement);
-        s.herbicide[i] = statement;
+        ReportStatements::RateWindow window{NumberText::forStatement(*rate * low),
+                                            NumberText::forStatement(*rate * high)};
+        DataAccess::CommaToPoint(window.low);
+        DataAccess::CommaToPoint(window.high);
+        s.herbicide[i] = ReportStatements::herbicideWindow(
+            p.SelectedHerbicideId[i], formulationOf(p, i), window.low, window.high);
+        s.windows << window;
         ++n;
     }
     if (n == 0) {
@@ -274,39 +278,79 @@ bool ReportEngine::SetQuery(const ParameterSet& p, const ReportHooks& hooks) {
     return m_failure.isEmpty();
 }
 
+void ReportEngine::gatherApplications(const ParameterSet& p,
+                                      const std::array<Statements, Fractions>& fractions) {
+    // Each herbicide's rows in a window that holds its every fraction's: from the lowest low
+    // bound to the highest high bound, as the statements write them.
+    const auto value = [](const QString& bound) { return bound.toDouble(); };
+    QStringList herbicides;
+    QVector<ReportStatements::RateWindow> hull;
+    ReportStatements::FractionWindows windows;
+    for (const Statements& s : fractions)
+        windows << s.windows;
+    for (int i = 0; i < fractions[0].windows.size(); ++i) {
+        ReportStatements::RateWindow all = fractions[0].windows[i];
+        for (const Statements& s : fractions) {
+            if (value(s.windows[i].low) < value(all.low))
+                all.low = s.windows[i].low;
+            if (value(s.windows[i].high) > value(all.high))
+                all.high = s.windows[i].high;
+        }
+        hull << all;
+        herbicides << ReportStatements::herbicideWindow(p.SelectedHerbicideId[i],
+                                                        formulationOf(p, i), all.low, all.high);
+    }
+    Connection& db = m_de.Connection2();
+    // The mixture's statement starts from the herbicide with the fewest rows in its windows:
+    // each of its rows is looked up in the others, and counting rows in an index is far
+    // cheaper than that. A count stops at the fewest found so far.
+    int leader = 0;
+    int fewest = 20000;
+    for (int i = 0; herbicides.size() > 1 && i < herbicides.size(); ++i) {
+        Statement count(db,
+                        ReportStatements::rowsInWindow(p.SelectedHerbicideId[i], hull[i], fewest));
+        if (count.step() && count.value(0).toInt() < fewest) {
+            fewest = count.value(0).toInt();
+            leader = i;
+        }
+    }
+    db.executeScript(ReportStatements::clearApplications());
+    db.executeScript(
+        ReportStatements::fillApplications(herbicides, leader, p.SelectedApplicationType, windows));
+    db.executeScript(ReportStatements::keepTreatedApplications(fractions[0].detailsTraitements,
+                                                               p.SelectedApplicationType));
+}
+
 void ReportEngine::runFractions(const ParameterSet& p,
                                 const std::array<Statements, Fractions>& fractions,
                                 const ReportHooks& hooks) {
-    // Each fraction only reads the file: its matched treatments, then their ratings, go to
-    // temporary tables, from which its figures (and the ratings behind them) are read. Nothing is
-    // written to the file until every fraction is read, and then in one transaction: a report that
-    // stops leaves the file as it was.
+    // The file is only read until every fraction is: the applications that match the report
+    // whatever the rates, then for each fraction its matched treatments and their ratings go to
+    // temporary tables, from which its figures (and the ratings behind them) are read. Nothing
+    // is written to the file until then, and then in one transaction: a report that stops
+    // leaves the file as it was.
     Connection& db = m_de.Connection2();
     for (const QString& statement : ReportStatements::createMatched())
         db.executeScript(statement);
+    // The statements join the temporary tables on their keys. A file made before the ratings'
+    // covering index has only the treatment's: the planner would rather build an index of every
+    // rating, or of the file's treatments, than read the few rows matched. Indexes are left to
+    // the planner again before the window's events run.
+    std::optional<AutomaticIndexesOff> off(std::in_place, db);
+    gatherApplications(p, fractions);
     std::array<FractionFigures, Fractions> figures;
     int progress = 0;
     for (int k = 0; k < Fractions; ++k) {
-        QVector<QPair<QString, QString>> stored;
-        for (int i = 0; i < ParameterSet::HerbicideRows; ++i)
-            if (!fractions[k].herbicide[i].isEmpty())
-                stored.append(
-                    {QStringLiteral("Herbicide%1").arg(i + 1), fractions[k].herbicide[i]});
-        stored.append({QStringLiteral("DétailsHerbicides"), fractions[k].detailsHerbicides});
-        stored.append({QStringLiteral("DétailsApplication"), fractions[k].detailsApplication});
-        stored.append({QStringLiteral("DétailsTraitements"), fractions[k].detailsTraitements});
+        if (!off)
+            off.emplace(db);
         for (const QString& statement : ReportStatements::clearMatched())
             db.executeScript(statement);
-        db.executeScript(ReportStatements::fillMatched(stored));
-        {
-            // A file made before the ratings' covering index has only the treatment's: the
-            // planner would rather build an index of every rating for the statement.
-            AutomaticIndexesOff off(db);
-            db.executeScript(ReportStatements::fillRatings());
-        }
+        db.executeScript(ReportStatements::fillMatched(fractions[k].windows));
+        db.executeScript(ReportStatements::fillRatings());
         figures[k] = readFigures();
         if (m_gatherDetails)
             m_details.collectFraction(db, k);
+        off.reset();
         progress += 20;
         if (hooks.progressed)
             hooks.progressed(progress);

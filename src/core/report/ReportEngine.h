@@ -2,6 +2,7 @@
 
 #include "ParameterSet.h"
 #include "ReportDetails.h"
+#include "ReportStatements.h"
 
 #include <QLocale>
 #include <QString>
@@ -67,7 +68,8 @@ public:
     // The statements a parameter set gives, built without touching the database; empty when
     // the set is refused (see refusal()).
     struct Statements {
-        std::array<QString, 4> herbicide; // per row; empty for a row not in use
+        std::array<QString, 4> herbicide;              // per row; empty for a row not in use
+        QVector<ReportStatements::RateWindow> windows; // of the rows in use, in their order
         QString detailsHerbicides;
         QString detailsApplication;
         QString detailsTraitements;
@@ -81,6 +83,8 @@ private:
     struct FractionFigures;
     void runFractions(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                       const ReportHooks& hooks);
+    void gatherApplications(const ParameterSet& p,
+                            const std::array<Statements, Fractions>& fractions);
     FractionFigures readFigures();
     void writeReport(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                      const std::array<FractionFigures, Fractions>& figures);

@@ -1,6 +1,5 @@
 #include "ReportStatements.h"
 
-#include "core/db/Connection.h"
 #include "core/db/JetDialect.h"
 #include "core/db/Lists.h"
 
@@ -156,11 +155,19 @@ std::optional<QString> ReportStatements::rowSpacingCondition(int itemData) {
 }
 
 QStringList ReportStatements::createMatched() {
-    // No declared type on the ratings' columns: each value is kept as the file holds it.
-    return {QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
+    // No declared type on the rates' and ratings' columns: each value is kept, and compared, as
+    // the file holds it.
+    return {QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ApplicationsRetenues (DateHerbId "
+                           "INTEGER PRIMARY KEY, TraitementId, SiteExpId, Taux1, Taux2, Taux3, "
+                           "Taux4)"),
+            QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
                            "INTEGER PRIMARY KEY, DateHerbId INTEGER, SiteExpId INTEGER)"),
             QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS NotesRetenues (MHEvalId INTEGER "
                            "PRIMARY KEY, MHId, TypeMHId, Visuel, TraitementId, DateHerbId)")};
+}
+
+QString ReportStatements::clearApplications() {
+    return QStringLiteral("DELETE FROM temp.ApplicationsRetenues");
 }
 
 QStringList ReportStatements::clearMatched() {
@@ -168,17 +175,89 @@ QStringList ReportStatements::clearMatched() {
             QStringLiteral("DELETE FROM temp.NotesRetenues")};
 }
 
-QString ReportStatements::fillMatched(const QVector<QPair<QString, QString>>& storedQueries) {
-    QStringList expressions;
-    for (const auto& [name, statement] : storedQueries)
-        expressions << Connection::quoteIdentifier(name) + QStringLiteral(" AS (") +
-                           JetDialect::translate(statement) + QLatin1Char(')');
+namespace {
+
+// "(rate1 Between low and high) And ...", the rates named by 'column' (%1: the herbicide's
+// position from 1), the bounds as the Herbicide statements write them.
+QString inWindows(const QVector<ReportStatements::RateWindow>& windows, const QString& column) {
+    QStringList terms;
+    for (int i = 0; i < windows.size(); ++i)
+        terms << QStringLiteral("(%1 Between %2 and %3)")
+                     .arg(column.arg(i + 1), windows[i].low, windows[i].high);
+    return QStringLiteral("(") + terms.join(QStringLiteral(" And ")) + QStringLiteral(")");
+}
+
+} // namespace
+
+QString ReportStatements::rowsInWindow(int herbicideId, const RateWindow& window, int atMost) {
+    return QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM tblDétailsHerbicides WHERE "
+                          "HerbicideId = %1 AND HerbTauxH Between %2 and %3 LIMIT %4)")
+        .arg(herbicideId)
+        .arg(window.low, window.high)
+        .arg(atMost);
+}
+
+QString ReportStatements::fillApplications(const QStringList& herbicides, int leader,
+                                           int applicationType, const FractionWindows& windows) {
+    const int n = int(herbicides.size());
+    const QString lead = QStringLiteral("h%1").arg(leader + 1);
+    QStringList expressions, rates, selected, joins, inSomeFraction;
+    for (int i = 1; i <= n; ++i) {
+        expressions << QStringLiteral("\"Herbicide%1\" AS (").arg(i) +
+                           JetDialect::translate(herbicides[i - 1]) + QLatin1Char(')');
+        rates << QStringLiteral("Taux%1").arg(i);
+        selected << QStringLiteral("h%1.HerbTauxH").arg(i);
+        if (i != leader + 1)
+            joins << QStringLiteral(" CROSS JOIN \"Herbicide%1\" AS h%1 ON h%1.DateHerbId = "
+                                    "%2.DateHerbId")
+                         .arg(i)
+                         .arg(lead);
+    }
+    for (const QVector<RateWindow>& fraction : windows)
+        inSomeFraction << inWindows(fraction, QStringLiteral("h%1.HerbTauxH"));
+    // The leading herbicide's rows in its windows come first, each application once (a product
+    // is one row of its application), then the other herbicides' rows of the same application;
+    // the period is read before the mixture's size, which is counted as DétailsHerbicides counts
+    // it: every product of the application.
     return QStringLiteral("WITH ") + expressions.join(QStringLiteral(", ")) +
-           QStringLiteral(" INSERT INTO temp.TraitementsRetenus SELECT g.TraitementId, "
-                          "g.DateHerbId, t.SiteExpId FROM (SELECT TraitementId, min(DateHerbId) "
-                          "AS DateHerbId FROM \"DétailsTraitements\" GROUP BY TraitementId) AS "
-                          "g LEFT JOIN tbldesTraitements AS t ON t.TraitementId = "
-                          "g.TraitementId");
+           QStringLiteral(" INSERT INTO temp.ApplicationsRetenues (DateHerbId, TraitementId, "
+                          "SiteExpId, ") +
+           rates.join(QStringLiteral(", ")) +
+           QStringLiteral(") SELECT a.DateHerbId, a.TraitementId, t.SiteExpId, ") +
+           selected.join(QStringLiteral(", ")) +
+           QStringLiteral(" FROM \"Herbicide%1\" AS %2").arg(leader + 1).arg(lead) +
+           joins.join(QString()) +
+           QStringLiteral(" CROSS JOIN tblPériodesApplication AS a ON a.DateHerbId = "
+                          "%1.DateHerbId LEFT JOIN tbldesTraitements AS t ON t.TraitementId = "
+                          "a.TraitementId WHERE a.TypeApplicationId = %2 AND (SELECT "
+                          "Count(c.DateHerbId) FROM tblDétailsHerbicides AS c WHERE c.DateHerbId "
+                          "= a.DateHerbId) = %3 AND (")
+               .arg(lead)
+               .arg(applicationType)
+               .arg(n) +
+           inSomeFraction.join(QStringLiteral(" Or ")) + QStringLiteral(")");
+}
+
+QString ReportStatements::keepTreatedApplications(const QString& detailsTraitements,
+                                                  int applicationType) {
+    return QStringLiteral("WITH \"DétailsApplication\" AS (SELECT DateHerbId, TraitementId, %1 AS "
+                          "TypeApplicationId FROM temp.ApplicationsRetenues), "
+                          "\"DétailsTraitements\" AS (")
+               .arg(applicationType) +
+           JetDialect::translate(detailsTraitements) +
+           // Asked of each application in turn: the stored query is then read from the
+           // application, whichever order its joins are written in.
+           QStringLiteral(") DELETE FROM temp.ApplicationsRetenues WHERE NOT EXISTS (SELECT 1 "
+                          "FROM \"DétailsTraitements\" AS d WHERE d.DateHerbId = "
+                          "ApplicationsRetenues.DateHerbId)");
+}
+
+QString ReportStatements::fillMatched(const QVector<RateWindow>& windows) {
+    // The treatment's first application in the windows, as DétailsTraitements grouped by
+    // treatment gives it.
+    return QStringLiteral("INSERT INTO temp.TraitementsRetenus SELECT TraitementId, "
+                          "min(DateHerbId), SiteExpId FROM temp.ApplicationsRetenues WHERE ") +
+           inWindows(windows, QStringLiteral("Taux%1")) + QStringLiteral(" GROUP BY TraitementId");
 }
 
 QString ReportStatements::fillRatings() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -36,17 +35,41 @@ public:
     // Row spacing by class 0 to 4; nothing for another class.
     static std::optional<QString> rowSpacingCondition(int itemData);
 
-    // The treatments a dose fraction selects, gathered once per fraction into the temporary
-    // table TraitementsRetenus: each treatment once, with the first of the matching
-    // applications it comes out of DétailsTraitements with, and its site. 'storedQueries' are the
-    // fraction's stored queries, name and statement, each after those it reads: they become the
-    // common table expressions of the statement under their own names, so that it selects what the
-    // stored queries would select, without rewriting them for every fraction. Then their
-    // ratings, each once, into NotesRetenues (with the weed's category and the application),
-    // from which every figure of the fraction is read.
+    // A herbicide's rate window in one dose fraction: its bounds as the fraction's Herbicide
+    // statement writes them.
+    struct RateWindow {
+        QString low, high;
+    };
+    // Per dose fraction, the windows of the entered herbicides, in their order.
+    using FractionWindows = QVector<QVector<RateWindow>>;
+
+    // The temporary tables a report reads the file into. Whether an application's mixture is
+    // exactly the entered herbicides, at the chosen period, on a treatment that meets the
+    // conditions, does not depend on the dose fraction: those applications are gathered once per
+    // report into ApplicationsRetenues, with each entered herbicide's rate (Taux1 to Taux4).
+    // Each fraction then selects its treatments from them by the rates alone into
+    // TraitementsRetenus: each treatment once, with the first of its applications whose rates lie
+    // in the fraction's windows, and its site; then their ratings, each once, into NotesRetenues
+    // (with the weed's category and the application), from which every figure of the fraction is
+    // read.
     static QStringList createMatched();
+    static QString clearApplications();
     static QStringList clearMatched();
-    static QString fillMatched(const QVector<QPair<QString, QString>>& storedQueries);
+    // The applications of the period (DétailsApplication) whose rates lie in the windows of at
+    // least one fraction. 'herbicides' are the Herbicide1..n statements with windows that hold
+    // every fraction's: they become common table expressions under their own names. An
+    // application matches the stored queries' DétailsHerbicides at a fraction exactly when it has
+    // a row of each HerbicideN at that fraction's window, and n products in all. The statement
+    // reads the rows of herbicide 'leader' (0 to n - 1) first: best the one with the fewest.
+    static QString fillApplications(const QStringList& herbicides, int leader, int applicationType,
+                                    const FractionWindows& windows);
+    // The number of a herbicide's products with a rate in the window, counted up to 'atMost'.
+    static QString rowsInWindow(int herbicideId, const RateWindow& window, int atMost);
+    // Keeps those of the applications that DétailsTraitements selects: the stored query runs
+    // as a common table expression over them, with the conditions on the crop, site and stage.
+    static QString keepTreatedApplications(const QString& detailsTraitements, int applicationType);
+    // A fraction's treatments, from the applications whose rates lie in its windows.
+    static QString fillMatched(const QVector<RateWindow>& windows);
     static QString fillRatings();
 
     // A fraction's figures: every rated weed (columns MHId, Moyenne, CompteDeVisuel: the mean
