@@ -25,6 +25,15 @@ INITIALIZER_LIST = re.compile(r'\)\s*(noexcept\s*)?:\s*[^:]')
 FUNCTION_NAME = re.compile(r'([~\w:]+(?:<[^()]*>)?|operator\s*\S+)\s*\(')
 
 
+def digit_separator(text, i):
+    """Whether the quote at i separates the digits of a number (1'000) rather than opening a
+    character literal ('a', u'a')."""
+    start = i
+    while start > 0 and (text[start - 1].isalnum() or text[start - 1] == '_'):
+        start -= 1
+    return start < i and text[start].isdigit()
+
+
 def blanked(text):
     """The text with comments, string and character literals and preprocessor lines replaced by
     spaces, line breaks kept, so that every brace left is code and every offset the same line."""
@@ -52,8 +61,8 @@ def blanked(text):
             end = ')' + raw.group(1) + '"'
             j = text.find(end, i + raw.end())
             j = n if j < 0 else j + len(end)
-        elif c == '"' or (c == "'" and not (i > 0 and text[i - 1].isalnum())):
-            j = i + 1  # a digit separator (1'000) is not a character literal
+        elif c == '"' or (c == "'" and not digit_separator(text, i)):
+            j = i + 1
             while j < n and text[j] != c:
                 j += 2 if text[j] == '\\' else 1
             j += 1
