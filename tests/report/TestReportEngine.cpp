@@ -110,6 +110,18 @@ private slots:
         }
     }
 
+    // A rating that is not a whole number: the figures are those SQLite's Avg gives (85.9 for
+    // the green foxtail, (90 + 85.9) / 2 for its category), truncated as the report writes them.
+    void aRatingThatIsNotAWholeNumberIsAveragedAsAStatementWould() {
+        Fixture f;
+        f.de.Connection2().executeScript(QStringLiteral(
+            "UPDATE tblMHEval SET Visuel = 85.9 WHERE TraitementId = 1 AND MHId = 34;"));
+        QVERIFY(f.engine.SetQuery(atrazine(QStringLiteral("1"))));
+        QCOMPARE(f.cells(QStringLiteral("1, 3")),
+                 QStringList({"1|57|2|-|-|-|-|-|-|87|2", "3|~|0|-|-|-|-|-|-|85|1"}));
+        QCOMPARE(f.engine.TotalCases(), 7);
+    }
+
     void extraWeedsGetOneFreeRowEach() {
         Fixture f;
         QVERIFY(f.engine.SetQuery(withExtraWeeds()));

@@ -65,29 +65,24 @@ void ReportDetails::clear() {
     m_cells.clear();
 }
 
-void ReportDetails::collectFraction(Connection& db, int k) {
-    if (m_fractions.size() <= k)
-        m_fractions.resize(k + 1);
-    Fraction& f = m_fractions[k];
-    f = Fraction();
-    // The ratings the fraction's figures counted (a rating without a value is not counted),
-    // each treatment once, with the first of its matching applications.
-    QHash<qint64, QString> names;
+void ReportDetails::readWeedNames(Connection& db) {
+    m_names.clear();
     Statement weeds(
         db, QStringLiteral(R"(SELECT "MHId", "Nom-Francais" FROM "ListedesMauvaisesHerbes")"));
     while (weeds.step())
-        names.insert(weeds.value(0).toLongLong(), weeds.value(1).toString());
-    Statement rows(db, QStringLiteral(R"(SELECT n."MHEvalId", n."MHId", n."TypeMHId", n."Visuel",
-        n."TraitementId", n."DateHerbId", r."SiteExpId" FROM temp."NotesRetenues" n
-        LEFT JOIN temp."TraitementsRetenus" r ON r."TraitementId" = n."TraitementId"
-        WHERE n."Visuel" IS NOT NULL ORDER BY n."MHEvalId")"));
-    while (rows.step()) {
-        const qint64 weed = rows.value(1).toLongLong();
-        f.ratings.append({rows.value(0).toLongLong(), weed, names.value(weed),
-                          rows.value(3).toInt(), rows.value(4).toLongLong(),
-                          rows.value(5).toLongLong(), rows.value(6).toLongLong()});
-        f.categories << (rows.value(2).isNull() ? -1 : rows.value(2).toLongLong());
-    }
+        m_names.insert(weeds.value(0).toLongLong(), weeds.value(1).toString());
+}
+
+void ReportDetails::startFraction(int k) {
+    if (m_fractions.size() <= k)
+        m_fractions.resize(k + 1);
+    m_fractions[k] = Fraction();
+}
+
+void ReportDetails::addRating(int k, DetailRating rating, qint64 category) {
+    rating.weed = m_names.value(rating.weedId);
+    m_fractions[k].ratings.append(rating);
+    m_fractions[k].categories << category;
 }
 
 void ReportDetails::setGroups(int k, const QSet<qint64>& weeds, const QSet<qint64>& categories) {

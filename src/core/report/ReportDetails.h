@@ -47,9 +47,12 @@ struct CellDetail {
 class ReportDetails {
 public:
     void clear();
-    // While fraction 'k''s ratings are in place (ReportStatements::fillRatings).
-    // Throws DbError.
-    void collectFraction(Connection& db, int k);
+    // The weeds' names, read once per report. Throws DbError.
+    void readWeedNames(Connection& db);
+    // Fraction k's counted ratings (those with a value), in the order of their ids, with the
+    // category of each weed (-1 for none).
+    void startFraction(int k);
+    void addRating(int k, DetailRating rating, qint64 category);
     // The weeds and the categories fraction k gave figures to, once the report knows them.
     void setGroups(int k, const QSet<qint64>& weeds, const QSet<qint64>& categories);
     // Once the report has written tblResults.
@@ -66,6 +69,7 @@ private:
         QSet<qint64> weedGroups, categoryGroups;
     };
     QVector<Fraction> m_fractions;
+    QHash<qint64, QString> m_names;
     QVector<CellDetail> m_cells;
 };
 

@@ -12,7 +12,9 @@
 #include "core/db/Transaction.h"
 
 #include <QLoggingCategory>
+#include <QMap>
 #include <QSet>
+#include <cmath>
 #include <optional>
 
 namespace grelavo {
@@ -230,12 +232,73 @@ QVector<int> ReportEngine::addExtraWeeds(const ParameterSet& p) {
     return extra;
 }
 
-ReportEngine::FractionFigures ReportEngine::readFigures() {
+ReportEngine::FractionFigures ReportEngine::readFigures(int k) {
+    // The fraction's ratings are read once: the ratings behind each cell, when gathered, and
+    // each weed's and category's sum and count. Fix(Avg()) of whole numbers is the truncated
+    // quotient of their exact sum (below 2^53, as SQLite's double sum of integers is exact):
+    // the figures are then those the grouping statements give, which read them otherwise.
+    Connection& db = m_de.Connection2();
+    struct Sums {
+        qint64 sum = 0;
+        qint64 count = 0;
+    };
+    QMap<qint64, Sums> weeds, categories;
+    bool whole = true;
+    const auto isInteger = [](const QVariant& v) { return v.typeId() == QMetaType::LongLong; };
+    if (m_gatherDetails)
+        m_details.startFraction(k);
+    Statement rows(db, ReportStatements::fractionRatings(m_gatherDetails));
+    while (rows.step()) {
+        const QVariant weed = rows.value(0);
+        const QVariant category = rows.value(1);
+        const QVariant visual = rows.value(2);
+        if (!isInteger(weed) || !(category.isNull() || isInteger(category)) ||
+            !(visual.isNull() || isInteger(visual))) {
+            whole = false;
+        }
+        Sums& w = weeds[weed.toLongLong()];
+        Sums* c = !category.isNull() && ReportStatements::reportedCategories().contains(
+                                            int(category.toLongLong()))
+                      ? &categories[category.toLongLong()]
+                      : nullptr;
+        if (visual.isNull())
+            continue;
+        const qint64 v = visual.toLongLong();
+        w.sum += v;
+        ++w.count;
+        if (c) {
+            c->sum += v;
+            ++c->count;
+        }
+        if (m_gatherDetails)
+            m_details.addRating(k,
+                                {rows.value(3).toLongLong(), weed.toLongLong(), QString(),
+                                 visual.toInt(), rows.value(4).toLongLong(),
+                                 rows.value(5).toLongLong(), rows.value(6).toLongLong()},
+                                category.isNull() ? -1 : category.toLongLong());
+    }
     FractionFigures figures;
-    const auto read = [this](const QString& sql, QVector<FractionFigures::Group>& out) {
-        Statement rows(m_de.Connection2(), sql);
-        while (rows.step())
-            out.append({rows.value(0).toLongLong(), rows.value(1), rows.value(2)});
+    constexpr qint64 exact = qint64(1) << 53;
+    const auto groups = [&whole](const QMap<qint64, Sums>& sums,
+                                 QVector<FractionFigures::Group>& out) {
+        for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
+            if (it->sum >= exact || it->sum <= -exact)
+                whole = false;
+            const QVariant mean =
+                it->count ? QVariant(qlonglong(std::trunc(double(it->sum) / double(it->count))))
+                          : QVariant();
+            out.append({it.key(), mean, QVariant(qlonglong(it->count))});
+        }
+    };
+    groups(weeds, figures.weeds);
+    groups(categories, figures.categories);
+    if (whole)
+        return figures;
+    figures = FractionFigures();
+    const auto read = [&db](const QString& sql, QVector<FractionFigures::Group>& out) {
+        Statement grouped(db, sql);
+        while (grouped.step())
+            out.append({grouped.value(0).toLongLong(), grouped.value(1), grouped.value(2)});
     };
     read(ReportStatements::fractionWeeds(), figures.weeds);
     read(ReportStatements::fractionCategories(), figures.categories);
@@ -337,6 +400,8 @@ void ReportEngine::runFractions(const ParameterSet& p,
     // rating, or of the file's treatments, than read the few rows matched. Indexes are left to
     // the planner again before the window's events run.
     std::optional<AutomaticIndexesOff> off(std::in_place, db);
+    if (m_gatherDetails)
+        m_details.readWeedNames(db);
     gatherApplications(p, fractions);
     std::array<FractionFigures, Fractions> figures;
     int progress = 0;
@@ -347,9 +412,7 @@ void ReportEngine::runFractions(const ParameterSet& p,
             db.executeScript(statement);
         db.executeScript(ReportStatements::fillMatched(fractions[k].windows));
         db.executeScript(ReportStatements::fillRatings());
-        figures[k] = readFigures();
-        if (m_gatherDetails)
-            m_details.collectFraction(db, k);
+        figures[k] = readFigures(k);
         off.reset();
         progress += 20;
         if (hooks.progressed)

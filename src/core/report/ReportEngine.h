@@ -85,7 +85,7 @@ private:
                       const ReportHooks& hooks);
     void gatherApplications(const ParameterSet& p,
                             const std::array<Statements, Fractions>& fractions);
-    FractionFigures readFigures();
+    FractionFigures readFigures(int k);
     void writeReport(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                      const std::array<FractionFigures, Fractions>& figures);
     std::optional<QString> bound(const QString& text, const char* what);

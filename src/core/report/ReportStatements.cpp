@@ -281,6 +281,14 @@ QString ReportStatements::fractionCategories() {
            idList(QStringLiteral("TypeMHId"), reportedCategories());
 }
 
+QString ReportStatements::fractionRatings(bool context) {
+    return context ? QStringLiteral("SELECT n.MHId, n.TypeMHId, n.Visuel, n.MHEvalId, "
+                                    "n.TraitementId, n.DateHerbId, r.SiteExpId FROM "
+                                    "temp.NotesRetenues AS n LEFT JOIN temp.TraitementsRetenus AS "
+                                    "r ON r.TraitementId = n.TraitementId ORDER BY n.MHEvalId")
+                   : QStringLiteral("SELECT MHId, TypeMHId, Visuel FROM temp.NotesRetenues");
+}
+
 QString ReportStatements::perWeed(const QVector<int>& extraWeeds) {
     return QStringLiteral("SELECT ListedesMauvaisesHerbes.MHId, "
                           "ListedesMauvaisesHerbes.[Nom-Francais], Fix(Avg([Visuel])) AS "

@@ -78,6 +78,9 @@ public:
     // that list is only known once the extra weeds' rows are written.
     static QString fractionWeeds();
     static QString fractionCategories();
+    // A fraction's ratings in the order of their ids: MHId, TypeMHId, Visuel, then, with
+    // 'context', MHEvalId, TraitementId, DateHerbId and the treatment's SiteExpId.
+    static QString fractionRatings(bool context);
 
     // The work tables the report leaves behind, made from the last fraction's ratings:
     // tblQueryResults (the report's weeds) and tblQueryResults_Cat.
