@@ -39,8 +39,8 @@ struct CellDetail {
     int reaching(int threshold) const; // ratings of at least 'threshold' %
 };
 
-// The ratings behind every cell of a report, gathered while the report runs: after each dose
-// fraction is aggregated, the same ratings are read with their ids; once the report is done
+// The ratings behind every cell of a report, gathered while the report runs: each dose
+// fraction's ratings are given with their ids as the engine reads them; once the report is done
 // they are given to the cells of tblResults as the report's updates gave the figures (a row
 // takes its weed's figures, and its category's when a category has that id, as the category
 // update comes last).
