@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config clang-format clang-tidy lld
+    g++ cmake ninja-build pkg-config python3 clang-format clang-tidy lld
     qt6-base-dev qt6-svg-dev libgl-dev qt6-translations-l10n
     libsqlcipher-dev sqlcipher
     libchm-dev libchm-bin fp-utils

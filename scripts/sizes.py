@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Source files over a number of lines, and functions over another.
 
-    scripts/sizes.py [--file-lines 600] [--function-lines 80] [PATH...]
+    scripts/sizes.py [--check] [--file-lines 600] [--function-lines 80] [PATH...]
 
 PATH: files or folders (default: src tools bench data/makedb). A function is measured from the
 line of its name to its closing brace, the lambdas inside it included. The measure is a brace
 counter over the text with comments, strings and preprocessor lines blanked out: no compiler
 needed, and right for the code as clang-format lays it out. Prints what is over, longest first;
-exits 0 either way.
+exits 0 either way, or with --check 1 when a file is over (a long function is only reported: a
+few read better whole).
 """
 
 import argparse
@@ -145,6 +146,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--file-lines', type=int, default=600)
     parser.add_argument('--function-lines', type=int, default=80)
+    parser.add_argument('--check', action='store_true',
+                        help='exit 1 when a source file is over --file-lines')
     parser.add_argument('paths', nargs='*', default=['src', 'tools', 'bench', 'data/makedb'])
     args = parser.parse_args()
 
@@ -171,7 +174,7 @@ def main():
     print(f'Functions over {args.function_lines} lines: {len(long_functions)}')
     for length, f, first, name in sorted(long_functions, reverse=True):
         print(f'{length:6d}  {f}:{first}  {name}')
-    return 0
+    return 1 if args.check and long_files else 0
 
 
 if __name__ == '__main__':

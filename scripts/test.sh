@@ -6,6 +6,8 @@ scripts/setup.sh
 # Every C++ file as .clang-format lays it out.
 find src tests tools data bench -name '*.cpp' -o -name '*.h' | sort |
     xargs clang-format --dry-run --Werror
+# No source file of the programs over 600 lines; functions over 80 lines are listed.
+python3 scripts/sizes.py --check
 # The core and the renderer build on their own, without any window. Nothing runs from this build,
 # so it is compiled without optimisation or debug information: the check is that it compiles and
 # links.

@@ -56,10 +56,13 @@ QString exchangeFileName(const QString& fileName) {
     return QString();
 }
 
-QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
-                              QString* failure) {
+namespace {
+
+// The files given, and the exchange files of the folders given, in 'paths'; false when a file
+// given does not exist ('failure' then says which).
+bool gatherPaths(const QStringList& given, QStringList* paths, QVector<ImportProblem>* problems,
+                 QString* failure) {
     const QStringList names = knownNames();
-    QStringList paths;
     for (const QString& g : given) {
         const QFileInfo info(g);
         if (info.isDir()) {
@@ -75,7 +78,7 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
             for (const QFileInfo& f : QDir(g).entryInfoList(all, QDir::Name)) {
                 if (!exchangeFileName(f.fileName()).isEmpty())
-                    paths << f.filePath();
+                    *paths << f.filePath();
                 else if (f.suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
                     qWarning().noquote()
                         << QStringLiteral("avertissement\u00a0: %1 n'est pas un fichier d'échange "
@@ -83,12 +86,23 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
                                .arg(shown(f.filePath()), names.join(QStringLiteral(", ")));
             }
         } else if (info.exists() || info.isSymLink()) {
-            paths << g;
+            *paths << g;
         } else {
             *failure = QStringLiteral("Le fichier %1 est introuvable.").arg(shown(g));
-            return {};
+            return false;
         }
     }
+    return true;
+}
+
+} // namespace
+
+QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* problems,
+                              QString* failure) {
+    const QStringList names = knownNames();
+    QStringList paths;
+    if (!gatherPaths(given, &paths, problems, failure))
+        return {};
     QVector<ImportFile> files;
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
