@@ -239,6 +239,32 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DbError, rows(db, QStringLiteral("SELECT Fix('abc')")));
     }
 
+    void statementsReadEachColumnAsStored() {
+        Statement row(db(), QStringLiteral("SELECT 42, -7.9, '12 kg', NULL, x'00ff', 'été', ''"));
+        QVERIFY(row.step());
+        using Type = Statement::Type;
+        QCOMPARE(QVector<Type>({row.type(0), row.type(1), row.type(2), row.type(3), row.type(4),
+                                row.type(5)}),
+                 QVector<Type>(
+                     {Type::Integer, Type::Real, Type::Text, Type::Null, Type::Blob, Type::Text}));
+        QVERIFY(row.isNull(3) && !row.isNull(0));
+        // As SQLite converts: a real truncated, a text's leading number, a null as 0.
+        QCOMPARE(row.integer(0), qint64(42));
+        QCOMPARE(row.integer(1), qint64(-7));
+        QCOMPARE(row.integer(2), qint64(12));
+        QCOMPARE(row.integer(3), qint64(0));
+        QCOMPARE(row.real(0), 42.0);
+        QCOMPARE(row.real(1), -7.9);
+        QCOMPARE(row.text(5), QStringLiteral("été"));
+        QVERIFY(row.text(3).isNull());
+        QVERIFY(row.text(6).isEmpty());
+        // The typed reads leave the values as value() gives them.
+        QCOMPARE(row.value(0), QVariant(qlonglong(42)));
+        QCOMPARE(row.value(5), QVariant(QStringLiteral("été")));
+        QCOMPARE(row.value(4), QVariant(QByteArray("\x00\xff", 2)));
+        QVERIFY(!row.step());
+    }
+
     void firstTakesTheFirstValueOfEachGroup() {
         Connection& db = this->db();
         QCOMPARE(rows(db, QStringLiteral("SELECT First(v) FROM (SELECT 1 AS g, 'b' AS v UNION ALL "

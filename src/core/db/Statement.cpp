@@ -79,6 +79,37 @@ QString Statement::columnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
 }
 
+Statement::Type Statement::type(int column) const {
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return Type::Integer;
+    case SQLITE_FLOAT:
+        return Type::Real;
+    case SQLITE_TEXT:
+        return Type::Text;
+    case SQLITE_BLOB:
+        return Type::Blob;
+    default:
+        return Type::Null;
+    }
+}
+
+qint64 Statement::integer(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double Statement::real(int column) const {
+    return sqlite3_column_double(m_stmt, column);
+}
+
+QString Statement::text(int column) const {
+    // The text first, then its length: SQLite's own order, as reading the text may convert it.
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    if (!chars)
+        return QString();
+    return QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column));
+}
+
 QVariant Statement::value(int column) const {
     switch (sqlite3_column_type(m_stmt, column)) {
     case SQLITE_INTEGER:
@@ -86,9 +117,7 @@ QVariant Statement::value(int column) const {
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(m_stmt, column));
     case SQLITE_TEXT:
-        return QVariant(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
-                              sqlite3_column_bytes(m_stmt, column)));
+        return QVariant(text(column));
     case SQLITE_BLOB:
         return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, column)),
                                    sqlite3_column_bytes(m_stmt, column)));

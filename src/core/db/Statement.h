@@ -28,6 +28,17 @@ public:
     // The value of the current row: null, qlonglong, double, QString or QByteArray.
     QVariant value(int column) const;
 
+    // The current row's value as the file stores it, read without a QVariant (loops over many
+    // rows). integer() and real() convert as SQLite does: a null reads 0, a text its leading
+    // number; a real read by integer() is truncated towards zero.
+    enum class Type { Null, Integer, Real, Text, Blob };
+    Type type(int column) const;
+    bool isNull(int column) const { return type(column) == Type::Null; }
+    qint64 integer(int column) const;
+    double real(int column) const;
+    // A null reads as a null QString.
+    QString text(int column) const;
+
 private:
     Connection& m_connection;
     sqlite3_stmt* m_stmt = nullptr;
