@@ -122,6 +122,40 @@ private slots:
         QCOMPARE(f.engine.TotalCases(), 7);
     }
 
+    // The ratings behind the cells go where the updates wrote the figures: a row takes its
+    // weed's ratings, or its category's when a category has its id, every row of that id alike,
+    // in the order of the ratings' ids; a row without ratings, or without an id, has no cell.
+    void detailsGoToTheRowsOfTheirWeedOrCategory() {
+        ReportDetails d;
+        d.startFraction(0);
+        d.startFraction(1);
+        const auto add = [&d](int k, qint64 id, qint64 weed, qint64 category) {
+            d.addRating(k, DetailRating{id, weed, QString(), 80, 1, 1, 1}, category);
+        };
+        add(0, 1, 16, 3);
+        add(0, 2, 3, 5); // the weed 3, whose id is also category 3's
+        add(0, 3, 34, -1);
+        add(0, 4, 16, 3);
+        add(1, 5, 34, 3);
+        d.setGroups(0, {16, 3, 34, 99}, {3});
+        d.setGroups(1, {34}, {3});
+        const auto row = [](qint64 noId, std::optional<qint64> id) {
+            return ResultsRow{noId, QString(), id, {}};
+        };
+        d.assign({row(1, 16), row(2, 3), row(3, 34), row(4, std::nullopt), row(5, 99), row(6, 16)});
+        QStringList cells;
+        for (const CellDetail& c : d.cells()) {
+            QStringList ids;
+            for (const DetailRating& r : c.ratings)
+                ids << QString::number(r.ratingId);
+            cells << QStringLiteral("%1/%2: %3").arg(c.noId).arg(c.fraction).arg(ids.join(' '));
+        }
+        QCOMPARE(cells,
+                 QStringList({"1/0: 1 4", "2/0: 1 4", "2/1: 5", "3/0: 3", "3/1: 5", "6/0: 1 4"}));
+        QCOMPARE(d.cell(2, 1)->count(), 1);
+        QVERIFY(!d.cell(5, 0) && !d.cell(1, 1));
+    }
+
     void extraWeedsGetOneFreeRowEach() {
         Fixture f;
         QVERIFY(f.engine.SetQuery(withExtraWeeds()));

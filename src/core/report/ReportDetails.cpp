@@ -81,7 +81,7 @@ void ReportDetails::startFraction(int k) {
 
 void ReportDetails::addRating(int k, DetailRating rating, qint64 category) {
     rating.weed = m_names.value(rating.weedId);
-    m_fractions[k].ratings.append(rating);
+    m_fractions[k].ratings.append(std::move(rating));
     m_fractions[k].categories << category;
 }
 
@@ -93,24 +93,42 @@ void ReportDetails::setGroups(int k, const QSet<qint64>& weeds, const QSet<qint6
 }
 
 void ReportDetails::assign(const QVector<ResultsRow>& rows) {
+    // The cells in the order of the rows, then of the fractions; each rating then goes to the
+    // cells of its weed's rows and of its category's, found by id (not by a scan per cell).
     m_cells.clear();
+    QVector<QHash<qint64, QVector<int>>> byWeed(m_fractions.size());
+    QVector<QHash<qint64, QVector<int>>> byCategory(m_fractions.size());
     for (const ResultsRow& row : rows) {
         if (!row.ResultsId)
             continue;
         const qint64 id = *row.ResultsId;
         for (int k = 0; k < m_fractions.size(); ++k) {
             const Fraction& f = m_fractions[k];
-            const bool category = f.categoryGroups.contains(id);
-            if (!category && !f.weedGroups.contains(id))
+            // A category's figures were written last: a row whose id is both takes the category.
+            if (f.categoryGroups.contains(id))
+                byCategory[k][id] << int(m_cells.size());
+            else if (f.weedGroups.contains(id))
+                byWeed[k][id] << int(m_cells.size());
+            else
                 continue;
-            CellDetail cell{row.NoId, k, {}};
-            for (int i = 0; i < f.ratings.size(); ++i)
-                if (category ? f.categories[i] == id : f.ratings[i].weedId == id)
-                    cell.ratings << f.ratings[i];
-            if (!cell.ratings.isEmpty())
-                m_cells << cell;
+            m_cells << CellDetail{row.NoId, k, {}};
         }
     }
+    const auto give = [this](const QHash<qint64, QVector<int>>& cells, qint64 id,
+                             const DetailRating& rating) {
+        const auto found = cells.constFind(id);
+        if (found != cells.constEnd())
+            for (int c : *found)
+                m_cells[c].ratings << rating;
+    };
+    for (int k = 0; k < m_fractions.size(); ++k) {
+        const Fraction& f = m_fractions[k];
+        for (int i = 0; i < f.ratings.size(); ++i) {
+            give(byWeed[k], f.ratings[i].weedId, f.ratings[i]);
+            give(byCategory[k], f.categories[i], f.ratings[i]);
+        }
+    }
+    m_cells.removeIf([](const CellDetail& c) { return c.ratings.isEmpty(); });
 }
 
 const CellDetail* ReportDetails::cell(qint64 noId, int fraction) const {

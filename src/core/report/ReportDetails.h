@@ -23,6 +23,13 @@ struct DetailRating {
     qint64 siteId = 0; // the experimental site of the treatment: its trial
 };
 
+} // namespace grelavo
+
+// Moved in memory as a whole when a list of ratings grows.
+Q_DECLARE_TYPEINFO(grelavo::DetailRating, Q_RELOCATABLE_TYPE);
+
+namespace grelavo {
+
 // The ratings behind one cell of the results table: row NoId, dose fraction 0 to 4.
 struct CellDetail {
     qint64 noId = 0;

@@ -237,45 +237,54 @@ ReportEngine::FractionFigures ReportEngine::readFigures(int k) {
     // each weed's and category's sum and count. Fix(Avg()) of whole numbers is the truncated
     // quotient of their exact sum (below 2^53, as SQLite's double sum of integers is exact):
     // the figures are then those the grouping statements give, which read them otherwise.
-    Connection& db = m_de.Connection2();
     struct Sums {
         qint64 sum = 0;
         qint64 count = 0;
     };
     QMap<qint64, Sums> weeds, categories;
     bool whole = true;
-    const auto isInteger = [](const QVariant& v) { return v.typeId() == QMetaType::LongLong; };
+    using Type = Statement::Type;
     if (m_gatherDetails)
         m_details.startFraction(k);
-    Statement rows(db, ReportStatements::fractionRatings(m_gatherDetails));
+    Statement rows(m_de.Connection2(), ReportStatements::fractionRatings(m_gatherDetails));
+    // A column that is not a whole number (a file edited outside Grelavo) is read as before,
+    // through QVariant's conversion; the figures are then those of the grouping statements.
+    const auto id = [&rows](int column, Type type) {
+        return type == Type::Integer ? rows.integer(column) : rows.value(column).toLongLong();
+    };
     while (rows.step()) {
-        const QVariant weed = rows.value(0);
-        const QVariant category = rows.value(1);
-        const QVariant visual = rows.value(2);
-        if (!isInteger(weed) || !(category.isNull() || isInteger(category)) ||
-            !(visual.isNull() || isInteger(visual))) {
+        const Type weedType = rows.type(0);
+        const Type categoryType = rows.type(1);
+        const Type visualType = rows.type(2);
+        if (weedType != Type::Integer ||
+            (categoryType != Type::Null && categoryType != Type::Integer) ||
+            (visualType != Type::Null && visualType != Type::Integer)) {
             whole = false;
         }
-        Sums& w = weeds[weed.toLongLong()];
-        Sums* c = !category.isNull() && ReportStatements::reportedCategories().contains(
-                                            int(category.toLongLong()))
-                      ? &categories[category.toLongLong()]
+        const qint64 weed = id(0, weedType);
+        Sums& w = weeds[weed];
+        const qint64 category = categoryType == Type::Null ? -1 : id(1, categoryType);
+        Sums* c = categoryType != Type::Null &&
+                          ReportStatements::reportedCategories().contains(int(category))
+                      ? &categories[category]
                       : nullptr;
-        if (visual.isNull())
+        if (visualType == Type::Null)
             continue;
-        const qint64 v = visual.toLongLong();
+        const qint64 v = id(2, visualType);
         w.sum += v;
         ++w.count;
         if (c) {
             c->sum += v;
             ++c->count;
         }
+        // The ids of the ratings and of the matched treatments and applications are their
+        // tables' integer keys; a site's is read as the other columns.
         if (m_gatherDetails)
             m_details.addRating(k,
-                                {rows.value(3).toLongLong(), weed.toLongLong(), QString(),
-                                 visual.toInt(), rows.value(4).toLongLong(),
-                                 rows.value(5).toLongLong(), rows.value(6).toLongLong()},
-                                category.isNull() ? -1 : category.toLongLong());
+                                {rows.integer(3), weed, QString(),
+                                 visualType == Type::Integer ? int(v) : rows.value(2).toInt(),
+                                 rows.integer(4), rows.integer(5), id(6, rows.type(6))},
+                                category);
     }
     FractionFigures figures;
     constexpr qint64 exact = qint64(1) << 53;
@@ -292,11 +301,13 @@ ReportEngine::FractionFigures ReportEngine::readFigures(int k) {
     };
     groups(weeds, figures.weeds);
     groups(categories, figures.categories);
-    if (whole)
-        return figures;
-    figures = FractionFigures();
-    const auto read = [&db](const QString& sql, QVector<FractionFigures::Group>& out) {
-        Statement grouped(db, sql);
+    return whole ? figures : groupedFigures();
+}
+
+ReportEngine::FractionFigures ReportEngine::groupedFigures() {
+    FractionFigures figures;
+    const auto read = [this](const QString& sql, QVector<FractionFigures::Group>& out) {
+        Statement grouped(m_de.Connection2(), sql);
         while (grouped.step())
             out.append({grouped.value(0).toLongLong(), grouped.value(1), grouped.value(2)});
     };

@@ -86,6 +86,8 @@ private:
     void gatherApplications(const ParameterSet& p,
                             const std::array<Statements, Fractions>& fractions);
     FractionFigures readFigures(int k);
+    // The fraction's figures as the grouping statements give them.
+    FractionFigures groupedFigures();
     void writeReport(const ParameterSet& p, const std::array<Statements, Fractions>& fractions,
                      const std::array<FractionFigures, Fractions>& figures);
     std::optional<QString> bound(const QString& text, const char* what);

@@ -163,7 +163,8 @@ QStringList ReportStatements::createMatched() {
             QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS TraitementsRetenus (TraitementId "
                            "INTEGER PRIMARY KEY, DateHerbId INTEGER, SiteExpId INTEGER)"),
             QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS NotesRetenues (MHEvalId INTEGER "
-                           "PRIMARY KEY, MHId, TypeMHId, Visuel, TraitementId, DateHerbId)")};
+                           "PRIMARY KEY, MHId, TypeMHId, Visuel, TraitementId, DateHerbId, "
+                           "SiteExpId)")};
 }
 
 QString ReportStatements::clearApplications() {
@@ -265,7 +266,8 @@ QString ReportStatements::fillRatings() {
     // index on the ratings' treatment, without reading any other rating.
     return QStringLiteral(
         "INSERT INTO temp.NotesRetenues SELECT e.MHEvalId, e.MHId, m.TypeMHId, e.Visuel, "
-        "e.TraitementId, r.DateHerbId FROM temp.TraitementsRetenus AS r CROSS JOIN tblMHEval AS "
+        "e.TraitementId, r.DateHerbId, r.SiteExpId FROM temp.TraitementsRetenus AS r CROSS JOIN "
+        "tblMHEval AS "
         "e ON e.TraitementId = r.TraitementId INNER JOIN ListedesMauvaisesHerbes AS m ON m.MHId "
         "= e.MHId");
 }
@@ -282,10 +284,9 @@ QString ReportStatements::fractionCategories() {
 }
 
 QString ReportStatements::fractionRatings(bool context) {
-    return context ? QStringLiteral("SELECT n.MHId, n.TypeMHId, n.Visuel, n.MHEvalId, "
-                                    "n.TraitementId, n.DateHerbId, r.SiteExpId FROM "
-                                    "temp.NotesRetenues AS n LEFT JOIN temp.TraitementsRetenus AS "
-                                    "r ON r.TraitementId = n.TraitementId ORDER BY n.MHEvalId")
+    return context ? QStringLiteral("SELECT MHId, TypeMHId, Visuel, MHEvalId, TraitementId, "
+                                    "DateHerbId, SiteExpId FROM temp.NotesRetenues ORDER BY "
+                                    "MHEvalId")
                    : QStringLiteral("SELECT MHId, TypeMHId, Visuel FROM temp.NotesRetenues");
 }
 

@@ -50,8 +50,8 @@ public:
     // Each fraction then selects its treatments from them by the rates alone into
     // TraitementsRetenus: each treatment once, with the first of its applications whose rates lie
     // in the fraction's windows, and its site; then their ratings, each once, into NotesRetenues
-    // (with the weed's category and the application), from which every figure of the fraction is
-    // read.
+    // (with the weed's category, the application and the site), from which every figure of the
+    // fraction, and every rating behind it, is read.
     static QStringList createMatched();
     static QString clearApplications();
     static QStringList clearMatched();
