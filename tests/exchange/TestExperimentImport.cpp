@@ -363,6 +363,57 @@ private slots:
         QCOMPARE(fileBytes(fixture.path()), after);
     }
 
+    // Rows the check found sound wait in a file of the temporary folder, read back a block
+    // (1 MiB) at a time: 130,000 treatments of 11-character keys and no site take 17 bytes each
+    // there, so the end of the first block falls between a key and the site that follows it.
+    // Every key comes back whole, each treatment numbered after the largest of the file, and
+    // the temporary folder is left empty, whether the import is done or refused.
+    void stagedRowsComeBackWholeAndLeaveNothing() {
+        const FixtureDatabase fixture;
+        QTemporaryDir input, temporary;
+        const QByteArray savedTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        const auto restore = qScopeGuard([&] {
+            if (savedTemp.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", savedTemp);
+        });
+        QStringList keys;
+        QByteArray treatments = "traitement,site\n";
+        for (int i = 0; i < 130000; ++i) {
+            keys << QStringLiteral("K%1").arg(i, 10, 10, QLatin1Char('0'));
+            treatments += keys.last().toLatin1() + ",\n";
+        }
+        const QString file = input.filePath(QStringLiteral("traitements.csv"));
+        writeFile(file, treatments);
+        const auto rows = [&](const char* sql) {
+            Connection db(fixture.path(), DatabaseFile::password());
+            return statementRows(db, QString::fromUtf8(sql), QStringLiteral("NULL"));
+        };
+        const qlonglong largest =
+            rows(R"(SELECT max("TraitementId") FROM "tbldesTraitements")").first().toLongLong();
+        ImportOptions noCopy;
+        noCopy.keepCopy = false;
+        const ImportOutcome o = ExperimentImport::run(fixture.path(), {file}, noCopy);
+        QCOMPARE(problemTexts(o), QStringList());
+        QCOMPARE(o.counts.treatments, 130000);
+        QCOMPARE(rows(R"(SELECT k."Clé" FROM "tblClésImportées" k JOIN "tbldesTraitements" t
+            ON t."TraitementId" = k."Id" WHERE k."Genre" = 'traitement' ORDER BY k."Id")"),
+                 keys);
+        QCOMPARE(
+            rows(R"(SELECT min("TraitementId"), max("TraitementId"), count(*),
+            count("SiteExpId") FROM "tbldesTraitements" WHERE "TraitementId" > (SELECT
+            min("Id") - 1 FROM "tblClésImportées"))"),
+            QStringList{QStringLiteral("%1|%2|130000|0").arg(largest + 1).arg(largest + 130000)});
+        const QStringList everything{QStringLiteral("*")};
+        const auto filters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
+        QCOMPARE(QDir(temporary.path()).entryList(everything, filters), QStringList());
+        const ImportOutcome again = ExperimentImport::run(fixture.path(), {file}, noCopy);
+        QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
+        QCOMPARE(QDir(temporary.path()).entryList(everything, filters), QStringList());
+    }
+
     // A name missing from its list is refused with the nearest names, and added (as a variety
     // of the row's crop) only when asked, the outcome saying what was added.
     void namesAreAddedOnlyWhenAsked() {

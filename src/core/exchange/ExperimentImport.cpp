@@ -5,6 +5,7 @@
 #include "ExchangeLists.h"
 #include "ExperimentExport.h"
 #include "ImportPlan.h"
+#include "ImportStaging.h"
 #include "core/db/Connection.h"
 #include "core/db/DatabaseCheck.h"
 #include "core/db/DatabaseEdition.h"
@@ -23,7 +24,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <cerrno>
-#include <initializer_list>
+#include <optional>
 #include <sqlite3.h>
 
 namespace grelavo {
@@ -176,126 +177,14 @@ QString backupPath(const QString& database) {
     return path;
 }
 
-// Writes each row the check sends, as it comes, and the keys it was given under; a row's
-// references are the numbers of the rows written before it. What it keeps grows with the sites,
-// treatments and applications only (a row number each).
-class Writer : public ImportPlan::Rows {
-public:
-    Writer(Connection& db, const ExperimentImport::Progress& progress, qint64 total,
-           qlonglong importId)
-        : m_db(db), m_progress(progress), m_total(total), m_importId(importId),
-          m_site(db, QStringLiteral(R"(INSERT INTO "tbldesSites" ("ProvinceID",
-        "ClasseTexturaleId", "MatièreOrganique", "pH") VALUES (?, ?, ?, ?))")),
-          m_treatment(db, QStringLiteral(R"(INSERT INTO "tbldesTraitements" ("SiteExpId")
-        VALUES (?))")),
-          m_crop(db, QStringLiteral(R"(INSERT INTO "tblCultureEXP" ("TraitementId",
-        "CultureId", "VariétéId", "AntécédentID", "TauxSemisKg", "TauxSemisSe", "ProfPlantEXP",
-        "EcartPLantEXP") VALUES (?, ?, ?, ?, ?, ?, ?, ?))")),
-          m_application(db, QStringLiteral(R"(INSERT INTO "tblPériodesApplication"
-        ("TraitementId", "TypeApplicationId") VALUES (?, ?))")),
-          m_stage(db, QStringLiteral(R"(INSERT INTO "tblStadeCultureH" ("DateHerbId",
-        "CultureId", "HautMoyenneCultH", "NoFeuilMoyenneCultH") VALUES (?, ?, ?, ?))")),
-          m_product(db, QStringLiteral(R"(INSERT INTO "tblDétailsHerbicides" ("DateHerbId",
-        "HerbicideId", "FormulationId", "HerbTauxH") VALUES (?, ?, ?, ?))")),
-          m_rating(db, QStringLiteral(R"(INSERT INTO "tblMHEval" ("TraitementId", "MHId",
-        "Visuel") VALUES (?, ?, ?))")),
-          m_key(db, QStringLiteral("INSERT INTO %1 (\"ImportationId\", \"Genre\", \"Clé\", "
-                                   "\"Id\") VALUES (?, ?, ?, ?)")
-                        .arg(Connection::quoteIdentifier(ImportLog::keysTableName()))) {}
-
-    void name(const ImportPlan::Name& n) override {
-        const bool variety = n.table == lists::varieties.tableName();
-        Statement add(m_db, QStringLiteral("INSERT INTO %1 (%2, %3%4) VALUES (?, ?%5)")
-                                .arg(Connection::quoteIdentifier(n.table),
-                                     Connection::quoteIdentifier(n.idColumn),
-                                     Connection::quoteIdentifier(n.nameColumn),
-                                     variety ? QStringLiteral(", \"CultureId\"") : QString(),
-                                     variety ? QStringLiteral(", ?") : QString()));
-        if (variety)
-            insert(add, {n.id, n.name, n.crop});
-        else
-            insert(add, {n.id, n.name});
-    }
-    void site(const ImportPlan::Site& s) override {
-        m_sites << insert(m_site, {s.province, s.texture, s.organicMatter, s.pH});
-        key(QStringLiteral("site"), s.key, m_sites.last());
-    }
-    void treatment(const ImportPlan::Treatment& t) override {
-        m_treatments << insert(m_treatment,
-                               {t.site < 0 ? QVariant() : QVariant(m_sites.at(t.site))});
-        key(QStringLiteral("traitement"), t.key, m_treatments.last());
-    }
-    void crop(const ImportPlan::Crop& c) override {
-        insert(m_crop, {m_treatments.at(c.treatment), c.crop, c.variety, c.previousCrop, c.sowingKg,
-                        c.sowingGrains, c.depth, c.spacing});
-    }
-    void application(const ImportPlan::Application& a) override {
-        m_applications << insert(m_application, {m_treatments.at(a.treatment), a.period});
-        key(QStringLiteral("application"), a.key, m_applications.last());
-    }
-    void stage(const ImportPlan::Stage& s) override {
-        insert(m_stage, {m_applications.at(s.application), s.crop, s.height, s.leaves});
-    }
-    void product(const ImportPlan::Product& p) override {
-        insert(m_product, {m_applications.at(p.application), p.herbicide, p.formulation, p.rate});
-    }
-    void rating(const ImportPlan::Rating& r) override {
-        insert(m_rating, {m_treatments.at(r.treatment), r.weed, r.visual});
-    }
-
-private:
-    // Inserts one row and gives its number.
-    qlonglong insert(Statement& statement, std::initializer_list<QVariant> values) {
-        statement.reset();
-        int position = 0;
-        for (const QVariant& value : values)
-            statement.bind(++position, value);
-        statement.step();
-        if (++m_done % 2000 == 0 && m_progress)
-            m_progress(std::min(m_done, m_total), m_total);
-        return sqlite3_last_insert_rowid(m_db.handle());
-    }
-    void key(const QString& kind, const QString& key, qlonglong id) {
-        m_key.reset();
-        m_key.bind(1, m_importId);
-        m_key.bind(2, kind);
-        m_key.bind(3, key);
-        m_key.bind(4, id);
-        m_key.step();
-    }
-
-    Connection& m_db;
-    const ExperimentImport::Progress& m_progress;
-    qint64 m_total;
-    qint64 m_done = 0;
-    qlonglong m_importId;
-    Statement m_site, m_treatment, m_crop, m_application, m_stage, m_product, m_rating, m_key;
-    QVector<qlonglong> m_sites, m_treatments, m_applications;
-};
-
-// The files changed between the check and the write: nothing is written.
-struct FilesChanged {};
-
-QString filesChanged() {
-    return QStringLiteral("Les fichiers ont changé pendant l'import\u00a0: rien n'a été importé. "
-                          "Importez-les de nouveau une fois qu'ils ne sont plus modifiés.");
-}
-
-// Adds the rows of the files, checked again as they are written (the rows of the first check
-// are not kept), and the log of the import, inside the caller's transaction. 'checked' is what
-// the first check found: the files must say the same again.
-void write(Connection& db, const QVector<ImportFile>& files, const ImportOptions& options,
-           const ImportPlan& checked, const ImportRecord& record,
-           const ExperimentImport::Progress& progress) {
+// Adds the rows the check staged, and the log of the import, inside the caller's transaction.
+void write(Connection& db, ImportStaging& staging, const ImportPlan& checked,
+           const ImportRecord& record, const ExperimentImport::Progress& progress) {
     ImportLog::ensureTables(db);
     ImportLog::add(db, record, {});
     const qlonglong importId = sqlite3_last_insert_rowid(db.handle());
-    Writer w(db, progress, checked.counts().total() + checked.names.size(), importId);
-    QVector<ImportProblem> problems;
-    const ImportPlan written = ImportPlan::check(db, files, options, &problems, &w);
-    if (!problems.isEmpty() || !(written.counts() == checked.counts()) ||
-        written.addedNames() != checked.addedNames())
-        throw FilesChanged();
+    staging.copyInto(checked.names, importId, progress,
+                     checked.counts().total() + checked.names.size());
 }
 
 // An import under way: what it will have done, and the record it writes, known before its
@@ -317,8 +206,13 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
                          const QString& database, const QString& backup, bool synthetic,
                          Attempt* attempt) {
     ImportOutcome& outcome = attempt->outcome;
-    // Checked a first time, the rows counted only; checked again as they are written.
-    const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems);
+    // Checked once: the rows found sound are staged as they come (a dry run only counts them),
+    // and written from there.
+    std::optional<ImportStaging> staging;
+    if (!options.dryRun)
+        staging.emplace(db);
+    const ImportPlan plan = ImportPlan::check(db, files, options, &outcome.problems,
+                                              staging ? &staging->rows() : nullptr);
     if (!outcome.problems.isEmpty()) {
         outcome.status = ImportOutcome::Status::Refused;
         outcome.problemCount = plan.problemCount;
@@ -330,6 +224,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
     outcome.status = ImportOutcome::Status::Done;
     if (options.dryRun)
         return outcome;
+    staging->finishRows();
     if (!backup.isEmpty()) {
         keepCopy(db, database, backup);
         outcome.backup = backup;
@@ -337,7 +232,7 @@ ImportOutcome importInto(Connection& db, const QVector<ImportFile>& files,
     attempt->record = {QDateTime::currentDateTime().toString(Qt::ISODate), plan.files,
                        outcome.counts, outcome.addedNames};
     Transaction transaction(db);
-    write(db, files, options, plan, attempt->record, progress);
+    write(db, *staging, plan, attempt->record, progress);
     if (synthetic)
         DatabaseEdition::markSynthetic(db);
     attempt->committing = true;
@@ -473,9 +368,6 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
     } catch (const ImportReadFailed& e) {
         QFile::remove(temporary);
         return failed(e.message);
-    } catch (const FilesChanged&) {
-        QFile::remove(temporary);
-        return failed(filesChanged());
     }
 }
 
@@ -544,8 +436,6 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         return failed(e.message);
     } catch (const ImportReadFailed& e) {
         return failed(e.message);
-    } catch (const FilesChanged&) {
-        return failed(filesChanged());
     }
     if (stamped && outcome.status == ImportOutcome::Status::Done && !options.dryRun)
         DatabaseStamp::write(database);

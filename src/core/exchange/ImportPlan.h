@@ -63,8 +63,8 @@ struct ImportPlan {
 
     // Where the check sends each row it finds sound, in the order of the files, each name to
     // add before the first row that uses it; a row refers to the rows before it by their index
-    // among the rows of their kind. The rows are never kept: the check only counts them, the
-    // import writes them as they come.
+    // among the rows of their kind. The check keeps none of them: it counts them, and the
+    // import stages them (ImportStaging) to write them once all are found sound.
     class Rows {
     public:
         virtual ~Rows() = default;
