@@ -412,6 +412,22 @@ private slots:
         const ImportOutcome again = ExperimentImport::run(fixture.path(), {file}, noCopy);
         QCOMPARE(int(again.status), int(ImportOutcome::Status::Refused));
         QCOMPARE(QDir(temporary.path()).entryList(everything, filters), QStringList());
+
+        // A temporary folder that cannot take the file: nothing is imported, and said so; a dry
+        // run, which keeps no row, still checks.
+        qputenv("TMPDIR", QFile::encodeName(temporary.filePath(QStringLiteral("absent"))));
+        const QStringList set = writeSet(input.path());
+        const QByteArray before = fileBytes(fixture.path());
+        const ImportOutcome noRoom = ExperimentImport::run(fixture.path(), set, noCopy);
+        QCOMPARE(int(noRoom.status), int(ImportOutcome::Status::Failed));
+        QVERIFY2(noRoom.failure.startsWith(QStringLiteral("Le fichier temporaire de l'import")) &&
+                     noRoom.failure.endsWith(QStringLiteral("Rien n'a été importé.")),
+                 qPrintable(noRoom.failure));
+        QCOMPARE(fileBytes(fixture.path()), before);
+        ImportOptions dry;
+        dry.dryRun = true;
+        QCOMPARE(int(ExperimentImport::run(fixture.path(), set, dry).status),
+                 int(ImportOutcome::Status::Done));
     }
 
     // A name missing from its list is refused with the nearest names, and added (as a variety
