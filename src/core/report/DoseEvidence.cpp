@@ -35,6 +35,21 @@ struct Application {
 // statement stays short at any size of the file.
 constexpr int kIdsPerStatement = 500;
 
+// A column read as QVariant's conversions read it, without a QVariant for the usual values:
+// whole numbers for a key, numbers for a rate. Anything else (a file edited outside Grelavo)
+// still goes through QVariant, which rounds a real where SQLite would truncate it.
+qint64 key(const Statement& rows, int column) {
+    return rows.type(column) == Statement::Type::Integer ? rows.integer(column)
+                                                         : rows.value(column).toLongLong();
+}
+
+double number(const Statement& rows, int column) {
+    const Statement::Type type = rows.type(column);
+    return type == Statement::Type::Real || type == Statement::Type::Integer
+               ? rows.real(column)
+               : rows.value(column).toDouble();
+}
+
 QString idList(const QVector<qint64>& ids, int from) {
     QStringList out;
     for (int i = from; i < std::min<int>(from + kIdsPerStatement, ids.size()); ++i)
@@ -132,13 +147,15 @@ void readRatings(Connection& db, const QVector<qint64>& treatments,
                                           "ListedesMauvaisesHerbes m ON m.MHId = e.MHId WHERE "
                                           "e.Visuel IS NOT NULL AND e.TraitementId IN (") +
                                idList(treatments, from) + QStringLiteral(")"));
+        // The rating, the treatment and the weed are integer keys, each matched to one.
         while (rows.step()) {
             EvidenceRating r;
-            r.ratingId = rows.value(0).toLongLong();
-            r.treatmentId = rows.value(1).toLongLong();
-            r.weedId = rows.value(2).toLongLong();
-            r.category = rows.value(3).isNull() ? -1 : rows.value(3).toLongLong();
-            r.visual = rows.value(4).toInt();
+            r.ratingId = rows.integer(0);
+            r.treatmentId = rows.integer(1);
+            r.weedId = rows.integer(2);
+            r.category = rows.isNull(3) ? -1 : key(rows, 3);
+            r.visual = rows.type(4) == Statement::Type::Integer ? int(rows.integer(4))
+                                                                : rows.value(4).toInt();
             const auto& [site, fraction] = doseOf.value(r.treatmentId);
             r.siteId = site;
             r.fraction = fraction;
@@ -185,14 +202,13 @@ Applications readApplications(Connection& db, const ParameterSet& p,
                                             conditions, p.stageRangeEntered()) +
                        QStringLiteral(") ORDER BY a.DateHerbId"));
     while (rows.step()) {
-        const qint64 id = rows.value(0).toLongLong();
+        const qint64 id = rows.integer(0); // the applications' own key
         if (!out.byId.contains(id))
             out.order << id;
         Application& a = out.byId[id];
-        a.treatmentId = rows.value(1).toLongLong();
-        a.siteId = rows.value(2).toLongLong();
-        a.products << Product{rows.value(3).toLongLong(), rows.value(4).toLongLong(),
-                              rows.value(5).toDouble()};
+        a.treatmentId = key(rows, 1);
+        a.siteId = key(rows, 2);
+        a.products << Product{key(rows, 3), key(rows, 4), number(rows, 5)};
     }
     return out;
 }
