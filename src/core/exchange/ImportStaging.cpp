@@ -65,25 +65,28 @@ public:
         if (m_fd < 0)
             throw ImportReadFailed{stagingFailed(errno)};
         ::unlink(name.constData());
-        m_buffer.reserve(kBuffer);
+        m_buffer.resize(kBuffer);
     }
     ~File() { ::close(m_fd); }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    qint64 size() const { return m_written + qint64(m_buffer.size()); }
+    qint64 size() const { return m_written + qint64(m_used); }
 
     void put(const void* bytes, size_t n) {
-        const char* p = static_cast<const char*>(bytes);
-        m_buffer.insert(m_buffer.end(), p, p + n);
-        if (m_buffer.size() >= kBuffer)
+        if (m_used + n > m_buffer.size()) {
             flush();
+            if (n > m_buffer.size())
+                m_buffer.resize(n);
+        }
+        std::memcpy(m_buffer.data() + m_used, bytes, n);
+        m_used += n;
     }
     void flush() {
         size_t done = 0;
-        while (done < m_buffer.size()) {
-            const ssize_t n = ::pwrite(m_fd, m_buffer.data() + done, m_buffer.size() - done,
-                                       m_written + qint64(done));
+        while (done < m_used) {
+            const ssize_t n =
+                ::pwrite(m_fd, m_buffer.data() + done, m_used - done, m_written + qint64(done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -91,7 +94,7 @@ public:
             done += size_t(n);
         }
         m_written += qint64(done);
-        m_buffer.clear();
+        m_used = 0;
     }
     // Reads up to 'n' bytes at 'offset'; the count read, or -1 with errno.
     ssize_t read(qint64 offset, char* to, size_t n) const {
@@ -106,7 +109,8 @@ public:
 
 private:
     int m_fd = -1;
-    std::vector<char> m_buffer;
+    std::vector<char> m_buffer; // its first m_used bytes not yet written
+    size_t m_used = 0;
     qint64 m_written = 0;
 };
 
