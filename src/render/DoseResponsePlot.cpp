@@ -1,5 +1,6 @@
 #include "DoseResponsePlot.h"
 
+#include "Colours.h"
 #include "TwipsSurface.h"
 #include "render/Twips.h"
 
@@ -24,13 +25,9 @@ const std::array<QColor, 8> kColours{QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E
                                      QColor(0xE6, 0x9F, 0x00), QColor(0x56, 0xB4, 0xE9),
                                      QColor(0x00, 0x00, 0x00), QColor(0x8C, 0x51, 0x0A)};
 constexpr int kMarkers = 5;
-const QColor kCrowdedRed(192, 0, 0);
 
-constexpr double kTickPoints = 8;
 constexpr double kTitlePoints = 9;
 constexpr double kLegendPoints = 8;
-constexpr double kSmallPoints = 7;
-constexpr double kPlotLeft = 1100;
 constexpr double kPlotTop = 400;
 constexpr double kCrowdedHeight = 300;
 constexpr double kPlotBottomRoom = 1000; // the dose axis' labels and title, the note
@@ -170,8 +167,8 @@ DoseResponsePlot DoseResponsePlot::lay(const ReportDetails& details,
     const double W = size.width();
     const bool crowded = shown.size() > MostSeriesReadable;
     if (crowded)
-        p.crowded = textAt(crowdedText(), W / 2, 60 + lineHeight(kTickPoints, true) / 2,
-                           kTickPoints, Qt::AlignHCenter, true, kCrowdedRed);
+        p.crowded = textAt(crowdedText(), W / 2, 60 + lineHeight(PlotFrame::TickPoints, true) / 2,
+                           PlotFrame::TickPoints, Qt::AlignHCenter, true, colours::WarningRed);
 
     // The block under the picture, the note above it, then the plot.
     p.layAxes(p.layAbout(shows), crowded);
@@ -185,24 +182,25 @@ void DoseResponsePlot::layAxes(double blockTop, bool crowded) {
     const double W = size.width();
     const double legendWidth = std::clamp(W * 0.27, 1800.0, 3600.0);
     const double top = kPlotTop + (crowded ? kCrowdedHeight : 0);
-    plotArea =
-        QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - legendWidth - 300),
-                                                std::max(top + 600, blockTop - kPlotBottomRoom)));
+    plotArea = QRectF(QPointF(PlotFrame::PlotLeft, top),
+                      QPointF(std::max(PlotFrame::PlotLeft + 600, W - legendWidth - 300),
+                              std::max(top + 600, blockTop - kPlotBottomRoom)));
     const QRectF& area = plotArea;
 
     for (const int percent : fractionPercents())
         layDoseTick(xFor(percent), percent);
     layValueAxis();
     xTitle = textAt(QStringLiteral("Fraction de la dose entrée (%)"), area.center().x(),
-                    area.bottom() + TickLength + lineHeight(kTickPoints) + 60 +
+                    area.bottom() + TickLength + lineHeight(PlotFrame::TickPoints) + 60 +
                         lineHeight(kTitlePoints, true) / 2,
                     kTitlePoints, Qt::AlignHCenter, true);
     yTitle = textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kTitlePoints,
                     Qt::AlignHCenter, true);
     yTitle.rect.moveCenter(QPointF(80 + lineHeight(kTitlePoints, true) / 2, area.center().y()));
     yTitle.angle = -90;
-    note = textAt(meanNote(), area.left(), xTitle.rect.bottom() + 40 + lineHeight(kSmallPoints) / 2,
-                  kSmallPoints, Qt::AlignLeft, false, QColor(80, 80, 80));
+    note = textAt(meanNote(), area.left(),
+                  xTitle.rect.bottom() + 40 + lineHeight(PlotFrame::SmallPoints) / 2,
+                  PlotFrame::SmallPoints, Qt::AlignLeft, false, QColor(80, 80, 80));
     note.rect.setWidth(std::min(note.rect.width(), W - area.left() - 100));
 }
 
@@ -234,8 +232,8 @@ void DoseResponsePlot::laySeries(const ReportDetails& details,
             m.value = cellNumber(row.cells.at(2 * k), cell->reportedMean());
             m.count = cellNumber(row.cells.at(2 * k + 1), cell->count());
             m.at = QPointF(x, yFor(m.value));
-            m.label = textAt(QStringLiteral("n = %1").arg(m.count), x, m.at.y(), kSmallPoints,
-                             Qt::AlignLeft, false, s.colour);
+            m.label = textAt(QStringLiteral("n = %1").arg(m.count), x, m.at.y(),
+                             PlotFrame::SmallPoints, Qt::AlignLeft, false, s.colour);
             if (!s.means.isEmpty() && s.means.last().fraction == k - 1)
                 s.segments << QLineF(s.means.last().at, m.at);
             s.means << m;

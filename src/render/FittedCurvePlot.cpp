@@ -1,5 +1,6 @@
 #include "FittedCurvePlot.h"
 
+#include "Colours.h"
 #include "ReportPage.h"
 #include "TwipsSurface.h"
 
@@ -17,18 +18,13 @@ using Plot = PlotFrame;
 const QColor kPointColour(0x00, 0x72, 0xB2);
 const QColor kCurveColour(0xD5, 0x5E, 0x00);
 const QColor kThresholdColour(90, 90, 90);
-const QColor kAboutGrey(60, 60, 60);
 
-constexpr double kTickPoints = 8;
-constexpr double kTitlePoints = 10;
+constexpr double kCurveTitlePoints = 10;
 constexpr double kAxisTitlePoints = 9;
-constexpr double kSmallPoints = 7;
 constexpr double kEdge = PlotFrame::Edge;
-constexpr double kPlotLeft = 1100; // room for the value axis' labels and title
 constexpr double kPlotRightRoom = 400;
 constexpr double kDosePad = 150; // dose 0 stays clear of the value axis
 constexpr double kTickLength = PlotFrame::TickLength;
-constexpr double kAxisWidth = 15;
 constexpr double kCurveWidth = 35;
 constexpr double kEdMarker = 190;
 
@@ -120,13 +116,13 @@ double FittedCurvePlot::layTitles(const DoseAnalysis& analysis, const AnalysisRo
                                   const QLocale& locale) {
     const double W = size.width();
     // The title: the row, then the mixture and the model or why there is none.
-    const double titleHeight = Plot::lineHeight(kTitlePoints, true);
-    title = Plot::textAt(rowName(row), W / 2, kEdge + titleHeight / 2, kTitlePoints,
+    const double titleHeight = Plot::lineHeight(kCurveTitlePoints, true);
+    title = Plot::textAt(rowName(row), W / 2, kEdge + titleHeight / 2, kCurveTitlePoints,
                          Qt::AlignHCenter, true);
-    const double subtitleHeight = Plot::lineHeight(kTickPoints);
-    subtitle =
-        Plot::textAt(mixtureText(analysis, locale) + QStringLiteral(" — ") + fitText(row), W / 2,
-                     kEdge + titleHeight + 20 + subtitleHeight / 2, kTickPoints, Qt::AlignHCenter);
+    const double subtitleHeight = Plot::lineHeight(Plot::TickPoints);
+    subtitle = Plot::textAt(mixtureText(analysis, locale) + QStringLiteral(" — ") + fitText(row),
+                            W / 2, kEdge + titleHeight + 20 + subtitleHeight / 2, Plot::TickPoints,
+                            Qt::AlignHCenter);
     for (Text* t : {&title, &subtitle})
         if (t->rect.width() > W - 2 * kEdge)
             t->rect = QRectF(kEdge, t->rect.top(), W - 2 * kEdge, t->rect.height());
@@ -136,13 +132,13 @@ double FittedCurvePlot::layTitles(const DoseAnalysis& analysis, const AnalysisRo
 void FittedCurvePlot::layAxes(const AnalysisRow& row, double top, double blockTop) {
     const double W = size.width();
     const double width = W - 2 * kEdge;
-    const double small = Plot::lineHeight(kSmallPoints);
+    const double small = Plot::lineHeight(Plot::SmallPoints);
     // The plot's frame, the room under it for the dose axis' labels, title and the note.
-    const double below = kTickLength + Plot::lineHeight(kTickPoints) + 60 +
+    const double below = kTickLength + Plot::lineHeight(Plot::TickPoints) + 60 +
                          Plot::lineHeight(kAxisTitlePoints, true) + 40 + small + 60;
-    plotArea =
-        QRectF(QPointF(kPlotLeft, top), QPointF(std::max(kPlotLeft + 600, W - kPlotRightRoom),
-                                                std::max(top + 600, blockTop - below)));
+    plotArea = QRectF(QPointF(Plot::PlotLeft, top),
+                      QPointF(std::max(Plot::PlotLeft + 600, W - kPlotRightRoom),
+                              std::max(top + 600, blockTop - below)));
     const QRectF& area = plotArea;
 
     // The dose axis from 0 to the round value above the highest dose observed or reported.
@@ -154,8 +150,8 @@ void FittedCurvePlot::layAxes(const AnalysisRow& row, double top, double blockTo
     for (double percent = 0; percent <= highestPercent + 0.01; percent += step)
         layDoseTick(xFor(percent), int(std::lround(percent)));
     layValueAxis();
-    const double axisTitleY = area.bottom() + kTickLength + Plot::lineHeight(kTickPoints) + 60 +
-                              Plot::lineHeight(kAxisTitlePoints, true) / 2;
+    const double axisTitleY = area.bottom() + kTickLength + Plot::lineHeight(Plot::TickPoints) +
+                              60 + Plot::lineHeight(kAxisTitlePoints, true) / 2;
     xTitle = Plot::textAt(QStringLiteral("Dose (% des taux entrés)"), area.center().x(), axisTitleY,
                           kAxisTitlePoints, Qt::AlignHCenter, true);
     yTitle = Plot::textAt(QStringLiteral("Destruction visuelle (%)"), 0, 0, kAxisTitlePoints,
@@ -165,7 +161,7 @@ void FittedCurvePlot::layAxes(const AnalysisRow& row, double top, double blockTo
     yTitle.angle = -90;
     note = Plot::textAt(noteText(), kEdge,
                         axisTitleY + Plot::lineHeight(kAxisTitlePoints, true) / 2 + 40 + small / 2,
-                        kSmallPoints, Qt::AlignLeft, false, kAboutGrey);
+                        Plot::SmallPoints, Qt::AlignLeft, false, colours::AboutGrey);
     note.rect.setWidth(std::min(note.rect.width(), width));
 }
 
@@ -180,7 +176,7 @@ void FittedCurvePlot::layRatings(const AnalysisRow& row) {
 }
 
 void FittedCurvePlot::layThreshold() {
-    const double small = Plot::lineHeight(kSmallPoints);
+    const double small = Plot::lineHeight(Plot::SmallPoints);
     const QRectF& area = plotArea;
     // The threshold, labelled under its right end: the curve rises above it there, and the
     // dose that reaches it is labelled above the line, further left.
@@ -188,7 +184,7 @@ void FittedCurvePlot::layThreshold() {
     threshold = QLineF(area.left(), yThreshold, area.right(), yThreshold);
     thresholdLabel = Plot::textAt(
         QStringLiteral("Seuil\u00a0: %1 % de destruction").arg(DoseAnalysis::Threshold),
-        area.right() - 60, yThreshold + small / 2 + 20, kSmallPoints, Qt::AlignRight, false,
+        area.right() - 60, yThreshold + small / 2 + 20, Plot::SmallPoints, Qt::AlignRight, false,
         kThresholdColour);
 }
 
@@ -215,7 +211,7 @@ void FittedCurvePlot::layCurve(const AnalysisRow& row) {
 }
 
 void FittedCurvePlot::layEd80(const AnalysisRow& row, const QLocale& locale) {
-    const double small = Plot::lineHeight(kSmallPoints);
+    const double small = Plot::lineHeight(Plot::SmallPoints);
     const QRectF& area = plotArea;
     const double yThreshold = yFor(DoseAnalysis::Threshold);
     // The dose of 80 % destruction on the threshold, with its interval within the axis.
@@ -235,11 +231,11 @@ void FittedCurvePlot::layEd80(const AnalysisRow& row, const QLocale& locale) {
         // Above left of the point, where the curve is under the threshold; right of it when
         // the left has no room.
         const double labelY = yThreshold - kEdMarker / 2 - small / 2 - 40;
-        ed80Label = Plot::textAt(text, ed80.x() - 80, labelY, kSmallPoints, Qt::AlignRight, true,
-                                 Qt::black);
+        ed80Label = Plot::textAt(text, ed80.x() - 80, labelY, Plot::SmallPoints, Qt::AlignRight,
+                                 true, Qt::black);
         if (ed80Label.rect.left() < area.left() + 60)
-            ed80Label = Plot::textAt(text, ed80.x() + 80, labelY, kSmallPoints, Qt::AlignLeft, true,
-                                     Qt::black);
+            ed80Label = Plot::textAt(text, ed80.x() + 80, labelY, Plot::SmallPoints, Qt::AlignLeft,
+                                     true, Qt::black);
     }
 }
 
@@ -260,7 +256,7 @@ void FittedCurvePlot::paint(QPainter& painter) const {
         for (const Text& text : {title, subtitle, thresholdLabel})
             drawText(s, text);
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(kThresholdColour, kAxisWidth * 2, Qt::DashLine, Qt::FlatCap));
+        painter.setPen(QPen(kThresholdColour, Plot::AxisWidth * 2, Qt::DashLine, Qt::FlatCap));
         painter.drawLine(threshold);
 
         const QColor pale = kPointColour.lighter(170);
@@ -274,7 +270,7 @@ void FittedCurvePlot::paint(QPainter& painter) const {
             painter.drawPolyline(curve);
         }
         if (hasEd80) {
-            painter.setPen(QPen(Qt::black, kAxisWidth * 2, Qt::DotLine, Qt::FlatCap));
+            painter.setPen(QPen(Qt::black, Plot::AxisWidth * 2, Qt::DotLine, Qt::FlatCap));
             painter.drawLine(ed80Drop);
             s.line(ed80Interval.p1(), ed80Interval.p2(), kCurveWidth * 1.5, Qt::black);
             drawMarker(painter, Marker::Diamond, ed80, kEdMarker, Qt::white, Qt::black);

@@ -1,5 +1,6 @@
 #include "PlotFrame.h"
 
+#include "Colours.h"
 #include "TwipsSurface.h"
 #include "render/Twips.h"
 
@@ -14,12 +15,7 @@ namespace grelavo {
 
 namespace {
 
-const QColor kWarningRed(192, 0, 0);
 const QColor kGridGrey(220, 220, 220);
-const QColor kAboutGrey(60, 60, 60);
-
-constexpr double kTickPoints = 8;
-constexpr double kAxisWidth = 15;
 
 QFont fontOf(double points, bool bold) {
     // As the twips surface sizes its font, so that text is measured as it is drawn.
@@ -120,7 +116,7 @@ double PlotFrame::layAbout(const ReportAbout& shows) {
     double y = size.height() - Edge - small * double(colophon.size());
     for (int i = 0; i < colophon.size(); ++i) {
         about << textAt(colophon[i], Edge, y + small * (i + 0.5), AboutPoints, Qt::AlignLeft, false,
-                        kAboutGrey);
+                        colours::AboutGrey);
         about.last().rect.setWidth(std::min(about.last().rect.width(), width));
     }
     y -= small * parameterRows + 40;
@@ -128,14 +124,14 @@ double PlotFrame::layAbout(const ReportAbout& shows) {
         const int column = i / parameterRows; // the first half of the lines, then the second
         about << textAt(QStringLiteral("- ") + parameterLines[i], Edge + column * width / 2,
                         y + small * (i % parameterRows + 0.5), AboutPoints, Qt::AlignLeft, false,
-                        kAboutGrey);
+                        colours::AboutGrey);
         about.last().rect.setWidth(std::min(about.last().rect.width(), width / 2 - 60));
     }
     if (shows.synthetic()) {
-        const double h = lineHeight(kTickPoints, true);
+        const double h = lineHeight(PlotFrame::TickPoints, true);
         y -= h + 40;
-        warning = textAt(ReportAbout::syntheticWarning(), W / 2, y + h / 2, kTickPoints,
-                         Qt::AlignHCenter, true, kWarningRed);
+        warning = textAt(ReportAbout::syntheticWarning(), W / 2, y + h / 2, PlotFrame::TickPoints,
+                         Qt::AlignHCenter, true, colours::WarningRed);
         if (warning.rect.width() > width)
             warning.rect = QRectF(Edge, warning.rect.top(), width, warning.rect.height());
     }
@@ -151,8 +147,8 @@ void PlotFrame::layValueAxis() {
         const double y = yFor(value);
         axes << QLineF(area.left() - TickLength, y, area.left(), y);
         grid << QLineF(area.left(), y, area.right(), y);
-        tickLabels << textAt(QString::number(value), area.left() - TickLength - 40, y, kTickPoints,
-                             Qt::AlignRight);
+        tickLabels << textAt(QString::number(value), area.left() - TickLength - 40, y,
+                             PlotFrame::TickPoints, Qt::AlignRight);
     }
 }
 
@@ -160,8 +156,9 @@ void PlotFrame::layDoseTick(double x, int value) {
     xTicks << value;
     axes << QLineF(x, plotArea.bottom(), x, plotArea.bottom() + TickLength);
     tickLabels << textAt(QString::number(value), x,
-                         plotArea.bottom() + TickLength + lineHeight(kTickPoints) / 2 + 20,
-                         kTickPoints, Qt::AlignHCenter);
+                         plotArea.bottom() + TickLength + lineHeight(PlotFrame::TickPoints) / 2 +
+                             20,
+                         PlotFrame::TickPoints, Qt::AlignHCenter);
 }
 
 void PlotFrame::paintFrame(QPainter& painter, const std::function<void(TwipsSurface&)>& under,
@@ -171,10 +168,10 @@ void PlotFrame::paintFrame(QPainter& painter, const std::function<void(TwipsSurf
     painter.setRenderHint(QPainter::TextAntialiasing);
     TwipsSurface s(painter, size.width());
     for (const QLineF& line : grid)
-        s.line(line.p1(), line.p2(), kAxisWidth, kGridGrey);
+        s.line(line.p1(), line.p2(), PlotFrame::AxisWidth, kGridGrey);
     under(s);
     for (const QLineF& line : axes)
-        s.line(line.p1(), line.p2(), kAxisWidth, Qt::black);
+        s.line(line.p1(), line.p2(), PlotFrame::AxisWidth, Qt::black);
     for (const Text& t : tickLabels)
         drawText(s, t);
     for (const Text& t : {xTitle, yTitle, note, warning})

@@ -41,6 +41,10 @@ struct PlotFrame {
     static constexpr double ValuePad = 120; // 0 and 100 % stay clear of the axis and the top
     static constexpr double TickLength = 80;
     static constexpr double AboutPoints = 7;
+    static constexpr double TickPoints = 8;  // the axes' labels
+    static constexpr double SmallPoints = 7; // notes under a plot
+    static constexpr double AxisWidth = 15;
+    static constexpr double PlotLeft = 1100; // room for the value axis' labels and title
 
     QSizeF size;
     QRectF plotArea;

@@ -1,5 +1,6 @@
 #include "ReportPage.h"
 
+#include "Colours.h"
 #include "TwipsSurface.h"
 #include "render/Twips.h"
 
@@ -15,7 +16,6 @@ namespace grelavo {
 
 namespace {
 
-const QColor kWarningRed(192, 0, 0);
 const QColor kBandColour(200, 0, 0, 40);
 constexpr double kWarningTop = 300;  // twips: in the top margin, above the title
 constexpr double kColophonGap = 360; // twips under the table: past its footnote
@@ -92,7 +92,7 @@ QStringList ReportPage::headingLines() const {
 void ReportPage::printSyntheticWarning(TwipsSurface& s) {
     s.setFontSize(9);
     s.setBold(true);
-    s.setForeColor(kWarningRed);
+    s.setForeColor(colours::WarningRed);
     s.currentY = kWarningTop;
     printCentred(s, ReportAbout::syntheticWarning());
     s.setForeColor(Qt::black);

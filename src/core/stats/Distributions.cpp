@@ -8,10 +8,6 @@ namespace grelavo {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kPi = 3.14159265358979323846;
-
 // The regularised incomplete beta function I_x(a, b) by its continued fraction (Lentz).
 double betaContinuedFraction(double a, double b, double x) {
     const double tiny = 1e-300;

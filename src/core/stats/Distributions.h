@@ -1,6 +1,13 @@
 #pragma once
 
+#include <limits>
+
 namespace grelavo {
+
+// What the distributions and the fitting give where there is no value, and the unbounded.
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double kInf = std::numeric_limits<double>::infinity();
+inline constexpr double kPi = 3.14159265358979323846;
 
 // Quantiles: Student's t with df degrees of freedom (df > 0, not necessarily whole), and the
 // standard normal.

@@ -3,6 +3,7 @@
 // covariances, the model of lowest AIC kept; and the reasons a data set cannot be fitted.
 
 #include "DoseResponseFit.h"
+#include "Distributions.h"
 
 #include "LeastSquares.h"
 #include "LogLogisticCurve.h"
@@ -17,10 +18,6 @@ namespace grelavo {
 using namespace fitting;
 
 namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kPi = 3.14159265358979323846;
 
 struct ModelFit {
     CurveFit fit;

@@ -1,6 +1,7 @@
 // What a fitted curve gives: its value at a dose with its standard error, and the dose that
 // gives a response level with its interval, both by the delta method.
 
+#include "Distributions.h"
 #include "DoseResponseFit.h"
 
 #include "LogLogisticCurve.h"
@@ -13,8 +14,6 @@ namespace grelavo {
 using namespace fitting;
 
 namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // The gradient of the curve's value at a dose with respect to the free parameters.
 QVector<double> freeGradient(const CurveFit& fit, const double (&grad)[4]) {
