@@ -10,6 +10,17 @@
 #include <QtTest>
 #include <sqlite3.h>
 
+// The database's name in its program folder, and the message of a compaction that went well.
+inline const QString Database = grelavo::DatabaseFile::fileName();
+inline const QString Done = QStringLiteral("compactage terminée");
+
+// Writes the bytes over the file, or fails the test.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
 // A program folder in a temporary directory holding a copy of the shipped database, made to
 // grow as a report session makes it grow, and what a compaction must keep of it.
 class CompactFolder {

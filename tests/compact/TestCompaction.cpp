@@ -77,12 +77,6 @@ void cutShort(const QString& path) {
     db.executeScript(QStringLiteral("DELETE FROM tblMHEval; DROP VIEW \"DétailsTraitements\";"));
 }
 
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // The files of a folder, each with its bytes.
 QMap<QString, QByteArray> snapshot(const QString& folder) {
     QMap<QString, QByteArray> files;
@@ -123,8 +117,6 @@ Run compact(const QString& folder, pelvane::DatabaseEngine* engine = nullptr,
     run.error = compaction.error();
     return run;
 }
-
-const QString Done = QStringLiteral("compactage terminée");
 
 // A run that compacted: its one message, the database alone in its folder, its content kept.
 void expectCompacted(const Run& run, const CompactFolder& folder, const QStringList& content) {
@@ -203,7 +195,7 @@ private slots:
             if (junk.isEmpty())
                 QVERIFY(QFile::copy(folder.path(), path));
             else if (!QFile::exists(path))
-                write(path, junk);
+                writeFile(path, junk);
         }
 
         expectCompacted(compact(folder.folder()), folder, before);
@@ -251,15 +243,15 @@ private slots:
             const QString path = folder.path() + suffixes[i];
             const QString state = states[i];
             if (state == QLatin1String("whole") || state == QLatin1String("cut"))
-                write(path, whole);
+                writeFile(path, whole);
             if (state == QLatin1String("cut"))
                 cutShort(path);
             if (state == QLatin1String("older"))
                 QVERIFY(QFile::copy(QStringLiteral(GRELAVO_DATABASE_FILE), path));
             if (state == QLatin1String("zeros"))
-                write(path, QByteArray(4096, '\0'));
+                writeFile(path, QByteArray(4096, '\0'));
             if (state == QLatin1String("empty"))
-                write(path, QByteArray());
+                writeFile(path, QByteArray());
             if (state == QLatin1String("plain"))
                 grelavo::Connection(path, QString(), grelavo::Connection::Mode::Create)
                     .executeScript(QStringLiteral("PRAGMA user_version = 1;"));

@@ -13,19 +13,10 @@
 
 namespace {
 
-const QString Database = QStringLiteral("Grelavo.mdb");
-const QString Done = QStringLiteral("compactage terminée");
-
 struct stat statusOf(const QString& path) {
     struct stat status {};
     ::stat(QFile::encodeName(path).constData(), &status);
     return status;
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // A database of Grelavo's schema holds tables; these are other files under its name.
@@ -34,9 +25,9 @@ enum class Foreign { Empty, Text, Unencrypted, OtherPassword, NoTables };
 void makeForeign(Foreign kind, const QString& path) {
     switch (kind) {
     case Foreign::Empty:
-        return write(path, QByteArray());
+        return writeFile(path, QByteArray());
     case Foreign::Text:
-        return write(path, QByteArray("Liste des herbicides\n").repeated(300));
+        return writeFile(path, QByteArray("Liste des herbicides\n").repeated(300));
     case Foreign::Unencrypted:
     case Foreign::OtherPassword: {
         grelavo::Connection db(path,
@@ -184,7 +175,7 @@ private slots:
         const QString path = dir.filePath(Database);
         const QString stale = path + QStringLiteral(".CPT");
         makeForeign(Foreign(kind), path);
-        write(stale, QByteArray("reste"));
+        writeFile(stale, QByteArray("reste"));
         const QByteArray bytes = CompactFolder::bytes(path);
 
         const PelvaneRun run = runPelvane(dir.path());

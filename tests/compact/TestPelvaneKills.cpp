@@ -8,8 +8,6 @@
 // the run after it must always find the whole database, every row of every table and view.
 namespace {
 
-const QString Database = QStringLiteral("Grelavo.mdb");
-
 // The steps after which the program's test hook can kill it, in the order of a run.
 const QStringList Steps = {"recovered",         "first-compaction", "copy-checked",
                            "second-compaction", "new-ready",        "backed-up",

@@ -16,11 +16,11 @@
 #include <QTreeWidget>
 
 using namespace grelavo;
-using Plot = FittedCurvePlot;
+using CurvePlot = FittedCurvePlot;
 
 namespace {
 
-const QDate kReportDay(2027, 2, 3);
+const QDate kAnalysisDay(2027, 2, 3);
 // The window writes its numbers in French whatever the system's format (the tests run in C's).
 const QLocale kFrench(QLocale::French, QLocale::Canada);
 
@@ -52,7 +52,7 @@ struct ShippedReport {
         const QVector<ResultsRow> rows = ResultsTable::read(de->Connection2());
         analysis = DoseAnalysis::run(de->Connection2(), engine, parameters, engine.details(), rows,
                                      QLocale::c());
-        shows = ReportAbout::of(parameters, ReportStamp::take(de->Connection2(), kReportDay));
+        shows = ReportAbout::of(parameters, ReportStamp::take(de->Connection2(), kAnalysisDay));
     }
 };
 
@@ -155,10 +155,10 @@ private slots:
         Window w(*m_report);
         const QVector<AnalysisRow>& rows = m_report->analysis.rows;
         QCOMPARE(QApplication::focusWidget(), w.table);
-        QCOMPARE(w.shownTitle(), Plot::rowName(rows[0]));
+        QCOMPARE(w.shownTitle(), CurvePlot::rowName(rows[0]));
         QCOMPARE(w.shownTitle(), QStringLiteral("Graminées annuelles (catégorie)"));
         UserInput::key(Qt::Key_Down);
-        QCOMPARE(w.shownTitle(), Plot::rowName(rows[1]));
+        QCOMPARE(w.shownTitle(), CurvePlot::rowName(rows[1]));
         auto* cells = w.window.findChild<QTreeWidget*>(QStringLiteral("lvwPreuves"));
         QCOMPARE(cells->topLevelItemCount(), rows[1].cells.size());
         for (int i = 0; i < rows[1].cells.size(); ++i) {
@@ -170,16 +170,16 @@ private slots:
                 QStringLiteral("%1 sur %2\u00a0: ").arg(c.control80.successes).arg(c.ratings)));
         }
         UserInput::key(Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(w.shownTitle(), Plot::rowName(rows.last()));
+        QCOMPARE(w.shownTitle(), CurvePlot::rowName(rows.last()));
         UserInput::key(Qt::Key_Home, Qt::ControlModifier);
         w.clickLine(3);
-        QCOMPARE(w.shownTitle(), Plot::rowName(rows[3]));
+        QCOMPARE(w.shownTitle(), CurvePlot::rowName(rows[3]));
 
         const int flat = firstRow([](const AnalysisRow& r) { return !r.curve.ok(); });
         for (int i = 3; i < flat; ++i)
             UserInput::key(Qt::Key_Down);
-        const Plot& shown = w.window.shown();
-        QCOMPARE(w.shownTitle(), Plot::rowName(rows[flat]));
+        const CurvePlot& shown = w.window.shown();
+        QCOMPARE(w.shownTitle(), CurvePlot::rowName(rows[flat]));
         QVERIFY(shown.subtitle.text.endsWith(reasonWords(rows[flat].curve.reason)));
         QCOMPARE(shown.points.size(), rows[flat].observations.size());
         QVERIFY(shown.curve.isEmpty() && shown.bandUpper.isEmpty() && !shown.hasEd80);
@@ -191,11 +191,11 @@ private slots:
         const ShippedReport& r = *m_report;
         int curves = 0, marked = 0;
         for (const AnalysisRow& row : r.analysis.rows) {
-            const Plot p = Plot::lay(r.analysis, row, r.shows, kFrench);
-            QCOMPARE(p.title.text, Plot::rowName(row));
+            const CurvePlot p = CurvePlot::lay(r.analysis, row, r.shows, kFrench);
+            QCOMPARE(p.title.text, CurvePlot::rowName(row));
             QVERIFY(p.subtitle.text.startsWith(QStringLiteral("atrazine 1 kg i.a./ha — ")));
             QCOMPARE(p.points.size(), row.observations.size());
-            const double jitter = p.xFor(2 * Plot::MostJitter) - p.xFor(0);
+            const double jitter = p.xFor(2 * CurvePlot::MostJitter) - p.xFor(0);
             for (int i = 0; i < p.points.size(); ++i) {
                 const QPointF at = p.points[i].at;
                 const DoseObservation& o = row.observations[i];
@@ -213,7 +213,7 @@ private slots:
             QVERIFY(p.thresholdLabel.text.contains(QStringLiteral("80 %")));
             QCOMPARE(p.warning.text, ReportAbout::syntheticWarning());
             QStringList about;
-            for (const Plot::Text& t : p.about)
+            for (const CurvePlot::Text& t : p.about)
                 about << t.text;
             // The parameters, the tolerance and the colophon.
             QCOMPARE(about.size(), r.shows.parameters.size() + 1 + r.shows.colophonLines().size());
@@ -250,7 +250,8 @@ private slots:
             QVERIFY(p.ed80Label.text.startsWith(QStringLiteral("ED80\u00a0: ")));
         }
         QVERIFY(curves > 0 && marked > 0);
-        const Plot real = Plot::lay(r.analysis, r.analysis.rows[0], ReportAbout(), kFrench);
+        const CurvePlot real =
+            CurvePlot::lay(r.analysis, r.analysis.rows[0], ReportAbout(), kFrench);
         QVERIFY(real.warning.text.isEmpty());
     }
 

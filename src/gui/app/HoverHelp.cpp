@@ -14,7 +14,7 @@ namespace grelavo {
 
 namespace {
 
-const char* const kStrip[10] = {
+const char* const kStripHelp[10] = {
     "Appuyez ici pour effacer toutes les données relatives à cette page",
     "Appuyez ici pour obtenir les informations sur les paramètres obligatoires",
     "Appuyez ici pour entrer les Informations relatives à la culture et aux antécédents culturaux",
@@ -37,8 +37,8 @@ HoverHelp::HoverHelp(AppState& state, QWidget* mainWindow, QWidget* strip,
       m_currentGroup(std::move(currentGroup)), m_setHelpLine(std::move(setHelpLine)) {
     const QList<QToolButton*> buttons = strip->findChildren<QToolButton*>();
     for (int i = 0; i < buttons.size() && i < 10; ++i) {
-        watch(buttons[i]);                                             // by the pointer's height
-        HoverText::describe(buttons[i], QString::fromUtf8(kStrip[i])); // by the focus
+        watch(buttons[i]); // by the pointer's height
+        HoverText::describe(buttons[i], QString::fromUtf8(kStripHelp[i])); // by the focus
     }
     for (QWidget* w : mainWindow->findChildren<QWidget*>())
         if (HoverText::isDescribed(w) && !HoverText::isPolled(w))
@@ -94,7 +94,7 @@ QString HoverHelp::stripText(int group, int y, int h) {
     for (int b = kGroupFirst[group]; b <= kGroupLast[group]; ++b) {
         sum += h;
         if (sum > y)
-            return QString::fromUtf8(kStrip[b - 1]);
+            return QString::fromUtf8(kStripHelp[b - 1]);
     }
     return QString();
 }

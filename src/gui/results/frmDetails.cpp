@@ -41,7 +41,7 @@ QString numberText(double v, const QLocale& locale) {
     return s;
 }
 
-QLocale shownLocale() {
+QLocale numberLocale() {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale;
@@ -117,7 +117,7 @@ frmDetails::frmDetails(DialogService& dialogs, const QString& title, const QStri
     m_table->verticalHeader()->hide();
     fill(rows);
 
-    const QLocale locale = shownLocale();
+    const QLocale locale = numberLocale();
     const QString summary = QStringLiteral("%1 évaluation%2 — moyenne\u00a0: %3 (valeur "
                                            "exacte\u00a0: %4) — écart type\u00a0: %5 — "
                                            "la plus basse\u00a0: %6 — la plus haute\u00a0: %7")
@@ -181,7 +181,7 @@ void frmDetails::fill(const QVector<DetailRow>& rows) {
     m_table->setColumnCount(headings.size());
     m_table->setHorizontalHeaderLabels(headings);
     m_table->setRowCount(rows.size());
-    const QLocale locale = shownLocale();
+    const QLocale locale = numberLocale();
     for (int row = 0; row < rows.size(); ++row) {
         const DetailRow& d = rows.at(row);
         QVector<Value> values{{d.rating.weed, {}},
