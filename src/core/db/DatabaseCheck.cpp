@@ -43,7 +43,7 @@ CheckState& state() {
     return s;
 }
 
-QString shown(const QString& path) {
+QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
@@ -133,11 +133,11 @@ QString DatabaseCheck::problem(DE& de) {
     const QString path = de.filePath();
     const QFileInfo file(path);
     if (!file.isFile())
-        return QStringLiteral("Le fichier %1 est introuvable.").arg(shown(path));
+        return QStringLiteral("Le fichier %1 est introuvable.").arg(nativePath(path));
     if (file.size() == 0)
         return QStringLiteral("Le fichier %1 est vide\u00a0: ce n'est pas une base de données "
                               "Grelavo.")
-            .arg(shown(path));
+            .arg(nativePath(path));
     // Looked at before the connection opens: opening plays a journal back into the file. A
     // connection already open may have done so, or written since.
     const bool full = state().fullAlways || de.isConnected() ||
@@ -151,19 +151,19 @@ QString DatabaseCheck::problem(DE& de) {
             const QString damaged = damage(c);
             if (!damaged.isEmpty())
                 return QStringLiteral("Le fichier %1 est endommagé (%2).")
-                    .arg(shown(path), damaged);
+                    .arg(nativePath(path), damaged);
         }
         const QString missing = missingPart(c);
         if (!missing.isEmpty())
             return QStringLiteral(
                        "Le fichier %1 n'est pas une base de données Grelavo\u00a0: il n'a "
                        "pas «\u00a0%2\u00a0».")
-                .arg(shown(path), missing);
+                .arg(nativePath(path), missing);
         if (sqlite3_db_readonly(c.handle(), "main") == 1)
             return QStringLiteral(
                        "Le fichier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
                        "écrire pour produire ses rapports.")
-                .arg(shown(path));
+                .arg(nativePath(path));
         probeWrite(c);
     } catch (const DbError& e) {
         const int code = e.number() & 0xff;
@@ -172,18 +172,18 @@ QString DatabaseCheck::problem(DE& de) {
             return QStringLiteral(
                        "Le dossier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
                        "écrire pour produire ses rapports.")
-                .arg(shown(folder));
+                .arg(nativePath(folder));
         if (code == SQLITE_READONLY)
             return QStringLiteral(
                        "Le fichier %1 est en lecture seule\u00a0: Grelavo doit pouvoir y "
                        "écrire pour produire ses rapports.")
-                .arg(shown(path));
+                .arg(nativePath(path));
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
             return QStringLiteral("Grelavo est déjà ouvert\u00a0: le fichier %1 est utilisé par un "
                                   "autre programme.")
-                .arg(shown(path));
+                .arg(nativePath(path));
         return QStringLiteral("Le fichier %1 ne peut pas servir\u00a0: %2.")
-            .arg(shown(path), causeInWords(e));
+            .arg(nativePath(path), causeInWords(e));
     }
     if (full)
         DatabaseStamp::write(path);

@@ -7,6 +7,7 @@
 #include "core/db/DatabaseFile.h"
 #include "core/db/DbError.h"
 #include "core/db/SystemError.h"
+#include "core/text/NameText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,10 +23,6 @@ namespace {
 DatabaseEdition editionOf(const QString& path) {
     Connection db(path, DatabaseFile::password());
     return DatabaseEdition::read(db);
-}
-
-QString shown(const QString& path) {
-    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 // Where the old working copy goes: beside it, named after its edition's date.
@@ -82,7 +79,7 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
         }
     } catch (const DbError& e) {
         return refused(QStringLiteral("Votre base de données %1 n'a pas pu être lue\u00a0: %2.")
-                           .arg(shown(workingCopy), DatabaseCheck::causeInWords(e)));
+                           .arg(NameText::quotedPath(workingCopy), DatabaseCheck::causeInWords(e)));
     } catch (const ExchangeError& e) {
         return refused(QStringLiteral("Vos essais importés n'ont pas pu être lus\u00a0: %1.")
                            .arg(e.message()));
@@ -96,7 +93,7 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
         !QFile::setPermissions(fresh, QFile::ReadOwner | QFile::WriteOwner)) {
         QFile::remove(fresh);
         return refused(QStringLiteral("La nouvelle édition n'a pas pu être copiée dans %1.")
-                           .arg(shown(QFileInfo(workingCopy).absolutePath())));
+                           .arg(NameText::quotedPath(QFileInfo(workingCopy).absolutePath())));
     }
     Result result;
     if (!QDir(files.path()).entryList(QDir::Files).isEmpty()) {
@@ -118,13 +115,13 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
     if (!QFile::rename(workingCopy, result.kept)) {
         QFile::remove(fresh);
         return refused(QStringLiteral("Votre base de données %1 n'a pas pu être renommée.")
-                           .arg(shown(workingCopy)));
+                           .arg(NameText::quotedPath(workingCopy)));
     }
     if (!QFile::rename(fresh, workingCopy)) {
         QFile::rename(result.kept, workingCopy);
         QFile::remove(fresh);
         return refused(QStringLiteral("La nouvelle édition n'a pas pu prendre la place de %1.")
-                           .arg(shown(workingCopy)));
+                           .arg(NameText::quotedPath(workingCopy)));
     }
     result.done = true;
     result.message =
@@ -136,7 +133,7 @@ EditionMove::Result EditionMove::move(const QString& workingCopy, const QString&
                            .arg(result.carried.treatments)
                            .arg(result.carried.ratings)
                      : QStringLiteral("Vous n'aviez importé aucun essai."),
-                 shown(result.kept));
+                 NameText::quotedPath(result.kept));
     return result;
 }
 

@@ -14,10 +14,6 @@ namespace grelavo {
 
 namespace {
 
-QString shown(const QString& path) {
-    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
-}
-
 QStringList knownNames() {
     QStringList names;
     for (const ExchangeFile& f : ExperimentExport::files())
@@ -32,7 +28,8 @@ QStringList knownNames() {
 QString notReadable(const QString& path) {
     const QFileInfo info(path);
     if (info.isSymLink() && !info.exists())
-        return QStringLiteral("lien vers %1, qui n'existe pas").arg(shown(info.symLinkTarget()));
+        return QStringLiteral("lien vers %1, qui n'existe pas")
+            .arg(NameText::quotedPath(info.symLinkTarget()));
     if (info.isDir())
         return QStringLiteral("c'est un dossier, pas un fichier");
     if (!info.isFile())
@@ -83,12 +80,14 @@ bool gatherPaths(const QStringList& given, QStringList* paths, QVector<ImportPro
                     qWarning().noquote()
                         << QStringLiteral("avertissement\u00a0: %1 n'est pas un fichier d'échange "
                                           "(%2)\u00a0: il n'est pas lu")
-                               .arg(shown(f.filePath()), names.join(QStringLiteral(", ")));
+                               .arg(NameText::quotedPath(f.filePath()),
+                                    names.join(QStringLiteral(", ")));
             }
         } else if (info.exists() || info.isSymLink()) {
             *paths << g;
         } else {
-            *failure = QStringLiteral("Le fichier %1 est introuvable.").arg(shown(g));
+            *failure =
+                QStringLiteral("Le fichier %1 est introuvable.").arg(NameText::quotedPath(g));
             return false;
         }
     }
@@ -131,7 +130,7 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         if (!in.open(QIODevice::ReadOnly)) {
             const int error = errno;
             *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu\u00a0: %2.")
-                           .arg(shown(path), fileErrorInWords(in.error(), error));
+                           .arg(NameText::quotedPath(path), fileErrorInWords(in.error(), error));
             return {};
         }
         int line = 0;
@@ -139,7 +138,7 @@ QVector<ImportFile> readFiles(const QStringList& given, QVector<ImportProblem>* 
         const QString error = stream.examine(&in, &file.format, &line);
         if (stream.readFailed()) {
             *failure = QStringLiteral("Le fichier %1 n'a pas pu être lu\u00a0: %2.")
-                           .arg(shown(path), in.errorString());
+                           .arg(NameText::quotedPath(path), in.errorString());
             return {};
         }
         if (!error.isEmpty()) {
@@ -159,9 +158,10 @@ ImportFileRecords::ImportFileRecords(const ImportFile& file)
     errno = 0;
     if (!m_file.open(QIODevice::ReadOnly)) {
         const int error = errno;
-        throw ImportReadFailed{QStringLiteral("Le fichier %1 n'a pas pu être lu de nouveau\u00a0: "
-                                              "%2. Rien n'a été importé.")
-                                   .arg(shown(file.path), fileErrorInWords(m_file.error(), error))};
+        throw ImportReadFailed{
+            QStringLiteral("Le fichier %1 n'a pas pu être lu de nouveau\u00a0: "
+                           "%2. Rien n'a été importé.")
+                .arg(NameText::quotedPath(file.path), fileErrorInWords(m_file.error(), error))};
     }
     m_stream.start(&m_file, file.format);
 }
@@ -172,7 +172,7 @@ bool ImportFileRecords::next(CsvRecord* record) {
     if (m_stream.readFailed())
         throw ImportReadFailed{QStringLiteral("Le fichier %1 n'a pas pu être lu de nouveau\u00a0: "
                                               "%2. Rien n'a été importé.")
-                                   .arg(shown(m_path), m_file.errorString())};
+                                   .arg(NameText::quotedPath(m_path), m_file.errorString())};
     return false;
 }
 

@@ -16,6 +16,7 @@
 #include "core/db/Statement.h"
 #include "core/db/SystemError.h"
 #include "core/db/Transaction.h"
+#include "core/text/NameText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,10 +37,6 @@ ImportOutcome failed(const QString& why) {
     outcome.status = ImportOutcome::Status::Failed;
     outcome.failure = why;
     return outcome;
-}
-
-QString shown(const QString& path) {
-    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 // A copy of the database that could not be made, said in a whole message: nothing is imported.
@@ -88,7 +85,7 @@ void copyDatabase(Connection& db, const QString& to) {
         throw CopyFailed{
             QStringLiteral("Le fichier %1 n'a pas pu être créé\u00a0: %2. Rien n'a été "
                            "importé.")
-                .arg(shown(to), fileErrorInWords(empty.error(), error))};
+                .arg(NameText::quotedPath(to), fileErrorInWords(empty.error(), error))};
     }
     empty.close();
     exportInto(db, to);
@@ -135,7 +132,7 @@ void keepCopy(Connection& db, const QString& database, const QString& to) {
         QFile::remove(unfinished + QStringLiteral("-journal"));
         throw CopyFailed{QStringLiteral("La copie de la base de données %1 n'a pas pu être "
                                         "faite avant l'import\u00a0: %2. Rien n'a été importé.")
-                             .arg(shown(to), why)};
+                             .arg(NameText::quotedPath(to), why)};
     };
     const QString refused = durable::createLike(unfinished, database);
     if (!refused.isEmpty())
@@ -264,7 +261,7 @@ void emptyModelCopy(Connection& db) {
 QString causeOf(const QString& path, const DbError& e) {
     return QStringLiteral("La base de données %1 n'a pas pu être utilisée\u00a0: %2. Rien n'a été "
                           "importé.")
-        .arg(shown(path), DatabaseCheck::causeInWords(e));
+        .arg(NameText::quotedPath(path), DatabaseCheck::causeInWords(e));
 }
 
 // Whether the set's edition file (when it has one) says its trials are synthetic: the
@@ -319,12 +316,12 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
         return failed(
             QStringLiteral("Le fichier %1 existe déjà\u00a0: une nouvelle base de données "
                            "ne le remplace pas.")
-                .arg(shown(database)));
+                .arg(NameText::quotedPath(database)));
     if (options.model.isEmpty() || !QFileInfo(options.model).isFile())
         return failed(
             QStringLiteral("La base de données modèle %1 est introuvable\u00a0: elle donne "
                            "sa structure et ses listes à la nouvelle base.")
-                .arg(shown(options.model)));
+                .arg(NameText::quotedPath(options.model)));
     // Made under a name of its own, beside the file it becomes, renamed only once complete.
     const QString temporary =
         database + QStringLiteral(".en-cours-%1").arg(QCoreApplication::applicationPid());
@@ -337,7 +334,7 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
             if (!missing.isEmpty())
                 return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table "
                                              "%2 absente).")
-                                  .arg(shown(options.model), missing));
+                                  .arg(NameText::quotedPath(options.model), missing));
             copyDatabase(model, temporary);
         } catch (const DbError& e) {
             return failed(causeOf(options.model, e));
@@ -358,7 +355,7 @@ ImportOutcome intoNewDatabase(const QString& database, const QVector<ImportFile>
             QFile::remove(temporary);
             return failed(QStringLiteral("La nouvelle base de données %1 n'a pas pu être "
                                          "enregistrée sous ce nom.")
-                              .arg(shown(database)));
+                              .arg(NameText::quotedPath(database)));
         }
         QFile::remove(temporary);
         return outcome;
@@ -403,8 +400,8 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
     if (options.newDatabase)
         return intoNewDatabase(database, read, options, progress, synthetic);
     if (!QFileInfo(database).isFile())
-        return failed(
-            QStringLiteral("La base de données %1 est introuvable.").arg(shown(database)));
+        return failed(QStringLiteral("La base de données %1 est introuvable.")
+                          .arg(NameText::quotedPath(database)));
     // A file Grelavo found whole and no one else has written since is whole after the import's
     // own write: its stamp follows it (DatabaseCheck).
     const bool stamped =
@@ -418,7 +415,7 @@ ImportOutcome ExperimentImport::run(const QString& database, const QStringList& 
         if (!missing.isEmpty())
             return failed(QStringLiteral("%1 n'est pas une base de données Grelavo (table %2 "
                                          "absente).")
-                              .arg(shown(database), missing));
+                              .arg(NameText::quotedPath(database), missing));
         if (!options.dryRun)
             removeUnfinishedCopies(database);
         outcome =

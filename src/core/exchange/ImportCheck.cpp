@@ -47,10 +47,10 @@ PresentRows presentRows(Connection& db, const QVector<ImportedKey>& keys, const 
     return out;
 }
 
-class Checker {
+class RowChecker {
 public:
-    Checker(Connection& db, const ImportOptions& options, QVector<ImportProblem>* problems,
-            ImportPlan::Rows* rows)
+    RowChecker(Connection& db, const ImportOptions& options, QVector<ImportProblem>* problems,
+               ImportPlan::Rows* rows)
         : m_rows(rows ? rows : &m_counted), m_addNames(options.addNames),
           m_acceptUnusual(options.acceptUnusual), m_problems(problems),
           m_provinces(db, lists::provinces, true), m_textures(db, lists::textures, true),
@@ -81,10 +81,11 @@ public:
     }
 
     ImportPlan run(const QVector<ImportFile>& files) {
-        using Reader = void (Checker::*)(Record&);
-        static const Reader readers[] = {
-            &Checker::site,  &Checker::treatment, &Checker::crop,  &Checker::application,
-            &Checker::stage, &Checker::product,   &Checker::rating};
+        using Reader = void (RowChecker::*)(Record&);
+        static const Reader readers[] = {&RowChecker::site,  &RowChecker::treatment,
+                                         &RowChecker::crop,  &RowChecker::application,
+                                         &RowChecker::stage, &RowChecker::product,
+                                         &RowChecker::rating};
         const QVector<ExchangeFile>& format = ExperimentExport::files();
         for (int k = 0; k < format.size(); ++k) {
             for (const ImportFile& f : files) {
@@ -412,7 +413,7 @@ QStringList ImportPlan::addedNames() const {
 ImportPlan ImportPlan::check(Connection& db, const QVector<ImportFile>& files,
                              const ImportOptions& options, QVector<ImportProblem>* problems,
                              Rows* rows) {
-    return Checker(db, options, problems, rows).run(files);
+    return RowChecker(db, options, problems, rows).run(files);
 }
 
 QString ImportProblem::text() const {

@@ -1,5 +1,6 @@
 #include "NameText.h"
 
+#include <QDir>
 #include <QMap>
 #include <QVector>
 #include <algorithm>
@@ -99,6 +100,10 @@ QString ofName(const QString& name) {
     const QString first = plain(name.left(1));
     const bool elided = !first.isEmpty() && QStringLiteral("aeiouyh").contains(first.at(0));
     return (elided ? QStringLiteral("d'") : QStringLiteral("de ")) + name;
+}
+
+QString quotedPath(const QString& path) {
+    return QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(path));
 }
 
 QString oneLine(const QString& text) {

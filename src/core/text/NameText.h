@@ -38,6 +38,8 @@ QString oneLine(const QString& text);
 // A value as messages show it, on one line and in French quotation marks, cut with "…" past
 // 'longest' characters: « … ».
 QString quoted(const QString& text, int longest = 80);
+// A file's path as messages show it: with the system's separators, in French quotation marks.
+QString quotedPath(const QString& path);
 
 } // namespace NameText
 
