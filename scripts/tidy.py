@@ -8,10 +8,24 @@ the system's headers left out), .clang-tidy or clang-tidy itself changed. With -
 the CI variable is set, it reads every file. The fingerprints of the files found clean are kept
 in BUILD/tidy-clean.json.
 
-    scripts/tidy.py BUILD [--all] [--jobs N]
+Files compiled with the same options are read in batches: one translation unit made of their
+texts one after the other, each under a #line directive naming it, so that Qt's headers are
+parsed and walked once per batch instead of once per file (most of clang-tidy's time), while
+the analyzer and the checks that look only at the main file still see every file's code as the
+main file's. A batch found clean clears its files. A batch with any finding or error is read
+again in halves, down to single files, and only a file's own run decides: batching may hide a
+finding that depends on another file of the batch (a using declaration that only a later file
+uses), never invent one. Names that two files of one target each define for themselves (in an
+anonymous namespace) make their batch fail to compile, and cost that bisection: such names are
+kept distinct.
+--no-batch reads file by file throughout.
+
+    scripts/tidy.py BUILD [--all] [--no-batch] [--jobs N]
 """
 import argparse
+import concurrent.futures
 import hashlib
+import itertools
 import json
 import os
 import re
@@ -20,6 +34,10 @@ import subprocess
 import sys
 
 PROJECT_DIRS = ("src", "tests", "tools", "data", "bench")
+# Files per batch: large enough that the headers' cost is shared, small enough that two or more
+# batches keep every core busy.
+BATCH_SIZE = 10
+FINDING = re.compile(r"^(.+?):(\d+):(\d+): (warning|error|note): ")
 
 
 def object_of(entry):
@@ -53,10 +71,171 @@ def digest(path, cache):
     return cache[path]
 
 
+def batch_key(entry):
+    """What files must share to be read in one batch: the compile options without the file and
+    the object, moc's include folders apart (each target has its own, and no two hold the same
+    name), and the target, except for the tests: each test is a program of one file, and the
+    tests of one folder are read together."""
+    args = shlex.split(entry["command"])
+    target = object_of(entry) or ""
+    target = "" if target.startswith("tests/") else target.split("/CMakeFiles/")[-1].split("/")[0]
+    kept, mocs, skip = [], [], False
+    for i, arg in enumerate(args):
+        if skip:
+            skip = False
+        elif arg in ("-o", "-c"):
+            skip = True
+        elif arg == entry["file"]:
+            continue
+        elif arg.startswith("-I") and arg.endswith("_autogen/include"):
+            mocs.append(arg)
+        else:
+            kept.append(arg)
+    return (entry["directory"], target, tuple(kept)), mocs
+
+
+QUOTED_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
+
+
+def split_by_quoted_includes(files):
+    """A batch finds a file's "…" includes through -iquote, one folder per file. Files whose
+    quoted includes another batch member's folder would resolve differently go apart."""
+    batches = []
+    for path in files:
+        for batch in batches:
+            folders = [os.path.dirname(p) for p in batch + [path]]
+            if all(resolves_alike(p, folders) for p in batch + [path]):
+                batch.append(path)
+                break
+        else:
+            batches.append([path])
+    return batches
+
+
+USING_DIRECTIVE = re.compile(r"^using namespace ", re.M)
+
+
+def opens_a_namespace(path):
+    with open(path, encoding="utf-8") as f:
+        return bool(USING_DIRECTIVE.search(f.read()))
+
+
+def resolves_alike(path, folders):
+    own = os.path.dirname(path)
+    with open(path, encoding="utf-8") as f:
+        names = QUOTED_INCLUDE.findall(f.read())
+    for name in names:
+        if not os.path.exists(os.path.join(own, name)):
+            continue
+        first = next(d for d in dict.fromkeys(folders) if os.path.exists(os.path.join(d, name)))
+        if os.path.realpath(os.path.join(first, name)) != os.path.realpath(os.path.join(own, name)):
+            return False
+    return True
+
+
+def write_batch(number, files, key, mocs, out_dir):
+    """One translation unit of the files' texts, with its compile database, in a folder of its
+    own; returns its path and where each file starts in it."""
+    directory, _, options = key
+    folder = os.path.join(out_dir, f"{number:03d}")
+    os.makedirs(folder, exist_ok=True)
+    path = os.path.join(folder, "batch.cpp")
+    lines, starts = [], []
+    for i, source in enumerate(files):
+        lines.append(f"#define main grelavo_tidy_main_{i}")  # each test's QTEST_MAIN has a main()
+        lines.append(f'#line 1 "{source}"')
+        starts.append((len(lines) + 1, source))
+        with open(source, encoding="utf-8") as f:
+            lines.extend(f.read().splitlines())
+        lines.append("#undef main")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    folders = dict.fromkeys(os.path.dirname(p) for p in files)
+    args = list(options) + sorted(set(mocs)) + [a for d in folders for a in ("-iquote", d)]
+    with open(os.path.join(folder, "compile_commands.json"), "w", encoding="utf-8") as f:
+        json.dump([{"directory": directory, "file": path,
+                    "command": shlex.join(args + ["-c", path])}], f)
+    return path, starts
+
+
+def map_lines(output, path, starts):
+    """Names each finding in a batch by its own file and line."""
+    mapped = []
+    for line in output.splitlines():
+        m = FINDING.match(line)
+        if m and m.group(1) == path:
+            number = int(m.group(2))
+            start, source = max(s for s in starts if s[0] <= number)
+            line = f"{source}:{number - start + 1}:{line[len(path) + 1 + len(m.group(2)) + 1:]}"
+        mapped.append(line)
+    return "\n".join(mapped)
+
+
+def tidy(config, build, path):
+    run = subprocess.run(["clang-tidy", "-p", build, f"--config-file={config}", "--quiet", path],
+                         capture_output=True, text=True, check=False)
+    findings = any(FINDING.match(line) for line in run.stdout.splitlines())
+    return run.returncode == 0 and not findings, run.stdout + run.stderr
+
+
+def read(task, number, build, config, out_dir):
+    files, key, mocs = task
+    if len(files) == 1:
+        return tidy(config, build, files[0])
+    path, starts = write_batch(number, files, key, mocs, out_dir)
+    ok, output = tidy(config, os.path.dirname(path), path)
+    return ok, map_lines(output, path, starts)
+
+
+def read_all(todo, entries, build, config, jobs, batched):
+    """Reads the files, in batches unless told not to; a batch that is not clean is read again
+    in halves, down to single files, whose own runs alone decide. Returns whether all were
+    clean."""
+    by_file = {e["file"]: e for e in entries}
+    groups = {}
+    for path in todo:
+        key, mocs = batch_key(by_file[path])
+        group = groups.setdefault(key, ([], []))
+        group[0].append(path)
+        group[1].extend(mocs)
+    tasks = []
+    for key, (files, mocs) in groups.items():
+        files.sort(key=opens_a_namespace)  # whose using directive would reach the next files
+        for part in split_by_quoted_includes(files) if batched else [[p] for p in files]:
+            tasks += [(part[i:i + BATCH_SIZE], key, mocs) for i in range(0, len(part), BATCH_SIZE)]
+    tasks.sort(key=lambda t: -len(t[0]))
+    print(f"clang-tidy: {len(tasks)} runs for {len(todo)} files", flush=True)
+    out_dir = os.path.join(build, "tidy-batches")
+    numbers = itertools.count()
+    clean = True
+    with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
+        pending = {pool.submit(read, t, next(numbers), build, config, out_dir): t for t in tasks}
+        while pending:
+            finished, _ = concurrent.futures.wait(pending, return_when="FIRST_COMPLETED")
+            for future in finished:
+                files, key, mocs = pending.pop(future)
+                ok, output = future.result()
+                if ok:
+                    continue
+                if len(files) == 1:
+                    clean = False
+                    print(output, flush=True)
+                    continue
+                first = next((line for line in output.splitlines() if FINDING.match(line)), "")
+                print(f"clang-tidy: a batch of {len(files)} files was not clean, read again in "
+                      f"halves; its first message:\n  {first}", flush=True)
+                half = len(files) // 2
+                for part in (files[:half], files[half:]):
+                    task = (part, key, mocs)
+                    pending[pool.submit(read, task, next(numbers), build, config, out_dir)] = task
+    return clean
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build")
     parser.add_argument("--all", action="store_true", help="read every file")
+    parser.add_argument("--no-batch", action="store_true", help="read file by file")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     options = parser.parse_args()
 
@@ -89,12 +268,9 @@ def main():
     todo = sorted(p for p, fp in fingerprints.items() if clean.get(p) != fp)
     print(f"clang-tidy: {len(todo)} of {len(fingerprints)} files to read "
           f"({len(fingerprints) - len(todo)} unchanged since found clean)", flush=True)
-    if todo:
-        command = ["run-clang-tidy", "-p", build, "-quiet", "-j", str(options.jobs)]
-        command += ["^" + re.escape(p) + "$" for p in todo]
-        status = subprocess.run(command, check=False).returncode
-        if status != 0:
-            return status
+    config = os.path.join(root, ".clang-tidy")
+    if todo and not read_all(todo, entries, build, config, options.jobs, not options.no_batch):
+        return 1
     with open(state, "w", encoding="utf-8") as f:
         json.dump({p: fingerprints[p] for p in fingerprints}, f, indent=0, sort_keys=True)
     return 0
