@@ -14,7 +14,7 @@ namespace {
 
 const QString HelpFilePath = QStringLiteral(GRELAVO_HELP_FILE);
 
-QByteArray fileBytes(const QString& path) {
+QByteArray helpFileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -70,7 +70,7 @@ private slots:
         HelpFile file(HelpFilePath);
         const auto picture = file.readObject(QStringLiteral("/fractions.png"));
         QVERIFY(picture);
-        QCOMPARE(*picture, fileBytes(QStringLiteral(GRELAVO_HELP_SOURCE_DIR "/fractions.png")));
+        QCOMPARE(*picture, helpFileBytes(QStringLiteral(GRELAVO_HELP_SOURCE_DIR "/fractions.png")));
         QVERIFY(!file.readObject(QStringLiteral("/absent.html")));
     }
 
@@ -101,7 +101,8 @@ private slots:
         QString name;
         QString date;
         QString mark;
-        for (const QString& line : QString::fromUtf8(fileBytes(GRELAVO_EDITION_TSV)).split('\n')) {
+        for (const QString& line :
+             QString::fromUtf8(helpFileBytes(GRELAVO_EDITION_TSV)).split('\n')) {
             const QStringList fields = line.split('\t');
             if (!line.startsWith('#') && fields.size() == 4 && fields[0] != "nom") {
                 name = fields[0];
@@ -122,7 +123,7 @@ private slots:
         QVERIFY(!opens(m_dir.filePath(QStringLiteral("absent.chm"))));
         QVERIFY(!opens(m_dir.path()));
         QVERIFY(!opens(writeFile(QStringLiteral("text.chm"), "<html>Aide</html>\n")));
-        const QByteArray original = fileBytes(HelpFilePath);
+        const QByteArray original = helpFileBytes(HelpFilePath);
         for (qsizetype length : {qsizetype(64), original.size() / 2, original.size() - 1})
             QVERIFY2(!opens(writeFile(QStringLiteral("cut.chm"), original.left(length))),
                      qPrintable(QString::number(length)));

@@ -16,7 +16,7 @@ using namespace grelavo;
 
 namespace {
 
-ToolOutcome importTool(const QStringList& arguments) {
+ToolOutcome runImport(const QStringList& arguments) {
     return runTool(QStringLiteral(GRELAVO_IMPORT), arguments);
 }
 
@@ -57,7 +57,7 @@ private slots:
 
         const QString made = dir.filePath("essais.mdb");
         const ToolOutcome o =
-            importTool({"--db", made, "--new", QStringLiteral(GRELAVO_EXCHANGE_EXAMPLE)});
+            runImport({"--db", made, "--new", QStringLiteral(GRELAVO_EXCHANGE_EXAMPLE)});
         QVERIFY2(o.status == 0, qPrintable(o.error));
         QCOMPARE(reportedEdition(made).value("synthetic").toBool(), true);
     }
@@ -72,7 +72,7 @@ private slots:
             db.executeScript(QStringLiteral("DROP TABLE IF EXISTS \"tblÉdition\""));
         }
         QTemporaryDir plain, real, bad, synthetic;
-        QVERIFY(importTool(QStringList{"--db", fixture.path()} + writeSet(plain.path())).status ==
+        QVERIFY(runImport(QStringList{"--db", fixture.path()} + writeSet(plain.path())).status ==
                 0);
         QVERIFY(!editionOf(fixture.path()).known);
 
@@ -84,7 +84,7 @@ private slots:
         };
         const QByteArray before = fileBytes(fixture.path());
         const ToolOutcome refused =
-            importTool(QStringList{"--db", fixture.path()} + withEdition(bad, "oui"));
+            runImport(QStringList{"--db", fixture.path()} + withEdition(bad, "oui"));
         QCOMPARE(refused.status, 2);
         QVERIFY2(refused.error.startsWith(
                      "edition.csv, ligne 2, colonne synthetique\u00a0: «\u00a0oui\u00a0»"),
@@ -105,7 +105,7 @@ private slots:
                 text.replace("E2", "E2" + value).replace("AP", "AP" + value);
                 writeFile(f, text);
             }
-            const ToolOutcome o = importTool(QStringList{"--db", fixture.path()} + files);
+            const ToolOutcome o = runImport(QStringList{"--db", fixture.path()} + files);
             QVERIFY2(o.status == 0, qPrintable(o.error));
             const DatabaseEdition edition = editionOf(fixture.path());
             QCOMPARE(edition.known, marked);

@@ -38,7 +38,7 @@ const StripButton kStrip[NavigationBar::StripButtons] = {
     {"Imprimer", G::Report, "imprimer"},
     {"Aide", G::Report, "aide"}};
 
-void place(QWidget* w, const QRect& twips) {
+void placeInBar(QWidget* w, const QRect& twips) {
     w->setGeometry(Twips::toPixels(twips));
 }
 
@@ -120,7 +120,7 @@ void NavigationBar::layOutStrip() {
         const bool visible = kStrip[i].group == m_group;
         m_stripButtons[i]->setVisible(visible);
         if (visible) {
-            place(m_stripButtons[i], QRect(0, top, BarLayout::StripWidth, kStripButtonHeight));
+            placeInBar(m_stripButtons[i], QRect(0, top, BarLayout::StripWidth, kStripButtonHeight));
             top += kStripButtonHeight;
         }
     }
@@ -145,7 +145,7 @@ void NavigationBar::arrange(Group g, bool resetStrip) {
         index, resetStrip, Twips::fromPixels(width()), Twips::fromPixels(height()), stripTop(),
         stripHeight(), BarLayout::StripWidth, kScrollButtonSize, kScrollButtonSize);
     for (int i = 0; i < 3; ++i)
-        place(m_groupButtons[i], bar.groupButtons[i]);
+        placeInBar(m_groupButtons[i], bar.groupButtons[i]);
     m_cmdUp->move(Twips::toPixels(bar.up.x()), Twips::toPixels(bar.up.y()));
     m_cmdDown->move(Twips::toPixels(bar.down.x()), Twips::toPixels(bar.down.y()));
     m_topLimit = bar.BarTopLimit;
