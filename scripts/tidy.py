@@ -36,7 +36,7 @@ import sys
 PROJECT_DIRS = ("src", "tests", "tools", "data", "bench")
 # Files per batch: large enough that the headers' cost is shared, small enough that two or more
 # batches keep every core busy.
-BATCH_SIZE = 10
+BATCH_SIZE = 16
 FINDING = re.compile(r"^(.+?):(\d+):(\d+): (warning|error|note): ")
 
 
@@ -72,26 +72,38 @@ def digest(path, cache):
 
 
 def batch_key(entry):
-    """What files must share to be read in one batch: the compile options without the file and
-    the object, moc's include folders apart (each target has its own, and no two hold the same
-    name), and the target, except for the tests: each test is a program of one file, and the
-    tests of one folder are read together."""
+    """What files must share to be read in one batch, and what each brings of its own.
+
+    They share the compile options without the file and the object, with moc's include folders
+    apart (each target has its own, and no two hold the same name), and the target, except for
+    the tests: each test is a program of one file, and tests compiled alike (the same Qt
+    modules, the same include folders) are read together whatever their folder. A test's own
+    definitions (the project's, and the build folder QtTest is told of) are set in the batch
+    before its text and unset after it; Qt's, which its headers read once, must be the same."""
     args = shlex.split(entry["command"])
     target = object_of(entry) or ""
-    target = "" if target.startswith("tests/") else target.split("/CMakeFiles/")[-1].split("/")[0]
-    kept, mocs, skip = [], [], False
-    for i, arg in enumerate(args):
+    test = target.startswith("tests/")
+    target = "" if test else target.split("/CMakeFiles/")[-1].split("/")[0]
+    kept, mocs, own, skip = [], [], [], False
+    for arg in args:
         if skip:
             skip = False
         elif arg in ("-o", "-c"):
             skip = True
         elif arg == entry["file"]:
             continue
-        elif arg.startswith("-I") and arg.endswith("_autogen/include"):
+        elif arg.startswith("-I") and arg.endswith(("_autogen/include", "_moc")):
             mocs.append(arg)
+        elif arg.startswith("-I"):
+            folder = "-I" + os.path.normpath(arg[2:])
+            if folder not in kept:
+                kept.append(folder)
+        elif test and arg.startswith("-D") and (not arg.startswith("-DQT_")
+                                                or arg.startswith("-DQT_TESTCASE_BUILDDIR")):
+            own.append(arg[2:])
         else:
             kept.append(arg)
-    return (entry["directory"], target, tuple(kept)), mocs
+    return (entry["directory"], target, tuple(kept)), mocs, own
 
 
 QUOTED_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
@@ -133,7 +145,7 @@ def resolves_alike(path, folders):
     return True
 
 
-def write_batch(number, files, key, mocs, out_dir):
+def write_batch(number, files, key, mocs, out_dir, definitions):
     """One translation unit of the files' texts, with its compile database, in a folder of its
     own; returns its path and where each file starts in it."""
     directory, _, options = key
@@ -142,12 +154,15 @@ def write_batch(number, files, key, mocs, out_dir):
     path = os.path.join(folder, "batch.cpp")
     lines, starts = [], []
     for i, source in enumerate(files):
+        own = [d.partition("=") for d in definitions.get(source, [])]
+        lines += [f"#define {name} {value if eq else 1}" for name, eq, value in own]
         lines.append(f"#define main grelavo_tidy_main_{i}")  # each test's QTEST_MAIN has a main()
         lines.append(f'#line 1 "{source}"')
         starts.append((len(lines) + 1, source))
         with open(source, encoding="utf-8") as f:
             lines.extend(f.read().splitlines())
         lines.append("#undef main")
+        lines += [f"#undef {name}" for name, _, _ in own]
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
     folders = dict.fromkeys(os.path.dirname(p) for p in files)
@@ -178,11 +193,11 @@ def tidy(config, build, path):
     return run.returncode == 0 and not findings, run.stdout + run.stderr
 
 
-def read(task, number, build, config, out_dir):
+def read(task, number, build, config, out_dir, definitions):
     files, key, mocs = task
     if len(files) == 1:
         return tidy(config, build, files[0])
-    path, starts = write_batch(number, files, key, mocs, out_dir)
+    path, starts = write_batch(number, files, key, mocs, out_dir, definitions)
     ok, output = tidy(config, os.path.dirname(path), path)
     return ok, map_lines(output, path, starts)
 
@@ -192,9 +207,9 @@ def read_all(todo, entries, build, config, jobs, batched):
     in halves, down to single files, whose own runs alone decide. Returns whether all were
     clean."""
     by_file = {e["file"]: e for e in entries}
-    groups = {}
+    groups, definitions = {}, {}
     for path in todo:
-        key, mocs = batch_key(by_file[path])
+        key, mocs, definitions[path] = batch_key(by_file[path])
         group = groups.setdefault(key, ([], []))
         group[0].append(path)
         group[1].extend(mocs)
@@ -209,7 +224,7 @@ def read_all(todo, entries, build, config, jobs, batched):
     numbers = itertools.count()
     clean = True
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-        pending = {pool.submit(read, t, next(numbers), build, config, out_dir): t for t in tasks}
+        pending = {pool.submit(read, t, next(numbers), build, config, out_dir, definitions): t for t in tasks}
         while pending:
             finished, _ = concurrent.futures.wait(pending, return_when="FIRST_COMPLETED")
             for future in finished:
@@ -227,7 +242,8 @@ def read_all(todo, entries, build, config, jobs, batched):
                 half = len(files) // 2
                 for part in (files[:half], files[half:]):
                     task = (part, key, mocs)
-                    pending[pool.submit(read, task, next(numbers), build, config, out_dir)] = task
+                    pending[pool.submit(read, task, next(numbers), build, config, out_dir,
+                                      definitions)] = task
     return clean
 
 
