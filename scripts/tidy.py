@@ -133,14 +133,19 @@ def opens_a_namespace(path):
 
 
 def resolves_alike(path, folders):
-    own = os.path.dirname(path)
+    """Whether each of the file's quoted includes finds, through the batch's -iquote folders,
+    what it finds when the file is compiled alone: the file beside it, or (when there is none)
+    the one in the include folders, which no batch folder may then hold."""
+    own = os.path.join(os.path.dirname(path), "")
     with open(path, encoding="utf-8") as f:
         names = QUOTED_INCLUDE.findall(f.read())
     for name in names:
-        if not os.path.exists(os.path.join(own, name)):
+        found = [d for d in dict.fromkeys(folders) if os.path.exists(os.path.join(d, name))]
+        if not found:
             continue
-        first = next(d for d in dict.fromkeys(folders) if os.path.exists(os.path.join(d, name)))
-        if os.path.realpath(os.path.join(first, name)) != os.path.realpath(os.path.join(own, name)):
+        mine = os.path.join(own, name)
+        if not os.path.exists(mine) or \
+                os.path.realpath(os.path.join(found[0], name)) != os.path.realpath(mine):
             return False
     return True
 
