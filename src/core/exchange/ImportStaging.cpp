@@ -8,6 +8,7 @@
 #include "core/db/Lists.h"
 #include "core/db/Statement.h"
 #include "core/db/SystemError.h"
+#include "core/text/NameText.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,8 +46,7 @@ QString temporaryFolder() {
 QString stagingFailed(int error) {
     return QStringLiteral("Le fichier temporaire de l'import n'a pas pu être écrit ou relu dans "
                           "%1\u00a0: %2. Rien n'a été importé.")
-        .arg(QStringLiteral("«\u00a0%1\u00a0»").arg(QDir::toNativeSeparators(temporaryFolder())),
-             systemErrorInWords(error));
+        .arg(NameText::quotedPath(temporaryFolder()), systemErrorInWords(error));
 }
 
 } // namespace
@@ -320,7 +320,7 @@ public:
                 m_db, QStringLiteral("SELECT coalesce(max(rowid), 0) FROM \"main\".%1")
                           .arg(Connection::quoteIdentifier(QString::fromUtf8(kNumberedTables[b]))));
             largest.step();
-            base[b] = largest.value(0).toLongLong();
+            base[b] = largest.integer(0);
         }
         base[ImportNumber] = importId;
         for (const Copy& c : kCopies) {
